@@ -1,0 +1,48 @@
+# Two commands set up a fresh Debian/Ubuntu machine: `make run` and `make test`.
+SHELL := /bin/bash
+JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+BUILD ?= build
+CMAKE_FLAGS ?=
+
+.PHONY: run test build deps deps-test unit-sanitizers bench clean
+
+run: deps build
+	cd $(BUILD) && ./sonavel
+
+build:
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS) >/dev/null
+	cmake --build $(BUILD) -j $(JOBS)
+
+deps:
+	@tools/install-deps.sh run
+
+deps-test:
+	@tools/install-deps.sh test
+
+# Sanitizer builds first, then the release build with every test; ctest's summary closes the run.
+test: deps-test unit-sanitizers
+	$(MAKE) build
+	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+# Unit tests once under AddressSanitizer with UndefinedBehaviorSanitizer, once under ThreadSanitizer.
+unit-sanitizers:
+	cmake -S . -B $(BUILD)-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSONAVEL_SANITIZE=address,undefined >/dev/null
+	cmake --build $(BUILD)-asan -j $(JOBS)
+	UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 ctest --test-dir $(BUILD)-asan --output-on-failure -j $(JOBS) -L unit
+	cmake -S . -B $(BUILD)-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSONAVEL_SANITIZE=thread >/dev/null
+	cmake --build $(BUILD)-tsan -j $(JOBS)
+	TSAN_OPTIONS=halt_on_error=1 ctest --test-dir $(BUILD)-tsan --output-on-failure -j $(JOBS) -L unit
+
+bench:
+	@tools/install-deps.sh bench
+	cmake -S . -B $(BUILD)-bench -DCMAKE_BUILD_TYPE=Release -DSONAVEL_BUILD_BENCH=ON >/dev/null
+	cmake --build $(BUILD)-bench -j $(JOBS)
+	@rm -f $(BUILD)-bench/all.txt
+	@set -o pipefail; for b in $(BUILD)-bench/bench/bench_*; do \
+	  [ -x "$$b" ] || continue; \
+	  "$$b" | tee -a $(BUILD)-bench/all.txt || exit 1; \
+	done
+	@echo; grep '^ratio ' $(BUILD)-bench/all.txt
+
+clean:
+	rm -rf $(BUILD) $(BUILD)-asan $(BUILD)-tsan $(BUILD)-bench

@@ -1,0 +1,3 @@
+#include "analysis/fft.hpp"
+
+void complexFft(int, int, double*, int*, double*) {}

@@ -1,0 +1,10 @@
+#pragma once
+// The fixed scale: 120 semitones from 27.5 Hz and the key colour of each pitch class.
+
+inline constexpr float kLowestNote = 27.5f;            // Hz, entry 0 (the A of the lowest octave)
+inline constexpr float kSemitoneRatio = 1.0594631f;    // stored ratio, slightly above 2^(1/12)
+inline constexpr int kWhiteKey = 0xFFFFFF;
+inline constexpr int kBlackKey = 0x000000;
+
+// Fills `noteFrequency` and `keyColour` of the shared state.
+void buildNoteTable();

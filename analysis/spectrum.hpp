@@ -1,0 +1,10 @@
+#pragma once
+// Magnitude spectrum of one block, and reading it at fractional positions.
+
+// Audio thread: transforms the (gained) block and publishes its magnitudes into
+// `tuner.spectrum`, each bin's magnitude in two adjacent entries.
+void computeSpectrum(const double* samples, int count);
+// Copies `count` real samples into `buffer` as complex values and transforms it in place.
+void transformBlock(const double* samples, double* buffer, int count);
+// Main thread: the published spectrum at position x (entries), raised-cosine blended.
+double spectrumAt(double x);

@@ -1,0 +1,18 @@
+#pragma once
+// Sizes and rates fixed for the whole program.
+
+inline constexpr int kBlockSize = 2048;        // samples per analysis block (46.4 ms)
+inline constexpr int kBlockCapacity = 8192;    // room in the capture and transform buffers
+inline constexpr int kHistoryColumns = 200;    // blocks kept, about 9.3 s
+inline constexpr int kNoteRows = 72;           // semitone rows, 55 Hz to 3322 Hz
+inline constexpr int kNoteRowOffset = 12;      // row i is note table entry i + 12
+inline constexpr int kNoteCount = 120;         // note table entries from 27.5 Hz
+inline constexpr int kPitchClasses = 12;
+inline constexpr double kSampleRate = 44100.0; // Hz, both directions
+inline constexpr int kFramesPerBuffer = 512;   // frames per audio callback (11.6 ms)
+inline constexpr int kFftWorkAreaSize = 66;    // 2 + sqrt(4096), room up to 16384 doubles
+inline constexpr int kFftTwiddleCapacity = kBlockCapacity / 4;
+inline constexpr int kFrameSleepMs = 5;        // pause at the end of every frame step
+
+inline constexpr int kPictureWidth = 640;
+inline constexpr int kPictureHeight = 480;

@@ -1,0 +1,44 @@
+#include "analysis/detect.hpp"
+#include "app/shell.hpp"
+#include "app/tuner_state.hpp"
+#include "audio/recording.hpp"
+#include "view/controls.hpp"
+#include "view/draw.hpp"
+#include "view/view.hpp"
+
+bool frameStep(Host& host) {
+  keyboard->poll();
+  if (keyboard->isKeyDown(DIK_ESCAPE)) return false;
+  handleKeyCommands(*keyboard);
+  runFrame(host);
+  host.sleepMs(kFrameSleepMs);
+  return true;
+}
+
+void runFrame(Host& host) {
+  if (tuner.clearPending) {
+    tuner.clearPending = false;
+    clearScreen(kBackgroundColour);
+  }
+  // While frozen the flag stays raised, so the first frame after unfreezing takes the newest block.
+  if (!tuner.frozen.load(std::memory_order_relaxed) &&
+      tuner.spectrumReady.exchange(false, std::memory_order_acquire)) {
+    recordBlock();
+    detectNotes();
+  }
+  drawView();
+  host.present(framebuffer);
+}
+
+int runLoop(Host& host) {
+  for (;;) {
+    WindowEvent event;
+    if (host.takeEvent(event)) dispatchEvent(host, event);
+    if (tuner.quitting) return 0;
+    if (!frameStep(host)) {
+      shutDown(host);
+      return 0;
+    }
+    tuner.leftClicked = false;
+  }
+}

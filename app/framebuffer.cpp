@@ -1,0 +1,14 @@
+#include "app/framebuffer.hpp"
+
+namespace {
+std::uint32_t framebufferPixels[kPictureWidth * kPictureHeight];
+}
+
+Framebuffer framebuffer;
+
+void createFramebuffer() {
+  framebuffer.width = kPictureWidth;
+  framebuffer.height = kPictureHeight;
+  framebuffer.pitch = kPictureWidth;
+  framebuffer.pixels = framebufferPixels;
+}

@@ -1,0 +1,36 @@
+#pragma once
+// What the shell needs from the world outside: a window that shows the
+// framebuffer and reports pointer and close events, a keyboard, an audio
+// stream, and a clock to sleep on. The live program plugs in SDL2 and
+// PortAudio; headless runs and tests plug in their own.
+
+#include <string>
+
+#include "app/framebuffer.hpp"
+#include "app/keyboard.hpp"
+
+struct WindowEvent {
+  enum Kind { PointerMove, LeftDown, LeftUp, RightDown, RightUp, CloseRequest };
+  Kind kind = PointerMove;
+  int x = 0;  // PointerMove: position in client pixels
+  int y = 0;
+  int clientWidth = kPictureWidth;  // client area size when the event was taken
+  int clientHeight = kPictureHeight;
+};
+
+class Host {
+ public:
+  virtual ~Host() = default;
+  // Creates and shows the window titled "sonavel"; false, with the reason, when none can be had.
+  virtual bool openWindow(std::string& reason) = 0;
+  // Shows the whole picture; it must be on screen when this returns.
+  virtual void present(const Framebuffer& picture) = 0;
+  // Takes at most one waiting event without blocking.
+  virtual bool takeEvent(WindowEvent& event) = 0;
+  virtual void destroyWindow() = 0;
+  virtual KeySource& keySource() = 0;
+  // Opens and starts the duplex stream; false when the program must run without audio.
+  virtual bool startAudio() = 0;
+  virtual void stopAudio() = 0;
+  virtual void sleepMs(int milliseconds) = 0;
+};

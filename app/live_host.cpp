@@ -1,0 +1,18 @@
+#include "app/live_host.hpp"
+
+#include <chrono>
+#include <thread>
+
+#include "app/shell.hpp"
+#include "audio/stream.hpp"
+
+bool LiveHost::openWindow(std::string& reason) { return ::openWindow(kWindowTitle, reason); }
+void LiveHost::present(const Framebuffer& picture) { presentFramebuffer(picture); }
+bool LiveHost::takeEvent(WindowEvent& event) { return takeWindowEvent(event); }
+void LiveHost::destroyWindow() { ::destroyWindow(); }
+bool LiveHost::startAudio() { return ::startAudio(); }
+void LiveHost::stopAudio() { ::stopAudio(); }
+
+void LiveHost::sleepMs(int milliseconds) {
+  std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}

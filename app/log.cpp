@@ -1,0 +1,24 @@
+#include "app/log.hpp"
+
+#include <cstdarg>
+#include <cstdio>
+
+#include "app/tuner_state.hpp"
+
+void logMessage(const char* format, ...) {
+  if (!tuner.loggingEnabled) return;
+  char message[kLogMessageCapacity];
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(message, sizeof message, format, args);
+  va_end(args);
+  std::FILE* file = std::fopen(kLogFileName, "a");
+  if (file == nullptr) return;  // a log that cannot be written is not worth stopping for
+  std::fprintf(file, "\n%s", message);
+  std::fclose(file);
+}
+
+void disableLog() {
+  logMessage("Log disabled");
+  tuner.loggingEnabled = false;
+}

@@ -1,0 +1,8 @@
+#pragma once
+// A diagnostic log in "log.txt". It is off, and nothing in the program turns it on.
+
+inline constexpr const char* kLogFileName = "log.txt";
+inline constexpr int kLogMessageCapacity = 1024;  // bytes, terminator included
+
+void logMessage(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void disableLog();

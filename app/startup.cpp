@@ -1,0 +1,61 @@
+#include <cstring>
+
+#include "analysis/detect.hpp"
+#include "analysis/note_table.hpp"
+#include "app/log.hpp"
+#include "app/shell.hpp"
+#include "app/tuner_state.hpp"
+#include "audio/recording.hpp"
+#include "view/font.hpp"
+
+std::unique_ptr<KeyboardDevice> keyboard;
+
+namespace {
+
+void clearToBlack() {
+  for (int y = 0; y < framebuffer.height; ++y)
+    for (int x = 0; x < framebuffer.width; ++x) framebuffer.pixels[y * framebuffer.pitch + x] = kStartupColour;
+}
+
+}  // namespace
+
+StartResult startUp(Host& host, std::string& reason) {
+  disableLog();
+  logMessage("Setting graphics mode");
+  createFramebuffer();
+  if (!host.openWindow(reason)) return StartResult::NoWindow;
+  tuner.quitting = false;
+  clearToBlack();
+  host.present(framebuffer);
+
+  logMessage("Loading font");
+  loadFont(font, kFontPath);
+  keyboard = std::make_unique<KeyboardDevice>(host.keySource());
+
+  std::memset(tuner.transformBuffer, 0, 2 * tuner.blockSize * sizeof(double));
+  std::memset(tuner.captureBlock, 0, 2 * tuner.blockSize * sizeof(double));
+  buildNoteTable();
+  resetNoteDetection();
+  allocateRecording();
+  host.startAudio();  // without a stream the program runs on silent, as a viewer of nothing
+  disableLog();
+  return StartResult::Running;
+}
+
+void shutDown(Host& host) {
+  if (tuner.quitting) return;
+  tuner.quitting = true;
+  cleanUp(host);
+  host.destroyWindow();
+}
+
+void cleanUp(Host& host) {
+  if (keyboard) {
+    keyboard->release();
+    keyboard.reset();
+  }
+  freeFont(font);
+  host.stopAudio();  // no callback runs after this, so the recording can go
+  freeRecording();
+  logMessage("Cleanup done, goodbye");
+}

@@ -1,0 +1,95 @@
+#pragma once
+// The one record that the main thread and the audio thread share.
+//
+// Fields both threads touch are atomics, used with relaxed order; the block
+// handoff flag `spectrumReady` is stored with release by the audio thread and
+// loaded with acquire by the frame step, so the finished `lastBlock` and
+// `spectrum` are visible once the flag is seen. Every other field belongs to
+// one thread. Arrays the audio thread publishes are arrays of atomics: each
+// element is untorn, and a frame may read an array while the next block
+// rewrites it, which costs nothing worse than a mix of two adjacent blocks.
+
+#include <atomic>
+#include <cstdint>
+
+#include "app/constants.hpp"
+
+// Per-row detector state; the four fields keep this order.
+struct NoteTrack {
+  float effective;
+  float combined;
+  float previousCombined;
+  float softPrevious;
+};
+
+struct TunerState {
+  static constexpr int blockSize = kBlockSize;
+
+  // Controls: written by the frame step, gain and volume read by the callback.
+  std::atomic<float> inputGain{1.0f};
+  float gainSlider = 1.0f;
+  std::atomic<float> outputVolume{0.25f};
+  int softDisplay = 0;
+
+  // Capture and transform: the audio thread's own working storage.
+  double captureBlock[kBlockCapacity] = {};
+  int captureFill = 0;
+  double transformBuffer[kBlockCapacity] = {};
+  int fftWorkArea[kFftWorkAreaSize] = {};
+  double fftTwiddles[kFftTwiddleCapacity] = {};
+
+  // Block handoff: raw block and magnitude spectrum published by the callback.
+  std::atomic<float> lastBlock[kBlockCapacity];
+  std::atomic<double> spectrum[kBlockSize];
+  std::atomic<bool> spectrumReady{false};
+
+  // Histories: scores are the main thread's; recorded samples are read by playback.
+  std::atomic<int> historyColumn{0};
+  float scoreHistory[kHistoryColumns * kNoteRows] = {};
+  std::atomic<float>* recordedSamples = nullptr;
+  float noteLevel[kNoteRows] = {};
+  NoteTrack noteTrack[kNoteRows] = {};
+
+  // View state and playback, shared with the callback.
+  std::atomic<bool> frozen{false};
+  std::atomic<bool> scrubbing{false};
+  std::atomic<bool> autoPlay{false};
+  std::atomic<int> playColumn{0};
+  std::atomic<int> playSample{0};
+  std::atomic<int> playRepeat{0};
+
+  // Reference tone: the request comes from the frame step, the rest is the callback's.
+  std::atomic<bool> toneHeld{false};
+  std::atomic<int> toneKey{0};
+  std::atomic<double> tonePhase{0.0};
+  int toneNote = -1;
+  float toneLevel = 0.05f;
+  float toneLastOut = 0.0f;
+
+  // Markers and pointer: main thread only.
+  int markA = 0;
+  int markB = 0;
+  bool markersShown = false;
+  int mouseX = 0;
+  int mouseY = 0;
+  bool leftDown = false;
+  bool rightDown = false;
+  bool leftClicked = false;
+
+  // Note table: filled before the stream starts, read-only afterwards.
+  double noteFrequency[kNoteCount] = {};
+  int keyColour[kPitchClasses] = {};
+
+  // Shell.
+  bool keyLatch = false;
+  bool clearPending = true;
+  bool quitting = false;
+  bool loggingEnabled = false;
+  void* audioStream = nullptr;
+};
+
+extern TunerState tuner;
+
+// Puts every field back to its start value. Only for a fresh run in the same
+// process (tests, replay); never while the audio stream runs.
+void resetTunerState();

@@ -1,0 +1,32 @@
+#include <cmath>
+
+#include "app/shell.hpp"
+#include "app/tuner_state.hpp"
+
+namespace {
+
+// Client pixels to picture pixels: divide, then multiply, rounded half to even.
+// The result can be one past the last column or row, so it is a coordinate, not an index.
+int scaleToPicture(int position, int clientSize, int pictureSize) {
+  if (clientSize <= 0) return position;
+  return static_cast<int>(std::nearbyint(static_cast<double>(position) / clientSize * pictureSize));
+}
+
+}  // namespace
+
+void dispatchEvent(Host& host, const WindowEvent& event) {
+  switch (event.kind) {
+    case WindowEvent::PointerMove:
+      tuner.mouseX = scaleToPicture(event.x, event.clientWidth, kPictureWidth);
+      tuner.mouseY = scaleToPicture(event.y, event.clientHeight, kPictureHeight);
+      break;
+    case WindowEvent::LeftDown:
+      tuner.leftDown = true;
+      tuner.leftClicked = true;
+      break;
+    case WindowEvent::LeftUp: tuner.leftDown = false; break;
+    case WindowEvent::RightDown: tuner.rightDown = true; break;
+    case WindowEvent::RightUp: tuner.rightDown = false; break;
+    case WindowEvent::CloseRequest: shutDown(host); break;
+  }
+}

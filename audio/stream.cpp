@@ -1,0 +1,4 @@
+#include "audio/stream.hpp"
+
+bool startAudio() { return false; }
+void stopAudio() {}

@@ -1,0 +1,41 @@
+// The note table: drifted frequencies from the stored semitone ratio, and key colours.
+
+#include <gtest/gtest.h>
+
+#include "analysis/note_table.hpp"
+#include "app/tuner_state.hpp"
+
+namespace {
+
+struct Reference {
+  int entry;
+  double hz;
+};
+
+TEST(NoteTable, MatchesTheReferenceFrequencies) {
+  resetTunerState();
+  buildNoteTable();
+  const Reference table[] = {{0, 27.5},          {1, 29.13523644},  {8, 43.65354508},   {11, 51.9131136},
+                             {12, 55.00003052},  {13, 58.27050522}, {16, 69.29570901},  {24, 110.0001221},
+                             {48, 440.0009766},  {83, 3322.450332}, {87, 4186.025885},  {119, 26579.6469}};
+  for (const Reference& r : table) EXPECT_NEAR(tuner.noteFrequency[r.entry], r.hz, r.hz * 2e-9) << r.entry;
+  EXPECT_EQ(tuner.noteFrequency[0], 27.5);
+  EXPECT_DOUBLE_EQ(tuner.noteFrequency[12], 55.0000305182988);
+  for (int k = 1; k < kNoteCount; ++k) EXPECT_GT(tuner.noteFrequency[k], tuner.noteFrequency[k - 1]);
+}
+
+TEST(NoteTable, RatioIsTheStoredSinglePrecisionValue) {
+  EXPECT_EQ(static_cast<double>(kSemitoneRatio), 1.0594631433486938);
+}
+
+TEST(NoteTable, KeyColoursFollowThePianoFromA) {
+  resetTunerState();
+  buildNoteTable();
+  const int expected[kPitchClasses] = {0xFFFFFF, 0, 0xFFFFFF, 0xFFFFFF, 0, 0xFFFFFF,
+                                       0,        0xFFFFFF, 0xFFFFFF, 0, 0xFFFFFF, 0};
+  for (int p = 0; p < kPitchClasses; ++p) EXPECT_EQ(tuner.keyColour[p], expected[p]) << p;
+  for (int row : {0, 12, 24, 36, 48, 60}) EXPECT_EQ(tuner.keyColour[row % 12], kWhiteKey);
+  for (int row : {1, 4, 6, 9, 11, 13, 16}) EXPECT_EQ(tuner.keyColour[row % 12], kBlackKey);
+}
+
+}  // namespace

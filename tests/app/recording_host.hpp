@@ -1,0 +1,74 @@
+#pragma once
+// A host that records what the shell asks of it, with scripted keys and events.
+
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "app/host.hpp"
+#include "app/tuner_state.hpp"
+
+class ScriptedKeys : public KeySource {
+ public:
+  KeyStates down = {};
+  bool available = true;
+  std::vector<std::string>* calls = nullptr;
+
+  void press(int code) { down[code] = kKeyDownBit; }
+  void lift(int code) { down[code] = 0; }
+  void acquire() override { note("acquireKeys"); }
+  void unacquire() override { note("releaseKeys"); }
+  bool readState(KeyStates& keys) override {
+    if (!available) return false;
+    for (int i = 0; i < kKeyCount; ++i) keys[i] = down[i];
+    return true;
+  }
+
+ private:
+  void note(const char* what) {
+    if (calls) calls->push_back(what);
+  }
+};
+
+class RecordingHost : public Host {
+ public:
+  std::vector<std::string> calls;
+  std::deque<WindowEvent> events;
+  ScriptedKeys keys;
+  bool windowAvailable = true;
+  int presents = 0;
+  int framesLeft = 1000;  // a safety net: a loop that never ends fails instead of hanging
+  // What the audio thread would find when the stream starts.
+  bool noteTableReadyAtAudioStart = false;
+  bool recordingReadyAtAudioStart = false;
+
+  RecordingHost() { keys.calls = &calls; }
+
+  bool openWindow(std::string& reason) override {
+    calls.push_back("openWindow");
+    if (!windowAvailable) reason = "no display";
+    return windowAvailable;
+  }
+  void present(const Framebuffer&) override {
+    calls.push_back("present");
+    ++presents;
+  }
+  bool takeEvent(WindowEvent& event) override {
+    if (events.empty()) return false;
+    event = events.front();
+    events.pop_front();
+    return true;
+  }
+  void destroyWindow() override { calls.push_back("destroyWindow"); }
+  KeySource& keySource() override { return keys; }
+  bool startAudio() override {
+    calls.push_back("startAudio");
+    noteTableReadyAtAudioStart = tuner.noteFrequency[48] > 440.0;
+    recordingReadyAtAudioStart = tuner.recordedSamples != nullptr;
+    return false;
+  }
+  void stopAudio() override { calls.push_back("stopAudio"); }
+  void sleepMs(int) override {
+    if (--framesLeft == 0) keys.press(DIK_ESCAPE);
+  }
+};

@@ -1,0 +1,159 @@
+// Start-up order, the frame loop's exits and the one guarded shutdown.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+
+#include "app/log.hpp"
+#include "app/shell.hpp"
+#include "app/tuner_state.hpp"
+#include "recording_host.hpp"
+
+namespace {
+
+class Shell : public ::testing::Test {
+ protected:
+  RecordingHost host;
+  std::filesystem::path oldDir;
+  std::filesystem::path scratch;
+
+  void SetUp() override {
+    resetTunerState();
+    oldDir = std::filesystem::current_path();
+    scratch = std::filesystem::temp_directory_path() / ("sonavel-shell-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(scratch);
+    std::filesystem::current_path(scratch);
+  }
+  void TearDown() override {
+    if (!tuner.quitting && keyboard) shutDown(host);
+    std::filesystem::current_path(oldDir);
+    std::filesystem::remove_all(scratch);
+  }
+
+  void start() {
+    std::string reason;
+    ASSERT_EQ(startUp(host, reason), StartResult::Running);
+  }
+  long count(const char* call) const { return std::count(host.calls.begin(), host.calls.end(), call); }
+  std::vector<std::string> callsAfter(size_t first) const {
+    return {host.calls.begin() + static_cast<long>(first), host.calls.end()};
+  }
+};
+
+TEST_F(Shell, StartUpShowsBlackWindowThenKeyboardThenAudioLast) {
+  start();
+  EXPECT_EQ(host.calls, (std::vector<std::string>{"openWindow", "present", "acquireKeys", "startAudio"}));
+  EXPECT_TRUE(host.noteTableReadyAtAudioStart);
+  EXPECT_TRUE(host.recordingReadyAtAudioStart);
+  for (float level : tuner.noteLevel) EXPECT_EQ(level, 1.0f);
+  EXPECT_EQ(pixelAt(framebuffer, 0, 0), 0u);
+  EXPECT_EQ(pixelAt(framebuffer, 639, 479), 0u);
+}
+
+TEST_F(Shell, NoWindowStopsStartUpWithTheReasonAndNothingAcquired) {
+  host.windowAvailable = false;
+  std::string reason;
+  EXPECT_EQ(startUp(host, reason), StartResult::NoWindow);
+  EXPECT_EQ(reason, "no display");
+  EXPECT_EQ(host.calls, (std::vector<std::string>{"openWindow"}));
+  EXPECT_FALSE(keyboard);
+}
+
+TEST_F(Shell, ShutdownReleasesKeysThenAudioThenWindowExactlyOnce) {
+  start();
+  size_t before = host.calls.size();
+  shutDown(host);
+  shutDown(host);
+  EXPECT_EQ(callsAfter(before), (std::vector<std::string>{"releaseKeys", "stopAudio", "destroyWindow"}));
+  EXPECT_TRUE(tuner.quitting);
+  EXPECT_EQ(tuner.recordedSamples, nullptr);
+}
+
+TEST_F(Shell, CloseRequestEndsTheLoopWithoutAnotherFrame) {
+  start();
+  host.events.push_back({WindowEvent::CloseRequest});
+  int presentsBefore = host.presents;
+  EXPECT_EQ(runLoop(host), 0);
+  EXPECT_EQ(host.presents, presentsBefore);
+  EXPECT_EQ(count("destroyWindow"), 1);
+  EXPECT_EQ(count("stopAudio"), 1);
+}
+
+TEST_F(Shell, CloseRequestAfterShutdownDoesNothing) {
+  start();
+  shutDown(host);
+  dispatchEvent(host, {WindowEvent::CloseRequest});
+  EXPECT_EQ(count("destroyWindow"), 1);
+}
+
+TEST_F(Shell, EscapeAtTheFirstStepEndsBeforeAnyFrameIsDrawn) {
+  start();
+  host.keys.press(DIK_ESCAPE);
+  EXPECT_EQ(runLoop(host), 0);
+  EXPECT_EQ(host.presents, 1);  // only the black start-up picture
+  EXPECT_EQ(count("destroyWindow"), 1);
+}
+
+TEST_F(Shell, EscapeWithEnterDownLeavesFrozenAlone) {
+  start();
+  host.keys.press(DIK_ESCAPE);
+  host.keys.press(DIK_RETURN);
+  EXPECT_FALSE(frameStep(host));
+  EXPECT_FALSE(tuner.frozen.load());
+}
+
+TEST_F(Shell, LoopRunsFramesUntilEscapeAndClearsLeftClickAfterEachStep) {
+  start();
+  host.framesLeft = 3;
+  host.events.push_back({WindowEvent::LeftDown});
+  EXPECT_EQ(runLoop(host), 0);
+  EXPECT_EQ(host.presents, 1 + 3);
+  EXPECT_FALSE(tuner.leftClicked);
+  EXPECT_TRUE(tuner.leftDown);
+}
+
+TEST_F(Shell, FirstFrameClearsThePictureToTheBackgroundOnce) {
+  start();
+  EXPECT_TRUE(tuner.clearPending);
+  EXPECT_TRUE(frameStep(host));
+  EXPECT_FALSE(tuner.clearPending);
+  EXPECT_EQ(pixelAt(framebuffer, 0, 470), 0xC0C0D0u);  // bottom-left margin keeps the first clear
+}
+
+TEST_F(Shell, ReadyBlockIsConsumedOnlyWhileLive) {
+  start();
+  tuner.frozen = true;
+  tuner.spectrumReady = true;
+  runFrame(host);
+  EXPECT_TRUE(tuner.spectrumReady.load());
+  EXPECT_EQ(tuner.historyColumn.load(), 0);
+
+  tuner.frozen = false;
+  runFrame(host);
+  EXPECT_FALSE(tuner.spectrumReady.load());
+  EXPECT_EQ(tuner.historyColumn.load(), 1);
+  runFrame(host);
+  EXPECT_EQ(tuner.historyColumn.load(), 1);  // a flag, not a queue
+}
+
+TEST_F(Shell, WholeRunWritesNoLogAndLeavesAnExistingOneAlone) {
+  start();
+  host.keys.press(DIK_ESCAPE);
+  runLoop(host);
+  EXPECT_FALSE(std::filesystem::exists(kLogFileName));
+
+  resetTunerState();
+  { std::ofstream(kLogFileName) << "earlier"; }
+  RecordingHost second;
+  std::string reason;
+  startUp(second, reason);
+  second.keys.press(DIK_ESCAPE);
+  runLoop(second);
+  std::ifstream in(kLogFileName);
+  std::string content((std::istreambuf_iterator<char>(in)), {});
+  EXPECT_EQ(content, "earlier");
+}
+
+}  // namespace

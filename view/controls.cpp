@@ -1,0 +1,3 @@
+#include "view/controls.hpp"
+
+void handleKeyCommands(const KeyboardDevice&) {}

@@ -1,0 +1,3 @@
+#include "view/view.hpp"
+
+void drawView() {}
