@@ -1,4 +1,6 @@
 #include "audio/stream.hpp"
 
-bool startAudio() { return false; }
+bool startAudio(const AudioDeviceChoice&) { return false; }
 void stopAudio() {}
+bool listAudioDevices(std::FILE*) { return false; }
+bool checkAudioDevices(const AudioDeviceChoice&, std::string&) { return true; }
