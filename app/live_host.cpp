@@ -10,7 +10,7 @@ bool LiveHost::openWindow(std::string& reason) { return ::openWindow(kWindowTitl
 void LiveHost::present(const Framebuffer& picture) { presentFramebuffer(picture); }
 bool LiveHost::takeEvent(WindowEvent& event) { return takeWindowEvent(event); }
 void LiveHost::destroyWindow() { ::destroyWindow(); }
-bool LiveHost::startAudio() { return ::startAudio(); }
+bool LiveHost::startAudio() { return ::startAudio(devices_); }
 void LiveHost::stopAudio() { ::stopAudio(); }
 
 void LiveHost::sleepMs(int milliseconds) {

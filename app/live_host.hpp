@@ -1,11 +1,18 @@
 #pragma once
 // The live program's host: the SDL window and keyboard, the PortAudio stream.
 
+#include <utility>
+
 #include "app/host.hpp"
+#include "audio/stream.hpp"
 #include "platform/window.hpp"
 
 class LiveHost : public Host {
  public:
+  LiveHost() = default;
+  // Opens the chosen devices instead of the defaults.
+  explicit LiveHost(AudioDeviceChoice devices) : devices_(std::move(devices)) {}
+
   bool openWindow(std::string& reason) override;
   void present(const Framebuffer& picture) override;
   bool takeEvent(WindowEvent& event) override;
@@ -17,4 +24,5 @@ class LiveHost : public Host {
 
  private:
   SdlKeySource keys_;
+  AudioDeviceChoice devices_;
 };

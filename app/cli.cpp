@@ -1,0 +1,198 @@
+#include "app/cli.hpp"
+
+#include <optional>
+#include <string_view>
+
+#ifndef SONAVEL_VERSION
+#define SONAVEL_VERSION "unknown"
+#endif
+
+namespace {
+
+constexpr long long kMostSteps = 2147483647;  // one int's worth of steps, about 290 days of audio
+
+#define SONAVEL_SYNOPSIS                                                             \
+  "usage: sonavel [--input-device N|NAME] [--output-device N|NAME]\n"                \
+  "       sonavel --list-devices\n"                                                   \
+  "       sonavel --headless INPUT [--events FILE] [--steps N]\n"                     \
+  "               [--scores OUT.csv] [--picture OUT.png] [--output OUT.wav]\n"        \
+  "       sonavel --version | --help\n"
+
+const char kSynopsis[] = SONAVEL_SYNOPSIS;
+
+const char kUsage[] =
+    SONAVEL_SYNOPSIS
+    "\n"
+    "Without options sonavel opens its window and listens to the default input device.\n"
+    "  --list-devices        list the audio devices: index, host API, channels, defaults\n"
+    "  --input-device D      listen to device D (an index from --list-devices, or a name)\n"
+    "  --output-device D     play the tone and the playback on device D\n"
+    "  --headless INPUT      replay a 44100 Hz sound file without window or audio device,\n"
+    "                        one 512-frame audio buffer and one frame step per step\n"
+    "  --events FILE         key, pointer and close events by step, one per line:\n"
+    "                          <step> key <NAME|CODE> down|up\n"
+    "                          <step> move <x> <y>\n"
+    "                          <step> button left|right down|up\n"
+    "                          <step> close\n"
+    "                        NAME: ESCAPE RETURN SPACE HOME END DELETE NUMPADENTER\n"
+    "  --steps N             number of steps (default: enough to score the last block)\n"
+    "  --scores OUT.csv      the 72 note scores of every scored block\n"
+    "  --picture OUT.png     the picture shown by the last frame step\n"
+    "  --output OUT.wav      every output sample, mono 44100 Hz float\n"
+    "  --version             print the version\n"
+    "  --help                print this help\n";
+
+const char kVersion[] = "sonavel " SONAVEL_VERSION "\n";
+
+bool parseSteps(std::string_view text, long long& steps) {
+  if (text.empty() || text.size() > 10) return false;
+  long long value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+    value = value * 10 + (c - '0');
+  }
+  if (value > kMostSteps) return false;
+  steps = value;
+  return true;
+}
+
+// Walks the arguments, splitting "--name=value" and taking a following value where one is needed.
+class ArgumentReader {
+ public:
+  ArgumentReader(int argc, const char* const* argv) : argc_(argc), argv_(argv) {}
+
+  bool next(std::string& name) {
+    if (index_ >= argc_) return false;
+    std::string_view arg = argv_[index_++];
+    inlineValue_.reset();
+    if (arg.rfind("--", 0) == 0) {
+      auto equals = arg.find('=');
+      if (equals != std::string_view::npos) {
+        inlineValue_ = std::string(arg.substr(equals + 1));
+        arg = arg.substr(0, equals);
+      }
+    }
+    name = arg;
+    return true;
+  }
+
+  bool value(const std::string& name, std::string& out, std::string& reason) {
+    if (inlineValue_) {
+      out = *inlineValue_;
+      inlineValue_.reset();
+    } else if (index_ < argc_) {
+      out = argv_[index_++];
+    } else {
+      reason = "option " + name + " needs a value";
+      return false;
+    }
+    if (out.empty()) {
+      reason = "option " + name + " needs a non-empty value";
+      return false;
+    }
+    return true;
+  }
+
+  bool hasUnusedValue() const { return inlineValue_.has_value(); }
+
+ private:
+  int argc_;
+  const char* const* argv_;
+  int index_ = 1;
+  std::optional<std::string> inlineValue_;
+};
+
+struct Seen {
+  bool headless = false, events = false, steps = false, scores = false, picture = false, output = false;
+  bool inputDevice = false, outputDevice = false, listDevices = false;
+};
+
+bool takeOnce(bool& seen, const std::string& name, std::string& reason) {
+  if (seen) {
+    reason = "option " + name + " given twice";
+    return false;
+  }
+  seen = true;
+  return true;
+}
+
+// Options that belong to one mode must not be mixed with another.
+bool checkCombination(const Seen& seen, std::string& reason) {
+  bool replayOnly = seen.events || seen.steps || seen.scores || seen.picture || seen.output;
+  bool deviceChoice = seen.inputDevice || seen.outputDevice;
+  if (replayOnly && !seen.headless) {
+    reason = "--events, --steps, --scores, --picture and --output need --headless";
+    return false;
+  }
+  if (seen.headless && (deviceChoice || seen.listDevices)) {
+    reason = "--headless opens no audio device: it takes no device options";
+    return false;
+  }
+  if (seen.listDevices && deviceChoice) {
+    reason = "--list-devices takes no other option";
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool parseCommandLine(int argc, const char* const* argv, CommandLine& line, std::string& reason) {
+  line = CommandLine{};
+  ArgumentReader args(argc, argv);
+  Seen seen;
+  std::string name;
+  while (args.next(name)) {
+    bool ok = true;
+    bool helpOrVersion = name == "--help" || name == "-h" || name == "--version";
+    if (helpOrVersion) {
+      // nothing to read: it ends the parse below
+    } else if (name == "--list-devices") {
+      ok = takeOnce(seen.listDevices, name, reason);
+    } else if (name == "--input-device") {
+      ok = takeOnce(seen.inputDevice, name, reason) && args.value(name, line.devices.input, reason);
+    } else if (name == "--output-device") {
+      ok = takeOnce(seen.outputDevice, name, reason) && args.value(name, line.devices.output, reason);
+    } else if (name == "--headless") {
+      ok = takeOnce(seen.headless, name, reason) && args.value(name, line.headless.input, reason);
+    } else if (name == "--events") {
+      ok = takeOnce(seen.events, name, reason) && args.value(name, line.headless.eventsPath, reason);
+    } else if (name == "--scores") {
+      ok = takeOnce(seen.scores, name, reason) && args.value(name, line.headless.scoresPath, reason);
+    } else if (name == "--picture") {
+      ok = takeOnce(seen.picture, name, reason) && args.value(name, line.headless.picturePath, reason);
+    } else if (name == "--output") {
+      ok = takeOnce(seen.output, name, reason) && args.value(name, line.headless.outputPath, reason);
+    } else if (name == "--steps") {
+      std::string text;
+      ok = takeOnce(seen.steps, name, reason) && args.value(name, text, reason);
+      if (ok && !parseSteps(text, line.headless.steps)) {
+        reason = "--steps needs a whole number from 0 to 2147483647, not '" + text + "'";
+        ok = false;
+      }
+    } else if (name.rfind("-", 0) == 0) {
+      reason = "unknown option " + name;
+      ok = false;
+    } else {
+      reason = "unexpected argument '" + name + "'";
+      ok = false;
+    }
+    if (ok && args.hasUnusedValue()) {
+      reason = "option " + name + " takes no value";
+      ok = false;
+    }
+    if (!ok) return false;
+    if (helpOrVersion) {
+      line.mode = name == "--version" ? RunMode::Version : RunMode::Help;
+      return true;
+    }
+  }
+  if (!checkCombination(seen, reason)) return false;
+  if (seen.headless) line.mode = RunMode::Headless;
+  else if (seen.listDevices) line.mode = RunMode::ListDevices;
+  return true;
+}
+
+const char* usageText() { return kUsage; }
+const char* synopsisText() { return kSynopsis; }
+const char* versionText() { return kVersion; }

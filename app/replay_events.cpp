@@ -1,0 +1,142 @@
+#include "app/replay_events.hpp"
+
+#include <sstream>
+#include <utility>
+
+#include "app/constants.hpp"
+#include "app/keyboard.hpp"
+
+namespace {
+
+constexpr long long kLastStep = 2147483647;
+constexpr std::size_t kLongestLine = 4096;  // anything longer is not an events line
+
+const std::pair<const char*, int> kKeyNames[] = {
+    {"ESCAPE", DIK_ESCAPE}, {"RETURN", DIK_RETURN}, {"SPACE", DIK_SPACE},   {"HOME", DIK_HOME},
+    {"END", DIK_END},       {"DELETE", DIK_DELETE}, {"NUMPADENTER", DIK_NUMPADENTER},
+};
+
+// A plain decimal number from `low` to `high`: no sign, no spaces, no exponent.
+bool parseWhole(const std::string& text, long long low, long long high, long long& value) {
+  if (text.empty() || text.size() > 10) return false;
+  long long result = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+    result = result * 10 + (c - '0');
+  }
+  if (result < low || result > high) return false;
+  value = result;
+  return true;
+}
+
+std::vector<std::string> splitWords(const std::string& line) {
+  std::istringstream words(line);
+  std::vector<std::string> out;
+  for (std::string word; words >> word;) out.push_back(word);
+  return out;
+}
+
+bool parseDirection(const std::string& word, bool& down) {
+  if (word == "down") down = true;
+  else if (word == "up") down = false;
+  else return false;
+  return true;
+}
+
+// Fills `event` from the words after the step; false with what is wrong.
+bool parseAction(const std::vector<std::string>& words, ReplayEvent& event, std::string& what) {
+  const std::string& verb = words[1];
+  std::size_t wanted = verb == "close" ? 2 : (verb == "key" || verb == "move" || verb == "button") ? 4 : 0;
+  if (wanted == 0) {
+    what = "unknown event '" + verb + "' (key, move, button or close)";
+    return false;
+  }
+  if (words.size() != wanted) {
+    what = "'" + verb + "' takes " + std::to_string(wanted - 2) + " arguments, not " + std::to_string(words.size() - 2);
+    return false;
+  }
+  if (verb == "close") {
+    event.kind = ReplayEvent::Window;
+    event.window.kind = WindowEvent::CloseRequest;
+    return true;
+  }
+  if (verb == "move") {
+    long long x = 0, y = 0;
+    if (!parseWhole(words[2], 0, kPictureWidth - 1, x) || !parseWhole(words[3], 0, kPictureHeight - 1, y)) {
+      what = "pointer position '" + words[2] + " " + words[3] + "' is not inside the 640x480 client area";
+      return false;
+    }
+    event.kind = ReplayEvent::Window;
+    event.window.kind = WindowEvent::PointerMove;
+    event.window.x = static_cast<int>(x);
+    event.window.y = static_cast<int>(y);
+    return true;
+  }
+  bool down = false;
+  if (!parseDirection(words[3], down)) {
+    what = "expected down or up, not '" + words[3] + "'";
+    return false;
+  }
+  if (verb == "button") {
+    event.kind = ReplayEvent::Window;
+    if (words[2] == "left") event.window.kind = down ? WindowEvent::LeftDown : WindowEvent::LeftUp;
+    else if (words[2] == "right") event.window.kind = down ? WindowEvent::RightDown : WindowEvent::RightUp;
+    else {
+      what = "unknown button '" + words[2] + "' (left or right)";
+      return false;
+    }
+    return true;
+  }
+  int code = keyCodeForName(words[2]);
+  long long number = 0;
+  if (code < 0 && parseWhole(words[2], 0, kKeyCount - 1, number)) code = static_cast<int>(number);
+  if (code < 0) {
+    what = "unknown key '" + words[2] + "' (ESCAPE RETURN SPACE HOME END DELETE NUMPADENTER or a code 0..255)";
+    return false;
+  }
+  event.kind = down ? ReplayEvent::KeyDown : ReplayEvent::KeyUp;
+  event.keyCode = code;
+  return true;
+}
+
+}  // namespace
+
+int keyCodeForName(const std::string& name) {
+  for (const auto& [keyName, code] : kKeyNames)
+    if (name == keyName) return code;
+  return -1;
+}
+
+bool parseReplayEvents(std::istream& in, const std::string& name, std::vector<ReplayEvent>& events,
+                       std::string& reason) {
+  events.clear();
+  long long lastStep = 0;
+  std::string line;
+  for (long long number = 1; std::getline(in, line); ++number) {
+    auto fail = [&](const std::string& what) {
+      reason = name + ":" + std::to_string(number) + ": " + what;
+      return false;
+    };
+    if (line.size() > kLongestLine) return fail("line too long");
+    if (line.find('\0') != std::string::npos) return fail("not a text line");
+    auto comment = line.find('#');
+    if (comment != std::string::npos) line.erase(comment);
+    std::vector<std::string> words = splitWords(line);
+    if (words.empty()) continue;
+    ReplayEvent event;
+    if (!parseWhole(words[0], 0, kLastStep, event.step))
+      return fail("step '" + words[0] + "' is not a whole number from 0 to 2147483647");
+    if (event.step < lastStep)
+      return fail("step " + words[0] + " comes after step " + std::to_string(lastStep) + ": steps never decrease");
+    if (words.size() < 2) return fail("step " + words[0] + " has no event");
+    std::string what;
+    if (!parseAction(words, event, what)) return fail(what);
+    lastStep = event.step;
+    events.push_back(event);
+  }
+  if (in.bad()) {
+    reason = name + ": cannot be read";
+    return false;
+  }
+  return true;
+}
