@@ -1,0 +1,183 @@
+// The complex transform against a long-double DFT, its tables, and its identities.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <complex>
+#include <random>
+#include <vector>
+
+#include "analysis/fft.hpp"
+#include "analysis/fft_steps.hpp"
+
+namespace {
+
+constexpr int kLongest = 16384;  // doubles
+constexpr long double kTwoPi = 6.283185307179586476925286766559L;
+
+struct Tables {
+  std::vector<int> workArea = std::vector<int>(2 + 128, 0);
+  std::vector<double> twiddles = std::vector<double>(kLongest / 4, 0.0);
+};
+
+std::vector<double> randomData(int length, unsigned seed) {
+  std::mt19937 generator(seed);
+  std::uniform_real_distribution<double> uniform(-1.0, 1.0);
+  std::vector<double> data(length);
+  for (double& v : data) v = uniform(generator);
+  return data;
+}
+
+// X[k] = sum x[j] e^(+2 pi i jk/N), with the roots of unity tabulated once per length.
+std::vector<std::complex<long double>> positiveDft(const std::vector<double>& x) {
+  const int points = static_cast<int>(x.size()) / 2;
+  std::vector<std::complex<long double>> root(points), out(points);
+  for (int k = 0; k < points; ++k) root[k] = std::polar(1.0L, kTwoPi * k / points);
+  for (int k = 0; k < points; ++k) {
+    long double re = 0, im = 0;
+    for (int j = 0, index = 0; j < points; ++j, index = (index + k) & (points - 1)) {
+      const long double xr = x[2 * j], xi = x[2 * j + 1];
+      re += xr * root[index].real() - xi * root[index].imag();
+      im += xr * root[index].imag() + xi * root[index].real();
+    }
+    out[k] = {re, im};
+  }
+  return out;
+}
+
+double norm(const std::vector<double>& x) {
+  double sum = 0;
+  for (double v : x) sum += v * v;
+  return std::sqrt(sum);
+}
+
+// Largest distance between the transform and the expected point values.
+template <class Expected>
+double largestError(const std::vector<double>& data, Expected expected) {
+  double worst = 0;
+  for (int k = 0; k < static_cast<int>(data.size()) / 2; ++k) {
+    const std::complex<long double> want = expected(k);
+    const double dr = static_cast<double>(data[2 * k] - want.real());
+    const double di = static_cast<double>(data[2 * k + 1] - want.imag());
+    worst = std::max(worst, std::hypot(dr, di));
+  }
+  return worst;
+}
+
+TEST(ComplexFft, MatchesALongDoubleDftAtEveryLengthAndBothSigns) {
+  for (int length = 4; length <= kLongest; length *= 2) {
+    const std::vector<double> input = randomData(length, 1000u + length);
+    const auto reference = positiveDft(input);
+    const int points = length / 2;
+    const double bound = 1e-12 * norm(input);
+    for (int sign : {+1, -1}) {
+      Tables tables;
+      std::vector<double> data = input;
+      complexFft(length, sign, data.data(), tables.workArea.data(), tables.twiddles.data());
+      // The - transform is the + transform read backwards from point 0.
+      const double error = largestError(data, [&](int k) { return reference[sign > 0 ? k : (points - k) % points]; });
+      EXPECT_LE(error, bound) << "length " << length << " sign " << sign;
+    }
+  }
+}
+
+TEST(ComplexFft, ImpulsesGiveConstantsAndRootsOfUnity) {
+  for (int length = 4; length <= kLongest; length *= 4) {
+    const int points = length / 2;
+    for (int sign : {+1, -1}) {
+      Tables tables;
+      std::vector<double> atZero(length, 0.0), atOne(length, 0.0);
+      atZero[0] = 1.0;
+      atOne[2] = 1.0;
+      complexFft(length, sign, atZero.data(), tables.workArea.data(), tables.twiddles.data());
+      complexFft(length, sign, atOne.data(), tables.workArea.data(), tables.twiddles.data());
+      EXPECT_LE(largestError(atZero, [](int) { return std::complex<long double>(1.0L, 0.0L); }), 1e-15) << length;
+      const double error = largestError(atOne, [&](int k) { return std::polar(1.0L, sign * kTwoPi * k / points); });
+      EXPECT_LE(error, 1e-14) << "length " << length << " sign " << sign;
+    }
+  }
+}
+
+TEST(ComplexFft, ForwardThenBackwardGivesNTimesTheInput) {
+  for (int length : {4, 8, 16, 32, 64, 128, 256, 512, 1024, 4096, 16384}) {
+    Tables tables;
+    const std::vector<double> input = randomData(length, 7u);
+    std::vector<double> data = input;
+    complexFft(length, +1, data.data(), tables.workArea.data(), tables.twiddles.data());
+    complexFft(length, -1, data.data(), tables.workArea.data(), tables.twiddles.data());
+    const double points = length / 2;
+    double worst = 0;
+    for (int i = 0; i < length; ++i) worst = std::max(worst, std::abs(data[i] - points * input[i]));
+    EXPECT_LE(worst, 1e-12 * points) << length;
+  }
+}
+
+TEST(ComplexFft, LengthsBelowFourLeaveTheDataAlone) {
+  Tables tables;
+  double data[2] = {0.25, -3.0};
+  complexFft(2, +1, data, tables.workArea.data(), tables.twiddles.data());
+  EXPECT_EQ(data[0], 0.25);
+  EXPECT_EQ(data[1], -3.0);
+}
+
+TEST(FftTables, AreBuiltOnceReusedForShorterLengthsAndRebuiltForLonger) {
+  Tables tables;
+  int* work = tables.workArea.data();
+  double* w = tables.twiddles.data();
+  std::vector<double> data = randomData(4096, 3u);
+  complexFft(4096, +1, data.data(), work, w);
+  EXPECT_EQ(work[0], 1024);
+  EXPECT_EQ(work[1], 1);
+
+  // A rebuild would set the flag again; the same and shorter lengths must not.
+  work[1] = 0;
+  const std::vector<double> built(w, w + 1024);
+  data = randomData(4096, 4u);
+  complexFft(4096, +1, data.data(), work, w);
+  const std::vector<double> shortInput = randomData(1024, 5u);
+  std::vector<double> shortData = shortInput;
+  complexFft(1024, +1, shortData.data(), work, w);
+  EXPECT_EQ(work[0], 1024);
+  EXPECT_EQ(work[1], 0);
+  EXPECT_EQ(std::vector<double>(w, w + 1024), built);
+  const auto reference = positiveDft(shortInput);
+  EXPECT_LE(largestError(shortData, [&](int k) { return reference[k]; }), 1e-12 * norm(shortInput));
+
+  data = randomData(8192, 6u);
+  complexFft(8192, +1, data.data(), work, w);
+  EXPECT_EQ(work[0], 2048);
+  EXPECT_EQ(work[1], 1);
+}
+
+TEST(FftTables, HoldHalvingBlocksCountedFromTheEnd) {
+  Tables big, small;
+  buildFftTables(2048, big.workArea.data(), big.twiddles.data());
+  buildFftTables(1024, small.workArea.data(), small.twiddles.data());
+  const double* w = big.twiddles.data();
+  const double delta = std::atan(1.0) / 1024;
+  EXPECT_EQ(w[0], 1.0);
+  EXPECT_DOUBLE_EQ(w[1], std::sqrt(0.5));
+  EXPECT_DOUBLE_EQ(w[2], 0.5 / std::cos(2 * delta));
+  EXPECT_DOUBLE_EQ(w[3], 0.5 / std::cos(6 * delta));
+  EXPECT_DOUBLE_EQ(w[8], std::cos(8 * delta));
+  EXPECT_DOUBLE_EQ(w[11], -std::sin(24 * delta));
+  // Everything after the first block is the table for half the size.
+  for (int i = 0; i < 1022; ++i) EXPECT_EQ(w[1024 + i], small.twiddles[i]) << i;
+  // The four-entry block holds 1, cos pi/4, cos pi/8, sin pi/8.
+  const double* block4 = w + 2048 - 8;
+  EXPECT_EQ(block4[0], 1.0);
+  EXPECT_DOUBLE_EQ(block4[2], std::cos(std::atan(1.0) / 2));
+  EXPECT_DOUBLE_EQ(block4[3], std::sin(std::atan(1.0) / 2));
+}
+
+TEST(FftTables, BitReverseOffsetsFillEntriesTwoToThirtyOneFor1024) {
+  std::vector<int> ip(66, -1);
+  buildBitReverseTable(1024, ip.data());
+  const int expected[] = {0, 16, 0, 64, 32, 96, 0, 256, 128, 384, 64, 320, 192, 448};
+  for (int i = 0; i < 14; ++i) EXPECT_EQ(ip[2 + i], expected[i]) << i;
+  const int reverse4[16] = {0, 8, 4, 12, 2, 10, 6, 14, 1, 9, 5, 13, 3, 11, 7, 15};
+  for (int r = 0; r < 16; ++r) EXPECT_EQ(ip[16 + r], 128 * reverse4[r]) << r;
+  EXPECT_EQ(ip[32], -1);
+}
+
+}  // namespace
