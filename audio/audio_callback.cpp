@@ -1,6 +1,48 @@
 #include "audio/audio_callback.hpp"
 
-int audioCallback(const float*, float* output, unsigned long frameCount) {
-  for (unsigned long n = 0; n < frameCount; ++n) output[n] = 0.0f;
+#include "analysis/spectrum.hpp"
+#include "app/tuner_state.hpp"
+#include "audio/playback.hpp"
+#include "audio/tone.hpp"
+
+namespace {
+
+// Together with `outputVolume`: the default volume of 0.25 passes samples through unchanged.
+constexpr double kOutputScale = 4.0;
+
+// Keeps the raw block for the recording, gains the analysed copy, publishes its spectrum.
+void completeBlock() {
+  tuner.captureFill = 0;
+  double gain = tuner.inputGain.load(std::memory_order_relaxed);
+  for (int i = 0; i < tuner.blockSize; ++i) {
+    tuner.lastBlock[i].store(static_cast<float>(tuner.captureBlock[i]), std::memory_order_relaxed);
+    tuner.captureBlock[i] *= gain;
+  }
+  computeSpectrum(tuner.captureBlock, tuner.blockSize);
+  // Release: the frame step that sees the flag also sees this block and its spectrum.
+  tuner.spectrumReady.store(true, std::memory_order_release);
+}
+
+void capture(float input) {
+  tuner.captureBlock[tuner.captureFill] = input;
+  if (++tuner.captureFill >= tuner.blockSize) completeBlock();
+}
+
+float composeOutput() {
+  float sample = 0.0f;
+  toneStep(sample);
+  playbackStep(sample);
+  double volume = tuner.outputVolume.load(std::memory_order_relaxed);
+  return static_cast<float>((volume * sample) * kOutputScale);
+}
+
+}  // namespace
+
+int audioCallback(const float* input, float* output, unsigned long frameCount) {
+  for (unsigned long n = 0; n < frameCount; ++n) {
+    capture(input != nullptr ? input[n] : 0.0f);  // no input buffer: the device gave silence
+    float sample = composeOutput();
+    if (output != nullptr) output[n] = sample;
+  }
   return 0;
 }

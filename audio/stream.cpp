@@ -1,6 +1,189 @@
 #include "audio/stream.hpp"
 
-bool startAudio(const AudioDeviceChoice&) { return false; }
-void stopAudio() {}
-bool listAudioDevices(std::FILE*) { return false; }
-bool checkAudioDevices(const AudioDeviceChoice&, std::string&) { return true; }
+#include <portaudio.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <vector>
+
+#include "app/constants.hpp"
+#include "app/tuner_state.hpp"
+#include "audio/audio_callback.hpp"
+#include "audio/device_choice.hpp"
+#include "audio/quiet_backends.hpp"
+
+namespace {
+
+constexpr const char* kMinLatencyVariable = "PA_MIN_LATENCY_MSEC";
+constexpr const char* kMinLatencyMs = "75";
+constexpr double kMinLatencySeconds = 0.075;  // about seven buffers of 512 frames
+constexpr int kChannels = 1;
+
+// Main thread only: whether startAudio holds one Pa_Initialize that stopAudio must undo.
+bool libraryHeld = false;
+
+PaStream* openStream() { return static_cast<PaStream*>(tuner.audioStream); }
+
+int forwardToCallback(const void* input, void* output, unsigned long frameCount, const PaStreamCallbackTimeInfo*,
+                      PaStreamCallbackFlags, void*) {
+  return audioCallback(static_cast<const float*>(input), static_cast<float*>(output), frameCount);
+}
+
+// PortAudio's own text, with the host's message when the host API is what failed.
+std::string errorText(PaError error) {
+  std::string text = Pa_GetErrorText(error);
+  if (error == paUnanticipatedHostError) {
+    const PaHostErrorInfo* host = Pa_GetLastHostErrorInfo();
+    if (host != nullptr && host->errorText != nullptr && host->errorText[0] != '\0')
+      text += std::string(" (") + host->errorText + ")";
+  }
+  return text;
+}
+
+void sayNoSound(const std::string& cause) {
+  std::fprintf(stderr, "sonavel: no sound: %s; running without audio\n", cause.c_str());
+}
+
+// Pa_Initialize and Pa_Terminate in one scope, for the calls that only look at devices.
+class LibraryScope {
+ public:
+  LibraryScope() : error_((silenceAudioBackends(), Pa_Initialize())) {}
+  ~LibraryScope() {
+    if (error_ == paNoError) Pa_Terminate();
+  }
+  LibraryScope(const LibraryScope&) = delete;
+  LibraryScope& operator=(const LibraryScope&) = delete;
+  bool ok() const { return error_ == paNoError; }
+  std::string failure() const { return "cannot start PortAudio: " + errorText(error_); }
+
+ private:
+  PaError error_;
+};
+
+std::vector<AudioDeviceSummary> deviceSummaries() {
+  std::vector<AudioDeviceSummary> devices;
+  int count = Pa_GetDeviceCount();
+  for (int i = 0; i < count; ++i) {
+    const PaDeviceInfo* info = Pa_GetDeviceInfo(i);
+    AudioDeviceSummary summary;
+    if (info != nullptr) {
+      const PaHostApiInfo* api = Pa_GetHostApiInfo(info->hostApi);
+      summary.name = info->name != nullptr ? info->name : "";
+      summary.hostApi = api != nullptr && api->name != nullptr ? api->name : "?";
+      summary.inputChannels = info->maxInputChannels;
+      summary.outputChannels = info->maxOutputChannels;
+    }
+    devices.push_back(summary);
+  }
+  return devices;
+}
+
+struct DevicePair {
+  int input = kNoAudioDevice;
+  int output = kNoAudioDevice;
+};
+
+// Needs the library initialised.
+bool resolveDevices(const AudioDeviceChoice& choice, DevicePair& pair, std::string& reason) {
+  std::vector<AudioDeviceSummary> devices = deviceSummaries();
+  pair.input = chooseAudioDevice(devices, choice.input, AudioDirection::Input, Pa_GetDefaultInputDevice(), reason);
+  if (pair.input == kNoAudioDevice) return false;
+  pair.output =
+      chooseAudioDevice(devices, choice.output, AudioDirection::Output, Pa_GetDefaultOutputDevice(), reason);
+  return pair.output != kNoAudioDevice;
+}
+
+PaStreamParameters monoFloat(int device, bool input) {
+  const PaDeviceInfo* info = Pa_GetDeviceInfo(device);
+  double deviceLatency = input ? info->defaultLowInputLatency : info->defaultLowOutputLatency;
+  PaStreamParameters parameters{};
+  parameters.device = device;
+  parameters.channelCount = kChannels;
+  parameters.sampleFormat = paFloat32;
+  parameters.suggestedLatency = std::max(kMinLatencySeconds, deviceLatency);
+  parameters.hostApiSpecificStreamInfo = nullptr;
+  return parameters;
+}
+
+// With the library initialised: opens and starts the stream, or says why not.
+bool openAndStart(const AudioDeviceChoice& choice) {
+  DevicePair pair;
+  std::string reason;
+  if (!resolveDevices(choice, pair, reason)) {
+    sayNoSound(reason);
+    return false;
+  }
+  PaStreamParameters input = monoFloat(pair.input, true);
+  PaStreamParameters output = monoFloat(pair.output, false);
+  PaStream* stream = nullptr;
+  PaError error = Pa_OpenStream(&stream, &input, &output, kSampleRate, kFramesPerBuffer, paNoFlag,
+                                forwardToCallback, nullptr);
+  if (error != paNoError) {
+    sayNoSound("cannot open the audio stream: " + errorText(error));
+    return false;
+  }
+  error = Pa_StartStream(stream);
+  if (error != paNoError) {
+    sayNoSound("cannot start the audio stream: " + errorText(error));
+    Pa_CloseStream(stream);
+    return false;
+  }
+  tuner.audioStream = stream;
+  return true;
+}
+
+}  // namespace
+
+bool startAudio(const AudioDeviceChoice& choice) {
+  if (openStream() != nullptr) return true;
+  setenv(kMinLatencyVariable, kMinLatencyMs, 1);
+  silenceAudioBackends();
+  PaError error = Pa_Initialize();
+  if (error != paNoError) {
+    sayNoSound("cannot start PortAudio: " + errorText(error));
+    return false;
+  }
+  if (!openAndStart(choice)) {
+    Pa_Terminate();
+    return false;
+  }
+  libraryHeld = true;
+  return true;
+}
+
+void stopAudio() {
+  if (PaStream* stream = openStream()) {
+    Pa_StopStream(stream);  // lets the queued output play out; no callback runs after it
+    Pa_CloseStream(stream);
+    tuner.audioStream = nullptr;
+  }
+  if (libraryHeld) {
+    Pa_Terminate();
+    libraryHeld = false;
+  }
+}
+
+bool listAudioDevices(std::FILE* out) {
+  LibraryScope library;
+  if (!library.ok()) {
+    std::fprintf(stderr, "sonavel: %s\n", library.failure().c_str());
+    return false;
+  }
+  std::vector<AudioDeviceSummary> devices = deviceSummaries();
+  int defaultInput = Pa_GetDefaultInputDevice();
+  int defaultOutput = Pa_GetDefaultOutputDevice();
+  for (int i = 0; i < static_cast<int>(devices.size()); ++i)
+    std::fprintf(out, "%s\n", describeAudioDevice(i, devices[i], i == defaultInput, i == defaultOutput).c_str());
+  if (devices.empty()) std::fprintf(stderr, "sonavel: PortAudio finds no audio devices\n");
+  return true;
+}
+
+bool checkAudioDevices(const AudioDeviceChoice& choice, std::string& reason) {
+  LibraryScope library;
+  if (!library.ok()) {
+    reason = library.failure();
+    return false;
+  }
+  DevicePair pair;
+  return resolveDevices(choice, pair, reason);
+}

@@ -1,0 +1,10 @@
+#pragma once
+// Playback of the recorded history while the view is frozen: scrubbing loops the
+// column under the pointer; automatic playback plays each column twice, oldest
+// towards newest, and stops by itself after the newest.
+
+inline constexpr int kPlaysPerColumn = 2;
+
+// Audio thread, once per output sample, after the tone step: while frozen and
+// scrubbing or playing, replaces `sample` by the next recorded sample.
+void playbackStep(float& sample);

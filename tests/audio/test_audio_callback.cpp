@@ -1,0 +1,166 @@
+// Block capture, the handoff flag, gain and the output scaling of the audio callback.
+
+#include <algorithm>
+#include <cmath>
+
+#include "audio_fixture.hpp"
+
+namespace {
+
+// Input sample number k of a run: distinct, exact in float, well inside full scale.
+float ramp(long k) { return static_cast<float>(k % 4096) / 8192.0f - 0.25f; }
+
+std::vector<float> rampFrom(long first, unsigned long count) {
+  std::vector<float> samples(count);
+  for (unsigned long i = 0; i < count; ++i) samples[i] = ramp(first + static_cast<long>(i));
+  return samples;
+}
+
+using BlockCapture = AudioState;
+
+TEST_F(BlockCapture, EveryFourthBufferOf512CompletesABlockAtItsLastFrame) {
+  long fed = 0;
+  for (int block = 0; block < 3; ++block) {
+    for (int call = 1; call <= 4; ++call) {
+      runCallback(kFramesPerBuffer, rampFrom(fed, kFramesPerBuffer));
+      fed += kFramesPerBuffer;
+      EXPECT_EQ(tuner.spectrumReady.load(), call == 4) << "block " << block << " call " << call;
+      EXPECT_EQ(tuner.captureFill, (call * kFramesPerBuffer) % kBlockSize);
+    }
+    for (int i = 0; i < kBlockSize; ++i) ASSERT_EQ(tuner.lastBlock[i].load(), ramp(block * kBlockSize + i)) << i;
+    tuner.spectrumReady = false;
+  }
+}
+
+TEST_F(BlockCapture, ZeroFramesDoNothing) {
+  runCallback(100, rampFrom(0, 100));
+  float untouched = -99.0f;
+  EXPECT_EQ(audioCallback(nullptr, &untouched, 0), 0);
+  EXPECT_EQ(untouched, -99.0f);
+  EXPECT_EQ(tuner.captureFill, 100);
+  EXPECT_FALSE(tuner.spectrumReady.load());
+}
+
+// Counts that do not divide 2048: the block completes inside a call and the rest of
+// that call starts the next block.
+class OddBufferSizes : public AudioState, public ::testing::WithParamInterface<unsigned long> {};
+
+TEST_P(OddBufferSizes, BlockCompletesMidCallAndTheRestStartsTheNext) {
+  unsigned long frames = GetParam();
+  long fed = 0;
+  while (fed + static_cast<long>(frames) < kBlockSize) {
+    runCallback(frames, rampFrom(fed, frames));
+    fed += static_cast<long>(frames);
+    ASSERT_FALSE(tuner.spectrumReady.load()) << fed;
+  }
+  runCallback(frames, rampFrom(fed, frames));
+  fed += static_cast<long>(frames);
+  ASSERT_TRUE(tuner.spectrumReady.load());
+  long carried = fed % kBlockSize;
+  long newestStart = fed - carried - kBlockSize;  // a long call can complete two blocks: the later one stays
+  EXPECT_EQ(tuner.captureFill, carried);
+  for (int i = 0; i < kBlockSize; ++i) ASSERT_EQ(tuner.lastBlock[i].load(), ramp(newestStart + i)) << i;
+  for (long i = 0; i < carried; ++i) EXPECT_EQ(tuner.captureBlock[i], ramp(fed - carried + i)) << i;
+}
+
+INSTANTIATE_TEST_SUITE_P(Counts, OddBufferSizes, ::testing::Values(1ul, 300ul, 1000ul, 2047ul, 2049ul, 5000ul));
+
+TEST_F(BlockCapture, GainScalesTheAnalysedCopyButNotTheRecordedOne) {
+  tuner.inputGain = 2.97f * 2.97f * 2.97f;
+  std::vector<float> input = rampFrom(7, kBlockSize);
+  runCallback(kBlockSize, input);
+  double gain = tuner.inputGain.load();
+  for (int i = 0; i < kBlockSize; ++i) {
+    ASSERT_EQ(tuner.lastBlock[i].load(), input[i]) << i;
+    ASSERT_EQ(tuner.captureBlock[i], static_cast<double>(input[i]) * gain) << i;
+  }
+}
+
+// Needs the real block spectrum: the same input at half the gain gives half the magnitudes.
+TEST_F(BlockCapture, GainChangesTheSpectrumNotLastBlock) {
+  std::vector<float> input(kBlockSize);
+  for (int i = 0; i < kBlockSize; ++i) input[i] = 0.5f * static_cast<float>(std::sin(2 * M_PI * 40 * i / kBlockSize));
+
+  runCallback(kBlockSize, input);
+  std::vector<double> full(kBlockSize);
+  for (int i = 0; i < kBlockSize; ++i) full[i] = tuner.spectrum[i].load();
+  std::vector<float> recordedAtFull(kBlockSize);
+  for (int i = 0; i < kBlockSize; ++i) recordedAtFull[i] = tuner.lastBlock[i].load();
+
+  tuner.inputGain = 0.5f;
+  runCallback(kBlockSize, input);
+  ASSERT_GT(full[80], 100.0) << "no spectrum: the block transform is not in place";
+  for (int i = 0; i < kBlockSize; ++i) {
+    ASSERT_EQ(tuner.lastBlock[i].load(), recordedAtFull[i]) << i;
+    ASSERT_NEAR(tuner.spectrum[i].load(), full[i] * 0.5, 1e-9 * (1.0 + full[i])) << i;
+  }
+}
+
+TEST_F(BlockCapture, MissingInputBufferCapturesSilence) {
+  runCallback(100, std::vector<float>(100, 0.5f));
+  std::vector<float> out(kBlockSize);
+  audioCallback(nullptr, out.data(), kBlockSize - 100);
+  ASSERT_TRUE(tuner.spectrumReady.load());
+  EXPECT_EQ(tuner.lastBlock[99].load(), 0.5f);
+  EXPECT_EQ(tuner.lastBlock[100].load(), 0.0f);
+  EXPECT_EQ(tuner.lastBlock[kBlockSize - 1].load(), 0.0f);
+}
+
+using OutputSample = AudioState;
+
+TEST_F(OutputSample, SilenceWhenNothingSoundsWhateverTheInput) {
+  for (float sample : runCallback(kFramesPerBuffer, rampFrom(1, kFramesPerBuffer))) ASSERT_EQ(sample, 0.0f);
+}
+
+// Output = (volume x sample) x 4 in double, stored as float: 1, 0.08 and 3.92 times the sample.
+struct VolumeCase {
+  float volume;
+  double factor;
+};
+
+class OutputVolume : public AudioState, public ::testing::WithParamInterface<VolumeCase> {};
+
+TEST_P(OutputVolume, ScalesTheComposedSampleByVolumeTimesFour) {
+  fillRecordingWithMarkers();
+  tuner.frozen = true;
+  tuner.scrubbing = true;
+  tuner.playColumn = 3;
+  tuner.outputVolume = GetParam().volume;
+  std::vector<float> out = runCallback(kFramesPerBuffer);
+  for (int n = 0; n < kFramesPerBuffer; ++n) {
+    float played = marker(3, n);
+    ASSERT_EQ(out[n], static_cast<float>((static_cast<double>(GetParam().volume) * played) * 4.0)) << n;
+    ASSERT_NEAR(out[n], played * GetParam().factor, 1e-6 * played) << n;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Sliders, OutputVolume,
+                         ::testing::Values(VolumeCase{0.25f, 1.0}, VolumeCase{0.02f, 0.08}, VolumeCase{0.98f, 3.92}));
+
+TEST_F(OutputSample, DefaultVolumePassesTheRecordingThroughExactly) {
+  fillRecordingWithMarkers();
+  tuner.frozen = true;
+  tuner.scrubbing = true;
+  tuner.playColumn = 199;
+  std::vector<float> out = runCallback(kFramesPerBuffer);
+  for (int n = 0; n < kFramesPerBuffer; ++n) ASSERT_EQ(out[n], marker(199, n));
+}
+
+TEST_F(OutputSample, PlaybackReplacesTheToneAndUnfreezingBringsItBack) {
+  fillRecordingWithMarkers();
+  tuner.frozen = true;
+  tuner.toneKey = 48;
+  tuner.toneHeld = true;
+  tuner.scrubbing = true;
+  tuner.playColumn = 10;
+  std::vector<float> playing = runCallback(64);
+  for (int n = 0; n < 64; ++n) ASSERT_EQ(playing[n], marker(10, n));
+  EXPECT_EQ(tuner.toneNote, 48) << "the tone keeps running underneath";
+
+  tuner.scrubbing = false;
+  std::vector<float> tone = runCallback(64);
+  EXPECT_GT(*std::max_element(tone.begin(), tone.end()), 0.04f);
+  for (float sample : tone) ASSERT_LT(std::fabs(sample), 0.2001f);
+}
+
+}  // namespace
