@@ -1,0 +1,109 @@
+// The command line: which mode runs, with which files and devices, and what is refused.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/cli.hpp"
+
+namespace {
+
+bool parse(std::vector<const char*> args, CommandLine& line, std::string& reason) {
+  args.insert(args.begin(), "sonavel");
+  return parseCommandLine(static_cast<int>(args.size()), args.data(), line, reason);
+}
+
+TEST(CommandLine, ModesFromTheirOptions) {
+  struct Case {
+    std::vector<const char*> args;
+    RunMode mode;
+  };
+  const Case cases[] = {
+      {{}, RunMode::Live},
+      {{"--list-devices"}, RunMode::ListDevices},
+      {{"--version"}, RunMode::Version},
+      {{"--help"}, RunMode::Help},
+      {{"-h"}, RunMode::Help},
+      {{"--headless", "in.wav"}, RunMode::Headless},
+      {{"--input-device", "3"}, RunMode::Live},
+      {{"--help", "--bogus"}, RunMode::Help},  // help wins when it comes first
+  };
+  for (const Case& c : cases) {
+    CommandLine line;
+    std::string reason;
+    ASSERT_TRUE(parse(c.args, line, reason)) << reason;
+    EXPECT_EQ(line.mode, c.mode) << (c.args.empty() ? "(none)" : c.args[0]);
+  }
+}
+
+TEST(CommandLine, HeadlessTakesItsFilesInAnyOrderAndBothSpellings) {
+  CommandLine line;
+  std::string reason;
+  ASSERT_TRUE(parse({"--scores", "s.csv", "--headless", "in.flac", "--events=ev.txt", "--steps", "0",
+                     "--picture=p.png", "--output", "o.wav"},
+                    line, reason))
+      << reason;
+  EXPECT_EQ(line.mode, RunMode::Headless);
+  EXPECT_EQ(line.headless.input, "in.flac");
+  EXPECT_EQ(line.headless.eventsPath, "ev.txt");
+  EXPECT_EQ(line.headless.steps, 0);
+  EXPECT_EQ(line.headless.scoresPath, "s.csv");
+  EXPECT_EQ(line.headless.picturePath, "p.png");
+  EXPECT_EQ(line.headless.outputPath, "o.wav");
+
+  ASSERT_TRUE(parse({"--headless", "in.wav"}, line, reason));
+  EXPECT_EQ(line.headless.steps, -1);  // the default count, worked out from the input
+  EXPECT_TRUE(line.headless.scoresPath.empty());
+}
+
+TEST(CommandLine, DevicesByIndexOrName) {
+  CommandLine line;
+  std::string reason;
+  ASSERT_TRUE(parse({"--input-device", "2", "--output-device=pulse"}, line, reason)) << reason;
+  EXPECT_EQ(line.mode, RunMode::Live);
+  EXPECT_EQ(line.devices.input, "2");
+  EXPECT_EQ(line.devices.output, "pulse");
+}
+
+TEST(CommandLine, RefusesWithAReason) {
+  struct Case {
+    std::vector<const char*> args;
+    const char* reason;
+  };
+  const Case cases[] = {
+      {{"--bogus"}, "unknown option --bogus"},
+      {{"--bogus", "--help"}, "unknown option --bogus"},  // refused before --help is reached
+      {{"stray"}, "unexpected argument 'stray'"},
+      {{"--headless"}, "option --headless needs a value"},
+      {{"--headless="}, "option --headless needs a non-empty value"},
+      {{"--headless", "a.wav", "--headless", "b.wav"}, "option --headless given twice"},
+      {{"--headless", "a.wav", "--steps", "-1"}, "--steps needs a whole number"},
+      {{"--headless", "a.wav", "--steps", "12x"}, "--steps needs a whole number"},
+      {{"--headless", "a.wav", "--steps", "2147483648"}, "--steps needs a whole number"},
+      {{"--scores", "s.csv"}, "need --headless"},
+      {{"--steps", "10"}, "need --headless"},
+      {{"--headless", "a.wav", "--input-device", "1"}, "takes no device options"},
+      {{"--headless", "a.wav", "--list-devices"}, "takes no device options"},
+      {{"--list-devices", "--output-device", "1"}, "--list-devices takes no other option"},
+      {{"--list-devices=yes"}, "option --list-devices takes no value"},
+      {{"--version=2"}, "option --version takes no value"},
+  };
+  for (const Case& c : cases) {
+    CommandLine line;
+    std::string reason;
+    EXPECT_FALSE(parse(c.args, line, reason)) << c.args[0];
+    EXPECT_NE(reason.find(c.reason), std::string::npos) << "got: " << reason;
+  }
+}
+
+TEST(CommandLine, HelpListsEveryOption) {
+  std::string help = usageText();
+  for (const char* option : {"--list-devices", "--input-device", "--output-device", "--headless", "--events",
+                             "--steps", "--scores", "--picture", "--output", "--version", "--help"})
+    EXPECT_NE(help.find(option), std::string::npos) << option;
+  EXPECT_EQ(help.rfind(synopsisText(), 0), 0u);
+  EXPECT_EQ(std::string(versionText()).rfind("sonavel ", 0), 0u);
+}
+
+}  // namespace

@@ -1,0 +1,302 @@
+// Headless replay: the events file, the sound files, and runs of the whole program step by step.
+
+#include <gtest/gtest.h>
+#include <sndfile.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/replay.hpp"
+#include "app/replay_events.hpp"
+#include "app/sound_files.hpp"
+#include "app/tuner_state.hpp"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bool parseText(const std::string& text, std::vector<ReplayEvent>& events, std::string& reason) {
+  std::istringstream in(text);
+  return parseReplayEvents(in, "ev.txt", events, reason);
+}
+
+TEST(ReplayEvents, EveryKindOfLineWithCommentsAndBlanks) {
+  std::vector<ReplayEvent> events;
+  std::string reason;
+  ASSERT_TRUE(parseText("# a script\n"
+                        "\n"
+                        "0 key RETURN down   # freeze\n"
+                        "  0 move 300 237\n"
+                        "5 button right down\n"
+                        "5 key 57 up\n"
+                        "7\tbutton left up\n"
+                        "9 close\n",
+                        events, reason))
+      << reason;
+  ASSERT_EQ(events.size(), 6u);
+  EXPECT_EQ(events[0].kind, ReplayEvent::KeyDown);
+  EXPECT_EQ(events[0].keyCode, 28);
+  EXPECT_EQ(events[1].window.kind, WindowEvent::PointerMove);
+  EXPECT_EQ(events[1].window.x, 300);
+  EXPECT_EQ(events[1].window.y, 237);
+  EXPECT_EQ(events[1].window.clientWidth, 640);
+  EXPECT_EQ(events[2].step, 5);
+  EXPECT_EQ(events[2].window.kind, WindowEvent::RightDown);
+  EXPECT_EQ(events[3].kind, ReplayEvent::KeyUp);
+  EXPECT_EQ(events[3].keyCode, 57);
+  EXPECT_EQ(events[4].window.kind, WindowEvent::LeftUp);
+  EXPECT_EQ(events[5].step, 9);
+  EXPECT_EQ(events[5].window.kind, WindowEvent::CloseRequest);
+}
+
+TEST(ReplayEvents, KeyNamesAndCodes) {
+  const std::pair<const char*, int> names[] = {{"ESCAPE", 1}, {"RETURN", 28}, {"SPACE", 57},
+                                               {"HOME", 199}, {"END", 207},   {"DELETE", 211},
+                                               {"NUMPADENTER", 156}};
+  for (auto [name, code] : names) EXPECT_EQ(keyCodeForName(name), code) << name;
+  EXPECT_EQ(keyCodeForName("return"), -1);  // names are upper case, as listed
+  std::vector<ReplayEvent> events;
+  std::string reason;
+  ASSERT_TRUE(parseText("0 key 0 down\n0 key 255 up\n", events, reason)) << reason;
+  EXPECT_EQ(events[1].keyCode, 255);
+}
+
+TEST(ReplayEvents, MalformedLinesNameFileAndLine) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"0 close\nx close\n", "ev.txt:2: step 'x' is not a whole number"},
+      {"-1 close\n", "ev.txt:1: step '-1'"},
+      {"5 close\n4 close\n", "ev.txt:2: step 4 comes after step 5"},
+      {"3\n", "ev.txt:1: step 3 has no event"},
+      {"0 jump\n", "ev.txt:1: unknown event 'jump'"},
+      {"0 close now\n", "ev.txt:1: 'close' takes 0 arguments, not 1"},
+      {"0 key RETURN\n", "ev.txt:1: 'key' takes 2 arguments, not 1"},
+      {"0 key return down\n", "ev.txt:1: unknown key 'return'"},
+      {"0 key 256 down\n", "ev.txt:1: unknown key '256'"},
+      {"0 key SPACE pressed\n", "ev.txt:1: expected down or up"},
+      {"0 button middle down\n", "ev.txt:1: unknown button 'middle'"},
+      {"0 move 640 10\n", "ev.txt:1: pointer position '640 10' is not inside"},
+      {"0 move 10 480\n", "ev.txt:1: pointer position"},
+      {"0 move -1 10\n", "ev.txt:1: pointer position"},
+      {"0 move 1.5 10\n", "ev.txt:1: pointer position"},
+      {"\n\n# only comments\n2 move 1 1 1\n", "ev.txt:4: 'move' takes 2 arguments, not 3"},
+  };
+  for (auto [text, expected] : cases) {
+    std::vector<ReplayEvent> events;
+    std::string reason;
+    EXPECT_FALSE(parseText(text, events, reason)) << text;
+    EXPECT_EQ(reason.rfind(expected, 0), 0u) << "got: " << reason;
+  }
+}
+
+TEST(ReplayNames, RowNamesRunFromA1ToGSharp7) {
+  EXPECT_EQ(noteRowName(0), "A1");
+  EXPECT_EQ(noteRowName(1), "A#1");
+  EXPECT_EQ(noteRowName(2), "B1");
+  EXPECT_EQ(noteRowName(3), "C2");
+  EXPECT_EQ(noteRowName(36), "A4");
+  EXPECT_EQ(noteRowName(71), "G#7");
+}
+
+TEST(ReplayNames, DefaultStepsScoreTheLastCompleteBlock) {
+  EXPECT_EQ(defaultReplaySteps(0), 1);
+  EXPECT_EQ(defaultReplaySteps(1), 2);
+  EXPECT_EQ(defaultReplaySteps(512), 2);
+  EXPECT_EQ(defaultReplaySteps(513), 3);
+  EXPECT_EQ(defaultReplaySteps(2048), 5);  // four buffers fill the block, the fifth step's frame scores it
+}
+
+// A scratch directory per test, with sound files written through libsndfile.
+class ReplayFiles : public ::testing::Test {
+ protected:
+  fs::path dir;
+  fs::path oldDir;
+
+  void SetUp() override {
+    resetTunerState();
+    dir = fs::temp_directory_path() / ("sonavel-replay-" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    oldDir = fs::current_path();
+    fs::current_path(dir);
+  }
+  void TearDown() override {
+    fs::current_path(oldDir);
+    fs::remove_all(dir);
+  }
+
+  std::string path(const char* name) const { return (dir / name).string(); }
+
+  std::string writeSound(const char* name, const std::vector<float>& interleaved, int channels = 1,
+                         int rate = 44100, int format = SF_FORMAT_WAV | SF_FORMAT_PCM_16) {
+    SF_INFO info{};
+    info.samplerate = rate;
+    info.channels = channels;
+    info.format = format;
+    SNDFILE* file = sf_open(path(name).c_str(), SFM_WRITE, &info);
+    EXPECT_NE(file, nullptr);
+    sf_writef_float(file, interleaved.data(), static_cast<sf_count_t>(interleaved.size() / channels));
+    sf_close(file);
+    return path(name);
+  }
+
+  std::string writeText(const char* name, const std::string& text) {
+    std::ofstream(path(name)) << text;
+    return path(name);
+  }
+
+  static std::vector<float> readSound(const std::string& file, SF_INFO& info) {
+    info = SF_INFO{};
+    SNDFILE* sound = sf_open(file.c_str(), SFM_READ, &info);
+    std::vector<float> samples(static_cast<std::size_t>(info.frames * info.channels));
+    if (sound) {
+      sf_readf_float(sound, samples.data(), info.frames);
+      sf_close(sound);
+    }
+    return samples;
+  }
+
+  static std::vector<std::string> readLines(const std::string& file) {
+    std::ifstream in(file);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+  }
+
+  // Runs the replay in this process; returns the exit status and keeps what it said.
+  int run(HeadlessOptions options) {
+    std::FILE* errors = std::tmpfile();
+    int status = runHeadless(options, errors);
+    std::rewind(errors);
+    said.clear();
+    for (int c; (c = std::fgetc(errors)) != EOF;) said += static_cast<char>(c);
+    std::fclose(errors);
+    return status;
+  }
+  std::string said;
+};
+
+TEST_F(ReplayFiles, ChannelsAreAveragedAndIntegersScaledToFullScale) {
+  std::string stereo = writeSound("stereo.wav", {0.5f, -0.25f, 1.0f, 1.0f}, 2, 44100,
+                                  SF_FORMAT_WAV | SF_FORMAT_FLOAT);
+  std::vector<float> samples;
+  std::string reason;
+  ASSERT_TRUE(readMonoSound(stereo, samples, reason)) << reason;
+  EXPECT_EQ(samples, (std::vector<float>{0.125f, 1.0f}));
+
+  std::string pcm = writeSound("pcm24.flac", {0.5f, -0.5f}, 1, 44100, SF_FORMAT_FLAC | SF_FORMAT_PCM_24);
+  ASSERT_TRUE(readMonoSound(pcm, samples, reason)) << reason;
+  EXPECT_EQ(samples, (std::vector<float>{0.5f, -0.5f}));
+}
+
+TEST_F(ReplayFiles, InputThatCannotBeReplayedIsRefused) {
+  std::vector<float> samples;
+  std::string reason;
+  EXPECT_FALSE(readMonoSound(writeSound("48k.wav", {0.0f}, 1, 48000), samples, reason));
+  EXPECT_NE(reason.find("sample rate is 48000 Hz; only 44100 Hz is supported"), std::string::npos) << reason;
+  EXPECT_FALSE(readMonoSound(writeText("notes.txt", "not a sound\n"), samples, reason));
+  EXPECT_NE(reason.find("cannot read it as sound"), std::string::npos) << reason;
+  EXPECT_FALSE(readMonoSound(path("missing.wav"), samples, reason));
+}
+
+TEST_F(ReplayFiles, EveryStepFeedsOneBufferAndTheOutputsAreWritten) {
+  HeadlessOptions options;
+  options.input = writeSound("quiet.wav", std::vector<float>(1000, 0.0f));
+  options.scoresPath = path("scores.csv");
+  options.picturePath = path("picture.png");
+  options.outputPath = path("out.wav");
+  ASSERT_EQ(run(options), 0) << said;
+  EXPECT_EQ(said, "");
+
+  SF_INFO info;
+  std::vector<float> out = readSound(options.outputPath, info);
+  EXPECT_EQ(info.samplerate, 44100);
+  EXPECT_EQ(info.channels, 1);
+  EXPECT_EQ(info.format, SF_FORMAT_WAV | SF_FORMAT_FLOAT);
+  EXPECT_EQ(out.size(), 3u * 512);  // ceil(1000 / 512) + 1 steps
+  for (float sample : out) ASSERT_EQ(sample, 0.0f);
+
+  std::vector<std::string> lines = readLines(options.scoresPath);
+  ASSERT_GE(lines.size(), 1u);
+  EXPECT_EQ(lines[0].rfind("step,column,A1,A#1,B1,C2,", 0), 0u);
+  EXPECT_EQ(lines[0].substr(lines[0].size() - 7), ",G7,G#7");
+
+  std::ifstream png(options.picturePath, std::ios::binary);
+  unsigned char head[24] = {};
+  png.read(reinterpret_cast<char*>(head), sizeof head);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(head + 1), 3), "PNG");
+  EXPECT_EQ((head[16] << 24 | head[17] << 16 | head[18] << 8 | head[19]), 640);
+  EXPECT_EQ((head[20] << 24 | head[21] << 16 | head[22] << 8 | head[23]), 480);
+}
+
+TEST_F(ReplayFiles, EscapeAndCloseEndTheRunAtTheirStep) {
+  const std::pair<const char*, std::size_t> cases[] = {
+      {"2 key ESCAPE down\n", 2 * 512},  // the frame step at 2 ends it: no callback at 2
+      {"3 close\n", 3 * 512},            // the close at 3 comes before the frame step
+      {"0 close\n", 0},
+  };
+  for (auto [script, samples] : cases) {
+    resetTunerState();
+    HeadlessOptions options;
+    options.input = writeSound("quiet.wav", std::vector<float>(4096, 0.0f));
+    options.eventsPath = writeText("ev.txt", script);
+    options.steps = 20;
+    options.outputPath = path("out.wav");
+    ASSERT_EQ(run(options), 0) << said;
+    SF_INFO info;
+    EXPECT_EQ(readSound(options.outputPath, info).size(), samples) << script;
+    EXPECT_TRUE(tuner.quitting);
+  }
+}
+
+TEST_F(ReplayFiles, PointerEventsGoThroughTheWindowHandler) {
+  HeadlessOptions options;
+  options.input = writeSound("quiet.wav", std::vector<float>(512, 0.0f));
+  options.eventsPath = writeText("ev.txt", "0 move 123 45\n0 button left down\n1 button right down\n");
+  options.steps = 2;
+  ASSERT_EQ(run(options), 0) << said;
+  EXPECT_EQ(tuner.mouseX, 123);
+  EXPECT_EQ(tuner.mouseY, 45);
+  EXPECT_TRUE(tuner.leftDown);
+  EXPECT_FALSE(tuner.leftClicked);  // cleared after the frame step that saw it
+  EXPECT_TRUE(tuner.rightDown);
+}
+
+TEST_F(ReplayFiles, BadRequestsSayWhyOnOneLineAndWriteNothing) {
+  std::string quiet = writeSound("quiet.wav", std::vector<float>(512, 0.0f));
+  struct Case {
+    const char* what;
+    HeadlessOptions options;
+    const char* message;
+  };
+  auto request = [](const std::string& input, const std::string& events = "") {
+    HeadlessOptions options;
+    options.input = input;
+    options.eventsPath = events;
+    return options;
+  };
+  std::vector<Case> cases;
+  cases.push_back({"missing input", request(path("nothing.wav")), "sonavel: "});
+  cases.push_back({"text input", request(writeText("t.txt", "hello\n")), "cannot read it as sound"});
+  cases.push_back({"48 kHz input", request(writeSound("48k.wav", {0.0f}, 1, 48000)), "only 44100 Hz"});
+  cases.push_back({"missing events", request(quiet, path("none.txt")), "none.txt: cannot read"});
+  cases.push_back(
+      {"bad events", request(quiet, writeText("bad.txt", "0 close\n1 sing\n")), "bad.txt:2: unknown event"});
+  HeadlessOptions unwritable = request(quiet);
+  unwritable.scoresPath = path("no/such/dir/s.csv");
+  cases.push_back({"unwritable scores", unwritable, "s.csv: cannot write"});
+  for (Case& c : cases) {
+    c.options.picturePath = c.options.scoresPath.empty() ? path("picture.png") : "";
+    EXPECT_EQ(run(c.options), kExitUsage) << c.what;
+    EXPECT_EQ(said.rfind("sonavel: ", 0), 0u) << c.what << ": " << said;
+    EXPECT_NE(said.find(c.message), std::string::npos) << c.what << ": " << said;
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << c.what << ": " << said;
+    EXPECT_FALSE(fs::exists(path("picture.png"))) << c.what;
+  }
+}
+
+}  // namespace
