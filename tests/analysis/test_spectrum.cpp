@@ -1,0 +1,105 @@
+// The block spectrum: paired magnitudes, and reading it at fractional positions.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <vector>
+
+#include "analysis/spectrum.hpp"
+#include "app/tuner_state.hpp"
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+
+double entry(int i) { return tuner.spectrum[i].load(std::memory_order_relaxed); }
+
+void spectrumOf(const std::vector<double>& block) {
+  resetTunerState();
+  computeSpectrum(block.data(), kBlockSize);
+}
+
+TEST(ComputeSpectrum, AllOnesPutsTheWholeBlockInTheFirstPair) {
+  spectrumOf(std::vector<double>(kBlockSize, 1.0));
+  EXPECT_NEAR(entry(0), 2048.0, 1e-9);
+  EXPECT_NEAR(entry(1), 2048.0, 1e-9);
+  for (int i = 2; i < kBlockSize; ++i) ASSERT_NEAR(entry(i), 0.0, 1e-9) << i;
+}
+
+TEST(ComputeSpectrum, ASineOnBinKFillsEntries2kAnd2kPlus1With1024TimesItsAmplitude) {
+  for (int bin : {1, 20, 37, 511, 1023}) {
+    const double amplitude = 0.37;
+    std::vector<double> block(kBlockSize);
+    for (int i = 0; i < kBlockSize; ++i) block[i] = amplitude * std::sin(2 * kPi * bin * i / kBlockSize);
+    spectrumOf(block);
+    EXPECT_NEAR(entry(2 * bin), 1024 * amplitude, 1e-9) << bin;
+    EXPECT_EQ(entry(2 * bin), entry(2 * bin + 1)) << bin;
+    for (int i = 0; i < kBlockSize; ++i) {
+      if (i / 2 == bin) continue;
+      ASSERT_NEAR(entry(i), 0.0, 1e-9) << "bin " << bin << " entry " << i;
+    }
+  }
+}
+
+TEST(ComputeSpectrum, LeavesMagnitudesInTheFrontHalfAndTheUpperTransformBehind) {
+  std::vector<double> block(kBlockSize);
+  for (int i = 0; i < kBlockSize; ++i) block[i] = std::cos(0.3 * i) + 0.25 * std::sin(1.7 * i + 0.2);
+  spectrumOf(block);
+  for (int i = 0; i < kBlockSize; ++i) ASSERT_EQ(tuner.transformBuffer[i], entry(i)) << i;
+  // A real block's transform is conjugate-symmetric: element N - k mirrors element k.
+  for (int k = kBlockSize / 2 + 1; k < kBlockSize; ++k) {
+    const double re = tuner.transformBuffer[2 * k], im = tuner.transformBuffer[2 * k + 1];
+    ASSERT_NEAR(std::sqrt(re * re + im * im), entry(2 * (kBlockSize - k)), 1e-9) << k;
+  }
+}
+
+TEST(ComputeSpectrum, RefusesACountThatDoesNotFitAndKeepsTheLastSpectrum) {
+  spectrumOf(std::vector<double>(kBlockSize, 1.0));
+  const std::vector<double> other(kBlockCapacity, 0.5);
+  for (int count : {0, -4, 1000, kBlockCapacity}) computeSpectrum(other.data(), count);
+  EXPECT_NEAR(entry(0), 2048.0, 1e-9);
+}
+
+// Entries that are not single-precision values, so that the rounding of `a` shows.
+void fillRamp() {
+  resetTunerState();
+  for (int i = 0; i < kBlockSize; ++i) tuner.spectrum[i].store(1.0 + i * 0.1 + 1e-9 * i, std::memory_order_relaxed);
+}
+
+double blend(int idx, double t) {
+  const double a = static_cast<float>(entry(idx)), b = entry(idx + 1);
+  return a + (1 - std::cos(t * 3.14159265)) * 0.5 * (b - a);
+}
+
+TEST(SpectrumAt, EvenPositionsGiveTheEntryInSinglePrecisionOddOnesTheFullEntry) {
+  fillRamp();
+  for (int j : {2, 100, 2046}) {
+    EXPECT_EQ(spectrumAt(j), static_cast<double>(static_cast<float>(entry(j)))) << j;
+    EXPECT_NE(spectrumAt(j), entry(j)) << j;
+  }
+  for (int j : {1, 3, 101, 2045, 2047}) EXPECT_DOUBLE_EQ(spectrumAt(j), entry(j)) << j;
+}
+
+TEST(SpectrumAt, BlendsNeighboursWithARaisedCosine) {
+  fillRamp();
+  struct Case {
+    double x;
+    int idx;
+    double t;
+  };
+  const Case cases[] = {{0.2, 0, 0.2}, {0.5, 0, 0.5}, {40.75, 40, 0.75}, {41.25, 41, 0.25}, {2046.6, 2046, 0.6}};
+  for (const Case& c : cases) EXPECT_DOUBLE_EQ(spectrumAt(c.x), blend(c.idx, c.t)) << c.x;
+  // Halfway between two entries the weight is one half, up to the shortened pi.
+  EXPECT_NEAR(spectrumAt(10.5), (static_cast<float>(entry(10)) + entry(11)) / 2, 1e-9);
+}
+
+TEST(SpectrumAt, ClampsOutsideTheSpectrumWithoutRounding) {
+  fillRamp();
+  const double inf = std::numeric_limits<double>::infinity();
+  for (double x : {-0.0001, -0.2, -1.0, -1e12, -inf}) EXPECT_EQ(spectrumAt(x), entry(0)) << x;
+  for (double x : {2047.0001, 2047.5, 2048.0, 1e12, inf}) EXPECT_EQ(spectrumAt(x), entry(kBlockSize - 1)) << x;
+  EXPECT_EQ(spectrumAt(std::numeric_limits<double>::quiet_NaN()), entry(0));
+}
+
+}  // namespace
