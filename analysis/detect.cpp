@@ -1,6 +1,119 @@
 #include "analysis/detect.hpp"
 
+#include <cmath>
+#include <cstdlib>
+
+#include "analysis/spectrum.hpp"
 #include "app/tuner_state.hpp"
+
+namespace {
+
+// Tuning constants, used at their single-precision values.
+constexpr float kLevelKeep = 0.9f;          // share of the old band level kept per block
+constexpr float kLevelTake = 0.1f;          // share of the new band level
+constexpr float kRatioScale = 0.33333334f;  // (peak / level)^2 to ratio
+constexpr float kSoftScale = 0.06666667f;   // ratio to the soft term of the combined score
+constexpr float kSoftCap = 0.15f;           // most the soft term adds
+constexpr float kDriveScale = 0.00005f;     // ratio x contrast x centring to drive
+constexpr float kDriveFloor = 0.3f;         // drive below this counts as none
+constexpr float kLoserScore = 0.15f;        // what the weaker of two strong neighbours keeps
+constexpr float kStrong = 0.5f;             // a row above this suppresses its weaker neighbour
+constexpr float kOctaveFloor = 0.25f;       // lower-octave score that explains nothing
+constexpr float kOctaveShare = 0.5f;        // share of the rest taken from the upper octave
+constexpr float kSoftDisplayScale = 0.02f;  // ratio to the soft display's term
+constexpr float kSoftAverage = 0.5f;        // the soft display averages two blocks
+constexpr float kPeakFloor = 0.00001f;      // a window never above this has no peak
+constexpr float kHalfRateReciprocal = 1.0f / 22050.0f;  // Hz to fraction of the spectrum
+
+constexpr int kPeakPoints = 32;   // samples across the semitone window
+constexpr int kBandPoints = 64;   // samples across the four-semitone band
+constexpr int kCentrePoint = 16;  // the window sample at the note itself
+
+float* column(int col) { return tuner.scoreHistory + col * kNoteRows; }
+
+float windowEdge(int noteIndex) {
+  return static_cast<float>(tuner.noteFrequency[noteIndex] * kHalfRateReciprocal);
+}
+
+struct Peak {
+  float height;
+  int position;
+  float sum;
+  int count;
+};
+
+// Highest of 32 points from the semitone below up to (not including) the one above.
+Peak findPeak(int row, double size) {
+  const float lo = windowEdge(row + 11), hi = windowEdge(row + 13);
+  Peak peak{kPeakFloor, -1, 0.0f, 0};
+  for (int j = 0; j < kPeakPoints; ++j) {
+    const double step = static_cast<double>(j) / kPeakPoints;
+    const double s = spectrumAt(((1 - step) * lo + step * hi) * size);
+    if (s > peak.height) {
+      peak.height = static_cast<float>(s);
+      peak.position = j;
+    }
+    peak.sum = static_cast<float>(peak.sum + s);
+    ++peak.count;
+  }
+  return peak;
+}
+
+// Sum of 64 points from four semitones below to four above the note.
+float bandSum(int row, double size) {
+  const float lo = windowEdge(row + 8), hi = windowEdge(row + 16);
+  float band = 0.0f;
+  for (int k = 0; k < kBandPoints; ++k) {
+    const double step = static_cast<double>(k) / kBandPoints;
+    band = static_cast<float>(band + spectrumAt(((1 - step) * lo + step * hi) * size));
+  }
+  return band;
+}
+
+// Scores one row into column `col`; returns its ratio for the soft display.
+double scoreRow(int col, int row, double size) {
+  const Peak peak = findPeak(row, size);
+  const float band = bandSum(row, size);
+  const float level = static_cast<float>(kLevelKeep * static_cast<double>(tuner.noteLevel[row]) +
+                                         kLevelTake * std::sqrt(band / 64.0));
+  tuner.noteLevel[row] = level;
+
+  const double offCentre = 1.0 - std::abs(peak.position - kCentrePoint) / 16.0;
+  const float centring = static_cast<float>(offCentre * offCentre * offCentre * offCentre);
+  const double excess = peak.height - (static_cast<double>(peak.sum) / peak.count) / 2;
+  const float contrast = static_cast<float>(100.0 * (excess * excess));
+  const double relative = static_cast<double>(peak.height) / level;
+  const float ratio = static_cast<float>(relative * relative * kRatioScale);
+  float soft = static_cast<float>(ratio * static_cast<double>(kSoftScale));
+  if (soft > kSoftCap) soft = kSoftCap;
+  float drive = static_cast<float>(static_cast<double>(ratio) * contrast * centring * kDriveScale - kDriveFloor);
+  if (drive < 0.0f) drive = 0.0f;
+
+  const double combined = static_cast<double>(drive) * drive + soft;
+  NoteTrack& track = tuner.noteTrack[row];
+  track.previousCombined = track.combined;
+  track.combined = static_cast<float>(combined);
+  track.effective = static_cast<float>(combined);
+  const double score = combined < 1.0 ? combined : 1.0;
+  column(col)[row] = static_cast<float>(score);
+
+  if (row >= 1) applyNeighbourRule(col, row, score);
+  if (row >= 12) applyOctaveRule(col, row);
+  return ratio;
+}
+
+// The second scoring: this block's term averaged with the last one, clamped to 0..1.
+void applySoftDisplay(int col, int row, double ratio) {
+  NoteTrack& track = tuner.noteTrack[row];
+  const double z = ratio * kSoftDisplayScale;
+  float stored = static_cast<float>((track.softPrevious + z) * kSoftAverage);
+  track.softPrevious = static_cast<float>(z);
+  if (stored > 1.0f) stored = 1.0f;
+  if (stored < 0.0f) stored = 0.0f;
+  column(col)[row] = stored;
+}
+
+}  // namespace
 
 void resetNoteDetection() {
   for (float& score : tuner.scoreHistory) score = 0.0f;
@@ -8,7 +121,42 @@ void resetNoteDetection() {
   for (NoteTrack& track : tuner.noteTrack) track = NoteTrack{};
 }
 
+void applyNeighbourRule(int col, int row, double score) {
+  NoteTrack& lower = tuner.noteTrack[row - 1];
+  const double e = lower.effective;
+  if (!(e > kStrong)) return;
+  // The lower row loses ties.
+  if (e <= score) {
+    column(col)[row - 1] = kLoserScore;
+    lower.effective = kLoserScore;
+  } else if (score > kLoserScore) {
+    column(col)[row] = kLoserScore;
+    tuner.noteTrack[row].effective = kLoserScore;
+  }
+}
+
+void applyOctaveRule(int col, int row) {
+  float* scores = column(col);
+  double explained = (static_cast<double>(scores[row - 12]) - kOctaveFloor) * kOctaveShare;
+  if (explained < 0.0) explained = 0.0;
+  const double rest = scores[row] - explained;
+  NoteTrack& track = tuner.noteTrack[row];
+  if (rest < 0.0) {
+    scores[row] = 0.0f;
+    track.effective = 0.0f;
+    return;
+  }
+  scores[row] = static_cast<float>(rest);
+  if (scores[row] < kStrong) track.effective = scores[row];
+}
+
 void detectNotes() {
-  tuner.historyColumn.store((tuner.historyColumn.load(std::memory_order_relaxed) + 1) % kHistoryColumns,
-                            std::memory_order_relaxed);
+  int col = tuner.historyColumn.load(std::memory_order_relaxed);
+  if (col < 0 || col >= kHistoryColumns) col = 0;  // the ring index is ours alone; never write outside it
+  const double size = static_cast<float>(tuner.blockSize);
+  for (int row = 0; row < kNoteRows; ++row) {
+    const double ratio = scoreRow(col, row, size);
+    if (tuner.softDisplay == 1) applySoftDisplay(col, row, ratio);
+  }
+  tuner.historyColumn.store((col + 1) % kHistoryColumns, std::memory_order_relaxed);
 }

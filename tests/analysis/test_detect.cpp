@@ -1,0 +1,226 @@
+// Note detection on hand-made spectra and on a real tone.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "analysis/detect.hpp"
+#include "analysis/note_table.hpp"
+#include "analysis/spectrum.hpp"
+#include "app/tuner_state.hpp"
+
+namespace {
+
+constexpr float kK = 1.0f / 22050.0f;
+// Tall enough to score far above 1 at its own row, low enough that rows seeing it at
+// their window's edge stay below one half.
+constexpr double kStrongLine = 30.0;
+
+float score(int col, int row) { return tuner.scoreHistory[col * kNoteRows + row]; }
+float& stored(int col, int row) { return tuner.scoreHistory[col * kNoteRows + row]; }
+
+void startUp() {
+  resetTunerState();
+  buildNoteTable();
+  resetNoteDetection();
+}
+
+void setEntry(int i, double v) { tuner.spectrum[i].store(v, std::memory_order_relaxed); }
+
+// A narrow peak of the given height at the middle of the row's search window.
+void addLine(int row, double height) {
+  const float lo = static_cast<float>(tuner.noteFrequency[row + 11] * kK);
+  const float hi = static_cast<float>(tuner.noteFrequency[row + 13] * kK);
+  const double centre = (0.5 * lo + 0.5 * hi) * kBlockSize;
+  const int j = static_cast<int>(std::lround(centre));
+  setEntry(j - 1, height / 4);
+  setEntry(j, height);
+  setEntry(j + 1, height / 4);
+}
+
+TEST(DetectNotes, AnAllZeroSpectrumScoresNearlyNothingAndDecaysTheLevels) {
+  startUp();
+  detectNotes();
+  detectNotes();
+  const float once = static_cast<float>(0.9f * 1.0);
+  const float twice = static_cast<float>(0.9f * static_cast<double>(once));
+  for (int row = 0; row < kNoteRows; ++row) {
+    EXPECT_EQ(tuner.noteLevel[row], twice) << row;
+    EXPECT_GE(score(0, row), 0.0f);
+    EXPECT_LT(score(0, row), 1e-9f) << row;
+    EXPECT_EQ(score(1, row), score(1, 0)) << row;
+  }
+  EXPECT_EQ(tuner.historyColumn.load(), 2);
+}
+
+TEST(DetectNotes, AStrongRowIsStoredAsOneButKeepsItsUnclampedScore) {
+  startUp();
+  addLine(36, kStrongLine);
+  detectNotes();
+  EXPECT_EQ(score(0, 36), 1.0f);
+  EXPECT_GT(tuner.noteTrack[36].effective, 1.0f);
+  EXPECT_EQ(tuner.noteTrack[36].combined, tuner.noteTrack[36].effective);
+  EXPECT_EQ(tuner.noteTrack[36].previousCombined, 0.0f);
+  for (int row = 0; row < kNoteRows; ++row) {
+    if (row == 36) continue;
+    EXPECT_LE(score(0, row), 0.5f) << row;
+  }
+  const float first = tuner.noteTrack[36].combined;
+  detectNotes();
+  EXPECT_EQ(tuner.noteTrack[36].previousCombined, first);
+}
+
+TEST(DetectNotes, TheLowestRowHasNoNeighbourOrOctaveBelow) {
+  startUp();
+  addLine(0, kStrongLine);
+  addLine(11, kStrongLine);
+  detectNotes();
+  EXPECT_EQ(score(0, 0), 1.0f);
+  EXPECT_EQ(score(0, 11), 1.0f);
+}
+
+TEST(DetectNotes, OfTwoAdjacentRowsAboveOneTheUpperIsPulledDown) {
+  startUp();
+  addLine(40, kStrongLine);
+  addLine(41, kStrongLine);
+  detectNotes();
+  EXPECT_EQ(score(0, 40), 1.0f);
+  EXPECT_EQ(score(0, 41), 0.15f);
+  EXPECT_EQ(tuner.noteTrack[41].effective, 0.15f);
+}
+
+TEST(DetectNotes, AStrongLowerOctaveTakesAwayWhatItExplains) {
+  startUp();
+  addLine(30, kStrongLine);
+  addLine(42, kStrongLine);
+  detectNotes();
+  EXPECT_EQ(score(0, 30), 1.0f);
+  // 1 - (1 - 0.25) x 0.5
+  EXPECT_EQ(score(0, 42), 0.625f);
+  EXPECT_GT(tuner.noteTrack[42].effective, 1.0f);
+}
+
+TEST(DetectNotes, WritesOneColumnPerBlockAndWrapsAfterTheLast) {
+  startUp();
+  tuner.historyColumn.store(199);
+  addLine(44, kStrongLine);
+  detectNotes();
+  EXPECT_EQ(tuner.historyColumn.load(), 0);
+  EXPECT_EQ(score(199, 44), 1.0f);
+  EXPECT_EQ(score(0, 44), 0.0f);
+  detectNotes();
+  EXPECT_EQ(tuner.historyColumn.load(), 1);
+  EXPECT_EQ(score(0, 44), 1.0f);
+}
+
+TEST(DetectNotes, SoftDisplayAveragesWithTheLastSoftBlock) {
+  startUp();
+  addLine(36, 4.0);
+  tuner.softDisplay = 1;
+  detectNotes();
+  const float z1 = tuner.noteTrack[36].softPrevious;
+  ASSERT_GT(z1, 0.05f);
+  ASSERT_LT(z1, 2.0f);
+  // The first soft block averages with nothing.
+  EXPECT_EQ(score(0, 36), z1 * 0.5f);
+
+  // A block without the soft display leaves its term alone.
+  tuner.softDisplay = 0;
+  detectNotes();
+  EXPECT_EQ(tuner.noteTrack[36].softPrevious, z1);
+
+  tuner.softDisplay = 1;
+  detectNotes();
+  const float z3 = tuner.noteTrack[36].softPrevious;
+  EXPECT_NE(z3, z1);
+  EXPECT_NEAR(score(2, 36), (z1 + z3) / 2, 1e-6);
+}
+
+TEST(DetectNotes, SoftDisplayIsClampedToOne) {
+  startUp();
+  addLine(36, kStrongLine);
+  tuner.softDisplay = 1;
+  detectNotes();
+  EXPECT_EQ(score(0, 36), 1.0f);
+  EXPECT_GT(tuner.noteTrack[36].softPrevious, 2.0f);
+}
+
+struct NeighbourCase {
+  float lowerEffective, upperScore;
+  float lowerStored, lowerEffectiveAfter, upperStored, upperEffectiveAfter;
+};
+
+TEST(NeighbourRule, TheWeakerOfTwoStrongNeighboursDropsTo015) {
+  const NeighbourCase cases[] = {
+      {0.5f, 0.9f, 0.5f, 0.5f, 0.9f, 0.9f},        // not above one half: no rule
+      {0.6f, 0.6f, 0.15f, 0.15f, 0.6f, 0.6f},      // a tie: the lower row loses
+      {0.6f, 0.9f, 0.15f, 0.15f, 0.9f, 0.9f},      // the upper is stronger
+      {0.9f, 0.6f, 0.9f, 0.9f, 0.15f, 0.15f},      // the lower is stronger
+      {0.9f, 0.15f, 0.9f, 0.9f, 0.15f, 0.15f},     // an upper row at 0.15 is left as it is
+      {0.9f, 0.1f, 0.9f, 0.9f, 0.1f, 0.1f},        // a weak upper row is left alone
+      {2.5f, 1.0f, 1.0f, 2.5f, 0.15f, 0.15f},      // both above one: the clamped upper loses
+  };
+  for (const NeighbourCase& c : cases) {
+    startUp();
+    const int row = 30;
+    stored(5, row - 1) = std::min(c.lowerEffective, 1.0f);
+    tuner.noteTrack[row - 1].effective = c.lowerEffective;
+    stored(5, row) = c.upperScore;
+    tuner.noteTrack[row].effective = c.upperScore;
+    applyNeighbourRule(5, row, c.upperScore);
+    EXPECT_EQ(score(5, row - 1), c.lowerStored) << c.lowerEffective << " vs " << c.upperScore;
+    EXPECT_EQ(tuner.noteTrack[row - 1].effective, c.lowerEffectiveAfter) << c.lowerEffective << " vs " << c.upperScore;
+    EXPECT_EQ(score(5, row), c.upperStored) << c.lowerEffective << " vs " << c.upperScore;
+    EXPECT_EQ(tuner.noteTrack[row].effective, c.upperEffectiveAfter) << c.lowerEffective << " vs " << c.upperScore;
+  }
+}
+
+struct OctaveCase {
+  float below, own, effective;
+  float storedAfter, effectiveAfter;
+};
+
+TEST(OctaveRule, TheLowerOctaveAbove025ExplainsHalfOfItsExcess) {
+  const OctaveCase cases[] = {
+      {0.25f, 0.4f, 0.9f, 0.4f, 0.4f},        // nothing explained, but a low score becomes effective
+      {0.2f, 0.7f, 1.3f, 0.7f, 1.3f},         // nothing explained, a high score keeps its effective
+      {0.85f, 0.2f, 0.2f, 0.0f, 0.0f},        // more explained than there is
+      {1.0f, 0.9f, 1.7f, 0.525f, 1.7f},       // what is left is still strong
+      {1.0f, 0.8f, 0.8f, 0.425f, 0.425f},     // what is left is weak
+      {0.45f, 0.15f, 0.15f, 0.05f, 0.05f},    // a neighbour-rule loser loses more
+  };
+  for (const OctaveCase& c : cases) {
+    startUp();
+    const int row = 40, col = 7;
+    stored(col, row - 12) = c.below;
+    stored(col, row) = c.own;
+    tuner.noteTrack[row].effective = c.effective;
+    applyOctaveRule(col, row);
+    EXPECT_FLOAT_EQ(score(col, row), c.storedAfter) << c.below << " under " << c.own;
+    EXPECT_FLOAT_EQ(tuner.noteTrack[row].effective, c.effectiveAfter) << c.below << " under " << c.own;
+    EXPECT_EQ(score(col, row - 12), c.below);
+  }
+}
+
+TEST(DetectNotes, A440HzToneLightsRow36Most) {
+  startUp();
+  constexpr double kPi = 3.14159265358979323846;
+  // About -34 dB: louder tones saturate row 35 too, whose unclamped score then wins.
+  constexpr double kAmplitude = 0.02;
+  std::vector<double> block(kBlockSize);
+  for (int blockIndex = 0; blockIndex < 3; ++blockIndex) {
+    for (int i = 0; i < kBlockSize; ++i)
+      block[i] = kAmplitude * std::sin(2 * kPi * 440.0 * (i + blockIndex * kBlockSize) / kSampleRate);
+    computeSpectrum(block.data(), kBlockSize);
+    const int col = tuner.historyColumn.load();
+    detectNotes();
+    int strongest = 0;
+    for (int row = 1; row < kNoteRows; ++row)
+      if (score(col, row) > score(col, strongest)) strongest = row;
+    EXPECT_EQ(strongest, 36) << "block " << blockIndex;
+    EXPECT_GT(score(col, 36), 0.5f) << "block " << blockIndex;
+  }
+}
+
+}  // namespace
