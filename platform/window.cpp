@@ -1,7 +1,183 @@
 #include "platform/window.hpp"
 
-bool openWindow(const char*, std::string&) { return true; }
-void presentFramebuffer(const Framebuffer&) {}
-bool takeWindowEvent(WindowEvent&) { return false; }
-void destroyWindow() {}
-bool SdlKeySource::readState(KeyStates&) { return false; }
+#include <SDL.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <strings.h>
+#include <vector>
+
+#include "platform/key_map.hpp"
+
+namespace {
+
+// Drivers SDL may pick by itself when no display is reachable: nothing would be seen.
+constexpr const char* kInvisibleDrivers[] = {"offscreen", "dummy"};
+constexpr int kBytesPerPixel = 4;
+
+struct Screen {
+  SDL_Window* window = nullptr;
+  SDL_Renderer* renderer = nullptr;
+  SDL_Texture* texture = nullptr;
+  std::vector<std::uint32_t> shown;  // the picture the window shows now
+  bool stale = true;                 // the window must be sent the picture again
+};
+
+Screen screen;
+
+bool isInvisibleDriver(const char* driver) {
+  for (const char* name : kInvisibleDrivers)
+    if (driver != nullptr && strcasecmp(driver, name) == 0) return true;
+  return false;
+}
+
+// SDL_VIDEODRIVER may list several drivers separated by commas.
+bool driverRequested(const char* driver) {
+  const char* requested = std::getenv("SDL_VIDEODRIVER");
+  if (requested == nullptr || driver == nullptr) return false;
+  const std::size_t length = std::strlen(driver);
+  for (const char* name = requested; *name != '\0';) {
+    const char* end = std::strchr(name, ',');
+    const std::size_t nameLength = end ? static_cast<std::size_t>(end - name) : std::strlen(name);
+    if (nameLength == length && strncasecmp(name, driver, length) == 0) return true;
+    if (end == nullptr) break;
+    name = end + 1;
+  }
+  return false;
+}
+
+bool fail(std::string& reason, const std::string& why) {
+  reason = why;
+  destroyWindow();
+  return false;
+}
+
+void stopKeyEvents() {
+  // Keys are read as a snapshot per frame step; their events would only crowd out the pointer's.
+  SDL_StopTextInput();
+  for (Uint32 type : {SDL_KEYDOWN, SDL_KEYUP, SDL_TEXTINPUT, SDL_TEXTEDITING, SDL_KEYMAPCHANGED})
+    SDL_EventState(type, SDL_IGNORE);
+}
+
+bool windowChanged(const SDL_WindowEvent& event) {
+  switch (event.event) {
+    case SDL_WINDOWEVENT_EXPOSED:
+    case SDL_WINDOWEVENT_SHOWN:
+    case SDL_WINDOWEVENT_RESIZED:
+    case SDL_WINDOWEVENT_SIZE_CHANGED:
+    case SDL_WINDOWEVENT_RESTORED:
+    case SDL_WINDOWEVENT_MAXIMIZED: return true;
+    default: return false;
+  }
+}
+
+bool buttonEvent(const SDL_MouseButtonEvent& button, bool down, WindowEvent& event) {
+  if (button.button == SDL_BUTTON_LEFT)
+    event.kind = down ? WindowEvent::LeftDown : WindowEvent::LeftUp;
+  else if (button.button == SDL_BUTTON_RIGHT)
+    event.kind = down ? WindowEvent::RightDown : WindowEvent::RightUp;
+  else
+    return false;
+  return true;
+}
+
+}  // namespace
+
+bool openWindow(const char* title, std::string& reason) {
+  // A release outside the window is not seen, like a press there.
+  SDL_SetHint(SDL_HINT_MOUSE_AUTO_CAPTURE, "0");
+  // Frames come at the loop's own pace, never held back by the display.
+  SDL_SetHint(SDL_HINT_RENDER_VSYNC, "0");
+  SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
+  if (SDL_Init(SDL_INIT_VIDEO) != 0) return fail(reason, SDL_GetError());
+  const char* driver = SDL_GetCurrentVideoDriver();
+  if (isInvisibleDriver(driver) && !driverRequested(driver))
+    return fail(reason, std::string("no display reachable (SDL fell back to its ") + driver +
+                            " driver; set SDL_VIDEODRIVER=" + driver + " to run without a display)");
+
+  screen.window = SDL_CreateWindow(title, 0, 0, kPictureWidth, kPictureHeight, SDL_WINDOW_RESIZABLE | SDL_WINDOW_SHOWN);
+  if (screen.window == nullptr) return fail(reason, SDL_GetError());
+  screen.renderer = SDL_CreateRenderer(screen.window, -1, 0);
+  if (screen.renderer == nullptr) return fail(reason, SDL_GetError());
+  screen.texture = SDL_CreateTexture(screen.renderer, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING,
+                                     kPictureWidth, kPictureHeight);
+  if (screen.texture == nullptr) return fail(reason, SDL_GetError());
+  screen.shown.assign(static_cast<std::size_t>(kPictureWidth) * kPictureHeight, 0);
+  screen.stale = true;
+  stopKeyEvents();
+  return true;
+}
+
+void presentFramebuffer(const Framebuffer& picture) {
+  if (screen.renderer == nullptr || picture.pixels == nullptr) return;
+  const std::size_t rowBytes = static_cast<std::size_t>(kPictureWidth) * kBytesPerPixel;
+  bool same = !screen.stale;
+  for (int y = 0; y < kPictureHeight; ++y) {
+    const std::uint32_t* row = picture.pixels + static_cast<std::size_t>(y) * picture.pitch;
+    std::uint32_t* shownRow = screen.shown.data() + static_cast<std::size_t>(y) * kPictureWidth;
+    if (same && std::memcmp(shownRow, row, rowBytes) == 0) continue;
+    same = false;
+    std::memcpy(shownRow, row, rowBytes);
+  }
+  if (same) return;
+  SDL_UpdateTexture(screen.texture, nullptr, screen.shown.data(), static_cast<int>(rowBytes));
+  SDL_RenderCopy(screen.renderer, screen.texture, nullptr, nullptr);
+  SDL_RenderPresent(screen.renderer);
+  screen.stale = false;
+}
+
+bool takeWindowEvent(WindowEvent& event) {
+  SDL_Event sdl;
+  if (screen.window == nullptr || SDL_PollEvent(&sdl) == 0) return false;
+  switch (sdl.type) {
+    case SDL_QUIT: event.kind = WindowEvent::CloseRequest; break;
+    case SDL_WINDOWEVENT:
+      if (sdl.window.event == SDL_WINDOWEVENT_CLOSE) {
+        event.kind = WindowEvent::CloseRequest;
+        break;
+      }
+      if (windowChanged(sdl.window)) screen.stale = true;
+      return false;
+    case SDL_MOUSEMOTION:
+      event.kind = WindowEvent::PointerMove;
+      event.x = sdl.motion.x;
+      event.y = sdl.motion.y;
+      break;
+    case SDL_MOUSEBUTTONDOWN:
+      if (!buttonEvent(sdl.button, true, event)) return false;
+      break;
+    case SDL_MOUSEBUTTONUP:
+      if (!buttonEvent(sdl.button, false, event)) return false;
+      break;
+    default: return false;
+  }
+  SDL_GetWindowSize(screen.window, &event.clientWidth, &event.clientHeight);
+  return true;
+}
+
+void destroyWindow() {
+  if (screen.texture != nullptr) SDL_DestroyTexture(screen.texture);
+  if (screen.renderer != nullptr) SDL_DestroyRenderer(screen.renderer);
+  if (screen.window != nullptr) SDL_DestroyWindow(screen.window);
+  screen = Screen{};
+  SDL_Quit();
+}
+
+void SdlKeySource::acquire() {
+  acquired_ = screen.window != nullptr && SDL_GetKeyboardFocus() == screen.window;
+}
+
+bool SdlKeySource::readState(KeyStates& keys) {
+  if (screen.window == nullptr || SDL_GetKeyboardFocus() != screen.window) acquired_ = false;
+  if (!acquired_) return false;
+  int count = 0;
+  const Uint8* state = SDL_GetKeyboardState(&count);
+  std::memset(keys, 0, sizeof(KeyStates));
+  for (int scancode = 0; scancode < count; ++scancode) {
+    const int code = directInputCode(scancode);
+    if (state[scancode] != 0 && code != 0) keys[code] = kKeyDownBit;
+  }
+  return true;
+}
+
+void SdlKeySource::unacquire() { acquired_ = false; }

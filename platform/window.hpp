@@ -8,13 +8,25 @@
 #include "app/host.hpp"
 #include "app/keyboard.hpp"
 
+// Opens the resizable window with a 640 x 480 client area. False, with SDL's
+// reason, when there is no display; an offscreen driver SDL fell back to on its
+// own counts as none, one asked for through SDL_VIDEODRIVER does not.
 bool openWindow(const char* title, std::string& reason);
+// Stretches the picture over the whole client area. A picture identical to the
+// one on screen is not sent again, unless the window was exposed or resized.
 void presentFramebuffer(const Framebuffer& picture);
+// Takes at most one SDL event; true when it was a pointer, button or close event.
 bool takeWindowEvent(WindowEvent& event);
 void destroyWindow();
 
-// The keyboard as SDL sees it, mapped to DirectInput key codes.
+// The keyboard as SDL sees it, mapped to DirectInput key codes. No state while
+// the window lacks keyboard focus, nor at the first read after it regains it.
 class SdlKeySource : public KeySource {
  public:
+  void acquire() override;
   bool readState(KeyStates& keys) override;
+  void unacquire() override;
+
+ private:
+  bool acquired_ = false;
 };

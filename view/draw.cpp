@@ -1,10 +1,53 @@
 #include "view/draw.hpp"
 
+#include <algorithm>
+#include <cstring>
+
 #include "app/framebuffer.hpp"
 
-void clearScreen(std::uint32_t colour) {
-  for (int y = 0; y < kPictureHeight; ++y)
-    for (int x = 0; x < kPictureWidth; ++x) framebuffer.pixels[y * framebuffer.pitch + x] = colour;
+namespace {
+
+constexpr int kPixelsPerStep = 8;  // the inner loops write this many pixels per pass
+
+// One run of `count` pixels: 8 at a time, then the 0 to 7 left over.
+inline void fillRun(std::uint32_t* out, int count, std::uint32_t colour) {
+  int i = 0;
+  for (; i + kPixelsPerStep <= count; i += kPixelsPerStep) {
+    out[i] = colour;
+    out[i + 1] = colour;
+    out[i + 2] = colour;
+    out[i + 3] = colour;
+    out[i + 4] = colour;
+    out[i + 5] = colour;
+    out[i + 6] = colour;
+    out[i + 7] = colour;
+  }
+  for (; i < count; ++i) out[i] = colour;
 }
 
-void fillRect(int, int, int, int, std::uint32_t) {}
+}  // namespace
+
+void clearScreen(std::uint32_t colour) {
+  for (int y = 0; y < kPictureHeight; ++y) fillRun(framebuffer.pixels + y * framebuffer.pitch, kPictureWidth, colour);
+}
+
+void fillRect(int x, int y, int width, int height, std::uint32_t colour) {
+  // Clip in 64 bits: x + width must not overflow for extreme arguments.
+  const long long left = std::max<long long>(x, 0);
+  const long long top = std::max<long long>(y, 0);
+  const long long right = std::min<long long>(static_cast<long long>(x) + width, framebuffer.width);
+  const long long bottom = std::min<long long>(static_cast<long long>(y) + height, framebuffer.height);
+  if (left >= right || top >= bottom) return;
+  const int runLength = static_cast<int>(right - left);
+  std::uint32_t* row = framebuffer.pixels + top * framebuffer.pitch + left;
+  for (long long line = top; line < bottom; ++line, row += framebuffer.pitch) fillRun(row, runLength, colour);
+}
+
+void drawSpan(int x, int y, const std::uint32_t* colours, int count) {
+  if (y < 0 || y >= framebuffer.height || count <= 0) return;
+  const long long left = std::max<long long>(x, 0);
+  const long long right = std::min<long long>(static_cast<long long>(x) + count, framebuffer.width);
+  if (left >= right) return;
+  std::memcpy(framebuffer.pixels + static_cast<long long>(y) * framebuffer.pitch + left, colours + (left - x),
+              static_cast<std::size_t>(right - left) * sizeof(std::uint32_t));
+}

@@ -4,5 +4,7 @@
 #include <cstdint>
 
 void clearScreen(std::uint32_t colour);
-// Position, then size, then colour; clipped to the picture.
+// Position, then size, then colour; clipped to the picture, so nothing lands outside the pixel array.
 void fillRect(int x, int y, int width, int height, std::uint32_t colour);
+// One row of pixels from `colours`, `count` long, starting at (x, y); clipped like fillRect.
+void drawSpan(int x, int y, const std::uint32_t* colours, int count);

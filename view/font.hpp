@@ -11,6 +11,21 @@ struct BitmapFont {
 
 extern BitmapFont font;
 
-// Fills `target` from the TGA file at `path`.
-void loadFont(BitmapFont& target, const char* path);
+// The labels need cells up to "Y": an image with fewer is of no use.
+inline constexpr int kRequiredGlyphCells = 'Y' - ' ' + 1;
+inline constexpr int kTextAdvance = 8;      // pixels from one character to the next, whatever the cell size
+inline constexpr int kTextBufferSize = 256; // formatted text beyond 255 characters is cut off
+
+// Fills `target` from the TGA file at `path`. A missing or unusable file is
+// reported in one line on stderr and the built-in glyphs take its place; the
+// result tells which happened.
+bool loadFont(BitmapFont& target, const char* path);
 void freeFont(BitmapFont& target);
+
+// Cell `glyph` with its top-left texel at (x, y). Colour 0 draws the font's own
+// colours, any other colour every visible texel in that colour. Cells outside
+// the image draw nothing; the picture's edges clip.
+void drawGlyph(const BitmapFont& source, int x, int y, int glyph, std::uint32_t colour);
+
+// printf-style text in the global font, one character every 8 pixels from (x, y).
+void drawText(int x, int y, std::uint32_t colour, const char* format, ...) __attribute__((format(printf, 4, 5)));

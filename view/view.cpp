@@ -1,3 +1,205 @@
 #include "view/view.hpp"
 
-void drawView() {}
+#include <algorithm>
+
+#include "app/tuner_state.hpp"
+#include "view/controls.hpp"
+#include "view/draw.hpp"
+#include "view/font.hpp"
+
+namespace {
+
+constexpr auto kRelaxed = std::memory_order_relaxed;
+constexpr int kWhiteKeyColour = 0xFFFFFF;
+
+// Keyboard strips: keys to the right of the grid, and below it from x 101.
+constexpr int kRightStripX = 610;
+constexpr int kStripDepth = 24;
+constexpr int kBottomStripY = 456;
+constexpr int kBottomStripKeyX = 101;
+constexpr int kBottomStripRightEdge = 532;
+constexpr int kWhiteKeyLength = 22;
+constexpr int kBlackKeyLength = 18;
+constexpr int kKeyWidth = 5;
+constexpr double kStripThreshold = 0.25;         // scores at or below this leave the key plain
+constexpr double kStripScale = 1.3333334f;       // 4/3 as stored in single precision
+constexpr double kFullComponent = 255.0;
+
+// Toolbar.
+constexpr int kToolbarHeight = 20;
+constexpr int kLabelY = 7;
+constexpr int kSliderY = 4;
+constexpr int kSliderHeight = 12;
+constexpr int kGainTroughX = 50;
+constexpr int kGainTroughWidth = 100;
+constexpr double kGainPixelsPerUnit = 33.333332f;  // 100/3 as stored in single precision
+constexpr int kVolumeTroughX = 202;
+constexpr int kVolumeTroughWidth = 50;
+constexpr double kVolumePixelsPerUnit = 50.0;
+constexpr int kGainLabelX = 10;
+constexpr int kVolumeLabelX = 170;
+constexpr int kSwitchLabelX = 272;
+
+int wrapColumn(int column) { return ((column % kHistoryColumns) + kHistoryColumns) % kHistoryColumns; }
+
+// Scores outside 0..1 (or not numbers) must not spill into the neighbouring
+// colour bytes. Written without branches so the row loops vectorise.
+double clampedScore(float score) {
+  const float positive = score > 0.0f ? score : 0.0f;  // also maps NaN to 0
+  return positive < 1.0f ? positive : 1.0f;
+}
+
+std::uint32_t rgb(int red, int green, int blue) {
+  return static_cast<std::uint32_t>(red) << 16 | static_cast<std::uint32_t>(green) << 8 |
+         static_cast<std::uint32_t>(blue);
+}
+
+
+// The three kinds of grid row and their colours at score 0; a score s scales each component by 1 - s.
+struct RowShade {
+  double red, green, blue;
+};
+constexpr RowShade kARowShade = {224.0, 224.0, 224.0};
+constexpr RowShade kWhiteRowShade = {192.0, 192.0, 208.0};
+constexpr RowShade kBlackRowShade = {192.0, 160.0, 176.0};
+
+const RowShade& rowShade(int row) {
+  if (row % kPitchClasses == 0) return kARowShade;
+  return tuner.keyColour[row % kPitchClasses] != 0 ? kWhiteRowShade : kBlackRowShade;
+}
+
+int component(double full, double unit) { return static_cast<int>(roundHalfEven(full * unit)); }
+
+std::uint32_t shadedColour(const RowShade& shade, float score) {
+  const double u = 1.0 - clampedScore(score);
+  return rgb(component(shade.red, u), component(shade.green, u), component(shade.blue, u));
+}
+
+int rowY(int row) { return kBottomRowY - kRowHeight * row; }
+
+// Step 3. All cells of a row share their six pixel rows, so each row of the
+// grid is composed once and copied six times: the same pixels as one
+// rectangle per cell, at a fraction of the cost.
+void drawGridCells(int oldestColumn) {
+  float scores[kHistoryColumns];
+  std::uint32_t colours[kHistoryColumns];
+  std::uint32_t span[kGridWidth];
+  for (int row = 0; row < kNoteRows; ++row) {
+    int column = oldestColumn;
+    for (int j = 0; j < kHistoryColumns; ++j) {
+      scores[j] = tuner.scoreHistory[column * kNoteRows + row];
+      if (++column == kHistoryColumns) column = 0;
+    }
+    const RowShade shade = rowShade(row);
+    for (int j = 0; j < kHistoryColumns; ++j) colours[j] = shadedColour(shade, scores[j]);
+    for (int j = 0; j < kHistoryColumns; ++j) {
+      span[kColumnWidth * j] = colours[j];
+      span[kColumnWidth * j + 1] = colours[j];
+      span[kColumnWidth * j + 2] = colours[j];
+    }
+    for (int line = 0; line < kRowHeight; ++line) drawSpan(kGridLeft, rowY(row) + line, span, kGridWidth);
+  }
+}
+
+std::uint32_t stripKeyColour(float score, bool white) {
+  const double level = std::max(0.0, (clampedScore(score) - kStripThreshold) * kStripScale);
+  const int heat = std::min(255, static_cast<int>(roundHalfEven(kFullComponent * level)));
+  return white ? rgb(255, 255 - heat, 255 - heat) : rgb(heat, 0, 0);
+}
+
+// Step 4: grid lines over the cells, and the keys of both strips for `stripColumn`.
+void drawLinesAndStrips(int stripColumn, bool toneHeld, int toneKey) {
+  for (int row = 0; row < kNoteRows; ++row) {
+    const int y = rowY(row);
+    const int t = kBottomStripKeyX + kRowHeight * row;
+    fillRect(kGridLeft, y, kGridWidth, 1, kLineColour);
+    fillRect(kRightStripX, y, kStripDepth, kRowHeight, kLineColour);
+    fillRect(t - 1, kBottomStripY, kRowHeight, kStripDepth, kLineColour);
+    const bool white = tuner.keyColour[row % kPitchClasses] == kWhiteKeyColour;
+    std::uint32_t colour = stripKeyColour(tuner.scoreHistory[stripColumn * kNoteRows + row], white);
+    if (toneHeld && toneKey == row + kNoteRowOffset) colour = kPickedKeyColour;
+    const int length = white ? kWhiteKeyLength : kBlackKeyLength;
+    fillRect(kRightStripX + 1, y + 1, length, kKeyWidth, colour);
+    fillRect(t, kBottomStripY + 1, kKeyWidth, length, colour);
+  }
+}
+
+// Step 5: the strips' closing lines, then the frame around the grid.
+void drawFrame() {
+  fillRect(kRightStripX, kBottomStripY, kStripDepth, 1, kLineColour);
+  fillRect(kBottomStripRightEdge, kBottomStripY, 1, kStripDepth, kLineColour);
+  fillRect(kGridLeft - 1, kGridTop, kGridWidth + 1, 1, kFrameColour);
+  fillRect(kGridLeft - 1, kGridTop, 1, kGridHeight, kFrameColour);
+  fillRect(kRightStripX, kGridTop, 1, kGridHeight, kFrameColour);
+  fillRect(kGridLeft - 1, kBottomStripY, kGridWidth + 2, 1, kFrameColour);
+}
+
+// A full-height line through the middle of the display column at offset p (3 per column); 0 and 600 on are not drawn.
+void drawColumnLine(int p, std::uint32_t colour, bool skipEdges) {
+  if (skipEdges && !(0 < p && p < kGridWidth)) return;
+  fillRect(p + kLineX, kGridTop, 1, kGridHeight, colour);
+}
+
+// Step 8 while frozen: the ruler of half marker distances, the markers, then the cursor.
+void drawMarkersAndCursor(std::uint32_t cursorColour) {
+  const int markA = tuner.markA;
+  const int markB = tuner.markB;
+  if (tuner.markersShown && markA != markB) {
+    for (int k = -20; k <= 20; ++k) drawColumnLine(((markB - markA) * k * 3) / 2 + 3 * markA, kRulerColour, true);
+  }
+  if (tuner.markersShown) {
+    drawColumnLine(3 * markA, kMarkerColour, true);
+    drawColumnLine(3 * markB, kMarkerColour, true);
+  }
+  drawColumnLine(3 * displayColumnOf(tuner.playColumn.load(kRelaxed)), cursorColour, false);
+}
+
+void drawSlider(int troughX, int troughWidth, int filled) {
+  fillRect(troughX, kSliderY, troughWidth, kSliderHeight, kLineColour);
+  fillRect(troughX, kSliderY, filled, kSliderHeight, kSliderFillColour);
+  fillRect(troughX + filled, kSliderY, 1, kSliderHeight, kSliderKnobColour);
+  fillRect(troughX, kSliderY, troughWidth, 1, kFrameColour);
+  fillRect(troughX, kSliderY, 1, kSliderHeight, kFrameColour);
+  fillRect(troughX + troughWidth, kSliderY, 1, kSliderHeight, kFrameColour);
+  fillRect(troughX, kSliderY + kSliderHeight, troughWidth + 1, 1, kFrameColour);
+}
+
+// Step 10.
+void drawToolbar() {
+  fillRect(0, 0, kPictureWidth, kToolbarHeight, kToolbarColour);
+  drawText(kGainLabelX, kLabelY, 0, "GAIN:");
+  drawSlider(kGainTroughX, kGainTroughWidth, component(tuner.gainSlider, kGainPixelsPerUnit));
+  drawText(kVolumeLabelX, kLabelY, 0, "VOL:");
+  drawSlider(kVolumeTroughX, kVolumeTroughWidth,
+             component(tuner.outputVolume.load(kRelaxed), kVolumePixelsPerUnit));
+  if (tuner.softDisplay != 0)
+    drawText(kSwitchLabelX, kLabelY, 0, "SOFT DISPLAY: ON");
+  else
+    drawText(kSwitchLabelX, kLabelY, 0, "SOFT DISPLAY: OFF");
+}
+
+}  // namespace
+
+int displayColumnOf(int historyColumnIndex) {
+  return wrapColumn(historyColumnIndex - tuner.historyColumn.load(kRelaxed));
+}
+
+void drawView() {
+  const int oldestColumn = wrapColumn(tuner.historyColumn.load(kRelaxed));
+  const bool frozen = tuner.frozen.load(kRelaxed);
+  const int liveColumn = wrapColumn(oldestColumn + kHistoryColumns - 1);
+  const int stripColumn = frozen ? wrapColumn(tuner.playColumn.load(kRelaxed)) : liveColumn;
+
+  drawGridCells(oldestColumn);
+  drawLinesAndStrips(stripColumn, tuner.toneHeld.load(kRelaxed), tuner.toneKey.load(kRelaxed));
+  drawFrame();
+  const std::uint32_t cursorColour = applyScrubbing();
+  applyTonePick();
+  if (frozen)
+    drawMarkersAndCursor(cursorColour);
+  else
+    clearMarkersWhileLive();
+  applyToolbarInput();
+  updateInputGain();
+  drawToolbar();
+}
