@@ -1,5 +1,6 @@
 // Fixed kernels that finish 16, 8, 4 or 2 points held in registers.
 
+#include "analysis/fft_avx2.hpp"
 #include "analysis/fft_butterflies.hpp"
 #include "analysis/fft_steps.hpp"
 
@@ -88,6 +89,7 @@ void odd2(Cx* x) {
 }  // namespace
 
 void kernel16Even(double* a, const double* tw) {
+  if (fftHasAvx2()) return kernel16EvenAvx2(a, tw);
   const double r45 = tw[1], c = tw[2], s = tw[3];  // cos pi/4, cos pi/8, sin pi/8
   const Cx w1[4] = {fft::kOne, {c, s}, {r45, r45}, {s, c}};
   const Cx w3[4] = {fft::kOne, {s, c}, {-r45, r45}, {-c, -s}};
@@ -101,6 +103,7 @@ void kernel16Even(double* a, const double* tw) {
 }
 
 void kernel16Odd(double* a, const double* tw) {
+  if (fftHasAvx2()) return kernel16OddAvx2(a, tw);
   // Steps of pi/16: one, three and two of them.
   const double r45 = tw[1];
   const Cx step1{tw[4], tw[5]}, step3{tw[6], -tw[7]}, step2{tw[8], tw[9]};
@@ -116,6 +119,7 @@ void kernel16Odd(double* a, const double* tw) {
 }
 
 void kernel8Even(double* a, const double* tw) {
+  if (fftHasAvx2()) return kernel8EvenAvx2(a, tw);
   const double r45 = tw[1];
   const Cx w1[2] = {fft::kOne, {r45, r45}};
   const Cx w3[2] = {fft::kOne, {-r45, r45}};
@@ -129,6 +133,7 @@ void kernel8Even(double* a, const double* tw) {
 }
 
 void kernel8Odd(double* a, const double* tw) {
+  if (fftHasAvx2()) return kernel8OddAvx2(a, tw);
   const double r45 = tw[1], c = tw[2], s = tw[3];  // cos pi/4, cos pi/8, sin pi/8
   const Cx w1[2] = {fft::kOne, {c, s}};
   const Cx w3[2] = {fft::kOne, {s, c}};

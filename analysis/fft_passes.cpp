@@ -4,6 +4,7 @@
 // cos, sin, cos 3, -sin 3 of the angle t pi / s; entry 1 is cos(pi/4), and
 // entries 2, 3 are 0.5 / cos of one and three steps of the block below it.
 
+#include "analysis/fft_avx2.hpp"
 #include "analysis/fft_butterflies.hpp"
 #include "analysis/fft_steps.hpp"
 
@@ -49,10 +50,18 @@ void firstPassOf(int n, double* a, const double* tw) {
 
 }  // namespace
 
-void firstPass(int n, double* a, const double* tw) { firstPassOf<false>(n, a, tw); }
-void firstPassConj(int n, double* a, const double* tw) { firstPassOf<true>(n, a, tw); }
+void firstPass(int n, double* a, const double* tw) {
+  if (fftHasAvx2()) firstPassAvx2(n, a, tw, false);
+  else firstPassOf<false>(n, a, tw);
+}
+
+void firstPassConj(int n, double* a, const double* tw) {
+  if (fftHasAvx2()) firstPassAvx2(n, a, tw, true);
+  else firstPassOf<true>(n, a, tw);
+}
 
 void splitPassEven(int m, double* a, const double* tw) {
+  if (fftHasAvx2()) return splitPassEvenAvx2(m, a, tw);
   const int qd = m / 4;
   const int q = qd / 2;
   const double r45 = tw[1];
@@ -66,6 +75,7 @@ void splitPassEven(int m, double* a, const double* tw) {
 }
 
 void splitPassOdd(int m, double* a, const double* tw) {
+  if (fftHasAvx2()) return splitPassOddAvx2(m, a, tw);
   const int qd = m / 4;
   const int q = qd / 2;
   const double r45 = tw[1];

@@ -1,0 +1,111 @@
+// Analysis speed: the transform against FFTW on the same data, the block spectrum,
+// and note detection against its floor of 6912 cosines.
+
+#include <benchmark/benchmark.h>
+#include <fftw3.h>
+
+#include <cmath>
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include "analysis/detect.hpp"
+#include "analysis/fft.hpp"
+#include "analysis/note_table.hpp"
+#include "analysis/spectrum.hpp"
+#include "app/tuner_state.hpp"
+#include "ratio.hpp"
+
+namespace {
+
+constexpr int kPoints = 2048;
+constexpr int kLength = 2 * kPoints;  // doubles
+constexpr int kDetectReads = 72 * 96;
+
+std::vector<double> randomComplex() {
+  std::mt19937 generator(42);
+  std::uniform_real_distribution<double> uniform(-1.0, 1.0);
+  std::vector<double> data(kLength);
+  for (double& v : data) v = uniform(generator);
+  return data;
+}
+
+// Both transforms start every iteration from the same input, copied in the same way.
+void BM_complexFft(benchmark::State& state) {
+  const std::vector<double> input = randomComplex();
+  alignas(64) static double data[kLength];
+  int workArea[66] = {};
+  alignas(64) static double twiddles[kLength / 4];
+  std::memcpy(data, input.data(), sizeof data);
+  complexFft(kLength, +1, data, workArea, twiddles);
+  for (auto _ : state) {
+    std::memcpy(data, input.data(), sizeof data);
+    complexFft(kLength, +1, data, workArea, twiddles);
+    benchmark::DoNotOptimize(data);
+    benchmark::ClobberMemory();
+  }
+}
+BENCHMARK(BM_complexFft);
+
+void BM_fftwInPlace(benchmark::State& state) {
+  const std::vector<double> input = randomComplex();
+  auto* data = static_cast<fftw_complex*>(fftw_malloc(sizeof(fftw_complex) * kPoints));
+  // FFTW's backward direction is e^(+2 pi i jk/N), the same as sign +1 here.
+  fftw_plan plan = fftw_plan_dft_1d(kPoints, data, data, FFTW_BACKWARD, FFTW_MEASURE);
+  for (auto _ : state) {
+    std::memcpy(data, input.data(), sizeof(double) * kLength);
+    fftw_execute(plan);
+    benchmark::DoNotOptimize(data);
+    benchmark::ClobberMemory();
+  }
+  fftw_destroy_plan(plan);
+  fftw_free(data);
+}
+BENCHMARK(BM_fftwInPlace);
+
+void prepareTone() {
+  resetTunerState();
+  buildNoteTable();
+  resetNoteDetection();
+  std::mt19937 generator(7);
+  std::normal_distribution<double> noise(0.0, 0.002);
+  for (int i = 0; i < kBlockSize; ++i)
+    tuner.captureBlock[i] = 0.02 * std::sin(2 * 3.14159265358979 * 440.0 * i / kSampleRate) +
+                            0.01 * std::sin(2 * 3.14159265358979 * 659.3 * i / kSampleRate) + noise(generator);
+  computeSpectrum(tuner.captureBlock, kBlockSize);
+}
+
+void BM_computeSpectrum(benchmark::State& state) {
+  prepareTone();
+  for (auto _ : state) {
+    computeSpectrum(tuner.captureBlock, kBlockSize);
+    benchmark::ClobberMemory();
+  }
+}
+BENCHMARK(BM_computeSpectrum);
+
+void BM_detectNotes(benchmark::State& state) {
+  prepareTone();
+  for (auto _ : state) {
+    detectNotes();
+    benchmark::ClobberMemory();
+  }
+}
+BENCHMARK(BM_detectNotes);
+
+// The floor under detection: one cosine per spectrum read, over the same range of angles.
+void BM_cosines(benchmark::State& state) {
+  std::vector<double> angles(kDetectReads);
+  for (int i = 0; i < kDetectReads; ++i) angles[i] = (i * 0.61803398875 - std::floor(i * 0.61803398875)) * 3.14159265;
+  for (auto _ : state) {
+    double sum = 0;
+    for (double a : angles) sum += std::cos(a);
+    benchmark::DoNotOptimize(sum);
+  }
+}
+BENCHMARK(BM_cosines);
+
+SONAVEL_RATIO("complexFft/fftw", "BM_complexFft", "BM_fftwInPlace");
+SONAVEL_RATIO("detectNotes/cosines", "BM_detectNotes", "BM_cosines");
+
+}  // namespace
