@@ -21,6 +21,7 @@ struct Screen {
   SDL_Texture* texture = nullptr;
   std::vector<std::uint32_t> shown;  // the picture the window shows now
   bool stale = true;                 // the window must be sent the picture again
+  int framesSent = 0;
 };
 
 Screen screen;
@@ -124,6 +125,7 @@ void presentFramebuffer(const Framebuffer& picture) {
   SDL_RenderCopy(screen.renderer, screen.texture, nullptr, nullptr);
   SDL_RenderPresent(screen.renderer);
   screen.stale = false;
+  ++screen.framesSent;
 }
 
 bool takeWindowEvent(WindowEvent& event) {
@@ -162,6 +164,8 @@ void destroyWindow() {
   screen = Screen{};
   SDL_Quit();
 }
+
+int framesSentToWindow() { return screen.framesSent; }
 
 void SdlKeySource::acquire() {
   acquired_ = screen.window != nullptr && SDL_GetKeyboardFocus() == screen.window;

@@ -18,6 +18,8 @@ void presentFramebuffer(const Framebuffer& picture);
 // Takes at most one SDL event; true when it was a pointer, button or close event.
 bool takeWindowEvent(WindowEvent& event);
 void destroyWindow();
+// How many pictures were actually sent to the window since it opened.
+int framesSentToWindow();
 
 // The keyboard as SDL sees it, mapped to DirectInput key codes. No state while
 // the window lacks keyboard focus, nor at the first read after it regains it.

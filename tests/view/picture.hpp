@@ -1,0 +1,55 @@
+#pragma once
+// A framebuffer with guard zones on both sides, and the shared state as start-up leaves it.
+
+#include <cstdint>
+#include <vector>
+
+#include "app/framebuffer.hpp"
+#include "app/tuner_state.hpp"
+#include "view/draw.hpp"
+#include "view/font.hpp"
+#include "view/glyphs.hpp"
+#include "view/view.hpp"
+
+inline constexpr std::uint32_t kGuard = 0xDEADBEEF;
+inline constexpr int kGuardPixels = 4096;
+inline constexpr int kPicturePixels = kPictureWidth * kPictureHeight;
+inline constexpr int kKeyColours[kPitchClasses] = {0xFFFFFF, 0, 0xFFFFFF, 0xFFFFFF, 0, 0xFFFFFF,
+                                                   0,        0xFFFFFF, 0xFFFFFF, 0, 0xFFFFFF, 0};
+
+// Points the global framebuffer into the middle of a guarded buffer.
+struct GuardedPicture {
+  std::vector<std::uint32_t> memory = std::vector<std::uint32_t>(kPicturePixels + 2 * kGuardPixels, kGuard);
+
+  GuardedPicture() {
+    framebuffer = Framebuffer{};
+    framebuffer.pixels = memory.data() + kGuardPixels;
+    for (int i = 0; i < kPicturePixels; ++i) framebuffer.pixels[i] = 0;
+  }
+  ~GuardedPicture() { framebuffer.pixels = nullptr; }
+
+  bool guardsIntact() const {
+    for (int i = 0; i < kGuardPixels; ++i)
+      if (memory[i] != kGuard || memory[kGuardPixels + kPicturePixels + i] != kGuard) return false;
+    return true;
+  }
+  int countPixels(std::uint32_t colour) const {
+    int count = 0;
+    for (int i = 0; i < kPicturePixels; ++i) count += framebuffer.pixels[i] == colour;
+    return count;
+  }
+};
+
+inline std::uint32_t at(int x, int y) { return framebuffer.pixels[y * framebuffer.pitch + x]; }
+
+// The state the first frame finds: start values, key colours, the built-in font, the one-time clear.
+inline void startLikeTheProgram() {
+  resetTunerState();
+  for (int p = 0; p < kPitchClasses; ++p) tuner.keyColour[p] = kKeyColours[p];
+  if (font.pixels == nullptr) buildBuiltinFont(font);
+  clearScreen(kBackgroundColour);
+}
+
+inline void setScore(int historyColumn, int row, float score) {
+  tuner.scoreHistory[historyColumn * kNoteRows + row] = score;
+}

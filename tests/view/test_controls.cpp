@@ -1,0 +1,327 @@
+// Key commands and the pointer rules: latches, markers, scrubbing, tone pick, sliders and switch.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "app/keyboard.hpp"
+#include "picture.hpp"
+#include "view/controls.hpp"
+
+namespace {
+
+class HeldKeys : public KeySource {
+ public:
+  KeyStates down = {};
+  bool readState(KeyStates& keys) override {
+    for (int i = 0; i < kKeyCount; ++i) keys[i] = down[i];
+    return true;
+  }
+};
+
+class Keys : public ::testing::Test {
+ protected:
+  GuardedPicture picture;
+  HeldKeys held;
+  KeyboardDevice keyboard{held};
+
+  void SetUp() override { startLikeTheProgram(); }
+  // One frame step's key part: the snapshot, then the commands.
+  void step(std::initializer_list<int> down) {
+    for (auto& state : held.down) state = 0;
+    for (int code : down) held.down[code] = kKeyDownBit;
+    keyboard.poll();
+    handleKeyCommands(keyboard);
+  }
+};
+
+TEST_F(Keys, HoldingEnterTogglesOnce) {
+  for (int i = 0; i < 10; ++i) step({DIK_RETURN});
+  EXPECT_TRUE(tuner.frozen.load());
+  step({});
+  step({DIK_RETURN});
+  EXPECT_FALSE(tuner.frozen.load());
+}
+
+TEST_F(Keys, SpaceWhileEnterIsHeldTogglesNothing) {
+  step({DIK_RETURN});
+  step({DIK_RETURN, DIK_SPACE});
+  EXPECT_TRUE(tuner.frozen.load());
+  EXPECT_FALSE(tuner.autoPlay.load());
+}
+
+TEST_F(Keys, SpaceWhileLiveOnlySetsTheLatch) {
+  step({DIK_SPACE});
+  EXPECT_FALSE(tuner.autoPlay.load());
+  EXPECT_TRUE(tuner.keyLatch);
+  step({DIK_SPACE, DIK_RETURN});  // the latch from the step before blocks Enter as well
+  EXPECT_FALSE(tuner.frozen.load());
+}
+
+TEST_F(Keys, EnterAndSpaceTogetherWhileLiveFreezeAndStartPlayback) {
+  tuner.playRepeat.store(3);
+  tuner.playSample.store(900);
+  step({DIK_RETURN, DIK_SPACE});
+  EXPECT_TRUE(tuner.frozen.load());
+  EXPECT_TRUE(tuner.autoPlay.load());
+  EXPECT_EQ(tuner.playRepeat.load(), 0);
+  EXPECT_EQ(tuner.playSample.load(), 0);
+}
+
+TEST_F(Keys, EnterAndSpaceTogetherWhileFrozenUnfreezeWithoutPlayback) {
+  tuner.frozen.store(true);
+  step({DIK_RETURN, DIK_SPACE});
+  EXPECT_FALSE(tuner.frozen.load());
+  EXPECT_FALSE(tuner.autoPlay.load());
+}
+
+TEST_F(Keys, SpaceStopsPlaybackAndUnfreezingStopsItToo) {
+  tuner.frozen.store(true);
+  step({DIK_SPACE});
+  EXPECT_TRUE(tuner.autoPlay.load());
+  step({});
+  step({DIK_SPACE});
+  EXPECT_FALSE(tuner.autoPlay.load());
+  step({});
+  step({DIK_SPACE});
+  step({});
+  step({DIK_RETURN});
+  EXPECT_FALSE(tuner.frozen.load());
+  EXPECT_FALSE(tuner.autoPlay.load());
+}
+
+TEST_F(Keys, KeypadEnterIsNotEnter) {
+  step({DIK_NUMPADENTER, DIK_NUMPAD7, DIK_NUMPAD1, DIK_DECIMAL});
+  EXPECT_FALSE(tuner.frozen.load());
+  EXPECT_FALSE(tuner.markersShown);
+}
+
+TEST_F(Keys, HomeSetsBothUnsetMarkersThenEndMovesOnlyB) {
+  tuner.frozen.store(true);
+  tuner.historyColumn.store(150);
+  tuner.markA = tuner.markB = -1;
+  tuner.playColumn.store(160);
+  step({DIK_HOME});
+  EXPECT_TRUE(tuner.markersShown);
+  EXPECT_EQ(tuner.markA, 10);
+  EXPECT_EQ(tuner.markB, 10);
+  tuner.playColumn.store(20);  // wraps: display column 70
+  step({DIK_END});
+  EXPECT_EQ(tuner.markA, 10);
+  EXPECT_EQ(tuner.markB, 70);
+}
+
+TEST_F(Keys, EndAloneSetsBothMarkers) {
+  tuner.frozen.store(true);
+  tuner.markA = tuner.markB = -1;
+  tuner.playColumn.store(42);
+  step({DIK_END});
+  EXPECT_EQ(tuner.markA, 42);
+  EXPECT_EQ(tuner.markB, 42);
+}
+
+TEST_F(Keys, HeldHomeFollowsTheCursor) {
+  tuner.frozen.store(true);
+  tuner.markA = tuner.markB = -1;
+  step({DIK_HOME});
+  tuner.playColumn.store(9);
+  step({DIK_HOME});
+  EXPECT_EQ(tuner.markA, 9);
+  EXPECT_EQ(tuner.markB, 0);
+}
+
+TEST_F(Keys, DeleteAndHomeInOneStepLeaveBothMarkersAtTheCursor) {
+  tuner.frozen.store(true);
+  tuner.markersShown = true;
+  tuner.markA = 3;
+  tuner.markB = 80;
+  tuner.playColumn.store(25);
+  step({DIK_DELETE, DIK_HOME});
+  EXPECT_TRUE(tuner.markersShown);
+  EXPECT_EQ(tuner.markA, 25);
+  EXPECT_EQ(tuner.markB, 25);
+  step({DIK_DELETE});
+  EXPECT_FALSE(tuner.markersShown);
+  EXPECT_EQ(tuner.markA, -1);
+  EXPECT_EQ(tuner.markB, -1);
+}
+
+TEST_F(Keys, MarkersSetWhileLiveAreClearedByTheSameFramesView) {
+  step({DIK_HOME});
+  EXPECT_TRUE(tuner.markersShown);
+  drawView();
+  EXPECT_FALSE(tuner.markersShown);
+  EXPECT_EQ(tuner.markA, -1);
+  EXPECT_EQ(tuner.markB, -1);
+}
+
+class Pointer : public ::testing::Test {
+ protected:
+  GuardedPicture picture;
+  void SetUp() override {
+    startLikeTheProgram();
+    tuner.frozen.store(true);
+    tuner.historyColumn.store(50);
+  }
+  void at(int x, int y) {
+    tuner.mouseX = x;
+    tuner.mouseY = y;
+  }
+};
+
+struct ScrubCase {
+  int x, y;
+  bool scrubs;
+  int playColumn;
+};
+
+class Scrub : public Pointer, public ::testing::WithParamInterface<ScrubCase> {};
+
+TEST_P(Scrub, SelectsTheDisplayColumnUnderThePointer) {
+  const ScrubCase& c = GetParam();
+  tuner.playColumn.store(7);
+  tuner.leftDown = true;
+  at(c.x, c.y);
+  EXPECT_EQ(applyScrubbing(), c.scrubs ? 0xFFFFFFu : 0xFFE000u);
+  EXPECT_EQ(tuner.scrubbing.load(), c.scrubs);
+  EXPECT_EQ(tuner.playColumn.load(), c.playColumn);
+}
+
+INSTANTIATE_TEST_SUITE_P(Boundaries, Scrub,
+                         ::testing::Values(ScrubCase{10, 100, true, 50},   // display column 0
+                                           ScrubCase{608, 100, true, 49},  // display column 199
+                                           ScrubCase{13, 479, true, 51},   // the bottom strip scrubs too
+                                           ScrubCase{609, 100, false, 7}, ScrubCase{9, 100, false, 7},
+                                           ScrubCase{300, 25, false, 7}, ScrubCase{300, 26, true, 146}));
+
+TEST_F(Pointer, ScrubbingRestartsTheBlockOnlyOnEntry) {
+  tuner.leftDown = true;
+  at(100, 100);
+  tuner.playSample.store(500);
+  applyScrubbing();
+  EXPECT_EQ(tuner.playSample.load(), 0);
+  tuner.playSample.store(500);
+  at(103, 100);
+  applyScrubbing();
+  EXPECT_EQ(tuner.playSample.load(), 500);
+}
+
+TEST_F(Pointer, NoScrubbingWhileLiveOrWithTheButtonUp) {
+  tuner.leftDown = false;
+  at(100, 100);
+  applyScrubbing();
+  EXPECT_FALSE(tuner.scrubbing.load());
+  tuner.leftDown = true;
+  tuner.frozen.store(false);
+  applyScrubbing();
+  EXPECT_FALSE(tuner.scrubbing.load());
+}
+
+struct PickCase {
+  int x, y;
+  bool held;
+  int toneKey;
+};
+
+class TonePick : public Pointer, public ::testing::WithParamInterface<PickCase> {};
+
+TEST_P(TonePick, PicksARowByHeightOrABottomKeyByWidth) {
+  const PickCase& c = GetParam();
+  tuner.rightDown = true;
+  at(c.x, c.y);
+  applyTonePick();
+  EXPECT_EQ(tuner.toneHeld.load(), c.held);
+  if (c.held) {
+    EXPECT_EQ(tuner.toneKey.load(), c.toneKey);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Boundaries, TonePick,
+                         ::testing::Values(PickCase{300, 454, true, 12}, PickCase{300, 451, true, 12},
+                                           PickCase{300, 450, true, 13}, PickCase{300, 25, true, 83},
+                                           PickCase{620, 100, true, 71},  // the right strip, by height
+                                           PickCase{300, 24, false, 0}, PickCase{300, 479, false, 0},
+                                           PickCase{101, 470, true, 12}, PickCase{532, 470, true, 83},
+                                           PickCase{106, 455, true, 12}, PickCase{107, 478, true, 13},
+                                           PickCase{100, 470, false, 0}, PickCase{533, 470, false, 0}));
+
+TEST_F(Pointer, APickRestartsThePhaseOnlyWhenItBegins) {
+  tuner.rightDown = true;
+  at(300, 200);
+  tuner.tonePhase.store(1.5);
+  applyTonePick();
+  EXPECT_EQ(tuner.tonePhase.load(), 0.0);
+  tuner.tonePhase.store(1.5);
+  applyTonePick();
+  EXPECT_EQ(tuner.tonePhase.load(), 1.5);
+}
+
+TEST_F(Pointer, NoPickWhileLive) {
+  tuner.frozen.store(false);
+  tuner.rightDown = true;
+  tuner.toneHeld.store(true);
+  at(300, 200);
+  applyTonePick();
+  EXPECT_FALSE(tuner.toneHeld.load());
+}
+
+struct SliderCase {
+  int x, y;
+  float gain, volume;
+};
+
+class Toolbar : public Pointer, public ::testing::WithParamInterface<SliderCase> {};
+
+TEST_P(Toolbar, SlidersFollowTheHeldButtonInTheirTroughs) {
+  const SliderCase& c = GetParam();
+  tuner.leftDown = true;
+  at(c.x, c.y);
+  applyToolbarInput();
+  EXPECT_EQ(tuner.gainSlider, c.gain);
+  EXPECT_EQ(tuner.outputVolume.load(), c.volume);
+}
+
+INSTANTIATE_TEST_SUITE_P(Boundaries, Toolbar,
+                         ::testing::Values(SliderCase{51, 8, 0.03f, 0.25f}, SliderCase{149, 8, 99 * 0.03f, 0.25f},
+                                           SliderCase{50, 8, 1.0f, 0.25f}, SliderCase{150, 8, 1.0f, 0.25f},
+                                           SliderCase{203, 8, 1.0f, 0.02f}, SliderCase{251, 8, 1.0f, 49 * 0.02f},
+                                           SliderCase{202, 8, 1.0f, 0.25f}, SliderCase{252, 8, 1.0f, 0.25f},
+                                           SliderCase{100, 16, 50 * 0.03f, 0.25f},
+                                           SliderCase{100, 17, 1.0f, 0.25f}));
+
+TEST_F(Pointer, InputGainIsTheGainSliderCubed) {
+  tuner.leftDown = true;
+  at(149, 5);
+  applyToolbarInput();
+  updateInputGain();
+  const double slider = 99 * 0.03f;
+  EXPECT_EQ(tuner.inputGain.load(), static_cast<float>(slider * slider * slider));
+  EXPECT_NEAR(tuner.inputGain.load(), 26.198, 0.001);
+}
+
+struct SwitchCase {
+  int x, y;
+  bool switches;
+};
+
+class SoftDisplaySwitch : public Pointer, public ::testing::WithParamInterface<SwitchCase> {};
+
+TEST_P(SoftDisplaySwitch, SwitchesOncePerPressOverItsLabel) {
+  const SwitchCase& c = GetParam();
+  tuner.leftDown = true;
+  tuner.leftClicked = true;
+  at(c.x, c.y);
+  applyToolbarInput();
+  EXPECT_EQ(tuner.softDisplay, c.switches ? 1 : 0);
+  tuner.leftClicked = false;  // still held in the next frame step
+  applyToolbarInput();
+  EXPECT_EQ(tuner.softDisplay, c.switches ? 1 : 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Boundaries, SoftDisplaySwitch,
+                         ::testing::Values(SwitchCase{273, 8, true}, SwitchCase{407, 8, true},
+                                           SwitchCase{272, 8, false}, SwitchCase{408, 8, false},
+                                           SwitchCase{300, 16, true}, SwitchCase{300, 17, false},
+                                           SwitchCase{300, 19, false}));
+
+}  // namespace

@@ -1,0 +1,229 @@
+// The piano-roll picture, pixel for pixel: grid, strips, frame, markers, cursor, hover band, toolbar.
+
+#include <gtest/gtest.h>
+
+#include "picture.hpp"
+
+namespace {
+
+constexpr int kRowA = 0, kRowASharp = 1, kRowB = 2;
+
+int cellY(int row) { return 450 - 6 * row; }
+int bottomKeyX(int row) { return 101 + 6 * row; }
+
+class View : public ::testing::Test {
+ protected:
+  GuardedPicture picture;
+  void SetUp() override { startLikeTheProgram(); }
+};
+
+struct CellCase {
+  int row;
+  float score;
+  std::uint32_t colour;
+};
+
+class GridCell : public View, public ::testing::WithParamInterface<CellCase> {};
+
+TEST_P(GridCell, ShadesByRowKindAndScore) {
+  const CellCase& c = GetParam();
+  setScore(0, c.row, c.score);
+  drawView();
+  for (int y = cellY(c.row) + 1; y <= cellY(c.row) + 5; ++y)
+    for (int x : {10, 11, 12}) EXPECT_EQ(at(x, y), c.colour) << "x " << x << " y " << y;
+  EXPECT_EQ(at(10, cellY(c.row)), 0xA0A0A0u);  // the grid line over the cell's top row
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Scores, GridCell,
+    ::testing::Values(CellCase{kRowA, 0.0f, 0xE0E0E0}, CellCase{kRowB, 0.0f, 0xC0C0D0},
+                      CellCase{kRowASharp, 0.0f, 0xC0A0B0}, CellCase{kRowA, 1.0f, 0x000000},
+                      CellCase{kRowB, 1.0f, 0x000000}, CellCase{kRowASharp, 1.0f, 0x000000},
+                      CellCase{kRowA + 12, 0.5f, 0x707070},   // 112 for every A row
+                      CellCase{3, 0.25f, 0x90909C},           // C: 144, 144, 156
+                      CellCase{4, 0.75f, 0x30282C},           // C sharp: 48, 40, 44
+                      CellCase{kRowA, 1.0f / 64, 0xDCDCDC},   // 220.5 rounds to even, 220
+                      CellCase{kRowA, 3.0f / 64, 0xD6D6D6},   // 213.5 rounds to even, 214
+                      CellCase{kRowA, 2.0f, 0x000000},        // out-of-range scores are held to 0..1
+                      CellCase{kRowA, -1.0f, 0xE0E0E0}));
+
+TEST_F(View, DisplayColumnZeroIsTheOldestColumn) {
+  tuner.historyColumn.store(37);
+  setScore(37, 5, 1.0f);
+  setScore(36, 5, 1.0f);
+  drawView();
+  EXPECT_EQ(at(10, cellY(5) + 2), 0u);
+  EXPECT_EQ(at(13, cellY(5) + 2), 0xC0C0D0u);
+  EXPECT_EQ(at(609, cellY(5) + 2), 0u);
+  EXPECT_EQ(at(606, cellY(5) + 2), 0xC0C0D0u);
+}
+
+struct KeyCase {
+  int row;
+  float score;
+  std::uint32_t colour;
+  int length;
+};
+
+class StripKey : public View, public ::testing::WithParamInterface<KeyCase> {};
+
+TEST_P(StripKey, ColoursAndLengthOnBothStrips) {
+  const KeyCase& k = GetParam();
+  setScore(199, k.row, k.score);  // the live column while historyColumn is 0
+  drawView();
+  const int y = cellY(k.row);
+  EXPECT_EQ(at(611, y + 1), k.colour);
+  EXPECT_EQ(at(610 + k.length, y + 5), k.colour);
+  EXPECT_EQ(at(611 + k.length, y + 3), 0xA0A0A0u);
+  EXPECT_EQ(at(611, y), 0xA0A0A0u);
+  const int t = bottomKeyX(k.row);
+  EXPECT_EQ(at(t, 457), k.colour);
+  EXPECT_EQ(at(t + 4, 456 + k.length), k.colour);
+  EXPECT_EQ(at(t + 2, 457 + k.length), 0xA0A0A0u);
+  EXPECT_EQ(at(t - 1, 460), 0xA0A0A0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Scores, StripKey,
+    ::testing::Values(KeyCase{kRowA, 0.0f, 0xFFFFFF, 22}, KeyCase{kRowASharp, 0.0f, 0x000000, 18},
+                      KeyCase{kRowB, 0.25f, 0xFFFFFF, 22}, KeyCase{kRowASharp, 0.25f, 0x000000, 18},
+                      KeyCase{kRowB, 1.0f, 0xFF0000, 22}, KeyCase{kRowASharp, 1.0f, 0xFF0000, 18},
+                      KeyCase{kRowB, 0.625f, 0xFF7F7F, 22},       // heat 127.50000565 rounds to 128
+                      KeyCase{kRowASharp, 0.625f, 0x800000, 18}));
+
+TEST_F(View, FrozenStripsShowThePlayColumn) {
+  setScore(5, kRowB, 1.0f);
+  tuner.playColumn.store(5);
+  drawView();
+  EXPECT_EQ(at(611, cellY(kRowB) + 1), 0xFFFFFFu);  // live: column 199
+  tuner.frozen.store(true);
+  drawView();
+  EXPECT_EQ(at(611, cellY(kRowB) + 1), 0xFF0000u);
+}
+
+TEST_F(View, FrameAndClosingLinesSurroundTheGrid) {
+  drawView();
+  for (auto [x, y] : {std::pair{9, 24}, {609, 24}, {9, 300}, {610, 300}, {9, 456}, {610, 456}})
+    EXPECT_EQ(at(x, y), 0u) << x << "," << y;
+  EXPECT_EQ(at(620, 456), 0xA0A0A0u);
+  EXPECT_EQ(at(532, 470), 0xA0A0A0u);
+  // The margins keep the one-time clear.
+  for (auto [x, y] : {std::pair{5, 100}, {636, 100}, {300, 21}, {50, 470}, {560, 470}})
+    EXPECT_EQ(at(x, y), kBackgroundColour) << x << "," << y;
+  EXPECT_TRUE(picture.guardsIntact());
+}
+
+TEST_F(View, MarkerRulerEveryHalfMarkerDistance) {
+  tuner.frozen.store(true);
+  tuner.historyColumn.store(37);
+  tuner.playColumn.store(37);  // cursor at display column 0
+  tuner.markersShown = true;
+  tuner.markA = 10;
+  tuner.markB = 20;
+  drawView();
+  const int y = 100;
+  for (int x = 26; x <= 341; x += 15) {
+    const std::uint32_t expected = (x == 41 || x == 71) ? 0xD07070u : 0xD0D0D0u;
+    EXPECT_EQ(at(x, y), expected) << "x " << x;
+  }
+  EXPECT_NE(at(356, y), 0xD0D0D0u);
+  EXPECT_NE(at(25, y), 0xD0D0D0u);
+  EXPECT_EQ(at(11, y), 0xFFE000u);  // the cursor at display column 0
+  EXPECT_EQ(at(11, 24), 0xFFE000u);
+  EXPECT_EQ(at(11, 455), 0xFFE000u);
+  EXPECT_EQ(at(11, 456), 0u);
+}
+
+TEST_F(View, EqualMarkersDrawOneLineAndNoRuler) {
+  tuner.frozen.store(true);
+  tuner.markersShown = true;
+  tuner.markA = tuner.markB = 50;
+  drawView();
+  int ruler = 0, markers = 0;
+  for (int x = 10; x < 610; ++x) {
+    ruler += at(x, 100) == 0xD0D0D0u;
+    markers += at(x, 100) == 0xD07070u;
+  }
+  EXPECT_EQ(ruler, 0);
+  EXPECT_EQ(markers, 1);
+  EXPECT_EQ(at(161, 100), 0xD07070u);
+}
+
+TEST_F(View, AMarkerAtDisplayColumnZeroIsNotDrawn) {
+  tuner.frozen.store(true);
+  tuner.playColumn.store(100);
+  tuner.markersShown = true;
+  tuner.markA = tuner.markB = 0;
+  drawView();
+  EXPECT_NE(at(11, 100), 0xD07070u);
+  EXPECT_EQ(at(311, 100), 0xFFE000u);
+}
+
+TEST_F(View, RightButtonAtY452DrawsTheHoverBandAndLightsRowZerosKeysNextFrame) {
+  tuner.frozen.store(true);
+  tuner.rightDown = true;
+  tuner.mouseX = 300;
+  tuner.mouseY = 452;
+  drawView();
+  EXPECT_EQ(tuner.toneKey.load(), 12);
+  for (int y = 451; y <= 455; ++y) {
+    EXPECT_EQ(at(10, y), 0x66EEFFu);
+    EXPECT_EQ(at(609, y), 0x66EEFFu);
+  }
+  EXPECT_EQ(at(10, 450), 0xA0A0A0u);
+  EXPECT_EQ(at(611, 451), 0xFFFFFFu);  // the keys follow the previous frame's pick
+  drawView();
+  EXPECT_EQ(at(611, 451), 0x44CCFFu);
+  EXPECT_EQ(at(bottomKeyX(0), 457), 0x44CCFFu);
+}
+
+TEST_F(View, APickOnTheBottomStripLightsTheKeysWithoutABand) {
+  tuner.frozen.store(true);
+  tuner.rightDown = true;
+  tuner.mouseX = 101;
+  tuner.mouseY = 460;
+  drawView();
+  drawView();
+  EXPECT_EQ(tuner.toneKey.load(), 12);
+  EXPECT_EQ(at(bottomKeyX(0), 457), 0x44CCFFu);
+  EXPECT_EQ(at(10, 453), 0xE0E0E0u);
+}
+
+TEST_F(View, SlidersAtTheirStartValues) {
+  drawView();
+  const int y = 10;
+  EXPECT_EQ(at(50, y), 0u);  // borders
+  EXPECT_EQ(at(150, y), 0u);
+  EXPECT_EQ(at(100, 4), 0u);
+  EXPECT_EQ(at(150, 16), 0u);
+  EXPECT_EQ(at(51, y), 0xE07020u);  // GAIN 1.0: 33 pixels of fill, x 50 to 82
+  EXPECT_EQ(at(82, y), 0xE07020u);
+  EXPECT_EQ(at(83, y), 0x603000u);
+  EXPECT_EQ(at(84, y), 0xA0A0A0u);
+  EXPECT_EQ(at(203, y), 0xE07020u);  // VOL 0.25: 12.5 rounds to 12, x 202 to 213
+  EXPECT_EQ(at(213, y), 0xE07020u);
+  EXPECT_EQ(at(214, y), 0x603000u);
+  EXPECT_EQ(at(215, y), 0xA0A0A0u);
+  EXPECT_EQ(at(252, y), 0u);
+  EXPECT_EQ(at(252, 16), 0u);
+}
+
+int inkIn(int left, int right) {
+  int ink = 0;
+  for (int y = 7; y < 15; ++y)
+    for (int x = left; x <= right; ++x) ink += at(x, y) == kGlyphInk;
+  return ink;
+}
+
+TEST_F(View, ToolbarLabelsAndTheSwitchState) {
+  drawView();
+  EXPECT_GT(inkIn(10, 49), 0);    // "GAIN:"
+  EXPECT_GT(inkIn(170, 201), 0);  // "VOL:"
+  EXPECT_GT(inkIn(400, 407), 0);  // the last "F" of "OFF"
+  tuner.softDisplay = 1;
+  drawView();
+  EXPECT_EQ(inkIn(400, 407), 0);  // "ON" is one character shorter
+  EXPECT_EQ(at(0, 19), kBackgroundColour);
+}
+
+}  // namespace
