@@ -1,6 +1,6 @@
 // Output permutations: bit-reversed order back to natural order.
 
-#include <utility>
+#include <emmintrin.h>
 
 #include "analysis/fft_steps.hpp"
 
@@ -16,20 +16,22 @@ int log2Of(int n) {
 }
 
 inline void swapPoints(double* a, int k, int r) {
-  std::swap(a[k], a[r]);
-  std::swap(a[k + 1], a[r + 1]);
+  const __m128d x = _mm_loadu_pd(a + k), y = _mm_loadu_pd(a + r);
+  _mm_storeu_pd(a + k, y);
+  _mm_storeu_pd(a + r, x);
 }
+
+inline __m128d conjugated(__m128d x) { return _mm_xor_pd(x, _mm_setr_pd(0.0, -0.0)); }
 
 inline void swapPointsConj(double* a, int k, int r) {
-  const double re = a[k], im = a[k + 1];
-  a[k] = a[r];
-  a[k + 1] = -a[r + 1];
-  a[r] = re;
-  a[r + 1] = -im;
+  const __m128d x = _mm_loadu_pd(a + k), y = _mm_loadu_pd(a + r);
+  _mm_storeu_pd(a + k, conjugated(y));
+  _mm_storeu_pd(a + r, conjugated(x));
 }
 
-// A point index of L bits is split high | middle | low with b bits at each end;
-// level b of the work-area table holds the b-bit reversals scaled by 2^(b+3).
+// A point index of L bits is split high | middle | low with b bits at each end, and
+// reversed as reverse(low) | reverse(middle) | reverse(high). Level b of the work-area
+// table holds the b-bit reversals scaled by 2^(b+3). Offsets below are in doubles.
 template <bool Conjugate>
 void bitReverseOf(int n, const int* ip, double* a) {
   const int bits = log2Of(n / 2);
@@ -38,20 +40,29 @@ void bitReverseOf(int n, const int* ip, double* a) {
   const int middleBits = bits - 2 * b;
   const int* reversed = ip + (1 << b);
   const int ends = 1 << b, middles = 1 << middleBits;
-  const int middleRevShift = 4 - middleBits;
-  for (int low = 0; low < ends; ++low) {
-    const int fromLow = low << 1, toHigh = reversed[low] << (middleBits - 2);
-    for (int mid = 0; mid < middles; ++mid) {
-      const int fromMid = mid << (b + 1), toMid = (kReverse4[mid] >> middleRevShift) << (b + 1);
-      for (int high = 0; high < ends; ++high) {
-        const int k = (high << (bits - b + 1)) | fromMid | fromLow;
-        const int r = toHigh | toMid | (reversed[high] >> (b + 2));
-        if (k < r) {
-          if constexpr (Conjugate) swapPointsConj(a, k, r);
-          else swapPoints(a, k, r);
-        } else if (Conjugate && k == r) {
-          a[k + 1] = -a[k + 1];
+  int fromMiddle[16], toMiddle[16];
+  for (int mid = 0; mid < middles; ++mid) {
+    fromMiddle[mid] = mid << (b + 1);
+    toMiddle[mid] = (kReverse4[mid] >> (4 - middleBits)) << (b + 1);
+  }
+  // Each (high, low) block trades places with (reverse(low), reverse(high)) as a whole;
+  // a block that maps to itself only swaps its middles.
+  for (int high = 0; high < ends; ++high) {
+    const int reversedHigh = reversed[high] >> (b + 3);
+    for (int low = 0; low < ends; ++low) {
+      const int reversedLow = reversed[low] >> (b + 3);
+      const int block = high * ends + low, partner = reversedLow * ends + reversedHigh;
+      if (block > partner) continue;
+      const int from = (high << (bits - b + 1)) | (low << 1);
+      const int to = (reversed[low] << (middleBits - 2)) | (reversedHigh << 1);
+      for (int mid = 0; mid < middles; ++mid) {
+        const int k = from | fromMiddle[mid], r = to | toMiddle[mid];
+        if (block == partner && k >= r) {
+          if (Conjugate && k == r) _mm_storeu_pd(a + k, conjugated(_mm_loadu_pd(a + k)));
+          continue;
         }
+        if constexpr (Conjugate) swapPointsConj(a, k, r);
+        else swapPoints(a, k, r);
       }
     }
   }
