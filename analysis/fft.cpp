@@ -1,5 +1,6 @@
 #include "analysis/fft.hpp"
 
+#include "analysis/fft_avx2.hpp"
 #include "analysis/fft_steps.hpp"
 
 namespace {
@@ -19,6 +20,7 @@ void splitPass(const Plan& p, int kind, int m, double* a) {
 
 // Finishes a 512- or 256-double block whose own pass has run; `kind` is the kind of its top quarter.
 void leafBlock(const Plan& p, int m, int kind, double* a) {
+  if (fftHasAvx2()) return leafBlockAvx2(m, kind, a, p.w, p.nw);
   const double* w8 = p.w + p.nw - 8;
   const double* w32 = p.w + p.nw - 32;
   if (m == 512) {

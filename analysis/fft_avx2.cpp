@@ -5,6 +5,7 @@
 #include <immintrin.h>
 
 #define SONAVEL_AVX2 __attribute__((target("avx2")))
+#define SONAVEL_INLINE static inline __attribute__((always_inline, target("avx2")))
 
 namespace {
 
@@ -145,7 +146,7 @@ SONAVEL_AVX2 void firstPassAvx2(int n, double* a, const double* tw, bool conjuga
   else firstPassOf<false>(n, a, tw);
 }
 
-SONAVEL_AVX2 void splitPassEvenAvx2(int m, double* a, const double* tw) {
+SONAVEL_INLINE void splitPassEvenBody(int m, double* a, const double* tw) {
   const int qd = m / 4, q = qd / 2, half = q / 2;
   const double r45 = tw[1];
   const H one = _mm_setr_pd(1.0, 0.0);
@@ -164,7 +165,7 @@ SONAVEL_AVX2 void splitPassEvenAvx2(int m, double* a, const double* tw) {
   }
 }
 
-SONAVEL_AVX2 void splitPassOddAvx2(int m, double* a, const double* tw) {
+SONAVEL_INLINE void splitPassOddBody(int m, double* a, const double* tw) {
   const int qd = m / 4, q = qd / 2;
   const V r = _mm256_set1_pd(tw[1]), negativeR = _mm256_set1_pd(-tw[1]);
   const H one = _mm_setr_pd(1.0, 0.0);
@@ -228,7 +229,7 @@ SONAVEL_AVX2 inline void oddStage(V* x, int quarter, const V* w1, const V* w3, V
 
 }  // namespace
 
-SONAVEL_AVX2 void kernel8EvenAvx2(double* a, const double* tw) {
+SONAVEL_INLINE void kernel8EvenBody(double* a, const double* tw) {
   const double r = tw[1];
   const V w1[1] = {_mm256_setr_pd(1.0, 0.0, r, r)};
   const V w3[1] = {_mm256_setr_pd(1.0, 0.0, -r, r)};
@@ -240,7 +241,7 @@ SONAVEL_AVX2 void kernel8EvenAvx2(double* a, const double* tw) {
   store(a + 12, even2(x[3]));
 }
 
-SONAVEL_AVX2 void kernel8OddAvx2(double* a, const double* tw) {
+SONAVEL_INLINE void kernel8OddBody(double* a, const double* tw) {
   const double r = tw[1], c = tw[2], s = tw[3];
   const V w1[1] = {_mm256_setr_pd(1.0, 0.0, c, s)};
   const V w3[1] = {_mm256_setr_pd(1.0, 0.0, s, c)};
@@ -252,7 +253,7 @@ SONAVEL_AVX2 void kernel8OddAvx2(double* a, const double* tw) {
   store(a + 12, odd2(x[3]));
 }
 
-SONAVEL_AVX2 void kernel16EvenAvx2(double* a, const double* tw) {
+SONAVEL_INLINE void kernel16EvenBody(double* a, const double* tw) {
   const double r = tw[1], c = tw[2], s = tw[3];
   const V w1[2] = {_mm256_setr_pd(1.0, 0.0, c, s), _mm256_setr_pd(r, r, s, c)};
   const V w3[2] = {_mm256_setr_pd(1.0, 0.0, s, c), _mm256_setr_pd(-r, r, -c, -s)};
@@ -267,7 +268,7 @@ SONAVEL_AVX2 void kernel16EvenAvx2(double* a, const double* tw) {
   for (int k = 0; k < 8; ++k) store(a + 4 * k, x[k]);
 }
 
-SONAVEL_AVX2 void kernel16OddAvx2(double* a, const double* tw) {
+SONAVEL_INLINE void kernel16OddBody(double* a, const double* tw) {
   const double r = tw[1];
   const double c1 = tw[4], s1 = tw[5], c3 = tw[6], s3 = -tw[7], c2 = tw[8], s2 = tw[9];
   const V w1[2] = {_mm256_setr_pd(1.0, 0.0, c1, s1), _mm256_setr_pd(c2, s2, c3, s3)};
@@ -281,4 +282,50 @@ SONAVEL_AVX2 void kernel16OddAvx2(double* a, const double* tw) {
   even4(x[4], x[5]);
   odd4(x[6], x[7], w8, w8Cubed);
   for (int k = 0; k < 8; ++k) store(a + 4 * k, x[k]);
+}
+
+SONAVEL_AVX2 void splitPassEvenAvx2(int m, double* a, const double* tw) { splitPassEvenBody(m, a, tw); }
+SONAVEL_AVX2 void splitPassOddAvx2(int m, double* a, const double* tw) { splitPassOddBody(m, a, tw); }
+SONAVEL_AVX2 void kernel8EvenAvx2(double* a, const double* tw) { kernel8EvenBody(a, tw); }
+SONAVEL_AVX2 void kernel8OddAvx2(double* a, const double* tw) { kernel8OddBody(a, tw); }
+SONAVEL_AVX2 void kernel16EvenAvx2(double* a, const double* tw) { kernel16EvenBody(a, tw); }
+SONAVEL_AVX2 void kernel16OddAvx2(double* a, const double* tw) { kernel16OddBody(a, tw); }
+
+// The leaf order of the portable version, with every pass and kernel inlined.
+SONAVEL_AVX2 void leafBlockAvx2(int m, int kind, double* a, const double* w, int nw) {
+  const double* w8 = w + nw - 8;
+  const double* w32 = w + nw - 32;
+  if (m == 512) {
+    splitPassEvenBody(128, a, w + nw - 64);
+    kernel16EvenBody(a, w8), kernel16OddBody(a + 32, w32), kernel16EvenBody(a + 64, w8), kernel16EvenBody(a + 96, w8);
+    splitPassOddBody(128, a + 128, w + nw - 128);
+    kernel16EvenBody(a + 128, w8), kernel16OddBody(a + 160, w32);
+    kernel16EvenBody(a + 192, w8), kernel16OddBody(a + 224, w32);
+    splitPassEvenBody(128, a + 256, w + nw - 64);
+    kernel16EvenBody(a + 256, w8), kernel16OddBody(a + 288, w32);
+    kernel16EvenBody(a + 320, w8), kernel16EvenBody(a + 352, w8);
+    if (kind == 1) {
+      splitPassEvenBody(128, a + 384, w + nw - 64);
+      kernel16EvenBody(a + 480, w8);
+    } else {
+      splitPassOddBody(128, a + 384, w + nw - 128);
+      kernel16OddBody(a + 480, w32);
+    }
+    kernel16EvenBody(a + 384, w8), kernel16OddBody(a + 416, w32), kernel16EvenBody(a + 448, w8);
+    return;
+  }
+  splitPassEvenBody(64, a, w + nw - 32);
+  kernel8EvenBody(a, w8), kernel8OddBody(a + 16, w8), kernel8EvenBody(a + 32, w8), kernel8EvenBody(a + 48, w8);
+  splitPassOddBody(64, a + 64, w + nw - 64);
+  kernel8EvenBody(a + 64, w8), kernel8OddBody(a + 80, w8), kernel8EvenBody(a + 96, w8), kernel8OddBody(a + 112, w8);
+  splitPassEvenBody(64, a + 128, w + nw - 32);
+  kernel8EvenBody(a + 128, w8), kernel8OddBody(a + 144, w8), kernel8EvenBody(a + 160, w8), kernel8EvenBody(a + 176, w8);
+  if (kind == 1) {
+    splitPassEvenBody(64, a + 192, w + nw - 32);
+    kernel8EvenBody(a + 240, w8);
+  } else {
+    splitPassOddBody(64, a + 192, w + nw - 64);
+    kernel8OddBody(a + 240, w8);
+  }
+  kernel8EvenBody(a + 192, w8), kernel8OddBody(a + 208, w8), kernel8EvenBody(a + 224, w8);
 }

@@ -14,3 +14,5 @@ void kernel8EvenAvx2(double* a, const double* tw);
 void kernel8OddAvx2(double* a, const double* tw);
 void kernel16EvenAvx2(double* a, const double* tw);
 void kernel16OddAvx2(double* a, const double* tw);
+// Finishes a 512- or 256-double leaf exactly as the portable leaf order does.
+void leafBlockAvx2(int m, int kind, double* a, const double* w, int nw);

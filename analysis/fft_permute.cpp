@@ -55,14 +55,21 @@ void bitReverseOf(int n, const int* ip, double* a) {
       if (block > partner) continue;
       const int from = (high << (bits - b + 1)) | (low << 1);
       const int to = (reversed[low] << (middleBits - 2)) | (reversedHigh << 1);
+      if (block < partner) {
+        for (int mid = 0; mid < middles; ++mid) {
+          if constexpr (Conjugate) swapPointsConj(a, from | fromMiddle[mid], to | toMiddle[mid]);
+          else swapPoints(a, from | fromMiddle[mid], to | toMiddle[mid]);
+        }
+        continue;
+      }
       for (int mid = 0; mid < middles; ++mid) {
         const int k = from | fromMiddle[mid], r = to | toMiddle[mid];
-        if (block == partner && k >= r) {
-          if (Conjugate && k == r) _mm_storeu_pd(a + k, conjugated(_mm_loadu_pd(a + k)));
-          continue;
+        if (k < r) {
+          if constexpr (Conjugate) swapPointsConj(a, k, r);
+          else swapPoints(a, k, r);
+        } else if (Conjugate && k == r) {
+          _mm_storeu_pd(a + k, conjugated(_mm_loadu_pd(a + k)));
         }
-        if constexpr (Conjugate) swapPointsConj(a, k, r);
-        else swapPoints(a, k, r);
       }
     }
   }
