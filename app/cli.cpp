@@ -172,9 +172,11 @@ bool parseCommandLine(int argc, const char* const* argv, CommandLine& line, std:
       }
     } else if (name.rfind("-", 0) == 0) {
       reason = "unknown option " + name;
+      line.showUsage = true;
       ok = false;
     } else {
       reason = "unexpected argument '" + name + "'";
+      line.showUsage = true;
       ok = false;
     }
     if (ok && args.hasUnusedValue()) {

@@ -22,6 +22,7 @@ struct CommandLine {
   RunMode mode = RunMode::Live;
   AudioDeviceChoice devices;
   HeadlessOptions headless;
+  bool showUsage = false;  // after a refusal: the option or argument itself is unknown
 };
 
 // Fills `line` from the arguments; false with a one-line reason (without the "sonavel: " prefix).

@@ -35,7 +35,7 @@ int main(int argc, char** argv) {
   CommandLine line;
   std::string reason;
   if (!parseCommandLine(argc, argv, line, reason)) {
-    std::fprintf(stderr, "sonavel: %s\n%s", reason.c_str(), synopsisText());
+    std::fprintf(stderr, "sonavel: %s\n%s", reason.c_str(), line.showUsage ? synopsisText() : "");
     return kExitUsage;
   }
   switch (line.mode) {

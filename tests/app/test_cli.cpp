@@ -94,6 +94,8 @@ TEST(CommandLine, RefusesWithAReason) {
     std::string reason;
     EXPECT_FALSE(parse(c.args, line, reason)) << c.args[0];
     EXPECT_NE(reason.find(c.reason), std::string::npos) << "got: " << reason;
+    bool unknown = reason.rfind("unknown option", 0) == 0 || reason.rfind("unexpected argument", 0) == 0;
+    EXPECT_EQ(line.showUsage, unknown) << reason;
   }
 }
 

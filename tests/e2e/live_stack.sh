@@ -1,0 +1,219 @@
+#!/usr/bin/env bash
+# sonavel as a user runs it: a real X server (Xvfb), a user-mode PulseAudio with
+# two null sinks, the real binary with its PortAudio stream and SDL2 window.
+# A 440 Hz sine is played into the input sink; the window must show A4 at the
+# right edge, freeze on Return, sound the A4 reference tone on the right button
+# into the output sink, and quit cleanly on Escape. Also reports the program's
+# CPU share while it analyses the tone.
+#
+# usage: live_stack.sh SONAVEL PROBE FONT.tga
+# Exit 0 pass, 1 fail, 77 skip (only when Xvfb or PulseAudio cannot run here).
+set -u
+
+sonavel=$(realpath "$1") probe=$(realpath "$2") font=$(realpath -m "$3")
+readonly kSkip=77
+readonly kA4Hz=440.0
+readonly kSineLevel=0.03                   # where A4 alone lights (see the headless suite)
+readonly kA4CellX=608 kA4CellY=237          # newest display column, row 36 (A4)
+readonly kDarkBelow=112                     # a score above 0.5 in an A row
+readonly kCpuSeconds=20
+readonly kToneHoldSeconds=2.5
+
+work=$(mktemp -d /tmp/sonavel-live.XXXXXX)
+started=()          # every process this script started, and only those
+sonavel_pid=""
+paplay_pid=""
+out_recorder_pid=""
+t_start=$(date +%s.%N)
+
+say() { printf 'live_stack: %s\n' "$*"; }
+elapsed() { awk -v a="$t_start" -v b="$(date +%s.%N)" 'BEGIN { printf "%.1f", b - a }'; }
+
+stop_pid() {
+  local pid=$1
+  kill -0 "$pid" 2>/dev/null || return 0
+  kill "$pid" 2>/dev/null
+  for _ in $(seq 40); do kill -0 "$pid" 2>/dev/null || break; sleep 0.05; done
+  kill -9 "$pid" 2>/dev/null
+  wait "$pid" 2>/dev/null
+}
+
+cleanup() {
+  local pid
+  for ((i = ${#started[@]} - 1; i >= 0; i--)); do stop_pid "${started[i]}"; done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+show_logs() {
+  for log in "$work"/*.log; do
+    [ -s "$log" ] || continue
+    echo "---- $(basename "$log") (last lines)"
+    grep -v -e '^ALSA lib' -e '^Cannot connect to server' -e '^jack' -e '^JackShm' "$log" | tail -n 15
+  done
+}
+fail() { say "FAIL: $*"; show_logs; exit 1; }
+skip() { say "SKIP: $*"; exit $kSkip; }
+
+# wait_for SECONDS COMMAND...: polls until the command succeeds.
+wait_for() {
+  local seconds=$1; shift
+  local deadline=$(( $(date +%s) + seconds ))
+  until "$@" >/dev/null 2>&1; do
+    [ "$(date +%s)" -ge "$deadline" ] && return 1
+    sleep 0.1
+  done
+}
+
+for tool in Xvfb pulseaudio; do
+  command -v "$tool" >/dev/null || skip "$tool is not installed: this machine cannot run the real stack"
+done
+for tool in pactl parec paplay xdotool import sox; do
+  command -v "$tool" >/dev/null || fail "$tool is missing (tools/install-deps.sh test installs it)"
+done
+[ -x "$sonavel" ] || fail "no sonavel binary at $sonavel"
+
+# --- X server: Xvfb picks a free display and writes its number when ready.
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" </dev/null >"$work/xvfb.log" 2>&1 &
+started+=($!)
+xvfb_pid=$!
+display_ready() { [ -s "$work/display" ] && kill -0 "$xvfb_pid"; }
+wait_for 30 display_ready || skip "Xvfb cannot start on this machine"
+export DISPLAY=":$(head -n 1 "$work/display")"
+unset XAUTHORITY
+
+# --- PulseAudio in the foreground, its own home and socket, two mono null sinks.
+mkdir -p "$work/pulse-home" "$work/pulse-run"
+cat >"$work/own.pa" <<EOF
+load-module module-native-protocol-unix auth-anonymous=1 socket=$work/pulse.sock
+load-module module-null-sink sink_name=sonavel_in rate=44100 channels=1 format=float32le
+load-module module-null-sink sink_name=sonavel_out rate=44100 channels=1 format=float32le
+set-default-source sonavel_in.monitor
+set-default-sink sonavel_out
+EOF
+env -u DISPLAY HOME="$work/pulse-home" XDG_RUNTIME_DIR="$work/pulse-run" \
+  pulseaudio --daemonize=no -n -F "$work/own.pa" --exit-idle-time=-1 --log-target=stderr \
+  </dev/null >"$work/pulse.log" 2>&1 &
+started+=($!)
+pulse_pid=$!
+export PULSE_SERVER="unix:$work/pulse.sock"
+export HOME="$work/pulse-home" XDG_RUNTIME_DIR="$work/pulse-run"
+pulse_ready() { kill -0 "$pulse_pid" && pactl info; }
+wait_for 30 pulse_ready || skip "PulseAudio cannot start on this machine"
+say "Xvfb on $DISPLAY, PulseAudio ready ($(elapsed) s)"
+
+# --- Recorders on both monitors; an idle null sink renders ahead, so suspend and
+# resume both sinks and wait until their latency is low before anything plays.
+record() {  # record SOURCE FILE
+  parec --latency-msec=10 -d "$1" --rate=44100 --channels=1 --format=float32le "$2" \
+    </dev/null >>"$work/parec.log" 2>&1 &
+  started+=($!)
+}
+record sonavel_in.monitor "$work/in.raw"
+record sonavel_out.monitor "$work/out.raw"
+out_recorder_pid=${started[-1]}
+for sink in sonavel_in sonavel_out; do
+  pactl suspend-sink "$sink" 1 && pactl suspend-sink "$sink" 0 || fail "cannot suspend and resume $sink"
+done
+sinks_prompt() {
+  pactl list sinks | awk '/^[[:space:]]*Latency:/ { if ($2 > 200000) slow = 1; n++ } END { exit !(n == 2 && !slow) }'
+}
+wait_for 20 sinks_prompt || fail "the null sinks keep a high latency"
+
+# --- The test tone into the input sink, at paplay's default latency.
+sox -n -r 44100 -c 1 -b 16 "$work/a4.wav" synth 120 sine $kA4Hz vol $kSineLevel || fail "sox cannot make the tone"
+paplay -d sonavel_in "$work/a4.wav" </dev/null >"$work/paplay.log" 2>&1 &
+started+=($!)
+paplay_pid=$!
+
+# --- sonavel itself, in a directory of its own with the font beside it.
+mkdir -p "$work/run"
+[ -f "$font" ] && cp "$font" "$work/run/font.tga"
+(cd "$work/run" && SDL_VIDEODRIVER=x11 exec "$sonavel") </dev/null >"$work/sonavel-out.log" 2>"$work/sonavel.log" &
+sonavel_pid=$!
+started+=($sonavel_pid)
+window_up() {
+  kill -0 "$sonavel_pid" || return 0  # ended: stop waiting, said below
+  wid=$(xdotool search --name '^sonavel$' 2>/dev/null | tail -n 1)
+  [ -n "$wid" ]
+}
+wid=""
+wait_for 30 window_up
+kill -0 "$sonavel_pid" 2>/dev/null || fail "sonavel ended at start-up"
+[ -n "$wid" ] || fail "no window titled sonavel appeared"
+say "window $wid is up ($(elapsed) s)"
+
+shot() {  # shot FILE: the window's client area
+  import -window "$wid" "png:$1" 2>>"$work/import.log"
+}
+grey_at() {  # grey_at FILE X Y: the red component of a pixel, 0..255
+  local hex
+  hex=$("$probe" pixel "$1" "$2" "$3") || return 1
+  echo $((16#${hex:0:2}))
+}
+a4_dark() {
+  window_up || return 1  # the id found first can belong to a window SDL replaced
+  shot "$work/shot.png" || return 1
+  local grey
+  grey=$(grey_at "$work/shot.png" $kA4CellX $kA4CellY) || return 1
+  [ "$grey" -lt $kDarkBelow ]
+}
+wait_for 30 a4_dark || fail "the A4 row is not dark at the right edge of the grid"
+say "A4 is dark at the right edge ($(elapsed) s)"
+
+# --- CPU share while analysing the tone: utime + stime over a wall-clock span.
+ticks() { awk '{ print $14 + $15 }' "/proc/$sonavel_pid/stat"; }
+hz=$(getconf CLK_TCK)
+c0=$(ticks) w0=$(date +%s.%N)
+sleep $kCpuSeconds
+c1=$(ticks) w1=$(date +%s.%N)
+cpu=$(awk -v c0="$c0" -v c1="$c1" -v w0="$w0" -v w1="$w1" -v hz="$hz" \
+  'BEGIN { printf "%.1f", 100 * (c1 - c0) / hz / (w1 - w0) }')
+say "sonavel live CPU: $cpu % of one core over $kCpuSeconds s while analysing a 440 Hz tone (target under 15 %)"
+a4_dark || fail "A4 faded while the tone was still playing"
+
+press() {  # press KEY: held long enough for a frame step to see it
+  xdotool keydown "$1" && sleep 0.15 && xdotool keyup "$1"
+}
+xdotool windowfocus --sync "$wid" || fail "cannot focus the window"
+
+# --- Return freezes: stop the tone too, so a live view would fade at the right edge.
+press Return || fail "xdotool cannot press Return"
+sleep 0.5
+stop_pid "$paplay_pid"
+sleep 1
+shot "$work/frozen1.png" || fail "no screenshot"
+sleep 1
+shot "$work/frozen2.png" || fail "no screenshot"
+"$probe" same "$work/frozen1.png" "$work/frozen2.png" >"$work/same.txt" ||
+  fail "the frozen picture changed: $(cat "$work/same.txt")"
+[ "$(grey_at "$work/frozen2.png" $kA4CellX $kA4CellY)" -lt $kDarkBelow ] ||
+  fail "the frozen picture lost the A4 row"
+say "Return froze the picture ($(elapsed) s)"
+
+# --- Right button on row 36 while frozen: the output sink hears A4.
+xdotool mousemove --window "$wid" 300 $kA4CellY || fail "xdotool cannot move the pointer"
+sleep 0.2
+xdotool mousedown 3 || fail "xdotool cannot press the right button"
+sleep $kToneHoldSeconds
+xdotool mouseup 3
+sleep 0.5
+stop_pid "$out_recorder_pid"
+read -r _ onset _ frequency _ level < <("$probe" tone "$work/out.raw")
+say "output tone: onset ${onset:-none} s into the recording, ${frequency:-0} Hz, level ${level:-0}"
+awk -v f="${frequency:-0}" -v a=$kA4Hz 'BEGIN { exit !(f > a * 0.99 && f < a * 1.01) }' ||
+  fail "the reference tone is not near 440 Hz"
+awk -v l="${level:-0}" 'BEGIN { exit !(l > 0.04 && l < 0.06) }' ||
+  fail "the reference tone is not at its sustained level of 0.05"
+
+# --- Escape: a clean exit with status 0, and no log file.
+press Escape || fail "xdotool cannot press Escape"
+exited() { ! kill -0 "$sonavel_pid"; }
+wait_for 30 exited || fail "sonavel did not exit after Escape"
+wait "$sonavel_pid"
+status=$?
+[ "$status" -eq 0 ] || fail "sonavel exited with status $status"
+[ ! -e "$work/run/log.txt" ] || fail "sonavel left a log.txt"
+own_lines=$(grep '^sonavel: ' "$work/sonavel.log" || true)
+[ -z "$own_lines" ] || say "sonavel said: $own_lines"
+say "PASS in $(elapsed) s"

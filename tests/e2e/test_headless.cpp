@@ -1,0 +1,312 @@
+// The real sonavel binary replaying generated sound files headless. What it
+// must produce is worked out here from the note frequencies, the picture's
+// geometry and the tone's envelope, never recorded from an earlier run.
+
+#include <gtest/gtest.h>
+#include <sndfile.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <numbers>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "probe.hpp"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kBuffer = 512;            // frames per step
+constexpr int kBlock = 2048;            // samples per scored block
+constexpr double kA4 = 440.0009766;     // note table entry 48, row 36
+constexpr int kA4Row = 36;
+constexpr int kA4CellY = 235;           // row 36 spans y 234..239; 234 is its grid line
+constexpr int kGridLineColour = 0xA0A0A0;
+constexpr int kNewestColumnX = 607;     // display column 199 covers x 607..609
+constexpr double kToneStart = 0.2;      // the reference tone's level, decaying by 0.9999 per sample
+constexpr double kToneFloor = 0.05;
+constexpr int kToneDecaySamples = 13860;
+constexpr auto kRunTimeout = std::chrono::seconds(120);
+// About -30 dBFS, a plain microphone level. The spectrum is unwindowed and unscaled, so
+// a much louder sine leaks enough into G4 and G#4 for them to score too and, through
+// the neighbour rule, to push A4 down to 0.15 in some blocks; at this level A4 alone lights.
+constexpr double kSineLevel = 0.03;
+constexpr float kFarRowCeiling = 0.2f;  // the soft term alone reaches 0.15 anywhere
+
+struct Result {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+std::string slurp(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+class Headless : public ::testing::Test {
+ protected:
+  fs::path dir;
+
+  void SetUp() override {
+    dir = fs::temp_directory_path() /
+          ("sonavel-e2e-" + std::to_string(::getpid()) + "-" +
+           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    // The program loads its font from the working directory, as it does live.
+    if (fs::exists(SONAVEL_FONT)) fs::copy_file(SONAVEL_FONT, dir / "font.tga");
+  }
+  void TearDown() override {
+    if (!HasFailure()) fs::remove_all(dir);
+  }
+
+  std::string file(const std::string& name) const { return (dir / name).string(); }
+
+  // Runs the binary in the scratch directory, standard input closed, with a time limit.
+  Result run(const std::vector<std::string>& args) {
+    std::vector<const char*> argv{SONAVEL_BINARY};
+    for (const auto& a : args) argv.push_back(a.c_str());
+    argv.push_back(nullptr);
+    std::string outPath = file("stdout.txt"), errPath = file("stderr.txt");
+    pid_t pid = ::fork();
+    if (pid == 0) {
+      if (::chdir(dir.c_str()) != 0) ::_exit(127);
+      std::freopen("/dev/null", "r", stdin);
+      std::freopen(outPath.c_str(), "w", stdout);
+      std::freopen(errPath.c_str(), "w", stderr);
+      ::execv(SONAVEL_BINARY, const_cast<char* const*>(argv.data()));
+      ::_exit(127);
+    }
+    Result result;
+    int status = 0;
+    auto deadline = std::chrono::steady_clock::now() + kRunTimeout;
+    while (::waitpid(pid, &status, WNOHANG) == 0) {
+      if (std::chrono::steady_clock::now() > deadline) {
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, &status, 0);
+        ADD_FAILURE() << "sonavel did not finish in time";
+        return result;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    result.out = slurp(outPath);
+    result.err = slurp(errPath);
+    return result;
+  }
+
+  std::string sineFile(const char* name, double seconds, double frequency = kA4, double level = kSineLevel) {
+    std::vector<float> samples(static_cast<std::size_t>(seconds * probe::kSampleRate));
+    for (std::size_t i = 0; i < samples.size(); ++i)
+      samples[i] = static_cast<float>(level * std::sin(2.0 * std::numbers::pi * frequency * i / probe::kSampleRate));
+    EXPECT_TRUE(probe::writeSound(file(name), samples, SF_FORMAT_WAV | SF_FORMAT_FLOAT));
+    return file(name);
+  }
+
+  std::string events(const char* name, const std::string& text) {
+    std::ofstream(file(name)) << text;
+    return file(name);
+  }
+
+  std::vector<probe::ScoreRow> scores(const std::string& path) {
+    std::vector<std::string> header;
+    std::vector<probe::ScoreRow> rows;
+    EXPECT_TRUE(probe::readScores(path, header, rows)) << path;
+    return rows;
+  }
+
+  probe::Picture picture(const std::string& path) {
+    probe::Picture p;
+    EXPECT_TRUE(probe::readPng(path, p)) << path;
+    EXPECT_EQ(p.width, 640);
+    EXPECT_EQ(p.height, 480);
+    return p;
+  }
+
+  std::vector<float> sound(const std::string& path) {
+    std::vector<float> samples;
+    EXPECT_TRUE(probe::readSound(path, samples)) << path;
+    return samples;
+  }
+};
+
+int strongestRow(const probe::ScoreRow& row) {
+  return static_cast<int>(std::max_element(row.scores.begin(), row.scores.end()) - row.scores.begin());
+}
+
+TEST_F(Headless, A440SineLightsTheA4RowAtTheRightEdge) {
+  const double seconds = 3.0;
+  std::string input = sineFile("a4.wav", seconds);
+  Result r = run({"--headless", input, "--scores", file("s.csv"), "--picture", file("p.png")});
+  ASSERT_EQ(r.status, 0) << r.err;
+
+  // Block k completes in the callback of step 4k + 3 and is scored by the frame of step 4k + 4.
+  const int blocks = static_cast<int>(seconds * probe::kSampleRate) / kBlock;
+  std::vector<probe::ScoreRow> rows = scores(file("s.csv"));
+  ASSERT_EQ(static_cast<int>(rows.size()), blocks);
+  for (int k = 0; k < blocks; ++k) {
+    EXPECT_EQ(rows[k].step, 4 * k + 4);
+    EXPECT_EQ(rows[k].column, k);
+  }
+  // Once the band levels have settled, A4 stands out and nothing far from it lights.
+  for (int k = blocks - 10; k < blocks; ++k) {
+    EXPECT_EQ(strongestRow(rows[k]), kA4Row) << "block " << k;
+    EXPECT_GE(rows[k].scores[kA4Row], 0.5f) << "block " << k;
+    for (int row = 0; row < 72; ++row) {
+      if (std::abs(row - kA4Row) <= 1) continue;
+      EXPECT_LT(rows[k].scores[row], kFarRowCeiling) << "block " << k << " row " << row;
+    }
+  }
+
+  // Display column j shows history column (j + blocks) mod 200: the newest at the right edge.
+  probe::Picture p = picture(file("p.png"));
+  const float newest = rows.back().scores[kA4Row];
+  for (int y = kA4CellY; y < kA4CellY + 5; ++y)
+    for (int x = kNewestColumnX; x < kNewestColumnX + 3; ++x)
+      EXPECT_EQ(p.at(x, y), probe::aRowCellColour(newest)) << x << "," << y;
+  EXPECT_LT(p.at(kNewestColumnX, kA4CellY) & 0xFF, 112u) << "the newest A4 cell is dark";
+  EXPECT_EQ(p.at(kNewestColumnX, kA4CellY - 1), static_cast<std::uint32_t>(kGridLineColour));
+  for (int j = 0; j < 200; ++j) {
+    int history = (j + blocks) % 200;
+    for (int aRow : {0, 12, 24, 36, 48, 60}) {
+      float rowScore = history < blocks ? rows[history].scores[aRow] : 0.0f;
+      ASSERT_EQ(p.at(10 + 3 * j, 450 - 6 * aRow + 1), probe::aRowCellColour(rowScore))
+          << "display column " << j << " row " << aRow;
+    }
+  }
+}
+
+TEST_F(Headless, EnterFreezesScoresAndPicture) {
+  std::string input = sineFile("a4.wav", 3.0);
+  std::string script = events("ev.txt", "40 key RETURN down\n42 key RETURN up\n");
+  Result early = run({"--headless", input, "--events", script, "--steps", "60", "--picture", file("early.png")});
+  ASSERT_EQ(early.status, 0) << early.err;
+  Result late = run({"--headless", input, "--events", script, "--steps", "200", "--scores", file("s.csv"),
+                     "--picture", file("late.png")});
+  ASSERT_EQ(late.status, 0) << late.err;
+
+  // The frame of step 40 sees Enter before it would score: the last row is step 36's.
+  std::vector<probe::ScoreRow> rows = scores(file("s.csv"));
+  ASSERT_EQ(rows.size(), 9u);
+  EXPECT_EQ(rows.back().step, 36);
+
+  probe::Picture a = picture(file("early.png")), b = picture(file("late.png"));
+  EXPECT_TRUE(a.rgb == b.rgb) << "the frozen picture changed";
+  // The cursor stands on play column 0, the oldest of the 9 recorded ones: display column 191.
+  EXPECT_EQ(a.at(11 + 3 * 191, 300), 0xFFE000u);
+}
+
+TEST_F(Headless, RightButtonOnA4WhileFrozenSoundsTheReferenceTone) {
+  std::string input = sineFile("a4.wav", 1.0);
+  const int press = 45, release = 150;
+  std::string script = events("ev.txt",
+                              "40 key RETURN down\n42 key RETURN up\n"
+                              "44 move 300 237\n" +
+                                  std::to_string(press) + " button right down\n" + std::to_string(release) +
+                                  " button right up\n");
+  Result r = run({"--headless", input, "--events", script, "--steps", "200", "--output", file("out.wav")});
+  ASSERT_EQ(r.status, 0) << r.err;
+  std::vector<float> out = sound(file("out.wav"));
+  ASSERT_EQ(out.size(), 200u * kBuffer);
+
+  // Silence until the frame of the press asks for the tone; it starts at phase 0.
+  const std::size_t start = press * kBuffer;
+  EXPECT_EQ(probe::firstAbove(out, 0.0), start + 1);
+  const std::size_t period = 100;  // 44100 / 440, rounded down
+  EXPECT_NEAR(probe::peakLevel(out, start, period), kToneStart, 0.002);
+  const std::size_t half = kToneDecaySamples / 2;
+  EXPECT_NEAR(probe::peakLevel(out, start + half, period), kToneStart * std::pow(0.9999, half + period / 4.0),
+              0.002);
+  EXPECT_NEAR(probe::peakLevel(out, start + kToneDecaySamples, 2 * period), kToneFloor, 0.0005);
+  EXPECT_NEAR(probe::peakLevel(out, start + 20000, 20000), kToneFloor, 0.0005);
+  double frequency = probe::meanFrequency(out, start + kToneDecaySamples, 22050);
+  EXPECT_NEAR(frequency, kA4, kA4 * 0.001);
+
+  // Released: the tone ends at its next zero crossing, within half a period.
+  const std::size_t end = release * kBuffer;
+  EXPECT_GT(probe::peakLevel(out, end - period, period), 0.04);
+  EXPECT_EQ(probe::firstAbove(out, 0.0, end + period / 2 + 1), out.size());
+}
+
+TEST_F(Headless, SpacePlaysTheRecordingBackTwicePerBlock) {
+  // Twenty blocks of a signal that never repeats, so every sample identifies its place.
+  const int blocks = 20;
+  std::vector<float> input(blocks * kBlock);
+  unsigned state = 12345;
+  for (std::size_t i = 0; i < input.size(); ++i) {
+    state = state * 1103515245u + 12345u;
+    input[i] = static_cast<float>(0.3 * std::sin(i * 0.01) + 0.1 * ((state >> 8) / 16777216.0 - 0.5));
+  }
+  ASSERT_TRUE(probe::writeSound(file("noise.wav"), input, SF_FORMAT_WAV | SF_FORMAT_FLOAT));
+  // Blocks 0..19 are scored at steps 4..80; the freeze at 82 keeps the zero block 20 out.
+  const int space = 90, played = 2 * blocks * kBlock / kBuffer;
+  std::string script = events("ev.txt", "82 key RETURN down\n83 key RETURN up\n" + std::to_string(space) +
+                                            " key SPACE down\n" + std::to_string(space + 2) + " key SPACE up\n");
+  Result r = run({"--headless", file("noise.wav"), "--events", script, "--steps",
+                  std::to_string(space + played + 10), "--output", file("out.wav")});
+  ASSERT_EQ(r.status, 0) << r.err;
+  std::vector<float> out = sound(file("out.wav"));
+  ASSERT_EQ(out.size(), static_cast<std::size_t>(space + played + 10) * kBuffer);
+
+  const std::size_t start = space * kBuffer;
+  EXPECT_EQ(probe::firstAbove(out, 0.0), start);
+  // From the cursor on the oldest column, each recorded block twice, at the level it was captured.
+  for (int c = 0; c < blocks; ++c)
+    for (int repeat = 0; repeat < 2; ++repeat)
+      for (int i = 0; i < kBlock; ++i)
+        ASSERT_EQ(out[start + (2 * c + repeat) * kBlock + i], input[c * kBlock + i])
+            << "column " << c << " repeat " << repeat << " sample " << i;
+  // After the newest column it stops by itself.
+  EXPECT_EQ(probe::firstAbove(out, 0.0, start + 2 * blocks * kBlock), out.size());
+}
+
+TEST_F(Headless, BadRequestsExitTwoWithOneLine) {
+  std::string good = sineFile("a4.wav", 0.1);
+  SF_INFO info{};
+  info.samplerate = 48000;
+  info.channels = 1;
+  info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+  SNDFILE* wrongRate = sf_open(file("48k.wav").c_str(), SFM_WRITE, &info);
+  ASSERT_NE(wrongRate, nullptr);
+  short zeros[64] = {};
+  sf_writef_short(wrongRate, zeros, 64);
+  sf_close(wrongRate);
+  std::ofstream(file("text.wav")) << "this is not a sound\n";
+  std::string badEvents = events("bad.txt", "# fine\n0 key RETURN down\n3 key RETURN sideways\n");
+
+  struct Case {
+    const char* what;
+    std::vector<std::string> args;
+    std::string starts;
+  };
+  const Case cases[] = {
+      {"missing input", {"--headless", file("none.wav")}, "sonavel: " + file("none.wav") + ":"},
+      {"not a sound", {"--headless", file("text.wav")}, "sonavel: " + file("text.wav") + ":"},
+      {"48 kHz", {"--headless", file("48k.wav")}, "sonavel: " + file("48k.wav") + ": sample rate is 48000 Hz"},
+      {"bad events", {"--headless", good, "--events", badEvents}, "sonavel: " + badEvents + ":3: "},
+      {"bad steps", {"--headless", good, "--steps", "many"}, "sonavel: --steps needs a whole number"},
+      {"events without input", {"--events", badEvents}, "sonavel: --events"},
+      {"unknown option", {"--frobnicate"}, "sonavel: unknown option --frobnicate\nusage: "},
+  };
+  for (const Case& c : cases) {
+    Result r = run(c.args);
+    EXPECT_EQ(r.status, 2) << c.what;
+    EXPECT_EQ(r.err.rfind(c.starts, 0), 0u) << c.what << ": " << r.err;
+    EXPECT_EQ(r.out, "") << c.what;
+    if (c.starts.find("usage") == std::string::npos) {
+      EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << c.what << ": " << r.err;
+    }
+  }
+  EXPECT_FALSE(fs::exists(dir / "log.txt"));
+}
+
+}  // namespace
