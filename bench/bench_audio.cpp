@@ -1,0 +1,72 @@
+// The audio thread's heaviest call: the buffer that completes a block, with its
+// 2048-point spectrum, against the 11.61 ms that a buffer of 512 frames lasts.
+
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cmath>
+#include <vector>
+
+#include "analysis/note_table.hpp"
+#include "app/constants.hpp"
+#include "app/tuner_state.hpp"
+#include "audio/audio_callback.hpp"
+#include "audio/recording.hpp"
+#include "ratio.hpp"
+
+namespace {
+
+constexpr double kBufferSeconds = kFramesPerBuffer / kSampleRate;
+
+void prepare() {
+  resetTunerState();
+  buildNoteTable();
+  allocateRecording();
+}
+
+std::vector<float> sineBuffer() {
+  std::vector<float> samples(kFramesPerBuffer);
+  for (int i = 0; i < kFramesPerBuffer; ++i) samples[i] = 0.5f * static_cast<float>(std::sin(0.0627 * i));
+  return samples;
+}
+
+void BM_BlockCallback(benchmark::State& state) {
+  prepare();
+  std::vector<float> in = sineBuffer(), out(kFramesPerBuffer);
+  for (auto _ : state) {
+    tuner.captureFill = kBlockSize - kFramesPerBuffer;  // this buffer completes the block
+    auto start = std::chrono::steady_clock::now();
+    audioCallback(in.data(), out.data(), kFramesPerBuffer);
+    auto stop = std::chrono::steady_clock::now();
+    state.SetIterationTime(std::chrono::duration<double>(stop - start).count());
+    benchmark::DoNotOptimize(out.data());
+  }
+  freeRecording();
+}
+BENCHMARK(BM_BlockCallback)->UseManualTime()->Unit(benchmark::kMicrosecond);
+
+// A buffer that only captures and composes output, with the tone sounding: the other three of four.
+void BM_ToneCallback(benchmark::State& state) {
+  prepare();
+  tuner.frozen = true;
+  tuner.toneKey = 48;
+  tuner.toneHeld = true;
+  std::vector<float> in = sineBuffer(), out(kFramesPerBuffer);
+  for (auto _ : state) {
+    tuner.captureFill = 0;
+    audioCallback(in.data(), out.data(), kFramesPerBuffer);
+    benchmark::DoNotOptimize(out.data());
+  }
+  freeRecording();
+}
+BENCHMARK(BM_ToneCallback)->Unit(benchmark::kMicrosecond);
+
+// The real-time budget: one buffer period per iteration.
+void BM_BufferPeriod(benchmark::State& state) {
+  for (auto _ : state) state.SetIterationTime(kBufferSeconds);
+}
+BENCHMARK(BM_BufferPeriod)->UseManualTime()->Unit(benchmark::kMicrosecond);
+
+SONAVEL_RATIO("callback/period", "BM_BlockCallback/manual_time", "BM_BufferPeriod/manual_time");
+
+}  // namespace
