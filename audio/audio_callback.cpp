@@ -5,6 +5,10 @@
 #include "audio/playback.hpp"
 #include "audio/tone.hpp"
 
+// The audio thread must never wait on a lock, not even one hidden inside an atomic.
+static_assert(std::atomic<bool>::is_always_lock_free && std::atomic<int>::is_always_lock_free &&
+              std::atomic<float>::is_always_lock_free && std::atomic<double>::is_always_lock_free);
+
 namespace {
 
 // Together with `outputVolume`: the default volume of 0.25 passes samples through unchanged.

@@ -137,15 +137,6 @@ TEST_P(OutputVolume, ScalesTheComposedSampleByVolumeTimesFour) {
 INSTANTIATE_TEST_SUITE_P(Sliders, OutputVolume,
                          ::testing::Values(VolumeCase{0.25f, 1.0}, VolumeCase{0.02f, 0.08}, VolumeCase{0.98f, 3.92}));
 
-TEST_F(OutputSample, DefaultVolumePassesTheRecordingThroughExactly) {
-  fillRecordingWithMarkers();
-  tuner.frozen = true;
-  tuner.scrubbing = true;
-  tuner.playColumn = 199;
-  std::vector<float> out = runCallback(kFramesPerBuffer);
-  for (int n = 0; n < kFramesPerBuffer; ++n) ASSERT_EQ(out[n], marker(199, n));
-}
-
 TEST_F(OutputSample, PlaybackReplacesTheToneAndUnfreezingBringsItBack) {
   fillRecordingWithMarkers();
   tuner.frozen = true;
