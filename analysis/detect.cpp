@@ -42,38 +42,58 @@ struct Peak {
   int count;
 };
 
-// Highest of 32 points from the semitone below up to (not including) the one above.
-Peak findPeak(int row, double size) {
+// Every spectrum read of one block, row by row: 32 window points, then 64 band points.
+constexpr int kReadsPerRow = kPeakPoints + kBandPoints;
+double readPositions[kNoteRows * kReadsPerRow];
+double readValues[kNoteRows * kReadsPerRow];
+Peak rowPeak[kNoteRows];
+float rowBand[kNoteRows];
+
+void placeReads(int row, double size) {
+  double* positions = readPositions + row * kReadsPerRow;
+  // The window runs from the semitone below up to (not including) the one above.
   const float lo = windowEdge(row + 11), hi = windowEdge(row + 13);
-  Peak peak{kPeakFloor, -1, 0.0f, 0};
   for (int j = 0; j < kPeakPoints; ++j) {
     const double step = static_cast<double>(j) / kPeakPoints;
-    const double s = spectrumAt(((1 - step) * lo + step * hi) * size);
-    if (s > peak.height) {
-      peak.height = static_cast<float>(s);
-      peak.position = j;
-    }
-    peak.sum = static_cast<float>(peak.sum + s);
-    ++peak.count;
+    positions[j] = ((1 - step) * lo + step * hi) * size;
   }
-  return peak;
-}
-
-// Sum of 64 points from four semitones below to four above the note.
-float bandSum(int row, double size) {
-  const float lo = windowEdge(row + 8), hi = windowEdge(row + 16);
-  float band = 0.0f;
+  // The band runs from four semitones below to four above the note.
+  const float bandLo = windowEdge(row + 8), bandHi = windowEdge(row + 16);
   for (int k = 0; k < kBandPoints; ++k) {
     const double step = static_cast<double>(k) / kBandPoints;
-    band = static_cast<float>(band + spectrumAt(((1 - step) * lo + step * hi) * size));
+    positions[kPeakPoints + k] = ((1 - step) * bandLo + step * bandHi) * size;
   }
-  return band;
+}
+
+// Highest window point (the first of equal ones), the window sum and the band sum of
+// every row. Each row sums in its own order; the rows advance side by side so that
+// their single-precision running sums do not wait on one another.
+void measureRows() {
+  for (int row = 0; row < kNoteRows; ++row) {
+    rowPeak[row] = Peak{kPeakFloor, -1, 0.0f, 0};
+    rowBand[row] = 0.0f;
+  }
+  for (int j = 0; j < kPeakPoints; ++j) {
+    for (int row = 0; row < kNoteRows; ++row) {
+      const double s = readValues[row * kReadsPerRow + j];
+      Peak& peak = rowPeak[row];
+      const bool higher = s > peak.height;
+      peak.height = higher ? static_cast<float>(s) : peak.height;
+      peak.position = higher ? j : peak.position;
+      peak.sum = static_cast<float>(peak.sum + s);
+      ++peak.count;
+    }
+  }
+  for (int k = 0; k < kBandPoints; ++k) {
+    for (int row = 0; row < kNoteRows; ++row)
+      rowBand[row] = static_cast<float>(rowBand[row] + readValues[row * kReadsPerRow + kPeakPoints + k]);
+  }
 }
 
 // Scores one row into column `col`; returns its ratio for the soft display.
-double scoreRow(int col, int row, double size) {
-  const Peak peak = findPeak(row, size);
-  const float band = bandSum(row, size);
+double scoreRow(int col, int row) {
+  const Peak& peak = rowPeak[row];
+  const float band = rowBand[row];
   const float level = static_cast<float>(kLevelKeep * static_cast<double>(tuner.noteLevel[row]) +
                                          kLevelTake * std::sqrt(band / 64.0));
   tuner.noteLevel[row] = level;
@@ -154,8 +174,11 @@ void detectNotes() {
   int col = tuner.historyColumn.load(std::memory_order_relaxed);
   if (col < 0 || col >= kHistoryColumns) col = 0;  // the ring index is ours alone; never write outside it
   const double size = static_cast<float>(tuner.blockSize);
+  for (int row = 0; row < kNoteRows; ++row) placeReads(row, size);
+  spectrumAtEach(readPositions, readValues, kNoteRows * kReadsPerRow);
+  measureRows();
   for (int row = 0; row < kNoteRows; ++row) {
-    const double ratio = scoreRow(col, row, size);
+    const double ratio = scoreRow(col, row);
     if (tuner.softDisplay == 1) applySoftDisplay(col, row, ratio);
   }
   tuner.historyColumn.store((col + 1) % kHistoryColumns, std::memory_order_relaxed);

@@ -12,6 +12,15 @@ constexpr double kBlendPi = 3.14159265;
 
 bool isPowerOfTwo(int n) { return n > 0 && (n & (n - 1)) == 0; }
 
+// std::nearbyint without the library call: adding and taking away 1.5 x 2^52 leaves an
+// integer rounded in the current mode (ties to even by default), for |v| < 2^51.
+inline double nearestInteger(double v) {
+  constexpr double kShift = 6755399441055744.0;  // 1.5 x 2^52
+  constexpr double kExactBelow = 2251799813685248.0;  // 2^51
+  if (std::fabs(v) < kExactBelow) return (v + kShift) - kShift;
+  return std::nearbyint(v);
+}
+
 }  // namespace
 
 void transformBlock(const double* samples, double* buffer, int count) {
@@ -39,16 +48,48 @@ void computeSpectrum(const double* samples, int count) {
   for (int i = 0; i < published; ++i) tuner.spectrum[i].store(buffer[i], std::memory_order_relaxed);
 }
 
-double spectrumAt(double x) {
+namespace {
+
+// One read in three steps, so that a batch can run all its cosines back to back.
+struct Read {
+  double a, difference, angle;  // result a + w (difference), w from the angle; angle < 0: a alone
+};
+
+inline Read prepareRead(double x) {
   constexpr int last = kBlockSize - 1;
   // x - 0.5 rounded to nearest, ties to even, so that idx <= x <= idx + 1.
-  const double rounded = std::nearbyint(x - 0.5);
-  if (!(rounded >= 0.0)) return tuner.spectrum[0].load(std::memory_order_relaxed);
-  if (rounded > last - 1) return tuner.spectrum[last].load(std::memory_order_relaxed);
-  const int idx = static_cast<int>(rounded);
-  const double a = static_cast<float>(tuner.spectrum[idx].load(std::memory_order_relaxed));
-  const double b = tuner.spectrum[idx + 1].load(std::memory_order_relaxed);
-  const double t = x - idx;
-  const double w = (1.0 - std::cos(t * kBlendPi)) * 0.5;
-  return a + w * (b - a);
+  const double rounded = nearestInteger(x - 0.5);
+  if (rounded >= 0.0 && rounded <= last - 1) [[likely]] {
+    const int idx = static_cast<int>(rounded);
+    const double a = static_cast<float>(tuner.spectrum[idx].load(std::memory_order_relaxed));
+    const double b = tuner.spectrum[idx + 1].load(std::memory_order_relaxed);
+    const double t = x - rounded;
+    return {a, b - a, t * kBlendPi};
+  }
+  const int edge = rounded > last - 1 ? last : 0;  // NaN reads the first entry
+  return {tuner.spectrum[edge].load(std::memory_order_relaxed), 0.0, -1.0};
+}
+
+inline double finishRead(const Read& read, double cosine) {
+  if (read.angle < 0.0) return read.a;
+  const double w = (1.0 - cosine) * 0.5;
+  return read.a + w * read.difference;
+}
+
+}  // namespace
+
+double spectrumAt(double x) {
+  const Read read = prepareRead(x);
+  return finishRead(read, read.angle < 0.0 ? 1.0 : std::cos(read.angle));
+}
+
+void spectrumAtEach(const double* positions, double* values, int count) {
+  constexpr int kChunk = 64;
+  Read reads[kChunk];
+  for (int start = 0; start < count; start += kChunk) {
+    const int n = count - start < kChunk ? count - start : kChunk;
+    for (int i = 0; i < n; ++i) reads[i] = prepareRead(positions[start + i]);
+    for (int i = 0; i < n; ++i)
+      values[start + i] = finishRead(reads[i], reads[i].angle < 0.0 ? 1.0 : std::cos(reads[i].angle));
+  }
 }

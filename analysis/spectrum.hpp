@@ -8,3 +8,5 @@ void computeSpectrum(const double* samples, int count);
 void transformBlock(const double* samples, double* buffer, int count);
 // Main thread: the published spectrum at position x (entries), raised-cosine blended.
 double spectrumAt(double x);
+// Main thread: spectrumAt at each of `count` positions, the same values, faster in bulk.
+void spectrumAtEach(const double* positions, double* values, int count);

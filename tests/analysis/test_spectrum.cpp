@@ -102,4 +102,14 @@ TEST(SpectrumAt, ClampsOutsideTheSpectrumWithoutRounding) {
   EXPECT_EQ(spectrumAt(std::numeric_limits<double>::quiet_NaN()), entry(0));
 }
 
+TEST(SpectrumAtEach, GivesExactlyWhatSpectrumAtGivesOneByOne) {
+  fillRamp();
+  std::vector<double> positions;
+  for (int i = 0; i < 300; ++i) positions.push_back(-3.0 + i * 6.83);  // across both clamps
+  positions.push_back(std::numeric_limits<double>::quiet_NaN());
+  std::vector<double> values(positions.size());
+  spectrumAtEach(positions.data(), values.data(), static_cast<int>(positions.size()));
+  for (size_t i = 0; i < positions.size(); ++i) EXPECT_EQ(values[i], spectrumAt(positions[i])) << positions[i];
+}
+
 }  // namespace
