@@ -111,6 +111,8 @@ void middlePasses(const Plan& p, int n) {
 }  // namespace
 
 void complexFft(int length, int sign, double* data, int* workArea, double* twiddles) {
+  // Only powers of two have a transform here; anything else is left as it is.
+  if (length < 4 || (length & (length - 1)) != 0) return;
   int nw = workArea[0];
   if (length > 4 * nw) {
     nw = length / 4;
@@ -118,7 +120,6 @@ void complexFft(int length, int sign, double* data, int* workArea, double* twidd
   }
   const Plan plan{data, nw, twiddles};
   const int n = length;
-  if (n < 4) return;
   if (n == 4) {
     kernel2(data);
   } else if (n == 8) {

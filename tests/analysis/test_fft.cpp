@@ -118,12 +118,14 @@ TEST(ComplexFft, ForwardThenBackwardGivesNTimesTheInput) {
   }
 }
 
-TEST(ComplexFft, LengthsBelowFourLeaveTheDataAlone) {
-  Tables tables;
-  double data[2] = {0.25, -3.0};
-  complexFft(2, +1, data, tables.workArea.data(), tables.twiddles.data());
-  EXPECT_EQ(data[0], 0.25);
-  EXPECT_EQ(data[1], -3.0);
+TEST(ComplexFft, LengthsBelowFourOrNotPowersOfTwoLeaveTheDataAlone) {
+  for (int length : {2, 0, -8, 12, 100}) {
+    Tables tables;
+    std::vector<double> data(128, 0.25);
+    complexFft(length, +1, data.data(), tables.workArea.data(), tables.twiddles.data());
+    EXPECT_EQ(data, std::vector<double>(128, 0.25)) << length;
+    EXPECT_EQ(tables.workArea[1], 0) << length;
+  }
 }
 
 TEST(FftTables, AreBuiltOnceReusedForShorterLengthsAndRebuiltForLonger) {
