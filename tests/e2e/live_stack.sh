@@ -126,8 +126,20 @@ paplay -d sonavel_in "$work/a4.wav" </dev/null >"$work/paplay.log" 2>&1 &
 started+=($!)
 paplay_pid=$!
 
-# --- sonavel itself, in a directory of its own with the font beside it.
+# --- The device options against the real audio library.
 mkdir -p "$work/run"
+(cd "$work/run" && "$sonavel" --list-devices) </dev/null >"$work/devices.txt" 2>"$work/devices.log" ||
+  fail "--list-devices failed"
+grep -q 'default input' "$work/devices.txt" && grep -q 'default output' "$work/devices.txt" ||
+  fail "--list-devices marks no default devices: $(cat "$work/devices.txt")"
+(cd "$work/run" && "$sonavel" --input-device 999) </dev/null >/dev/null 2>"$work/unknown-device.log"
+status=$?
+[ "$status" -eq 2 ] || fail "an unknown input device gave status $status, not 2"
+[ "$(grep -c '^sonavel: ' "$work/unknown-device.log")" -eq 1 ] ||
+  fail "an unknown input device should give one sonavel: line"
+say "devices listed, unknown device refused ($(elapsed) s)"
+
+# --- sonavel itself, in a directory of its own with the font beside it.
 [ -f "$font" ] && cp "$font" "$work/run/font.tga"
 (cd "$work/run" && SDL_VIDEODRIVER=x11 exec "$sonavel") </dev/null >"$work/sonavel-out.log" 2>"$work/sonavel.log" &
 sonavel_pid=$!
