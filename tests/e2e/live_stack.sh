@@ -27,6 +27,8 @@ out_recorder_pid=""
 t_start=$(date +%s.%N)
 
 say() { printf 'live_stack: %s\n' "$*"; }
+# Clients of the servers get a time limit each: a wedged server must fail the run, not hang it.
+x() { timeout 15 "$@"; }
 elapsed() { awk -v a="$t_start" -v b="$(date +%s.%N)" 'BEGIN { printf "%.1f", b - a }'; }
 
 stop_pid() {
@@ -77,8 +79,9 @@ done
 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" </dev/null >"$work/xvfb.log" 2>&1 &
 started+=($!)
 xvfb_pid=$!
-display_ready() { [ -s "$work/display" ] && kill -0 "$xvfb_pid"; }
-wait_for 30 display_ready || skip "Xvfb cannot start on this machine"
+display_ready() { ! kill -0 "$xvfb_pid" || [ -s "$work/display" ]; }  # up, or gone for good
+wait_for 30 display_ready
+[ -s "$work/display" ] && kill -0 "$xvfb_pid" 2>/dev/null || skip "Xvfb cannot start on this machine"
 export DISPLAY=":$(head -n 1 "$work/display")"
 unset XAUTHORITY
 
@@ -98,8 +101,9 @@ started+=($!)
 pulse_pid=$!
 export PULSE_SERVER="unix:$work/pulse.sock"
 export HOME="$work/pulse-home" XDG_RUNTIME_DIR="$work/pulse-run"
-pulse_ready() { kill -0 "$pulse_pid" && pactl info; }
-wait_for 30 pulse_ready || skip "PulseAudio cannot start on this machine"
+pulse_ready() { ! kill -0 "$pulse_pid" || x pactl info; }
+wait_for 30 pulse_ready
+kill -0 "$pulse_pid" 2>/dev/null && x pactl info >/dev/null 2>&1 || skip "PulseAudio cannot start on this machine"
 say "Xvfb on $DISPLAY, PulseAudio ready ($(elapsed) s)"
 
 # --- Recorders on both monitors; an idle null sink renders ahead, so suspend and
@@ -113,10 +117,10 @@ record sonavel_in.monitor "$work/in.raw"
 record sonavel_out.monitor "$work/out.raw"
 out_recorder_pid=${started[-1]}
 for sink in sonavel_in sonavel_out; do
-  pactl suspend-sink "$sink" 1 && pactl suspend-sink "$sink" 0 || fail "cannot suspend and resume $sink"
+  x pactl suspend-sink "$sink" 1 && x pactl suspend-sink "$sink" 0 || fail "cannot suspend and resume $sink"
 done
 sinks_prompt() {
-  pactl list sinks | awk '/^[[:space:]]*Latency:/ { if ($2 > 200000) slow = 1; n++ } END { exit !(n == 2 && !slow) }'
+  x pactl list sinks | awk '/^[[:space:]]*Latency:/ { if ($2 > 200000) slow = 1; n++ } END { exit !(n == 2 && !slow) }'
 }
 wait_for 20 sinks_prompt || fail "the null sinks keep a high latency"
 
@@ -146,7 +150,7 @@ sonavel_pid=$!
 started+=($sonavel_pid)
 window_up() {
   kill -0 "$sonavel_pid" || return 0  # ended: stop waiting, said below
-  wid=$(xdotool search --name '^sonavel$' 2>/dev/null | tail -n 1)
+  wid=$(x xdotool search --name '^sonavel$' 2>/dev/null | tail -n 1)
   [ -n "$wid" ]
 }
 wid=""
@@ -156,7 +160,7 @@ kill -0 "$sonavel_pid" 2>/dev/null || fail "sonavel ended at start-up"
 say "window $wid is up ($(elapsed) s)"
 
 shot() {  # shot FILE: the window's client area
-  import -window "$wid" "png:$1" 2>>"$work/import.log"
+  x import -window "$wid" "png:$1" 2>>"$work/import.log"
 }
 grey_at() {  # grey_at FILE X Y: the red component of a pixel, 0..255
   local hex
@@ -185,9 +189,9 @@ say "sonavel live CPU: $cpu % of one core over $kCpuSeconds s while analysing a 
 a4_dark || fail "A4 faded while the tone was still playing"
 
 press() {  # press KEY: held long enough for a frame step to see it
-  xdotool keydown "$1" && sleep 0.15 && xdotool keyup "$1"
+  x xdotool keydown "$1" && sleep 0.15 && x xdotool keyup "$1"
 }
-xdotool windowfocus --sync "$wid" || fail "cannot focus the window"
+x xdotool windowfocus --sync "$wid" || fail "cannot focus the window"
 
 # --- Return freezes: stop the tone too, so a live view would fade at the right edge.
 press Return || fail "xdotool cannot press Return"
@@ -204,11 +208,11 @@ shot "$work/frozen2.png" || fail "no screenshot"
 say "Return froze the picture ($(elapsed) s)"
 
 # --- Right button on row 36 while frozen: the output sink hears A4.
-xdotool mousemove --window "$wid" 300 $kA4CellY || fail "xdotool cannot move the pointer"
+x xdotool mousemove --window "$wid" 300 $kA4CellY || fail "xdotool cannot move the pointer"
 sleep 0.2
-xdotool mousedown 3 || fail "xdotool cannot press the right button"
+x xdotool mousedown 3 || fail "xdotool cannot press the right button"
 sleep $kToneHoldSeconds
-xdotool mouseup 3
+x xdotool mouseup 3
 sleep 0.5
 stop_pid "$out_recorder_pid"
 read -r _ onset _ frequency _ level < <("$probe" tone "$work/out.raw")
