@@ -237,15 +237,20 @@ TEST_F(Headless, RightButtonOnA4WhileFrozenSoundsTheReferenceTone) {
   EXPECT_EQ(probe::firstAbove(out, 0.0, end + period / 2 + 1), out.size());
 }
 
-TEST_F(Headless, SpacePlaysTheRecordingBackTwicePerBlock) {
-  // Twenty blocks of a signal that never repeats, so every sample identifies its place.
-  const int blocks = 20;
+// Blocks of a signal that never repeats, so every sample identifies its place.
+std::vector<float> unrepeatingSignal(int blocks) {
   std::vector<float> input(blocks * kBlock);
   unsigned state = 12345;
   for (std::size_t i = 0; i < input.size(); ++i) {
     state = state * 1103515245u + 12345u;
     input[i] = static_cast<float>(0.3 * std::sin(i * 0.01) + 0.1 * ((state >> 8) / 16777216.0 - 0.5));
   }
+  return input;
+}
+
+TEST_F(Headless, SpacePlaysTheRecordingBackTwicePerBlock) {
+  const int blocks = 20;
+  std::vector<float> input = unrepeatingSignal(blocks);
   ASSERT_TRUE(probe::writeSound(file("noise.wav"), input, SF_FORMAT_WAV | SF_FORMAT_FLOAT));
   // Blocks 0..19 are scored at steps 4..80; the freeze at 82 keeps the zero block 20 out.
   const int space = 90, played = 2 * blocks * kBlock / kBuffer;
@@ -267,6 +272,28 @@ TEST_F(Headless, SpacePlaysTheRecordingBackTwicePerBlock) {
             << "column " << c << " repeat " << repeat << " sample " << i;
   // After the newest column it stops by itself.
   EXPECT_EQ(probe::firstAbove(out, 0.0, start + 2 * blocks * kBlock), out.size());
+}
+
+TEST_F(Headless, LeftButtonOnTheFrozenGridLoopsTheBlockUnderThePointer) {
+  const int blocks = 20;
+  std::vector<float> input = unrepeatingSignal(blocks);
+  ASSERT_TRUE(probe::writeSound(file("noise.wav"), input, SF_FORMAT_WAV | SF_FORMAT_FLOAT));
+  // Frozen after blocks 0..19: display column j shows history column (j + 20) mod 200,
+  // so display column 195 (x 595..597) holds block 15.
+  const int press = 90, release = 110, column = 195, block = (column + blocks) % 200;
+  std::string script = events("ev.txt", "82 key RETURN down\n83 key RETURN up\n89 move " +
+                                            std::to_string(10 + 3 * column + 1) + " 300\n" + std::to_string(press) +
+                                            " button left down\n" + std::to_string(release) + " button left up\n");
+  Result r = run({"--headless", file("noise.wav"), "--events", script, "--steps", "120", "--output", file("out.wav")});
+  ASSERT_EQ(r.status, 0) << r.err;
+  std::vector<float> out = sound(file("out.wav"));
+  ASSERT_EQ(out.size(), 120u * kBuffer);
+
+  const std::size_t start = press * kBuffer, end = release * kBuffer;
+  EXPECT_EQ(probe::firstAbove(out, 0.0), start);
+  for (std::size_t i = start; i < end; ++i)
+    ASSERT_EQ(out[i], input[block * kBlock + (i - start) % kBlock]) << "sample " << i - start;
+  EXPECT_EQ(probe::firstAbove(out, 0.0, end), out.size());
 }
 
 TEST_F(Headless, BadRequestsExitTwoWithOneLine) {
