@@ -29,19 +29,44 @@ std::vector<double> randomData(int length, unsigned seed) {
   return data;
 }
 
-// X[k] = sum x[j] e^(+2 pi i jk/N), with the roots of unity tabulated once per length.
+// X[k] = sum x[j] e^(+2 pi i jk/N) in long double, four bins per sweep over the data.
+// Each bin's root is advanced by multiplication and reset from the table every 64
+// points, which keeps it within a few long-double roundings of the tabulated value.
 std::vector<std::complex<long double>> positiveDft(const std::vector<double>& x) {
+  constexpr int kBins = 4, kReseed = 64;
   const int points = static_cast<int>(x.size()) / 2;
-  std::vector<std::complex<long double>> root(points), out(points);
-  for (int k = 0; k < points; ++k) root[k] = std::polar(1.0L, kTwoPi * k / points);
+  std::vector<long double> rootRe(points), rootIm(points);
   for (int k = 0; k < points; ++k) {
-    long double re = 0, im = 0;
-    for (int j = 0, index = 0; j < points; ++j, index = (index + k) & (points - 1)) {
-      const long double xr = x[2 * j], xi = x[2 * j + 1];
-      re += xr * root[index].real() - xi * root[index].imag();
-      im += xr * root[index].imag() + xi * root[index].real();
+    rootRe[k] = std::cos(kTwoPi * k / points);
+    rootIm[k] = std::sin(kTwoPi * k / points);
+  }
+  std::vector<std::complex<long double>> out(points);
+  for (int k0 = 0; k0 < points; k0 += kBins) {
+    const int bins = std::min(kBins, points - k0);
+    long double sumRe[kBins] = {}, sumIm[kBins] = {}, stepRe[kBins] = {}, stepIm[kBins] = {};
+    for (int b = 0; b < kBins; ++b) {  // bins past the last wrap around and are dropped
+      stepRe[b] = rootRe[(k0 + b) % points];
+      stepIm[b] = rootIm[(k0 + b) % points];
     }
-    out[k] = {re, im};
+    for (int j0 = 0; j0 < points; j0 += kReseed) {
+      long double pRe[kBins], pIm[kBins];
+      for (int b = 0; b < kBins; ++b) {
+        const int index = static_cast<int>((static_cast<long long>(j0) * (k0 + b)) % points);
+        pRe[b] = rootRe[index];
+        pIm[b] = rootIm[index];
+      }
+      for (int j = j0; j < std::min(points, j0 + kReseed); ++j) {
+        const long double xr = x[2 * j], xi = x[2 * j + 1];
+        for (int b = 0; b < kBins; ++b) {
+          sumRe[b] += xr * pRe[b] - xi * pIm[b];
+          sumIm[b] += xr * pIm[b] + xi * pRe[b];
+          const long double re = pRe[b] * stepRe[b] - pIm[b] * stepIm[b];
+          pIm[b] = pRe[b] * stepIm[b] + pIm[b] * stepRe[b];
+          pRe[b] = re;
+        }
+      }
+    }
+    for (int b = 0; b < bins; ++b) out[k0 + b] = {sumRe[b], sumIm[b]};
   }
   return out;
 }
