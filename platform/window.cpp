@@ -72,6 +72,30 @@ bool windowChanged(const SDL_WindowEvent& event) {
   }
 }
 
+// A GL that rasterises on the CPU costs more per frame than SDL's own software
+// renderer, which hands the picture to the window system directly.
+bool rendersOnTheCpu(SDL_Renderer* renderer) {
+  SDL_RendererInfo info;
+  if (SDL_GetRendererInfo(renderer, &info) != 0 || (info.flags & SDL_RENDERER_SOFTWARE) != 0) return false;
+  if (std::strncmp(info.name, "opengl", 6) != 0) return false;
+  using GetString = const unsigned char* (*)(unsigned int);
+  constexpr unsigned int kGlRenderer = 0x1F01;
+  auto getString = reinterpret_cast<GetString>(SDL_GL_GetProcAddress("glGetString"));
+  const char* name = getString ? reinterpret_cast<const char*>(getString(kGlRenderer)) : nullptr;
+  if (name == nullptr) return false;
+  for (const char* software : {"llvmpipe", "softpipe", "Software Rasterizer", "SWR"})
+    if (std::strstr(name, software) != nullptr) return true;
+  return false;
+}
+
+SDL_Renderer* createRenderer(SDL_Window* window) {
+  SDL_Renderer* renderer = SDL_CreateRenderer(window, -1, 0);
+  if (renderer == nullptr || std::getenv("SDL_RENDER_DRIVER") != nullptr || !rendersOnTheCpu(renderer))
+    return renderer;
+  SDL_DestroyRenderer(renderer);
+  return SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
+}
+
 bool buttonEvent(const SDL_MouseButtonEvent& button, bool down, WindowEvent& event) {
   if (button.button == SDL_BUTTON_LEFT)
     event.kind = down ? WindowEvent::LeftDown : WindowEvent::LeftUp;
@@ -90,6 +114,8 @@ bool openWindow(const char* title, std::string& reason) {
   // Frames come at the loop's own pace, never held back by the display.
   SDL_SetHint(SDL_HINT_RENDER_VSYNC, "0");
   SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
+  // The software renderer shows its picture through the window system, not through a GL texture.
+  SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
   if (SDL_Init(SDL_INIT_VIDEO) != 0) return fail(reason, SDL_GetError());
   const char* driver = SDL_GetCurrentVideoDriver();
   if (isInvisibleDriver(driver) && !driverRequested(driver))
@@ -98,7 +124,7 @@ bool openWindow(const char* title, std::string& reason) {
 
   screen.window = SDL_CreateWindow(title, 0, 0, kPictureWidth, kPictureHeight, SDL_WINDOW_RESIZABLE | SDL_WINDOW_SHOWN);
   if (screen.window == nullptr) return fail(reason, SDL_GetError());
-  screen.renderer = SDL_CreateRenderer(screen.window, -1, 0);
+  screen.renderer = createRenderer(screen.window);
   if (screen.renderer == nullptr) return fail(reason, SDL_GetError());
   screen.texture = SDL_CreateTexture(screen.renderer, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING,
                                      kPictureWidth, kPictureHeight);

@@ -48,6 +48,8 @@ void drawSpan(int x, int y, const std::uint32_t* colours, int count) {
   const long long left = std::max<long long>(x, 0);
   const long long right = std::min<long long>(static_cast<long long>(x) + count, framebuffer.width);
   if (left >= right) return;
-  std::memcpy(framebuffer.pixels + static_cast<long long>(y) * framebuffer.pitch + left, colours + (left - x),
-              static_cast<std::size_t>(right - left) * sizeof(std::uint32_t));
+  std::uint32_t* out = framebuffer.pixels + static_cast<long long>(y) * framebuffer.pitch + left;
+  const std::size_t bytes = static_cast<std::size_t>(right - left) * sizeof(std::uint32_t);
+  // A picture that stands still is only read, not rewritten: no cache line turns dirty.
+  if (std::memcmp(out, colours + (left - x), bytes) != 0) std::memcpy(out, colours + (left - x), bytes);
 }

@@ -42,9 +42,8 @@ constexpr int kSwitchLabelX = 272;
 
 int wrapColumn(int column) { return ((column % kHistoryColumns) + kHistoryColumns) % kHistoryColumns; }
 
-// Scores outside 0..1 (or not numbers) must not spill into the neighbouring
-// colour bytes. Written without branches so the row loops vectorise.
-double clampedScore(float score) {
+// Scores outside 0..1 (or not numbers) must not spill into the neighbouring colour bytes.
+float clampedScore(float score) {
   const float positive = score > 0.0f ? score : 0.0f;  // also maps NaN to 0
   return positive < 1.0f ? positive : 1.0f;
 }
@@ -70,39 +69,43 @@ const RowShade& rowShade(int row) {
 
 int component(double full, double unit) { return static_cast<int>(roundHalfEven(full * unit)); }
 
+// `score` already clamped: the row loop stays free of branches and vectorises.
 std::uint32_t shadedColour(const RowShade& shade, float score) {
-  const double u = 1.0 - clampedScore(score);
+  const double u = 1.0 - static_cast<double>(score);
   return rgb(component(shade.red, u), component(shade.green, u), component(shade.blue, u));
 }
 
 int rowY(int row) { return kBottomRowY - kRowHeight * row; }
 
-// Step 3. All cells of a row share their six pixel rows, so each row of the
-// grid is composed once and copied six times: the same pixels as one
-// rectangle per cell, at a fraction of the cost.
+// Step 3. All cells of a row share their pixel rows, so each row of the grid
+// is composed once and copied: the same pixels as one rectangle per cell, at
+// a fraction of the cost. The top pixel row of every cell is left out, as the
+// grid line of step 4 always covers it.
 void drawGridCells(int oldestColumn) {
-  float scores[kHistoryColumns];
+  // Scores row by row in display order, read column by column as they lie in memory.
+  static float byRow[kNoteRows][kHistoryColumns];
+  int column = oldestColumn;
+  for (int j = 0; j < kHistoryColumns; ++j) {
+    const float* scores = tuner.scoreHistory + column * kNoteRows;
+    for (int row = 0; row < kNoteRows; ++row) byRow[row][j] = clampedScore(scores[row]);
+    if (++column == kHistoryColumns) column = 0;
+  }
   std::uint32_t colours[kHistoryColumns];
   std::uint32_t span[kGridWidth];
   for (int row = 0; row < kNoteRows; ++row) {
-    int column = oldestColumn;
-    for (int j = 0; j < kHistoryColumns; ++j) {
-      scores[j] = tuner.scoreHistory[column * kNoteRows + row];
-      if (++column == kHistoryColumns) column = 0;
-    }
     const RowShade shade = rowShade(row);
-    for (int j = 0; j < kHistoryColumns; ++j) colours[j] = shadedColour(shade, scores[j]);
+    for (int j = 0; j < kHistoryColumns; ++j) colours[j] = shadedColour(shade, byRow[row][j]);
     for (int j = 0; j < kHistoryColumns; ++j) {
       span[kColumnWidth * j] = colours[j];
       span[kColumnWidth * j + 1] = colours[j];
       span[kColumnWidth * j + 2] = colours[j];
     }
-    for (int line = 0; line < kRowHeight; ++line) drawSpan(kGridLeft, rowY(row) + line, span, kGridWidth);
+    for (int line = 1; line < kRowHeight; ++line) drawSpan(kGridLeft, rowY(row) + line, span, kGridWidth);
   }
 }
 
 std::uint32_t stripKeyColour(float score, bool white) {
-  const double level = std::max(0.0, (clampedScore(score) - kStripThreshold) * kStripScale);
+  const double level = std::max(0.0, (static_cast<double>(clampedScore(score)) - kStripThreshold) * kStripScale);
   const int heat = std::min(255, static_cast<int>(roundHalfEven(kFullComponent * level)));
   return white ? rgb(255, 255 - heat, 255 - heat) : rgb(heat, 0, 0);
 }

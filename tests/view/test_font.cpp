@@ -6,6 +6,8 @@
 #include <fstream>
 #include <string>
 
+#include <unistd.h>
+
 #include "picture.hpp"
 
 namespace {
@@ -39,22 +41,29 @@ std::vector<std::uint8_t> oneTexelCells(int cells) {
   return texels;
 }
 
-std::string writeFile(const std::string& name, const std::vector<std::uint8_t>& bytes) {
-  std::ofstream out(name, std::ios::binary);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  return name;
-}
-
+// Font files live in the test's temporary directory and are removed after each test.
 class FontFile : public ::testing::Test {
  protected:
   BitmapFont loaded;
-  void TearDown() override { freeFont(loaded); }
+  std::vector<std::string> written;
+
+  std::string writeFile(const std::string& name, const std::vector<std::uint8_t>& bytes) {
+    const std::string path = ::testing::TempDir() + std::to_string(getpid()) + "-" + name;
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    written.push_back(path);
+    return path;
+  }
+  bool load(const std::string& path) { return loadFont(loaded, path.c_str()); }
+  void TearDown() override {
+    freeFont(loaded);
+    for (const std::string& path : written) std::remove(path.c_str());
+  }
 };
 
 TEST_F(FontFile, PixelDataStartsAfterTheImageId) {
   for (int idLength : {0, 5}) {
-    writeFile("font-id.tga", tgaFile(64, 1, idLength, oneTexelCells(64)));
-    ASSERT_TRUE(loadFont(loaded, "font-id.tga")) << idLength;
+    ASSERT_TRUE(load(writeFile("font-id.tga", tgaFile(64, 1, idLength, oneTexelCells(64))))) << idLength;
     EXPECT_EQ(loaded.width, 64);
     EXPECT_EQ(loaded.height, 1);
     EXPECT_EQ(loaded.pixels[0], 0x302000u) << idLength;  // bytes blue, green, red
@@ -71,8 +80,7 @@ TEST_F(FontFile, RowsRunBottomUpAndBytesAreBlueGreenRed) {
       texels.insert(texels.end(), {first ? std::uint8_t{0x30} : std::uint8_t{0x10}, first ? std::uint8_t{0x00} : std::uint8_t{0x20},
                                    first ? std::uint8_t{0x30} : static_cast<std::uint8_t>(0x30 + row)});
     }
-  writeFile("font-rows.tga", tgaFile(116, 2, 0, texels));
-  ASSERT_TRUE(loadFont(loaded, "font-rows.tga"));
+  ASSERT_TRUE(load(writeFile("font-rows.tga", tgaFile(116, 2, 0, texels))));
   EXPECT_EQ(loaded.pixels[1 * 116 + 0], kTransparent);  // bottom-left: the key, from the first bytes
   EXPECT_EQ(loaded.pixels[1 * 116 + 1], 0x302010u);     // bottom row
   EXPECT_EQ(loaded.pixels[0 * 116 + 1], 0x312010u);     // top row, from the file's second row
@@ -100,8 +108,7 @@ TEST_F(FontFile, AnUnusableFileFallsBackToTheBuiltInGlyphs) {
   BitmapFont builtIn;
   buildBuiltinFont(builtIn);
   for (const BadFile& file : files) {
-    writeFile("font-bad.tga", file.bytes);
-    EXPECT_FALSE(loadFont(loaded, "font-bad.tga")) << file.what;
+    EXPECT_FALSE(load(writeFile("font-bad.tga", file.bytes))) << file.what;
     ASSERT_EQ(loaded.width, builtIn.width) << file.what;
     ASSERT_EQ(loaded.height, builtIn.height) << file.what;
     EXPECT_TRUE(std::equal(loaded.pixels, loaded.pixels + loaded.width * loaded.height, builtIn.pixels)) << file.what;
@@ -110,8 +117,7 @@ TEST_F(FontFile, AnUnusableFileFallsBackToTheBuiltInGlyphs) {
 }
 
 TEST_F(FontFile, AMissingFileFallsBackToTheBuiltInGlyphs) {
-  std::remove("font-none.tga");
-  EXPECT_FALSE(loadFont(loaded, "font-none.tga"));
+  EXPECT_FALSE(load(::testing::TempDir() + "font-none.tga"));
   EXPECT_EQ(loaded.width, kGlyphCount * kGlyphSide);
   EXPECT_EQ(loaded.height, kGlyphSide);
 }
@@ -119,8 +125,7 @@ TEST_F(FontFile, AMissingFileFallsBackToTheBuiltInGlyphs) {
 TEST_F(FontFile, TheImageTheBuildWritesLoadsAsTheBuiltInGlyphs) {
   BitmapFont builtIn;
   buildBuiltinFont(builtIn);
-  writeFile("font-built.tga", encodeFontTga(builtIn));
-  ASSERT_TRUE(loadFont(loaded, "font-built.tga"));
+  ASSERT_TRUE(load(writeFile("font-built.tga", encodeFontTga(builtIn))));
   ASSERT_EQ(loaded.width, builtIn.width);
   EXPECT_TRUE(std::equal(loaded.pixels, loaded.pixels + loaded.width * loaded.height, builtIn.pixels));
   freeFont(builtIn);
