@@ -34,7 +34,7 @@ struct TunerState {
   // Capture and transform: the audio thread's own working storage.
   double captureBlock[kBlockCapacity] = {};
   int captureFill = 0;
-  double transformBuffer[kBlockCapacity] = {};
+  alignas(64) double transformBuffer[kBlockCapacity] = {};
   int fftWorkArea[kFftWorkAreaSize] = {};
   double fftTwiddles[kFftTwiddleCapacity] = {};
 
