@@ -42,15 +42,16 @@ struct Peak {
   int count;
 };
 
-// Every spectrum read of one block, row by row: 32 window points, then 64 band points.
+// The spectrum reads of a group of rows, row by row: 32 window points, then 64 band points.
 constexpr int kReadsPerRow = kPeakPoints + kBandPoints;
-double readPositions[kNoteRows * kReadsPerRow];
-double readValues[kNoteRows * kReadsPerRow];
+constexpr int kRowGroup = 8;  // rows read together; 72 is a multiple
+double readPositions[kRowGroup * kReadsPerRow];
+double readValues[kRowGroup * kReadsPerRow];
 Peak rowPeak[kNoteRows];
 float rowBand[kNoteRows];
 
-void placeReads(int row, double size) {
-  double* positions = readPositions + row * kReadsPerRow;
+void placeReads(int row, int slot, double size) {
+  double* positions = readPositions + slot * kReadsPerRow;
   // The window runs from the semitone below up to (not including) the one above.
   const float lo = windowEdge(row + 11), hi = windowEdge(row + 13);
   for (int j = 0; j < kPeakPoints; ++j) {
@@ -66,17 +67,17 @@ void placeReads(int row, double size) {
 }
 
 // Highest window point (the first of equal ones), the window sum and the band sum of
-// every row. Each row sums in its own order; the rows advance side by side so that
-// their single-precision running sums do not wait on one another.
-void measureRows() {
-  for (int row = 0; row < kNoteRows; ++row) {
-    rowPeak[row] = Peak{kPeakFloor, -1, 0.0f, 0};
-    rowBand[row] = 0.0f;
+// each row of the group starting at `first`. Each row sums in its own order; the rows
+// advance side by side so that their single-precision running sums do not wait on one another.
+void measureRows(int first) {
+  for (int slot = 0; slot < kRowGroup; ++slot) {
+    rowPeak[first + slot] = Peak{kPeakFloor, -1, 0.0f, 0};
+    rowBand[first + slot] = 0.0f;
   }
   for (int j = 0; j < kPeakPoints; ++j) {
-    for (int row = 0; row < kNoteRows; ++row) {
-      const double s = readValues[row * kReadsPerRow + j];
-      Peak& peak = rowPeak[row];
+    for (int slot = 0; slot < kRowGroup; ++slot) {
+      const double s = readValues[slot * kReadsPerRow + j];
+      Peak& peak = rowPeak[first + slot];
       const bool higher = s > peak.height;
       peak.height = higher ? static_cast<float>(s) : peak.height;
       peak.position = higher ? j : peak.position;
@@ -85,8 +86,10 @@ void measureRows() {
     }
   }
   for (int k = 0; k < kBandPoints; ++k) {
-    for (int row = 0; row < kNoteRows; ++row)
-      rowBand[row] = static_cast<float>(rowBand[row] + readValues[row * kReadsPerRow + kPeakPoints + k]);
+    for (int slot = 0; slot < kRowGroup; ++slot) {
+      float& band = rowBand[first + slot];
+      band = static_cast<float>(band + readValues[slot * kReadsPerRow + kPeakPoints + k]);
+    }
   }
 }
 
@@ -174,9 +177,11 @@ void detectNotes() {
   int col = tuner.historyColumn.load(std::memory_order_relaxed);
   if (col < 0 || col >= kHistoryColumns) col = 0;  // the ring index is ours alone; never write outside it
   const double size = static_cast<float>(tuner.blockSize);
-  for (int row = 0; row < kNoteRows; ++row) placeReads(row, size);
-  spectrumAtEach(readPositions, readValues, kNoteRows * kReadsPerRow);
-  measureRows();
+  for (int first = 0; first < kNoteRows; first += kRowGroup) {
+    for (int slot = 0; slot < kRowGroup; ++slot) placeReads(first + slot, slot, size);
+    spectrumAtEach(readPositions, readValues, kRowGroup * kReadsPerRow);
+    measureRows(first);
+  }
   for (int row = 0; row < kNoteRows; ++row) {
     const double ratio = scoreRow(col, row);
     if (tuner.softDisplay == 1) applySoftDisplay(col, row, ratio);
