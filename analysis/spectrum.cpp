@@ -12,15 +12,18 @@ constexpr double kBlendPi = 3.14159265;
 
 bool isPowerOfTwo(int n) { return n > 0 && (n & (n - 1)) == 0; }
 
-// std::nearbyint without the library call: adding and taking away 1.5 x 2^52 leaves an
-// integer rounded in the current mode (ties to even by default), for |v| < 2^51.
-inline double nearestInteger(double v) {
+// x - 0.5 rounded to the nearest integer, ties to even, as std::nearbyint does in the
+// default rounding mode: adding and taking away 1.5 x 2^52 rounds in the current mode.
+// Positions far outside the spectrum are first pulled in to just outside it, and NaN
+// to the low side, so the shift stays exact and both clamps still apply.
+inline double roundedIndex(double x) {
   constexpr double kShift = 6755399441055744.0;  // 1.5 x 2^52
-  constexpr double kExactBelow = 2251799813685248.0;  // 2^51
-  if (std::fabs(v) < kExactBelow) return (v + kShift) - kShift;
-  return std::nearbyint(v);
+  constexpr double kLowest = -2.0, kHighest = 2.0 * kBlockSize;
+  double v = x - 0.5;
+  v = v > kLowest ? v : kLowest;
+  v = v < kHighest ? v : kHighest;
+  return (v + kShift) - kShift;
 }
-
 }  // namespace
 
 void transformBlock(const double* samples, double* buffer, int count) {
@@ -57,8 +60,8 @@ struct Read {
 
 inline Read prepareRead(double x) {
   constexpr int last = kBlockSize - 1;
-  // x - 0.5 rounded to nearest, ties to even, so that idx <= x <= idx + 1.
-  const double rounded = nearestInteger(x - 0.5);
+  // idx <= x <= idx + 1 for every x.
+  const double rounded = roundedIndex(x);
   if (rounded >= 0.0 && rounded <= last - 1) [[likely]] {
     const int idx = static_cast<int>(rounded);
     const double a = static_cast<float>(tuner.spectrum[idx].load(std::memory_order_relaxed));
