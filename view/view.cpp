@@ -53,7 +53,6 @@ std::uint32_t rgb(int red, int green, int blue) {
          static_cast<std::uint32_t>(blue);
 }
 
-
 // The three kinds of grid row and their colours at score 0; a score s scales each component by 1 - s.
 struct RowShade {
   double red, green, blue;
@@ -77,10 +76,10 @@ std::uint32_t shadedColour(const RowShade& shade, float score) {
 
 int rowY(int row) { return kBottomRowY - kRowHeight * row; }
 
-// Step 3. All cells of a row share their pixel rows, so each row of the grid
-// is composed once and copied: the same pixels as one rectangle per cell, at
-// a fraction of the cost. The top pixel row of every cell is left out, as the
-// grid line of step 4 always covers it.
+// The cells. All cells of a row share their pixel rows, so each row of the
+// grid is composed once and copied: the same pixels as one rectangle per
+// cell, at a fraction of the cost. The top pixel row of every cell is left
+// out, as the grid line drawn next always covers it.
 void drawGridCells(int oldestColumn) {
   // Scores row by row in display order, read column by column as they lie in memory.
   static float byRow[kNoteRows][kHistoryColumns];
@@ -110,7 +109,7 @@ std::uint32_t stripKeyColour(float score, bool white) {
   return white ? rgb(255, 255 - heat, 255 - heat) : rgb(heat, 0, 0);
 }
 
-// Step 4: grid lines over the cells, and the keys of both strips for `stripColumn`.
+// Grid lines over the cells, and the keys of both strips for `stripColumn`.
 void drawLinesAndStrips(int stripColumn, bool toneHeld, int toneKey) {
   for (int row = 0; row < kNoteRows; ++row) {
     const int y = rowY(row);
@@ -127,7 +126,7 @@ void drawLinesAndStrips(int stripColumn, bool toneHeld, int toneKey) {
   }
 }
 
-// Step 5: the strips' closing lines, then the frame around the grid.
+// The strips' closing lines, then the frame around the grid.
 void drawFrame() {
   fillRect(kRightStripX, kBottomStripY, kStripDepth, 1, kLineColour);
   fillRect(kBottomStripRightEdge, kBottomStripY, 1, kStripDepth, kLineColour);
@@ -143,7 +142,7 @@ void drawColumnLine(int p, std::uint32_t colour, bool skipEdges) {
   fillRect(p + kLineX, kGridTop, 1, kGridHeight, colour);
 }
 
-// Step 8 while frozen: the ruler of half marker distances, the markers, then the cursor.
+// While frozen: the ruler of half marker distances, the markers, then the cursor.
 void drawMarkersAndCursor(std::uint32_t cursorColour) {
   const int markA = tuner.markA;
   const int markB = tuner.markB;
@@ -167,7 +166,7 @@ void drawSlider(int troughX, int troughWidth, int filled) {
   fillRect(troughX, kSliderY + kSliderHeight, troughWidth + 1, 1, kFrameColour);
 }
 
-// Step 10.
+// The toolbar over everything else: background, labels, sliders.
 void drawToolbar() {
   fillRect(0, 0, kPictureWidth, kToolbarHeight, kToolbarColour);
   drawText(kGainLabelX, kLabelY, 0, "GAIN:");
