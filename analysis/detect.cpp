@@ -44,7 +44,8 @@ struct Peak {
 
 // The spectrum reads of a group of rows, row by row: 32 window points, then 64 band points.
 constexpr int kReadsPerRow = kPeakPoints + kBandPoints;
-constexpr int kRowGroup = 8;  // rows read together; 72 is a multiple
+constexpr int kRowGroup = 8;  // rows read together
+static_assert(kNoteRows % kRowGroup == 0);
 double readPositions[kRowGroup * kReadsPerRow];
 double readValues[kRowGroup * kReadsPerRow];
 Peak rowPeak[kNoteRows];
