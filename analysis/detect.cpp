@@ -12,6 +12,11 @@ namespace {
 constexpr float kLevelKeep = 0.9f;          // share of the old band level kept per block
 constexpr float kLevelTake = 0.1f;          // share of the new band level
 constexpr float kRatioScale = 0.33333334f;  // (peak / level)^2 to ratio
+// The band level never sinks below this. Only digital silence (below 24-bit
+// resolution) reaches it; without it the level decays towards zero over silent
+// blocks and the peak floor's ratio to it grows without bound, so after some
+// 20 s of silence every row would score as a loud note.
+constexpr float kLevelFloor = 0.001f;
 constexpr float kSoftScale = 0.06666667f;   // ratio to the soft term of the combined score
 constexpr float kSoftCap = 0.15f;           // most the soft term adds
 constexpr float kDriveScale = 0.00005f;     // ratio x contrast x centring to drive
@@ -98,8 +103,9 @@ void measureRows(int first) {
 double scoreRow(int col, int row) {
   const Peak& peak = rowPeak[row];
   const float band = rowBand[row];
-  const float level = static_cast<float>(kLevelKeep * static_cast<double>(tuner.noteLevel[row]) +
-                                         kLevelTake * std::sqrt(band / 64.0));
+  float level = static_cast<float>(kLevelKeep * static_cast<double>(tuner.noteLevel[row]) +
+                                   kLevelTake * std::sqrt(band / 64.0));
+  if (level < kLevelFloor) level = kLevelFloor;
   tuner.noteLevel[row] = level;
 
   const double offCentre = 1.0 - std::abs(peak.position - kCentrePoint) / 16.0;

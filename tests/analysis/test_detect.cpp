@@ -54,6 +54,19 @@ TEST(DetectNotes, AnAllZeroSpectrumScoresNearlyNothingAndDecaysTheLevels) {
   EXPECT_EQ(tuner.historyColumn.load(), 2);
 }
 
+TEST(DetectNotes, LongDigitalSilenceStaysBlankInBothScorings) {
+  startUp();
+  for (int soft = 0; soft <= 1; ++soft) {
+    tuner.softDisplay = soft;
+    for (int block = 0; block < 1000; ++block) detectNotes();  // 46 s of zeros
+    const int newest = (tuner.historyColumn.load() + kHistoryColumns - 1) % kHistoryColumns;
+    for (int row = 0; row < kNoteRows; ++row) {
+      EXPECT_LT(score(newest, row), 1e-3f) << "soft " << soft << " row " << row;
+      EXPECT_GT(tuner.noteLevel[row], 0.0f) << row;
+    }
+  }
+}
+
 TEST(DetectNotes, AStrongRowIsStoredAsOneButKeepsItsUnclampedScore) {
   startUp();
   addLine(36, kStrongLine);
