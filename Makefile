@@ -3,6 +3,7 @@ SHELL := /bin/bash
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 BUILD ?= build
 CMAKE_FLAGS ?=
+UNIT_TESTS = test_app test_analysis test_audio test_view test_platform
 
 .PHONY: run test build deps deps-test unit-sanitizers bench clean
 
@@ -27,10 +28,10 @@ test: deps-test unit-sanitizers
 # Unit tests once under AddressSanitizer with UndefinedBehaviorSanitizer, once under ThreadSanitizer.
 unit-sanitizers:
 	cmake -S . -B $(BUILD)-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSONAVEL_SANITIZE=address,undefined >/dev/null
-	cmake --build $(BUILD)-asan -j $(JOBS)
+	cmake --build $(BUILD)-asan -j $(JOBS) --target $(UNIT_TESTS)
 	UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 ctest --test-dir $(BUILD)-asan --output-on-failure -j $(JOBS) -L unit
 	cmake -S . -B $(BUILD)-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSONAVEL_SANITIZE=thread >/dev/null
-	cmake --build $(BUILD)-tsan -j $(JOBS)
+	cmake --build $(BUILD)-tsan -j $(JOBS) --target $(UNIT_TESTS)
 	TSAN_OPTIONS=halt_on_error=1 ctest --test-dir $(BUILD)-tsan --output-on-failure -j $(JOBS) -L unit
 
 bench:
