@@ -7,6 +7,7 @@
 
 #include "app/log.hpp"
 #include "app/tuner_state.hpp"
+#include "scratch_dir.hpp"
 
 namespace {
 
@@ -17,18 +18,8 @@ std::string readAll(const char* path) {
 
 class Log : public ::testing::Test {
  protected:
-  std::filesystem::path oldDir, scratch;
-  void SetUp() override {
-    resetTunerState();
-    oldDir = std::filesystem::current_path();
-    scratch = std::filesystem::temp_directory_path() / ("sonavel-log-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(scratch);
-    std::filesystem::current_path(scratch);
-  }
-  void TearDown() override {
-    std::filesystem::current_path(oldDir);
-    std::filesystem::remove_all(scratch);
-  }
+  ScratchDir scratch{"log"};
+  void SetUp() override { resetTunerState(); }
 };
 
 TEST_F(Log, OffByDefaultWritesNothing) {

@@ -10,26 +10,18 @@
 #include "app/shell.hpp"
 #include "app/tuner_state.hpp"
 #include "recording_host.hpp"
+#include "scratch_dir.hpp"
 
 namespace {
 
 class Shell : public ::testing::Test {
  protected:
+  ScratchDir scratch{"shell"};
   RecordingHost host;
-  std::filesystem::path oldDir;
-  std::filesystem::path scratch;
 
-  void SetUp() override {
-    resetTunerState();
-    oldDir = std::filesystem::current_path();
-    scratch = std::filesystem::temp_directory_path() / ("sonavel-shell-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(scratch);
-    std::filesystem::current_path(scratch);
-  }
+  void SetUp() override { resetTunerState(); }
   void TearDown() override {
     if (!tuner.quitting && keyboard) shutDown(host);
-    std::filesystem::current_path(oldDir);
-    std::filesystem::remove_all(scratch);
   }
 
   void start() {

@@ -1,0 +1,27 @@
+#pragma once
+// Runs a test inside a fresh temporary working directory, removed afterwards.
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+
+class ScratchDir {
+ public:
+  explicit ScratchDir(const std::string& name)
+      : previous_(std::filesystem::current_path()),
+        path_(std::filesystem::temp_directory_path() / ("sonavel-" + name + "-" + std::to_string(::getpid()))) {
+    std::filesystem::create_directories(path_);
+    std::filesystem::current_path(path_);
+  }
+  ~ScratchDir() {
+    std::filesystem::current_path(previous_);
+    std::filesystem::remove_all(path_);
+  }
+  ScratchDir(const ScratchDir&) = delete;
+  ScratchDir& operator=(const ScratchDir&) = delete;
+
+ private:
+  std::filesystem::path previous_;
+  std::filesystem::path path_;
+};
