@@ -1,3 +1,4 @@
+#include <cstdio>
 #include <cstring>
 
 #include "analysis/detect.hpp"
@@ -36,7 +37,7 @@ StartResult startUp(Host& host, std::string& reason) {
   std::memset(tuner.captureBlock, 0, 2 * tuner.blockSize * sizeof(double));
   buildNoteTable();
   resetNoteDetection();
-  allocateRecording();
+  if (!allocateRecording()) std::fputs("sonavel: no memory for the recording; playback is off\n", stderr);
   host.startAudio();  // without a stream the program runs on silent, as a viewer of nothing
   disableLog();
   return StartResult::Running;
