@@ -1,8 +1,10 @@
 #include "audio/stream.hpp"
 
+#include <pa_linux_alsa.h>
 #include <portaudio.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <vector>
 
@@ -105,6 +107,19 @@ PaStreamParameters monoFloat(int device, bool input) {
   return parameters;
 }
 
+// ALSA periods that make one period hold one callback buffer. PortAudio sizes an
+// ALSA buffer as one callback buffer plus the latency, splits it into its period
+// count (4 unless told) and rounds periods up to whole callback buffers: 1024
+// frames at 75 ms. Over PulseAudio's ALSA plugin (no mmap, capture and playback
+// not linked) such periods let capture fall behind playback at start-up, and
+// PortAudio's wait then spins: the capture poll descriptor stays readable with
+// nothing to read, and without mmap its input drop reads nothing. One buffer per
+// period makes that rare. The latency stays what was asked for.
+int periodsOfOneBuffer(const PaStreamParameters& input, const PaStreamParameters& output) {
+  double latencyFrames = std::max(input.suggestedLatency, output.suggestedLatency) * kSampleRate;
+  return static_cast<int>(std::ceil((latencyFrames + kFramesPerBuffer) / kFramesPerBuffer));
+}
+
 // With the library initialised: opens and starts the stream, or says why not.
 bool openAndStart(const AudioDeviceChoice& choice) {
   DevicePair pair;
@@ -116,6 +131,7 @@ bool openAndStart(const AudioDeviceChoice& choice) {
   PaStreamParameters input = monoFloat(pair.input, true);
   PaStreamParameters output = monoFloat(pair.output, false);
   PaStream* stream = nullptr;
+  PaAlsa_SetNumPeriods(periodsOfOneBuffer(input, output));  // read only by the ALSA host API
   PaError error = Pa_OpenStream(&stream, &input, &output, kSampleRate, kFramesPerBuffer, paNoFlag,
                                 forwardToCallback, nullptr);
   if (error != paNoError) {
