@@ -111,10 +111,11 @@ PaStreamParameters monoFloat(int device, bool input) {
 // ALSA buffer as one callback buffer plus the latency, splits it into its period
 // count (4 unless told) and rounds periods up to whole callback buffers: 1024
 // frames at 75 ms. Over PulseAudio's ALSA plugin (no mmap, capture and playback
-// not linked) such periods let capture fall behind playback at start-up, and
-// PortAudio's wait then spins: the capture poll descriptor stays readable with
-// nothing to read, and without mmap its input drop reads nothing. One buffer per
-// period makes that rare. The latency stays what was asked for.
+// not linked) capture that runs ahead of playback makes PortAudio's wait spin:
+// the capture poll descriptor stays readable with nothing to read, and without
+// mmap its input drop reads nothing. One buffer per period narrows that window;
+// it does not close it while the output sink runs at a long latency. The
+// latency stays what was asked for.
 int periodsOfOneBuffer(const PaStreamParameters& input, const PaStreamParameters& output) {
   double latencyFrames = std::max(input.suggestedLatency, output.suggestedLatency) * kSampleRate;
   return static_cast<int>(std::ceil((latencyFrames + kFramesPerBuffer) / kFramesPerBuffer));

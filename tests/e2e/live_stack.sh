@@ -208,8 +208,8 @@ read -r busy_tid busy_cpu < <(awk -v main="$sonavel_pid" -v span="$(awk -v a="$w
 thread_line="sonavel audio thread CPU: $busy_cpu % of one core (busiest thread besides the main one, limit $kThreadCpuLimit %)"
 say "$thread_line"
 [ -z "${LIVE_STACK_REPORT:-}" ] || printf '%s\n%s\n' "$cpu_line" "$thread_line" >"$LIVE_STACK_REPORT"
-# Over PulseAudio's ALSA plugin PortAudio's wait still spins in about one run in
-# fifteen: said loudly (here and in the report), not failed, until that is gone.
+# Over PulseAudio's ALSA plugin PortAudio's wait can still spin when a sink runs
+# at a long latency: said loudly (here and in the report), not failed, until that is gone.
 if ! awk -v c="${busy_cpu:-0}" -v limit=$kThreadCpuLimit 'BEGIN { exit !(c <= limit) }'; then
   spin_line="WARNING: thread $busy_tid used $busy_cpu % of a core: the audio thread is spinning, not waiting for the device"
   say "$spin_line"
