@@ -45,7 +45,7 @@ bench:
 	  [ -x "$$b" ] || continue; \
 	  "$$b" | tee -a $(BUILD)-bench/all.txt || exit 1; \
 	done
-	@echo; grep '^ratio ' $(BUILD)-bench/all.txt
+	@echo; sed 's/\x1b\[[0-9;]*m//g' $(BUILD)-bench/all.txt | grep '^ratio '
 
 clean:
 	rm -rf $(BUILD) $(BUILD)-asan $(BUILD)-tsan $(BUILD)-bench
