@@ -42,21 +42,17 @@ SONAVEL_AVX2 inline V timesW8Cubed(V z, V negativeR) {
   return _mm256_mul_pd(_mm256_blend_pd(_mm256_add_pd(z, zs), _mm256_sub_pd(z, zs), 0b1010), negativeR);
 }
 
-SONAVEL_AVX2 inline void evenButterfly(double* p, int qd, V w1, V w3) {
-  const V a = load(p), b = load(p + qd), c = load(p + 2 * qd), d = load(p + 3 * qd);
-  const V s0 = _mm256_add_pd(a, c), s1 = _mm256_add_pd(b, d);
-  const V d0 = _mm256_sub_pd(a, c), e = _mm256_sub_pd(b, d);
-  store(p, _mm256_add_pd(s0, s1));
-  store(p + qd, _mm256_sub_pd(s0, s1));
-  V plus, minus;
-  plusMinusI(d0, e, plus, minus);
-  store(p + 2 * qd, cmul(plus, w1));
-  store(p + 3 * qd, cmul(minus, w3));
+// The first pass of the backward transform reads the conjugate of its input.
+template <bool Conjugate>
+SONAVEL_AVX2 inline V loadInput(const double* p) {
+  if constexpr (Conjugate) return negateIm(load(p));
+  else return load(p);
 }
 
-SONAVEL_AVX2 inline void evenButterflyConj(double* p, int qd, V w1, V w3) {
-  const V a = negateIm(load(p)), b = negateIm(load(p + qd));
-  const V c = negateIm(load(p + 2 * qd)), d = negateIm(load(p + 3 * qd));
+template <bool Conjugate = false>
+SONAVEL_AVX2 inline void evenButterfly(double* p, int qd, V w1, V w3) {
+  const V a = loadInput<Conjugate>(p), b = loadInput<Conjugate>(p + qd);
+  const V c = loadInput<Conjugate>(p + 2 * qd), d = loadInput<Conjugate>(p + 3 * qd);
   const V s0 = _mm256_add_pd(a, c), s1 = _mm256_add_pd(b, d);
   const V d0 = _mm256_sub_pd(a, c), e = _mm256_sub_pd(b, d);
   store(p, _mm256_add_pd(s0, s1));
@@ -96,12 +92,6 @@ SONAVEL_AVX2 inline V mirror1(V w) { return swapReIm(w); }
 SONAVEL_AVX2 inline V mirror3FromStored(V stored) { return negateIm(swapReIm(stored)); }
 
 template <bool Conjugate>
-SONAVEL_AVX2 inline void evenButterflyOf(double* p, int qd, V w1, V w3) {
-  if constexpr (Conjugate) evenButterflyConj(p, qd, w1, w3);
-  else evenButterfly(p, qd, w1, w3);
-}
-
-template <bool Conjugate>
 SONAVEL_AVX2 void firstPassOf(int n, double* a, const double* tw) {
   const int qd = n / 4, q = qd / 2, groups = q / 4;
   const double r45 = tw[1];
@@ -120,8 +110,8 @@ SONAVEL_AVX2 void firstPassOf(int n, double* a, const double* tw) {
     const H odd1 = _mm_mul_pd(_mm_add_pd(lower1, upper1), csc1);
     const H odd3 = _mm_mul_pd(_mm_add_pd(lower3, upper3), csc3);
     // Points 2t, 2t + 1, and their mirrors q - 2t - 2, q - 2t - 1.
-    evenButterflyOf<Conjugate>(a + 4 * t, qd, pair(lower1, odd1), negateIm(pair(lower3, odd3)));
-    evenButterflyOf<Conjugate>(a + 2 * (q - 2 * t - 2), qd, mirror1(pair(upper1, odd1)),
+    evenButterfly<Conjugate>(a + 4 * t, qd, pair(lower1, odd1), negateIm(pair(lower3, odd3)));
+    evenButterfly<Conjugate>(a + 2 * (q - 2 * t - 2), qd, mirror1(pair(upper1, odd1)),
                                mirror3FromStored(pair(upper3, odd3)));
     lower1 = upper1;
     lower3 = upper3;
