@@ -12,9 +12,11 @@ void buildNoteTable() {
   // The running product in double of the float ratio drifts slightly sharp;
   // every reader uses these drifted values, so they are kept as they are.
   const double ratio = kSemitoneRatio;
+  // At 440 the scale is exactly 1, so the standard table is unchanged to the bit.
+  const double scale = tuner.referencePitch / kStandardPitch;
   double f = kLowestNote;
   for (int k = 0; k < kNoteCount; ++k) {
-    tuner.noteFrequency[k] = f;
+    tuner.noteFrequency[k] = f * scale;
     f = f * ratio;
   }
   for (int p = 0; p < kPitchClasses; ++p) tuner.keyColour[p] = kIsWhite[p] ? kWhiteKey : kBlackKey;

@@ -5,6 +5,8 @@ inline constexpr float kLowestNote = 27.5f;            // Hz, entry 0 (the A of 
 inline constexpr float kSemitoneRatio = 1.0594631f;    // stored ratio, slightly above 2^(1/12)
 inline constexpr int kWhiteKey = 0xFFFFFF;
 inline constexpr int kBlackKey = 0x000000;
+inline constexpr double kLowestReferencePitch = 400.0;   // Hz, A4 the table can be tuned to
+inline constexpr double kHighestReferencePitch = 480.0;
 
-// Fills `noteFrequency` and `keyColour` of the shared state.
+// Fills `noteFrequency` (scaled to `referencePitch`) and `keyColour` of the shared state.
 void buildNoteTable();

@@ -1,5 +1,11 @@
 #include "app/cli.hpp"
 
+#include "analysis/note_table.hpp"
+#include "app/tuner_state.hpp"
+#include "view/controls.hpp"
+
+#include <cmath>
+#include <cstdlib>
 #include <optional>
 #include <string_view>
 
@@ -13,9 +19,11 @@ constexpr long long kMostSteps = 2147483647;  // one int's worth of steps, about
 
 #define SONAVEL_SYNOPSIS                                                             \
   "usage: sonavel [--input-device N|NAME] [--output-device N|NAME]\n"                \
+  "               [--auto-gain] [--gain G] [--a4 HZ]\n"                                \
   "       sonavel --list-devices\n"                                                   \
   "       sonavel --headless INPUT [--events FILE] [--steps N]\n"                     \
   "               [--scores OUT.csv] [--picture OUT.png] [--output OUT.wav]\n"        \
+  "               [--auto-gain] [--gain G] [--a4 HZ]\n"                                \
   "       sonavel --version | --help\n"
 
 const char kSynopsis[] = SONAVEL_SYNOPSIS;
@@ -27,6 +35,9 @@ const char kUsage[] =
     "  --list-devices        list the audio devices: index, host API, channels, defaults\n"
     "  --input-device D      listen to device D (an index from --list-devices, or a name)\n"
     "  --output-device D     play the tone and the playback on device D\n"
+    "  --auto-gain           start with automatic gain on (key A toggles it)\n"
+    "  --gain G              starting gain of the analysed input, 0 to 27 (default 1)\n"
+    "  --a4 HZ               reference pitch of A4, 400 to 480 Hz (default 440)\n"
     "  --headless INPUT      replay a 44100 Hz sound file without window or audio device,\n"
     "                        one 512-frame audio buffer and one frame step per step\n"
     "  --events FILE         key, pointer and close events by step, one per line:\n"
@@ -55,6 +66,18 @@ bool parseSteps(std::string_view text, long long& steps) {
   steps = value;
   return true;
 }
+
+// A plain decimal number within [least, most]; no sign tricks, no hex, no infinities.
+bool parseNumberIn(const std::string& text, double least, double most, double& out) {
+  if (text.empty() || text.find_first_not_of("0123456789.") != std::string::npos) return false;
+  char* end = nullptr;
+  const double value = std::strtod(text.c_str(), &end);
+  if (end != text.c_str() + text.size() || !std::isfinite(value) || value < least || value > most) return false;
+  out = value;
+  return true;
+}
+
+constexpr double kMostStartGain = 27.0;  // the GAIN slider's full trough, 3 cubed
 
 // Walks the arguments, splitting "--name=value" and taking a following value where one is needed.
 class ArgumentReader {
@@ -105,6 +128,7 @@ class ArgumentReader {
 struct Seen {
   bool headless = false, events = false, steps = false, scores = false, picture = false, output = false;
   bool inputDevice = false, outputDevice = false, listDevices = false;
+  bool autoGain = false, gain = false, a4 = false;
 };
 
 bool takeOnce(bool& seen, const std::string& name, std::string& reason) {
@@ -128,7 +152,7 @@ bool checkCombination(const Seen& seen, std::string& reason) {
     reason = "--headless opens no audio device: it takes no device options";
     return false;
   }
-  if (seen.listDevices && deviceChoice) {
+  if (seen.listDevices && (deviceChoice || seen.autoGain || seen.gain || seen.a4)) {
     reason = "--list-devices takes no other option";
     return false;
   }
@@ -170,6 +194,23 @@ bool parseCommandLine(int argc, const char* const* argv, CommandLine& line, std:
         reason = "--steps needs a whole number from 0 to 2147483647, not '" + text + "'";
         ok = false;
       }
+    } else if (name == "--auto-gain") {
+      ok = takeOnce(seen.autoGain, name, reason);
+      line.start.autoGain = true;
+    } else if (name == "--gain") {
+      std::string text;
+      ok = takeOnce(seen.gain, name, reason) && args.value(name, text, reason);
+      if (ok && !parseNumberIn(text, 0.0, kMostStartGain, line.start.gain)) {
+        reason = "--gain needs a number from 0 to 27, not '" + text + "'";
+        ok = false;
+      }
+    } else if (name == "--a4") {
+      std::string text;
+      ok = takeOnce(seen.a4, name, reason) && args.value(name, text, reason);
+      if (ok && !parseNumberIn(text, kLowestReferencePitch, kHighestReferencePitch, line.start.referencePitch)) {
+        reason = "--a4 needs a frequency from 400 to 480 (Hz), not '" + text + "'";
+        ok = false;
+      }
     } else if (name.rfind("-", 0) == 0) {
       reason = "unknown option " + name;
       line.showUsage = true;
@@ -193,6 +234,13 @@ bool parseCommandLine(int argc, const char* const* argv, CommandLine& line, std:
   if (seen.headless) line.mode = RunMode::Headless;
   else if (seen.listDevices) line.mode = RunMode::ListDevices;
   return true;
+}
+
+void applyStartSettings(const StartSettings& start) {
+  tuner.referencePitch = start.referencePitch;
+  setGainSlider(start.gain);
+  updateInputGain();
+  setAutoGain(start.autoGain);
 }
 
 const char* usageText() { return kUsage; }

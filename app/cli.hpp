@@ -18,15 +18,26 @@ struct HeadlessOptions {
   std::string outputPath;
 };
 
+// How the analysis starts, live or headless.
+struct StartSettings {
+  bool autoGain = false;
+  double gain = 1.0;            // the starting `inputGain`, 0 .. 27
+  double referencePitch = 440;  // Hz of A4, 400 .. 480
+};
+
 struct CommandLine {
   RunMode mode = RunMode::Live;
   AudioDeviceChoice devices;
   HeadlessOptions headless;
+  StartSettings start;
   bool showUsage = false;  // after a refusal: the option or argument itself is unknown
 };
 
 // Fills `line` from the arguments; false with a one-line reason (without the "sonavel: " prefix).
 bool parseCommandLine(int argc, const char* const* argv, CommandLine& line, std::string& reason);
+
+// Puts the settings into the shared state; before start-up, which builds the note table from them.
+void applyStartSettings(const StartSettings& start);
 
 // The text `--help` prints.
 const char* usageText();

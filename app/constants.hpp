@@ -8,6 +8,7 @@ inline constexpr int kNoteRows = 72;           // semitone rows, 55 Hz to 3322 H
 inline constexpr int kNoteRowOffset = 12;      // row i is note table entry i + 12
 inline constexpr int kNoteCount = 120;         // note table entries from 27.5 Hz
 inline constexpr int kPitchClasses = 12;
+inline constexpr double kStandardPitch = 440.0; // Hz, A4 of the note table as built
 inline constexpr double kSampleRate = 44100.0; // Hz, both directions
 inline constexpr int kFramesPerBuffer = 512;   // frames per audio callback (11.6 ms)
 inline constexpr int kFftWorkAreaSize = 66;    // 2 + sqrt(4096), room up to 16384 doubles

@@ -25,6 +25,7 @@ void runFrame(Host& host) {
       tuner.spectrumReady.exchange(false, std::memory_order_acquire)) {
     recordBlock();
     detectNotes();
+    if (tuner.autoGain) followInputLevel();
   }
   drawView();
   host.present(framebuffer);

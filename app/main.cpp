@@ -38,6 +38,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "sonavel: %s\n%s", reason.c_str(), line.showUsage ? synopsisText() : "");
     return kExitUsage;
   }
+  applyStartSettings(line.start);
   switch (line.mode) {
     case RunMode::Help: std::fputs(usageText(), stdout); return 0;
     case RunMode::Version: std::fputs(versionText(), stdout); return 0;

@@ -12,6 +12,7 @@
 #include <atomic>
 #include <cstdint>
 
+#include "analysis/auto_gain.hpp"
 #include "app/constants.hpp"
 
 // Per-row detector state; the four fields keep this order.
@@ -30,6 +31,10 @@ struct TunerState {
   float gainSlider = 1.0f;
   std::atomic<float> outputVolume{0.25f};
   int softDisplay = 0;
+  // Automatic gain (key A): the frame step sets the GAIN slider from the input's level.
+  bool autoGain = false;
+  bool autoGainLatch = false;  // A was down at the previous frame step
+  AutoGain autoGainState;
 
   // Capture and transform: the audio thread's own working storage.
   double captureBlock[kBlockCapacity] = {};
@@ -42,6 +47,7 @@ struct TunerState {
   std::atomic<float> lastBlock[kBlockCapacity];
   std::atomic<double> spectrum[kBlockSize];
   std::atomic<bool> spectrumReady{false};
+  std::atomic<float> blockGain{1.0f};  // the factor the published block was analysed with
 
   // Histories: scores are the main thread's; recorded samples are read by playback.
   std::atomic<int> historyColumn{0};
@@ -77,6 +83,7 @@ struct TunerState {
   bool leftClicked = false;
 
   // Note table: filled before the stream starts, read-only afterwards.
+  double referencePitch = kStandardPitch;  // Hz of A4; the table is scaled by it / 440
   double noteFrequency[kNoteCount] = {};
   int keyColour[kPitchClasses] = {};
 

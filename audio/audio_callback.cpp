@@ -23,6 +23,7 @@ void completeBlock() {
     tuner.captureBlock[i] *= gain;
   }
   computeSpectrum(tuner.captureBlock, tuner.blockSize);
+  tuner.blockGain.store(static_cast<float>(gain), std::memory_order_relaxed);
   // Release: the frame step that sees the flag also sees this block and its spectrum.
   tuner.spectrumReady.store(true, std::memory_order_release);
 }

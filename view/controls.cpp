@@ -1,5 +1,9 @@
 #include "view/controls.hpp"
 
+#include <algorithm>
+#include <cmath>
+
+#include "analysis/auto_gain.hpp"
 #include "app/keyboard.hpp"
 #include "app/tuner_state.hpp"
 #include "view/draw.hpp"
@@ -31,6 +35,7 @@ constexpr int kGainLeft = 51;
 constexpr int kGainRight = 149;
 constexpr int kGainOrigin = 50;
 constexpr float kGainPerPixel = 0.03f;
+constexpr float kGainSliderEnd = 3.0f;  // the full trough: 27 times
 constexpr int kVolumeLeft = 203;
 constexpr int kVolumeRight = 251;
 constexpr int kVolumeOrigin = 202;
@@ -60,6 +65,11 @@ void handleKeyCommands(const KeyboardDevice& keys) {
     }
   }
   tuner.keyLatch = latch;
+
+  // A latches on its own, so it neither blocks nor is blocked by Enter and Space.
+  const bool autoKey = keys.isKeyDown(DIK_A);
+  if (autoKey && !tuner.autoGainLatch) setAutoGain(!tuner.autoGain);
+  tuner.autoGainLatch = autoKey;
 
   if (keys.isKeyDown(DIK_DELETE)) {
     tuner.markersShown = false;
@@ -124,13 +134,33 @@ void clearMarkersWhileLive() {
 void applyToolbarInput() {
   if (!(tuner.leftDown && tuner.mouseY < kToolbarInputBottom)) return;
   const int x = tuner.mouseX;
-  if (kGainLeft <= x && x <= kGainRight) tuner.gainSlider = static_cast<float>(x - kGainOrigin) * kGainPerPixel;
+  if (kGainLeft <= x && x <= kGainRight) {
+    tuner.gainSlider = static_cast<float>(x - kGainOrigin) * kGainPerPixel;
+    tuner.autoGain = false;  // the user takes the gain back
+  }
   if (kVolumeLeft <= x && x <= kVolumeRight)
     tuner.outputVolume.store(static_cast<float>(x - kVolumeOrigin) * kVolumePerPixel, kRelaxed);
   if (tuner.leftClicked && kSwitchLeft <= x && x <= kSwitchRight) tuner.softDisplay = 1 - tuner.softDisplay;
 }
 
 void updateInputGain() {
+  if (tuner.autoGain) return;  // followInputLevel sets the gain itself
   const double slider = tuner.gainSlider;
   tuner.inputGain.store(static_cast<float>(slider * slider * slider), kRelaxed);
+}
+
+void setGainSlider(double gain) {
+  tuner.gainSlider = std::min(static_cast<float>(std::cbrt(gain)), kGainSliderEnd);
+}
+
+void setAutoGain(bool on) {
+  tuner.autoGain = on;
+  if (on) tuner.autoGainState = AutoGain{tuner.inputGain.load(kRelaxed)};
+}
+
+void followInputLevel() {
+  const double level = rawBandPeak(tuner.spectrum, tuner.noteFrequency, tuner.blockGain.load(kRelaxed));
+  const double gain = autoGainStep(tuner.autoGainState, level);
+  tuner.inputGain.store(static_cast<float>(gain), kRelaxed);
+  setGainSlider(gain);  // beyond 27 times the slider stays at its end
 }

@@ -169,7 +169,7 @@ void drawSlider(int troughX, int troughWidth, int filled) {
 // The toolbar over everything else: background, labels, sliders.
 void drawToolbar() {
   fillRect(0, 0, kPictureWidth, kToolbarHeight, kToolbarColour);
-  drawText(kGainLabelX, kLabelY, 0, "GAIN:");
+  drawText(kGainLabelX, kLabelY, 0, tuner.autoGain ? "AUTO:" : "GAIN:");
   drawSlider(kGainTroughX, kGainTroughWidth, component(tuner.gainSlider, kGainPixelsPerUnit));
   drawText(kVolumeLabelX, kLabelY, 0, "VOL:");
   drawSlider(kVolumeTroughX, kVolumeTroughWidth,

@@ -1,0 +1,330 @@
+#!/usr/bin/env python3
+"""Level sweep: how well the played note is shown at input levels from -40 to -1 dBFS.
+
+Renders a corpus (sines, and single notes, melodies, fast scales and chords in four
+instruments through fluidsynth), peak-normalises every piece to each level with sox,
+replays it through `sonavel --headless --scores`, with and without --auto-gain, and
+compares the scores with the notes that were written. Prints one table per timbre.
+
+usage: level_sweep.py SONAVEL_BINARY [WORK_DIR]   (run where font.tga is)
+"""
+
+import math
+import os
+import random
+import struct
+import subprocess
+import sys
+import wave
+
+RATE = 44100
+BLOCK = 2048
+BUFFER = 512
+LIT = 0.5
+LEVELS = [-40, -30, -20, -12, -6, -1]
+FIRST_ROW_MIDI = 33  # row 0 is A1
+ROWS = 72
+SOUNDFONT = "/usr/share/sounds/sf2/FluidR3_GM.sf2"
+INSTRUMENTS = {"piano": 0, "guitar": 24, "violin": 40, "flute": 73}
+# Highest and lowest notes each instrument plays here, as MIDI numbers.
+RANGES = {"piano": (36, 96), "guitar": (40, 76), "violin": (55, 93), "flute": (60, 96)}
+GAP = 0.25  # seconds of silence between pieces
+
+
+# ---- the written notes: (start s, length s, midi) --------------------------------------
+
+def single_notes(low, high):
+    notes, t = [], 0.0
+    for midi in range(low, high + 1, 5):
+        notes.append((t, 1.0, midi))
+        t += 1.0 + GAP
+    return notes
+
+
+def melody(low, high):
+    base = max(low, min(high - 12, 67))
+    steps = [0, 2, 4, 5, 7, 5, 4, 2, 0, 4, 7, 12, 7, 4, 0]
+    return [(i * 0.3, 0.28, base + s) for i, s in enumerate(steps)]
+
+
+def fast_scale(low, high):
+    base = max(low, min(high - 14, 60))
+    up = [0, 2, 4, 5, 7, 9, 11, 12, 14]
+    steps = up + up[-2::-1]
+    return [(i * 0.12, 0.11, base + s) for i, s in enumerate(steps)]
+
+
+def chords(low, high):
+    base = max(low, min(high - 12, 60))
+    shapes = [(0, 4, 7), (5, 9, 12), (7, 11, 14), (0, 4, 7)]
+    return [(i * 1.0, 0.95, base + s) for i, shape in enumerate(shapes) for s in shape]
+
+
+MATERIALS = [("single", single_notes), ("melody", melody), ("scale", fast_scale), ("chords", chords)]
+
+
+# ---- files -------------------------------------------------------------------------------
+
+def write_wav(path, samples):
+    with wave.open(path, "wb") as w:
+        w.setnchannels(1)
+        w.setsampwidth(2)
+        w.setframerate(RATE)
+        w.writeframes(b"".join(struct.pack("<h", max(-32767, min(32767, int(s * 32767)))) for s in samples))
+
+
+def variable_length(value):
+    out = [value & 0x7F]
+    value >>= 7
+    while value:
+        out.insert(0, (value & 0x7F) | 0x80)
+        value >>= 7
+    return bytes(out)
+
+
+def write_midi(path, notes, program):
+    """One track, 480 ticks a beat at 120 beats a minute: 960 ticks a second."""
+    events = []
+    for start, length, midi in notes:
+        events.append((round(start * 960), 0x90, midi, 90))
+        events.append((round((start + length) * 960), 0x80, midi, 0))
+    events.sort(key=lambda e: (e[0], e[1] == 0x90))
+    track, now = bytearray(), 0
+    track += variable_length(0) + bytes([0xC0, program])
+    for tick, status, midi, velocity in events:
+        track += variable_length(tick - now) + bytes([status, midi, velocity])
+        now = tick
+    track += variable_length(0) + b"\xff\x2f\x00"
+    header = b"MThd" + struct.pack(">IHHH", 6, 0, 1, 480)
+    with open(path, "wb") as f:
+        f.write(header + b"MTrk" + struct.pack(">I", len(track)) + bytes(track))
+
+
+def render(notes, program, path, work):
+    mid = os.path.join(work, "piece.mid")
+    raw = os.path.join(work, "piece_raw.wav")
+    write_midi(mid, notes, program)
+    subprocess.run(["fluidsynth", "-ni", "-q", "-R", "0", "-C", "0", "-g", "0.5", "-r", str(RATE),
+                    "-F", raw, SOUNDFONT, mid], check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    subprocess.run(["sox", "-D", raw, "-c", "1", "-b", "32", "-e", "floating-point", path, "remix", "-"], check=True)
+
+
+def sine_notes():
+    """Row centres from 55 Hz up to about 3 kHz, in tune and 30 cents either side."""
+    notes, t = [], 0.0
+    for midi in range(33, 103, 7):
+        for cents in (0, 30, -30):
+            notes.append((t, 0.8, midi + cents / 100.0))
+            t += 0.8 + GAP
+    return notes
+
+
+def render_sines(notes, path):
+    total = int((notes[-1][0] + notes[-1][1] + GAP) * RATE)
+    samples = [0.0] * total
+    for start, length, midi in notes:
+        hz = 440.0 * 2 ** ((midi - 69) / 12)
+        first, count = int(start * RATE), int(length * RATE)
+        step = 2 * math.pi * hz / RATE
+        for n in range(count):
+            samples[first + n] = 0.5 * math.sin(step * n)
+    write_wav(path, samples)
+
+
+def concatenate(parts, path):
+    """Joins pieces with a gap; returns the written notes shifted to their place, tagged by material."""
+    silence = path + ".gap.wav"
+    subprocess.run(["sox", "-n", "-r", str(RATE), "-c", "1", silence, "trim", "0", str(GAP)], check=True)
+    files, notes, offset = [], [], 0.0
+    for material, piece, piece_notes in parts:
+        files += [piece, silence]
+        for start, length, midi in piece_notes:
+            notes.append((material, offset + start, length, midi))
+        offset += sound_length(piece) + GAP
+    subprocess.run(["sox", "-D"] + files + [path], check=True)
+    return notes
+
+
+def sound_length(path):
+    out = subprocess.run(["soxi", "-D", path], check=True, capture_output=True, text=True).stdout
+    return float(out)
+
+
+def normalise(source, level, path):
+    subprocess.run(["sox", "-D", source, "-b", "32", "-e", "floating-point", path, "gain", "-n", str(level)], check=True)
+
+
+# ---- scoring -------------------------------------------------------------------------------
+
+def replay(binary, sound, auto_gain, work):
+    scores = os.path.join(work, "scores.csv")
+    command = [binary, "--headless", sound, "--scores", scores] + (["--auto-gain"] if auto_gain else [])
+    subprocess.run(command, check=True)
+    blocks = []
+    with open(scores) as f:
+        next(f)
+        for line in f:
+            fields = line.rstrip("\n").split(",")
+            step = int(fields[0])
+            blocks.append((step * BUFFER - BLOCK, [float(v) for v in fields[2:]]))
+    return blocks
+
+
+def judge(blocks, notes):
+    """Per material: [true lit, neighbour instead, notes judged, rows lit, blocks judged].
+
+    A block is judged against the notes that sound through the whole of it (a note's first
+    50 ms are its attack and are left out); a block with no such note is not judged.
+    """
+    totals = {}
+    for first, scores in blocks:
+        begin, end = first / RATE, (first + BLOCK) / RATE
+        sounding = [(m, round(midi)) for m, start, length, midi in notes
+                    if start + 0.05 <= begin and end <= start + length]
+        if not sounding:
+            continue
+        material = sounding[0][0]
+        t = totals.setdefault(material, [0, 0, 0, 0, 0])
+        lit = [r for r in range(ROWS) if scores[r] >= LIT]
+        for _, midi in sounding:
+            row = midi - FIRST_ROW_MIDI
+            if not 0 <= row < ROWS:
+                continue
+            t[2] += 1
+            if row in lit:
+                t[0] += 1
+            elif (row - 1) in lit or (row + 1) in lit:
+                t[1] += 1
+        t[3] += len(lit)
+        t[4] += 1
+    return totals
+
+
+def silence_then_noise(binary, work):
+    """Ten seconds of silence, then ten of white noise peaking at -70 dBFS: blocks with a lit row."""
+    random.seed(9)
+    samples = [0.0] * (10 * RATE) + [random.uniform(-1, 1) for _ in range(10 * RATE)]
+    raw = os.path.join(work, "noise_raw.wav")
+    write_wav(raw, samples)
+    path = os.path.join(work, "noise.wav")
+    subprocess.run(["sox", raw, "-b", "32", "-e", "floating-point", path, "trim", "10", "gain", "-n", "-70"],
+                   check=True)
+    subprocess.run(["sox", "-n", "-r", str(RATE), "-c", "1", "-b", "32", "-e", "floating-point",
+                    os.path.join(work, "silence.wav"), "trim", "0", "10"], check=True)
+    joined = os.path.join(work, "silence_noise.wav")
+    subprocess.run(["sox", os.path.join(work, "silence.wav"), path, joined], check=True)
+    out = {}
+    for auto in (False, True):
+        blocks = replay(binary, joined, auto, work)
+        lit = sum(1 for _, s in blocks if max(s) >= LIT)
+        out[auto] = 100.0 * lit / max(1, len(blocks))
+    return out
+
+
+def level_step(binary, source, midi, work):
+    """A held note stepped by +20 dB, then by -20 dB: seconds until the display is right again.
+
+    Right: the note's row lit, neither neighbour lit, at most 3 rows lit, for the rest of the level.
+    """
+    results = {}
+    for auto in (False, True):
+        for step_db, low in ((+20, -40), (-20, -20)):
+            a, b = os.path.join(work, "step_a.wav"), os.path.join(work, "step_b.wav")
+            joined = os.path.join(work, "step.wav")
+            normalise(source, low, a)
+            normalise(source, low + step_db, b)
+            subprocess.run(["sox", a, b, joined], check=True)
+            half = sound_length(a)
+            row = midi - FIRST_ROW_MIDI
+            right_from = None
+            for first, scores in replay(binary, joined, auto, work):
+                begin = first / RATE
+                if begin < half or first + BLOCK > 2 * half * RATE - 0.2 * RATE:
+                    continue
+                lit = [r for r in range(ROWS) if scores[r] >= LIT]
+                right = row in lit and row - 1 not in lit and row + 1 not in lit and len(lit) <= 3
+                if not right:
+                    right_from = None
+                elif right_from is None:
+                    right_from = (first + BLOCK) / RATE - half
+            results[(auto, step_db)] = right_from
+    return results
+
+
+def percent(part, whole):
+    return f"{100.0 * part / whole:5.1f}" if whole else "    -"
+
+
+def main():
+    if len(sys.argv) < 2:
+        sys.exit("sonavel: usage: level_sweep.py SONAVEL_BINARY [WORK_DIR]")
+    binary = os.path.abspath(sys.argv[1])
+    work = os.path.abspath(sys.argv[2] if len(sys.argv) > 2 else "level-sweep-work")
+    os.makedirs(work, exist_ok=True)
+
+    # SWEEP_TIMBRES=piano,sine limits a run to some timbres (and skips the noise and step checks).
+    only = [t for t in os.environ.get("SWEEP_TIMBRES", "").split(",") if t]
+    timbres = {}
+    sines = os.path.join(work, "sines.wav")
+    notes = sine_notes()
+    render_sines(notes, sines)
+    timbres["sine"] = (sines, [("single", start, length, midi) for start, length, midi in notes])
+    for name, program in INSTRUMENTS.items():
+        if only and name not in only:
+            continue
+        low, high = RANGES[name]
+        parts = []
+        for material, make in MATERIALS:
+            piece = os.path.join(work, f"{name}_{material}.wav")
+            piece_notes = make(low, high)
+            render(piece_notes, program, piece, work)
+            parts.append((material, piece, piece_notes))
+        joined = os.path.join(work, f"{name}.wav")
+        timbres[name] = (joined, concatenate(parts, joined))
+
+    print("Level sweep: true = the played note's row lit (score >= 0.5), in % of note-blocks;")
+    print("nbr = a neighbouring row lit instead, in %; rows = mean rows lit per block.")
+    print("Each piece is peak-normalised to the level; blocks inside a note's first 50 ms are not judged.")
+    for name, (source, notes) in timbres.items():
+        if only and name not in only:
+            continue
+        print(f"\n== {name}")
+        print(f"{'material':8} {'dBFS':>5} | {'off: true':>9} {'nbr':>5} {'rows':>5} | {'auto: true':>10} {'nbr':>5} {'rows':>5}")
+        by_level = {}
+        for level in LEVELS:
+            path = os.path.join(work, f"{name}_{-level}.wav")
+            normalise(source, level, path)
+            by_level[level] = {auto: judge(replay(binary, path, auto, work), notes) for auto in (False, True)}
+        materials = [m for m, _ in MATERIALS] if name != "sine" else ["single"]
+        for material in materials:
+            for level in LEVELS:
+                cells = []
+                for auto in (False, True):
+                    t = by_level[level][auto].get(material, [0, 0, 0, 0, 0])
+                    rows = f"{t[3] / t[4]:5.1f}" if t[4] else "    -"
+                    cells.append(f"{percent(t[0], t[2]):>9} {percent(t[1], t[2])} {rows}")
+                print(f"{material:8} {level:5d} | {cells[0]} | {cells[1]:>22}")
+
+    if only:
+        return
+    noise = silence_then_noise(binary, work)
+    print(f"\n== 10 s silence, then 10 s white noise at -70 dBFS: blocks with a lit row")
+    print(f"off {noise[False]:.1f} %, auto {noise[True]:.1f} %")
+
+    print("\n== level steps on a held note: seconds until the display is right again (- = never)")
+    flute = os.path.join(work, "flute_held.wav")
+    render([(0.0, 4.0, 72)], INSTRUMENTS["flute"], flute, work)
+    sine = os.path.join(work, "sine_held.wav")
+    render_sines([(0.0, 4.0, 69)], sine)
+    for label, source, midi in (("sine A4", sine, 69), ("flute C5", flute, 72)):
+        r = level_step(binary, source, midi, work)
+        cells = []
+        for auto in (False, True):
+            for step_db in (+20, -20):
+                v = r[(auto, step_db)]
+                cells.append(f"{'auto' if auto else 'off'} {step_db:+d} dB: {'-' if v is None else f'{v:.2f} s'}")
+        print(f"{label:9} " + ", ".join(cells))
+
+
+if __name__ == "__main__":
+    main()
