@@ -7,7 +7,7 @@ UNIT_TESTS = test_app test_analysis test_audio test_view test_platform
 # The programs with two threads at work: the audio callback against the frame step.
 THREADED_TESTS = test_app test_audio
 
-.PHONY: run test build deps deps-test unit-sanitizers bench clean
+.PHONY: run test build deps deps-test unit-sanitizers bench level-sweep clean
 
 run: deps build
 	cd $(BUILD) && ./sonavel
@@ -46,6 +46,12 @@ bench:
 	  "$$b" | tee -a $(BUILD)-bench/all.txt || exit 1; \
 	done
 	@echo; sed 's/\x1b\[[0-9;]*m//g' $(BUILD)-bench/all.txt | grep '^ratio '
+
+# How well the played note is shown from -40 to -1 dBFS, with and without automatic gain
+# (a few minutes); the table is kept in docs/level-sweep.txt.
+level-sweep: build
+	@tools/install-deps.sh sweep
+	cd $(BUILD) && python3 ../tools/level_sweep.py ./sonavel level-sweep-work | tee ../docs/level-sweep.txt
 
 clean:
 	rm -rf $(BUILD) $(BUILD)-asan $(BUILD)-tsan $(BUILD)-bench

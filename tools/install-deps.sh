@@ -1,16 +1,18 @@
 #!/usr/bin/env bash
-# Installs the Debian/Ubuntu packages that are missing for: run | test | bench.
+# Installs the Debian/Ubuntu packages that are missing for: run | test | bench | sweep.
 set -euo pipefail
 
 run_packages="cmake g++ make pkg-config libsdl2-dev portaudio19-dev libsndfile1-dev libpng-dev"
 test_packages="libgtest-dev libgmock-dev xvfb xauth xdotool imagemagick pulseaudio pulseaudio-utils libasound2-plugins sox"
 bench_packages="libbenchmark-dev libfftw3-dev"
+sweep_packages="fluidsynth fluid-soundfont-gm sox python3"
 
 case "${1:-run}" in
   run) wanted="$run_packages" ;;
   test) wanted="$run_packages $test_packages" ;;
   bench) wanted="$run_packages $bench_packages" ;;
-  *) echo "sonavel: usage: $0 run|test|bench" >&2; exit 2 ;;
+  sweep) wanted="$run_packages $sweep_packages" ;;
+  *) echo "sonavel: usage: $0 run|test|bench|sweep" >&2; exit 2 ;;
 esac
 
 missing=()

@@ -222,32 +222,34 @@ def silence_then_noise(binary, work):
 
 
 def level_step(binary, source, midi, work):
-    """A held note stepped by +20 dB, then by -20 dB: seconds until the display is right again.
+    """A held note whose level steps by +20 dB, then one stepping by -20 dB, at 2 s.
 
-    Right: the note's row lit, neither neighbour lit, at most 3 rows lit, for the rest of the level.
+    Right: the note's row lit and neither neighbour. Returns, per case, the seconds from the
+    step to the first right block and the share of right blocks from there to the note's end.
     """
     results = {}
     for auto in (False, True):
         for step_db, low in ((+20, -40), (-20, -20)):
             a, b = os.path.join(work, "step_a.wav"), os.path.join(work, "step_b.wav")
             joined = os.path.join(work, "step.wav")
-            normalise(source, low, a)
-            normalise(source, low + step_db, b)
-            subprocess.run(["sox", a, b, joined], check=True)
-            half = sound_length(a)
+            subprocess.run(["sox", "-D", source, "-b", "32", "-e", "floating-point", a, "trim", "0", "2",
+                            "gain", "-n", str(low)], check=True)
+            subprocess.run(["sox", "-D", source, "-b", "32", "-e", "floating-point", b, "trim", "2", "2",
+                            "gain", "-n", str(low + step_db)], check=True)
+            subprocess.run(["sox", "-D", a, b, joined], check=True)
             row = midi - FIRST_ROW_MIDI
-            right_from = None
+            marks = []
             for first, scores in replay(binary, joined, auto, work):
-                begin = first / RATE
-                if begin < half or first + BLOCK > 2 * half * RATE - 0.2 * RATE:
+                if first < 2 * RATE or first + BLOCK > 4 * RATE:
                     continue
-                lit = [r for r in range(ROWS) if scores[r] >= LIT]
-                right = row in lit and row - 1 not in lit and row + 1 not in lit and len(lit) <= 3
-                if not right:
-                    right_from = None
-                elif right_from is None:
-                    right_from = (first + BLOCK) / RATE - half
-            results[(auto, step_db)] = right_from
+                lit = scores[row] >= LIT
+                marks.append(((first + BLOCK) / RATE - 2.0, lit and scores[row - 1] < LIT and scores[row + 1] < LIT))
+            first_right = next((i for i, (_, right) in enumerate(marks) if right), None)
+            if first_right is None:
+                results[(auto, step_db)] = None
+            else:
+                rest = marks[first_right:]
+                results[(auto, step_db)] = (marks[first_right][0], 100.0 * sum(r for _, r in rest) / len(rest))
     return results
 
 
@@ -311,18 +313,20 @@ def main():
     print(f"\n== 10 s silence, then 10 s white noise at -70 dBFS: blocks with a lit row")
     print(f"off {noise[False]:.1f} %, auto {noise[True]:.1f} %")
 
-    print("\n== level steps on a held note: seconds until the display is right again (- = never)")
+    print("\n== a held note stepping by 20 dB at 2 s: seconds to the first right block (row lit, no")
+    print("neighbour), then the share of right blocks to the note's end (- = never right)")
     flute = os.path.join(work, "flute_held.wav")
-    render([(0.0, 4.0, 72)], INSTRUMENTS["flute"], flute, work)
+    render([(0.0, 4.5, 72)], INSTRUMENTS["flute"], flute, work)
     sine = os.path.join(work, "sine_held.wav")
-    render_sines([(0.0, 4.0, 69)], sine)
+    render_sines([(0.0, 4.5, 69)], sine)
     for label, source, midi in (("sine A4", sine, 69), ("flute C5", flute, 72)):
         r = level_step(binary, source, midi, work)
         cells = []
         for auto in (False, True):
             for step_db in (+20, -20):
                 v = r[(auto, step_db)]
-                cells.append(f"{'auto' if auto else 'off'} {step_db:+d} dB: {'-' if v is None else f'{v:.2f} s'}")
+                shown = "-" if v is None else f"{v[0]:.2f} s, {v[1]:.0f} %"
+                cells.append(f"{'auto' if auto else 'off'} {step_db:+d} dB: {shown}")
         print(f"{label:9} " + ", ".join(cells))
 
 

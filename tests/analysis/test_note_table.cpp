@@ -24,6 +24,22 @@ TEST(NoteTable, MatchesTheReferenceFrequencies) {
   for (int k = 1; k < kNoteCount; ++k) EXPECT_GT(tuner.noteFrequency[k], tuner.noteFrequency[k - 1]);
 }
 
+TEST(NoteTable, ReferencePitchScalesEveryEntry) {
+  resetTunerState();
+  buildNoteTable();
+  double standard[kNoteCount];
+  for (int k = 0; k < kNoteCount; ++k) standard[k] = tuner.noteFrequency[k];
+  tuner.referencePitch = 440.0;  // said outright: the very same bits
+  buildNoteTable();
+  for (int k = 0; k < kNoteCount; ++k) ASSERT_EQ(tuner.noteFrequency[k], standard[k]) << k;
+  for (double pitch : {415.0, 442.0, 400.0, 480.0}) {
+    tuner.referencePitch = pitch;
+    buildNoteTable();
+    EXPECT_NEAR(tuner.noteFrequency[48], pitch, 0.0011) << pitch;  // A4, with the table's slight drift
+    for (int k = 0; k < kNoteCount; ++k) ASSERT_DOUBLE_EQ(tuner.noteFrequency[k], standard[k] * pitch / 440.0);
+  }
+}
+
 TEST(NoteTable, RatioIsTheStoredSinglePrecisionValue) {
   EXPECT_EQ(static_cast<double>(kSemitoneRatio), 1.0594631433486938);
 }

@@ -108,4 +108,59 @@ TEST(CommandLine, HelpListsEveryOption) {
   EXPECT_EQ(std::string(versionText()).rfind("sonavel ", 0), 0u);
 }
 
+TEST(StartSettings, GainReferencePitchAndAutomaticGainLiveOrHeadless) {
+  CommandLine line;
+  std::string reason;
+  ASSERT_TRUE(parse({}, line, reason));
+  EXPECT_FALSE(line.start.autoGain);
+  EXPECT_EQ(line.start.gain, 1.0);
+  EXPECT_EQ(line.start.referencePitch, 440.0);
+
+  ASSERT_TRUE(parse({"--auto-gain", "--gain", "0.125", "--a4=415"}, line, reason)) << reason;
+  EXPECT_EQ(line.mode, RunMode::Live);
+  EXPECT_TRUE(line.start.autoGain);
+  EXPECT_EQ(line.start.gain, 0.125);
+  EXPECT_EQ(line.start.referencePitch, 415.0);
+
+  ASSERT_TRUE(parse({"--headless", "in.wav", "--gain=0", "--a4", "480", "--auto-gain"}, line, reason)) << reason;
+  EXPECT_EQ(line.mode, RunMode::Headless);
+  EXPECT_EQ(line.start.gain, 0.0);
+  EXPECT_EQ(line.start.referencePitch, 480.0);
+  ASSERT_TRUE(parse({"--gain", "27", "--a4", "400"}, line, reason)) << reason;
+}
+
+TEST(StartSettings, RefusesValuesOutsideTheirRange) {
+  struct Case {
+    std::vector<const char*> args;
+    const char* reason;
+  };
+  const Case cases[] = {
+      {{"--gain", "27.001"}, "--gain needs a number from 0 to 27, not '27.001'"},
+      {{"--gain", "-1"}, "--gain needs a number from 0 to 27"},
+      {{"--gain", "nan"}, "--gain needs a number from 0 to 27"},
+      {{"--gain", "1e1"}, "--gain needs a number from 0 to 27"},
+      {{"--gain", "2x"}, "--gain needs a number from 0 to 27"},
+      {{"--gain", "."}, "--gain needs a number from 0 to 27"},
+      {{"--gain"}, "option --gain needs a value"},
+      {{"--a4", "399.9"}, "--a4 needs a frequency from 400 to 480 (Hz), not '399.9'"},
+      {{"--a4", "481"}, "--a4 needs a frequency from 400 to 480"},
+      {{"--a4", "inf"}, "--a4 needs a frequency from 400 to 480"},
+      {{"--a4", "440", "--a4", "442"}, "option --a4 given twice"},
+      {{"--auto-gain=yes"}, "option --auto-gain takes no value"},
+      {{"--list-devices", "--gain", "2"}, "--list-devices takes no other option"},
+      {{"--list-devices", "--auto-gain"}, "--list-devices takes no other option"},
+  };
+  for (const Case& c : cases) {
+    CommandLine line;
+    std::string reason;
+    EXPECT_FALSE(parse(c.args, line, reason)) << c.args[0];
+    EXPECT_NE(reason.find(c.reason), std::string::npos) << "got: " << reason;
+  }
+}
+
+TEST(StartSettings, HelpListsThem) {
+  std::string help = usageText();
+  for (const char* option : {"--auto-gain", "--gain G", "--a4 HZ"}) EXPECT_NE(help.find(option), std::string::npos);
+}
+
 }  // namespace

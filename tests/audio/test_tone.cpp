@@ -174,4 +174,24 @@ TEST_F(Tone, KeysOutsideTheNoteTableAreNoRequest) {
   EXPECT_EQ(tuner.toneNote, kToneSilent);
 }
 
+TEST_F(Tone, FollowsTheReferencePitch) {
+  tuner.referencePitch = 415.0;
+  buildNoteTable();
+  press(36 + kNoteRowOffset);  // row 36, A4
+  // Upward crossings over ten seconds, timed between the first and the last.
+  int first = -1, last = -1, periods = -1;
+  float before = 0.0f;
+  for (int n = 0; n < 10 * 44100; ++n) {
+    const float value = step();
+    if (value > 0.0f && before <= 0.0f) {
+      if (first < 0) first = n;
+      last = n;
+      ++periods;
+    }
+    before = value;
+  }
+  const double hz = periods * 44100.0 / (last - first);
+  EXPECT_NEAR(hz, 415.0, 0.05);
+}
+
 }  // namespace

@@ -336,4 +336,72 @@ TEST_F(Headless, BadRequestsExitTwoWithOneLine) {
   EXPECT_FALSE(fs::exists(dir / "log.txt"));
 }
 
+// A flute-like tone: a fundamental with weaker second and third harmonics.
+std::vector<float> tone(double seconds, double frequency, double peak) {
+  std::vector<float> samples(static_cast<std::size_t>(seconds * probe::kSampleRate));
+  const double w = 2.0 * std::numbers::pi * frequency / probe::kSampleRate;
+  for (std::size_t i = 0; i < samples.size(); ++i)
+    samples[i] = static_cast<float>(peak / 1.55 * (std::sin(w * i) + 0.35 * std::sin(2 * w * i) + 0.2 * std::sin(3 * w * i)));
+  return samples;
+}
+
+TEST_F(Headless, AutomaticGainShowsALoudNoteOnItsOwnRow) {
+  // C5 at -1 dBFS: at the default gain the rows around it light as well.
+  constexpr int kC5Row = 39;
+  const double c5 = kA4 * std::pow(2.0, 3.0 / 12.0);
+  ASSERT_TRUE(probe::writeSound(file("loud.wav"), tone(4.0, c5, 0.89), SF_FORMAT_WAV | SF_FORMAT_FLOAT));
+  auto neighbourBlocks = [&](const std::vector<std::string>& extra) {
+    std::vector<std::string> args{"--headless", file("loud.wav"), "--scores", file("s.csv")};
+    args.insert(args.end(), extra.begin(), extra.end());
+    Result r = run(args);
+    EXPECT_EQ(r.status, 0) << r.err;
+    std::vector<probe::ScoreRow> rows = scores(file("s.csv"));
+    int lit = 0, neighbours = 0;
+    for (std::size_t k = rows.size() / 2; k < rows.size(); ++k) {
+      lit += rows[k].scores[kC5Row] >= 0.5f;
+      neighbours += rows[k].scores[kC5Row - 1] >= 0.5f || rows[k].scores[kC5Row + 1] >= 0.5f;
+    }
+    return std::pair{lit, neighbours};
+  };
+  const auto [plainLit, plainNeighbours] = neighbourBlocks({});
+  const auto [autoLit, autoNeighbours] = neighbourBlocks({"--auto-gain"});
+  EXPECT_GT(plainNeighbours, 0);
+  EXPECT_EQ(autoNeighbours, 0);
+  EXPECT_GE(autoLit, plainLit);
+  // The same run twice gives the same scores: the gain follows the replayed blocks alone.
+  std::string first = slurp(file("s.csv"));
+  neighbourBlocks({"--auto-gain"});
+  EXPECT_EQ(slurp(file("s.csv")), first);
+}
+
+TEST_F(Headless, ReferencePitchMovesTheRowsAndTheTone) {
+  // A 415 Hz sine lights A4 with --a4 415; the tone of row 36 is 415 Hz too.
+  std::string input = sineFile("a415.wav", 3.0, 415.0);
+  std::string script = events("ev.txt", "200 key RETURN down\n202 key RETURN up\n203 move 300 237\n"
+                                        "204 button right down\n");
+  Result r = run({"--headless", input, "--a4", "415", "--steps", "300", "--events", script, "--scores", file("s.csv"),
+                  "--output", file("o.wav")});
+  ASSERT_EQ(r.status, 0) << r.err;
+  std::vector<probe::ScoreRow> rows = scores(file("s.csv"));
+  ASSERT_GE(rows.size(), 20u);
+  for (std::size_t k = rows.size() - 10; k < rows.size(); ++k) EXPECT_EQ(strongestRow(rows[k]), kA4Row) << k;
+  std::vector<float> out = sound(file("o.wav"));
+  std::size_t start = probe::firstAbove(out, 0.01, 204 * kBuffer);
+  ASSERT_LE(start + 40 * kBuffer, out.size());
+  EXPECT_NEAR(probe::meanFrequency(out, start, 40 * kBuffer), 415.0, 0.5);
+}
+
+TEST_F(Headless, BadGainOrPitchExitTwoWithOneLine) {
+  std::string good = sineFile("a4.wav", 0.1);
+  for (const auto& args : std::vector<std::vector<std::string>>{{"--headless", good, "--gain", "28"},
+                                                                 {"--headless", good, "--a4", "390"},
+                                                                 {"--headless", good, "--gain", "loud"}}) {
+    Result r = run(args);
+    EXPECT_EQ(r.status, 2) << args[2];
+    EXPECT_EQ(r.err.rfind("sonavel: " + args[2] + " needs ", 0), 0u) << r.err;
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    EXPECT_EQ(r.out, "");
+  }
+}
+
 }  // namespace

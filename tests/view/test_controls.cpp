@@ -96,6 +96,26 @@ TEST_F(Keys, KeypadEnterIsNotEnter) {
   EXPECT_FALSE(tuner.markersShown);
 }
 
+TEST_F(Keys, ATogglesAutomaticGainOncePerPressWithoutTouchingTheEnterLatch) {
+  step({DIK_A});
+  EXPECT_TRUE(tuner.autoGain);
+  for (int n = 0; n < 5; ++n) step({DIK_A});
+  EXPECT_TRUE(tuner.autoGain);
+  step({DIK_A, DIK_RETURN});  // Enter still toggles while A is held, and A does not again
+  EXPECT_TRUE(tuner.frozen.load());
+  EXPECT_TRUE(tuner.autoGain);
+  step({DIK_RETURN});
+  step({DIK_RETURN, DIK_A});  // and A toggles while Enter is held
+  EXPECT_FALSE(tuner.autoGain);
+  EXPECT_TRUE(tuner.frozen.load());
+}
+
+TEST_F(Keys, AutomaticGainStartsFromThePresentGain) {
+  tuner.inputGain.store(8.0f);
+  step({DIK_A});
+  EXPECT_EQ(tuner.autoGainState.gain, 8.0);
+}
+
 TEST_F(Keys, HomeSetsBothUnsetMarkersThenEndMovesOnlyB) {
   tuner.frozen.store(true);
   tuner.historyColumn.store(150);
@@ -297,6 +317,35 @@ TEST_F(Pointer, InputGainIsTheGainSliderCubed) {
   const double slider = 99 * 0.03f;
   EXPECT_EQ(tuner.inputGain.load(), static_cast<float>(slider * slider * slider));
   EXPECT_NEAR(tuner.inputGain.load(), 26.198, 0.001);
+}
+
+TEST_F(Pointer, TheGainSliderHandsTheGainBackToTheUser) {
+  setAutoGain(true);
+  tuner.leftDown = true;
+  at(200, 8);  // VOL leaves automatic gain on
+  applyToolbarInput();
+  EXPECT_TRUE(tuner.autoGain);
+  at(149, 8);
+  applyToolbarInput();
+  EXPECT_FALSE(tuner.autoGain);
+  updateInputGain();
+  EXPECT_NEAR(tuner.inputGain.load(), 26.198, 0.001);
+}
+
+TEST_F(Pointer, AutomaticGainOwnsTheGainAndShowsItOnTheSlider) {
+  setAutoGain(true);
+  tuner.inputGain.store(8.0f);
+  tuner.gainSlider = 0.5f;
+  updateInputGain();  // the slider no longer drives the gain
+  EXPECT_EQ(tuner.inputGain.load(), 8.0f);
+  const struct {
+    double gain;
+    float slider;
+  } cases[] = {{8.0, 2.0f}, {1.0, 1.0f}, {0.125, 0.5f}, {27.0, 3.0f}, {100.0, 3.0f}};
+  for (const auto& c : cases) {
+    setGainSlider(c.gain);
+    EXPECT_FLOAT_EQ(tuner.gainSlider, c.slider) << c.gain;
+  }
 }
 
 struct SwitchCase {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "picture.hpp"
 
 namespace {
@@ -224,6 +226,25 @@ TEST_F(View, ToolbarLabelsAndTheSwitchState) {
   drawView();
   EXPECT_EQ(inkIn(400, 407), 0);  // "ON" is one character shorter
   EXPECT_EQ(at(0, 19), kBackgroundColour);
+}
+
+// The gain label's ink, column by column, as a signature of the word.
+std::vector<int> gainLabelInk() {
+  std::vector<int> ink;
+  for (int x = 10; x <= 49; ++x) ink.push_back(inkIn(x, x));
+  return ink;
+}
+
+TEST_F(View, TheGainLabelSaysWhoSetsTheGain) {
+  drawView();
+  const std::vector<int> manual = gainLabelInk();
+  tuner.autoGain = true;
+  drawView();
+  const std::vector<int> automatic = gainLabelInk();
+  EXPECT_NE(manual, automatic);
+  tuner.autoGain = false;
+  drawView();
+  EXPECT_EQ(gainLabelInk(), manual);
 }
 
 }  // namespace
