@@ -51,7 +51,7 @@ bench:
 # (a few minutes); the table is kept in docs/level-sweep.txt.
 level-sweep: build
 	@tools/install-deps.sh sweep
-	cd $(BUILD) && python3 ../tools/level_sweep.py ./sonavel level-sweep-work | tee ../docs/level-sweep.txt
+	cd $(BUILD) && python3 ../tools/level_sweep.py ./sonavel level-sweep-work | tee $(CURDIR)/docs/level-sweep.txt
 
 clean:
 	rm -rf $(BUILD) $(BUILD)-asan $(BUILD)-tsan $(BUILD)-bench
