@@ -1,13 +1,13 @@
 #include "app/cli.hpp"
 
-#include "analysis/note_table.hpp"
-#include "app/tuner_state.hpp"
-#include "view/controls.hpp"
-
 #include <cmath>
 #include <cstdlib>
 #include <optional>
 #include <string_view>
+
+#include "analysis/note_table.hpp"
+#include "app/tuner_state.hpp"
+#include "view/controls.hpp"
 
 #ifndef SONAVEL_VERSION
 #define SONAVEL_VERSION "unknown"

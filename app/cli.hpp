@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "app/constants.hpp"
 #include "audio/stream.hpp"
 
 inline constexpr int kExitUsage = 2;  // bad arguments, input or events file
@@ -22,7 +23,7 @@ struct HeadlessOptions {
 struct StartSettings {
   bool autoGain = false;
   double gain = 1.0;            // the starting `inputGain`, 0 .. 27
-  double referencePitch = 440;  // Hz of A4, 400 .. 480
+  double referencePitch = kStandardPitch;  // Hz of A4, 400 .. 480
 };
 
 struct CommandLine {

@@ -31,7 +31,7 @@ struct TunerState {
   float gainSlider = 1.0f;
   std::atomic<float> outputVolume{0.25f};
   int softDisplay = 0;
-  // Automatic gain (key A): the frame step sets the GAIN slider from the input's level.
+  // Automatic gain (key A): while on, the frame step sets `inputGain` and the slider from the input's level.
   bool autoGain = false;
   bool autoGainLatch = false;  // A was down at the previous frame step
   AutoGain autoGainState;

@@ -50,8 +50,8 @@ def melody(low, high):
 def fast_scale(low, high):
     base = max(low, min(high - 14, 60))
     up = [0, 2, 4, 5, 7, 9, 11, 12, 14]
-    steps = up + up[-2::-1]
-    return [(i * 0.12, 0.11, base + s) for i, s in enumerate(steps)]
+    steps = (up + up[-2:0:-1]) * 2 + [0]
+    return [(i * 0.16, 0.15, base + s) for i, s in enumerate(steps)]  # six notes a second
 
 
 def chords(low, high):
@@ -112,7 +112,7 @@ def render(notes, program, path, work):
 def sine_notes():
     """Row centres from 55 Hz up to about 3 kHz, in tune and 30 cents either side."""
     notes, t = [], 0.0
-    for midi in range(33, 103, 7):
+    for midi in list(range(33, 103, 7)) + [102]:
         for cents in (0, 30, -30):
             notes.append((t, 0.8, midi + cents / 100.0))
             t += 0.8 + GAP
