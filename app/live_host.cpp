@@ -9,6 +9,7 @@
 bool LiveHost::openWindow(std::string& reason) { return ::openWindow(kWindowTitle, reason); }
 void LiveHost::present(const Framebuffer& picture) { presentFramebuffer(picture); }
 bool LiveHost::takeEvent(WindowEvent& event) { return takeWindowEvent(event); }
+bool LiveHost::pictureLost() { return windowNeedsPicture(); }
 void LiveHost::destroyWindow() { ::destroyWindow(); }
 bool LiveHost::startAudio() { return ::startAudio(devices_); }
 void LiveHost::stopAudio() { ::stopAudio(); }

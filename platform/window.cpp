@@ -191,6 +191,8 @@ void destroyWindow() {
   SDL_Quit();
 }
 
+bool windowNeedsPicture() { return screen.window != nullptr && screen.stale; }
+
 int framesSentToWindow() { return screen.framesSent; }
 
 void SdlKeySource::acquire() {
