@@ -3,14 +3,12 @@
 #include <png.h>
 #include <sndfile.h>
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <csetjmp>
 #include <cstring>
 
+#include "app/quiet_stderr.hpp"
 #include "app/regular_file.hpp"
 
 namespace {
@@ -19,30 +17,6 @@ constexpr int kReadChunkFrames = 512;
 constexpr int kMostChannels = 1024;
 
 std::string sndfileError(SNDFILE* file) { return sf_strerror(file); }
-
-// Some decoders behind libsndfile print their own complaints; ours are the only
-// lines on stderr, so it points at /dev/null while they run.
-class QuietStderr {
- public:
-  explicit QuietStderr(bool quiet) {
-    if (!quiet) return;
-    std::fflush(stderr);
-    saved_ = ::dup(STDERR_FILENO);
-    int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
-    if (saved_ >= 0 && null >= 0) ::dup2(null, STDERR_FILENO);
-    if (null >= 0) ::close(null);
-  }
-  ~QuietStderr() {
-    if (saved_ < 0) return;
-    ::dup2(saved_, STDERR_FILENO);
-    ::close(saved_);
-  }
-  QuietStderr(const QuietStderr&) = delete;
-  QuietStderr& operator=(const QuietStderr&) = delete;
-
- private:
-  int saved_ = -1;
-};
 
 }  // namespace
 
@@ -61,7 +35,7 @@ bool MonoSoundReader::open(const std::string& path, std::string& reason) {
   SF_INFO info{};
   SNDFILE* file = nullptr;
   {
-    QuietStderr quiet(true);
+    QuietStderr quiet;
     file = sf_open_fd(fd, SFM_READ, &info, SF_TRUE);
   }
   if (file == nullptr) {
@@ -204,7 +178,7 @@ bool writePicturePng(std::FILE* file, const Framebuffer& picture, std::string& r
   png_write_end(png, nullptr);
   png_destroy_write_struct(&png, &info);
   if (std::fflush(file) != 0 || std::ferror(file)) {
-    reason = "write error";
+    reason = std::string("write error: ") + std::strerror(errno);
     return false;
   }
   return true;

@@ -1,0 +1,18 @@
+#pragma once
+// The loaders under test read named files: each input is written to one scratch file.
+
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+inline std::string fuzzScratchFile(const char* suffix, const std::uint8_t* data, std::size_t size) {
+  static const std::string path = "/tmp/sonavel-fuzz-" + std::to_string(::getpid()) + suffix;
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (file == nullptr) __builtin_trap();
+  if (size > 0 && std::fwrite(data, 1, size, file) != size) __builtin_trap();
+  std::fclose(file);
+  return path;
+}
