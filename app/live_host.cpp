@@ -9,27 +9,41 @@
 
 namespace {
 
-// The window library turns SIGINT and SIGTERM into a close request; a closed terminal
-// (SIGHUP) is asked to end the program the same clean way.
-void hangUpLikeTerminate() {
-  struct sigaction terminate {};
-  if (sigaction(SIGTERM, nullptr, &terminate) != 0 || terminate.sa_handler == SIG_DFL ||
-      terminate.sa_handler == SIG_IGN)
-    return;
-  struct sigaction hangUp {};
-  if (sigaction(SIGHUP, nullptr, &hangUp) == 0 && hangUp.sa_handler == SIG_IGN) return;  // nohup asked to ignore it
-  sigaction(SIGHUP, &terminate, nullptr);
+// The window library turns SIGINT and SIGTERM into a close request but leaves SIGHUP
+// (the terminal closed) to kill the program; it is asked to end the same clean way.
+volatile std::sig_atomic_t hungUp = 0;
+
+extern "C" void noteHangUp(int) { hungUp = 1; }
+
+void closeOnHangUp() {
+  struct sigaction current {};
+  if (sigaction(SIGHUP, nullptr, &current) == 0 && current.sa_handler == SIG_IGN) return;  // nohup: stay ignored
+  struct sigaction action {};
+  action.sa_handler = noteHangUp;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGHUP, &action, nullptr);
 }
 
 }  // namespace
 
 bool LiveHost::openWindow(std::string& reason) {
   if (!::openWindow(kWindowTitle, reason)) return false;
-  hangUpLikeTerminate();
+  closeOnHangUp();
   return true;
 }
+
 void LiveHost::present(const Framebuffer& picture) { presentFramebuffer(picture); }
-bool LiveHost::takeEvent(WindowEvent& event) { return takeWindowEvent(event); }
+
+bool LiveHost::takeEvent(WindowEvent& event) {
+  if (hungUp != 0) {
+    hungUp = 0;
+    event = WindowEvent{};
+    event.kind = WindowEvent::CloseRequest;
+    return true;
+  }
+  return takeWindowEvent(event);
+}
+
 void LiveHost::destroyWindow() { ::destroyWindow(); }
 bool LiveHost::startAudio() { return ::startAudio(devices_); }
 void LiveHost::stopAudio() { ::stopAudio(); }
