@@ -1,6 +1,5 @@
 #include "app/replay.hpp"
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>

@@ -16,7 +16,15 @@ namespace {
 constexpr int kReadChunkFrames = 512;
 constexpr int kMostChannels = 1024;
 
+// libsndfile's code for a read that came up short while it probed the file; its text
+// blames a missing file or a pipe, which the caller has already ruled out.
+constexpr int kSndfileShortRead = 7;
+
 std::string sndfileError(SNDFILE* file) { return sf_strerror(file); }
+
+std::string openError() {
+  return sf_error(nullptr) == kSndfileShortRead ? "its data ends early or is damaged" : sndfileError(nullptr);
+}
 
 }  // namespace
 
@@ -39,7 +47,7 @@ bool MonoSoundReader::open(const std::string& path, std::string& reason) {
     file = sf_open_fd(fd, SFM_READ, &info, SF_TRUE);
   }
   if (file == nullptr) {
-    reason = path + ": cannot read it as sound: " + sndfileError(nullptr);
+    reason = path + ": cannot read it as sound: " + openError();
     return false;
   }
   file_ = file;
