@@ -450,6 +450,15 @@ TEST_F(Headless, FailuresSayOneLineOfOurOwn) {
     EXPECT_EQ(r.err.substr(0, c.line.size()), c.line);
     EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
   }
+  // Live without any display: the Wayland client library would complain about XDG_RUNTIME_DIR first.
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "XDG_RUNTIME_DIR", "SDL_VIDEODRIVER"}) ::unsetenv(name);
+  Result live = run({});
+  EXPECT_EQ(live.status, 1);
+  EXPECT_EQ(live.err.rfind("sonavel: cannot open a window: ", 0), 0u) << live.err;
+  EXPECT_EQ(std::count(live.err.begin(), live.err.end(), '\n'), 1) << live.err;
+  Result device = run({"--output-device", "no such device"});
+  EXPECT_EQ(device.status, 2);
+  EXPECT_EQ(device.err.rfind("sonavel: no audio device named \"no such device\"", 0), 0u) << device.err;
 }
 
 // The run ends once the last block the input fills, padded with silence to whole buffers, is scored.
