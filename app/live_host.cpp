@@ -43,7 +43,7 @@ bool LiveHost::takeEvent(WindowEvent& event) {
   }
   return takeWindowEvent(event);
 }
-
+bool LiveHost::pictureLost() { return windowNeedsPicture(); }
 void LiveHost::destroyWindow() { ::destroyWindow(); }
 bool LiveHost::startAudio() { return ::startAudio(devices_); }
 void LiveHost::stopAudio() { ::stopAudio(); }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <csignal>
 #include <chrono>
 #include <cstring>
@@ -144,12 +145,23 @@ void writeScoresHeader(std::FILE* file) {
   std::fputc('\n', file);
 }
 
-// %.9g reads back as the same float.
+// Nine significant digits read back as the same float. to_chars with a precision writes
+// what printf's %.9g writes, at a fraction of the cost.
 void writeScoresRow(std::FILE* file, long long step, int column) {
-  std::fprintf(file, "%lld,%d", step, column);
+  constexpr int kDigits = 9;
+  constexpr std::size_t kLongestField = 32;  // a comma and a number, with room to spare
+  char line[2 * kLongestField + kNoteRows * kLongestField + 1];
+  char* const end = line + sizeof line - 1;  // room for the newline
+  char* out = std::to_chars(line, end, step).ptr;
+  *out++ = ',';
+  out = std::to_chars(out, end, column).ptr;
   const float* scores = tuner.scoreHistory + column * kNoteRows;
-  for (int row = 0; row < kNoteRows; ++row) std::fprintf(file, ",%.9g", static_cast<double>(scores[row]));
-  std::fputc('\n', file);
+  for (int row = 0; row < kNoteRows && out < end; ++row) {
+    *out++ = ',';
+    out = std::to_chars(out, end, static_cast<double>(scores[row]), std::chars_format::general, kDigits).ptr;
+  }
+  *out++ = '\n';
+  std::fwrite(line, 1, static_cast<std::size_t>(out - line), file);
 }
 
 // Shows how far a long replay has come, only where someone watches stderr.

@@ -93,7 +93,8 @@ bool parseAction(const std::vector<std::string>& words, ReplayEvent& event, std:
     return false;
   }
   if (words.size() != wanted) {
-    what = "'" + shown(verb) + "' takes " + std::to_string(wanted - 2) + " arguments, not " + std::to_string(words.size() - 2);
+    what = std::string("'").append(shown(verb)).append("' takes ");
+    what += std::to_string(wanted - 2) + " arguments, not " + std::to_string(words.size() - 2);
     return false;
   }
   if (verb == "close") {

@@ -195,6 +195,8 @@ void destroyWindow() {
   SDL_Quit();
 }
 
+bool windowNeedsPicture() { return screen.window != nullptr && screen.stale; }
+
 int framesSentToWindow() { return screen.framesSent; }
 
 void SdlKeySource::acquire() {

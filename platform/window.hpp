@@ -18,6 +18,8 @@ void presentFramebuffer(const Framebuffer& picture);
 // Takes at most one SDL event; true when it was a pointer, button or close event.
 bool takeWindowEvent(WindowEvent& event);
 void destroyWindow();
+// The window was exposed or resized since it was last sent a picture.
+bool windowNeedsPicture();
 // How many pictures were actually sent to the window since it opened.
 int framesSentToWindow();
 
