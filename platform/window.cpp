@@ -106,10 +106,48 @@ bool buttonEvent(const SDL_MouseButtonEvent& button, bool down, WindowEvent& eve
   return true;
 }
 
+// The next waiting event, left in the queue.
+bool peekNext(SDL_Event& next) { return SDL_PeepEvents(&next, 1, SDL_PEEKEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) == 1; }
+
+// SDL ends each batch it fetches from the window system with a marker, and a poll
+// that reaches the marker reports nothing even when events queued after it wait.
+bool pollOne(SDL_Event& event) {
+  if (SDL_PollEvent(&event) != 0) return true;
+  return SDL_PeepEvents(nullptr, 0, SDL_PEEKEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) > 0 && SDL_PollEvent(&event) != 0;
+}
+
+bool leavesWindow(const SDL_Event& event) {
+  return event.type == SDL_WINDOWEVENT && event.window.event == SDL_WINDOWEVENT_LEAVE;
+}
+
+// A fast mouse queues moves far quicker than the loop takes one event per turn,
+// so the moves waiting right behind this one are folded into it, newest position
+// kept. Presses, releases and the close request end the folding: each keeps its
+// place in the order and the position it happened at. On leaving the window SDL
+// queues one more move, clamped to the edge, and then the leave event; that move
+// is not where the pointer was inside, so the one before it stands. False when
+// nothing is left to report.
+bool takeNewestMove(SDL_MouseMotionEvent& move) {
+  SDL_MouseMotionEvent before{};
+  bool haveBefore = false;
+  SDL_Event next;
+  while (peekNext(next) && next.type == SDL_MOUSEMOTION) {
+    SDL_PeepEvents(&next, 1, SDL_GETEVENT, SDL_MOUSEMOTION, SDL_MOUSEMOTION);
+    before = move;
+    haveBefore = true;
+    move = next.motion;
+  }
+  if (!peekNext(next) || !leavesWindow(next)) return true;
+  move = before;
+  return haveBefore;
+}
+
 }  // namespace
 
 bool openWindow(const char* title, std::string& reason) {
-  // A release outside the window is not seen, like a press there.
+  // No capture: moves outside the window are not reported. A release outside is
+  // still seen (X11 keeps the pointer with the window while a button is held), so
+  // buttons never stick down.
   SDL_SetHint(SDL_HINT_MOUSE_AUTO_CAPTURE, "0");
   // Frames come at the loop's own pace, never held back by the display.
   SDL_SetHint(SDL_HINT_RENDER_VSYNC, "0");
@@ -156,7 +194,7 @@ void presentFramebuffer(const Framebuffer& picture) {
 
 bool takeWindowEvent(WindowEvent& event) {
   SDL_Event sdl;
-  if (screen.window == nullptr || SDL_PollEvent(&sdl) == 0) return false;
+  if (screen.window == nullptr || !pollOne(sdl)) return false;
   switch (sdl.type) {
     case SDL_QUIT: event.kind = WindowEvent::CloseRequest; break;
     case SDL_WINDOWEVENT:
@@ -167,6 +205,7 @@ bool takeWindowEvent(WindowEvent& event) {
       if (windowChanged(sdl.window)) screen.stale = true;
       return false;
     case SDL_MOUSEMOTION:
+      if (!takeNewestMove(sdl.motion)) return false;
       event.kind = WindowEvent::PointerMove;
       event.x = sdl.motion.x;
       event.y = sdl.motion.y;

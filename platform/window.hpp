@@ -15,7 +15,8 @@ bool openWindow(const char* title, std::string& reason);
 // Stretches the picture over the whole client area. A picture identical to the
 // one on screen is not sent again, unless the window was exposed or resized.
 void presentFramebuffer(const Framebuffer& picture);
-// Takes at most one SDL event; true when it was a pointer, button or close event.
+// Takes at most one SDL event, with the pointer moves queued right behind a move
+// folded into it; true when it was a pointer, button or close event.
 bool takeWindowEvent(WindowEvent& event);
 void destroyWindow();
 // How many pictures were actually sent to the window since it opened.
