@@ -3,7 +3,7 @@
 # two null sinks, the real binary with its PortAudio stream and SDL2 window.
 # A 440 Hz sine is played into the input sink; the window must show A4 at the
 # right edge, freeze on Return, sound the A4 reference tone on the right button
-# into the output sink, and quit cleanly on Escape. Also reports the program's
+# into the output sink, keep up with a 1000 Hz mouse, and quit cleanly on Escape. Also reports the program's
 # CPU share while it analyses the tone.
 #
 # usage: live_stack.sh SONAVEL PROBE FONT.tga
@@ -250,6 +250,55 @@ awk -v f="${frequency:-0}" -v a=$kA4Hz 'BEGIN { exit !(f > a * 0.99 && f < a * 1
   fail "the reference tone is not near 440 Hz"
 awk -v l="${level:-0}" 'BEGIN { exit !(l > 0.04 && l < 0.06) }' ||
   fail "the reference tone is not at its sustained level of 0.05"
+
+# --- A 1000 Hz mouse while frozen: 3 s of moves in one XTest client, a left click
+# in the middle of them, then the right button where the hand stopped. The click
+# must put the cursor on the column it was made over, and the hover band must
+# show the row where the hand stopped at once, not after a backlog of moves.
+pointer_burst() {
+  local geometry left top
+  geometry=$(x xdotool getwindowgeometry --shell "$wid") || return 1
+  left=$(sed -n 's/^X=//p' <<<"$geometry") top=$(sed -n 's/^Y=//p' <<<"$geometry")
+  awk -v n=$kBurstMoves -v click=$kBurstClickMove -v cx=$click_x -v ex=$kBurstEndX -v ey=$kBurstEndY \
+    -v left="$left" -v top="$top" -v pause=$kBurstPause 'BEGIN {
+      for (i = 0; i < n; i++) {
+        x = 20 + (i * 7) % 580; y = 40 + (i * 3) % 400
+        if (i == click) x = cx
+        if (i == n - 1) { x = ex; y = ey }
+        printf "mousemove\n%d\n%d\nsleep\n%s\n", left + x, top + y, pause
+        if (i == click) printf "click\n1\n"
+      }
+    }' >"$work/burst.args"
+  local t0 t1
+  t0=$(date +%s.%N)
+  timeout 30 xargs -d '\n' xdotool <"$work/burst.args" || return 1
+  t1=$(date +%s.%N)
+  burst_rate=$(awk -v a="$t0" -v b="$t1" -v n=$kBurstMoves 'BEGIN { printf "%.0f", n / (b - a) }')
+}
+readonly kBurstMoves=3000 kBurstClickMove=1500
+readonly kBurstPause=0.0007   # seconds between moves; with xdotool's own work about 1000 moves a second
+readonly kBurstEndX=450 kBurstEndY=201 kBurstBandY=201   # the hand stops on row 42
+readonly kBurstCursorY=100
+click_x=131   # display column 40, its cursor line at x 131
+pixel_is() {  # pixel_is FILE X Y RRGGBB
+  [ "$("$probe" pixel "$1" "$2" "$3" 2>/dev/null)" = "$4" ]
+}
+caught_up() {
+  shot "$work/burst.png" && pixel_is "$work/burst.png" $click_x $kBurstCursorY FFE000 &&
+    pixel_is "$work/burst.png" 300 $kBurstBandY 66EEFF
+}
+shot "$work/before-burst.png" || fail "no screenshot"
+# The click goes where the cursor is not yet.
+! pixel_is "$work/before-burst.png" $click_x $kBurstCursorY FFE000 || click_x=161
+pointer_burst || fail "xdotool cannot drive the pointer burst"
+x xdotool mousedown 3 || fail "xdotool cannot press the right button"
+t_stop=$(date +%s.%N)
+wait_for 2 caught_up
+caught=$?
+x xdotool mouseup 3
+lag=$(awk -v a="$t_stop" -v b="$(date +%s.%N)" 'BEGIN { printf "%.2f", b - a }')
+[ $caught -eq 0 ] || fail "$lag s after a burst of $kBurstMoves moves at ${burst_rate}/s the click or the stop is still not shown"
+say "pointer burst: $kBurstMoves moves at ${burst_rate}/s, click and stop shown within $lag s ($(elapsed) s)"
 
 # --- Escape: a clean exit with status 0, and no log file.
 press Escape || fail "xdotool cannot press Escape"
