@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include "app/constants.hpp"
@@ -13,6 +14,7 @@
 #include "audio/audio_callback.hpp"
 #include "audio/device_choice.hpp"
 #include "audio/quiet_backends.hpp"
+#include "audio/sample_ring.hpp"
 
 namespace {
 
@@ -20,15 +22,54 @@ constexpr const char* kMinLatencyVariable = "PA_MIN_LATENCY_MSEC";
 constexpr const char* kMinLatencyMs = "75";
 constexpr double kMinLatencySeconds = 0.075;  // about seven buffers of 512 frames
 constexpr int kChannels = 1;
+constexpr const char* kLayoutVariable = "SONAVEL_AUDIO_STREAMS";
+constexpr const char* kReportVariable = "SONAVEL_AUDIO_REPORT";
 
 // Main thread only: whether startAudio holds one Pa_Initialize that stopAudio must undo.
 bool libraryHeld = false;
 
 PaStream* openStream() { return static_cast<PaStream*>(tuner.audioStream); }
 
+// The playback stream when capture and playback run as two streams; the capture
+// stream, which runs the callback, is `tuner.audioStream`.
+PaStream* playbackStream = nullptr;
+
+// What the capture side composed and the playback side has not yet played.
+constexpr std::size_t kOutputRingFrames = 8192;
+// The playback side keeps at most this much composed output waiting beyond what
+// one call plays, so a start-up head start of the capture side does not delay
+// the tone and playback for good.
+constexpr std::size_t kOutputBacklogFrames = 8 * kFramesPerBuffer;
+SampleRing<kOutputRingFrames> outputRing;
+
 int forwardToCallback(const void* input, void* output, unsigned long frameCount, const PaStreamCallbackTimeInfo*,
                       PaStreamCallbackFlags, void*) {
   return audioCallback(static_cast<const float*>(input), static_cast<float*>(output), frameCount);
+}
+
+// Capture side of two streams: the callback runs here, on the input as it comes,
+// and what it composes waits in the ring for the playback side.
+int captureToCallback(const void* input, void*, unsigned long frameCount, const PaStreamCallbackTimeInfo*,
+                      PaStreamCallbackFlags, void*) {
+  static float composed[kFramesPerBuffer];
+  const float* samples = static_cast<const float*>(input);
+  for (unsigned long done = 0; done < frameCount;) {
+    const unsigned long count = std::min<unsigned long>(frameCount - done, kFramesPerBuffer);
+    audioCallback(samples != nullptr ? samples + done : nullptr, composed, count);
+    outputRing.push(composed, count);
+    done += count;
+  }
+  return paContinue;
+}
+
+// Playback side of two streams: silence where the capture side has not caught up.
+int playFromRing(const void*, void* output, unsigned long frameCount, const PaStreamCallbackTimeInfo*,
+                 PaStreamCallbackFlags, void*) {
+  float* samples = static_cast<float*>(output);
+  outputRing.dropAllBut(kOutputBacklogFrames + frameCount);
+  const std::size_t played = outputRing.pop(samples, frameCount);
+  std::fill(samples + played, samples + frameCount, 0.0f);
+  return paContinue;
 }
 
 // PortAudio's own text, with the host's message when the host API is what failed.
@@ -121,7 +162,81 @@ int periodsOfOneBuffer(const PaStreamParameters& input, const PaStreamParameters
   return static_cast<int>(std::ceil((latencyFrames + kFramesPerBuffer) / kFramesPerBuffer));
 }
 
-// With the library initialised: opens and starts the stream, or says why not.
+bool startStream(PaStream* stream, std::string& reason) {
+  const PaError error = Pa_StartStream(stream);
+  if (error == paNoError) return true;
+  reason = "cannot start the audio stream: " + errorText(error);
+  return false;
+}
+
+// One duplex stream: the callback gets each input buffer with its output buffer.
+bool openDuplex(PaStreamParameters& input, PaStreamParameters& output, std::string& reason) {
+  PaStream* stream = nullptr;
+  PaAlsa_SetNumPeriods(periodsOfOneBuffer(input, output));  // read only by the ALSA host API
+  PaError error = Pa_OpenStream(&stream, &input, &output, kSampleRate, kFramesPerBuffer, paNoFlag,
+                                forwardToCallback, nullptr);
+  if (error != paNoError) {
+    reason = "cannot open the audio stream: " + errorText(error);
+    return false;
+  }
+  if (!startStream(stream, reason)) {
+    Pa_CloseStream(stream);
+    return false;
+  }
+  tuner.audioStream = stream;
+  return true;
+}
+
+// Capture and playback as two streams joined by the output ring. Each waits on
+// its own device, so neither can spin on the other's readiness.
+bool openSplit(PaStreamParameters& input, PaStreamParameters& output, std::string& reason) {
+  PaStream* capture = nullptr;
+  PaStream* playback = nullptr;
+  outputRing.clear();
+  PaError error = Pa_OpenStream(&capture, &input, nullptr, kSampleRate, kFramesPerBuffer, paNoFlag,
+                                captureToCallback, nullptr);
+  if (error == paNoError)
+    error = Pa_OpenStream(&playback, nullptr, &output, kSampleRate, kFramesPerBuffer, paNoFlag, playFromRing,
+                          nullptr);
+  if (error != paNoError) {
+    reason = "cannot open the audio stream: " + errorText(error);
+    if (capture != nullptr) Pa_CloseStream(capture);
+    return false;
+  }
+  if (!startStream(playback, reason) || !startStream(capture, reason)) {
+    Pa_CloseStream(capture);  // closing stops a started stream first
+    Pa_CloseStream(playback);
+    return false;
+  }
+  tuner.audioStream = capture;
+  playbackStream = playback;
+  return true;
+}
+
+// SONAVEL_AUDIO_STREAMS=duplex asks for the one duplex stream instead of two.
+bool duplexAsked() {
+  const char* layout = std::getenv(kLayoutVariable);
+  return layout != nullptr && std::strcmp(layout, "duplex") == 0;
+}
+
+// With SONAVEL_AUDIO_REPORT set: the streams' host API and the latencies PortAudio reports.
+void reportStreams() {
+  if (std::getenv(kReportVariable) == nullptr) return;
+  auto milliseconds = [](PaStream* stream, bool input) {
+    const PaStreamInfo* info = stream != nullptr ? Pa_GetStreamInfo(stream) : nullptr;
+    if (info == nullptr) return -1.0;
+    return 1000.0 * (input ? info->inputLatency : info->outputLatency);
+  };
+  PaStream* capture = openStream();
+  PaStream* playback = playbackStream != nullptr ? playbackStream : capture;
+  const PaHostApiInfo* api = Pa_GetHostApiInfo(Pa_GetDefaultHostApi());
+  std::fprintf(stderr, "sonavel: audio: %s on %s, input latency %.1f ms, output latency %.1f ms\n",
+               playbackStream != nullptr ? "two streams" : "one duplex stream",
+               api != nullptr && api->name != nullptr ? api->name : "?", milliseconds(capture, true),
+               milliseconds(playback, false));
+}
+
+// With the library initialised: opens and starts the stream or streams, or says why not.
 bool openAndStart(const AudioDeviceChoice& choice) {
   DevicePair pair;
   std::string reason;
@@ -131,21 +246,12 @@ bool openAndStart(const AudioDeviceChoice& choice) {
   }
   PaStreamParameters input = monoFloat(pair.input, true);
   PaStreamParameters output = monoFloat(pair.output, false);
-  PaStream* stream = nullptr;
-  PaAlsa_SetNumPeriods(periodsOfOneBuffer(input, output));  // read only by the ALSA host API
-  PaError error = Pa_OpenStream(&stream, &input, &output, kSampleRate, kFramesPerBuffer, paNoFlag,
-                                forwardToCallback, nullptr);
-  if (error != paNoError) {
-    sayNoSound("cannot open the audio stream: " + errorText(error));
+  const bool opened = duplexAsked() ? openDuplex(input, output, reason) : openSplit(input, output, reason);
+  if (!opened) {
+    sayNoSound(reason);
     return false;
   }
-  error = Pa_StartStream(stream);
-  if (error != paNoError) {
-    sayNoSound("cannot start the audio stream: " + errorText(error));
-    Pa_CloseStream(stream);
-    return false;
-  }
-  tuner.audioStream = stream;
+  reportStreams();
   return true;
 }
 
@@ -173,6 +279,11 @@ void stopAudio() {
     Pa_StopStream(stream);  // lets the queued output play out; no callback runs after it
     Pa_CloseStream(stream);
     tuner.audioStream = nullptr;
+  }
+  if (playbackStream != nullptr) {  // after the capture side, so it plays what that composed last
+    Pa_StopStream(playbackStream);
+    Pa_CloseStream(playbackStream);
+    playbackStream = nullptr;
   }
   if (libraryHeld) {
     Pa_Terminate();

@@ -1,18 +1,22 @@
 #!/usr/bin/env bash
-# sonavel as a user runs it: a real X server (Xvfb), a user-mode PulseAudio with
-# two null sinks, the real binary with its PortAudio stream and SDL2 window.
-# A 440 Hz sine is played into the input sink; the window must show A4 at the
-# right edge, freeze on Return, sound the A4 reference tone on the right button
-# into the output sink, keep up with a 1000 Hz mouse, and quit cleanly on Escape. Also reports the program's
-# CPU share while it analyses the tone.
+# sonavel as a user runs it: a real X server (Xvfb), a private sound server with
+# two null sinks, the real binary with its PortAudio streams and SDL2 window.
+# LIVE_STACK_ROUTE picks the server and the way ALSA reaches it (see
+# sound_servers.sh); PulseAudio unless told. A 440 Hz sine is played into the
+# input sink; the window must show A4 at the right edge, freeze on Return, sound
+# the A4 reference tone on the right button into the output sink, keep up with a
+# 1000 Hz mouse, and quit cleanly on Escape. Also reports the program's CPU share
+# while it analyses the tone, and the latencies PortAudio reports.
 #
 # usage: live_stack.sh SONAVEL PROBE FONT.tga
 # With LIVE_STACK_REPORT set, the CPU figure is also written to that file
 # (ctest shows no output of a passing test).
-# Exit 0 pass, 1 fail, 77 skip (only when Xvfb or PulseAudio cannot run here).
+# Exit 0 pass, 1 fail, 77 skip (only when Xvfb or the sound server cannot run here).
 set -u
 
 sonavel=$(realpath "$1") probe=$(realpath "$2") font=$(realpath -m "$3")
+route=${LIVE_STACK_ROUTE:-pulseaudio}   # see sound_servers.sh
+source "$(dirname "$0")/sound_servers.sh"
 readonly kSkip=77
 readonly kA4Hz=440.0
 readonly kSineLevel=0.03                   # where A4 alone lights (see the headless suite)
@@ -70,9 +74,7 @@ wait_for() {
   done
 }
 
-for tool in Xvfb pulseaudio; do
-  command -v "$tool" >/dev/null || skip "$tool is not installed: this machine cannot run the real stack"
-done
+command -v Xvfb >/dev/null || skip "Xvfb is not installed: this machine cannot run the real stack"
 for tool in pactl parec paplay xdotool import sox; do
   command -v "$tool" >/dev/null || fail "$tool is missing (tools/install-deps.sh test installs it)"
 done
@@ -88,26 +90,14 @@ wait_for 30 display_ready
 export DISPLAY=":$(head -n 1 "$work/display")"
 unset XAUTHORITY
 
-# --- PulseAudio in the foreground, its own home and socket, two mono null sinks.
-mkdir -p "$work/pulse-home" "$work/pulse-run"
-cat >"$work/own.pa" <<EOF
-load-module module-native-protocol-unix auth-anonymous=1 socket=$work/pulse.sock
-load-module module-null-sink sink_name=sonavel_in rate=44100 channels=1 format=float32le
-load-module module-null-sink sink_name=sonavel_out rate=44100 channels=1 format=float32le
-set-default-source sonavel_in.monitor
-set-default-sink sonavel_out
-EOF
-env -u DISPLAY HOME="$work/pulse-home" XDG_RUNTIME_DIR="$work/pulse-run" \
-  pulseaudio --daemonize=no -n -F "$work/own.pa" --exit-idle-time=-1 --log-target=stderr \
-  </dev/null >"$work/pulse.log" 2>&1 &
-started+=($!)
-pulse_pid=$!
-export PULSE_SERVER="unix:$work/pulse.sock"
-export HOME="$work/pulse-home" XDG_RUNTIME_DIR="$work/pulse-run"
-pulse_ready() { ! kill -0 "$pulse_pid" || x pactl info; }
-wait_for 30 pulse_ready
-kill -0 "$pulse_pid" 2>/dev/null && x pactl info >/dev/null 2>&1 || skip "PulseAudio cannot start on this machine"
-say "Xvfb on $DISPLAY, PulseAudio ready ($(elapsed) s)"
+# --- The sound server, its own home and sockets, two mono null sinks.
+sound_server_start "$route" "$work/server"
+case $? in
+  0) ;;
+  77) skip "$sound_server_why" ;;
+  *) skip "$route cannot start on this machine: $sound_server_why" ;;
+esac
+say "Xvfb on $DISPLAY, $route ready ($(elapsed) s)"
 
 # --- Recorders on both monitors; an idle null sink renders ahead, so suspend and
 # resume both sinks and wait until their latency is low before anything plays.
@@ -148,7 +138,7 @@ say "devices listed, unknown device refused ($(elapsed) s)"
 
 # --- sonavel itself, in a directory of its own with the font beside it.
 [ -f "$font" ] && cp "$font" "$work/run/font.tga"
-(cd "$work/run" && SDL_VIDEODRIVER=x11 exec "$sonavel") </dev/null >"$work/sonavel-out.log" 2>"$work/sonavel.log" &
+(cd "$work/run" && SDL_VIDEODRIVER=x11 SONAVEL_AUDIO_REPORT=1 exec "$sonavel") </dev/null >"$work/sonavel-out.log" 2>"$work/sonavel.log" &
 sonavel_pid=$!
 started+=($sonavel_pid)
 window_up() {
