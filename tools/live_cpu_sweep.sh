@@ -2,7 +2,7 @@
 # How much CPU the live program's audio threads use, over many launches on each
 # sound server and route (see tests/e2e/sound_servers.sh), with prompt sinks and
 # with an output sink whose monitor is recorded at 2 s latency. Run by hand, not
-# by `make test`: the defaults take about an hour.
+# by `make test`: the defaults take more than an hour.
 #
 # usage: tools/live_cpu_sweep.sh [-n LAUNCHES] [-s SECONDS] [-r "ROUTES"] [-l "LATENCIES"] [SONAVEL]
 #   -n launches per set-up (30)     -s seconds measured per launch (20)
@@ -38,13 +38,6 @@ source "$here/tests/e2e/sound_servers.sh"
 
 work=$(mktemp -d /tmp/sonavel-sweep.XXXXXX)
 started=()
-stop_pid() {
-  kill -0 "$1" 2>/dev/null || return 0
-  kill "$1" 2>/dev/null
-  for _ in $(seq 40); do kill -0 "$1" 2>/dev/null || break; sleep 0.05; done
-  kill -9 "$1" 2>/dev/null
-  wait "$1" 2>/dev/null
-}
 stop_all() {
   for ((i = ${#started[@]} - 1; i >= 0; i--)); do stop_pid "${started[i]}"; done
   started=()
@@ -58,7 +51,6 @@ sound_server_wait 30 test -s "$work/display" || { echo "sonavel: Xvfb does not s
 export DISPLAY=":$(head -n 1 "$work/display")"
 mkdir -p "$work/run"
 cp "$(dirname "$sonavel")/font.tga" "$work/run/" 2>/dev/null
-sox -n -r 44100 -c 1 -b 16 "$work/a4.wav" synth 3600 sine 440 vol 0.03 || exit 2
 hz=$(getconf CLK_TCK)
 say "$(date '+%F %T'), load:$(uptime | sed 's/.*load average//')"
 say "$launches launches of ${seconds} s per set-up; ${SONAVEL_AUDIO_STREAMS:+SONAVEL_AUDIO_STREAMS=$SONAVEL_AUDIO_STREAMS; }limit $kLimit %"
@@ -82,7 +74,9 @@ prepare() {
     timeout 10 pactl suspend-sink sonavel_in 1; timeout 10 pactl suspend-sink sonavel_in 0
     timeout 10 pactl suspend-sink sonavel_out 1; timeout 10 pactl suspend-sink sonavel_out 0
   fi
-  paplay -d sonavel_in "$work/a4.wav" </dev/null >>"$work/setup/paplay.log" 2>&1 &
+  # A 440 Hz tone made as it is played, for as long as the set-up runs.
+  sox -n -t raw -r 44100 -c 1 -b 16 -e signed - synth 86400 sine 440 vol 0.03 2>/dev/null |
+    pacat -d sonavel_in --rate=44100 --channels=1 --format=s16le >>"$work/setup/pacat.log" 2>&1 &
   started+=($!)
   sleep 1
 }

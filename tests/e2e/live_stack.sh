@@ -38,15 +38,6 @@ say() { printf 'live_stack: %s\n' "$*"; }
 x() { timeout 15 "$@"; }
 elapsed() { awk -v a="$t_start" -v b="$(date +%s.%N)" 'BEGIN { printf "%.1f", b - a }'; }
 
-stop_pid() {
-  local pid=$1
-  kill -0 "$pid" 2>/dev/null || return 0
-  kill "$pid" 2>/dev/null
-  for _ in $(seq 40); do kill -0 "$pid" 2>/dev/null || break; sleep 0.05; done
-  kill -9 "$pid" 2>/dev/null
-  wait "$pid" 2>/dev/null
-}
-
 cleanup() {
   local pid
   for ((i = ${#started[@]} - 1; i >= 0; i--)); do stop_pid "${started[i]}"; done

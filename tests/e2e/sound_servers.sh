@@ -21,6 +21,16 @@ readonly kPipewireAlsaRoot=${SONAVEL_PIPEWIRE_ALSA:-/opt/sonavel-test/pipewire-a
 readonly kPipewireAlsaLib=$kPipewireAlsaRoot/usr/lib/x86_64-linux-gnu/alsa-lib
 sound_server_why=""
 
+# stop_pid PID: a polite end, then a hard one; for the processes the caller started.
+stop_pid() {
+  local pid=$1
+  kill -0 "$pid" 2>/dev/null || return 0
+  kill "$pid" 2>/dev/null
+  for _ in $(seq 40); do kill -0 "$pid" 2>/dev/null || break; sleep 0.05; done
+  kill -9 "$pid" 2>/dev/null
+  wait "$pid" 2>/dev/null
+}
+
 sound_server_wait() {  # sound_server_wait SECONDS COMMAND...
   local deadline=$(( $(date +%s) + $1 )); shift
   until "$@" >/dev/null 2>&1; do
