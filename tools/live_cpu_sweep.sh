@@ -14,7 +14,8 @@
 #
 # Prints one line per launch, then per set-up the distribution of the busiest
 # thread besides the main one (the audio thread), and exits 1 when any launch
-# had it at or above 3 % of a core (2 when the set-up cannot be made).
+# had it at or above 3 % of a core (2 when a set-up cannot be made or a launch
+# does not run with sound).
 set -u
 
 readonly kLimit=3.0        # % of one core for the busiest thread besides the main one
@@ -81,7 +82,8 @@ prepare() {
   sleep 1
 }
 
-# launch: one run of the program; prints "BUSIEST OTHERS INPUT_MS OUTPUT_MS".
+# launch: one run of the program; prints "BUSIEST OTHERS INPUT_MS OUTPUT_MS", or
+# "failed WHY" when it did not run with sound for the whole span.
 launch() {
   local pid log=$work/setup/sonavel.log
   (cd "$work/run" && SDL_VIDEODRIVER=x11 SONAVEL_AUDIO_REPORT=1 exec "$sonavel") </dev/null >/dev/null 2>"$log" &
@@ -92,7 +94,13 @@ launch() {
   thread_ticks "$pid" >"$work/t0"; w0=$(date +%s.%N)
   sleep "$seconds"
   thread_ticks "$pid" >"$work/t1"; w1=$(date +%s.%N)
+  local ran=true
+  kill -0 "$pid" 2>/dev/null || ran=false
   stop_pid "$pid"
+  if ! $ran || ! grep -q '^sonavel: audio:' "$log"; then
+    echo "failed $(grep -m 1 -v '^sonavel: audio:' "$log" | grep '^sonavel: ' || echo 'ended early')"
+    return
+  fi
   local input output
   input=$(sed -n 's/^sonavel: audio: .*input latency \([0-9.]*\) ms.*/\1/p' "$log")
   output=$(sed -n 's/^sonavel: audio: .*output latency \([0-9.]*\) ms.*/\1/p' "$log")
@@ -127,6 +135,11 @@ for route in $routes; do
       prepare "$latency"
       for ((i = 1; i <= launches; i++)); do
         read -r busiest others input output < <(launch)
+        if [ "$busiest" = failed ]; then
+          echo "$others $input $output" >>"$work/setup/failed"
+          say "$setup launch $i: did not run: $others $input $output"
+          continue
+        fi
         printf '%s %s %s %s\n' "$busiest" "$others" "$input" "$output" >>"$work/setup/results"
         say "$setup launch $i: audio thread $busiest %, other threads $others %, latency in $input ms / out $output ms"
       done
@@ -134,6 +147,10 @@ for route in $routes; do
     )
     [ $? -eq 2 ] && status=2
     summaries+=("$(summary "$setup" "$work/setup/results" 2>/dev/null)")
+    if [ -s "$work/setup/failed" ]; then
+      summaries+=("$(printf '%-28s %d launches did not run' "$setup" "$(wc -l <"$work/setup/failed")")")
+      [ $status -eq 0 ] && status=2
+    fi
     awk -v limit=$kLimit '$1 >= limit { found = 1 } END { exit !found }' "$work/setup/results" 2>/dev/null &&
       [ $status -eq 0 ] && status=1
   done
