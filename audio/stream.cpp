@@ -14,7 +14,7 @@
 #include "audio/audio_callback.hpp"
 #include "audio/device_choice.hpp"
 #include "audio/quiet_backends.hpp"
-#include "audio/sample_ring.hpp"
+#include "audio/output_relay.hpp"
 
 namespace {
 
@@ -34,41 +34,20 @@ PaStream* openStream() { return static_cast<PaStream*>(tuner.audioStream); }
 // stream, which runs the callback, is `tuner.audioStream`.
 PaStream* playbackStream = nullptr;
 
-// What the capture side composed and the playback side has not yet played.
-constexpr std::size_t kOutputRingFrames = 8192;
-// The playback side keeps at most this much composed output waiting beyond what
-// one call plays, so a start-up head start of the capture side does not delay
-// the tone and playback for good.
-constexpr std::size_t kOutputBacklogFrames = 8 * kFramesPerBuffer;
-SampleRing<kOutputRingFrames> outputRing;
-
 int forwardToCallback(const void* input, void* output, unsigned long frameCount, const PaStreamCallbackTimeInfo*,
                       PaStreamCallbackFlags, void*) {
   return audioCallback(static_cast<const float*>(input), static_cast<float*>(output), frameCount);
 }
 
-// Capture side of two streams: the callback runs here, on the input as it comes,
-// and what it composes waits in the ring for the playback side.
-int captureToCallback(const void* input, void*, unsigned long frameCount, const PaStreamCallbackTimeInfo*,
-                      PaStreamCallbackFlags, void*) {
-  static float composed[kFramesPerBuffer];
-  const float* samples = static_cast<const float*>(input);
-  for (unsigned long done = 0; done < frameCount;) {
-    const unsigned long count = std::min<unsigned long>(frameCount - done, kFramesPerBuffer);
-    audioCallback(samples != nullptr ? samples + done : nullptr, composed, count);
-    outputRing.push(composed, count);
-    done += count;
-  }
+int captureToRelay(const void* input, void*, unsigned long frameCount, const PaStreamCallbackTimeInfo*,
+                   PaStreamCallbackFlags, void*) {
+  relayCapture(static_cast<const float*>(input), frameCount);
   return paContinue;
 }
 
-// Playback side of two streams: silence where the capture side has not caught up.
-int playFromRing(const void*, void* output, unsigned long frameCount, const PaStreamCallbackTimeInfo*,
-                 PaStreamCallbackFlags, void*) {
-  float* samples = static_cast<float*>(output);
-  outputRing.dropAllBut(kOutputBacklogFrames + frameCount);
-  const std::size_t played = outputRing.pop(samples, frameCount);
-  std::fill(samples + played, samples + frameCount, 0.0f);
+int playFromRelay(const void*, void* output, unsigned long frameCount, const PaStreamCallbackTimeInfo*,
+                  PaStreamCallbackFlags, void*) {
+  relayPlayback(static_cast<float*>(output), frameCount);
   return paContinue;
 }
 
@@ -187,16 +166,16 @@ bool openDuplex(PaStreamParameters& input, PaStreamParameters& output, std::stri
   return true;
 }
 
-// Capture and playback as two streams joined by the output ring. Each waits on
+// Capture and playback as two streams joined by the output relay. Each waits on
 // its own device, so neither can spin on the other's readiness.
 bool openSplit(PaStreamParameters& input, PaStreamParameters& output, std::string& reason) {
   PaStream* capture = nullptr;
   PaStream* playback = nullptr;
-  outputRing.clear();
+  resetOutputRelay();
   PaError error = Pa_OpenStream(&capture, &input, nullptr, kSampleRate, kFramesPerBuffer, paNoFlag,
-                                captureToCallback, nullptr);
+                                captureToRelay, nullptr);
   if (error == paNoError)
-    error = Pa_OpenStream(&playback, nullptr, &output, kSampleRate, kFramesPerBuffer, paNoFlag, playFromRing,
+    error = Pa_OpenStream(&playback, nullptr, &output, kSampleRate, kFramesPerBuffer, paNoFlag, playFromRelay,
                           nullptr);
   if (error != paNoError) {
     reason = "cannot open the audio stream: " + errorText(error);
