@@ -215,6 +215,18 @@ void reportStreams() {
                milliseconds(playback, false));
 }
 
+// With SONAVEL_AUDIO_REPORT set, at the end: how well the playback side kept up.
+void reportRelay() {
+  if (std::getenv(kReportVariable) == nullptr) return;
+  const RelayCounts counts = outputRelayCounts();
+  auto ms = [](unsigned long long frames) { return 1000.0 * static_cast<double>(frames) / kSampleRate; };
+  std::fprintf(stderr,
+               "sonavel: audio: captured %.1f s, played %.1f s, %.1f ms of it silence in %llu gaps, %.1f ms "
+               "composed but dropped\n",
+               ms(counts.captured) / 1000.0, ms(counts.played) / 1000.0, ms(counts.silent), counts.gaps,
+               ms(counts.dropped));
+}
+
 // With the library initialised: opens and starts the stream or streams, or says why not.
 bool openAndStart(const AudioDeviceChoice& choice) {
   DevicePair pair;
@@ -263,6 +275,7 @@ void stopAudio() {
     Pa_StopStream(playbackStream);
     Pa_CloseStream(playbackStream);
     playbackStream = nullptr;
+    reportRelay();
   }
   if (libraryHeld) {
     Pa_Terminate();

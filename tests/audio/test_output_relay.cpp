@@ -52,11 +52,13 @@ class OutputRelay : public AudioState {
   }
 };
 
-TEST_F(OutputRelay, PlaysSilenceUntilTheCaptureSideDeliversThenEverySampleInOrder) {
-  const std::vector<float> expected = duplexOutput(6);
-  EXPECT_EQ(play(kBuffer), std::vector<float>(kBuffer, 0.0f));
+constexpr int kCushionBuffers = static_cast<int>(kRelayCushionFrames / kBuffer);
+
+TEST_F(OutputRelay, PlaysSilenceUntilTheCushionWaitsThenEverySampleInOrder) {
+  const std::vector<float> expected = duplexOutput(kCushionBuffers + 4);
+  for (int i = 0; i < kCushionBuffers - 1; ++i) capture(kBuffer);
+  EXPECT_EQ(play(kBuffer), std::vector<float>(kBuffer, 0.0f));  // one buffer short of the cushion
   capture(kBuffer);
-  capture(kBuffer);  // the capture side runs a buffer ahead
   std::vector<float> played;
   for (int i = 0; i < 4; ++i) {
     const std::vector<float> out = play(kBuffer);
@@ -70,16 +72,30 @@ TEST_F(OutputRelay, CaptureBuffersOfAnySizeComposeWhatOneDuplexStreamWould) {
   const std::vector<float> expected = duplexOutput(4);
   for (unsigned long frames : {1ul, 700ul, 300ul, 1047ul}) capture(frames);  // four buffers' worth
   EXPECT_EQ(play(4 * kBuffer), expected);
-  EXPECT_EQ(play(kBuffer), std::vector<float>(kBuffer, 0.0f));  // nothing more was captured
 }
 
-TEST_F(OutputRelay, AHeadStartBeyondTheBacklogIsDroppedOldestFirst) {
-  constexpr int kAhead = 12;
-  static_assert(kAhead * kBuffer > kRelayBacklogFrames + kBuffer);
+// Running dry gives one gap of silence and a fresh cushion, never a few samples between gaps.
+TEST_F(OutputRelay, AfterRunningDryItWaitsForTheCushionAgainAndLosesNothing) {
+  const std::vector<float> expected = duplexOutput(3 * kCushionBuffers);
+  for (int i = 0; i < kCushionBuffers; ++i) capture(kBuffer);
+  const std::vector<float> first = play(kRelayCushionFrames + kBuffer);
+  EXPECT_EQ(slice(first, 0, kRelayCushionFrames), slice(expected, 0, kRelayCushionFrames));
+  EXPECT_EQ(slice(first, kRelayCushionFrames, kBuffer), std::vector<float>(kBuffer, 0.0f));
+  for (int i = 0; i < kCushionBuffers - 1; ++i) capture(kBuffer);
+  EXPECT_EQ(play(kBuffer), std::vector<float>(kBuffer, 0.0f));
+  capture(kBuffer);
+  EXPECT_EQ(play(kBuffer), slice(expected, kRelayCushionFrames, kBuffer));
+  EXPECT_EQ(outputRelayCounts().gaps, 1u);
+}
+
+TEST_F(OutputRelay, AHeadStartAboveTheHighMarkIsDroppedOldestFirstDownToTheCushion) {
+  constexpr int kAhead = 20;
+  static_assert(kAhead * kBuffer > kRelayHighFrames + kBuffer);
   const std::vector<float> expected = duplexOutput(kAhead);
   for (int i = 0; i < kAhead; ++i) capture(kBuffer);
-  const std::size_t kept = kRelayBacklogFrames + kBuffer;
+  const std::size_t kept = kRelayCushionFrames + kBuffer;
   EXPECT_EQ(play(kBuffer), slice(expected, kAhead * kBuffer - kept, kBuffer));
+  EXPECT_EQ(outputRelayCounts().dropped, kAhead * kBuffer - kept);
 }
 
 }  // namespace
