@@ -13,8 +13,8 @@
 #include "app/tuner_state.hpp"
 #include "audio/audio_callback.hpp"
 #include "audio/device_choice.hpp"
-#include "audio/quiet_backends.hpp"
 #include "audio/output_relay.hpp"
+#include "audio/quiet_backends.hpp"
 
 namespace {
 
@@ -199,7 +199,7 @@ bool duplexAsked() {
 }
 
 // With SONAVEL_AUDIO_REPORT set: the streams' host API and the latencies PortAudio reports.
-void reportStreams() {
+void reportStreams(int inputDevice) {
   if (std::getenv(kReportVariable) == nullptr) return;
   auto milliseconds = [](PaStream* stream, bool input) {
     const PaStreamInfo* info = stream != nullptr ? Pa_GetStreamInfo(stream) : nullptr;
@@ -208,7 +208,8 @@ void reportStreams() {
   };
   PaStream* capture = openStream();
   PaStream* playback = playbackStream != nullptr ? playbackStream : capture;
-  const PaHostApiInfo* api = Pa_GetHostApiInfo(Pa_GetDefaultHostApi());
+  const PaDeviceInfo* device = Pa_GetDeviceInfo(inputDevice);
+  const PaHostApiInfo* api = device != nullptr ? Pa_GetHostApiInfo(device->hostApi) : nullptr;
   std::fprintf(stderr, "sonavel: audio: %s on %s, input latency %.1f ms, output latency %.1f ms\n",
                playbackStream != nullptr ? "two streams" : "one duplex stream",
                api != nullptr && api->name != nullptr ? api->name : "?", milliseconds(capture, true),
@@ -242,7 +243,7 @@ bool openAndStart(const AudioDeviceChoice& choice) {
     sayNoSound(reason);
     return false;
   }
-  reportStreams();
+  reportStreams(pair.input);
   return true;
 }
 
