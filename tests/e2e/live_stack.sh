@@ -281,6 +281,24 @@ lag=$(awk -v a="$t_stop" -v b="$(date +%s.%N)" 'BEGIN { printf "%.2f", b - a }')
 [ $caught -eq 0 ] || fail "$lag s after a burst of $kBurstMoves moves at ${burst_rate}/s the click or the stop is still not shown"
 say "pointer burst: $kBurstMoves moves at ${burst_rate}/s, click and stop shown within $lag s ($(elapsed) s)"
 
+# --- Scrubbing out of the window to the right: the pointer keeps its last place
+# inside, so the scrub goes on (white cursor) while the button is held outside;
+# the release outside the window ends it (yellow cursor).
+readonly kScrubInsideX=600 kScrubY=300 kScrubCursorX=599   # display column 196
+readonly kOutsideX=900
+scrub_shows() {  # scrub_shows RRGGBB
+  shot "$work/scrub.png" && pixel_is "$work/scrub.png" $kScrubCursorX $kBurstCursorY "$1"
+}
+geometry=$(x xdotool getwindowgeometry --shell "$wid") || fail "no window geometry"
+left=$(sed -n 's/^X=//p' <<<"$geometry") top=$(sed -n 's/^Y=//p' <<<"$geometry")
+x xdotool mousemove $((left + 500)) $((top + kScrubY)) mousedown 1 sleep 0.1 \
+  mousemove $((left + kScrubInsideX)) $((top + kScrubY)) sleep 0.2 \
+  mousemove $((left + kOutsideX)) $((top + kScrubY)) || fail "xdotool cannot drag out of the window"
+wait_for 2 scrub_shows FFFFFF || fail "leaving the window to the right stopped the scrub"
+x xdotool mouseup 1
+wait_for 2 scrub_shows FFE000 || fail "the release outside the window was not seen"
+say "a scrub dragged out of the window goes on, a release outside ends it ($(elapsed) s)"
+
 # --- Escape: a clean exit with status 0, and no log file.
 press Escape || fail "xdotool cannot press Escape"
 exited() { ! kill -0 "$sonavel_pid"; }
