@@ -34,6 +34,20 @@ if [[ ${#missing[@]} -gt 0 ]]; then
   echo "sonavel: installing ${missing[*]}"
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
 fi
+# The live tests start private PipeWire servers of their own. A desktop that did
+# not run PipeWire before keeps the sound server it had: the user services these
+# packages enable for every login are switched off again.
+user_units=()
+for package in "${missing[@]}"; do
+  case $package in
+    pipewire) user_units+=(pipewire.socket pipewire.service) ;;
+    pipewire-pulse) user_units+=(pipewire-pulse.socket pipewire-pulse.service) ;;
+    wireplumber) user_units+=(wireplumber.service) ;;
+  esac
+done
+if [[ ${#user_units[@]} -gt 0 ]] && command -v systemctl >/dev/null; then
+  $sudo systemctl --global disable --quiet "${user_units[@]}" 2>/dev/null || true
+fi
 if $want_plugin; then
   echo "sonavel: unpacking pipewire-alsa into $pipewire_alsa_root"
   download=$(mktemp -d)
