@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 
 #include "analysis/spectrum.hpp"
 #include "app/tuner_state.hpp"
@@ -47,17 +48,24 @@ struct Peak {
   int count;
 };
 
-// The spectrum reads of a group of rows, row by row: 32 window points, then 64 band points.
+// The spectrum reads of every row, row by row: 32 window points, then 64 band points.
+// Their positions and blend weights depend only on the note table and the block size,
+// so they are resolved once and again only when either changes.
 constexpr int kReadsPerRow = kPeakPoints + kBandPoints;
-constexpr int kRowGroup = 8;  // rows read together
+constexpr int kRowGroup = 8;  // rows measured side by side
 static_assert(kNoteRows % kRowGroup == 0);
-double readPositions[kRowGroup * kReadsPerRow];
-double readValues[kRowGroup * kReadsPerRow];
+
+struct ReadTable {
+  double noteFrequency[kNoteCount] = {};
+  int blockSize = 0;  // 0: not built
+  SpectrumRead reads[kNoteRows * kReadsPerRow];
+};
+ReadTable readTable;
+double readValues[kNoteRows * kReadsPerRow];
 Peak rowPeak[kNoteRows];
 float rowBand[kNoteRows];
 
-void placeReads(int row, int slot, double size) {
-  double* positions = readPositions + slot * kReadsPerRow;
+void placeReads(int row, double size, double* positions) {
   // The window runs from the semitone below up to (not including) the one above.
   const float lo = windowEdge(row + 11), hi = windowEdge(row + 13);
   for (int j = 0; j < kPeakPoints; ++j) {
@@ -72,6 +80,22 @@ void placeReads(int row, int slot, double size) {
   }
 }
 
+bool readTableCurrent() {
+  return readTable.blockSize == tuner.blockSize &&
+         std::memcmp(readTable.noteFrequency, tuner.noteFrequency, sizeof readTable.noteFrequency) == 0;
+}
+
+void buildReadTable() {
+  std::memcpy(readTable.noteFrequency, tuner.noteFrequency, sizeof readTable.noteFrequency);
+  readTable.blockSize = tuner.blockSize;
+  const double size = static_cast<float>(tuner.blockSize);
+  double positions[kReadsPerRow];
+  for (int row = 0; row < kNoteRows; ++row) {
+    placeReads(row, size, positions);
+    for (int i = 0; i < kReadsPerRow; ++i) readTable.reads[row * kReadsPerRow + i] = resolveSpectrumRead(positions[i]);
+  }
+}
+
 // Highest window point (the first of equal ones), the window sum and the band sum of
 // each row of the group starting at `first`. Each row sums in its own order; the rows
 // advance side by side so that their single-precision running sums do not wait on one another.
@@ -82,7 +106,7 @@ void measureRows(int first) {
   }
   for (int j = 0; j < kPeakPoints; ++j) {
     for (int slot = 0; slot < kRowGroup; ++slot) {
-      const double s = readValues[slot * kReadsPerRow + j];
+      const double s = readValues[(first + slot) * kReadsPerRow + j];
       Peak& peak = rowPeak[first + slot];
       const bool higher = s > peak.height;
       peak.height = higher ? static_cast<float>(s) : peak.height;
@@ -94,7 +118,7 @@ void measureRows(int first) {
   for (int k = 0; k < kBandPoints; ++k) {
     for (int slot = 0; slot < kRowGroup; ++slot) {
       float& band = rowBand[first + slot];
-      band = static_cast<float>(band + readValues[slot * kReadsPerRow + kPeakPoints + k]);
+      band = static_cast<float>(band + readValues[(first + slot) * kReadsPerRow + kPeakPoints + k]);
     }
   }
 }
@@ -183,12 +207,9 @@ void applyOctaveRule(int col, int row) {
 void detectNotes() {
   int col = tuner.historyColumn.load(std::memory_order_relaxed);
   if (col < 0 || col >= kHistoryColumns) col = 0;  // the ring index is ours alone; never write outside it
-  const double size = static_cast<float>(tuner.blockSize);
-  for (int first = 0; first < kNoteRows; first += kRowGroup) {
-    for (int slot = 0; slot < kRowGroup; ++slot) placeReads(first + slot, slot, size);
-    spectrumAtEach(readPositions, readValues, kRowGroup * kReadsPerRow);
-    measureRows(first);
-  }
+  if (!readTableCurrent()) buildReadTable();
+  readSpectrumEach(readTable.reads, readValues, kNoteRows * kReadsPerRow);
+  for (int first = 0; first < kNoteRows; first += kRowGroup) measureRows(first);
   for (int row = 0; row < kNoteRows; ++row) {
     const double ratio = scoreRow(col, row);
     if (tuner.softDisplay == 1) applySoftDisplay(col, row, ratio);

@@ -96,3 +96,27 @@ void spectrumAtEach(const double* positions, double* values, int count) {
       values[start + i] = finishRead(reads[i], reads[i].angle < 0.0 ? 1.0 : std::cos(reads[i].angle));
   }
 }
+
+SpectrumRead resolveSpectrumRead(double x) {
+  constexpr int last = kBlockSize - 1;
+  const double rounded = roundedIndex(x);
+  if (rounded >= 0.0 && rounded <= last - 1) {
+    const double t = x - rounded;
+    return {static_cast<int>(rounded), false, (1.0 - std::cos(t * kBlendPi)) * 0.5};
+  }
+  return {rounded > last - 1 ? last : 0, true, 0.0};
+}
+
+void readSpectrumEach(const SpectrumRead* reads, double* values, int count) {
+  for (int i = 0; i < count; ++i) {
+    const SpectrumRead& read = reads[i];
+    const double first = tuner.spectrum[read.index].load(std::memory_order_relaxed);
+    if (read.alone) [[unlikely]] {
+      values[i] = first;
+      continue;
+    }
+    const double a = static_cast<float>(first);
+    const double b = tuner.spectrum[read.index + 1].load(std::memory_order_relaxed);
+    values[i] = a + read.weight * (b - a);
+  }
+}

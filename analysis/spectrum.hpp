@@ -10,3 +10,14 @@ void transformBlock(const double* samples, double* buffer, int count);
 double spectrumAt(double x);
 // Main thread: spectrumAt at each of `count` positions, the same values, faster in bulk.
 void spectrumAtEach(const double* positions, double* values, int count);
+
+// A read position resolved once, for positions that never change: the entries it
+// blends and the blend weight. Reading it gives exactly spectrumAt at that position.
+struct SpectrumRead {
+  int index;      // first entry blended; with `alone`, the one entry returned
+  bool alone;     // a clamped position: entry `index` unblended
+  double weight;  // raised-cosine weight of entry index + 1
+};
+SpectrumRead resolveSpectrumRead(double x);
+// Main thread: the published spectrum at each of `count` resolved positions.
+void readSpectrumEach(const SpectrumRead* reads, double* values, int count);

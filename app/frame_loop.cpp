@@ -1,5 +1,6 @@
 #include "analysis/detect.hpp"
 #include "app/shell.hpp"
+#include "app/shown_picture.hpp"
 #include "app/tuner_state.hpp"
 #include "audio/recording.hpp"
 #include "view/controls.hpp"
@@ -19,15 +20,16 @@ void runFrame(Host& host) {
   if (tuner.clearPending) {
     tuner.clearPending = false;
     clearScreen(kBackgroundColour);
+    forgetShownPicture();
   }
   // While frozen the flag stays raised, so the first frame after unfreezing takes the newest block.
   if (!tuner.frozen.load(std::memory_order_relaxed) &&
       tuner.spectrumReady.exchange(false, std::memory_order_acquire)) {
     recordBlock();
     detectNotes();
+    noteScoresChanged();
   }
-  drawView();
-  host.present(framebuffer);
+  showFrame(host, applyViewRules());
 }
 
 int runLoop(Host& host) {

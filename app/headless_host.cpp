@@ -1,6 +1,7 @@
 #include "app/headless_host.hpp"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 bool ScriptKeys::readState(KeyStates& keys) {
@@ -10,6 +11,8 @@ bool ScriptKeys::readState(KeyStates& keys) {
 
 HeadlessHost::HeadlessHost() : shownPixels_(static_cast<std::size_t>(kPictureWidth) * kPictureHeight, 0) {
   shown_.pixels = shownPixels_.data();
+  const char* everyFrame = std::getenv("SONAVEL_DRAW_EVERY_FRAME");
+  everyFrame_ = everyFrame != nullptr && std::strcmp(everyFrame, "1") == 0;
 }
 
 void HeadlessHost::present(const Framebuffer& picture) {

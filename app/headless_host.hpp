@@ -31,6 +31,9 @@ class HeadlessHost : public Host {
   bool startAudio() override { return true; }
   void stopAudio() override {}
   void sleepMs(int) override {}
+  // Only the last picture is written out, so only that one is drawn; SONAVEL_DRAW_EVERY_FRAME=1 in
+  // the environment draws every frame step's picture instead, as a check.
+  PictureNeed pictureNeed() const override { return everyFrame_ ? PictureNeed::EveryFrame : PictureNeed::LastOnly; }
 
   ScriptKeys& keys() { return keys_; }
   // The picture as the last present left it (black until the first present).
@@ -42,4 +45,5 @@ class HeadlessHost : public Host {
   std::vector<std::uint32_t> shownPixels_;
   Framebuffer shown_;
   int presents_ = 0;
+  bool everyFrame_ = false;
 };

@@ -18,6 +18,13 @@ struct WindowEvent {
   int clientHeight = kPictureHeight;
 };
 
+// Which of the frame steps' pictures a host needs drawn and presented.
+enum class PictureNeed {
+  EveryFrame,  // every frame step's picture
+  Changes,     // a picture only when it can differ from the one shown, or the shown one was lost
+  LastOnly,    // only the last frame step's picture, drawn when the run ends
+};
+
 class Host {
  public:
   virtual ~Host() = default;
@@ -33,4 +40,7 @@ class Host {
   virtual bool startAudio() = 0;
   virtual void stopAudio() = 0;
   virtual void sleepMs(int milliseconds) = 0;
+  virtual PictureNeed pictureNeed() const { return PictureNeed::EveryFrame; }
+  // For PictureNeed::Changes: the window lost what it showed (exposed, resized) and needs a picture.
+  virtual bool pictureLost() { return false; }
 };

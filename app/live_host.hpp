@@ -21,6 +21,9 @@ class LiveHost : public Host {
   bool startAudio() override;
   void stopAudio() override;
   void sleepMs(int milliseconds) override;
+  // The window keeps its picture: only one that can differ is sent, or one it lost.
+  PictureNeed pictureNeed() const override { return PictureNeed::Changes; }
+  bool pictureLost() override;
 
  private:
   SdlKeySource keys_;

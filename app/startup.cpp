@@ -5,6 +5,7 @@
 #include "analysis/note_table.hpp"
 #include "app/log.hpp"
 #include "app/shell.hpp"
+#include "app/shown_picture.hpp"
 #include "app/tuner_state.hpp"
 #include "audio/recording.hpp"
 #include "view/font.hpp"
@@ -28,6 +29,7 @@ StartResult startUp(Host& host, std::string& reason) {
   tuner.quitting = false;
   clearToBlack();
   host.present(framebuffer);
+  forgetShownPicture();
 
   logMessage("Loading font");
   loadFont(font, kFontPath);
@@ -46,6 +48,7 @@ StartResult startUp(Host& host, std::string& reason) {
 void shutDown(Host& host) {
   if (tuner.quitting) return;
   tuner.quitting = true;
+  showOwedPicture(host);  // while the font is still there
   cleanUp(host);
   host.destroyWindow();
 }

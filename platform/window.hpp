@@ -19,6 +19,8 @@ void presentFramebuffer(const Framebuffer& picture);
 // folded into it; true when it was a pointer, button or close event.
 bool takeWindowEvent(WindowEvent& event);
 void destroyWindow();
+// The window was exposed or resized since it was last sent a picture.
+bool windowNeedsPicture();
 // How many pictures were actually sent to the window since it opened.
 int framesSentToWindow();
 

@@ -2,7 +2,7 @@
 
 #include "app/keyboard.hpp"
 #include "app/tuner_state.hpp"
-#include "view/draw.hpp"
+#include "view/geometry.hpp"
 #include "view/view.hpp"
 
 namespace {
@@ -10,33 +10,11 @@ namespace {
 constexpr auto kRelaxed = std::memory_order_relaxed;
 constexpr int kNoMarker = -1;
 
-// Scrub area: the grid's columns, from the frame's top line down (the bottom strip included).
-constexpr int kScrubLeft = 10;
-constexpr int kScrubRight = 608;
-constexpr int kScrubTop = 26;
-
-// Tone pick: rows by height from y 25 to 478; keys by width on the bottom strip from y 455.
-constexpr int kPickTop = 25;
-constexpr int kPickBottom = 478;
-constexpr int kPickBaseY = 456;
-constexpr int kBottomStripPickY = 455;
-constexpr int kBottomStripLeft = 101;
-constexpr int kBottomStripRight = 532;
-constexpr int kHoverBandBaseY = 523;
-constexpr int kHoverBandHeight = 5;
-
-// Toolbar input band and controls.
-constexpr int kToolbarInputBottom = 17;
-constexpr int kGainLeft = 51;
-constexpr int kGainRight = 149;
-constexpr int kGainOrigin = 50;
+// Slider values per pixel from the trough's left end, as stored in single precision.
+constexpr int kGainOrigin = kGainTroughX;
 constexpr float kGainPerPixel = 0.03f;
-constexpr int kVolumeLeft = 203;
-constexpr int kVolumeRight = 251;
-constexpr int kVolumeOrigin = 202;
+constexpr int kVolumeOrigin = kVolumeTroughX;
 constexpr float kVolumePerPixel = 0.02f;
-constexpr int kSwitchLeft = 273;
-constexpr int kSwitchRight = 407;
 
 int cursorDisplayColumn() { return displayColumnOf(tuner.playColumn.load(kRelaxed)); }
 
@@ -94,18 +72,19 @@ std::uint32_t applyScrubbing() {
   return kScrubCursorColour;
 }
 
-void applyTonePick() {
+int applyTonePick() {
   const int y = tuner.mouseY;
   if (!(tuner.rightDown && tuner.frozen.load(kRelaxed) && kPickTop <= y && y <= kPickBottom)) {
     tuner.toneHeld.store(false, kRelaxed);
-    return;
+    return kNoKey;
   }
   // Decided locally first, so the audio thread never glimpses a key the pick is about to replace.
   if (!tuner.toneHeld.load(kRelaxed)) tuner.tonePhase.store(0.0, kRelaxed);
   int key = (kPickBaseY - y) / kRowHeight + kNoteRowOffset;
   bool held = true;
+  int hoverKey = kNoKey;
   if (y < kBottomStripPickY) {
-    fillRect(kGridLeft, kHoverBandBaseY - kRowHeight * key, kGridWidth, kHoverBandHeight, kHoverBandColour);
+    hoverKey = key;
   } else if (tuner.mouseX < kBottomStripLeft || tuner.mouseX > kBottomStripRight) {
     held = false;
   } else {
@@ -113,6 +92,7 @@ void applyTonePick() {
   }
   tuner.toneKey.store(key, kRelaxed);
   tuner.toneHeld.store(held, kRelaxed);
+  return hoverKey;
 }
 
 void clearMarkersWhileLive() {
@@ -133,4 +113,33 @@ void applyToolbarInput() {
 void updateInputGain() {
   const double slider = tuner.gainSlider;
   tuner.inputGain.store(static_cast<float>(slider * slider * slider), kRelaxed);
+}
+
+ViewFrame applyViewRules() {
+  ViewFrame frame;
+  const int historyColumn = tuner.historyColumn.load(kRelaxed);
+  frame.oldestColumn = wrapColumn(historyColumn);
+  frame.frozen = tuner.frozen.load(kRelaxed);
+  // The strips and the lit keys show the state before this frame's scrubbing and pick.
+  const int liveColumn = wrapColumn(frame.oldestColumn + kHistoryColumns - 1);
+  frame.stripColumn = frame.frozen ? wrapColumn(tuner.playColumn.load(kRelaxed)) : liveColumn;
+  if (tuner.toneHeld.load(kRelaxed)) frame.litKey = tuner.toneKey.load(kRelaxed);
+
+  const std::uint32_t cursorColour = applyScrubbing();
+  frame.hoverKey = applyTonePick();
+  if (frame.frozen) {
+    frame.cursorColumn = cursorDisplayColumn();
+    frame.cursorColour = cursorColour;
+    frame.markersShown = tuner.markersShown;
+    frame.markA = tuner.markA;
+    frame.markB = tuner.markB;
+  } else {
+    clearMarkersWhileLive();
+  }
+  applyToolbarInput();
+  updateInputGain();
+  frame.gainSlider = tuner.gainSlider;
+  frame.outputVolume = tuner.outputVolume.load(kRelaxed);
+  frame.softDisplay = tuner.softDisplay;
+  return frame;
 }

@@ -1,19 +1,25 @@
 #pragma once
-// The user's controls: key commands once per frame step, pointer rules inside the view.
+// The user's controls: key commands once per frame step, pointer rules once per frame.
 
 #include <cstdint>
+
+#include "view/view_frame.hpp"
 
 class KeyboardDevice;
 
 // Enter, Space, Home, End, Delete; clears `autoPlay` while not frozen.
 void handleKeyCommands(const KeyboardDevice& keys);
 
-// Pointer rules, in the order the view applies them.
+// The pointer rules of one frame, in their fixed order (scrubbing, tone pick, markers while
+// live, toolbar, gain), with the state the picture of this frame shows.
+ViewFrame applyViewRules();
+
+// The rules one by one, in that order.
 // Left button on the grid while frozen: the cursor follows the pointer. Returns this frame's cursor colour.
 std::uint32_t applyScrubbing();
-// Right button on a row or a bottom-strip key while frozen: picks the reference tone, drawing the hover band
-// when the row was picked by height.
-void applyTonePick();
+// Right button on a row or a bottom-strip key while frozen: picks the reference tone. Returns the note
+// whose row carries the hover band (picked by height), else kNoKey.
+int applyTonePick();
 // Markers exist only while frozen.
 void clearMarkersWhileLive();
 // Left button in the toolbar: GAIN and VOL follow the pointer, SOFT DISPLAY switches once per press.

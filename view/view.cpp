@@ -6,41 +6,20 @@
 #include "view/controls.hpp"
 #include "view/draw.hpp"
 #include "view/font.hpp"
+#include "view/geometry.hpp"
 
 namespace {
 
 constexpr auto kRelaxed = std::memory_order_relaxed;
 constexpr int kWhiteKeyColour = 0xFFFFFF;
 
-// Keyboard strips: keys to the right of the grid, and below it from x 101.
-constexpr int kRightStripX = 610;
-constexpr int kStripDepth = 24;
-constexpr int kBottomStripY = 456;
-constexpr int kBottomStripKeyX = 101;
-constexpr int kBottomStripRightEdge = 532;
-constexpr int kWhiteKeyLength = 22;
-constexpr int kBlackKeyLength = 18;
-constexpr int kKeyWidth = 5;
 constexpr double kStripThreshold = 0.25;         // scores at or below this leave the key plain
 constexpr double kStripScale = 1.3333334f;       // 4/3 as stored in single precision
 constexpr double kFullComponent = 255.0;
 
-// Toolbar.
-constexpr int kToolbarHeight = 20;
-constexpr int kLabelY = 7;
-constexpr int kSliderY = 4;
-constexpr int kSliderHeight = 12;
-constexpr int kGainTroughX = 50;
-constexpr int kGainTroughWidth = 100;
+// Slider pixels per unit of value.
 constexpr double kGainPixelsPerUnit = 33.333332f;  // 100/3 as stored in single precision
-constexpr int kVolumeTroughX = 202;
-constexpr int kVolumeTroughWidth = 50;
 constexpr double kVolumePixelsPerUnit = 50.0;
-constexpr int kGainLabelX = 10;
-constexpr int kVolumeLabelX = 170;
-constexpr int kSwitchLabelX = 272;
-
-int wrapColumn(int column) { return ((column % kHistoryColumns) + kHistoryColumns) % kHistoryColumns; }
 
 // Scores outside 0..1 (or not numbers) must not spill into the neighbouring colour bytes.
 float clampedScore(float score) {
@@ -110,7 +89,7 @@ std::uint32_t stripKeyColour(float score, bool white) {
 }
 
 // Grid lines over the cells, and the keys of both strips for `stripColumn`.
-void drawLinesAndStrips(int stripColumn, bool toneHeld, int toneKey) {
+void drawLinesAndStrips(int stripColumn, int litKey) {
   for (int row = 0; row < kNoteRows; ++row) {
     const int y = rowY(row);
     const int t = kBottomStripKeyX + kRowHeight * row;
@@ -119,7 +98,7 @@ void drawLinesAndStrips(int stripColumn, bool toneHeld, int toneKey) {
     fillRect(t - 1, kBottomStripY, kRowHeight, kStripDepth, kLineColour);
     const bool white = tuner.keyColour[row % kPitchClasses] == kWhiteKeyColour;
     std::uint32_t colour = stripKeyColour(tuner.scoreHistory[stripColumn * kNoteRows + row], white);
-    if (toneHeld && toneKey == row + kNoteRowOffset) colour = kPickedKeyColour;
+    if (litKey == row + kNoteRowOffset) colour = kPickedKeyColour;
     const int length = white ? kWhiteKeyLength : kBlackKeyLength;
     fillRect(kRightStripX + 1, y + 1, length, kKeyWidth, colour);
     fillRect(t, kBottomStripY + 1, kKeyWidth, length, colour);
@@ -142,18 +121,23 @@ void drawColumnLine(int p, std::uint32_t colour, bool skipEdges) {
   fillRect(p + kLineX, kGridTop, 1, kGridHeight, colour);
 }
 
+// Five colour rows of the picked row, over its cells.
+void drawHoverBand(int key) {
+  fillRect(kGridLeft, kHoverBandBaseY - kRowHeight * key, kGridWidth, kHoverBandHeight, kHoverBandColour);
+}
+
 // While frozen: the ruler of half marker distances, the markers, then the cursor.
-void drawMarkersAndCursor(std::uint32_t cursorColour) {
-  const int markA = tuner.markA;
-  const int markB = tuner.markB;
-  if (tuner.markersShown && markA != markB) {
+void drawMarkersAndCursor(const ViewFrame& frame) {
+  const int markA = frame.markA;
+  const int markB = frame.markB;
+  if (frame.markersShown && markA != markB) {
     for (int k = -20; k <= 20; ++k) drawColumnLine(((markB - markA) * k * 3) / 2 + 3 * markA, kRulerColour, true);
   }
-  if (tuner.markersShown) {
+  if (frame.markersShown) {
     drawColumnLine(3 * markA, kMarkerColour, true);
     drawColumnLine(3 * markB, kMarkerColour, true);
   }
-  drawColumnLine(3 * displayColumnOf(tuner.playColumn.load(kRelaxed)), cursorColour, false);
+  drawColumnLine(3 * frame.cursorColumn, frame.cursorColour, false);
 }
 
 void drawSlider(int troughX, int troughWidth, int filled) {
@@ -167,14 +151,13 @@ void drawSlider(int troughX, int troughWidth, int filled) {
 }
 
 // The toolbar over everything else: background, labels, sliders.
-void drawToolbar() {
+void drawToolbar(const ViewFrame& frame) {
   fillRect(0, 0, kPictureWidth, kToolbarHeight, kToolbarColour);
   drawText(kGainLabelX, kLabelY, 0, "GAIN:");
-  drawSlider(kGainTroughX, kGainTroughWidth, component(tuner.gainSlider, kGainPixelsPerUnit));
+  drawSlider(kGainTroughX, kGainTroughWidth, component(frame.gainSlider, kGainPixelsPerUnit));
   drawText(kVolumeLabelX, kLabelY, 0, "VOL:");
-  drawSlider(kVolumeTroughX, kVolumeTroughWidth,
-             component(tuner.outputVolume.load(kRelaxed), kVolumePixelsPerUnit));
-  if (tuner.softDisplay != 0)
+  drawSlider(kVolumeTroughX, kVolumeTroughWidth, component(frame.outputVolume, kVolumePixelsPerUnit));
+  if (frame.softDisplay != 0)
     drawText(kSwitchLabelX, kLabelY, 0, "SOFT DISPLAY: ON");
   else
     drawText(kSwitchLabelX, kLabelY, 0, "SOFT DISPLAY: OFF");
@@ -186,22 +169,13 @@ int displayColumnOf(int historyColumnIndex) {
   return wrapColumn(historyColumnIndex - tuner.historyColumn.load(kRelaxed));
 }
 
-void drawView() {
-  const int oldestColumn = wrapColumn(tuner.historyColumn.load(kRelaxed));
-  const bool frozen = tuner.frozen.load(kRelaxed);
-  const int liveColumn = wrapColumn(oldestColumn + kHistoryColumns - 1);
-  const int stripColumn = frozen ? wrapColumn(tuner.playColumn.load(kRelaxed)) : liveColumn;
-
-  drawGridCells(oldestColumn);
-  drawLinesAndStrips(stripColumn, tuner.toneHeld.load(kRelaxed), tuner.toneKey.load(kRelaxed));
+void drawView(const ViewFrame& frame) {
+  drawGridCells(frame.oldestColumn);
+  drawLinesAndStrips(frame.stripColumn, frame.litKey);
   drawFrame();
-  const std::uint32_t cursorColour = applyScrubbing();
-  applyTonePick();
-  if (frozen)
-    drawMarkersAndCursor(cursorColour);
-  else
-    clearMarkersWhileLive();
-  applyToolbarInput();
-  updateInputGain();
-  drawToolbar();
+  if (frame.hoverKey != kNoKey) drawHoverBand(frame.hoverKey);
+  if (frame.frozen) drawMarkersAndCursor(frame);
+  drawToolbar(frame);
 }
+
+void drawView() { drawView(applyViewRules()); }

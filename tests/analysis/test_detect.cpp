@@ -236,4 +236,24 @@ TEST(DetectNotes, A440HzToneLightsRow36Most) {
   }
 }
 
+// The read positions are worked out once per note table: a table retuned between blocks
+// must move the analysis with it, not leave it reading the old positions.
+TEST(DetectNotes, FollowsTheNoteTableWhenItChanges) {
+  startUp();
+  const int row = 30;
+  addLine(row, kStrongLine);
+  detectNotes();
+  EXPECT_GT(score(0, row), 0.5f);
+  EXPECT_LT(score(0, row + 1), 0.5f);
+
+  // Every note a semitone lower: the same line now sits on the next row up.
+  for (int k = kNoteCount - 1; k > 0; --k) tuner.noteFrequency[k] = tuner.noteFrequency[k - 1];
+  tuner.noteFrequency[0] = tuner.noteFrequency[1] / kSemitoneRatio;
+  resetNoteDetection();
+  tuner.historyColumn.store(0);
+  detectNotes();
+  EXPECT_GT(score(0, row + 1), 0.5f);
+  EXPECT_LT(score(0, row), 0.5f);
+}
+
 }  // namespace

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <limits>
+#include <random>
 #include <vector>
 
 #include "analysis/spectrum.hpp"
@@ -110,6 +112,48 @@ TEST(SpectrumAtEach, GivesExactlyWhatSpectrumAtGivesOneByOne) {
   std::vector<double> values(positions.size());
   spectrumAtEach(positions.data(), values.data(), static_cast<int>(positions.size()));
   for (size_t i = 0; i < positions.size(); ++i) EXPECT_EQ(values[i], spectrumAt(positions[i])) << positions[i];
+}
+
+// Resolved once, read many times: bit for bit what spectrumAt gives, on spectra of every
+// kind (paired magnitudes, ragged values, zeros, infinities, NaN) and at positions across
+// the whole range: integers, halves, detection-like fractions, both clamps.
+TEST(ResolvedReads, GiveExactlySpectrumAtOnManySpectra) {
+  std::mt19937 generator(12);
+  std::uniform_real_distribution<double> magnitude(0.0, 50.0);
+  std::uniform_real_distribution<double> position(-5.0, kBlockSize + 5.0);
+  const double inf = std::numeric_limits<double>::infinity();
+  std::vector<double> positions = {-1.0, -0.5, 0.0, 0.2, 0.5, 1.0, 2046.6, 2047.0, 2047.5, 1e12, -1e12,
+                                   std::numeric_limits<double>::quiet_NaN()};
+  for (int j = 0; j < kBlockSize; ++j) {
+    positions.push_back(j);
+    positions.push_back(j + 0.5);
+  }
+  for (int i = 0; i < 4000; ++i) positions.push_back(position(generator));
+  std::vector<SpectrumRead> reads;
+  for (double x : positions) reads.push_back(resolveSpectrumRead(x));
+  std::vector<double> values(positions.size());
+
+  for (int spectrum = 0; spectrum < 40; ++spectrum) {
+    resetTunerState();
+    for (int i = 0; i < kBlockSize; ++i) {
+      const double v = spectrum % 2 == 0 ? magnitude(generator) : (i % 2 == 0 ? magnitude(generator) : entry(i - 1));
+      tuner.spectrum[i].store(v, std::memory_order_relaxed);
+    }
+    if (spectrum == 3) tuner.spectrum[100].store(inf, std::memory_order_relaxed);
+    if (spectrum == 5) tuner.spectrum[200].store(std::numeric_limits<double>::quiet_NaN(), std::memory_order_relaxed);
+    if (spectrum == 7)
+      for (int i = 0; i < kBlockSize; i += 3) tuner.spectrum[i].store(0.0, std::memory_order_relaxed);
+    readSpectrumEach(reads.data(), values.data(), static_cast<int>(reads.size()));
+    for (size_t i = 0; i < positions.size(); ++i) {
+      const double expected = spectrumAt(positions[i]);
+      if (std::isnan(expected)) {
+        ASSERT_TRUE(std::isnan(values[i])) << "spectrum " << spectrum << " x " << positions[i];
+        continue;
+      }
+      ASSERT_EQ(std::memcmp(&values[i], &expected, sizeof expected), 0)
+          << "spectrum " << spectrum << " x " << positions[i] << ": " << values[i] << " vs " << expected;
+    }
+  }
 }
 
 }  // namespace

@@ -6,7 +6,9 @@
 # input sink; the window must show A4 at the right edge, freeze on Return, sound
 # the A4 reference tone on the right button into the output sink, keep up with a
 # 1000 Hz mouse, and quit cleanly on Escape. Also reports the program's CPU share
-# while it analyses the tone, and the latencies PortAudio reports.
+# while it analyses the tone, beside lingot's (a GTK tuner from Debian) listening
+# to the same tone in the same set-up when lingot is installed, and the latencies
+# PortAudio reports.
 #
 # usage: live_stack.sh SONAVEL PROBE FONT.tga
 # With LIVE_STACK_REPORT set, the CPU figure is also written to that file
@@ -24,11 +26,14 @@ readonly kA4CellX=608 kA4CellY=237          # newest display column, row 36 (A4)
 readonly kDarkBelow=112                     # a score above 0.5 in an A row
 readonly kCpuSeconds=20
 readonly kThreadCpuLimit=5                # % of one core; a waiting audio thread uses about 1
+readonly kMainThreadTarget=1 kProcessTarget=3.5  # % of one core while analysing a tone
+readonly kLingotSettleSeconds=4
 readonly kToneHoldSeconds=2.5
 
 work=$(mktemp -d /tmp/sonavel-live.XXXXXX)
 started=()          # every process this script started, and only those
 sonavel_pid=""
+lingot_pid=""
 paplay_pid=""
 out_recorder_pid=""
 t_start=$(date +%s.%N)
@@ -161,10 +166,30 @@ a4_dark() {
 wait_for 30 a4_dark || fail "the A4 row is not dark at the right edge of the grid"
 say "A4 is dark at the right edge ($(elapsed) s)"
 
+# --- lingot, for comparison: the same tone from the same default source, its own
+# home so it keeps its configuration to itself. Stopped after the CPU span.
+lingot_note=""
+if command -v lingot >/dev/null; then
+  mkdir -p "$work/lingot-home"
+  (cd "$work/lingot-home" && HOME="$work/lingot-home" exec lingot) </dev/null >"$work/lingot.log" 2>&1 &
+  lingot_pid=$!
+  started+=($lingot_pid)
+  sleep $kLingotSettleSeconds
+  if ! kill -0 "$lingot_pid" 2>/dev/null; then
+    lingot_note="lingot ended at start-up: $(grep -v '^ALSA lib' "$work/lingot.log" | tail -n 1)"
+    lingot_pid=""
+  elif grep -q 'Cannot open audio device' "$work/lingot.log"; then
+    lingot_note="lingot cannot open the audio device here"
+    lingot_pid=""
+  fi
+else
+  lingot_note="lingot is not installed (tools/install-deps.sh test installs it)"
+fi
+
 # --- CPU share while analysing the tone: utime + stime over a wall-clock span,
 # for the process and for each of its threads. CPU time, not wall time, so a
 # loaded machine does not raise it; a busy-waiting audio thread does.
-ticks() { awk '{ print $14 + $15 }' "/proc/$sonavel_pid/stat"; }
+ticks() { awk '{ print $14 + $15 }' "/proc/${1:-$sonavel_pid}/stat" 2>/dev/null || echo 0; }
 thread_ticks() {  # one "TID TICKS" line per thread
   local task
   for task in /proc/"$sonavel_pid"/task/*; do
@@ -174,21 +199,40 @@ thread_ticks() {  # one "TID TICKS" line per thread
 hz=$(getconf CLK_TCK)
 thread_ticks >"$work/threads0"
 c0=$(ticks) w0=$(date +%s.%N)
+[ -z "$lingot_pid" ] || l0=$(ticks "$lingot_pid")
 sleep $kCpuSeconds
 c1=$(ticks) w1=$(date +%s.%N)
+[ -z "$lingot_pid" ] || l1=$(ticks "$lingot_pid")
 thread_ticks >"$work/threads1"
-cpu=$(awk -v c0="$c0" -v c1="$c1" -v w0="$w0" -v w1="$w1" -v hz="$hz" \
-  'BEGIN { printf "%.1f", 100 * (c1 - c0) / hz / (w1 - w0) }')
-cpu_line="sonavel live CPU: $cpu % of one core over $kCpuSeconds s while analysing a 440 Hz tone (target under 15 %)"
+share() {  # share TICKS0 TICKS1: % of one core over the span
+  awk -v c0="$1" -v c1="$2" -v w0="$w0" -v w1="$w1" -v hz="$hz" 'BEGIN { printf "%.1f", 100 * (c1 - c0) / hz / (w1 - w0) }'
+}
+cpu=$(share "$c0" "$c1")
+main_cpu=$(awk -v main="$sonavel_pid" -v w0="$w0" -v w1="$w1" -v hz="$hz" 'NR == FNR { t0[$1] = $2; next }
+  $1 == main { printf "%.2f", 100 * ($2 - t0[$1]) / hz / (w1 - w0) }' "$work/threads0" "$work/threads1")
+cpu_line="sonavel live CPU: $cpu % of one core over $kCpuSeconds s while analysing a 440 Hz tone (target under $kProcessTarget %)"
+main_line="sonavel main thread CPU: ${main_cpu:-?} % of one core (target under $kMainThreadTarget %)"
+if [ -n "$lingot_pid" ]; then
+  lingot_line="lingot live CPU: $(share "$l0" "$l1") % of one core over the same span, same tone and set-up"
+else
+  lingot_line="lingot live CPU: not measured: $lingot_note"
+fi
 say "$cpu_line"
+say "$main_line"
+say "$lingot_line"
+[ -z "$lingot_pid" ] || stop_pid "$lingot_pid"
 # The busiest thread besides the main one: the audio thread, unless something else spins.
 read -r busy_tid busy_cpu < <(awk -v main="$sonavel_pid" -v span="$(awk -v a="$w0" -v b="$w1" 'BEGIN { print b - a }')" \
   -v hz="$hz" 'NR == FNR { t0[$1] = $2; next }
   ($1 in t0) && $1 != main { c = 100 * ($2 - t0[$1]) / hz / span; if (c >= best) { best = c; tid = $1 } }
   END { printf "%s %.1f\n", tid, best }' "$work/threads0" "$work/threads1")
-thread_line="sonavel audio thread CPU: $busy_cpu % of one core (busiest thread besides the main one, limit $kThreadCpuLimit %)"
+others_cpu=$(awk -v main="$sonavel_pid" -v w0="$w0" -v w1="$w1" -v hz="$hz" 'NR == FNR { t0[$1] = $2; next }
+  ($1 in t0) && $1 != main { sum += $2 - t0[$1] } END { printf "%.1f", 100 * sum / hz / (w1 - w0) }' \
+  "$work/threads0" "$work/threads1")
+thread_line="sonavel audio thread CPU: $busy_cpu % of one core (busiest thread besides the main one, limit $kThreadCpuLimit %); all threads but the main one: $others_cpu %"
 say "$thread_line"
-[ -z "${LIVE_STACK_REPORT:-}" ] || printf '%s\n%s\n' "$cpu_line" "$thread_line" >"$LIVE_STACK_REPORT"
+[ -z "${LIVE_STACK_REPORT:-}" ] ||
+  printf '%s\n%s\n%s\n%s\n' "$cpu_line" "$main_line" "$thread_line" "$lingot_line" >"$LIVE_STACK_REPORT"
 audio_line=$(grep -m 1 '^sonavel: audio:' "$work/sonavel.log")
 say "${audio_line:-sonavel reported no audio streams}"
 [ -z "${LIVE_STACK_REPORT:-}" ] || echo "$route: ${audio_line:-no audio streams}" >>"$LIVE_STACK_REPORT"

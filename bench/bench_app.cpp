@@ -1,0 +1,87 @@
+// Headless export speed: a `--scores` replay of generated input, in seconds of
+// audio per second of replay, against the time the same audio lasts.
+
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "app/constants.hpp"
+#include "app/replay.hpp"
+#include "app/sound_files.hpp"
+#include "ratio.hpp"
+
+namespace {
+
+constexpr double kInputSeconds = 300.0;
+
+// A temporary folder holding the input, the font and the scores, entered for the replays.
+class Workspace {
+ public:
+  Workspace() {
+    dir_ = std::filesystem::temp_directory_path() / ("sonavel-bench-" + std::to_string(getpid()));
+    std::filesystem::create_directories(dir_);
+    std::error_code ignored;
+    std::filesystem::copy_file(SONAVEL_FONT, dir_ / "font.tga", ignored);
+    writeInput();
+  }
+  ~Workspace() {
+    std::error_code ignored;
+    std::filesystem::remove_all(dir_, ignored);
+  }
+  std::string path(const char* name) const { return (dir_ / name).string(); }
+
+ private:
+  std::filesystem::path dir_;
+
+  // A tone at -30 dBFS over faint noise, as the live suite plays.
+  void writeInput() const {
+    FloatWavWriter writer;
+    std::string reason;
+    if (!writer.open(path("input.wav"), reason)) return;
+    std::mt19937 generator(3);
+    std::normal_distribution<double> noise(0.0, 0.0005);
+    std::vector<float> buffer(kFramesPerBuffer);
+    const long long total = static_cast<long long>(kInputSeconds * kSampleRate);
+    for (long long first = 0; first < total; first += kFramesPerBuffer) {
+      for (int i = 0; i < kFramesPerBuffer; ++i) {
+        const double t = static_cast<double>(first + i) / kSampleRate;
+        buffer[i] = static_cast<float>(0.0316 * std::sin(2 * M_PI * 440.0 * t) + noise(generator));
+      }
+      writer.write(buffer.data(), kFramesPerBuffer);
+    }
+    writer.close(reason);
+  }
+};
+
+void BM_headlessScores(benchmark::State& state) {
+  static Workspace workspace;
+  const auto before = std::filesystem::current_path();
+  std::filesystem::current_path(workspace.path(""));
+  HeadlessOptions options;
+  options.input = workspace.path("input.wav");
+  options.scoresPath = workspace.path("scores.csv");
+  std::FILE* errors = std::fopen("/dev/null", "w");
+  for (auto _ : state) {
+    if (runHeadless(options, errors) != 0) state.SkipWithError("the replay failed");
+  }
+  std::fclose(errors);
+  std::filesystem::current_path(before);
+}
+BENCHMARK(BM_headlessScores)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// The time the replayed audio lasts.
+void BM_realtime(benchmark::State& state) {
+  for (auto _ : state) state.SetIterationTime(kInputSeconds);
+}
+BENCHMARK(BM_realtime)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+// Seconds of audio per second of replay.
+SONAVEL_RATIO("headless/realtime", "BM_realtime/iterations:1/manual_time", "BM_headlessScores/iterations:1");
+
+}  // namespace

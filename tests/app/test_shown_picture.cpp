@@ -1,0 +1,171 @@
+// Which frames draw: a window is sent only pictures that can differ from the one it
+// shows, a headless run only its last one, and either way the pictures are the ones
+// drawing every frame would give.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "app/shell.hpp"
+#include "app/shown_picture.hpp"
+#include "app/tuner_state.hpp"
+#include "audio/audio_callback.hpp"
+#include "recording_host.hpp"
+#include "scratch_dir.hpp"
+
+namespace {
+
+// Keeps a copy of the last picture it was given.
+class KeepingHost : public RecordingHost {
+ public:
+  std::vector<std::uint32_t> shown;
+  PictureNeed need = PictureNeed::EveryFrame;
+  bool lost = false;
+
+  void present(const Framebuffer& picture) override {
+    ++presents;
+    shown.resize(static_cast<std::size_t>(kPictureWidth) * kPictureHeight);
+    for (int y = 0; y < kPictureHeight; ++y)
+      std::memcpy(shown.data() + static_cast<std::size_t>(y) * kPictureWidth, picture.pixels + y * picture.pitch,
+                  kPictureWidth * sizeof(std::uint32_t));
+  }
+  PictureNeed pictureNeed() const override { return need; }
+  bool pictureLost() override {
+    const bool was = lost;
+    lost = false;
+    return was;
+  }
+};
+
+struct ScriptStep {
+  int step;
+  enum { Key, Lift, Move, Event } what;
+  int a = 0, b = 0;
+};
+
+// Freeze, scrub, playback, the tone on a row and on the bottom strip, markers, both
+// sliders, the switch, and back to live; long idle stretches between.
+const ScriptStep kSession[] = {
+    {20, ScriptStep::Move, 100, 10},  {21, ScriptStep::Event, WindowEvent::LeftDown},
+    {23, ScriptStep::Move, 120, 10},  {24, ScriptStep::Move, 230, 10},
+    {25, ScriptStep::Event, WindowEvent::LeftUp}, {26, ScriptStep::Move, 300, 10},
+    {27, ScriptStep::Event, WindowEvent::LeftDown}, {28, ScriptStep::Event, WindowEvent::LeftUp},
+    {60, ScriptStep::Key, DIK_RETURN}, {62, ScriptStep::Lift, DIK_RETURN},
+    {70, ScriptStep::Move, 400, 200}, {71, ScriptStep::Event, WindowEvent::LeftDown},
+    {75, ScriptStep::Move, 300, 200}, {80, ScriptStep::Move, 500, 460},
+    {85, ScriptStep::Event, WindowEvent::LeftUp}, {90, ScriptStep::Key, DIK_HOME},
+    {91, ScriptStep::Lift, DIK_HOME}, {95, ScriptStep::Move, 200, 200},
+    {96, ScriptStep::Event, WindowEvent::LeftDown}, {97, ScriptStep::Event, WindowEvent::LeftUp},
+    {100, ScriptStep::Key, DIK_END}, {101, ScriptStep::Lift, DIK_END},
+    {110, ScriptStep::Event, WindowEvent::RightDown}, {115, ScriptStep::Move, 300, 452},
+    {120, ScriptStep::Move, 200, 470}, {125, ScriptStep::Move, 90, 470},
+    {130, ScriptStep::Event, WindowEvent::RightUp}, {140, ScriptStep::Key, DIK_SPACE},
+    {141, ScriptStep::Lift, DIK_SPACE}, {300, ScriptStep::Key, DIK_SPACE},
+    {301, ScriptStep::Lift, DIK_SPACE}, {310, ScriptStep::Key, DIK_DELETE},
+    {311, ScriptStep::Lift, DIK_DELETE}, {320, ScriptStep::Move, 150, 10},
+    {321, ScriptStep::Event, WindowEvent::LeftDown}, {322, ScriptStep::Event, WindowEvent::LeftUp},
+    {330, ScriptStep::Key, DIK_RETURN}, {331, ScriptStep::Lift, DIK_RETURN},
+};
+constexpr int kSessionSteps = 400;
+
+class ShownPicture : public ::testing::Test {
+ protected:
+  ScratchDir scratch{"shown_picture"};
+  KeepingHost host;
+
+  void SetUp() override { resetTunerState(); }
+  void TearDown() override {
+    if (!tuner.quitting && keyboard) shutDown(host);
+    checkSkippedPictures(false);
+  }
+
+  // The session as the headless replay runs it: events, one frame step, one buffer of a
+  // two-tone signal through the callback (which also plays back and sounds the tone).
+  void runSession(int steps) {
+    std::string reason;
+    ASSERT_EQ(startUp(host, reason), StartResult::Running);
+    std::vector<float> in(kFramesPerBuffer), out(kFramesPerBuffer);
+    std::size_t next = 0;
+    for (int step = 0; step < steps; ++step) {
+      for (; next < std::size(kSession) && kSession[next].step == step; ++next) apply(kSession[next]);
+      ASSERT_TRUE(frameStep(host));
+      tuner.leftClicked = false;
+      for (int i = 0; i < kFramesPerBuffer; ++i) {
+        const double t = (static_cast<double>(step) * kFramesPerBuffer + i) / kSampleRate;
+        in[i] = static_cast<float>(0.05 * std::sin(2 * M_PI * 440 * t) + 0.03 * std::sin(2 * M_PI * 659.3 * t));
+      }
+      audioCallback(in.data(), out.data(), kFramesPerBuffer);
+    }
+  }
+  void apply(const ScriptStep& s) {
+    WindowEvent event;
+    switch (s.what) {
+      case ScriptStep::Key: host.keys.press(s.a); return;
+      case ScriptStep::Lift: host.keys.lift(s.a); return;
+      case ScriptStep::Move:
+        event.kind = WindowEvent::PointerMove;
+        event.x = s.a;
+        event.y = s.b;
+        break;
+      case ScriptStep::Event: event.kind = static_cast<WindowEvent::Kind>(s.a); break;
+    }
+    dispatchEvent(host, event);
+  }
+};
+
+TEST_F(ShownPicture, EverySkippedPictureEqualsTheOneShown) {
+  host.need = PictureNeed::Changes;
+  checkSkippedPictures(true);
+  runSession(kSessionSteps);
+  const SkipCheck counts = skipCheckCounts();
+  EXPECT_EQ(counts.differed, 0);
+  EXPECT_EQ(counts.drawn + counts.skipped, kSessionSteps);
+  // Blocks come every fourth step while live; frozen and idle, nothing moves at all.
+  EXPECT_GT(counts.skipped, kSessionSteps / 2);
+  EXPECT_GT(counts.drawn, 60);
+  EXPECT_EQ(host.presents, 1 + counts.drawn);  // the start-up picture, then each drawn frame
+}
+
+TEST_F(ShownPicture, AWindowThatLostItsPictureIsSentItAgain) {
+  host.need = PictureNeed::Changes;
+  runSession(kSessionSteps);  // ends live
+  frameStep(host);             // takes the block the last buffer may have completed
+  const int before = host.presents;
+  frameStep(host);
+  EXPECT_EQ(host.presents, before);
+  host.lost = true;
+  frameStep(host);
+  EXPECT_EQ(host.presents, before + 1);
+}
+
+TEST_F(ShownPicture, AHeadlessRunDrawsOnlyItsLastPictureAndTheSameOne) {
+  host.need = PictureNeed::EveryFrame;
+  runSession(kSessionSteps);
+  shutDown(host);
+  const std::vector<std::uint32_t> everyFrame = host.shown;
+
+  resetTunerState();
+  host.need = PictureNeed::LastOnly;
+  host.presents = 0;
+  host.shown.clear();
+  runSession(kSessionSteps);
+  EXPECT_EQ(host.presents, 1);  // the start-up picture only, so far
+  shutDown(host);
+  EXPECT_EQ(host.presents, 2);
+  EXPECT_TRUE(host.shown == everyFrame);
+}
+
+TEST_F(ShownPicture, EscapeAtTheFirstStepLeavesTheStartUpPicture) {
+  host.need = PictureNeed::LastOnly;
+  std::string reason;
+  ASSERT_EQ(startUp(host, reason), StartResult::Running);
+  host.keys.press(DIK_ESCAPE);
+  EXPECT_FALSE(frameStep(host));
+  shutDown(host);
+  EXPECT_EQ(host.presents, 1);
+  EXPECT_EQ(host.shown[0], 0u);
+}
+
+}  // namespace

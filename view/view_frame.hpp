@@ -1,0 +1,28 @@
+#pragma once
+// One frame's view: what the pointer rules decided and every value of the shared
+// state the picture shows, apart from the score history and the key colours.
+// Two equal records over the same score history give the same picture.
+
+#include <cstdint>
+
+inline constexpr int kNoKey = -1;
+
+struct ViewFrame {
+  int oldestColumn = 0;  // history column shown at display column 0
+  bool frozen = false;
+  int stripColumn = 0;   // history column of both keyboard strips, taken before scrubbing
+  int litKey = kNoKey;   // note lit on both strips: the previous frame's pick
+  int hoverKey = kNoKey; // note whose row carries the hover band
+  // Frozen only (left at their defaults while live): cursor and markers.
+  int cursorColumn = 0;  // display column
+  std::uint32_t cursorColour = 0;
+  bool markersShown = false;
+  int markA = 0;
+  int markB = 0;
+  // Toolbar.
+  float gainSlider = 0.0f;
+  float outputVolume = 0.0f;
+  int softDisplay = 0;
+
+  bool operator==(const ViewFrame&) const = default;
+};
