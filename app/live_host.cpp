@@ -7,7 +7,8 @@
 #include "audio/stream.hpp"
 
 bool LiveHost::openWindow(std::string& reason) { return ::openWindow(kWindowTitle, reason); }
-void LiveHost::present(const Framebuffer& picture) { presentFramebuffer(picture); }
+// The frame loop presents only pictures that can differ, so comparing them again would be wasted.
+void LiveHost::present(const Framebuffer& picture) { sendFramebuffer(picture); }
 bool LiveHost::takeEvent(WindowEvent& event) { return takeWindowEvent(event); }
 bool LiveHost::pictureLost() { return windowNeedsPicture(); }
 void LiveHost::destroyWindow() { ::destroyWindow(); }

@@ -19,7 +19,8 @@ struct Screen {
   SDL_Window* window = nullptr;
   SDL_Renderer* renderer = nullptr;
   SDL_Texture* texture = nullptr;
-  std::vector<std::uint32_t> shown;  // the picture the window shows now
+  std::vector<std::uint32_t> shown;  // the picture the window shows now, while `shownKnown`
+  bool shownKnown = false;           // false after a picture was sent without keeping a copy
   bool stale = true;                 // the window must be sent the picture again
   int framesSent = 0;
 };
@@ -130,6 +131,7 @@ bool openWindow(const char* title, std::string& reason) {
                                      kPictureWidth, kPictureHeight);
   if (screen.texture == nullptr) return fail(reason, SDL_GetError());
   screen.shown.assign(static_cast<std::size_t>(kPictureWidth) * kPictureHeight, 0);
+  screen.shownKnown = false;
   screen.stale = true;
   stopKeyEvents();
   return true;
@@ -138,7 +140,7 @@ bool openWindow(const char* title, std::string& reason) {
 void presentFramebuffer(const Framebuffer& picture) {
   if (screen.renderer == nullptr || picture.pixels == nullptr) return;
   const std::size_t rowBytes = static_cast<std::size_t>(kPictureWidth) * kBytesPerPixel;
-  bool same = !screen.stale;
+  bool same = !screen.stale && screen.shownKnown;
   for (int y = 0; y < kPictureHeight; ++y) {
     const std::uint32_t* row = picture.pixels + static_cast<std::size_t>(y) * picture.pitch;
     std::uint32_t* shownRow = screen.shown.data() + static_cast<std::size_t>(y) * kPictureWidth;
@@ -147,9 +149,17 @@ void presentFramebuffer(const Framebuffer& picture) {
     std::memcpy(shownRow, row, rowBytes);
   }
   if (same) return;
-  SDL_UpdateTexture(screen.texture, nullptr, screen.shown.data(), static_cast<int>(rowBytes));
+  sendFramebuffer(picture);
+  screen.shownKnown = true;
+}
+
+void sendFramebuffer(const Framebuffer& picture) {
+  if (screen.renderer == nullptr || picture.pixels == nullptr) return;
+  // Straight from the caller's rows: the texture is the only copy the window needs.
+  SDL_UpdateTexture(screen.texture, nullptr, picture.pixels, picture.pitch * kBytesPerPixel);
   SDL_RenderCopy(screen.renderer, screen.texture, nullptr, nullptr);
   SDL_RenderPresent(screen.renderer);
+  screen.shownKnown = false;
   screen.stale = false;
   ++screen.framesSent;
 }
