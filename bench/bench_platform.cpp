@@ -1,7 +1,7 @@
 // Handing a changed picture to the window: compared against a kept copy first,
 // or sent straight from the caller's rows, against one clear of the picture.
-// SDL's dummy driver with its software renderer, so the window system's own
-// copy is left out and only the program's share is timed.
+// SDL's dummy driver, where the picture goes to the window surface as it does
+// without a GPU; the window system's own copy is left out.
 
 #include <benchmark/benchmark.h>
 

@@ -140,6 +140,23 @@ TEST_F(HeadlessWindow, SendsAPictureWhoseRowsAreWiderThanTheWindow) {
   }
 }
 
+TEST_F(HeadlessWindow, StretchesThePictureOverAResizedWindow) {
+  for (int y = 0; y < kPictureHeight; ++y)
+    for (int x = 0; x < kPictureWidth; ++x) framebuffer.pixels[y * framebuffer.pitch + x] = x < 320 ? 0x0000FF : 0xFF0000;
+  SDL_SetWindowSize(openedWindow(), 2 * kPictureWidth, 2 * kPictureHeight);
+  sendFramebuffer(framebuffer);
+  SDL_Surface* surface = SDL_GetWindowSurface(openedWindow());
+  ASSERT_NE(surface, nullptr);
+  ASSERT_EQ(surface->w, 2 * kPictureWidth);
+  for (const auto& [x, expected] : {std::pair{0, 0x0000FF}, std::pair{639, 0x0000FF}, std::pair{640, 0xFF0000},
+                                    std::pair{1279, 0xFF0000}}) {
+    const auto* row = static_cast<const std::uint8_t*>(surface->pixels) + 959 * static_cast<std::ptrdiff_t>(surface->pitch);
+    Uint8 r = 0, g = 0, b = 0;
+    SDL_GetRGB(reinterpret_cast<const Uint32*>(row)[x], surface->format, &r, &g, &b);
+    EXPECT_EQ((r << 16) | (g << 8) | b, expected) << x;
+  }
+}
+
 TEST_F(HeadlessWindow, TurnsPointerAndCloseEventsIntoWindowEvents) {
   while (SDL_PollEvent(nullptr) != 0) {
     WindowEvent ignored;
