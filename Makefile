@@ -6,8 +6,10 @@ CMAKE_FLAGS ?=
 UNIT_TESTS = test_app test_analysis test_audio test_view test_platform
 # The programs with two threads at work: the audio callback against the frame step.
 THREADED_TESTS = test_app test_audio
+FUZZ_TARGETS = fuzz_events fuzz_cli fuzz_font fuzz_sound
+FUZZ_SECONDS ?= 5
 
-.PHONY: run test build deps deps-test unit-sanitizers bench clean
+.PHONY: run test build deps deps-test unit-sanitizers fuzz bench clean
 
 run: deps build
 	cd $(BUILD) && ./sonavel
@@ -22,8 +24,8 @@ deps:
 deps-test:
 	@tools/install-deps.sh test
 
-# Sanitizer builds first, then the release build with every test; ctest's summary closes the run.
-test: deps-test unit-sanitizers
+# Sanitizer builds and a short fuzzing run first, then the release build with every test; ctest's summary closes the run.
+test: deps-test unit-sanitizers fuzz
 	$(MAKE) build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
@@ -35,6 +37,22 @@ unit-sanitizers:
 	cmake -S . -B $(BUILD)-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSONAVEL_SANITIZE=thread >/dev/null
 	cmake --build $(BUILD)-tsan -j $(JOBS) --target $(THREADED_TESTS)
 	TSAN_OPTIONS=halt_on_error=1 ctest --test-dir $(BUILD)-tsan --output-on-failure -j $(JOBS) -L unit
+
+# Each fuzz target for FUZZ_SECONDS from the seeds in tests/fuzz/corpus; what it learns stays in
+# $(BUILD)-fuzz/corpus, and an input that fails lands in $(BUILD)-fuzz/findings.
+fuzz: deps-test
+	CC=clang CXX=clang++ cmake -S . -B $(BUILD)-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSONAVEL_FUZZ=ON \
+	  -DSONAVEL_BUILD_TESTS=OFF >/dev/null
+	cmake --build $(BUILD)-fuzz -j $(JOBS) --target $(FUZZ_TARGETS)
+	@mkdir -p $(BUILD)-fuzz/findings
+	@for t in $(FUZZ_TARGETS); do \
+	  seeds=tests/fuzz/corpus/$${t#fuzz_}; mkdir -p $(BUILD)-fuzz/corpus/$$t; \
+	  echo "sonavel: fuzzing $$t for $(FUZZ_SECONDS) s"; \
+	  $(BUILD)-fuzz/tests/fuzz/$$t -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
+	    -artifact_prefix=$(BUILD)-fuzz/findings/$$t- $(BUILD)-fuzz/corpus/$$t $$seeds 2>&1 \
+	    | grep -E '^(stat::number_of_executed_units|==[0-9]+==|SUMMARY|artifact_prefix)|Test unit written' ; \
+	  test $${PIPESTATUS[0]} -eq 0 || exit 1; \
+	done
 
 bench:
 	@tools/install-deps.sh bench
@@ -48,4 +66,4 @@ bench:
 	@echo; sed 's/\x1b\[[0-9;]*m//g' $(BUILD)-bench/all.txt | grep '^ratio '
 
 clean:
-	rm -rf $(BUILD) $(BUILD)-asan $(BUILD)-tsan $(BUILD)-bench
+	rm -rf $(BUILD) $(BUILD)-asan $(BUILD)-tsan $(BUILD)-bench $(BUILD)-fuzz

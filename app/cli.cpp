@@ -45,9 +45,11 @@ const char kUsage[] =
 const char kVersion[] = "sonavel " SONAVEL_VERSION "\n";
 
 bool parseSteps(std::string_view text, long long& steps) {
-  if (text.empty() || text.size() > 10) return false;
+  std::size_t first = text.find_first_not_of('0');
+  std::string_view digits = first == std::string_view::npos ? std::string_view("0") : text.substr(first);
+  if (text.empty() || digits.size() > 10) return false;
   long long value = 0;
-  for (char c : text) {
+  for (char c : digits) {
     if (c < '0' || c > '9') return false;
     value = value * 10 + (c - '0');
   }
@@ -80,8 +82,13 @@ class ArgumentReader {
     if (inlineValue_) {
       out = *inlineValue_;
       inlineValue_.reset();
-    } else if (index_ < argc_) {
+    } else if (index_ < argc_ && std::string_view(argv_[index_]).rfind("--", 0) != 0) {
       out = argv_[index_++];
+    } else if (index_ < argc_) {
+      // "--headless --steps 5" forgot the file; taking "--steps" as its name would blame the "5"
+      reason = "option " + name + " needs a value before " + argv_[index_] + " (write " + name + "=" +
+               argv_[index_] + " for a file of that name)";
+      return false;
     } else {
       reason = "option " + name + " needs a value";
       return false;

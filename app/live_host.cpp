@@ -1,15 +1,49 @@
 #include "app/live_host.hpp"
 
 #include <chrono>
+#include <csignal>
 #include <thread>
 
 #include "app/shell.hpp"
 #include "audio/stream.hpp"
 
-bool LiveHost::openWindow(std::string& reason) { return ::openWindow(kWindowTitle, reason); }
+namespace {
+
+// The window library turns SIGINT and SIGTERM into a close request but leaves SIGHUP
+// (the terminal closed) to kill the program; it is asked to end the same clean way.
+volatile std::sig_atomic_t hungUp = 0;
+
+extern "C" void noteHangUp(int) { hungUp = 1; }
+
+void closeOnHangUp() {
+  struct sigaction current {};
+  if (sigaction(SIGHUP, nullptr, &current) == 0 && current.sa_handler == SIG_IGN) return;  // nohup: stay ignored
+  struct sigaction action {};
+  action.sa_handler = noteHangUp;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGHUP, &action, nullptr);
+}
+
+}  // namespace
+
+bool LiveHost::openWindow(std::string& reason) {
+  if (!::openWindow(kWindowTitle, reason)) return false;
+  closeOnHangUp();
+  return true;
+}
+
 // The frame loop presents only pictures that can differ, so comparing them again would be wasted.
 void LiveHost::present(const Framebuffer& picture) { sendFramebuffer(picture); }
-bool LiveHost::takeEvent(WindowEvent& event) { return takeWindowEvent(event); }
+
+bool LiveHost::takeEvent(WindowEvent& event) {
+  if (hungUp != 0) {
+    hungUp = 0;
+    event = WindowEvent{};
+    event.kind = WindowEvent::CloseRequest;
+    return true;
+  }
+  return takeWindowEvent(event);
+}
 bool LiveHost::pictureLost() { return windowNeedsPicture(); }
 void LiveHost::destroyWindow() { ::destroyWindow(); }
 bool LiveHost::startAudio() { return ::startAudio(devices_); }

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
+#include <csignal>
 #include <chrono>
 #include <cstring>
 #include <fstream>
@@ -12,6 +13,8 @@
 #include <vector>
 
 #include "app/headless_host.hpp"
+#include "app/output_files.hpp"
+#include "app/regular_file.hpp"
 #include "app/replay_events.hpp"
 #include "app/shell.hpp"
 #include "app/sound_files.hpp"
@@ -30,7 +33,7 @@ constexpr int kProgressCheckSteps = 256;
 constexpr auto kProgressInterval = std::chrono::milliseconds(250);
 
 struct ReplayInputs {
-  std::vector<float> input;
+  MonoSoundReader input;
   std::vector<ReplayEvent> events;
   long long steps = 0;
 };
@@ -39,40 +42,101 @@ struct ReplayOutputs {
   FilePtr scores{nullptr, std::fclose};
   FilePtr picture{nullptr, std::fclose};
   FloatWavWriter sound;
-  std::string scoresPath;
-  std::string picturePath;
+  OutputFile scoresFile, pictureFile, soundFile;
+
+  void discard() {
+    scores.reset();
+    picture.reset();
+    std::string ignored;
+    sound.close(ignored);
+    for (OutputFile* file : {&scoresFile, &pictureFile, &soundFile}) discardOutput(*file);
+  }
 };
 
-FilePtr openForWriting(const std::string& path, std::string& reason) {
-  FilePtr file(std::fopen(path.c_str(), "wb"), std::fclose);
-  if (!file) reason = path + ": cannot write: " + std::strerror(errno);
-  return file;
+// The signal that asked a run to stop, 0 while none has.
+volatile std::sig_atomic_t stopSignal = 0;
+
+extern "C" void noteStopSignal(int signal) { stopSignal = signal; }
+
+// SIGINT and SIGTERM end the run at the next step instead of killing it mid-write.
+class StopSignals {
+ public:
+  StopSignals() {
+    stopSignal = 0;
+    struct sigaction action {};
+    action.sa_handler = noteStopSignal;
+    sigemptyset(&action.sa_mask);
+    for (int i = 0; i < kCount; ++i) sigaction(kSignals[i], &action, &saved_[i]);
+  }
+  ~StopSignals() {
+    for (int i = 0; i < kCount; ++i) sigaction(kSignals[i], &saved_[i], nullptr);
+  }
+  StopSignals(const StopSignals&) = delete;
+  StopSignals& operator=(const StopSignals&) = delete;
+
+ private:
+  static constexpr int kCount = 2;
+  static constexpr int kSignals[kCount] = {SIGINT, SIGTERM};
+  struct sigaction saved_[kCount] {};
+};
+
+FilePtr openForWriting(const std::string& path, OutputFile& file, std::string& reason) {
+  int fd = createOutput(path, file, reason);
+  if (fd < 0) return FilePtr(nullptr, std::fclose);
+  FilePtr stream(::fdopen(fd, "wb"), std::fclose);
+  if (!stream) {
+    reason = path + ": cannot write: " + std::strerror(errno);
+    ::close(fd);
+  }
+  return stream;
+}
+
+bool readEvents(const std::string& path, std::vector<ReplayEvent>& events, std::string& reason) {
+  std::string problem;
+  int fd = openRegularFile(path.c_str(), problem);
+  if (fd < 0) {
+    reason = path + ": cannot read: " + problem;
+    return false;
+  }
+  ::close(fd);
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    reason = path + ": cannot read: " + std::strerror(errno);
+    return false;
+  }
+  return parseReplayEvents(in, path, events, reason);
+}
+
+bool openOutputs(const HeadlessOptions& options, ReplayOutputs& out, std::string& reason) {
+  if (!options.scoresPath.empty()) {
+    out.scores = openForWriting(options.scoresPath, out.scoresFile, reason);
+    if (!out.scores) return false;
+  }
+  if (!options.picturePath.empty()) {
+    out.picture = openForWriting(options.picturePath, out.pictureFile, reason);
+    if (!out.picture) return false;
+  }
+  if (!options.outputPath.empty()) {
+    int fd = createOutput(options.outputPath, out.soundFile, reason);
+    if (fd < 0 || !out.sound.open(fd, options.outputPath, reason)) return false;
+  }
+  return true;
 }
 
 // Everything that can be wrong with the request is found here, before start-up.
 bool prepare(const HeadlessOptions& options, ReplayInputs& in, ReplayOutputs& out, std::string& reason) {
-  if (!options.eventsPath.empty()) {
-    std::ifstream events(options.eventsPath, std::ios::binary);
-    if (!events) {
-      reason = options.eventsPath + ": cannot read: " + std::strerror(errno);
-      return false;
-    }
-    if (!parseReplayEvents(events, options.eventsPath, in.events, reason)) return false;
-  }
-  if (!readMonoSound(options.input, in.input, reason)) return false;
-  in.steps = options.steps >= 0 ? options.steps : defaultReplaySteps(in.input.size());
-  if (!options.scoresPath.empty()) {
-    out.scores = openForWriting(options.scoresPath, reason);
-    if (!out.scores) return false;
-    out.scoresPath = options.scoresPath;
-  }
-  if (!options.picturePath.empty()) {
-    out.picture = openForWriting(options.picturePath, reason);
-    if (!out.picture) return false;
-    out.picturePath = options.picturePath;
-  }
-  if (!options.outputPath.empty() && !out.sound.open(options.outputPath, reason)) return false;
-  return true;
+  const std::vector<NamedFile> named = {
+      {"INPUT", options.input, false},           {"--events", options.eventsPath, false},
+      {"--scores", options.scoresPath, true},    {"--picture", options.picturePath, true},
+      {"--output", options.outputPath, true},
+  };
+  if (!checkOutputsDistinct(named, reason)) return false;
+  if (!options.eventsPath.empty() && !readEvents(options.eventsPath, in.events, reason)) return false;
+  if (!in.input.open(options.input, reason)) return false;
+  in.steps = options.steps >= 0 ? options.steps : defaultReplaySteps(static_cast<std::size_t>(in.input.frames()));
+  if (openOutputs(options, out, reason)) return true;
+  out.discard();
+  return false;
 }
 
 void writeScoresHeader(std::FILE* file) {
@@ -137,22 +201,26 @@ void applyEvent(HeadlessHost& host, const ReplayEvent& event) {
 }
 
 // Feeds one buffer of input (zeros past the end) through the callback and keeps its output.
-void audioStep(const std::vector<float>& input, long long step, ReplayOutputs& out) {
-  float in[kFramesPerBuffer] = {};
-  float outBuffer[kFramesPerBuffer];
-  std::size_t first = static_cast<std::size_t>(step) * kFramesPerBuffer;
-  if (first < input.size()) {
-    std::size_t count = std::min<std::size_t>(kFramesPerBuffer, input.size() - first);
-    std::memcpy(in, input.data() + first, count * sizeof(float));
-  }
-  audioCallback(in, outBuffer, kFramesPerBuffer);
-  if (out.sound.isOpen()) out.sound.write(outBuffer, kFramesPerBuffer);
+bool audioStep(ReplayInputs& in, long long step, ReplayOutputs& out, std::string& reason) {
+  float input[kFramesPerBuffer] = {};
+  float output[kFramesPerBuffer];
+  if (step * kFramesPerBuffer < in.input.frames() && !in.input.read(input, kFramesPerBuffer, reason)) return false;
+  audioCallback(input, output, kFramesPerBuffer);
+  if (out.sound.isOpen()) out.sound.write(output, kFramesPerBuffer);
+  return true;
 }
 
-void runSteps(HeadlessHost& host, const ReplayInputs& in, ReplayOutputs& out, std::FILE* errors) {
+enum class RunEnd { Completed, Stopped, ReadFailed };
+
+RunEnd runSteps(HeadlessHost& host, ReplayInputs& in, ReplayOutputs& out, std::FILE* errors, std::string& reason) {
   Progress progress(errors, std::max(in.steps, 1LL));
   std::size_t nextEvent = 0;
+  RunEnd end = RunEnd::Completed;
   for (long long step = 0; step < in.steps; ++step) {
+    if (stopSignal != 0) {
+      end = RunEnd::Stopped;
+      break;
+    }
     progress.update(step);
     while (nextEvent < in.events.size() && in.events[nextEvent].step == step) applyEvent(host, in.events[nextEvent++]);
     if (tuner.quitting) break;
@@ -164,40 +232,48 @@ void runSteps(HeadlessHost& host, const ReplayInputs& in, ReplayOutputs& out, st
     tuner.leftClicked = false;
     if (out.scores && tuner.historyColumn.load(std::memory_order_relaxed) != column)
       writeScoresRow(out.scores.get(), step, column);
-    audioStep(in.input, step, out);
+    if (!audioStep(in, step, out, reason)) {
+      end = RunEnd::ReadFailed;
+      break;
+    }
   }
   progress.finish();
+  return end;
 }
 
-bool finishFile(FilePtr& file, const std::string& path, std::string& reason) {
+bool finishFile(FilePtr& file, const OutputFile& target, std::string& reason) {
   bool ok = std::ferror(file.get()) == 0;
   ok = (std::fclose(file.release()) == 0) && ok;
-  if (!ok) reason = path + ": write error";
+  if (!ok) reason = target.target + ": write error: " + std::strerror(errno);
   return ok;
 }
 
+// Finishes every output; only when all are whole do they replace their targets.
 bool writeOutputs(const HeadlessHost& host, ReplayOutputs& out, std::FILE* errors) {
   bool ok = true;
   std::string reason;
-  if (out.scores && !finishFile(out.scores, out.scoresPath, reason)) {
-    std::fprintf(errors, "sonavel: %s\n", reason.c_str());
+  auto fail = [&](const std::string& what) {
+    std::fprintf(errors, "sonavel: %s\n", what.c_str());
     ok = false;
-  }
+  };
+  if (out.scores && !finishFile(out.scores, out.scoresFile, reason)) fail(reason);
   if (out.picture) {
-    if (!writePicturePng(out.picture.get(), host.shownPicture(), reason)) {
-      std::fprintf(errors, "sonavel: %s: %s\n", out.picturePath.c_str(), reason.c_str());
-      ok = false;
-    } else if (!finishFile(out.picture, out.picturePath, reason)) {
-      std::fprintf(errors, "sonavel: %s\n", reason.c_str());
-      ok = false;
-    }
+    if (!writePicturePng(out.picture.get(), host.shownPicture(), reason))
+      fail(out.pictureFile.target + ": " + reason);
+    else if (!finishFile(out.picture, out.pictureFile, reason))
+      fail(reason);
   }
-  if (!out.sound.close(reason)) {
-    std::fprintf(errors, "sonavel: %s\n", reason.c_str());
-    ok = false;
+  if (!out.sound.close(reason)) fail(reason);
+  if (!ok) {
+    out.discard();
+    return false;
   }
+  for (OutputFile* file : {&out.scoresFile, &out.pictureFile, &out.soundFile})
+    if (!commitOutput(*file, reason)) fail(reason);
   return ok;
 }
+
+std::string signalName(int signal) { return signal == SIGINT ? "SIGINT" : signal == SIGTERM ? "SIGTERM" : "a signal"; }
 
 }  // namespace
 
@@ -211,6 +287,7 @@ long long defaultReplaySteps(std::size_t inputSamples) {
 }
 
 int runHeadless(const HeadlessOptions& options, std::FILE* errors) {
+  StopSignals signals;
   ReplayInputs in;
   ReplayOutputs out;
   std::string reason;
@@ -222,10 +299,19 @@ int runHeadless(const HeadlessOptions& options, std::FILE* errors) {
 
   HeadlessHost host;
   if (startUp(host, reason) != StartResult::Running) {
+    out.discard();
     std::fprintf(errors, "sonavel: cannot start: %s\n", reason.c_str());
     return kExitWriteFailed;
   }
-  runSteps(host, in, out, errors);
+  RunEnd end = runSteps(host, in, out, errors, reason);
   if (!tuner.quitting) shutDown(host);
-  return writeOutputs(host, out, errors) ? 0 : kExitWriteFailed;
+  if (end == RunEnd::Completed && stopSignal == 0) return writeOutputs(host, out, errors) ? 0 : kExitWriteFailed;
+  out.discard();
+  if (end == RunEnd::ReadFailed) {
+    std::fprintf(errors, "sonavel: %s; no output written\n", reason.c_str());
+    return kExitUsage;
+  }
+  const int signal = stopSignal;
+  std::fprintf(errors, "sonavel: stopped by %s; no output written\n", signalName(signal).c_str());
+  return kExitSignalBase + signal;
 }

@@ -8,6 +8,7 @@
 #include "app/cli.hpp"
 
 inline constexpr int kExitWriteFailed = 1;  // an output could not be written at the end
+inline constexpr int kExitSignalBase = 128;  // stopped by signal N: the shell's 128 + N
 
 // Validates everything, runs the replay and writes the outputs. Returns the exit status;
 // every message goes to `errors` as one line starting "sonavel: ".
@@ -15,5 +16,6 @@ int runHeadless(const HeadlessOptions& options, std::FILE* errors);
 
 // "A1", "A#1", ... "G#7": the name of note row `row` (0 .. 71).
 std::string noteRowName(int row);
-// Steps that replay every input sample and score the last complete block.
+// Steps that feed every input sample, padded with silence to whole buffers, and
+// score the last block those buffers complete.
 long long defaultReplaySteps(std::size_t inputSamples);

@@ -1,6 +1,7 @@
 #include "app/replay_events.hpp"
 
 #include <sstream>
+#include <string_view>
 #include <utility>
 
 #include "app/constants.hpp"
@@ -16,17 +17,57 @@ const std::pair<const char*, int> kKeyNames[] = {
     {"END", DIK_END},       {"DELETE", DIK_DELETE}, {"NUMPADENTER", DIK_NUMPADENTER},
 };
 
+constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";  // some editors start UTF-8 text with it
+
 // A plain decimal number from `low` to `high`: no sign, no spaces, no exponent.
 bool parseWhole(const std::string& text, long long low, long long high, long long& value) {
-  if (text.empty() || text.size() > 10) return false;
+  std::size_t first = text.find_first_not_of('0');
+  std::string_view digits = first == std::string::npos ? std::string_view("0") : std::string_view(text).substr(first);
+  if (text.empty() || digits.size() > 10) return false;
   long long result = 0;
-  for (char c : text) {
+  for (char c : digits) {
     if (c < '0' || c > '9') return false;
     result = result * 10 + (c - '0');
   }
   if (result < low || result > high) return false;
   value = result;
   return true;
+}
+
+// A word as a message quotes it: bytes that would not show are written \xNN.
+std::string shown(const std::string& word) {
+  std::string out;
+  for (unsigned char c : word) {
+    if (c >= 0x20 && c < 0x7F) {
+      out += static_cast<char>(c);
+      continue;
+    }
+    constexpr char kHex[] = "0123456789ABCDEF";
+    out += "\\x";
+    out += kHex[c >> 4];
+    out += kHex[c & 0xF];
+  }
+  return out;
+}
+
+enum class LineRead { Line, End, TooLong, NotText };
+
+// One line ended by LF, CR LF or CR alone; stops reading as soon as the line is too long.
+LineRead readLine(std::istream& in, std::string& line) {
+  line.clear();
+  std::streambuf* buffer = in.rdbuf();
+  for (;;) {
+    int c = buffer->sbumpc();
+    if (c == std::char_traits<char>::eof()) return line.empty() ? LineRead::End : LineRead::Line;
+    if (c == '\n') return LineRead::Line;
+    if (c == '\r') {
+      if (buffer->sgetc() == '\n') buffer->sbumpc();
+      return LineRead::Line;
+    }
+    if (c == '\0') return LineRead::NotText;
+    if (line.size() == kLongestLine) return LineRead::TooLong;
+    line += static_cast<char>(c);
+  }
 }
 
 std::vector<std::string> splitWords(const std::string& line) {
@@ -48,11 +89,12 @@ bool parseAction(const std::vector<std::string>& words, ReplayEvent& event, std:
   const std::string& verb = words[1];
   std::size_t wanted = verb == "close" ? 2 : (verb == "key" || verb == "move" || verb == "button") ? 4 : 0;
   if (wanted == 0) {
-    what = "unknown event '" + verb + "' (key, move, button or close)";
+    what = "unknown event '" + shown(verb) + "' (key, move, button or close)";
     return false;
   }
   if (words.size() != wanted) {
-    what = "'" + verb + "' takes " + std::to_string(wanted - 2) + " arguments, not " + std::to_string(words.size() - 2);
+    what = std::string("'").append(shown(verb)).append("' takes ");
+    what += std::to_string(wanted - 2) + " arguments, not " + std::to_string(words.size() - 2);
     return false;
   }
   if (verb == "close") {
@@ -63,7 +105,7 @@ bool parseAction(const std::vector<std::string>& words, ReplayEvent& event, std:
   if (verb == "move") {
     long long x = 0, y = 0;
     if (!parseWhole(words[2], 0, kPictureWidth - 1, x) || !parseWhole(words[3], 0, kPictureHeight - 1, y)) {
-      what = "pointer position '" + words[2] + " " + words[3] + "' is not inside the 640x480 client area";
+      what = "pointer position '" + shown(words[2]) + " " + shown(words[3]) + "' is not inside the 640x480 client area";
       return false;
     }
     event.kind = ReplayEvent::Window;
@@ -74,7 +116,7 @@ bool parseAction(const std::vector<std::string>& words, ReplayEvent& event, std:
   }
   bool down = false;
   if (!parseDirection(words[3], down)) {
-    what = "expected down or up, not '" + words[3] + "'";
+    what = "expected down or up, not '" + shown(words[3]) + "'";
     return false;
   }
   if (verb == "button") {
@@ -82,7 +124,7 @@ bool parseAction(const std::vector<std::string>& words, ReplayEvent& event, std:
     if (words[2] == "left") event.window.kind = down ? WindowEvent::LeftDown : WindowEvent::LeftUp;
     else if (words[2] == "right") event.window.kind = down ? WindowEvent::RightDown : WindowEvent::RightUp;
     else {
-      what = "unknown button '" + words[2] + "' (left or right)";
+      what = "unknown button '" + shown(words[2]) + "' (left or right)";
       return false;
     }
     return true;
@@ -91,7 +133,7 @@ bool parseAction(const std::vector<std::string>& words, ReplayEvent& event, std:
   long long number = 0;
   if (code < 0 && parseWhole(words[2], 0, kKeyCount - 1, number)) code = static_cast<int>(number);
   if (code < 0) {
-    what = "unknown key '" + words[2] + "' (ESCAPE RETURN SPACE HOME END DELETE NUMPADENTER or a code 0..255)";
+    what = "unknown key '" + shown(words[2]) + "' (ESCAPE RETURN SPACE HOME END DELETE NUMPADENTER or a code 0..255)";
     return false;
   }
   event.kind = down ? ReplayEvent::KeyDown : ReplayEvent::KeyUp;
@@ -112,20 +154,23 @@ bool parseReplayEvents(std::istream& in, const std::string& name, std::vector<Re
   events.clear();
   long long lastStep = 0;
   std::string line;
-  for (long long number = 1; std::getline(in, line); ++number) {
+  for (long long number = 1;; ++number) {
     auto fail = [&](const std::string& what) {
       reason = name + ":" + std::to_string(number) + ": " + what;
       return false;
     };
-    if (line.size() > kLongestLine) return fail("line too long");
-    if (line.find('\0') != std::string::npos) return fail("not a text line");
+    LineRead got = in.rdbuf() != nullptr ? readLine(in, line) : LineRead::End;
+    if (got == LineRead::End) break;
+    if (got == LineRead::TooLong) return fail("line longer than " + std::to_string(kLongestLine) + " bytes");
+    if (got == LineRead::NotText) return fail("not a text line (it holds a NUL byte)");
+    if (number == 1 && line.rfind(kByteOrderMark, 0) == 0) line.erase(0, sizeof kByteOrderMark - 1);
     auto comment = line.find('#');
     if (comment != std::string::npos) line.erase(comment);
     std::vector<std::string> words = splitWords(line);
     if (words.empty()) continue;
     ReplayEvent event;
     if (!parseWhole(words[0], 0, kLastStep, event.step))
-      return fail("step '" + words[0] + "' is not a whole number from 0 to 2147483647");
+      return fail("step '" + shown(words[0]) + "' is not a whole number from 0 to 2147483647");
     if (event.step < lastStep)
       return fail("step " + words[0] + " comes after step " + std::to_string(lastStep) + ": steps never decrease");
     if (words.size() < 2) return fail("step " + words[0] + " has no event");
@@ -133,10 +178,6 @@ bool parseReplayEvents(std::istream& in, const std::string& name, std::vector<Re
     if (!parseAction(words, event, what)) return fail(what);
     lastStep = event.step;
     events.push_back(event);
-  }
-  if (in.bad()) {
-    reason = name + ": cannot be read";
-    return false;
   }
   return true;
 }

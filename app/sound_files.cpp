@@ -3,29 +3,54 @@
 #include <png.h>
 #include <sndfile.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <csetjmp>
-#include <memory>
+#include <cstring>
+
+#include "app/quiet_stderr.hpp"
+#include "app/regular_file.hpp"
 
 namespace {
 
-constexpr sf_count_t kReadChunkFrames = 4096;
-// A bound on what is read into memory: 2^30 samples is 4 GiB of floats, over 6 hours of sound.
-constexpr std::size_t kMostInputSamples = std::size_t{1} << 30;
+constexpr int kReadChunkFrames = 512;
 constexpr int kMostChannels = 1024;
+
+// libsndfile's code for a read that came up short while it probed the file; its text
+// blames a missing file or a pipe, which the caller has already ruled out.
+constexpr int kSndfileShortRead = 7;
 
 std::string sndfileError(SNDFILE* file) { return sf_strerror(file); }
 
+std::string openError() {
+  return sf_error(nullptr) == kSndfileShortRead ? "its data ends early or is damaged" : sndfileError(nullptr);
+}
+
 }  // namespace
 
-bool readMonoSound(const std::string& path, std::vector<float>& samples, std::string& reason) {
-  samples.clear();
-  SF_INFO info{};
-  SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
-  if (file == nullptr) {
-    reason = path + ": cannot read it as sound: " + sndfileError(nullptr);
+MonoSoundReader::~MonoSoundReader() {
+  if (file_ != nullptr) sf_close(static_cast<SNDFILE*>(file_));
+}
+
+bool MonoSoundReader::open(const std::string& path, std::string& reason) {
+  path_ = path;
+  std::string problem;
+  int fd = openRegularFile(path.c_str(), problem);
+  if (fd < 0) {
+    reason = path + ": cannot read: " + problem;
     return false;
   }
-  std::unique_ptr<SNDFILE, int (*)(SNDFILE*)> closer(file, sf_close);
+  SF_INFO info{};
+  SNDFILE* file = nullptr;
+  {
+    QuietStderr quiet;
+    file = sf_open_fd(fd, SFM_READ, &info, SF_TRUE);
+  }
+  if (file == nullptr) {
+    reason = path + ": cannot read it as sound: " + openError();
+    return false;
+  }
+  file_ = file;
   if (info.samplerate != kReplaySampleRate) {
     reason = path + ": sample rate is " + std::to_string(info.samplerate) + " Hz; only 44100 Hz is supported";
     return false;
@@ -34,48 +59,61 @@ bool readMonoSound(const std::string& path, std::vector<float>& samples, std::st
     reason = path + ": unsupported channel count " + std::to_string(info.channels);
     return false;
   }
-  if (info.frames > 0 && static_cast<std::size_t>(info.frames) > kMostInputSamples) {
-    reason = path + ": too long (more than 2^30 samples)";
-    return false;
-  }
-  if (info.frames > 0) samples.reserve(static_cast<std::size_t>(info.frames));
-  const int channels = info.channels;
-  std::vector<float> chunk(static_cast<std::size_t>(kReadChunkFrames) * channels);
-  for (;;) {
-    sf_count_t got = sf_readf_float(file, chunk.data(), kReadChunkFrames);
-    if (got <= 0) break;
-    if (samples.size() + static_cast<std::size_t>(got) > kMostInputSamples) {
-      reason = path + ": too long (more than 2^30 samples)";
-      return false;
+  frames_ = info.frames > 0 ? info.frames : 0;
+  channels_ = info.channels;
+  chatty_ = (info.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_MPEG;
+  chunk_.assign(static_cast<std::size_t>(kReadChunkFrames) * channels_, 0.0f);
+  return true;
+}
+
+bool MonoSoundReader::read(float* samples, int count, std::string& reason) {
+  int filled = 0;
+  QuietStderr quiet(chatty_ && !ended_);
+  while (filled < count && !ended_) {
+    const int wanted = count - filled < kReadChunkFrames ? count - filled : kReadChunkFrames;
+    SNDFILE* file = static_cast<SNDFILE*>(file_);
+    sf_count_t got = sf_readf_float(file, chunk_.data(), wanted);
+    if (got <= 0) {
+      ended_ = true;
+      if (sf_error(file) != SF_ERR_NO_ERROR) {
+        reason = path_ + ": read error: " + sndfileError(file);
+        return false;
+      }
+      break;
     }
     for (sf_count_t frame = 0; frame < got; ++frame) {
-      const float* values = chunk.data() + frame * channels;
-      if (channels == 1) {
-        samples.push_back(values[0]);
+      const float* values = chunk_.data() + frame * channels_;
+      if (channels_ == 1) {
+        samples[filled++] = values[0];
         continue;
       }
       double sum = 0.0;
-      for (int c = 0; c < channels; ++c) sum += values[c];
-      samples.push_back(static_cast<float>(sum / channels));
+      for (int c = 0; c < channels_; ++c) sum += values[c];
+      samples[filled++] = static_cast<float>(sum / channels_);
     }
   }
-  if (sf_error(file) != SF_ERR_NO_ERROR) {
-    reason = path + ": read error: " + sndfileError(file);
-    return false;
-  }
+  std::fill(samples + filled, samples + count, 0.0f);
   return true;
+}
+
+bool readMonoSound(const std::string& path, std::vector<float>& samples, std::string& reason) {
+  samples.clear();
+  MonoSoundReader reader;
+  if (!reader.open(path, reason)) return false;
+  samples.resize(static_cast<std::size_t>(reader.frames()));
+  return reader.read(samples.data(), static_cast<int>(samples.size()), reason);
 }
 
 FloatWavWriter::~FloatWavWriter() {
   if (file_ != nullptr) sf_close(static_cast<SNDFILE*>(file_));
 }
 
-bool FloatWavWriter::open(const std::string& path, std::string& reason) {
+bool FloatWavWriter::open(int fd, const std::string& path, std::string& reason) {
   SF_INFO info{};
   info.samplerate = kReplaySampleRate;
   info.channels = 1;
   info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
-  SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
+  SNDFILE* file = sf_open_fd(fd, SFM_WRITE, &info, SF_TRUE);
   if (file == nullptr) {
     reason = path + ": cannot write: " + sndfileError(nullptr);
     return false;
@@ -102,8 +140,24 @@ bool FloatWavWriter::close(std::string& reason) {
   return !failed_ && closed;
 }
 
+namespace {
+
+// libpng would print its complaint itself; it is kept for our own line instead.
+void keepPngError(png_structp png, png_const_charp message) {
+  const int writeErrno = errno;
+  auto* kept = static_cast<std::string*>(png_get_error_ptr(png));
+  if (std::strcmp(message, "Write Error") == 0) *kept = std::string("write error: ") + std::strerror(writeErrno);
+  else *kept = std::string("PNG encoding error: ") + message;
+  png_longjmp(png, 1);
+}
+
+void ignorePngWarning(png_structp, png_const_charp) {}
+
+}  // namespace
+
 bool writePicturePng(std::FILE* file, const Framebuffer& picture, std::string& reason) {
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  std::string pngError;
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &pngError, keepPngError, ignorePngWarning);
   if (png == nullptr) {
     reason = "cannot start the PNG encoder";
     return false;
@@ -113,7 +167,7 @@ bool writePicturePng(std::FILE* file, const Framebuffer& picture, std::string& r
   std::vector<png_byte> row(static_cast<std::size_t>(picture.width) * 3);
   if (info == nullptr || setjmp(png_jmpbuf(png))) {
     png_destroy_write_struct(&png, &info);
-    reason = "PNG encoding or write error";
+    reason = pngError.empty() ? std::string("PNG encoding error") : pngError;
     return false;
   }
   png_init_io(png, file);
@@ -132,7 +186,7 @@ bool writePicturePng(std::FILE* file, const Framebuffer& picture, std::string& r
   png_write_end(png, nullptr);
   png_destroy_write_struct(&png, &info);
   if (std::fflush(file) != 0 || std::ferror(file)) {
-    reason = "write error";
+    reason = std::string("write error: ") + std::strerror(errno);
     return false;
   }
   return true;

@@ -10,6 +10,32 @@
 
 inline constexpr int kReplaySampleRate = 44100;  // Hz; anything else is refused, not resampled
 
+// A sound file read in order as mono floats (channels averaged), a buffer at a time,
+// so that memory does not grow with the length of the file.
+class MonoSoundReader {
+ public:
+  MonoSoundReader() = default;
+  MonoSoundReader(const MonoSoundReader&) = delete;
+  MonoSoundReader& operator=(const MonoSoundReader&) = delete;
+  ~MonoSoundReader();
+
+  // Refuses anything but a regular 44100 Hz sound file; false with a one-line reason.
+  bool open(const std::string& path, std::string& reason);
+  // Frames in the file, as its header gives them.
+  long long frames() const { return frames_; }
+  // The next `count` samples, silence once the file has ended; false on a read error.
+  bool read(float* samples, int count, std::string& reason);
+
+ private:
+  void* file_ = nullptr;  // SNDFILE*
+  std::string path_;
+  long long frames_ = 0;
+  int channels_ = 1;
+  bool chatty_ = false;  // a decoder that prints its own complaints on stderr
+  bool ended_ = false;
+  std::vector<float> chunk_;
+};
+
 // Reads the whole file as mono floats (channels averaged); false with a one-line reason.
 bool readMonoSound(const std::string& path, std::vector<float>& samples, std::string& reason);
 
@@ -21,7 +47,8 @@ class FloatWavWriter {
   FloatWavWriter& operator=(const FloatWavWriter&) = delete;
   ~FloatWavWriter();
 
-  bool open(const std::string& path, std::string& reason);
+  // Takes over the descriptor `fd`; `path` names it in messages.
+  bool open(int fd, const std::string& path, std::string& reason);
   bool isOpen() const { return file_ != nullptr; }
   bool write(const float* samples, int count);
   // Finishes the header; false with the reason when anything was not written.

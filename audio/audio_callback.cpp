@@ -1,5 +1,7 @@
 #include "audio/audio_callback.hpp"
 
+#include <cmath>
+
 #include "analysis/spectrum.hpp"
 #include "app/tuner_state.hpp"
 #include "audio/playback.hpp"
@@ -13,6 +15,9 @@ namespace {
 
 // Together with `outputVolume`: the default volume of 0.25 passes samples through unchanged.
 constexpr double kOutputScale = 4.0;
+// Far above full scale (1.0) yet small enough that no score, level or spectrum value
+// can overflow at any gain; a sample beyond it, or NaN or infinite, is taken as silence.
+constexpr float kLoudestInput = 1.0e6f;
 
 // Keeps the raw block for the recording, gains the analysed copy, publishes its spectrum.
 void completeBlock() {
@@ -28,7 +33,8 @@ void completeBlock() {
 }
 
 void capture(float input) {
-  tuner.captureBlock[tuner.captureFill] = input;
+  // Written so that NaN fails the comparison: one bad buffer must not poison the detector's levels.
+  tuner.captureBlock[tuner.captureFill] = std::fabs(input) <= kLoudestInput ? input : 0.0f;
   if (++tuner.captureFill >= tuner.blockSize) completeBlock();
 }
 

@@ -66,6 +66,7 @@ int byName(const std::vector<AudioDeviceSummary>& devices, const std::string& wa
   if (matches.empty()) {
     if (matchedOtherDirection) return unsuitable(wanted, direction, reason);
     reason = "no audio device named " + quoted(wanted);
+    if (devices.empty()) reason += ": no audio devices were found";
     return kNoAudioDevice;
   }
   reason = quoted(wanted) + " matches " + std::to_string(matches.size()) + " " + directionName(direction) +
@@ -90,6 +91,21 @@ int chooseAudioDevice(const std::vector<AudioDeviceSummary>& devices, const std:
   }
   if (allDigits(wanted)) return byIndex(devices, wanted, direction, reason);
   return byName(devices, wanted, direction, reason);
+}
+
+bool chooseAudioDevices(const std::vector<AudioDeviceSummary>& devices, const AudioDevicePick& wanted, int& input,
+                        int& output, std::string& reason) {
+  // What the user named is checked first: a missing default is not the fault to report for it.
+  const bool outputFirst = !wanted.output.empty() && wanted.input.empty();
+  auto pickInput = [&] {
+    input = chooseAudioDevice(devices, wanted.input, AudioDirection::Input, wanted.defaultInput, reason);
+    return input != kNoAudioDevice;
+  };
+  auto pickOutput = [&] {
+    output = chooseAudioDevice(devices, wanted.output, AudioDirection::Output, wanted.defaultOutput, reason);
+    return output != kNoAudioDevice;
+  };
+  return outputFirst ? pickOutput() && pickInput() : pickInput() && pickOutput();
 }
 
 std::string describeAudioDevice(int index, const AudioDeviceSummary& device, bool defaultInput,

@@ -23,6 +23,15 @@ inline constexpr int kNoAudioDevice = -1;
 int chooseAudioDevice(const std::vector<AudioDeviceSummary>& devices, const std::string& wanted,
                       AudioDirection direction, int defaultIndex, std::string& reason);
 
+struct AudioDevicePick {
+  std::string input, output;  // as typed; empty: the default
+  int defaultInput = kNoAudioDevice, defaultOutput = kNoAudioDevice;
+};
+// Both devices of the stream; false with the reason of the first that cannot be had,
+// a device the user named before a default.
+bool chooseAudioDevices(const std::vector<AudioDeviceSummary>& devices, const AudioDevicePick& wanted, int& input,
+                        int& output, std::string& reason);
+
 // One line, without newline: index, name, host API, channel counts, default markers.
 std::string describeAudioDevice(int index, const AudioDeviceSummary& device, bool defaultInput,
                                 bool defaultOutput);

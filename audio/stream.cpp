@@ -88,11 +88,8 @@ struct DevicePair {
 // Needs the library initialised.
 bool resolveDevices(const AudioDeviceChoice& choice, DevicePair& pair, std::string& reason) {
   std::vector<AudioDeviceSummary> devices = deviceSummaries();
-  pair.input = chooseAudioDevice(devices, choice.input, AudioDirection::Input, Pa_GetDefaultInputDevice(), reason);
-  if (pair.input == kNoAudioDevice) return false;
-  pair.output =
-      chooseAudioDevice(devices, choice.output, AudioDirection::Output, Pa_GetDefaultOutputDevice(), reason);
-  return pair.output != kNoAudioDevice;
+  AudioDevicePick wanted{choice.input, choice.output, Pa_GetDefaultInputDevice(), Pa_GetDefaultOutputDevice()};
+  return chooseAudioDevices(devices, wanted, pair.input, pair.output, reason);
 }
 
 PaStreamParameters monoFloat(int device, bool input) {

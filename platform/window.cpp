@@ -7,6 +7,7 @@
 #include <strings.h>
 #include <vector>
 
+#include "app/quiet_stderr.hpp"
 #include "platform/key_map.hpp"
 
 namespace {
@@ -147,7 +148,10 @@ bool openWindow(const char* title, std::string& reason) {
   SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
   // The software renderer shows its picture through the window system, not through a GL texture.
   SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
-  if (SDL_Init(SDL_INIT_VIDEO) != 0) return fail(reason, SDL_GetError());
+  {
+    QuietStderr quiet;  // the Wayland probe complains about XDG_RUNTIME_DIR itself
+    if (SDL_Init(SDL_INIT_VIDEO) != 0) return fail(reason, SDL_GetError());
+  }
   const char* driver = SDL_GetCurrentVideoDriver();
   if (isInvisibleDriver(driver) && !driverRequested(driver))
     return fail(reason, std::string("no display reachable (SDL fell back to its ") + driver +

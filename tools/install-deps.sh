@@ -3,7 +3,7 @@
 set -euo pipefail
 
 run_packages="cmake g++ make pkg-config libsdl2-dev portaudio19-dev libsndfile1-dev libpng-dev"
-test_packages="libgtest-dev libgmock-dev xvfb xauth xdotool imagemagick pulseaudio pulseaudio-utils libasound2-plugins sox lingot"
+test_packages="libgtest-dev libgmock-dev xvfb xauth xdotool imagemagick pulseaudio pulseaudio-utils libasound2-plugins sox lingot clang libclang-rt-dev time"
 bench_packages="libbenchmark-dev libfftw3-dev"
 
 case "${1:-run}" in

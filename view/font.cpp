@@ -8,7 +8,10 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 #include "app/framebuffer.hpp"
+#include "app/regular_file.hpp"
 #include "view/glyphs.hpp"
 
 BitmapFont font;
@@ -36,9 +39,12 @@ long fileSize(std::FILE* file) {
 
 // Reads the strip from an uncompressed 24-bit TGA with rows bottom-up; on failure says why.
 bool readTgaFont(BitmapFont& target, const char* path, std::string& problem) {
-  std::FILE* raw = std::fopen(path, "rb");
+  const int fd = openRegularFile(path, problem);
+  if (fd < 0) return false;
+  std::FILE* raw = ::fdopen(fd, "rb");
   if (raw == nullptr) {
     problem = std::strerror(errno);
+    ::close(fd);
     return false;
   }
   std::unique_ptr<std::FILE, FileCloser> file(raw);

@@ -76,6 +76,9 @@ TEST(CommandLine, RefusesWithAReason) {
       {{"--bogus", "--help"}, "unknown option --bogus"},  // refused before --help is reached
       {{"stray"}, "unexpected argument 'stray'"},
       {{"--headless"}, "option --headless needs a value"},
+      // the file was forgotten: the next option is not taken for it, and "5" is not blamed
+      {{"--headless", "--steps", "5"}, "option --headless needs a value before --steps"},
+      {{"--headless", "a.wav", "--scores", "--picture", "p.png"}, "option --scores needs a value before --picture"},
       {{"--headless="}, "option --headless needs a non-empty value"},
       {{"--headless", "a.wav", "--headless", "b.wav"}, "option --headless given twice"},
       {{"--headless", "a.wav", "--steps", "-1"}, "--steps needs a whole number"},
@@ -97,6 +100,20 @@ TEST(CommandLine, RefusesWithAReason) {
     bool unknown = reason.rfind("unknown option", 0) == 0 || reason.rfind("unexpected argument", 0) == 0;
     EXPECT_EQ(line.showUsage, unknown) << reason;
   }
+}
+
+TEST(CommandLine, StepsMayHaveLeadingZerosAndFilesMayStartWithDashesInline) {
+  CommandLine line;
+  std::string reason;
+  ASSERT_TRUE(parse({"--headless", "a.wav", "--steps", "00000000001"}, line, reason)) << reason;
+  EXPECT_EQ(line.headless.steps, 1);
+  ASSERT_TRUE(parse({"--headless", "a.wav", "--steps", "000000000002147483647"}, line, reason)) << reason;
+  EXPECT_EQ(line.headless.steps, 2147483647);
+  ASSERT_TRUE(parse({"--headless", "a.wav", "--steps", "0000"}, line, reason)) << reason;
+  EXPECT_EQ(line.headless.steps, 0);
+  EXPECT_FALSE(parse({"--headless", "a.wav", "--steps", "0002147483648"}, line, reason));
+  ASSERT_TRUE(parse({"--headless=--odd.wav"}, line, reason)) << reason;
+  EXPECT_EQ(line.headless.input, "--odd.wav");
 }
 
 TEST(CommandLine, HelpListsEveryOption) {

@@ -2,12 +2,15 @@
 
 #include <gtest/gtest.h>
 #include <sndfile.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -92,6 +95,60 @@ TEST(ReplayEvents, MalformedLinesNameFileAndLine) {
     EXPECT_FALSE(parseText(text, events, reason)) << text;
     EXPECT_EQ(reason.rfind(expected, 0), 0u) << "got: " << reason;
   }
+}
+
+TEST(ReplayEvents, LineEndingsByteOrderMarkAndLeadingZeros) {
+  const char* texts[] = {
+      "0 key RETURN down\n00000000002 key RETURN up\n",
+      "0 key RETURN down\r\n2 key RETURN up\r\n",
+      "0 key RETURN down\r2 key RETURN up\r",
+      "\xEF\xBB\xBF" "0 key RETURN down\n2 key RETURN up",
+  };
+  for (const char* text : texts) {
+    std::vector<ReplayEvent> events;
+    std::string reason;
+    ASSERT_TRUE(parseText(text, events, reason)) << reason;
+    ASSERT_EQ(events.size(), 2u) << text;
+    EXPECT_EQ(events[1].step, 2);
+    EXPECT_EQ(events[1].kind, ReplayEvent::KeyUp);
+  }
+  std::vector<ReplayEvent> events;
+  std::string reason;
+  EXPECT_FALSE(parseText("0 close\n\xEF\xBB\xBF" "1 close\n", events, reason));  // only a file starts with it
+  EXPECT_EQ(reason, "ev.txt:2: step '\\xEF\\xBB\\xBF1' is not a whole number from 0 to 2147483647");
+  EXPECT_FALSE(parseText("0 key \x01 down\n", events, reason));
+  EXPECT_EQ(reason.rfind("ev.txt:1: unknown key '\\x01'", 0), 0u) << reason;
+  EXPECT_FALSE(parseText(std::string("0 close\n1 cl\0se\n", 17), events, reason));
+  EXPECT_EQ(reason, "ev.txt:2: not a text line (it holds a NUL byte)");
+}
+
+// Never ends and never breaks a line, like a device: the parser must stop by itself.
+class EndlessBytes : public std::streambuf {
+ public:
+  std::size_t served = 0;
+
+ protected:
+  int_type underflow() override {
+    std::fill(std::begin(chunk_), std::end(chunk_), '7');
+    served += sizeof chunk_;
+    setg(chunk_, chunk_, chunk_ + sizeof chunk_);
+    return traits_type::to_int_type(chunk_[0]);
+  }
+
+ private:
+  char chunk_[256];
+};
+
+TEST(ReplayEvents, ALongLineIsRefusedWithoutReadingTheRest) {
+  EndlessBytes endless;
+  std::istream in(&endless);
+  std::vector<ReplayEvent> events;
+  std::string reason;
+  EXPECT_FALSE(parseReplayEvents(in, "ev.txt", events, reason));
+  EXPECT_EQ(reason, "ev.txt:1: line longer than 4096 bytes");
+  EXPECT_LE(endless.served, 4096u + 256u);
+  EXPECT_TRUE(parseText("0 close " + std::string(4088, ' ') + "\n", events, reason)) << reason;  // 4096 exactly
+  EXPECT_FALSE(parseText("0 close " + std::string(4089, ' ') + "\n", events, reason));
 }
 
 TEST(ReplayNames, RowNamesRunFromA1ToGSharp7) {
@@ -193,6 +250,31 @@ TEST_F(ReplayFiles, ChannelsAreAveragedAndIntegersScaledToFullScale) {
   EXPECT_EQ(samples, (std::vector<float>{0.5f, -0.5f}));
 }
 
+TEST_F(ReplayFiles, ReadingABufferAtATimeGivesTheWholeFileThenSilence) {
+  std::vector<float> stereo;
+  for (int i = 0; i < 1500; ++i) {
+    stereo.push_back(static_cast<float>(i) / 2048.0f);
+    stereo.push_back(-static_cast<float>(i % 7) / 1024.0f);
+  }
+  std::string name = writeSound("long.wav", stereo, 2, 44100, SF_FORMAT_WAV | SF_FORMAT_FLOAT);
+  std::vector<float> whole;
+  std::string reason;
+  ASSERT_TRUE(readMonoSound(name, whole, reason)) << reason;
+  ASSERT_EQ(whole.size(), 1500u);
+  MonoSoundReader reader;
+  ASSERT_TRUE(reader.open(name, reason)) << reason;
+  EXPECT_EQ(reader.frames(), 1500);
+  std::vector<float> pieces;
+  for (int count : {512, 1, 700, 512, 512}) {
+    std::vector<float> piece(static_cast<std::size_t>(count), -1.0f);
+    ASSERT_TRUE(reader.read(piece.data(), count, reason)) << reason;
+    pieces.insert(pieces.end(), piece.begin(), piece.end());
+  }
+  ASSERT_EQ(pieces.size(), 2237u);
+  EXPECT_TRUE(std::equal(whole.begin(), whole.end(), pieces.begin()));
+  EXPECT_TRUE(std::all_of(pieces.begin() + 1500, pieces.end(), [](float s) { return s == 0.0f; }));
+}
+
 TEST_F(ReplayFiles, InputThatCannotBeReplayedIsRefused) {
   std::vector<float> samples;
   std::string reason;
@@ -201,6 +283,12 @@ TEST_F(ReplayFiles, InputThatCannotBeReplayedIsRefused) {
   EXPECT_FALSE(readMonoSound(writeText("notes.txt", "not a sound\n"), samples, reason));
   EXPECT_NE(reason.find("cannot read it as sound"), std::string::npos) << reason;
   EXPECT_FALSE(readMonoSound(path("missing.wav"), samples, reason));
+  fs::create_directory(path("folder.wav"));
+  EXPECT_FALSE(readMonoSound(path("folder.wav"), samples, reason));
+  EXPECT_NE(reason.find("folder.wav: cannot read: is a directory"), std::string::npos) << reason;
+  ASSERT_EQ(::mkfifo(path("fifo.wav").c_str(), 0600), 0);
+  EXPECT_FALSE(readMonoSound(path("fifo.wav"), samples, reason));  // returns at once: nobody writes it
+  EXPECT_NE(reason.find("is not a regular file"), std::string::npos) << reason;
 }
 
 TEST_F(ReplayFiles, EveryStepFeedsOneBufferAndTheOutputsAreWritten) {
@@ -264,6 +352,95 @@ TEST_F(ReplayFiles, PointerEventsGoThroughTheWindowHandler) {
   EXPECT_TRUE(tuner.leftDown);
   EXPECT_FALSE(tuner.leftClicked);  // cleared after the frame step that saw it
   EXPECT_TRUE(tuner.rightDown);
+}
+
+// Every file in the scratch directory with its bytes: what a run must leave alone.
+std::map<std::string, std::string> folderContents(const fs::path& dir) {
+  std::map<std::string, std::string> files;
+  for (const auto& entry : fs::directory_iterator(dir)) {
+    if (!entry.is_regular_file()) continue;
+    std::ifstream in(entry.path(), std::ios::binary);
+    files[entry.path().filename().string()] = {std::istreambuf_iterator<char>(in), {}};
+  }
+  return files;
+}
+
+TEST_F(ReplayFiles, OutputsNamingTheSameFileAsAnotherAreRefusedBeforeAnythingIsOpened) {
+  HeadlessOptions base;
+  base.input = writeSound("in.wav", std::vector<float>(600, 0.25f));
+  base.eventsPath = writeText("e.ev", "0 close\n");
+  writeText("keep.csv", "kept\n");
+  fs::create_directory(path("sub"));
+  fs::create_symlink(dir, path("sub/up"));
+  fs::create_hard_link(path("in.wav"), path("twin.wav"));
+  struct Case {
+    const char* what;
+    std::string HeadlessOptions::*first;
+    std::string firstPath;
+    std::string HeadlessOptions::*second;
+    std::string secondPath;
+    const char* says;
+  };
+  const Case cases[] = {
+      {"scores and picture, same spelling", &HeadlessOptions::scoresPath, "x", &HeadlessOptions::picturePath, "x",
+       "--picture x is the same file as --scores x"},
+      {"scores and output through a link", &HeadlessOptions::scoresPath, "new.csv", &HeadlessOptions::outputPath,
+       "sub/up/./new.csv", "--output sub/up/./new.csv is the same file as --scores new.csv"},
+      {"existing scores and picture", &HeadlessOptions::scoresPath, "keep.csv", &HeadlessOptions::picturePath,
+       path("keep.csv"), "is the same file as --scores keep.csv"},
+      {"output over the input", &HeadlessOptions::outputPath, "in.wav", nullptr, "",
+       "--output in.wav is the same file as INPUT"},
+      {"output over a hard link of the input", &HeadlessOptions::outputPath, "twin.wav", nullptr, "",
+       ": it would be overwritten"},
+      {"scores over the events", &HeadlessOptions::scoresPath, "sub/up/e.ev", nullptr, "",
+       "--scores sub/up/e.ev is the same file as --events"},
+  };
+  const auto before = folderContents(dir);
+  for (const Case& c : cases) {
+    HeadlessOptions options = base;
+    options.*c.first = c.firstPath;
+    if (c.second != nullptr) options.*c.second = c.secondPath;
+    EXPECT_EQ(run(options), kExitUsage) << c.what;
+    EXPECT_NE(said.find(c.says), std::string::npos) << c.what << ": " << said;
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << c.what << ": " << said;
+    EXPECT_EQ(folderContents(dir), before) << c.what;
+  }
+  HeadlessOptions devices = base;  // a device takes any number of outputs
+  devices.scoresPath = devices.picturePath = "/dev/null";
+  EXPECT_EQ(run(devices), 0) << said;
+}
+
+TEST_F(ReplayFiles, ARefusedOrFailedRunLeavesExistingFilesAsTheyWereAndNoneBehind) {
+  HeadlessOptions options;
+  options.input = writeSound("in.wav", std::vector<float>(3000, 0.25f));
+  writeText("keep.csv", "kept\n");
+  writeText("keep.png", "kept too\n");
+  const auto before = folderContents(dir);
+  options.scoresPath = "keep.csv";
+  options.picturePath = path("no/such/folder/p.png");
+  EXPECT_EQ(run(options), kExitUsage);
+  EXPECT_NE(said.find("p.png: cannot write"), std::string::npos) << said;
+  EXPECT_EQ(folderContents(dir), before);
+
+  if (fs::exists("/dev/full")) {  // the disk fills up while the scores are written
+    options.picturePath = "keep.png";
+    options.outputPath = path("out.wav");
+    options.scoresPath = "/dev/full";
+    EXPECT_EQ(run(options), kExitWriteFailed);
+    EXPECT_EQ(said, "sonavel: /dev/full: write error: No space left on device\n");
+    EXPECT_EQ(folderContents(dir), before);
+    options.outputPath.clear();
+    options.scoresPath = "keep.csv";
+    options.picturePath = "/dev/full";
+    EXPECT_EQ(run(options), kExitWriteFailed);
+    EXPECT_EQ(said, "sonavel: /dev/full: write error: No space left on device\n");
+    EXPECT_EQ(folderContents(dir), before);
+  }
+  options.picturePath = "keep.png";
+  ASSERT_EQ(run(options), 0) << said;
+  auto after = folderContents(dir);
+  EXPECT_EQ(after.size(), before.size());
+  EXPECT_EQ(after["keep.png"].substr(1, 3), "PNG");
 }
 
 TEST_F(ReplayFiles, BadRequestsSayWhyOnOneLineAndWriteNothing) {

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
+
+#include "analysis/detect.hpp"
 
 #include "audio_fixture.hpp"
 
@@ -152,6 +155,65 @@ TEST_F(OutputSample, PlaybackReplacesTheToneAndUnfreezingBringsItBack) {
   std::vector<float> tone = runCallback(64);
   EXPECT_GT(*std::max_element(tone.begin(), tone.end()), 0.04f);
   for (float sample : tone) ASSERT_LT(std::fabs(sample), 0.2001f);
+}
+
+// A block with bad samples in it, then clean ones: every score and every recorded
+// sample must be what the same run gives with those samples silent.
+struct BadSample {
+  const char* what;
+  float value;
+  int count;  // how many neighbouring samples hold it
+};
+
+std::vector<std::vector<float>> scoreBlocks(const std::vector<float>& input) {
+  resetNoteDetection();
+  std::vector<std::vector<float>> columns;
+  for (std::size_t first = 0; first < input.size(); first += kBlockSize) {
+    std::vector<float> block(input.begin() + static_cast<long>(first), input.begin() + static_cast<long>(first) + kBlockSize);
+    std::vector<float> out(kBlockSize);
+    audioCallback(block.data(), out.data(), kBlockSize);
+    int col = tuner.historyColumn.load();
+    detectNotes();
+    columns.emplace_back(tuner.scoreHistory + col * kNoteRows, tuner.scoreHistory + (col + 1) * kNoteRows);
+    for (int i = 0; i < kBlockSize; ++i) columns.back().push_back(tuner.lastBlock[i].load());
+  }
+  return columns;
+}
+
+TEST_F(BlockCapture, NonFiniteOrOverflowingSamplesCountAsSilence) {
+  const BadSample cases[] = {
+      {"NaN", std::numeric_limits<float>::quiet_NaN(), 1},
+      {"+Inf", std::numeric_limits<float>::infinity(), 1},
+      {"-Inf", -std::numeric_limits<float>::infinity(), 1},
+      {"two of 3e38", 3e38f, 2},
+      {"a run of -3e38", -3e38f, 300},
+      {"just beyond 1e6", 1.0000001e6f, 1},
+  };
+  constexpr int kBlocks = 6;
+  std::vector<float> tone(kBlocks * kBlockSize);
+  for (std::size_t i = 0; i < tone.size(); ++i) tone[i] = 0.03f * static_cast<float>(std::sin(2 * M_PI * 440.0 * i / 44100));
+  std::vector<float> silenced = tone;
+  const int at = kBlockSize + 700;  // inside the second block
+  for (const BadSample& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::fill(silenced.begin() + at, silenced.begin() + at + c.count, 0.0f);
+    std::vector<float> bad = tone;
+    std::fill(bad.begin() + at, bad.begin() + at + c.count, c.value);
+    tuner.softDisplay = 1;
+    EXPECT_EQ(scoreBlocks(bad), scoreBlocks(silenced));
+    tuner.softDisplay = 0;
+    EXPECT_EQ(scoreBlocks(bad), scoreBlocks(silenced));
+    silenced = tone;
+  }
+}
+
+TEST_F(BlockCapture, LargeFiniteSamplesUpToTheLimitAreKept) {
+  std::vector<float> input = rampFrom(0, kBlockSize);
+  input[5] = 1.0e6f;
+  input[6] = -1.0e6f;
+  input[7] = 32767.0f;
+  runCallback(kBlockSize, input);
+  for (int i = 0; i < kBlockSize; ++i) ASSERT_EQ(tuner.lastBlock[i].load(), input[i]) << i;
 }
 
 }  // namespace

@@ -62,6 +62,34 @@ TEST(DeviceChoiceDefaults, MissingOrUnsuitableDefaultIsRefused) {
   EXPECT_NE(reason.find("no input channels"), std::string::npos);
 }
 
+// The fault reported is the one with the device the user named, not a missing default.
+TEST(DevicePair, ANamedDeviceIsResolvedBeforeADefault) {
+  struct Case {
+    const char* what;
+    std::vector<AudioDeviceSummary> devices;
+    AudioDevicePick pick;
+    const char* says;  // empty: both found
+  };
+  const Case cases[] = {
+      {"no devices, output named", {}, {"", "nosuch", kNoAudioDevice, kNoAudioDevice},
+       "no audio device named \"nosuch\": no audio devices were found"},
+      {"no default input, output named", kDevices, {"", "speaker", kNoAudioDevice, kDefault},
+       "no audio device named \"speaker\""},
+      {"no default output, input named", kDevices, {"mic", "", kDefault, kNoAudioDevice}, "no default audio output"},
+      {"both named, input wrong first", kDevices, {"speaker", "nosuch", kDefault, kDefault}, "no audio device named \"speaker\""},
+      {"neither named, no defaults", kDevices, {"", "", kNoAudioDevice, kNoAudioDevice}, "no default audio input"},
+      {"output named, default input", kDevices, {"", "hdmi", kDefault, kNoAudioDevice}, ""},
+  };
+  for (const Case& c : cases) {
+    int input = -2, output = -2;
+    std::string reason;
+    bool found = chooseAudioDevices(c.devices, c.pick, input, output, reason);
+    EXPECT_EQ(found, *c.says == '\0') << c.what << ": " << reason;
+    if (!found) EXPECT_EQ(reason.rfind(c.says, 0), 0u) << c.what << ": " << reason;
+    else EXPECT_EQ(output, 1) << c.what;
+  }
+}
+
 TEST(DeviceListing, OneLinePerDeviceWithChannelsAndDefaults) {
   EXPECT_EQ(describeAudioDevice(4, kDevices[4], true, true), "4: default [ALSA] 32 in, 32 out, default input, default output");
   EXPECT_EQ(describeAudioDevice(2, kDevices[2], false, false), "2: USB Audio: Mic (hw:1,0) [ALSA] 1 in, 0 out");

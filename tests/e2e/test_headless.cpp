@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 #include <sndfile.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -71,8 +72,8 @@ class Headless : public ::testing::Test {
 
   std::string file(const std::string& name) const { return (dir / name).string(); }
 
-  // Runs the binary in the scratch directory, standard input closed, with a time limit.
-  Result run(const std::vector<std::string>& args) {
+  // Starts the binary in the scratch directory, standard input closed.
+  pid_t start(const std::vector<std::string>& args) {
     std::vector<const char*> argv{SONAVEL_BINARY};
     for (const auto& a : args) argv.push_back(a.c_str());
     argv.push_back(nullptr);
@@ -86,6 +87,15 @@ class Headless : public ::testing::Test {
       ::execv(SONAVEL_BINARY, const_cast<char* const*>(argv.data()));
       ::_exit(127);
     }
+    return pid;
+  }
+
+  // Runs the binary in the scratch directory, standard input closed, with a time limit.
+  Result run(const std::vector<std::string>& args) { return finish(start(args)); }
+
+  // Waits for a started run, within the time limit, and collects what it said.
+  Result finish(pid_t pid) {
+    std::string outPath = file("stdout.txt"), errPath = file("stderr.txt");
     Result result;
     int status = 0;
     auto deadline = std::chrono::steady_clock::now() + kRunTimeout;
@@ -321,6 +331,7 @@ TEST_F(Headless, BadRequestsExitTwoWithOneLine) {
       {"48 kHz", {"--headless", file("48k.wav")}, "sonavel: " + file("48k.wav") + ": sample rate is 48000 Hz"},
       {"bad events", {"--headless", good, "--events", badEvents}, "sonavel: " + badEvents + ":3: "},
       {"bad steps", {"--headless", good, "--steps", "many"}, "sonavel: --steps needs a whole number"},
+      {"output over the input", {"--headless", good, "--output", "a4.wav"}, "sonavel: --output a4.wav is the same file as INPUT"},
       {"events without input", {"--events", badEvents}, "sonavel: --events"},
       {"unknown option", {"--frobnicate"}, "sonavel: unknown option --frobnicate\nusage: "},
   };
@@ -334,6 +345,131 @@ TEST_F(Headless, BadRequestsExitTwoWithOneLine) {
     }
   }
   EXPECT_FALSE(fs::exists(dir / "log.txt"));
+}
+
+// One bad sample in the input: the scores of the whole run, and the sound it plays
+// back, are those of the same input with silence in its place.
+TEST_F(Headless, ANonFiniteOrOverflowingSampleScoresAsSilence) {
+  const std::pair<const char*, std::vector<float>> cases[] = {
+      {"NaN", {std::nanf("")}},
+      {"+Inf", {INFINITY}},
+      {"-Inf", {-INFINITY}},
+      {"two of 3e38", {3e38f, 3e38f}},
+  };
+  const std::size_t at = probe::kSampleRate;  // 1 s in
+  const std::string events = this->events("play.ev", "200 key RETURN down\n201 key RETURN up\n208 key SPACE down\n210 key SPACE up\n");
+  std::vector<float> tone(static_cast<std::size_t>(2.5 * probe::kSampleRate));
+  for (std::size_t i = 0; i < tone.size(); ++i)
+    tone[i] = static_cast<float>(kSineLevel * std::sin(2.0 * std::numbers::pi * kA4 * i / probe::kSampleRate));
+  for (const auto& [what, bad] : cases) {
+    std::vector<float> poisoned = tone, silenced = tone;
+    for (std::size_t k = 0; k < bad.size(); ++k) {
+      poisoned[at + k] = bad[k];
+      silenced[at + k] = 0.0f;
+    }
+    ASSERT_TRUE(probe::writeSound(file("bad.wav"), poisoned, SF_FORMAT_WAV | SF_FORMAT_FLOAT));
+    ASSERT_TRUE(probe::writeSound(file("quiet.wav"), silenced, SF_FORMAT_WAV | SF_FORMAT_FLOAT));
+    for (const char* name : {"bad", "quiet"}) {
+      Result r = run({"--headless", file(std::string(name) + ".wav"), "--events", events, "--steps", "700",
+                      "--scores", file(std::string(name) + ".csv"), "--output", file(std::string(name) + "-out.wav")});
+      ASSERT_EQ(r.status, 0) << what << ": " << r.err;
+    }
+    EXPECT_EQ(slurp(file("bad.csv")), slurp(file("quiet.csv"))) << what;
+    std::vector<float> played = sound(file("bad-out.wav"));
+    EXPECT_EQ(played, sound(file("quiet-out.wav"))) << what;
+    EXPECT_NE(probe::firstAbove(played, 0.0), played.size()) << what << ": nothing was played back";
+    std::vector<probe::ScoreRow> rows = scores(file("bad.csv"));
+    ASSERT_GT(rows.size(), 40u);
+    EXPECT_EQ(strongestRow(rows[40]), kA4Row) << what << ": the tone is seen again after the bad sample";
+  }
+}
+
+// Outputs go to temporary files: a stopped run leaves the old files and nothing else.
+TEST_F(Headless, SigintOrSigtermStopsTheRunAndLeavesEveryFileAsItWas) {
+  std::string input = sineFile("long.wav", 120.0);
+  std::ofstream(file("keep.csv")) << "kept\n";
+  const std::pair<int, int> cases[] = {{SIGINT, 130}, {SIGTERM, 143}};
+  for (auto [signal, status] : cases) {
+    auto names = [&] {
+      std::vector<fs::path> found;
+      for (const auto& entry : fs::directory_iterator(dir))
+        if (entry.path().extension() != ".txt") found.push_back(entry.path().filename());
+      std::sort(found.begin(), found.end());
+      return found;
+    };
+    const std::vector<fs::path> before = names();
+    pid_t pid = start({"--headless", input, "--scores", "keep.csv", "--picture", "new.png", "--output", "new.wav"});
+    // Wait until the run is under way: its temporary files exist.
+    auto underWay = [&] {
+      for (const auto& entry : fs::directory_iterator(dir))
+        if (entry.path().filename().string().rfind(".new.wav.", 0) == 0) return fs::file_size(entry.path()) > 100000;
+      return false;
+    };
+    for (int i = 0; i < 2000 && !underWay(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    ASSERT_TRUE(underWay());
+    ::kill(pid, signal);
+    Result r = finish(pid);
+    EXPECT_EQ(r.status, status);
+    EXPECT_EQ(r.err.rfind("sonavel: stopped by SIG", 0), 0u) << r.err;
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    EXPECT_EQ(slurp(file("keep.csv")), "kept\n");
+    EXPECT_EQ(names(), before);
+  }
+}
+
+// Only our own words on stderr, one line, whatever the library underneath had to say.
+TEST_F(Headless, FailuresSayOneLineOfOurOwn) {
+  std::string input = sineFile("in.wav", 0.1);
+  fs::create_directory(dir / "folder.wav");
+  ::mkfifo(file("fifo.ev").c_str(), 0600);
+  std::ofstream(file("long.ev")) << "0 " << std::string(1 << 20, 'x') << "\n";
+  // An MPEG frame header and noise: the decoder under libsndfile has its own say on stderr.
+  std::string noise = "\xFF\xFB\x90\x64";
+  for (unsigned x = 1; noise.size() < 1504;) noise += static_cast<char>((x = x * 1103515245u + 12345u) >> 16);
+  std::ofstream(file("noise.mp3"), std::ios::binary) << noise;
+  struct Case {
+    std::vector<std::string> args;
+    int status;
+    std::string line;
+  };
+  const Case cases[] = {
+      {{"--headless", input, "--picture", "/dev/full"}, 1, "sonavel: /dev/full: write error: No space left on device\n"},
+      {{"--headless", file("folder.wav")}, 2, "sonavel: " + file("folder.wav") + ": cannot read: is a directory\n"},
+      {{"--headless", input, "--events", file("fifo.ev")}, 2,
+       "sonavel: " + file("fifo.ev") + ": cannot read: is not a regular file (a FIFO, device or socket)\n"},
+      {{"--headless", input, "--events", "/dev/zero"}, 2,
+       "sonavel: /dev/zero: cannot read: is not a regular file (a FIFO, device or socket)\n"},
+      {{"--headless", input, "--events", file("long.ev")}, 2, "sonavel: " + file("long.ev") + ":1: line longer than 4096 bytes\n"},
+      {{"--headless", "--steps", "5"}, 2, "sonavel: option --headless needs a value before --steps"},
+      {{"--headless", file("noise.mp3")}, 2,
+       "sonavel: " + file("noise.mp3") + ": cannot read it as sound: its data ends early or is damaged\n"},
+  };
+  for (const Case& c : cases) {
+    Result r = run(c.args);
+    EXPECT_EQ(r.status, c.status) << c.line;
+    EXPECT_EQ(r.err.substr(0, c.line.size()), c.line);
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+  }
+  // Live without any display: the Wayland client library would complain about XDG_RUNTIME_DIR first.
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "XDG_RUNTIME_DIR", "SDL_VIDEODRIVER"}) ::unsetenv(name);
+  Result live = run({});
+  EXPECT_EQ(live.status, 1);
+  EXPECT_EQ(live.err.rfind("sonavel: cannot open a window: ", 0), 0u) << live.err;
+  EXPECT_EQ(std::count(live.err.begin(), live.err.end(), '\n'), 1) << live.err;
+  Result device = run({"--output-device", "no such device"});
+  EXPECT_EQ(device.status, 2);
+  EXPECT_EQ(device.err.rfind("sonavel: no audio device named \"no such device\"", 0), 0u) << device.err;
+}
+
+// The run ends once the last block the input fills, padded with silence to whole buffers, is scored.
+TEST_F(Headless, TheDefaultRunScoresEveryBlockTheInputFills) {
+  const std::pair<double, std::size_t> cases[] = {{1536, 0}, {1537, 1}, {4096, 2}, {4609, 2}, {5633, 3}};
+  for (auto [samples, blocks] : cases) {
+    std::string input = sineFile("n.wav", samples / probe::kSampleRate);
+    Result r = run({"--headless", input, "--scores", "n.csv"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(scores(file("n.csv")).size(), blocks) << samples << " samples";
+  }
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <string>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "picture.hpp"
@@ -120,6 +121,24 @@ TEST_F(FontFile, AMissingFileFallsBackToTheBuiltInGlyphs) {
   EXPECT_FALSE(load(::testing::TempDir() + "font-none.tga"));
   EXPECT_EQ(loaded.width, kGlyphCount * kGlyphSide);
   EXPECT_EQ(loaded.height, kGlyphSide);
+}
+
+// A FIFO with no writer would block start-up for good; a directory is no image either.
+TEST_F(FontFile, AFifoOrADirectoryIsRefusedAtOnceWithWhatItIs) {
+  const std::string fifo = ::testing::TempDir() + std::to_string(getpid()) + "-font-fifo.tga";
+  const std::string folder = ::testing::TempDir() + std::to_string(getpid()) + "-font-dir.tga";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  ASSERT_EQ(::mkdir(folder.c_str(), 0700), 0);
+  const std::pair<std::string, const char*> cases[] = {{fifo, "is not a regular file"}, {folder, "is a directory"}};
+  for (const auto& [path, says] : cases) {
+    ::testing::internal::CaptureStderr();
+    EXPECT_FALSE(load(path)) << path;
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find(says), std::string::npos) << said;
+    EXPECT_EQ(loaded.width, kGlyphCount * kGlyphSide) << path;
+  }
+  ::unlink(fifo.c_str());
+  ::rmdir(folder.c_str());
 }
 
 TEST_F(FontFile, TheImageTheBuildWritesLoadsAsTheBuiltInGlyphs) {

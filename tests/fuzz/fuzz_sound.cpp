@@ -1,0 +1,19 @@
+// Any bytes as the headless INPUT: read to its end as mono samples, or refused.
+#include "app/sound_files.hpp"
+#include "fuzz_file.hpp"
+
+namespace {
+constexpr int kBuffer = 512;
+constexpr int kMostBuffers = 1 << 12;  // a header may promise far more frames than the file holds
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  std::string path = fuzzScratchFile(".snd", data, size);
+  MonoSoundReader reader;
+  std::string reason;
+  if (!reader.open(path, reason)) return 0;
+  float samples[kBuffer];
+  for (long long read = 0, buffers = 0; read < reader.frames() && buffers < kMostBuffers; read += kBuffer, ++buffers)
+    if (!reader.read(samples, kBuffer, reason)) break;
+  return 0;
+}
