@@ -18,9 +18,10 @@ constexpr int kBytesPerPixel = 4;
 
 struct Screen {
   SDL_Window* window = nullptr;
-  SDL_Renderer* renderer = nullptr;
+  SDL_Renderer* renderer = nullptr;  // none when pictures go to the window surface
   SDL_Texture* texture = nullptr;
-  std::vector<std::uint32_t> shown;  // the picture the window shows now
+  std::vector<std::uint32_t> shown;  // the picture the window shows now, while `shownKnown`
+  bool shownKnown = false;           // false after a picture was sent without keeping a copy
   bool stale = true;                 // the window must be sent the picture again
   int framesSent = 0;
 };
@@ -89,12 +90,42 @@ bool rendersOnTheCpu(SDL_Renderer* renderer) {
   return false;
 }
 
+bool rendersInSoftware(SDL_Renderer* renderer) {
+  SDL_RendererInfo info;
+  return SDL_GetRendererInfo(renderer, &info) == 0 && (info.flags & SDL_RENDERER_SOFTWARE) != 0;
+}
+
 SDL_Renderer* createRenderer(SDL_Window* window) {
   SDL_Renderer* renderer = SDL_CreateRenderer(window, -1, 0);
   if (renderer == nullptr || std::getenv("SDL_RENDER_DRIVER") != nullptr || !rendersOnTheCpu(renderer))
     return renderer;
   SDL_DestroyRenderer(renderer);
   return SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
+}
+
+// Straight from the caller's rows: the texture is the only copy the GPU needs.
+bool renderPicture(const Framebuffer& picture) {
+  SDL_UpdateTexture(screen.texture, nullptr, picture.pixels, picture.pitch * kBytesPerPixel);
+  SDL_RenderCopy(screen.renderer, screen.texture, nullptr, nullptr);
+  SDL_RenderPresent(screen.renderer);
+  return true;
+}
+
+// Into the window surface, nearest-neighbour when the window is not 640 x 480.
+// The surface is asked for each time: a resize replaces it.
+bool blitPicture(const Framebuffer& picture) {
+  SDL_Surface* target = SDL_GetWindowSurface(screen.window);
+  SDL_Surface* source = SDL_CreateRGBSurfaceWithFormatFrom(picture.pixels, picture.width, picture.height, 32,
+                                                           picture.pitch * kBytesPerPixel, SDL_PIXELFORMAT_RGB888);
+  bool sent = false;
+  if (target != nullptr && source != nullptr) {
+    const bool sameSize = target->w == source->w && target->h == source->h;
+    sent = (sameSize ? SDL_BlitSurface(source, nullptr, target, nullptr)
+                     : SDL_BlitScaled(source, nullptr, target, nullptr)) == 0 &&
+           SDL_UpdateWindowSurface(screen.window) == 0;
+  }
+  SDL_FreeSurface(source);
+  return sent;
 }
 
 bool buttonEvent(const SDL_MouseButtonEvent& button, bool down, WindowEvent& event) {
@@ -168,19 +199,28 @@ bool openWindow(const char* title, std::string& reason) {
   if (screen.window == nullptr) return fail(reason, SDL_GetError());
   screen.renderer = createRenderer(screen.window);
   if (screen.renderer == nullptr) return fail(reason, SDL_GetError());
-  screen.texture = SDL_CreateTexture(screen.renderer, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING,
-                                     kPictureWidth, kPictureHeight);
-  if (screen.texture == nullptr) return fail(reason, SDL_GetError());
+  if (rendersInSoftware(screen.renderer)) {
+    // SDL's software renderer only blits its texture into the window surface:
+    // blitting the picture there directly saves the texture's copy of it.
+    SDL_DestroyRenderer(screen.renderer);
+    screen.renderer = nullptr;
+    if (SDL_GetWindowSurface(screen.window) == nullptr) return fail(reason, SDL_GetError());
+  } else {
+    screen.texture = SDL_CreateTexture(screen.renderer, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING,
+                                       kPictureWidth, kPictureHeight);
+    if (screen.texture == nullptr) return fail(reason, SDL_GetError());
+  }
   screen.shown.assign(static_cast<std::size_t>(kPictureWidth) * kPictureHeight, 0);
+  screen.shownKnown = false;
   screen.stale = true;
   stopKeyEvents();
   return true;
 }
 
 void presentFramebuffer(const Framebuffer& picture) {
-  if (screen.renderer == nullptr || picture.pixels == nullptr) return;
+  if (screen.window == nullptr || picture.pixels == nullptr) return;
   const std::size_t rowBytes = static_cast<std::size_t>(kPictureWidth) * kBytesPerPixel;
-  bool same = !screen.stale;
+  bool same = !screen.stale && screen.shownKnown;
   for (int y = 0; y < kPictureHeight; ++y) {
     const std::uint32_t* row = picture.pixels + static_cast<std::size_t>(y) * picture.pitch;
     std::uint32_t* shownRow = screen.shown.data() + static_cast<std::size_t>(y) * kPictureWidth;
@@ -189,9 +229,16 @@ void presentFramebuffer(const Framebuffer& picture) {
     std::memcpy(shownRow, row, rowBytes);
   }
   if (same) return;
-  SDL_UpdateTexture(screen.texture, nullptr, screen.shown.data(), static_cast<int>(rowBytes));
-  SDL_RenderCopy(screen.renderer, screen.texture, nullptr, nullptr);
-  SDL_RenderPresent(screen.renderer);
+  const int sentBefore = screen.framesSent;
+  sendFramebuffer(picture);
+  screen.shownKnown = screen.framesSent != sentBefore;
+}
+
+void sendFramebuffer(const Framebuffer& picture) {
+  if (screen.window == nullptr || picture.pixels == nullptr) return;
+  const bool sent = screen.renderer != nullptr ? renderPicture(picture) : blitPicture(picture);
+  screen.shownKnown = false;
+  if (!sent) return;
   screen.stale = false;
   ++screen.framesSent;
 }

@@ -3,6 +3,7 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdlib>
 #include <utility>
 #include <vector>
@@ -94,6 +95,66 @@ TEST_F(HeadlessWindow, SendsThePictureAgainWhenTheWindowIsExposedOrResized) {
     presentFramebuffer(framebuffer);
   }
   EXPECT_EQ(framesSentToWindow(), sent + 2);
+}
+
+// The window this process opened; the dummy driver gives it no focus to find it by.
+SDL_Window* openedWindow() {
+  for (Uint32 id = 1; id < 1000; ++id)
+    if (SDL_Window* window = SDL_GetWindowFromID(id)) return window;
+  return nullptr;
+}
+
+TEST_F(HeadlessWindow, SendsWithoutComparingAndThenComparesAgainstWhatItSent) {
+  presentFramebuffer(framebuffer);
+  const int sent = framesSentToWindow();
+  sendFramebuffer(framebuffer);  // the same picture, sent all the same
+  EXPECT_EQ(framesSentToWindow(), sent + 1);
+  std::vector<std::uint32_t> other(static_cast<std::size_t>(kPictureWidth) * kPictureHeight, 0x00FF00);
+  Framebuffer second = framebuffer;
+  second.pixels = other.data();
+  sendFramebuffer(second);
+  // The window shows `second` now: the first picture is new to it again.
+  presentFramebuffer(framebuffer);
+  EXPECT_EQ(framesSentToWindow(), sent + 3);
+  presentFramebuffer(framebuffer);
+  EXPECT_EQ(framesSentToWindow(), sent + 3);
+}
+
+TEST_F(HeadlessWindow, SendsAPictureWhoseRowsAreWiderThanTheWindow) {
+  constexpr int kPitch = kPictureWidth + 16;
+  std::vector<std::uint32_t> pixels(static_cast<std::size_t>(kPitch) * kPictureHeight, 0);
+  for (int y = 0; y < kPictureHeight; ++y)
+    for (int x = 0; x < kPictureWidth; ++x) pixels[static_cast<std::size_t>(y) * kPitch + x] = 0x010000u * (y % 256) + x % 256;
+  Framebuffer picture = framebuffer;
+  picture.pitch = kPitch;
+  picture.pixels = pixels.data();
+  sendFramebuffer(picture);
+  SDL_Surface* surface = SDL_GetWindowSurface(openedWindow());
+  ASSERT_NE(surface, nullptr);
+  ASSERT_EQ(surface->w, kPictureWidth);
+  for (const auto& [x, y] : {std::pair{0, 0}, std::pair{639, 0}, std::pair{5, 300}, std::pair{639, 479}}) {
+    const auto* row = static_cast<const std::uint8_t*>(surface->pixels) + static_cast<std::ptrdiff_t>(y) * surface->pitch;
+    Uint8 r = 0, g = 0, b = 0;
+    SDL_GetRGB(reinterpret_cast<const Uint32*>(row)[x], surface->format, &r, &g, &b);
+    EXPECT_EQ((r << 16) | (g << 8) | b, static_cast<int>(0x010000u * (y % 256) + x % 256)) << x << "," << y;
+  }
+}
+
+TEST_F(HeadlessWindow, StretchesThePictureOverAResizedWindow) {
+  for (int y = 0; y < kPictureHeight; ++y)
+    for (int x = 0; x < kPictureWidth; ++x) framebuffer.pixels[y * framebuffer.pitch + x] = x < 320 ? 0x0000FF : 0xFF0000;
+  SDL_SetWindowSize(openedWindow(), 2 * kPictureWidth, 2 * kPictureHeight);
+  sendFramebuffer(framebuffer);
+  SDL_Surface* surface = SDL_GetWindowSurface(openedWindow());
+  ASSERT_NE(surface, nullptr);
+  ASSERT_EQ(surface->w, 2 * kPictureWidth);
+  for (const auto& [x, expected] : {std::pair{0, 0x0000FF}, std::pair{639, 0x0000FF}, std::pair{640, 0xFF0000},
+                                    std::pair{1279, 0xFF0000}}) {
+    const auto* row = static_cast<const std::uint8_t*>(surface->pixels) + 959 * static_cast<std::ptrdiff_t>(surface->pitch);
+    Uint8 r = 0, g = 0, b = 0;
+    SDL_GetRGB(reinterpret_cast<const Uint32*>(row)[x], surface->format, &r, &g, &b);
+    EXPECT_EQ((r << 16) | (g << 8) | b, expected) << x;
+  }
 }
 
 TEST_F(HeadlessWindow, TurnsPointerAndCloseEventsIntoWindowEvents) {
