@@ -32,7 +32,8 @@ bool LiveHost::openWindow(std::string& reason) {
   return true;
 }
 
-void LiveHost::present(const Framebuffer& picture) { presentFramebuffer(picture); }
+// The frame loop presents only pictures that can differ, so comparing them again would be wasted.
+void LiveHost::present(const Framebuffer& picture) { sendFramebuffer(picture); }
 
 bool LiveHost::takeEvent(WindowEvent& event) {
   if (hungUp != 0) {

@@ -6,12 +6,14 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include "app/constants.hpp"
 #include "app/tuner_state.hpp"
 #include "audio/audio_callback.hpp"
 #include "audio/device_choice.hpp"
+#include "audio/output_relay.hpp"
 #include "audio/quiet_backends.hpp"
 
 namespace {
@@ -20,15 +22,33 @@ constexpr const char* kMinLatencyVariable = "PA_MIN_LATENCY_MSEC";
 constexpr const char* kMinLatencyMs = "75";
 constexpr double kMinLatencySeconds = 0.075;  // about seven buffers of 512 frames
 constexpr int kChannels = 1;
+constexpr const char* kLayoutVariable = "SONAVEL_AUDIO_STREAMS";
+constexpr const char* kReportVariable = "SONAVEL_AUDIO_REPORT";
 
 // Main thread only: whether startAudio holds one Pa_Initialize that stopAudio must undo.
 bool libraryHeld = false;
 
 PaStream* openStream() { return static_cast<PaStream*>(tuner.audioStream); }
 
+// The playback stream when capture and playback run as two streams; the capture
+// stream, which runs the callback, is `tuner.audioStream`.
+PaStream* playbackStream = nullptr;
+
 int forwardToCallback(const void* input, void* output, unsigned long frameCount, const PaStreamCallbackTimeInfo*,
                       PaStreamCallbackFlags, void*) {
   return audioCallback(static_cast<const float*>(input), static_cast<float*>(output), frameCount);
+}
+
+int captureToRelay(const void* input, void*, unsigned long frameCount, const PaStreamCallbackTimeInfo*,
+                   PaStreamCallbackFlags, void*) {
+  relayCapture(static_cast<const float*>(input), frameCount);
+  return paContinue;
+}
+
+int playFromRelay(const void*, void* output, unsigned long frameCount, const PaStreamCallbackTimeInfo*,
+                  PaStreamCallbackFlags, void*) {
+  relayPlayback(static_cast<float*>(output), frameCount);
+  return paContinue;
 }
 
 // PortAudio's own text, with the host's message when the host API is what failed.
@@ -118,7 +138,94 @@ int periodsOfOneBuffer(const PaStreamParameters& input, const PaStreamParameters
   return static_cast<int>(std::ceil((latencyFrames + kFramesPerBuffer) / kFramesPerBuffer));
 }
 
-// With the library initialised: opens and starts the stream, or says why not.
+bool startStream(PaStream* stream, std::string& reason) {
+  const PaError error = Pa_StartStream(stream);
+  if (error == paNoError) return true;
+  reason = "cannot start the audio stream: " + errorText(error);
+  return false;
+}
+
+// One duplex stream: the callback gets each input buffer with its output buffer.
+bool openDuplex(PaStreamParameters& input, PaStreamParameters& output, std::string& reason) {
+  PaStream* stream = nullptr;
+  PaAlsa_SetNumPeriods(periodsOfOneBuffer(input, output));  // read only by the ALSA host API
+  PaError error = Pa_OpenStream(&stream, &input, &output, kSampleRate, kFramesPerBuffer, paNoFlag,
+                                forwardToCallback, nullptr);
+  if (error != paNoError) {
+    reason = "cannot open the audio stream: " + errorText(error);
+    return false;
+  }
+  if (!startStream(stream, reason)) {
+    Pa_CloseStream(stream);
+    return false;
+  }
+  tuner.audioStream = stream;
+  return true;
+}
+
+// Capture and playback as two streams joined by the output relay. Each waits on
+// its own device, so neither can spin on the other's readiness.
+bool openSplit(PaStreamParameters& input, PaStreamParameters& output, std::string& reason) {
+  PaStream* capture = nullptr;
+  PaStream* playback = nullptr;
+  resetOutputRelay();
+  PaError error = Pa_OpenStream(&capture, &input, nullptr, kSampleRate, kFramesPerBuffer, paNoFlag,
+                                captureToRelay, nullptr);
+  if (error == paNoError)
+    error = Pa_OpenStream(&playback, nullptr, &output, kSampleRate, kFramesPerBuffer, paNoFlag, playFromRelay,
+                          nullptr);
+  if (error != paNoError) {
+    reason = "cannot open the audio stream: " + errorText(error);
+    if (capture != nullptr) Pa_CloseStream(capture);
+    return false;
+  }
+  if (!startStream(playback, reason) || !startStream(capture, reason)) {
+    Pa_CloseStream(capture);  // closing stops a started stream first
+    Pa_CloseStream(playback);
+    return false;
+  }
+  tuner.audioStream = capture;
+  playbackStream = playback;
+  return true;
+}
+
+// SONAVEL_AUDIO_STREAMS=duplex asks for the one duplex stream instead of two.
+bool duplexAsked() {
+  const char* layout = std::getenv(kLayoutVariable);
+  return layout != nullptr && std::strcmp(layout, "duplex") == 0;
+}
+
+// With SONAVEL_AUDIO_REPORT set: the streams' host API and the latencies PortAudio reports.
+void reportStreams(int inputDevice) {
+  if (std::getenv(kReportVariable) == nullptr) return;
+  auto milliseconds = [](PaStream* stream, bool input) {
+    const PaStreamInfo* info = stream != nullptr ? Pa_GetStreamInfo(stream) : nullptr;
+    if (info == nullptr) return -1.0;
+    return 1000.0 * (input ? info->inputLatency : info->outputLatency);
+  };
+  PaStream* capture = openStream();
+  PaStream* playback = playbackStream != nullptr ? playbackStream : capture;
+  const PaDeviceInfo* device = Pa_GetDeviceInfo(inputDevice);
+  const PaHostApiInfo* api = device != nullptr ? Pa_GetHostApiInfo(device->hostApi) : nullptr;
+  std::fprintf(stderr, "sonavel: audio: %s on %s, input latency %.1f ms, output latency %.1f ms\n",
+               playbackStream != nullptr ? "two streams" : "one duplex stream",
+               api != nullptr && api->name != nullptr ? api->name : "?", milliseconds(capture, true),
+               milliseconds(playback, false));
+}
+
+// With SONAVEL_AUDIO_REPORT set, at the end: how well the playback side kept up.
+void reportRelay() {
+  if (std::getenv(kReportVariable) == nullptr) return;
+  const RelayCounts counts = outputRelayCounts();
+  auto ms = [](unsigned long long frames) { return 1000.0 * static_cast<double>(frames) / kSampleRate; };
+  std::fprintf(stderr,
+               "sonavel: audio: captured %.1f s, played %.1f s, %.1f ms of it silence in %llu gaps, %.1f ms "
+               "composed but dropped\n",
+               ms(counts.captured) / 1000.0, ms(counts.played) / 1000.0, ms(counts.silent), counts.gaps,
+               ms(counts.dropped));
+}
+
+// With the library initialised: opens and starts the stream or streams, or says why not.
 bool openAndStart(const AudioDeviceChoice& choice) {
   DevicePair pair;
   std::string reason;
@@ -128,21 +235,12 @@ bool openAndStart(const AudioDeviceChoice& choice) {
   }
   PaStreamParameters input = monoFloat(pair.input, true);
   PaStreamParameters output = monoFloat(pair.output, false);
-  PaStream* stream = nullptr;
-  PaAlsa_SetNumPeriods(periodsOfOneBuffer(input, output));  // read only by the ALSA host API
-  PaError error = Pa_OpenStream(&stream, &input, &output, kSampleRate, kFramesPerBuffer, paNoFlag,
-                                forwardToCallback, nullptr);
-  if (error != paNoError) {
-    sayNoSound("cannot open the audio stream: " + errorText(error));
+  const bool opened = duplexAsked() ? openDuplex(input, output, reason) : openSplit(input, output, reason);
+  if (!opened) {
+    sayNoSound(reason);
     return false;
   }
-  error = Pa_StartStream(stream);
-  if (error != paNoError) {
-    sayNoSound("cannot start the audio stream: " + errorText(error));
-    Pa_CloseStream(stream);
-    return false;
-  }
-  tuner.audioStream = stream;
+  reportStreams(pair.input);
   return true;
 }
 
@@ -170,6 +268,12 @@ void stopAudio() {
     Pa_StopStream(stream);  // lets the queued output play out; no callback runs after it
     Pa_CloseStream(stream);
     tuner.audioStream = nullptr;
+  }
+  if (playbackStream != nullptr) {  // after the capture side, so it plays what that composed last
+    Pa_StopStream(playbackStream);
+    Pa_CloseStream(playbackStream);
+    playbackStream = nullptr;
+    reportRelay();
   }
   if (libraryHeld) {
     Pa_Terminate();

@@ -2,6 +2,7 @@
 // audio per second of replay, against the time the same audio lasts.
 
 #include <benchmark/benchmark.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cmath>
@@ -43,7 +44,8 @@ class Workspace {
   void writeInput() const {
     FloatWavWriter writer;
     std::string reason;
-    if (!writer.open(path("input.wav"), reason)) return;
+    const int fd = ::open(path("input.wav").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (fd < 0 || !writer.open(fd, path("input.wav"), reason)) return;
     std::mt19937 generator(3);
     std::normal_distribution<double> noise(0.0, 0.0005);
     std::vector<float> buffer(kFramesPerBuffer);

@@ -18,9 +18,10 @@ constexpr int kBytesPerPixel = 4;
 
 struct Screen {
   SDL_Window* window = nullptr;
-  SDL_Renderer* renderer = nullptr;
+  SDL_Renderer* renderer = nullptr;  // none when pictures go to the window surface
   SDL_Texture* texture = nullptr;
-  std::vector<std::uint32_t> shown;  // the picture the window shows now
+  std::vector<std::uint32_t> shown;  // the picture the window shows now, while `shownKnown`
+  bool shownKnown = false;           // false after a picture was sent without keeping a copy
   bool stale = true;                 // the window must be sent the picture again
   int framesSent = 0;
 };
@@ -89,12 +90,42 @@ bool rendersOnTheCpu(SDL_Renderer* renderer) {
   return false;
 }
 
+bool rendersInSoftware(SDL_Renderer* renderer) {
+  SDL_RendererInfo info;
+  return SDL_GetRendererInfo(renderer, &info) == 0 && (info.flags & SDL_RENDERER_SOFTWARE) != 0;
+}
+
 SDL_Renderer* createRenderer(SDL_Window* window) {
   SDL_Renderer* renderer = SDL_CreateRenderer(window, -1, 0);
   if (renderer == nullptr || std::getenv("SDL_RENDER_DRIVER") != nullptr || !rendersOnTheCpu(renderer))
     return renderer;
   SDL_DestroyRenderer(renderer);
   return SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
+}
+
+// Straight from the caller's rows: the texture is the only copy the GPU needs.
+bool renderPicture(const Framebuffer& picture) {
+  SDL_UpdateTexture(screen.texture, nullptr, picture.pixels, picture.pitch * kBytesPerPixel);
+  SDL_RenderCopy(screen.renderer, screen.texture, nullptr, nullptr);
+  SDL_RenderPresent(screen.renderer);
+  return true;
+}
+
+// Into the window surface, nearest-neighbour when the window is not 640 x 480.
+// The surface is asked for each time: a resize replaces it.
+bool blitPicture(const Framebuffer& picture) {
+  SDL_Surface* target = SDL_GetWindowSurface(screen.window);
+  SDL_Surface* source = SDL_CreateRGBSurfaceWithFormatFrom(picture.pixels, picture.width, picture.height, 32,
+                                                           picture.pitch * kBytesPerPixel, SDL_PIXELFORMAT_RGB888);
+  bool sent = false;
+  if (target != nullptr && source != nullptr) {
+    const bool sameSize = target->w == source->w && target->h == source->h;
+    sent = (sameSize ? SDL_BlitSurface(source, nullptr, target, nullptr)
+                     : SDL_BlitScaled(source, nullptr, target, nullptr)) == 0 &&
+           SDL_UpdateWindowSurface(screen.window) == 0;
+  }
+  SDL_FreeSurface(source);
+  return sent;
 }
 
 bool buttonEvent(const SDL_MouseButtonEvent& button, bool down, WindowEvent& event) {
@@ -107,10 +138,48 @@ bool buttonEvent(const SDL_MouseButtonEvent& button, bool down, WindowEvent& eve
   return true;
 }
 
+// The next waiting event, left in the queue.
+bool peekNext(SDL_Event& next) { return SDL_PeepEvents(&next, 1, SDL_PEEKEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) == 1; }
+
+// SDL ends each batch it fetches from the window system with a marker, and a poll
+// that reaches the marker reports nothing even when events queued after it wait.
+bool pollOne(SDL_Event& event) {
+  if (SDL_PollEvent(&event) != 0) return true;
+  return SDL_PeepEvents(nullptr, 0, SDL_PEEKEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) > 0 && SDL_PollEvent(&event) != 0;
+}
+
+bool leavesWindow(const SDL_Event& event) {
+  return event.type == SDL_WINDOWEVENT && event.window.event == SDL_WINDOWEVENT_LEAVE;
+}
+
+// A fast mouse queues moves far quicker than the loop takes one event per turn,
+// so the moves waiting right behind this one are folded into it, newest position
+// kept. Presses, releases and the close request end the folding: each keeps its
+// place in the order and the position it happened at. On leaving the window SDL
+// queues one more move, clamped to the edge, and then the leave event; that move
+// is not where the pointer was inside, so the one before it stands. False when
+// nothing is left to report.
+bool takeNewestMove(SDL_MouseMotionEvent& move) {
+  SDL_MouseMotionEvent before{};
+  bool haveBefore = false;
+  SDL_Event next;
+  while (peekNext(next) && next.type == SDL_MOUSEMOTION) {
+    SDL_PeepEvents(&next, 1, SDL_GETEVENT, SDL_MOUSEMOTION, SDL_MOUSEMOTION);
+    before = move;
+    haveBefore = true;
+    move = next.motion;
+  }
+  if (!peekNext(next) || !leavesWindow(next)) return true;
+  move = before;
+  return haveBefore;
+}
+
 }  // namespace
 
 bool openWindow(const char* title, std::string& reason) {
-  // A release outside the window is not seen, like a press there.
+  // No capture: moves outside the window are not reported. A release outside is
+  // still seen (X11 keeps the pointer with the window while a button is held), so
+  // buttons never stick down.
   SDL_SetHint(SDL_HINT_MOUSE_AUTO_CAPTURE, "0");
   // Frames come at the loop's own pace, never held back by the display.
   SDL_SetHint(SDL_HINT_RENDER_VSYNC, "0");
@@ -130,19 +199,28 @@ bool openWindow(const char* title, std::string& reason) {
   if (screen.window == nullptr) return fail(reason, SDL_GetError());
   screen.renderer = createRenderer(screen.window);
   if (screen.renderer == nullptr) return fail(reason, SDL_GetError());
-  screen.texture = SDL_CreateTexture(screen.renderer, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING,
-                                     kPictureWidth, kPictureHeight);
-  if (screen.texture == nullptr) return fail(reason, SDL_GetError());
+  if (rendersInSoftware(screen.renderer)) {
+    // SDL's software renderer only blits its texture into the window surface:
+    // blitting the picture there directly saves the texture's copy of it.
+    SDL_DestroyRenderer(screen.renderer);
+    screen.renderer = nullptr;
+    if (SDL_GetWindowSurface(screen.window) == nullptr) return fail(reason, SDL_GetError());
+  } else {
+    screen.texture = SDL_CreateTexture(screen.renderer, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING,
+                                       kPictureWidth, kPictureHeight);
+    if (screen.texture == nullptr) return fail(reason, SDL_GetError());
+  }
   screen.shown.assign(static_cast<std::size_t>(kPictureWidth) * kPictureHeight, 0);
+  screen.shownKnown = false;
   screen.stale = true;
   stopKeyEvents();
   return true;
 }
 
 void presentFramebuffer(const Framebuffer& picture) {
-  if (screen.renderer == nullptr || picture.pixels == nullptr) return;
+  if (screen.window == nullptr || picture.pixels == nullptr) return;
   const std::size_t rowBytes = static_cast<std::size_t>(kPictureWidth) * kBytesPerPixel;
-  bool same = !screen.stale;
+  bool same = !screen.stale && screen.shownKnown;
   for (int y = 0; y < kPictureHeight; ++y) {
     const std::uint32_t* row = picture.pixels + static_cast<std::size_t>(y) * picture.pitch;
     std::uint32_t* shownRow = screen.shown.data() + static_cast<std::size_t>(y) * kPictureWidth;
@@ -151,16 +229,23 @@ void presentFramebuffer(const Framebuffer& picture) {
     std::memcpy(shownRow, row, rowBytes);
   }
   if (same) return;
-  SDL_UpdateTexture(screen.texture, nullptr, screen.shown.data(), static_cast<int>(rowBytes));
-  SDL_RenderCopy(screen.renderer, screen.texture, nullptr, nullptr);
-  SDL_RenderPresent(screen.renderer);
+  const int sentBefore = screen.framesSent;
+  sendFramebuffer(picture);
+  screen.shownKnown = screen.framesSent != sentBefore;
+}
+
+void sendFramebuffer(const Framebuffer& picture) {
+  if (screen.window == nullptr || picture.pixels == nullptr) return;
+  const bool sent = screen.renderer != nullptr ? renderPicture(picture) : blitPicture(picture);
+  screen.shownKnown = false;
+  if (!sent) return;
   screen.stale = false;
   ++screen.framesSent;
 }
 
 bool takeWindowEvent(WindowEvent& event) {
   SDL_Event sdl;
-  if (screen.window == nullptr || SDL_PollEvent(&sdl) == 0) return false;
+  if (screen.window == nullptr || !pollOne(sdl)) return false;
   switch (sdl.type) {
     case SDL_QUIT: event.kind = WindowEvent::CloseRequest; break;
     case SDL_WINDOWEVENT:
@@ -171,6 +256,7 @@ bool takeWindowEvent(WindowEvent& event) {
       if (windowChanged(sdl.window)) screen.stale = true;
       return false;
     case SDL_MOUSEMOTION:
+      if (!takeNewestMove(sdl.motion)) return false;
       event.kind = WindowEvent::PointerMove;
       event.x = sdl.motion.x;
       event.y = sdl.motion.y;

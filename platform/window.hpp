@@ -15,7 +15,11 @@ bool openWindow(const char* title, std::string& reason);
 // Stretches the picture over the whole client area. A picture identical to the
 // one on screen is not sent again, unless the window was exposed or resized.
 void presentFramebuffer(const Framebuffer& picture);
-// Takes at most one SDL event; true when it was a pointer, button or close event.
+// Stretches the picture over the client area without comparing it first, for a
+// caller that already knows it differs from the one shown (or the window lost it).
+void sendFramebuffer(const Framebuffer& picture);
+// Takes at most one SDL event, with the pointer moves queued right behind a move
+// folded into it; true when it was a pointer, button or close event.
 bool takeWindowEvent(WindowEvent& event);
 void destroyWindow();
 // The window was exposed or resized since it was last sent a picture.

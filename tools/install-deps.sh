@@ -3,7 +3,8 @@
 set -euo pipefail
 
 run_packages="cmake g++ make pkg-config libsdl2-dev portaudio19-dev libsndfile1-dev libpng-dev"
-test_packages="libgtest-dev libgmock-dev xvfb xauth xdotool imagemagick pulseaudio pulseaudio-utils libasound2-plugins sox lingot clang libclang-rt-dev time"
+test_packages="libgtest-dev libgmock-dev xvfb xauth xdotool imagemagick pulseaudio pulseaudio-utils libasound2-plugins sox lingot clang libclang-rt-dev time
+  pipewire pipewire-pulse wireplumber dbus-daemon"
 bench_packages="libbenchmark-dev libfftw3-dev"
 sweep_packages="fluidsynth fluid-soundfont-gm sox python3"
 
@@ -15,15 +16,46 @@ case "${1:-run}" in
   *) echo "sonavel: usage: $0 run|test|bench|sweep" >&2; exit 2 ;;
 esac
 
+# PipeWire's ALSA plugin conflicts with PulseAudio as a package: the live tests
+# load it from this folder instead (tests/e2e/sound_servers.sh).
+pipewire_alsa_root=/opt/sonavel-test/pipewire-alsa
+
 missing=()
 for package in $wanted; do
   status=$(dpkg-query -W -f='${Status}' "$package" 2>/dev/null || true)
   [[ "$status" == "install ok installed" ]] || missing+=("$package")
 done
-[[ ${#missing[@]} -eq 0 ]] && exit 0
+want_plugin=false
+if [[ "${1:-run}" == test && ! -d "$pipewire_alsa_root/usr" ]]; then want_plugin=true; fi
+[[ ${#missing[@]} -eq 0 ]] && ! $want_plugin && exit 0
 
 sudo=""
 if [[ $(id -u) -ne 0 ]]; then sudo="sudo"; fi
-echo "sonavel: installing ${missing[*]}"
 $sudo apt-get update -qq
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
+if [[ ${#missing[@]} -gt 0 ]]; then
+  echo "sonavel: installing ${missing[*]}"
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
+fi
+# The live tests start private PipeWire servers of their own. A desktop that did
+# not run PipeWire before keeps the sound server it had: the user services these
+# packages enable for every login are switched off again.
+user_units=()
+for package in "${missing[@]}"; do
+  case $package in
+    pipewire) user_units+=(pipewire.socket pipewire.service) ;;
+    pipewire-pulse) user_units+=(pipewire-pulse.socket pipewire-pulse.service) ;;
+    wireplumber) user_units+=(wireplumber.service) ;;
+  esac
+done
+if [[ ${#user_units[@]} -gt 0 ]] && command -v systemctl >/dev/null; then
+  $sudo systemctl --global disable --quiet "${user_units[@]}" 2>/dev/null || true
+fi
+if $want_plugin; then
+  echo "sonavel: unpacking pipewire-alsa into $pipewire_alsa_root"
+  download=$(mktemp -d)
+  chmod 755 "$download"  # apt fetches as its own user
+  (cd "$download" && apt-get download -qq pipewire-alsa)
+  $sudo mkdir -p "$pipewire_alsa_root"
+  $sudo dpkg-deb -x "$download"/pipewire-alsa_*.deb "$pipewire_alsa_root"
+  rm -rf "$download"
+fi

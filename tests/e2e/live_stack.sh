@@ -1,26 +1,31 @@
 #!/usr/bin/env bash
-# sonavel as a user runs it: a real X server (Xvfb), a user-mode PulseAudio with
-# two null sinks, the real binary with its PortAudio stream and SDL2 window.
-# A 440 Hz sine is played into the input sink; the window must show A4 at the
-# right edge, freeze on Return, sound the A4 reference tone on the right button
-# into the output sink, and quit cleanly on Escape. Also reports the program's
-# CPU share while it analyses the tone, beside lingot's (a GTK tuner from Debian)
-# listening to the same tone in the same set-up, when lingot is installed.
+# sonavel as a user runs it: a real X server (Xvfb), a private sound server with
+# two null sinks, the real binary with its PortAudio streams and SDL2 window.
+# LIVE_STACK_ROUTE picks the server and the way ALSA reaches it (see
+# sound_servers.sh); PulseAudio unless told. A 440 Hz sine is played into the
+# input sink; the window must show A4 at the right edge, freeze on Return, sound
+# the A4 reference tone on the right button into the output sink, keep up with a
+# 1000 Hz mouse, and quit cleanly on Escape. Also reports the program's CPU share
+# while it analyses the tone, beside lingot's (a GTK tuner from Debian) listening
+# to the same tone in the same set-up when lingot is installed, and the latencies
+# PortAudio reports.
 #
 # usage: live_stack.sh SONAVEL PROBE FONT.tga
 # With LIVE_STACK_REPORT set, the CPU figure is also written to that file
 # (ctest shows no output of a passing test).
-# Exit 0 pass, 1 fail, 77 skip (only when Xvfb or PulseAudio cannot run here).
+# Exit 0 pass, 1 fail, 77 skip (only when Xvfb or the sound server cannot run here).
 set -u
 
 sonavel=$(realpath "$1") probe=$(realpath "$2") font=$(realpath -m "$3")
+route=${LIVE_STACK_ROUTE:-pulseaudio}   # see sound_servers.sh
+source "$(dirname "$0")/sound_servers.sh"
 readonly kSkip=77
 readonly kA4Hz=440.0
 readonly kSineLevel=0.03                   # where A4 alone lights (see the headless suite)
 readonly kA4CellX=608 kA4CellY=237          # newest display column, row 36 (A4)
 readonly kDarkBelow=112                     # a score above 0.5 in an A row
 readonly kCpuSeconds=20
-readonly kThreadCpuLimit=20               # % of one core; a waiting audio thread uses a few
+readonly kThreadCpuLimit=5                # % of one core; a waiting audio thread uses about 1
 readonly kMainThreadTarget=1 kProcessTarget=3.5  # % of one core while analysing a tone
 readonly kLingotSettleSeconds=4
 readonly kToneHoldSeconds=2.5
@@ -37,15 +42,6 @@ say() { printf 'live_stack: %s\n' "$*"; }
 # Clients of the servers get a time limit each: a wedged server must fail the run, not hang it.
 x() { timeout 15 "$@"; }
 elapsed() { awk -v a="$t_start" -v b="$(date +%s.%N)" 'BEGIN { printf "%.1f", b - a }'; }
-
-stop_pid() {
-  local pid=$1
-  kill -0 "$pid" 2>/dev/null || return 0
-  kill "$pid" 2>/dev/null
-  for _ in $(seq 40); do kill -0 "$pid" 2>/dev/null || break; sleep 0.05; done
-  kill -9 "$pid" 2>/dev/null
-  wait "$pid" 2>/dev/null
-}
 
 cleanup() {
   local pid
@@ -74,9 +70,7 @@ wait_for() {
   done
 }
 
-for tool in Xvfb pulseaudio; do
-  command -v "$tool" >/dev/null || skip "$tool is not installed: this machine cannot run the real stack"
-done
+command -v Xvfb >/dev/null || skip "Xvfb is not installed: this machine cannot run the real stack"
 for tool in pactl parec paplay xdotool import sox; do
   command -v "$tool" >/dev/null || fail "$tool is missing (tools/install-deps.sh test installs it)"
 done
@@ -92,26 +86,14 @@ wait_for 30 display_ready
 export DISPLAY=":$(head -n 1 "$work/display")"
 unset XAUTHORITY
 
-# --- PulseAudio in the foreground, its own home and socket, two mono null sinks.
-mkdir -p "$work/pulse-home" "$work/pulse-run"
-cat >"$work/own.pa" <<EOF
-load-module module-native-protocol-unix auth-anonymous=1 socket=$work/pulse.sock
-load-module module-null-sink sink_name=sonavel_in rate=44100 channels=1 format=float32le
-load-module module-null-sink sink_name=sonavel_out rate=44100 channels=1 format=float32le
-set-default-source sonavel_in.monitor
-set-default-sink sonavel_out
-EOF
-env -u DISPLAY HOME="$work/pulse-home" XDG_RUNTIME_DIR="$work/pulse-run" \
-  pulseaudio --daemonize=no -n -F "$work/own.pa" --exit-idle-time=-1 --log-target=stderr \
-  </dev/null >"$work/pulse.log" 2>&1 &
-started+=($!)
-pulse_pid=$!
-export PULSE_SERVER="unix:$work/pulse.sock"
-export HOME="$work/pulse-home" XDG_RUNTIME_DIR="$work/pulse-run"
-pulse_ready() { ! kill -0 "$pulse_pid" || x pactl info; }
-wait_for 30 pulse_ready
-kill -0 "$pulse_pid" 2>/dev/null && x pactl info >/dev/null 2>&1 || skip "PulseAudio cannot start on this machine"
-say "Xvfb on $DISPLAY, PulseAudio ready ($(elapsed) s)"
+# --- The sound server, its own home and sockets, two mono null sinks.
+sound_server_start "$route" "$work/server"
+case $? in
+  0) ;;
+  77) skip "$sound_server_why" ;;
+  *) skip "$route cannot start on this machine: $sound_server_why" ;;
+esac
+say "Xvfb on $DISPLAY, $route ready ($(elapsed) s)"
 
 # --- Recorders on both monitors; an idle null sink renders ahead, so suspend and
 # resume both sinks and wait until their latency is low before anything plays.
@@ -152,7 +134,7 @@ say "devices listed, unknown device refused ($(elapsed) s)"
 
 # --- sonavel itself, in a directory of its own with the font beside it.
 [ -f "$font" ] && cp "$font" "$work/run/font.tga"
-(cd "$work/run" && SDL_VIDEODRIVER=x11 exec "$sonavel") </dev/null >"$work/sonavel-out.log" 2>"$work/sonavel.log" &
+(cd "$work/run" && SDL_VIDEODRIVER=x11 SONAVEL_AUDIO_REPORT=1 exec "$sonavel") </dev/null >"$work/sonavel-out.log" 2>"$work/sonavel.log" &
 sonavel_pid=$!
 started+=($sonavel_pid)
 window_up() {
@@ -251,13 +233,13 @@ thread_line="sonavel audio thread CPU: $busy_cpu % of one core (busiest thread b
 say "$thread_line"
 [ -z "${LIVE_STACK_REPORT:-}" ] ||
   printf '%s\n%s\n%s\n%s\n' "$cpu_line" "$main_line" "$thread_line" "$lingot_line" >"$LIVE_STACK_REPORT"
-# Over PulseAudio's ALSA plugin PortAudio's wait can still spin when a sink runs
-# at a long latency: said loudly (here and in the report), not failed, until that is gone.
-if ! awk -v c="${busy_cpu:-0}" -v limit=$kThreadCpuLimit 'BEGIN { exit !(c <= limit) }'; then
-  spin_line="WARNING: thread $busy_tid used $busy_cpu % of a core: the audio thread is spinning, not waiting for the device"
-  say "$spin_line"
-  [ -z "${LIVE_STACK_REPORT:-}" ] || echo "$spin_line" >>"$LIVE_STACK_REPORT"
-fi
+audio_line=$(grep -m 1 '^sonavel: audio:' "$work/sonavel.log")
+say "${audio_line:-sonavel reported no audio streams}"
+[ -z "${LIVE_STACK_REPORT:-}" ] || echo "$route: ${audio_line:-no audio streams}" >>"$LIVE_STACK_REPORT"
+# A duplex stream over the servers' ALSA plugins could keep its thread polling;
+# the two streams each wait on their own device.
+awk -v c="${busy_cpu:-0}" -v limit=$kThreadCpuLimit 'BEGIN { exit !(c <= limit) }' ||
+  fail "thread $busy_tid used $busy_cpu % of a core: the audio thread is spinning, not waiting for the device"
 a4_dark || fail "A4 faded while the tone was still playing"
 
 press() {  # press KEY: held long enough for a frame step to see it
@@ -294,6 +276,73 @@ awk -v f="${frequency:-0}" -v a=$kA4Hz 'BEGIN { exit !(f > a * 0.99 && f < a * 1
 awk -v l="${level:-0}" 'BEGIN { exit !(l > 0.04 && l < 0.06) }' ||
   fail "the reference tone is not at its sustained level of 0.05"
 
+# --- A 1000 Hz mouse while frozen: 3 s of moves in one XTest client, a left click
+# in the middle of them, then the right button where the hand stopped. The click
+# must put the cursor on the column it was made over, and the hover band must
+# show the row where the hand stopped at once, not after a backlog of moves.
+pointer_burst() {
+  local geometry left top
+  geometry=$(x xdotool getwindowgeometry --shell "$wid") || return 1
+  left=$(sed -n 's/^X=//p' <<<"$geometry") top=$(sed -n 's/^Y=//p' <<<"$geometry")
+  awk -v n=$kBurstMoves -v click=$kBurstClickMove -v cx=$click_x -v ex=$kBurstEndX -v ey=$kBurstEndY \
+    -v left="$left" -v top="$top" -v pause=$kBurstPause 'BEGIN {
+      for (i = 0; i < n; i++) {
+        x = 20 + (i * 7) % 580; y = 40 + (i * 3) % 400
+        if (i == click) x = cx
+        if (i == n - 1) { x = ex; y = ey }
+        printf "mousemove\n%d\n%d\nsleep\n%s\n", left + x, top + y, pause
+        if (i == click) printf "click\n1\n"
+      }
+    }' >"$work/burst.args"
+  local t0 t1
+  t0=$(date +%s.%N)
+  timeout 30 xargs -d '\n' xdotool <"$work/burst.args" || return 1
+  t1=$(date +%s.%N)
+  burst_rate=$(awk -v a="$t0" -v b="$t1" -v n=$kBurstMoves 'BEGIN { printf "%.0f", n / (b - a) }')
+}
+readonly kBurstMoves=3000 kBurstClickMove=1500
+readonly kBurstPause=0.0007   # seconds between moves; with xdotool's own work about 1000 moves a second
+readonly kBurstEndX=450 kBurstEndY=201 kBurstBandY=201   # the hand stops on row 42
+readonly kBurstCursorY=100
+click_x=131   # display column 40, its cursor line at x 131
+pixel_is() {  # pixel_is FILE X Y RRGGBB
+  [ "$("$probe" pixel "$1" "$2" "$3" 2>/dev/null)" = "$4" ]
+}
+caught_up() {
+  shot "$work/burst.png" && pixel_is "$work/burst.png" $click_x $kBurstCursorY FFE000 &&
+    pixel_is "$work/burst.png" 300 $kBurstBandY 66EEFF
+}
+shot "$work/before-burst.png" || fail "no screenshot"
+# The click goes where the cursor is not yet.
+! pixel_is "$work/before-burst.png" $click_x $kBurstCursorY FFE000 || click_x=161
+pointer_burst || fail "xdotool cannot drive the pointer burst"
+x xdotool mousedown 3 || fail "xdotool cannot press the right button"
+t_stop=$(date +%s.%N)
+wait_for 2 caught_up
+caught=$?
+x xdotool mouseup 3
+lag=$(awk -v a="$t_stop" -v b="$(date +%s.%N)" 'BEGIN { printf "%.2f", b - a }')
+[ $caught -eq 0 ] || fail "$lag s after a burst of $kBurstMoves moves at ${burst_rate}/s the click or the stop is still not shown"
+say "pointer burst: $kBurstMoves moves at ${burst_rate}/s, click and stop shown within $lag s ($(elapsed) s)"
+
+# --- Scrubbing out of the window to the right: the pointer keeps its last place
+# inside, so the scrub goes on (white cursor) while the button is held outside;
+# the release outside the window ends it (yellow cursor).
+readonly kScrubInsideX=600 kScrubY=300 kScrubCursorX=599   # display column 196
+readonly kOutsideX=900
+scrub_shows() {  # scrub_shows RRGGBB
+  shot "$work/scrub.png" && pixel_is "$work/scrub.png" $kScrubCursorX $kBurstCursorY "$1"
+}
+geometry=$(x xdotool getwindowgeometry --shell "$wid") || fail "no window geometry"
+left=$(sed -n 's/^X=//p' <<<"$geometry") top=$(sed -n 's/^Y=//p' <<<"$geometry")
+x xdotool mousemove $((left + 500)) $((top + kScrubY)) mousedown 1 sleep 0.1 \
+  mousemove $((left + kScrubInsideX)) $((top + kScrubY)) sleep 0.2 \
+  mousemove $((left + kOutsideX)) $((top + kScrubY)) || fail "xdotool cannot drag out of the window"
+wait_for 2 scrub_shows FFFFFF || fail "leaving the window to the right stopped the scrub"
+x xdotool mouseup 1
+wait_for 2 scrub_shows FFE000 || fail "the release outside the window was not seen"
+say "a scrub dragged out of the window goes on, a release outside ends it ($(elapsed) s)"
+
 # --- Escape: a clean exit with status 0, and no log file.
 press Escape || fail "xdotool cannot press Escape"
 exited() { ! kill -0 "$sonavel_pid"; }
@@ -302,6 +351,9 @@ wait "$sonavel_pid"
 status=$?
 [ "$status" -eq 0 ] || fail "sonavel exited with status $status"
 [ ! -e "$work/run/log.txt" ] || fail "sonavel left a log.txt"
-own_lines=$(grep '^sonavel: ' "$work/sonavel.log" || true)
+own_lines=$(grep '^sonavel: ' "$work/sonavel.log" | grep -v '^sonavel: audio:' || true)
 [ -z "$own_lines" ] || say "sonavel said: $own_lines"
+relay_line=$(grep '^sonavel: audio: captured' "$work/sonavel.log" || true)
+[ -z "$relay_line" ] || say "$relay_line"
+[ -z "$relay_line" ] || [ -z "${LIVE_STACK_REPORT:-}" ] || echo "$route: $relay_line" >>"$LIVE_STACK_REPORT"
 say "PASS in $(elapsed) s"

@@ -3,7 +3,9 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdlib>
+#include <utility>
 #include <vector>
 
 #include "app/framebuffer.hpp"
@@ -95,6 +97,66 @@ TEST_F(HeadlessWindow, SendsThePictureAgainWhenTheWindowIsExposedOrResized) {
   EXPECT_EQ(framesSentToWindow(), sent + 2);
 }
 
+// The window this process opened; the dummy driver gives it no focus to find it by.
+SDL_Window* openedWindow() {
+  for (Uint32 id = 1; id < 1000; ++id)
+    if (SDL_Window* window = SDL_GetWindowFromID(id)) return window;
+  return nullptr;
+}
+
+TEST_F(HeadlessWindow, SendsWithoutComparingAndThenComparesAgainstWhatItSent) {
+  presentFramebuffer(framebuffer);
+  const int sent = framesSentToWindow();
+  sendFramebuffer(framebuffer);  // the same picture, sent all the same
+  EXPECT_EQ(framesSentToWindow(), sent + 1);
+  std::vector<std::uint32_t> other(static_cast<std::size_t>(kPictureWidth) * kPictureHeight, 0x00FF00);
+  Framebuffer second = framebuffer;
+  second.pixels = other.data();
+  sendFramebuffer(second);
+  // The window shows `second` now: the first picture is new to it again.
+  presentFramebuffer(framebuffer);
+  EXPECT_EQ(framesSentToWindow(), sent + 3);
+  presentFramebuffer(framebuffer);
+  EXPECT_EQ(framesSentToWindow(), sent + 3);
+}
+
+TEST_F(HeadlessWindow, SendsAPictureWhoseRowsAreWiderThanTheWindow) {
+  constexpr int kPitch = kPictureWidth + 16;
+  std::vector<std::uint32_t> pixels(static_cast<std::size_t>(kPitch) * kPictureHeight, 0);
+  for (int y = 0; y < kPictureHeight; ++y)
+    for (int x = 0; x < kPictureWidth; ++x) pixels[static_cast<std::size_t>(y) * kPitch + x] = 0x010000u * (y % 256) + x % 256;
+  Framebuffer picture = framebuffer;
+  picture.pitch = kPitch;
+  picture.pixels = pixels.data();
+  sendFramebuffer(picture);
+  SDL_Surface* surface = SDL_GetWindowSurface(openedWindow());
+  ASSERT_NE(surface, nullptr);
+  ASSERT_EQ(surface->w, kPictureWidth);
+  for (const auto& [x, y] : {std::pair{0, 0}, std::pair{639, 0}, std::pair{5, 300}, std::pair{639, 479}}) {
+    const auto* row = static_cast<const std::uint8_t*>(surface->pixels) + static_cast<std::ptrdiff_t>(y) * surface->pitch;
+    Uint8 r = 0, g = 0, b = 0;
+    SDL_GetRGB(reinterpret_cast<const Uint32*>(row)[x], surface->format, &r, &g, &b);
+    EXPECT_EQ((r << 16) | (g << 8) | b, static_cast<int>(0x010000u * (y % 256) + x % 256)) << x << "," << y;
+  }
+}
+
+TEST_F(HeadlessWindow, StretchesThePictureOverAResizedWindow) {
+  for (int y = 0; y < kPictureHeight; ++y)
+    for (int x = 0; x < kPictureWidth; ++x) framebuffer.pixels[y * framebuffer.pitch + x] = x < 320 ? 0x0000FF : 0xFF0000;
+  SDL_SetWindowSize(openedWindow(), 2 * kPictureWidth, 2 * kPictureHeight);
+  sendFramebuffer(framebuffer);
+  SDL_Surface* surface = SDL_GetWindowSurface(openedWindow());
+  ASSERT_NE(surface, nullptr);
+  ASSERT_EQ(surface->w, 2 * kPictureWidth);
+  for (const auto& [x, expected] : {std::pair{0, 0x0000FF}, std::pair{639, 0x0000FF}, std::pair{640, 0xFF0000},
+                                    std::pair{1279, 0xFF0000}}) {
+    const auto* row = static_cast<const std::uint8_t*>(surface->pixels) + 959 * static_cast<std::ptrdiff_t>(surface->pitch);
+    Uint8 r = 0, g = 0, b = 0;
+    SDL_GetRGB(reinterpret_cast<const Uint32*>(row)[x], surface->format, &r, &g, &b);
+    EXPECT_EQ((r << 16) | (g << 8) | b, expected) << x;
+  }
+}
+
 TEST_F(HeadlessWindow, TurnsPointerAndCloseEventsIntoWindowEvents) {
   while (SDL_PollEvent(nullptr) != 0) {
     WindowEvent ignored;
@@ -122,6 +184,145 @@ TEST_F(HeadlessWindow, TurnsPointerAndCloseEventsIntoWindowEvents) {
   EXPECT_EQ(taken.kind, WindowEvent::RightDown);
   ASSERT_TRUE(takeWindowEvent(taken));
   EXPECT_EQ(taken.kind, WindowEvent::CloseRequest);
+}
+
+// Counts what waits in the queue; unlike SDL_PollEvent it does not stop at the
+// marker SDL queues after each batch it fetches from the window system.
+bool eventsWaiting() { return SDL_PeepEvents(nullptr, 0, SDL_PEEKEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) > 0; }
+
+void drainEvents() {
+  while (eventsWaiting()) {
+    WindowEvent ignored;
+    takeWindowEvent(ignored);
+  }
+}
+
+void pushMove(int x, int y) {
+  SDL_Event event{};
+  event.type = SDL_MOUSEMOTION;
+  event.motion.x = x;
+  event.motion.y = y;
+  ASSERT_EQ(SDL_PushEvent(&event), 1);
+}
+
+void pushButton(Uint32 type, Uint8 button) {
+  SDL_Event event{};
+  event.type = type;
+  event.button.button = button;
+  ASSERT_EQ(SDL_PushEvent(&event), 1);
+}
+
+void pushLeave() {
+  SDL_Event event{};
+  event.type = SDL_WINDOWEVENT;
+  event.window.event = SDL_WINDOWEVENT_LEAVE;
+  ASSERT_EQ(SDL_PushEvent(&event), 1);
+}
+
+// What the program makes of the events, one taken per loop turn.
+struct Pointer {
+  int x = -1;
+  int y = -1;
+  bool leftDown = false;
+  std::vector<std::pair<int, int>> pressedAt;
+
+  bool takeOne() {
+    WindowEvent event;
+    if (!takeWindowEvent(event)) return false;
+    if (event.kind == WindowEvent::PointerMove) {
+      x = event.x;
+      y = event.y;
+    }
+    if (event.kind == WindowEvent::LeftDown) {
+      leftDown = true;
+      pressedAt.emplace_back(x, y);
+    }
+    if (event.kind == WindowEvent::LeftUp) leftDown = false;
+    return true;
+  }
+};
+
+// A 1000 Hz mouse for 3 s against a loop that takes one event every 8 ms (a
+// loaded machine), with a click in the middle of the burst.
+TEST_F(HeadlessWindow, APointerBurstIsCaughtUpWithAtOnceAndAClickKeepsItsPlace) {
+  drainEvents();
+  constexpr int kMoves = 3000;
+  constexpr int kMovesPerTurn = 8;
+  constexpr int kClickAt = 1500;
+  auto handAt = [](int move) { return std::pair<int, int>{move % 640, (move / 7) % 480}; };
+  Pointer pointer;
+  int turns = 0;
+  for (int move = 0; move < kMoves; ++move) {
+    pushMove(handAt(move).first, handAt(move).second);
+    if (move == kClickAt) {
+      pushButton(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT);
+      pushButton(SDL_MOUSEBUTTONUP, SDL_BUTTON_LEFT);
+    }
+    if (move % kMovesPerTurn == kMovesPerTurn - 1) {
+      pointer.takeOne();
+      ++turns;
+    }
+  }
+  EXPECT_GT(turns, 300);
+  int turnsAfterStop = 0;
+  for (; eventsWaiting(); ++turnsAfterStop) pointer.takeOne();
+  EXPECT_LE(turnsAfterStop, 2);  // at most a press or release still waiting, then the newest move
+  EXPECT_EQ(std::pair(pointer.x, pointer.y), handAt(kMoves - 1));
+  ASSERT_EQ(pointer.pressedAt.size(), 1u);
+  EXPECT_EQ(pointer.pressedAt[0], handAt(kClickAt));
+  EXPECT_FALSE(pointer.leftDown);
+}
+
+TEST_F(HeadlessWindow, EveryPressAndReleaseIsReportedInOrderBetweenFoldedMoves) {
+  drainEvents();
+  pushMove(1, 1);
+  pushMove(2, 2);
+  pushButton(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_RIGHT);
+  pushButton(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT);
+  pushMove(3, 3);
+  pushButton(SDL_MOUSEBUTTONUP, SDL_BUTTON_LEFT);
+  pushMove(4, 4);
+  pushMove(5, 5);
+  SDL_Event quit{};
+  quit.type = SDL_QUIT;
+  ASSERT_EQ(SDL_PushEvent(&quit), 1);
+  pushMove(6, 6);
+  const std::vector<std::pair<WindowEvent::Kind, int>> expected = {
+      {WindowEvent::PointerMove, 2}, {WindowEvent::RightDown, 0}, {WindowEvent::LeftDown, 0},
+      {WindowEvent::PointerMove, 3}, {WindowEvent::LeftUp, 0},    {WindowEvent::PointerMove, 5},
+      {WindowEvent::CloseRequest, 0}, {WindowEvent::PointerMove, 6}};
+  for (const auto& [kind, x] : expected) {
+    WindowEvent taken;
+    ASSERT_TRUE(takeWindowEvent(taken));
+    EXPECT_EQ(taken.kind, kind);
+    if (kind == WindowEvent::PointerMove) {
+      EXPECT_EQ(taken.x, x);
+    }
+  }
+}
+
+// On leaving, SDL queues a move clamped to the window's edge and then the leave event.
+TEST_F(HeadlessWindow, LeavingTheWindowKeepsTheLastPositionInside) {
+  drainEvents();
+  Pointer pointer;
+  pushMove(300, 300);
+  ASSERT_TRUE(pointer.takeOne());
+  pushMove(639, 479);  // left to the bottom right, nothing queued before it
+  pushLeave();
+  while (eventsWaiting()) pointer.takeOne();
+  EXPECT_EQ(std::pair(pointer.x, pointer.y), std::pair(300, 300));
+
+  pushMove(500, 200);  // back in, then out to the right within one burst
+  pushMove(600, 210);
+  pushMove(639, 215);
+  pushLeave();
+  ASSERT_TRUE(pointer.takeOne());
+  EXPECT_EQ(std::pair(pointer.x, pointer.y), std::pair(600, 210));
+  EXPECT_FALSE(pointer.takeOne());  // the leave event itself
+
+  pushMove(639, 100);  // a move to the edge that stays inside counts
+  ASSERT_TRUE(pointer.takeOne());
+  EXPECT_EQ(pointer.x, 639);
 }
 
 TEST_F(HeadlessWindow, KeysReadUpWithoutKeyboardFocus) {

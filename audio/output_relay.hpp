@@ -1,0 +1,36 @@
+#pragma once
+// Capture and playback as two streams: the capture side runs `audioCallback` on
+// each input buffer as it arrives and queues what it composes; the playback side
+// plays that, with silence while too little of it waits (see below). The
+// callback sees exactly the input and order it would see in one duplex stream.
+// Neither side allocates, locks or waits.
+
+#include <cstddef>
+
+#include "app/constants.hpp"
+
+// Both sides come in bursts (several buffers back to back once a device period
+// is ready, later still when the machine is busy), so the playback side keeps a
+// cushion: it starts, and starts again after running dry, only once this much
+// composed output waits. One gap of silence then replaces many small ones.
+inline constexpr std::size_t kRelayCushionFrames = 4 * kFramesPerBuffer;
+// Above this much waiting output the oldest goes, down to the cushion, so a head
+// start of the capture side does not delay the tone and the playback for good.
+inline constexpr std::size_t kRelayHighFrames = kRelayCushionFrames + 8 * kFramesPerBuffer;
+
+// Frame counts since the last reset, for the start-up and shutdown report.
+struct RelayCounts {
+  unsigned long long captured = 0;
+  unsigned long long played = 0;
+  unsigned long long silent = 0;   // played as silence: the capture side had not delivered
+  unsigned long long gaps = 0;     // playback calls that played some silence
+  unsigned long long dropped = 0;  // composed but never played
+};
+
+// Only while neither side runs.
+void resetOutputRelay();
+RelayCounts outputRelayCounts();
+// Capture thread: any frame count; a null input is silence.
+void relayCapture(const float* input, unsigned long frameCount);
+// Playback thread: writes every one of the frameCount samples.
+void relayPlayback(float* output, unsigned long frameCount);
