@@ -5,7 +5,10 @@
 #include <atomic>
 
 struct AutoGain {
-  double gain = 1.0;  // factor for the next analysed block
+  double gain = 1.0;       // factor for the next analysed block
+  double noteLevel = 0.0;  // the loudest raw level since the current note began
+  double lastLevel = 0.0;  // the raw level of the last block worth following
+  int rises = 0;           // blocks since the note began whose level rose
 };
 
 // Strongest magnitude of the published spectrum over the note rows' search windows,
@@ -13,4 +16,6 @@ struct AutoGain {
 double rawBandPeak(const std::atomic<double>* spectrum, const double* noteFrequency, double blockGain);
 
 // One block's step of the control law; returns the gain for the blocks that follow.
+// A note that keeps rising now and then and stays near its loudest (bowed, blown) is
+// brought lower than one that only decays (struck, plucked): its harmonics light sooner.
 double autoGainStep(AutoGain& state, double rawPeak);

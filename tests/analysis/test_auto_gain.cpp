@@ -12,7 +12,8 @@
 
 namespace {
 
-constexpr double kTwoDb = 1.2589254117941673;
+constexpr double kRiseDb = 1.1885022274370185;     // +1.5 dB
+constexpr double kSixteenDb = 6.309573444801933;
 constexpr int kBlocksPerSecond = 21;  // 44100 / 2048, rounded down
 
 // Runs `blocks` blocks at `level`; returns the last gain.
@@ -33,22 +34,57 @@ TEST(AutoGainLaw, SettlesToTheSameAnalysedLevelWhateverTheInputLevel) {
   }
 }
 
-TEST(AutoGainLaw, FallsAtOnceAndRisesTwoDecibelsABlock) {
+TEST(AutoGainLaw, FallsAtOnceAndClimbsBackWithinASecond) {
   AutoGain state;
   const double quietGain = hold(state, 10.0, 3 * kBlocksPerSecond);
   // +20 dB: the very next gain is right.
   EXPECT_NEAR(autoGainStep(state, 100.0), quietGain / 10.0, 1e-12);
-  // -20 dB: up by 2 dB a block, so back within ten blocks, well inside a second.
-  double gain = state.gain;
-  int blocks = 0;
+  // -20 dB: at once to within 16 dB of the wanted gain, then up by 1.5 dB a block.
+  double gain = autoGainStep(state, 10.0);
+  EXPECT_NEAR(gain, quietGain / kSixteenDb * kRiseDb, quietGain * 1e-12);
+  int blocks = 1;
   while (gain < quietGain * (1 - 1e-12) && blocks < kBlocksPerSecond) {
     const double next = autoGainStep(state, 10.0);
-    EXPECT_LE(next, gain * kTwoDb * (1 + 1e-12));
+    EXPECT_LE(next, gain * kRiseDb * (1 + 1e-12));
     gain = next;
     ++blocks;
   }
-  EXPECT_EQ(blocks, 10);
+  EXPECT_EQ(blocks, 11);  // 0.5 s
   EXPECT_NEAR(gain, quietGain, quietGain * 1e-12);
+}
+
+// Analysed level (gain x raw level) after 3 s of a level pattern: a held note that wobbles
+// near its loudest is brought lower than a steady or decaying one.
+TEST(AutoGainLaw, HeldNotesAreBroughtLowerThanStruckOnes) {
+  struct Case {
+    const char* name;
+    double (*level)(int block);
+    double analysed;
+  };
+  const Case cases[] = {
+      {"steady", [](int) { return 100.0; }, 45.0},
+      {"decaying 0.45 dB a block", [](int n) { return 1000.0 * std::pow(0.95, n); }, 45.0},
+      {"wobbling by 1 dB", [](int n) { return n % 2 ? 112.0 : 100.0; }, 17.0},
+      {"wobbling by 0.4 dB: not a rise", [](int n) { return n % 2 ? 104.0 : 100.0; }, 45.0},
+      {"wobbling, 7 dB under its onset", [](int n) { return n == 0 ? 1000.0 : n % 2 ? 440.0 : 400.0; }, 45.0},
+  };
+  for (const Case& c : cases) {
+    AutoGain state;
+    double gain = 1.0, level = 0.0;
+    for (int n = 0; n < 3 * kBlocksPerSecond; ++n) {
+      level = c.level(n);
+      gain = autoGainStep(state, level);
+    }
+    EXPECT_NEAR(gain * level, c.analysed, 1e-9) << c.name;
+  }
+}
+
+TEST(AutoGainLaw, ANewNoteStartsAtTheStruckLevel) {
+  AutoGain state;
+  for (int n = 0; n < 3 * kBlocksPerSecond; ++n) autoGainStep(state, n % 2 ? 11.2 : 10.0);
+  EXPECT_NEAR(state.gain * 10.0, 17.0, 1e-9);  // held, last at 10
+  // A jump of more than 6 dB is a new note: nothing has risen in it yet.
+  EXPECT_NEAR(autoGainStep(state, 100.0) * 100.0, 45.0, 1e-9);
 }
 
 TEST(AutoGainLaw, HoldsThroughSilenceNoiseAndBrokenLevels) {
