@@ -71,6 +71,22 @@ double meanFrequency(const std::vector<float>& samples, std::size_t first, std::
   return kSampleRate * static_cast<double>(crossings.size() - 1) / (crossings.back() - crossings.front());
 }
 
+double medianFrequency(const std::vector<float>& samples, std::size_t first, std::size_t count) {
+  std::size_t end = std::min(samples.size(), first + count);
+  std::vector<double> periods;
+  double previous = -1.0;
+  for (std::size_t i = first + 1; i < end; ++i) {
+    double a = samples[i - 1], b = samples[i];
+    if (!(a < 0.0 && b >= 0.0)) continue;
+    double crossing = static_cast<double>(i - 1) + a / (a - b);
+    if (previous >= 0.0) periods.push_back(crossing - previous);
+    previous = crossing;
+  }
+  if (periods.size() < 3) return 0.0;
+  std::nth_element(periods.begin(), periods.begin() + periods.size() / 2, periods.end());
+  return kSampleRate / periods[periods.size() / 2];
+}
+
 double peakLevel(const std::vector<float>& samples, std::size_t first, std::size_t count) {
   double peak = 0.0;
   for (std::size_t i = first; i < std::min(samples.size(), first + count); ++i)

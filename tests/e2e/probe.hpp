@@ -33,6 +33,9 @@ bool writeSound(const std::string& path, const std::vector<float>& samples, int 
 
 // Frequency from the rising zero crossings in [first, first + count): whole periods over their span.
 double meanFrequency(const std::vector<float>& samples, std::size_t first, std::size_t count);
+// The same from the median period: a dropout in a live recording (a late buffer on a
+// loaded machine) lengthens one period, not the pitch the test is asking about.
+double medianFrequency(const std::vector<float>& samples, std::size_t first, std::size_t count);
 // Largest absolute sample in [first, first + count).
 double peakLevel(const std::vector<float>& samples, std::size_t first, std::size_t count);
 // The first sample whose absolute value exceeds `threshold` at or after `from`; samples.size() when none.

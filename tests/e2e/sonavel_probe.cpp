@@ -73,7 +73,7 @@ int tone(const char* path) {
     return 1;
   }
   std::printf("onset %.3f frequency %.3f level %.4f\n", onset / probe::kSampleRate,
-              probe::meanFrequency(samples, first, count), probe::peakLevel(samples, first, count));
+              probe::medianFrequency(samples, first, count), probe::peakLevel(samples, first, count));
   return 0;
 }
 
