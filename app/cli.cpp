@@ -7,6 +7,7 @@
 
 #include "analysis/note_table.hpp"
 #include "app/tuner_state.hpp"
+#include "app/whole_number.hpp"
 #include "view/controls.hpp"
 
 #ifndef SONAVEL_VERSION
@@ -14,8 +15,6 @@
 #endif
 
 namespace {
-
-constexpr long long kMostSteps = 2147483647;  // one int's worth of steps, about 290 days of audio
 
 #define SONAVEL_SYNOPSIS                                                             \
   "usage: sonavel [--input-device N|NAME] [--output-device N|NAME]\n"                \
@@ -54,20 +53,6 @@ const char kUsage[] =
     "  --help                print this help\n";
 
 const char kVersion[] = "sonavel " SONAVEL_VERSION "\n";
-
-bool parseSteps(std::string_view text, long long& steps) {
-  std::size_t first = text.find_first_not_of('0');
-  std::string_view digits = first == std::string_view::npos ? std::string_view("0") : text.substr(first);
-  if (text.empty() || digits.size() > 10) return false;
-  long long value = 0;
-  for (char c : digits) {
-    if (c < '0' || c > '9') return false;
-    value = value * 10 + (c - '0');
-  }
-  if (value > kMostSteps) return false;
-  steps = value;
-  return true;
-}
 
 // A plain decimal number within [least, most]; no sign tricks, no hex, no infinities.
 bool parseNumberIn(const std::string& text, double least, double most, double& out) {
@@ -197,8 +182,8 @@ bool parseCommandLine(int argc, const char* const* argv, CommandLine& line, std:
     } else if (name == "--steps") {
       std::string text;
       ok = takeOnce(seen.steps, name, reason) && args.value(name, text, reason);
-      if (ok && !parseSteps(text, line.headless.steps)) {
-        reason = "--steps needs a whole number from 0 to 2147483647, not '" + text + "'";
+      if (ok && !parseWhole(text, 0, kLastStep, line.headless.steps)) {
+        reason = "--steps needs a whole number from 0 to " + std::to_string(kLastStep) + ", not '" + text + "'";
         ok = false;
       }
     } else if (name == "--auto-gain") {

@@ -1,15 +1,14 @@
 #include "app/replay_events.hpp"
 
 #include <sstream>
-#include <string_view>
 #include <utility>
 
 #include "app/constants.hpp"
 #include "app/keyboard.hpp"
+#include "app/whole_number.hpp"
 
 namespace {
 
-constexpr long long kLastStep = 2147483647;
 constexpr std::size_t kLongestLine = 4096;  // anything longer is not an events line
 
 const std::pair<const char*, int> kKeyNames[] = {
@@ -18,21 +17,6 @@ const std::pair<const char*, int> kKeyNames[] = {
 };
 
 constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";  // some editors start UTF-8 text with it
-
-// A plain decimal number from `low` to `high`: no sign, no spaces, no exponent.
-bool parseWhole(const std::string& text, long long low, long long high, long long& value) {
-  std::size_t first = text.find_first_not_of('0');
-  std::string_view digits = first == std::string::npos ? std::string_view("0") : std::string_view(text).substr(first);
-  if (text.empty() || digits.size() > 10) return false;
-  long long result = 0;
-  for (char c : digits) {
-    if (c < '0' || c > '9') return false;
-    result = result * 10 + (c - '0');
-  }
-  if (result < low || result > high) return false;
-  value = result;
-  return true;
-}
 
 // A word as a message quotes it: bytes that would not show are written \xNN.
 std::string shown(const std::string& word) {
@@ -170,7 +154,7 @@ bool parseReplayEvents(std::istream& in, const std::string& name, std::vector<Re
     if (words.empty()) continue;
     ReplayEvent event;
     if (!parseWhole(words[0], 0, kLastStep, event.step))
-      return fail("step '" + shown(words[0]) + "' is not a whole number from 0 to 2147483647");
+      return fail("step '" + shown(words[0]) + "' is not a whole number from 0 to " + std::to_string(kLastStep));
     if (event.step < lastStep)
       return fail("step " + words[0] + " comes after step " + std::to_string(lastStep) + ": steps never decrease");
     if (words.size() < 2) return fail("step " + words[0] + " has no event");
