@@ -38,12 +38,10 @@ class HeadlessHost : public Host {
   ScriptKeys& keys() { return keys_; }
   // The picture as the last present left it (black until the first present).
   const Framebuffer& shownPicture() const { return shown_; }
-  int presents() const { return presents_; }
 
  private:
   ScriptKeys keys_;
   std::vector<std::uint32_t> shownPixels_;
   Framebuffer shown_;
-  int presents_ = 0;
   bool everyFrame_ = false;
 };
