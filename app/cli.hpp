@@ -6,8 +6,6 @@
 #include "app/constants.hpp"
 #include "audio/stream.hpp"
 
-inline constexpr int kExitUsage = 2;  // bad arguments, input or events file
-
 enum class RunMode { Live, ListDevices, Version, Help, Headless };
 
 struct HeadlessOptions {

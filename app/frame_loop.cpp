@@ -1,4 +1,5 @@
 #include "analysis/detect.hpp"
+#include "app/exit_status.hpp"
 #include "app/shell.hpp"
 #include "app/shown_picture.hpp"
 #include "app/tuner_state.hpp"
@@ -33,15 +34,20 @@ void runFrame(Host& host) {
   showFrame(host, applyViewRules());
 }
 
+bool loopTurn(Host& host) {
+  if (tuner.quitting) return false;
+  if (!frameStep(host)) {
+    shutDown(host);
+    return false;
+  }
+  tuner.leftClicked = false;
+  return true;
+}
+
 int runLoop(Host& host) {
   for (;;) {
     WindowEvent event;
     if (host.takeEvent(event)) dispatchEvent(host, event);
-    if (tuner.quitting) return 0;
-    if (!frameStep(host)) {
-      shutDown(host);
-      return 0;
-    }
-    tuner.leftClicked = false;
+    if (!loopTurn(host)) return kExitSuccess;
   }
 }

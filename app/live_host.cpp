@@ -46,8 +46,21 @@ bool LiveHost::takeEvent(WindowEvent& event) {
 }
 bool LiveHost::pictureLost() { return windowNeedsPicture(); }
 void LiveHost::destroyWindow() { ::destroyWindow(); }
-bool LiveHost::startAudio() { return ::startAudio(devices_); }
-void LiveHost::stopAudio() { ::stopAudio(); }
+bool LiveHost::startAudio() {
+  std::string reason, report;
+  const bool started = ::startAudio(devices_, reason, report);
+  if (!started) notices_.push_back("no sound: " + reason + "; running without audio");
+  if (!report.empty()) notices_.push_back(report);
+  return started;
+}
+
+void LiveHost::stopAudio() {
+  std::string report;
+  ::stopAudio(report);
+  if (!report.empty()) notices_.push_back(report);
+}
+
+std::vector<std::string> LiveHost::takeNotices() { return std::exchange(notices_, {}); }
 
 void LiveHost::sleepMs(int milliseconds) {
   std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));

@@ -1,7 +1,9 @@
 #pragma once
 // The live program's host: the SDL window and keyboard, the PortAudio stream.
 
+#include <string>
 #include <utility>
+#include <vector>
 
 #include "app/host.hpp"
 #include "audio/stream.hpp"
@@ -24,8 +26,12 @@ class LiveHost : public Host {
   // The window keeps its picture: only one that can differ is sent, or one it lost.
   PictureNeed pictureNeed() const override { return PictureNeed::Changes; }
   bool pictureLost() override;
+  // What the audio side had to say since the last call, a line each without the "sonavel: " prefix:
+  // running without sound, and the lines SONAVEL_AUDIO_REPORT asks for.
+  std::vector<std::string> takeNotices();
 
  private:
   SdlKeySource keys_;
   AudioDeviceChoice devices_;
+  std::vector<std::string> notices_;
 };

@@ -1,7 +1,9 @@
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "app/cli.hpp"
+#include "app/exit_status.hpp"
 #include "app/live_host.hpp"
 #include "app/replay.hpp"
 #include "app/shell.hpp"
@@ -9,24 +11,44 @@
 
 namespace {
 
-constexpr int kExitNoWindow = 1;
-constexpr int kExitNoAudioLibrary = 1;
+void say(const std::string& what) { std::fprintf(stderr, "sonavel: %s\n", what.c_str()); }
+
+void sayEach(const std::vector<std::string>& lines) {
+  for (const std::string& line : lines) say(line);
+}
 
 int runLive(const AudioDeviceChoice& devices) {
   if (!devices.input.empty() || !devices.output.empty()) {
     std::string reason;
     if (!checkAudioDevices(devices, reason)) {
-      std::fprintf(stderr, "sonavel: %s\n", reason.c_str());
+      say(reason);
       return kExitUsage;
     }
   }
   LiveHost host(devices);
   std::string reason;
-  if (startUp(host, reason) == StartResult::NoWindow) {
-    std::fprintf(stderr, "sonavel: cannot open a window: %s\n", reason.c_str());
+  Notices notices;
+  if (startUp(host, reason, notices) == StartResult::NoWindow) {
+    say("cannot open a window: " + reason);
     return kExitNoWindow;
   }
-  return runLoop(host);
+  sayEach(notices);
+  sayEach(host.takeNotices());
+  const int status = runLoop(host);
+  sayEach(host.takeNotices());
+  return status;
+}
+
+int listDevices() {
+  std::vector<std::string> lines;
+  std::string reason;
+  if (!listAudioDevices(lines, reason)) {
+    say(reason);
+    return kExitNoAudioLibrary;
+  }
+  for (const std::string& line : lines) std::printf("%s\n", line.c_str());
+  if (lines.empty()) say("PortAudio finds no audio devices");
+  return kExitSuccess;
 }
 
 }  // namespace
@@ -40,9 +62,9 @@ int main(int argc, char** argv) {
   }
   applyStartSettings(line.start);
   switch (line.mode) {
-    case RunMode::Help: std::fputs(usageText(), stdout); return 0;
-    case RunMode::Version: std::fputs(versionText(), stdout); return 0;
-    case RunMode::ListDevices: return listAudioDevices(stdout) ? 0 : kExitNoAudioLibrary;
+    case RunMode::Help: std::fputs(usageText(), stdout); return kExitSuccess;
+    case RunMode::Version: std::fputs(versionText(), stdout); return kExitSuccess;
+    case RunMode::ListDevices: return listDevices();
     case RunMode::Headless: return runHeadless(line.headless, stderr);
     case RunMode::Live: break;
   }

@@ -212,8 +212,7 @@ bool audioStep(ReplayInputs& in, long long step, ReplayOutputs& out, std::string
 
 enum class RunEnd { Completed, Stopped, ReadFailed };
 
-RunEnd runSteps(HeadlessHost& host, ReplayInputs& in, ReplayOutputs& out, std::FILE* errors, std::string& reason) {
-  Progress progress(errors, std::max(in.steps, 1LL));
+RunEnd runSteps(HeadlessHost& host, ReplayInputs& in, ReplayOutputs& out, Progress& progress, std::string& reason) {
   std::size_t nextEvent = 0;
   RunEnd end = RunEnd::Completed;
   for (long long step = 0; step < in.steps; ++step) {
@@ -223,13 +222,8 @@ RunEnd runSteps(HeadlessHost& host, ReplayInputs& in, ReplayOutputs& out, std::F
     }
     progress.update(step);
     while (nextEvent < in.events.size() && in.events[nextEvent].step == step) applyEvent(host, in.events[nextEvent++]);
-    if (tuner.quitting) break;
     int column = tuner.historyColumn.load(std::memory_order_relaxed);
-    if (!frameStep(host)) {
-      shutDown(host);
-      break;
-    }
-    tuner.leftClicked = false;
+    if (!loopTurn(host)) break;
     if (out.scores && tuner.historyColumn.load(std::memory_order_relaxed) != column)
       writeScoresRow(out.scores.get(), step, column);
     if (!audioStep(in, step, out, reason)) {
@@ -237,7 +231,6 @@ RunEnd runSteps(HeadlessHost& host, ReplayInputs& in, ReplayOutputs& out, std::F
       break;
     }
   }
-  progress.finish();
   return end;
 }
 
@@ -248,12 +241,13 @@ bool finishFile(FilePtr& file, const OutputFile& target, std::string& reason) {
   return ok;
 }
 
-// Finishes every output; only when all are whole do they replace their targets.
-bool writeOutputs(const HeadlessHost& host, ReplayOutputs& out, std::FILE* errors) {
+// Finishes every output; only when all are whole do they replace their targets. False with
+// what went wrong in `problems`, a line each.
+bool writeOutputs(const HeadlessHost& host, ReplayOutputs& out, std::vector<std::string>& problems) {
   bool ok = true;
   std::string reason;
   auto fail = [&](const std::string& what) {
-    std::fprintf(errors, "sonavel: %s\n", what.c_str());
+    problems.push_back(what);
     ok = false;
   };
   if (out.scores && !finishFile(out.scores, out.scoresFile, reason)) fail(reason);
@@ -287,31 +281,41 @@ long long defaultReplaySteps(std::size_t inputSamples) {
 }
 
 int runHeadless(const HeadlessOptions& options, std::FILE* errors) {
+  auto say = [errors](const std::string& what) { std::fprintf(errors, "sonavel: %s\n", what.c_str()); };
   StopSignals signals;
   ReplayInputs in;
   ReplayOutputs out;
   std::string reason;
   if (!prepare(options, in, out, reason)) {
-    std::fprintf(errors, "sonavel: %s\n", reason.c_str());
+    say(reason);
     return kExitUsage;
   }
   if (out.scores) writeScoresHeader(out.scores.get());
 
   HeadlessHost host;
-  if (startUp(host, reason) != StartResult::Running) {
+  Notices notices;
+  if (startUp(host, reason, notices) != StartResult::Running) {
     out.discard();
-    std::fprintf(errors, "sonavel: cannot start: %s\n", reason.c_str());
-    return kExitWriteFailed;
+    say("cannot start: " + reason);
+    return kExitCannotStart;
   }
-  RunEnd end = runSteps(host, in, out, errors, reason);
+  for (const std::string& notice : notices) say(notice);
+  Progress progress(errors, std::max(in.steps, 1LL));
+  RunEnd end = runSteps(host, in, out, progress, reason);
+  progress.finish();
   if (!tuner.quitting) shutDown(host);
-  if (end == RunEnd::Completed && stopSignal == 0) return writeOutputs(host, out, errors) ? 0 : kExitWriteFailed;
+  if (end == RunEnd::Completed && stopSignal == 0) {
+    std::vector<std::string> problems;
+    const bool written = writeOutputs(host, out, problems);
+    for (const std::string& problem : problems) say(problem);
+    return written ? kExitSuccess : kExitWriteFailed;
+  }
   out.discard();
   if (end == RunEnd::ReadFailed) {
-    std::fprintf(errors, "sonavel: %s; no output written\n", reason.c_str());
+    say(reason + "; no output written");
     return kExitUsage;
   }
   const int signal = stopSignal;
-  std::fprintf(errors, "sonavel: stopped by %s; no output written\n", signalName(signal).c_str());
+  say("stopped by " + signalName(signal) + "; no output written");
   return kExitSignalBase + signal;
 }

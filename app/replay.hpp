@@ -6,12 +6,10 @@
 #include <string>
 
 #include "app/cli.hpp"
+#include "app/exit_status.hpp"
 
-inline constexpr int kExitWriteFailed = 1;  // an output could not be written at the end
-inline constexpr int kExitSignalBase = 128;  // stopped by signal N: the shell's 128 + N
-
-// Validates everything, runs the replay and writes the outputs. Returns the exit status;
-// every message goes to `errors` as one line starting "sonavel: ".
+// The replay's entry: validates everything, runs the replay and writes the outputs. Returns
+// the exit status; it alone prints, every message to `errors` as one line starting "sonavel: ".
 int runHeadless(const HeadlessOptions& options, std::FILE* errors);
 
 // "A1", "A#1", ... "G#7": the name of note row `row` (0 .. 71).

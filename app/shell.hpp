@@ -2,6 +2,8 @@
 // Start-up, the frame loop and the one guarded shutdown, all on the main thread.
 
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "app/host.hpp"
 #include "app/keyboard.hpp"
@@ -14,9 +16,12 @@ inline constexpr std::uint32_t kStartupColour = 0x000000;
 extern std::unique_ptr<KeyboardDevice> keyboard;
 
 enum class StartResult { Running, NoWindow };
+// What the program runs on without, one line each without the "sonavel: " prefix; the entry point prints them.
+using Notices = std::vector<std::string>;
 
 // Brings the program up in its fixed order; NoWindow (with the reason) leaves nothing acquired.
-StartResult startUp(Host& host, std::string& reason);
+// Running may add to `notices` what it had to do without (the font file, the recording).
+StartResult startUp(Host& host, std::string& reason, Notices& notices);
 // One pass: poll keys, Escape, key commands, the frame, the 5 ms pause. False when the program must end.
 bool frameStep(Host& host);
 // The frame's own work: first clear, consume a ready block, draw, present.
@@ -26,5 +31,8 @@ void dispatchEvent(Host& host, const WindowEvent& event);
 // Runs once whichever exit comes first.
 void shutDown(Host& host);
 void cleanUp(Host& host);
-// Takes at most one event, then one frame step, until the program ends. Returns the exit status.
+// The rest of a loop turn once its events are dispatched: ends if one closed the window, else one
+// frame step (Escape shuts down), then the click is spent. False when the program must end.
+bool loopTurn(Host& host);
+// Takes at most one event, then the rest of the turn, until the program ends. Returns the exit status.
 int runLoop(Host& host);

@@ -1,4 +1,3 @@
-#include <cstdio>
 #include <cstring>
 
 #include "analysis/detect.hpp"
@@ -8,38 +7,32 @@
 #include "app/shown_picture.hpp"
 #include "app/tuner_state.hpp"
 #include "audio/recording.hpp"
+#include "view/draw.hpp"
 #include "view/font.hpp"
 
 std::unique_ptr<KeyboardDevice> keyboard;
 
-namespace {
-
-void clearToBlack() {
-  for (int y = 0; y < framebuffer.height; ++y)
-    for (int x = 0; x < framebuffer.width; ++x) framebuffer.pixels[y * framebuffer.pitch + x] = kStartupColour;
-}
-
-}  // namespace
-
-StartResult startUp(Host& host, std::string& reason) {
+StartResult startUp(Host& host, std::string& reason, Notices& notices) {
   disableLog();
   logMessage("Setting graphics mode");
   createFramebuffer();
   if (!host.openWindow(reason)) return StartResult::NoWindow;
   tuner.quitting = false;
-  clearToBlack();
+  clearScreen(kStartupColour);
   host.present(framebuffer);
   forgetShownPicture();
 
   logMessage("Loading font");
-  loadFont(font, kFontPath);
+  std::string problem;
+  if (!loadFont(font, kFontPath, problem))
+    notices.push_back(std::string("font ") + kFontPath + ": " + problem + "; using the built-in glyphs");
   keyboard = std::make_unique<KeyboardDevice>(host.keySource());
 
   std::memset(tuner.transformBuffer, 0, 2 * tuner.blockSize * sizeof(double));
   std::memset(tuner.captureBlock, 0, 2 * tuner.blockSize * sizeof(double));
   buildNoteTable();
   resetNoteDetection();
-  if (!allocateRecording()) std::fputs("sonavel: no memory for the recording; playback is off\n", stderr);
+  if (!allocateRecording()) notices.push_back("no memory for the recording; playback is off");
   host.startAudio();  // without a stream the program runs on silent, as a viewer of nothing
   disableLog();
   return StartResult::Running;

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "app/constants.hpp"
@@ -19,11 +20,12 @@
 namespace {
 
 constexpr const char* kMinLatencyVariable = "PA_MIN_LATENCY_MSEC";
-constexpr const char* kMinLatencyMs = "75";
-constexpr double kMinLatencySeconds = 0.075;  // about seven buffers of 512 frames
+constexpr int kMinLatencyMs = 75;  // about seven buffers of 512 frames
+constexpr double kMinLatencySeconds = kMinLatencyMs / 1000.0;
 constexpr int kChannels = 1;
 constexpr const char* kLayoutVariable = "SONAVEL_AUDIO_STREAMS";
 constexpr const char* kReportVariable = "SONAVEL_AUDIO_REPORT";
+constexpr std::size_t kReportLength = 256;  // room for a report line, host API name included
 
 // Main thread only: whether startAudio holds one Pa_Initialize that stopAudio must undo.
 bool libraryHeld = false;
@@ -60,10 +62,6 @@ std::string errorText(PaError error) {
       text += std::string(" (") + host->errorText + ")";
   }
   return text;
-}
-
-void sayNoSound(const std::string& cause) {
-  std::fprintf(stderr, "sonavel: no sound: %s; running without audio\n", cause.c_str());
 }
 
 // Pa_Initialize and Pa_Terminate in one scope, for the calls that only look at devices.
@@ -195,9 +193,10 @@ bool duplexAsked() {
   return layout != nullptr && std::strcmp(layout, "duplex") == 0;
 }
 
-// With SONAVEL_AUDIO_REPORT set: the streams' host API and the latencies PortAudio reports.
-void reportStreams(int inputDevice) {
-  if (std::getenv(kReportVariable) == nullptr) return;
+bool reportAsked() { return std::getenv(kReportVariable) != nullptr; }
+
+// The line SONAVEL_AUDIO_REPORT asks for: the streams' host API and the latencies PortAudio reports.
+std::string streamReport(int inputDevice) {
   auto milliseconds = [](PaStream* stream, bool input) {
     const PaStreamInfo* info = stream != nullptr ? Pa_GetStreamInfo(stream) : nullptr;
     if (info == nullptr) return -1.0;
@@ -207,55 +206,51 @@ void reportStreams(int inputDevice) {
   PaStream* playback = playbackStream != nullptr ? playbackStream : capture;
   const PaDeviceInfo* device = Pa_GetDeviceInfo(inputDevice);
   const PaHostApiInfo* api = device != nullptr ? Pa_GetHostApiInfo(device->hostApi) : nullptr;
-  std::fprintf(stderr, "sonavel: audio: %s on %s, input latency %.1f ms, output latency %.1f ms\n",
-               playbackStream != nullptr ? "two streams" : "one duplex stream",
-               api != nullptr && api->name != nullptr ? api->name : "?", milliseconds(capture, true),
-               milliseconds(playback, false));
+  char line[kReportLength];
+  std::snprintf(line, sizeof line, "audio: %s on %s, input latency %.1f ms, output latency %.1f ms",
+                playbackStream != nullptr ? "two streams" : "one duplex stream",
+                api != nullptr && api->name != nullptr ? api->name : "?", milliseconds(capture, true),
+                milliseconds(playback, false));
+  return line;
 }
 
-// With SONAVEL_AUDIO_REPORT set, at the end: how well the playback side kept up.
-void reportRelay() {
-  if (std::getenv(kReportVariable) == nullptr) return;
+// The line SONAVEL_AUDIO_REPORT asks for at the end: how well the playback side kept up.
+std::string relayReport() {
   const RelayCounts counts = outputRelayCounts();
   auto ms = [](unsigned long long frames) { return 1000.0 * static_cast<double>(frames) / kSampleRate; };
-  std::fprintf(stderr,
-               "sonavel: audio: captured %.1f s, played %.1f s, %.1f ms of it silence in %llu gaps, %.1f ms "
-               "composed but dropped\n",
-               ms(counts.captured) / 1000.0, ms(counts.played) / 1000.0, ms(counts.silent), counts.gaps,
-               ms(counts.dropped));
+  char line[kReportLength];
+  std::snprintf(line, sizeof line,
+                "audio: captured %.1f s, played %.1f s, %.1f ms of it silence in %llu gaps, %.1f ms "
+                "composed but dropped",
+                ms(counts.captured) / 1000.0, ms(counts.played) / 1000.0, ms(counts.silent), counts.gaps,
+                ms(counts.dropped));
+  return line;
 }
 
 // With the library initialised: opens and starts the stream or streams, or says why not.
-bool openAndStart(const AudioDeviceChoice& choice) {
+bool openAndStart(const AudioDeviceChoice& choice, std::string& reason, std::string& report) {
   DevicePair pair;
-  std::string reason;
-  if (!resolveDevices(choice, pair, reason)) {
-    sayNoSound(reason);
-    return false;
-  }
+  if (!resolveDevices(choice, pair, reason)) return false;
   PaStreamParameters input = monoFloat(pair.input, true);
   PaStreamParameters output = monoFloat(pair.output, false);
   const bool opened = duplexAsked() ? openDuplex(input, output, reason) : openSplit(input, output, reason);
-  if (!opened) {
-    sayNoSound(reason);
-    return false;
-  }
-  reportStreams(pair.input);
+  if (!opened) return false;
+  if (reportAsked()) report = streamReport(pair.input);
   return true;
 }
 
 }  // namespace
 
-bool startAudio(const AudioDeviceChoice& choice) {
+bool startAudio(const AudioDeviceChoice& choice, std::string& reason, std::string& report) {
   if (openStream() != nullptr) return true;
-  setenv(kMinLatencyVariable, kMinLatencyMs, 1);
+  setenv(kMinLatencyVariable, std::to_string(kMinLatencyMs).c_str(), 1);
   silenceAudioBackends();
   PaError error = Pa_Initialize();
   if (error != paNoError) {
-    sayNoSound("cannot start PortAudio: " + errorText(error));
+    reason = "cannot start PortAudio: " + errorText(error);
     return false;
   }
-  if (!openAndStart(choice)) {
+  if (!openAndStart(choice, reason, report)) {
     Pa_Terminate();
     return false;
   }
@@ -263,7 +258,7 @@ bool startAudio(const AudioDeviceChoice& choice) {
   return true;
 }
 
-void stopAudio() {
+void stopAudio(std::string& report) {
   if (PaStream* stream = openStream()) {
     Pa_StopStream(stream);  // lets the queued output play out; no callback runs after it
     Pa_CloseStream(stream);
@@ -273,7 +268,7 @@ void stopAudio() {
     Pa_StopStream(playbackStream);
     Pa_CloseStream(playbackStream);
     playbackStream = nullptr;
-    reportRelay();
+    if (reportAsked()) report = relayReport();
   }
   if (libraryHeld) {
     Pa_Terminate();
@@ -281,18 +276,17 @@ void stopAudio() {
   }
 }
 
-bool listAudioDevices(std::FILE* out) {
+bool listAudioDevices(std::vector<std::string>& lines, std::string& reason) {
   LibraryScope library;
   if (!library.ok()) {
-    std::fprintf(stderr, "sonavel: %s\n", library.failure().c_str());
+    reason = library.failure();
     return false;
   }
   std::vector<AudioDeviceSummary> devices = deviceSummaries();
   int defaultInput = Pa_GetDefaultInputDevice();
   int defaultOutput = Pa_GetDefaultOutputDevice();
   for (int i = 0; i < static_cast<int>(devices.size()); ++i)
-    std::fprintf(out, "%s\n", describeAudioDevice(i, devices[i], i == defaultInput, i == defaultOutput).c_str());
-  if (devices.empty()) std::fprintf(stderr, "sonavel: PortAudio finds no audio devices\n");
+    lines.push_back(describeAudioDevice(i, devices[i], i == defaultInput, i == defaultOutput));
   return true;
 }
 

@@ -1,8 +1,8 @@
 #pragma once
 // The one full-duplex PortAudio stream. The only code that calls PortAudio.
 
-#include <cstdio>
 #include <string>
+#include <vector>
 
 // Which devices to open: empty means the default device, digits a PortAudio
 // device index, anything else a device name.
@@ -11,11 +11,13 @@ struct AudioDeviceChoice {
   std::string output;
 };
 
-// Opens and starts the stream; on failure says why on stderr and returns false.
-bool startAudio(const AudioDeviceChoice& choice = {});
-// Stops (letting queued output play out), closes, terminates.
-void stopAudio();
-// Prints the devices PortAudio sees; false when PortAudio cannot start.
-bool listAudioDevices(std::FILE* out);
+// Opens and starts the stream; false with the reason when the program must run without audio.
+// With SONAVEL_AUDIO_REPORT in the environment, `report` gets a line on the streams opened.
+bool startAudio(const AudioDeviceChoice& choice, std::string& reason, std::string& report);
+// Stops (letting queued output play out), closes, terminates. With SONAVEL_AUDIO_REPORT and two
+// streams, `report` gets a line on how well the playback side kept up.
+void stopAudio(std::string& report);
+// The devices PortAudio sees, a line each; false with the reason when PortAudio cannot start.
+bool listAudioDevices(std::vector<std::string>& lines, std::string& reason);
 // Resolves a choice without opening anything; false with a one-line reason for an unknown device.
 bool checkAudioDevices(const AudioDeviceChoice& choice, std::string& reason);

@@ -18,12 +18,6 @@ BitmapFont font;
 
 namespace {
 
-constexpr int kTgaHeaderSize = 18;
-constexpr int kTgaBytesPerTexel = 3;
-constexpr std::uint8_t kTgaNoColourMap = 0;
-constexpr std::uint8_t kTgaTrueColour = 2;
-constexpr std::uint8_t kTgaBitsPerPixel = 24;
-
 struct FileCloser {
   void operator()(std::FILE* file) const { std::fclose(file); }
 };
@@ -54,10 +48,11 @@ bool readTgaFont(BitmapFont& target, const char* path, std::string& problem) {
     problem = "too short for a TGA header";
     return false;
   }
-  const int idLength = header[0];
-  const int width = littleEndian16(header + 12);
-  const int height = littleEndian16(header + 14);
-  if (header[1] != kTgaNoColourMap || header[2] != kTgaTrueColour || header[16] != kTgaBitsPerPixel) {
+  const int idLength = header[kTgaIdLengthAt];
+  const int width = littleEndian16(header + kTgaWidthAt);
+  const int height = littleEndian16(header + kTgaHeightAt);
+  if (header[kTgaColourMapAt] != kTgaNoColourMap || header[kTgaImageTypeAt] != kTgaTrueColour ||
+      header[kTgaBitsPerPixelAt] != kTgaBitsPerPixel) {
     problem = "not an uncompressed 24-bit TGA image";
     return false;
   }
@@ -89,11 +84,9 @@ bool readTgaFont(BitmapFont& target, const char* path, std::string& problem) {
 
 }  // namespace
 
-bool loadFont(BitmapFont& target, const char* path) {
+bool loadFont(BitmapFont& target, const char* path, std::string& problem) {
   freeFont(target);
-  std::string problem;
   if (readTgaFont(target, path, problem)) return true;
-  std::fprintf(stderr, "sonavel: font %s: %s; using the built-in glyphs\n", path, problem.c_str());
   buildBuiltinFont(target);
   return false;
 }

@@ -2,6 +2,7 @@
 // The bitmap font: a strip of square glyph cells from the space character on.
 
 #include <cstdint>
+#include <string>
 
 struct BitmapFont {
   std::uint32_t* pixels = nullptr;  // width x height texels, 0x00RRGGBB, top row first
@@ -16,10 +17,9 @@ inline constexpr int kRequiredGlyphCells = 'Y' - ' ' + 1;
 inline constexpr int kTextAdvance = 8;      // pixels from one character to the next, whatever the cell size
 inline constexpr int kTextBufferSize = 256; // formatted text beyond 255 characters is cut off
 
-// Fills `target` from the TGA file at `path`. A missing or unusable file is
-// reported in one line on stderr and the built-in glyphs take its place; the
-// result tells which happened.
-bool loadFont(BitmapFont& target, const char* path);
+// Fills `target` from the TGA file at `path`. For a missing or unusable file the
+// built-in glyphs take its place and the result is false, with what is wrong in `problem`.
+bool loadFont(BitmapFont& target, const char* path, std::string& problem);
 void freeFont(BitmapFont& target);
 
 // Cell `glyph` with its top-left texel at (x, y). Colour 0 draws the font's own

@@ -127,10 +127,6 @@ bool isInk(int glyph, int row, int column) {
   return line[glyph % kGlyphsPerBlock * kArtStride + column] == '#';
 }
 
-constexpr std::size_t kTgaHeaderSize = 18;
-constexpr std::uint8_t kTgaTrueColour = 2;
-constexpr std::uint8_t kTgaBitsPerPixel = 24;
-
 void putLittleEndian16(std::vector<std::uint8_t>& bytes, std::size_t at, int value) {
   bytes[at] = static_cast<std::uint8_t>(value & 0xFF);
   bytes[at + 1] = static_cast<std::uint8_t>((value >> 8) & 0xFF);
@@ -152,11 +148,11 @@ void buildBuiltinFont(BitmapFont& target) {
 
 std::vector<std::uint8_t> encodeFontTga(const BitmapFont& source) {
   std::vector<std::uint8_t> bytes(kTgaHeaderSize, 0);
-  bytes[2] = kTgaTrueColour;
-  putLittleEndian16(bytes, 12, source.width);
-  putLittleEndian16(bytes, 14, source.height);
-  bytes[16] = kTgaBitsPerPixel;
-  bytes.reserve(kTgaHeaderSize + 3u * source.width * source.height);
+  bytes[kTgaImageTypeAt] = kTgaTrueColour;
+  putLittleEndian16(bytes, kTgaWidthAt, source.width);
+  putLittleEndian16(bytes, kTgaHeightAt, source.height);
+  bytes[kTgaBitsPerPixelAt] = kTgaBitsPerPixel;
+  bytes.reserve(kTgaHeaderSize + static_cast<std::size_t>(kTgaBytesPerTexel) * source.width * source.height);
   for (int row = source.height - 1; row >= 0; --row) {
     for (int column = 0; column < source.width; ++column) {
       const std::uint32_t texel = source.pixels[row * source.width + column];

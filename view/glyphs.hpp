@@ -16,5 +16,19 @@ inline constexpr std::uint32_t kTransparentTexel = 0x300030;
 // Fills `target` with the built-in glyphs as one strip image (it owns the texels; freeFont releases them).
 void buildBuiltinFont(BitmapFont& target);
 
-// The font image as a file: uncompressed 24-bit TGA, no image ID, rows bottom-up, bytes blue, green, red.
+// The font image's file: uncompressed 24-bit TGA, rows bottom-up, bytes blue, green, red.
+// Header fields are bytes at these offsets; width and height are 16 bits, little-endian.
+inline constexpr int kTgaHeaderSize = 18;
+inline constexpr int kTgaIdLengthAt = 0;  // bytes of image ID between the header and the texels
+inline constexpr int kTgaColourMapAt = 1;
+inline constexpr int kTgaImageTypeAt = 2;
+inline constexpr int kTgaWidthAt = 12;
+inline constexpr int kTgaHeightAt = 14;
+inline constexpr int kTgaBitsPerPixelAt = 16;
+inline constexpr std::uint8_t kTgaNoColourMap = 0;
+inline constexpr std::uint8_t kTgaTrueColour = 2;
+inline constexpr std::uint8_t kTgaBitsPerPixel = 24;
+inline constexpr int kTgaBytesPerTexel = 3;
+
+// The font image as a file, without an image ID.
 std::vector<std::uint8_t> encodeFontTga(const BitmapFont& source);

@@ -26,7 +26,8 @@ class Shell : public ::testing::Test {
 
   void start() {
     std::string reason;
-    ASSERT_EQ(startUp(host, reason), StartResult::Running);
+    Notices notices;
+    ASSERT_EQ(startUp(host, reason, notices), StartResult::Running);
   }
   long count(const char* call) const { return std::count(host.calls.begin(), host.calls.end(), call); }
   std::vector<std::string> callsAfter(size_t first) const {
@@ -47,7 +48,8 @@ TEST_F(Shell, StartUpShowsBlackWindowThenKeyboardThenAudioLast) {
 TEST_F(Shell, NoWindowStopsStartUpWithTheReasonAndNothingAcquired) {
   host.windowAvailable = false;
   std::string reason;
-  EXPECT_EQ(startUp(host, reason), StartResult::NoWindow);
+  Notices notices;
+  EXPECT_EQ(startUp(host, reason, notices), StartResult::NoWindow);
   EXPECT_EQ(reason, "no display");
   EXPECT_EQ(host.calls, (std::vector<std::string>{"openWindow"}));
   EXPECT_FALSE(keyboard);
@@ -140,7 +142,8 @@ TEST_F(Shell, WholeRunWritesNoLogAndLeavesAnExistingOneAlone) {
   { std::ofstream(kLogFileName) << "earlier"; }
   RecordingHost second;
   std::string reason;
-  startUp(second, reason);
+  Notices notices;
+  startUp(second, reason, notices);
   second.keys.press(DIK_ESCAPE);
   runLoop(second);
   std::ifstream in(kLogFileName);

@@ -85,7 +85,8 @@ class ShownPicture : public ::testing::Test {
   // two-tone signal through the callback (which also plays back and sounds the tone).
   void runSession(int steps) {
     std::string reason;
-    ASSERT_EQ(startUp(host, reason), StartResult::Running);
+    Notices notices;
+    ASSERT_EQ(startUp(host, reason, notices), StartResult::Running);
     std::vector<float> in(kFramesPerBuffer), out(kFramesPerBuffer);
     std::size_t next = 0;
     for (int step = 0; step < steps; ++step) {
@@ -160,7 +161,8 @@ TEST_F(ShownPicture, AHeadlessRunDrawsOnlyItsLastPictureAndTheSameOne) {
 TEST_F(ShownPicture, EscapeAtTheFirstStepLeavesTheStartUpPicture) {
   host.need = PictureNeed::LastOnly;
   std::string reason;
-  ASSERT_EQ(startUp(host, reason), StartResult::Running);
+  Notices notices;
+  ASSERT_EQ(startUp(host, reason, notices), StartResult::Running);
   host.keys.press(DIK_ESCAPE);
   EXPECT_FALSE(frameStep(host));
   shutDown(host);
