@@ -1,21 +1,25 @@
-# Two commands set up a fresh Debian/Ubuntu machine: `make run` and `make test`.
+# Two commands set up a fresh Debian/Ubuntu machine: `make run` and `make test`;
+# `make check` is the quick loop while working.
 SHELL := /bin/bash
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 BUILD ?= build
 CMAKE_FLAGS ?=
-UNIT_TESTS = test_app test_analysis test_audio test_view test_platform
-# The programs with two threads at work: the audio callback against the frame step.
-THREADED_TESTS = test_app test_audio
 FUZZ_TARGETS = fuzz_events fuzz_cli fuzz_font fuzz_sound
 FUZZ_SECONDS ?= 5
+ASAN_UBSAN = address,undefined
 
-.PHONY: run test build deps deps-test unit-sanitizers fuzz bench level-sweep clean
+.PHONY: run test check build deps deps-test unit-sanitizers fuzz bench level-sweep clean
+
+# Configures quietly: CMake's output is shown only when it fails, where it holds the cause.
+# $(1): the build folder, $(2): more arguments.
+configure = @echo "cmake -S . -B $(1) $(2)"; \
+  log=$$(cmake -S . -B $(1) $(2) 2>&1) || { printf '%s\n' "$$log" >&2; exit 1; }
 
 run: deps build
 	cd $(BUILD) && ./sonavel
 
 build:
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS) >/dev/null
+	$(call configure,$(BUILD),-DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS))
 	cmake --build $(BUILD) -j $(JOBS)
 
 deps:
@@ -29,20 +33,29 @@ test: deps-test unit-sanitizers fuzz
 	$(MAKE) build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
+# The release unit tests alone, built first if need be: the loop while working, in well under
+# a minute after a build. `make test` is the whole run, before a merge and in CI.
+check: deps-test
+	$(call configure,$(BUILD),-DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS))
+	cmake --build $(BUILD) -j $(JOBS) --target unit_tests
+	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS) -L unit
+
 # Unit tests under AddressSanitizer with UndefinedBehaviorSanitizer; the threaded ones under ThreadSanitizer too.
+# A sanitizer build holds only the unit-test programs, so `-L unit` runs just those.
 unit-sanitizers:
-	cmake -S . -B $(BUILD)-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSONAVEL_SANITIZE=address,undefined >/dev/null
-	cmake --build $(BUILD)-asan -j $(JOBS) --target $(UNIT_TESTS)
+	$(call configure,$(BUILD)-asan,-DCMAKE_BUILD_TYPE=RelWithDebInfo -DSONAVEL_SANITIZE=$(ASAN_UBSAN))
+	cmake --build $(BUILD)-asan -j $(JOBS) --target unit_tests
 	UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 ctest --test-dir $(BUILD)-asan --output-on-failure -j $(JOBS) -L unit
-	cmake -S . -B $(BUILD)-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSONAVEL_SANITIZE=thread >/dev/null
-	cmake --build $(BUILD)-tsan -j $(JOBS) --target $(THREADED_TESTS)
+	$(call configure,$(BUILD)-tsan,-DCMAKE_BUILD_TYPE=RelWithDebInfo -DSONAVEL_SANITIZE=thread)
+	cmake --build $(BUILD)-tsan -j $(JOBS) --target threaded_unit_tests
 	TSAN_OPTIONS=halt_on_error=1 ctest --test-dir $(BUILD)-tsan --output-on-failure -j $(JOBS) -L unit
 
 # Each fuzz target for FUZZ_SECONDS from the seeds in tests/fuzz/corpus; what it learns stays in
 # $(BUILD)-fuzz/corpus, and an input that fails lands in $(BUILD)-fuzz/findings.
+fuzz: export CC = clang
+fuzz: export CXX = clang++
 fuzz: deps-test
-	CC=clang CXX=clang++ cmake -S . -B $(BUILD)-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSONAVEL_FUZZ=ON \
-	  -DSONAVEL_BUILD_TESTS=OFF >/dev/null
+	$(call configure,$(BUILD)-fuzz,-DCMAKE_BUILD_TYPE=RelWithDebInfo -DSONAVEL_FUZZ=ON -DSONAVEL_BUILD_TESTS=OFF)
 	cmake --build $(BUILD)-fuzz -j $(JOBS) --target $(FUZZ_TARGETS)
 	@mkdir -p $(BUILD)-fuzz/findings
 	@for t in $(FUZZ_TARGETS); do \
@@ -56,7 +69,7 @@ fuzz: deps-test
 
 bench:
 	@tools/install-deps.sh bench
-	cmake -S . -B $(BUILD)-bench -DCMAKE_BUILD_TYPE=Release -DSONAVEL_BUILD_BENCH=ON >/dev/null
+	$(call configure,$(BUILD)-bench,-DCMAKE_BUILD_TYPE=Release -DSONAVEL_BUILD_BENCH=ON)
 	cmake --build $(BUILD)-bench -j $(JOBS)
 	@rm -f $(BUILD)-bench/all.txt
 	@set -o pipefail; for b in $(BUILD)-bench/bench/bench_*; do \
