@@ -11,8 +11,7 @@
 
 class LiveHost : public Host {
  public:
-  LiveHost() = default;
-  // Opens the chosen devices instead of the defaults.
+  // Opens the chosen devices; empty names mean the defaults.
   explicit LiveHost(AudioDeviceChoice devices) : devices_(std::move(devices)) {}
 
   bool openWindow(std::string& reason) override;

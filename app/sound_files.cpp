@@ -96,14 +96,6 @@ bool MonoSoundReader::read(float* samples, int count, std::string& reason) {
   return true;
 }
 
-bool readMonoSound(const std::string& path, std::vector<float>& samples, std::string& reason) {
-  samples.clear();
-  MonoSoundReader reader;
-  if (!reader.open(path, reason)) return false;
-  samples.resize(static_cast<std::size_t>(reader.frames()));
-  return reader.read(samples.data(), static_cast<int>(samples.size()), reason);
-}
-
 FloatWavWriter::~FloatWavWriter() {
   if (file_ != nullptr) sf_close(static_cast<SNDFILE*>(file_));
 }

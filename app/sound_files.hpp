@@ -36,9 +36,6 @@ class MonoSoundReader {
   std::vector<float> chunk_;
 };
 
-// Reads the whole file as mono floats (channels averaged); false with a one-line reason.
-bool readMonoSound(const std::string& path, std::vector<float>& samples, std::string& reason);
-
 // A mono 44100 Hz 32-bit float WAV file, written as the samples come.
 class FloatWavWriter {
  public:
