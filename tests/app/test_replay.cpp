@@ -464,6 +464,21 @@ TEST_F(ReplayFiles, ARefusedOrFailedRunLeavesExistingFilesAsTheyWereAndNoneBehin
   EXPECT_EQ(after["keep.png"].substr(1, 3), "PNG");
 }
 
+// The replay prints what start-up went without on its own error stream, and the run goes on.
+TEST_F(ReplayFiles, AMissingFontIsSaidOnTheReplaysErrorStream) {
+  fs::remove(kFontPath);
+  HeadlessOptions options;
+  options.input = writeSound("quiet.wav", std::vector<float>(2048, 0.0f));
+  options.scoresPath = path("scores.csv");
+  ::testing::internal::CaptureStderr();
+  EXPECT_EQ(run(options), kExitSuccess) << said;
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+  EXPECT_EQ(said.rfind("sonavel: font font.tga: ", 0), 0u) << said;
+  EXPECT_NE(said.find("; using the built-in glyphs\n"), std::string::npos) << said;
+  EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+  EXPECT_EQ(readLines(path("scores.csv")).size(), 2u);  // the header and the one block scored
+}
+
 TEST_F(ReplayFiles, BadRequestsSayWhyOnOneLineAndWriteNothing) {
   std::string quiet = writeSound("quiet.wav", std::vector<float>(512, 0.0f));
   struct Case {

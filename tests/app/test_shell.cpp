@@ -9,6 +9,7 @@
 #include "app/log.hpp"
 #include "app/shell.hpp"
 #include "app/tuner_state.hpp"
+#include "view/glyphs.hpp"
 #include "recording_host.hpp"
 #include "scratch_dir.hpp"
 
@@ -53,6 +54,45 @@ TEST_F(Shell, NoWindowStopsStartUpWithTheReasonAndNothingAcquired) {
   EXPECT_EQ(reason, "no display");
   EXPECT_EQ(host.calls, (std::vector<std::string>{"openWindow"}));
   EXPECT_FALSE(keyboard);
+}
+
+// Start-up prints nothing itself: what it goes without comes back for the entry point to print.
+TEST_F(Shell, StartUpReturnsWhatItWentWithoutAndPrintsNothing) {
+  struct Case {
+    const char* what;
+    const char* fontBytes;  // nullptr: no font.tga at all
+  };
+  const Case cases[] = {{"no font file", nullptr}, {"a font file that is no image", "not a TGA"}};
+  for (const Case& c : cases) {
+    resetTunerState();
+    std::filesystem::remove(kFontPath);
+    if (c.fontBytes != nullptr) std::ofstream(kFontPath) << c.fontBytes;
+    RecordingHost fresh;
+    std::string reason;
+    Notices notices;
+    ::testing::internal::CaptureStderr();
+    ASSERT_EQ(startUp(fresh, reason, notices), StartResult::Running) << c.what;
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "") << c.what;
+    ASSERT_EQ(notices.size(), 1u) << c.what;
+    EXPECT_EQ(notices[0].rfind("font font.tga: ", 0), 0u) << notices[0];
+    const std::string tail = "; using the built-in glyphs";
+    EXPECT_EQ(notices[0].substr(notices[0].size() - std::min(notices[0].size(), tail.size())), tail) << notices[0];
+    EXPECT_NE(font.pixels, nullptr) << c.what;  // the built-in glyphs stand in
+    shutDown(fresh);
+  }
+  resetTunerState();
+  BitmapFont glyphs;
+  buildBuiltinFont(glyphs);
+  const std::vector<std::uint8_t> image = encodeFontTga(glyphs);
+  freeFont(glyphs);
+  std::ofstream(kFontPath, std::ios::binary)
+      .write(reinterpret_cast<const char*>(image.data()), static_cast<std::streamsize>(image.size()));
+  RecordingHost fresh;
+  std::string reason;
+  Notices notices;
+  ASSERT_EQ(startUp(fresh, reason, notices), StartResult::Running);
+  EXPECT_TRUE(notices.empty()) << notices[0];
+  shutDown(fresh);
 }
 
 TEST_F(Shell, ShutdownReleasesKeysThenAudioThenWindowExactlyOnce) {
