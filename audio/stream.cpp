@@ -73,8 +73,11 @@ class LibraryScope {
   }
   LibraryScope(const LibraryScope&) = delete;
   LibraryScope& operator=(const LibraryScope&) = delete;
-  bool ok() const { return error_ == paNoError; }
-  std::string failure() const { return "cannot start PortAudio: " + errorText(error_); }
+  // False, with the reason, when PortAudio did not start.
+  bool started(std::string& reason) const {
+    if (error_ != paNoError) reason = "cannot start PortAudio: " + errorText(error_);
+    return error_ == paNoError;
+  }
 
  private:
   PaError error_;
@@ -278,10 +281,7 @@ void stopAudio(std::string& report) {
 
 bool listAudioDevices(std::vector<std::string>& lines, std::string& reason) {
   LibraryScope library;
-  if (!library.ok()) {
-    reason = library.failure();
-    return false;
-  }
+  if (!library.started(reason)) return false;
   std::vector<AudioDeviceSummary> devices = deviceSummaries();
   int defaultInput = Pa_GetDefaultInputDevice();
   int defaultOutput = Pa_GetDefaultOutputDevice();
@@ -292,10 +292,7 @@ bool listAudioDevices(std::vector<std::string>& lines, std::string& reason) {
 
 bool checkAudioDevices(const AudioDeviceChoice& choice, std::string& reason) {
   LibraryScope library;
-  if (!library.ok()) {
-    reason = library.failure();
-    return false;
-  }
+  if (!library.started(reason)) return false;
   DevicePair pair;
   return resolveDevices(choice, pair, reason);
 }

@@ -12,10 +12,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "sonavel: usage: %s OUTPUT.tga\n", argv[0]);
     return kExitUsage;
   }
-  BitmapFont glyphs;
-  buildBuiltinFont(glyphs);
-  const std::vector<std::uint8_t> image = encodeFontTga(glyphs);
-  freeFont(glyphs);
+  const std::vector<std::uint8_t> image = builtinFontTga();
   std::FILE* out = std::fopen(argv[1], "wb");
   if (out == nullptr) {
     std::perror((std::string("sonavel: ") + argv[1]).c_str());

@@ -146,6 +146,14 @@ void buildBuiltinFont(BitmapFont& target) {
             isInk(glyph, row, column) ? kGlyphInk : kTransparentTexel;
 }
 
+std::vector<std::uint8_t> builtinFontTga() {
+  BitmapFont glyphs;
+  buildBuiltinFont(glyphs);
+  std::vector<std::uint8_t> image = encodeFontTga(glyphs);
+  freeFont(glyphs);
+  return image;
+}
+
 std::vector<std::uint8_t> encodeFontTga(const BitmapFont& source) {
   std::vector<std::uint8_t> bytes(kTgaHeaderSize, 0);
   bytes[kTgaImageTypeAt] = kTgaTrueColour;

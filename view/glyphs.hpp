@@ -32,3 +32,5 @@ inline constexpr int kTgaBytesPerTexel = 3;
 
 // The font image as a file, without an image ID.
 std::vector<std::uint8_t> encodeFontTga(const BitmapFont& source);
+// The built-in glyphs as that file: what the build writes as font.tga.
+std::vector<std::uint8_t> builtinFontTga();

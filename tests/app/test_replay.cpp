@@ -20,7 +20,7 @@
 #include "app/sound_files.hpp"
 #include "app/shell.hpp"
 #include "app/tuner_state.hpp"
-#include "view/glyphs.hpp"
+#include "font_image.hpp"
 
 namespace fs = std::filesystem;
 
@@ -191,7 +191,7 @@ class ReplayFiles : public ::testing::Test {
     fs::create_directories(dir);
     oldDir = fs::current_path();
     fs::current_path(dir);
-    writeFontImage();  // as beside the program: a run without one says so on its error stream
+    writeFontImage(kFontPath);  // as beside the program: a run without one says so on its error stream
   }
   void TearDown() override {
     fs::current_path(oldDir);
@@ -199,15 +199,6 @@ class ReplayFiles : public ::testing::Test {
   }
 
   std::string path(const char* name) const { return (dir / name).string(); }
-
-  static void writeFontImage() {
-    BitmapFont glyphs;
-    buildBuiltinFont(glyphs);
-    const std::vector<std::uint8_t> image = encodeFontTga(glyphs);
-    freeFont(glyphs);
-    std::ofstream(kFontPath, std::ios::binary).write(reinterpret_cast<const char*>(image.data()),
-                                                     static_cast<std::streamsize>(image.size()));
-  }
 
   std::string writeSound(const char* name, const std::vector<float>& interleaved, int channels = 1,
                          int rate = 44100, int format = SF_FORMAT_WAV | SF_FORMAT_PCM_16) {

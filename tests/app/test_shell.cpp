@@ -9,7 +9,7 @@
 #include "app/log.hpp"
 #include "app/shell.hpp"
 #include "app/tuner_state.hpp"
-#include "view/glyphs.hpp"
+#include "font_image.hpp"
 #include "recording_host.hpp"
 #include "scratch_dir.hpp"
 
@@ -81,12 +81,7 @@ TEST_F(Shell, StartUpReturnsWhatItWentWithoutAndPrintsNothing) {
     shutDown(fresh);
   }
   resetTunerState();
-  BitmapFont glyphs;
-  buildBuiltinFont(glyphs);
-  const std::vector<std::uint8_t> image = encodeFontTga(glyphs);
-  freeFont(glyphs);
-  std::ofstream(kFontPath, std::ios::binary)
-      .write(reinterpret_cast<const char*>(image.data()), static_cast<std::streamsize>(image.size()));
+  writeFontImage(kFontPath);
   RecordingHost fresh;
   std::string reason;
   Notices notices;
