@@ -27,3 +27,10 @@ int openRegularFile(const char* path, std::string& reason) {
   if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
   return fd;
 }
+
+int openInputFile(const std::string& path, std::string& reason) {
+  std::string problem;
+  const int fd = openRegularFile(path.c_str(), problem);
+  if (fd < 0) reason = path + ": cannot read: " + problem;
+  return fd;
+}

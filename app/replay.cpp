@@ -92,12 +92,8 @@ FilePtr openForWriting(const std::string& path, OutputFile& file, std::string& r
 }
 
 bool readEvents(const std::string& path, std::vector<ReplayEvent>& events, std::string& reason) {
-  std::string problem;
-  int fd = openRegularFile(path.c_str(), problem);
-  if (fd < 0) {
-    reason = path + ": cannot read: " + problem;
-    return false;
-  }
+  int fd = openInputFile(path, reason);
+  if (fd < 0) return false;
   ::close(fd);
   std::ifstream in(path, std::ios::binary);
   if (!in) {

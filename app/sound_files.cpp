@@ -34,12 +34,8 @@ MonoSoundReader::~MonoSoundReader() {
 
 bool MonoSoundReader::open(const std::string& path, std::string& reason) {
   path_ = path;
-  std::string problem;
-  int fd = openRegularFile(path.c_str(), problem);
-  if (fd < 0) {
-    reason = path + ": cannot read: " + problem;
-    return false;
-  }
+  int fd = openInputFile(path, reason);
+  if (fd < 0) return false;
   SF_INFO info{};
   SNDFILE* file = nullptr;
   {
