@@ -236,9 +236,12 @@ void applyEvent(HeadlessHost& host, const ReplayEvent& event) {
 
 // Feeds one buffer of input (zeros past the end) through the callback and keeps its output.
 bool audioStep(ReplayInputs& in, long long step, ReplayOutputs& out, std::string& reason) {
-  float input[kFramesPerBuffer] = {};
+  float input[kFramesPerBuffer];  // the reader fills all of it, with silence past the end
   float output[kFramesPerBuffer];
-  if (step * kFramesPerBuffer < in.input.frames() && !in.input.read(input, kFramesPerBuffer, reason)) return false;
+  if (step * kFramesPerBuffer >= in.input.frames())
+    std::fill(input, input + kFramesPerBuffer, 0.0f);
+  else if (!in.input.read(input, kFramesPerBuffer, reason))
+    return false;
   audioCallback(input, output, kFramesPerBuffer);
   if (out.sound.isOpen()) out.sound.write(output, kFramesPerBuffer);
   return true;
