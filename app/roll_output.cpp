@@ -20,9 +20,9 @@ bool checkRollFits(long long steps, int scale, std::string& reason) {
   const long long blocks = mostBlocksIn(steps);
   const long long width = rollWidth(blocks, scale);
   if (width <= kMostRollWidth) return true;
-  reason = "--roll: up to " + std::to_string(blocks) + " blocks at " + std::to_string(scale) +
-           " pixels each make a picture " + std::to_string(width) + " pixels wide, more than the " +
-           std::to_string(kMostRollWidth) + " a roll may have; use a shorter input, fewer --steps or a smaller --roll-scale";
+  reason = "--roll: up to " + std::to_string(blocks) + " blocks would make a picture " + std::to_string(width) +
+           " pixels wide (" + std::to_string(scale) + " per block), more than the " + std::to_string(kMostRollWidth) +
+           " a roll may have; use a shorter input, fewer --steps or a smaller --roll-scale";
   return false;
 }
 
