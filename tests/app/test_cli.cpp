@@ -202,11 +202,8 @@ TEST(CommandLine, RollAndItsScale) {
       {{"--headless", "in.wav", "--roll-scale", "2"}, "--roll-scale needs --roll"},
       {{"--headless", "in.wav", "--roll", "r.png", "--roll-scale", "0"}, "--roll-scale needs a whole number from 1 to 16, not '0'"},
       {{"--headless", "in.wav", "--roll", "r.png", "--roll-scale", "17"}, "from 1 to 16, not '17'"},
-      {{"--headless", "in.wav", "--roll", "r.png", "--roll-scale", "+2"}, "from 1 to 16"},
       {{"--headless", "in.wav", "--roll", "r.png", "--roll-scale", "2.5"}, "from 1 to 16"},
       {{"--headless", "in.wav", "--roll", "r.png", "--roll-scale", "99999999999"}, "from 1 to 16"},
-      {{"--headless", "in.wav", "--roll", "a.png", "--roll", "b.png"}, "option --roll given twice"},
-      {{"--headless", "in.wav", "--roll"}, "option --roll needs a value"},
   };
   for (const Case& c : cases) {
     EXPECT_FALSE(parse(c.args, line, reason)) << c.reason;

@@ -1,4 +1,4 @@
-// `--roll`: how wide a run's roll may grow, which rows are named, and the scores it keeps.
+// `--roll`: how wide a run's roll may grow, and the scores and font it keeps.
 
 #include <gtest/gtest.h>
 
@@ -32,18 +32,6 @@ TEST(RollOutput, BlocksAndWidthLimitTable) {
       EXPECT_EQ(reason.find('\n'), std::string::npos);
     }
   }
-}
-
-TEST(RollOutput, OnlyTheCRowsAreNamed) {
-  const std::vector<std::string> labels = rollRowLabels();
-  ASSERT_EQ(labels.size(), 72u);
-  for (int row = 0; row < 72; ++row) {
-    const bool isC = row % 12 == 3;
-    EXPECT_EQ(labels[row].empty(), !isC) << row;
-  }
-  EXPECT_EQ(labels[3], "C2");
-  EXPECT_EQ(labels[27], "C4");
-  EXPECT_EQ(labels[63], "C7");
 }
 
 TEST(RollOutput, KeepsEveryBlockAndItsOwnFont) {
