@@ -7,8 +7,9 @@ CMAKE_FLAGS ?=
 FUZZ_TARGETS = fuzz_events fuzz_cli fuzz_font fuzz_sound
 FUZZ_SECONDS ?= 5
 ASAN_UBSAN = address,undefined
+PREFIX ?= /usr/local
 
-.PHONY: run test check build deps deps-test unit-sanitizers fuzz bench level-sweep clean
+.PHONY: run test check build install deps deps-test unit-sanitizers fuzz bench level-sweep clean
 
 # Configures quietly: CMake's output is shown only when it fails, where it holds the cause.
 # $(1): the build folder, $(2): more arguments.
@@ -21,6 +22,12 @@ run: deps build
 build:
 	$(call configure,$(BUILD),-DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS))
 	cmake --build $(BUILD) -j $(JOBS)
+
+# The program, its font, manual page, desktop entry and icon under PREFIX (DESTDIR is honoured).
+install:
+	$(call configure,$(BUILD),-DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=$(PREFIX) $(CMAKE_FLAGS))
+	cmake --build $(BUILD) -j $(JOBS)
+	cmake --install $(BUILD)
 
 deps:
 	@tools/install-deps.sh run

@@ -9,6 +9,7 @@
 #include "app/tuner_state.hpp"
 #include "app/whole_number.hpp"
 #include "view/controls.hpp"
+#include "view/roll_picture.hpp"
 
 #ifndef SONAVEL_VERSION
 #define SONAVEL_VERSION "unknown"
@@ -22,6 +23,7 @@ namespace {
   "       sonavel --list-devices\n"                                                   \
   "       sonavel --headless INPUT [--events FILE] [--steps N]\n"                     \
   "               [--scores OUT.csv] [--picture OUT.png] [--output OUT.wav]\n"        \
+  "               [--roll OUT.png [--roll-scale N]]\n"                               \
   "               [--auto-gain] [--gain G] [--a4 HZ]\n"                                \
   "       sonavel --version | --help\n"
 
@@ -49,6 +51,8 @@ const char kUsage[] =
     "  --scores OUT.csv      the 72 note scores of every scored block\n"
     "  --picture OUT.png     the picture shown by the last frame step\n"
     "  --output OUT.wav      every output sample, mono 44100 Hz float\n"
+    "  --roll OUT.png        the whole input as one piano-roll, a column per scored block\n"
+    "  --roll-scale N        pixels per block in the roll, 1 to 16 (default 1)\n"
     "  --version             print the version\n"
     "  --help                print this help\n";
 
@@ -61,6 +65,14 @@ bool parseNumberIn(const std::string& text, double least, double most, double& o
   const double value = std::strtod(text.c_str(), &end);
   if (end != text.c_str() + text.size() || !std::isfinite(value) || value < least || value > most) return false;
   out = value;
+  return true;
+}
+
+// A whole number within [least, most] that fits an int.
+bool parseWholeIn(const std::string& text, int least, int most, int& out) {
+  long long value = 0;
+  if (!parseWhole(text, least, most, value)) return false;
+  out = static_cast<int>(value);
   return true;
 }
 
@@ -121,6 +133,7 @@ struct Seen {
   bool headless = false, events = false, steps = false, scores = false, picture = false, output = false;
   bool inputDevice = false, outputDevice = false, listDevices = false;
   bool autoGain = false, gain = false, a4 = false;
+  bool roll = false, rollScale = false;
 };
 
 bool takeOnce(bool& seen, const std::string& name, std::string& reason) {
@@ -138,6 +151,14 @@ bool checkCombination(const Seen& seen, std::string& reason) {
   bool deviceChoice = seen.inputDevice || seen.outputDevice;
   if (replayOnly && !seen.headless) {
     reason = "--events, --steps, --scores, --picture and --output need --headless";
+    return false;
+  }
+  if ((seen.roll || seen.rollScale) && !seen.headless) {
+    reason = "--roll and --roll-scale need --headless";
+    return false;
+  }
+  if (seen.rollScale && !seen.roll) {
+    reason = "--roll-scale needs --roll";
     return false;
   }
   if (seen.headless && (deviceChoice || seen.listDevices)) {
@@ -179,6 +200,15 @@ bool parseCommandLine(int argc, const char* const* argv, CommandLine& line, std:
       ok = takeOnce(seen.picture, name, reason) && args.value(name, line.headless.picturePath, reason);
     } else if (name == "--output") {
       ok = takeOnce(seen.output, name, reason) && args.value(name, line.headless.outputPath, reason);
+    } else if (name == "--roll") {
+      ok = takeOnce(seen.roll, name, reason) && args.value(name, line.headless.rollPath, reason);
+    } else if (name == "--roll-scale") {
+      std::string text;
+      ok = takeOnce(seen.rollScale, name, reason) && args.value(name, text, reason);
+      if (ok && !parseWholeIn(text, 1, kMostRollScale, line.headless.rollScale)) {
+        reason = "--roll-scale needs a whole number from 1 to " + std::to_string(kMostRollScale) + ", not '" + text + "'";
+        ok = false;
+      }
     } else if (name == "--steps") {
       std::string text;
       ok = takeOnce(seen.steps, name, reason) && args.value(name, text, reason);

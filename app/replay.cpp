@@ -18,10 +18,12 @@
 #include "app/output_files.hpp"
 #include "app/regular_file.hpp"
 #include "app/replay_events.hpp"
+#include "app/roll_output.hpp"
 #include "app/shell.hpp"
 #include "app/sound_files.hpp"
 #include "app/tuner_state.hpp"
 #include "audio/audio_callback.hpp"
+#include "view/font.hpp"
 
 namespace {
 
@@ -44,14 +46,18 @@ struct ReplayOutputs {
   FilePtr scores{nullptr, std::fclose};
   FilePtr picture{nullptr, std::fclose};
   FloatWavWriter sound;
-  OutputFile scoresFile, pictureFile, soundFile;
+  FilePtr roll{nullptr, std::fclose};
+  RollScores rollScores;
+  int rollScale = 1;
+  OutputFile scoresFile, pictureFile, soundFile, rollFile;
 
   void discard() {
     scores.reset();
     picture.reset();
+    roll.reset();
     std::string ignored;
     sound.close(ignored);
-    for (OutputFile* file : {&scoresFile, &pictureFile, &soundFile}) discardOutput(*file);
+    for (OutputFile* file : {&scoresFile, &pictureFile, &soundFile, &rollFile}) discardOutput(*file);
   }
 };
 
@@ -123,6 +129,11 @@ bool openOutputs(const HeadlessOptions& options, ReplayOutputs& out, std::string
     int fd = createOutput(options.outputPath, out.soundFile, reason);
     if (fd < 0 || !out.sound.open(fd, options.outputPath, reason)) return false;
   }
+  if (!options.rollPath.empty()) {
+    out.roll = openForWriting(options.rollPath, out.rollFile, reason);
+    if (!out.roll) return false;
+    out.rollScale = options.rollScale;
+  }
   return true;
 }
 
@@ -131,12 +142,13 @@ bool prepare(const HeadlessOptions& options, ReplayInputs& in, ReplayOutputs& ou
   const std::vector<NamedFile> named = {
       {"INPUT", options.input, false},           {"--events", options.eventsPath, false},
       {"--scores", options.scoresPath, true},    {"--picture", options.picturePath, true},
-      {"--output", options.outputPath, true},
+      {"--output", options.outputPath, true},    {"--roll", options.rollPath, true},
   };
   if (!checkOutputsDistinct(named, reason)) return false;
   if (!options.eventsPath.empty() && !readEvents(options.eventsPath, in.events, reason)) return false;
   if (!in.input.open(options.input, reason)) return false;
   in.steps = options.steps >= 0 ? options.steps : defaultReplaySteps(static_cast<std::size_t>(in.input.frames()));
+  if (!options.rollPath.empty() && !checkRollFits(in.steps, options.rollScale, reason)) return false;
   if (openOutputs(options, out, reason)) return true;
   out.discard();
   return false;
@@ -257,8 +269,9 @@ RunEnd runSteps(HeadlessHost& host, ReplayInputs& in, ReplayOutputs& out, Progre
     while (nextEvent < in.events.size() && in.events[nextEvent].step == step) applyEvent(host, in.events[nextEvent++]);
     int column = tuner.historyColumn.load(std::memory_order_relaxed);
     if (!loopTurn(host)) break;
-    if (out.scores && tuner.historyColumn.load(std::memory_order_relaxed) != column)
-      writeScoresRow(out.scores.get(), step, column);
+    const bool scored = tuner.historyColumn.load(std::memory_order_relaxed) != column;
+    if (out.scores && scored) writeScoresRow(out.scores.get(), step, column);
+    if (out.roll && scored) out.rollScores.add(tuner.scoreHistory + column * kNoteRows);
     if (!audioStep(in, step, out, reason)) {
       end = RunEnd::ReadFailed;
       break;
@@ -291,11 +304,17 @@ bool writeOutputs(const HeadlessHost& host, ReplayOutputs& out, std::vector<std:
       fail(reason);
   }
   if (!out.sound.close(reason)) fail(reason);
+  if (out.roll) {
+    if (!out.rollScores.writePng(out.roll.get(), out.rollScale, reason))
+      fail(out.rollFile.target + ": " + reason);
+    else if (!finishFile(out.roll, out.rollFile, reason))
+      fail(reason);
+  }
   if (!ok) {
     out.discard();
     return false;
   }
-  for (OutputFile* file : {&out.scoresFile, &out.pictureFile, &out.soundFile})
+  for (OutputFile* file : {&out.scoresFile, &out.pictureFile, &out.soundFile, &out.rollFile})
     if (!commitOutput(*file, reason)) fail(reason);
   return ok;
 }
@@ -333,6 +352,10 @@ int runHeadless(const HeadlessOptions& options, std::FILE* errors) {
     return kExitCannotStart;
   }
   for (const std::string& notice : notices) say(notice);
+  if (out.roll) {
+    out.rollScores.reserveFor(in.steps);
+    out.rollScores.keepFont(font);
+  }
   Progress progress(errors, std::max(in.steps, 1LL));
   RunEnd end = runSteps(host, in, out, progress, reason);
   progress.finish();

@@ -2,6 +2,7 @@
 
 #include "analysis/detect.hpp"
 #include "analysis/note_table.hpp"
+#include "app/data_paths.hpp"
 #include "app/log.hpp"
 #include "app/shell.hpp"
 #include "app/shown_picture.hpp"
@@ -23,9 +24,10 @@ StartResult startUp(Host& host, std::string& reason, Notices& notices) {
   forgetShownPicture();
 
   logMessage("Loading font");
+  const std::string fontPath = findFontPath();
   std::string problem;
-  if (!loadFont(font, kFontPath, problem))
-    notices.push_back(std::string("font ") + kFontPath + ": " + problem + "; using the built-in glyphs");
+  if (!loadFont(font, fontPath.c_str(), problem))
+    notices.push_back("font " + fontPath + ": " + problem + "; using the built-in glyphs");
   keyboard = std::make_unique<KeyboardDevice>(host.keySource());
 
   std::memset(tuner.transformBuffer, 0, 2 * tuner.blockSize * sizeof(double));
