@@ -14,18 +14,20 @@ struct Plan {
   const double* twiddleEnd() const { return w + nw; }
 };
 
-void splitPass(const Plan& p, Kind kind, int m, double* a) {
-  const double* tw = p.twiddleEnd() - passTwiddlesBack(kind, m);
+void passOfKind(Kind kind, int m, double* a, const double* tw) {
   if (kind == Kind::even) splitPassEven(m, a, tw);
   else splitPassOdd(m, a, tw);
+}
+
+void splitPass(const Plan& p, Kind kind, int m, double* a) {
+  passOfKind(kind, m, a, p.twiddleEnd() - passTwiddlesBack(kind, m));
 }
 
 // The leaf steps through the entry points that pick the arithmetic per call.
 struct PortablePath {
   template <Kind K>
   static void pass(int m, double* a, const double* tw) {
-    if constexpr (K == Kind::even) splitPassEven(m, a, tw);
-    else splitPassOdd(m, a, tw);
+    passOfKind(K, m, a, tw);
   }
   template <Kind K, int Length>
   static void kernel(double* a, const double* tw) {
@@ -56,7 +58,7 @@ Kind treeStep(const Plan& p, int m, int j, int k) {
     splitPass(p, kind, m, p.data + j - m);
     return kind;
   }
-  int nodeLength = m, i = k;  // the highest node whose first leaf this is, in doubles
+  int nodeLength = m, i = k;  // the largest node this leaf is the top leaf of, in doubles
   while (i % 4 == 0) {
     nodeLength *= 4;
     i /= 4;
