@@ -10,6 +10,7 @@
 
 #include "analysis/fft.hpp"
 #include "analysis/fft_avx2.hpp"
+#include "analysis/fft_schedule.hpp"
 #include "analysis/fft_steps.hpp"
 
 namespace {
@@ -128,6 +129,32 @@ TEST(ComplexFft, BothArithmeticsAgreeBitForBitAtTheBlockLength) {
     EXPECT_EQ(std::memcmp(results[0].data(), results[1].data(), 4096 * sizeof(double)), 0) << "sign " << sign;
   }
   setFftVectorsEnabled(true);
+}
+
+// A pass of kind K splits its block into quarters of kinds even, odd, even and K.
+Kind handedOut(int place, Kind splitKind) { return place == 1 ? Kind::odd : place == 3 ? splitKind : Kind::even; }
+
+// The leaf order as data: each quarter passed once, each sixteenth finished by one kernel after
+// its quarter's pass, every step of the kind its split hands out.
+TEST(LeafSchedule, FinishesEverySixteenthOnceAfterItsQuartersPassWithTheKindHandedOut) {
+  for (Kind leafKind : {Kind::even, Kind::odd}) {
+    int passes[4] = {}, kernels[16] = {};
+    for (const leaf::Step& step : leaf::kSteps) {
+      const Kind kind = step.kind == leaf::Of::leaf ? leafKind : step.kind == leaf::Of::even ? Kind::even : Kind::odd;
+      const int quarter = step.at / 4;
+      if (step.op == leaf::Op::pass) {
+        ASSERT_EQ(step.at % 4, 0);
+        ++passes[quarter];
+        EXPECT_EQ(kind, handedOut(quarter, leafKind)) << "pass " << quarter;
+        continue;
+      }
+      EXPECT_EQ(passes[quarter], 1) << "kernel " << step.at;
+      ++kernels[step.at];
+      EXPECT_EQ(kind, handedOut(step.at % 4, handedOut(quarter, leafKind))) << "kernel " << step.at;
+    }
+    for (int q = 0; q < 4; ++q) EXPECT_EQ(passes[q], 1) << q;
+    for (int k = 0; k < 16; ++k) EXPECT_EQ(kernels[k], 1) << k;
+  }
 }
 
 TEST(ComplexFft, ImpulsesGiveConstantsAndRootsOfUnity) {
