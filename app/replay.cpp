@@ -3,10 +3,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <bit>
 #include <cerrno>
 #include <charconv>
 #include <csignal>
 #include <chrono>
+#include <cstdint>
 #include <cstring>
 #include <fstream>
 #include <memory>
@@ -16,10 +18,12 @@
 #include "app/output_files.hpp"
 #include "app/regular_file.hpp"
 #include "app/replay_events.hpp"
+#include "app/roll_output.hpp"
 #include "app/shell.hpp"
 #include "app/sound_files.hpp"
 #include "app/tuner_state.hpp"
 #include "audio/audio_callback.hpp"
+#include "view/font.hpp"
 
 namespace {
 
@@ -42,14 +46,18 @@ struct ReplayOutputs {
   FilePtr scores{nullptr, std::fclose};
   FilePtr picture{nullptr, std::fclose};
   FloatWavWriter sound;
-  OutputFile scoresFile, pictureFile, soundFile;
+  FilePtr roll{nullptr, std::fclose};
+  RollScores rollScores;
+  int rollScale = 1;
+  OutputFile scoresFile, pictureFile, soundFile, rollFile;
 
   void discard() {
     scores.reset();
     picture.reset();
+    roll.reset();
     std::string ignored;
     sound.close(ignored);
-    for (OutputFile* file : {&scoresFile, &pictureFile, &soundFile}) discardOutput(*file);
+    for (OutputFile* file : {&scoresFile, &pictureFile, &soundFile, &rollFile}) discardOutput(*file);
   }
 };
 
@@ -80,6 +88,8 @@ class StopSignals {
   struct sigaction saved_[kCount] {};
 };
 
+constexpr std::size_t kOutputBufferBytes = 1 << 16;
+
 FilePtr openForWriting(const std::string& path, OutputFile& file, std::string& reason) {
   int fd = createOutput(path, file, reason);
   if (fd < 0) return FilePtr(nullptr, std::fclose);
@@ -87,7 +97,10 @@ FilePtr openForWriting(const std::string& path, OutputFile& file, std::string& r
   if (!stream) {
     reason = path + ": cannot write: " + std::strerror(errno);
     ::close(fd);
+    return stream;
   }
+  // The scores of an hour come to tens of megabytes: write them in large pieces.
+  std::setvbuf(stream.get(), nullptr, _IOFBF, kOutputBufferBytes);
   return stream;
 }
 
@@ -120,6 +133,11 @@ bool openOutputs(const HeadlessOptions& options, ReplayOutputs& out, std::string
     int fd = createOutput(options.outputPath, out.soundFile, reason);
     if (fd < 0 || !out.sound.open(fd, options.outputPath, reason)) return false;
   }
+  if (!options.rollPath.empty()) {
+    out.roll = openForWriting(options.rollPath, out.rollFile, reason);
+    if (!out.roll) return false;
+    out.rollScale = options.rollScale;
+  }
   return true;
 }
 
@@ -128,12 +146,13 @@ bool prepare(const HeadlessOptions& options, ReplayInputs& in, ReplayOutputs& ou
   const std::vector<NamedFile> named = {
       {"INPUT", options.input, false},           {"--events", options.eventsPath, false},
       {"--scores", options.scoresPath, true},    {"--picture", options.picturePath, true},
-      {"--output", options.outputPath, true},
+      {"--output", options.outputPath, true},    {"--roll", options.rollPath, true},
   };
   if (!checkOutputsDistinct(named, reason)) return false;
   if (!options.eventsPath.empty() && !readEvents(options.eventsPath, in.events, reason)) return false;
   if (!in.input.open(options.input, reason)) return false;
   in.steps = options.steps >= 0 ? options.steps : defaultReplaySteps(static_cast<std::size_t>(in.input.frames()));
+  if (!options.rollPath.empty() && !checkRollFits(in.steps, options.rollScale, reason)) return false;
   if (openOutputs(options, out, reason)) return true;
   out.discard();
   return false;
@@ -147,9 +166,36 @@ void writeScoresHeader(std::FILE* file) {
 
 // Nine significant digits read back as the same float. to_chars with a precision writes
 // what printf's %.9g writes, at a fraction of the cost.
+constexpr int kScoreDigits = 9;
+constexpr std::size_t kLongestField = 32;  // a comma and a number, with room to spare
+
+// Most rows keep their score from one block to the next (a quiet row sits at its floor),
+// so each row remembers the text of its last score.
+struct ScoreText {
+  std::uint32_t bits = 0;
+  bool known = false;
+  std::uint8_t length = 0;
+  char text[kLongestField];
+};
+ScoreText scoreTexts[kNoteRows];
+
+char* writeScore(char* out, char* end, int row, float score) {
+  ScoreText& memo = scoreTexts[row];
+  const std::uint32_t bits = std::bit_cast<std::uint32_t>(score);
+  if (!memo.known || memo.bits != bits) {
+    const char* written = std::to_chars(memo.text, memo.text + sizeof memo.text, static_cast<double>(score),
+                                        std::chars_format::general, kScoreDigits).ptr;
+    memo.bits = bits;
+    memo.known = true;
+    memo.length = static_cast<std::uint8_t>(written - memo.text);
+  }
+  const std::size_t room = static_cast<std::size_t>(end - out);
+  const std::size_t length = memo.length < room ? memo.length : room;
+  std::memcpy(out, memo.text, length);
+  return out + length;
+}
+
 void writeScoresRow(std::FILE* file, long long step, int column) {
-  constexpr int kDigits = 9;
-  constexpr std::size_t kLongestField = 32;  // a comma and a number, with room to spare
   char line[2 * kLongestField + kNoteRows * kLongestField + 1];
   char* const end = line + sizeof line - 1;  // room for the newline
   char* out = std::to_chars(line, end, step).ptr;
@@ -158,7 +204,7 @@ void writeScoresRow(std::FILE* file, long long step, int column) {
   const float* scores = tuner.scoreHistory + column * kNoteRows;
   for (int row = 0; row < kNoteRows && out < end; ++row) {
     *out++ = ',';
-    out = std::to_chars(out, end, static_cast<double>(scores[row]), std::chars_format::general, kDigits).ptr;
+    out = writeScore(out, end, row, scores[row]);
   }
   *out++ = '\n';
   std::fwrite(line, 1, static_cast<std::size_t>(out - line), file);
@@ -202,9 +248,12 @@ void applyEvent(HeadlessHost& host, const ReplayEvent& event) {
 
 // Feeds one buffer of input (zeros past the end) through the callback and keeps its output.
 bool audioStep(ReplayInputs& in, long long step, ReplayOutputs& out, std::string& reason) {
-  float input[kFramesPerBuffer] = {};
+  float input[kFramesPerBuffer];  // the reader fills all of it, with silence past the end
   float output[kFramesPerBuffer];
-  if (step * kFramesPerBuffer < in.input.frames() && !in.input.read(input, kFramesPerBuffer, reason)) return false;
+  if (step * kFramesPerBuffer >= in.input.frames())
+    std::fill(input, input + kFramesPerBuffer, 0.0f);
+  else if (!in.input.read(input, kFramesPerBuffer, reason))
+    return false;
   audioCallback(input, output, kFramesPerBuffer);
   if (out.sound.isOpen()) out.sound.write(output, kFramesPerBuffer);
   return true;
@@ -230,8 +279,9 @@ RunEnd runSteps(HeadlessHost& host, ReplayInputs& in, ReplayOutputs& out, std::F
       break;
     }
     tuner.leftClicked = false;
-    if (out.scores && tuner.historyColumn.load(std::memory_order_relaxed) != column)
-      writeScoresRow(out.scores.get(), step, column);
+    const bool scored = tuner.historyColumn.load(std::memory_order_relaxed) != column;
+    if (out.scores && scored) writeScoresRow(out.scores.get(), step, column);
+    if (out.roll && scored) out.rollScores.add(tuner.scoreHistory + column * kNoteRows);
     if (!audioStep(in, step, out, reason)) {
       end = RunEnd::ReadFailed;
       break;
@@ -264,11 +314,17 @@ bool writeOutputs(const HeadlessHost& host, ReplayOutputs& out, std::FILE* error
       fail(reason);
   }
   if (!out.sound.close(reason)) fail(reason);
+  if (out.roll) {
+    if (!out.rollScores.writePng(out.roll.get(), out.rollScale, reason))
+      fail(out.rollFile.target + ": " + reason);
+    else if (!finishFile(out.roll, out.rollFile, reason))
+      fail(reason);
+  }
   if (!ok) {
     out.discard();
     return false;
   }
-  for (OutputFile* file : {&out.scoresFile, &out.pictureFile, &out.soundFile})
+  for (OutputFile* file : {&out.scoresFile, &out.pictureFile, &out.soundFile, &out.rollFile})
     if (!commitOutput(*file, reason)) fail(reason);
   return ok;
 }
@@ -302,6 +358,10 @@ int runHeadless(const HeadlessOptions& options, std::FILE* errors) {
     out.discard();
     std::fprintf(errors, "sonavel: cannot start: %s\n", reason.c_str());
     return kExitWriteFailed;
+  }
+  if (out.roll) {
+    out.rollScores.reserveFor(in.steps);
+    out.rollScores.keepFont(font);
   }
   RunEnd end = runSteps(host, in, out, errors, reason);
   if (!tuner.quitting) shutDown(host);

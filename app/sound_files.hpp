@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -33,7 +34,11 @@ class MonoSoundReader {
   int channels_ = 1;
   bool chatty_ = false;  // a decoder that prints its own complaints on stderr
   bool ended_ = false;
-  std::vector<float> chunk_;
+  std::vector<float> chunk_;  // frames read ahead, all channels interleaved
+  int chunkFrames_ = 0;       // frames in `chunk_`
+  int chunkNext_ = 0;         // the first of them not yet handed out
+
+  bool refill(std::string& reason);
 };
 
 // Reads the whole file as mono floats (channels averaged); false with a one-line reason.
@@ -62,3 +67,6 @@ class FloatWavWriter {
 
 // Writes the picture as an 8-bit RGB PNG into an open file; false with a reason.
 bool writePicturePng(std::FILE* file, const Framebuffer& picture, std::string& reason);
+// The same for a picture made a row at a time: `row(y)` gives `width` pixels of row y, top first.
+using PngRowSource = std::function<const std::uint32_t*(int y)>;
+bool writePngRows(std::FILE* file, int width, int height, const PngRowSource& row, std::string& reason);

@@ -181,3 +181,9 @@ void drawView(const ViewFrame& frame) {
 }
 
 void drawView() { drawView(applyViewRules()); }
+
+std::uint32_t gridCellColour(int row, float score) { return shadedColour(rowShade(row), clampedScore(score)); }
+
+std::uint32_t keyColourAt(int row, float score) { return stripKeyColour(score, isWhiteKeyRow(row)); }
+
+bool isWhiteKeyRow(int row) { return tuner.keyColour[row % kPitchClasses] == kWhiteKeyColour; }

@@ -28,3 +28,8 @@ void drawView();
 
 // Display column of a history column (0 is the oldest shown).
 int displayColumnOf(int historyColumnIndex);
+
+// The colours of the grid and the keyboard, for pictures drawn beside the window's.
+std::uint32_t gridCellColour(int row, float score);
+std::uint32_t keyColourAt(int row, float score);
+bool isWhiteKeyRow(int row);
