@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "analysis/history_ring.hpp"
+#include "analysis/round_half_even.hpp"
 #include "app/tuner_state.hpp"
 #include "view/controls.hpp"
 #include "view/draw.hpp"
