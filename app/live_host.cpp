@@ -46,8 +46,21 @@ bool LiveHost::takeEvent(WindowEvent& event) {
 }
 bool LiveHost::pictureLost() { return windowNeedsPicture(); }
 void LiveHost::destroyWindow() { ::destroyWindow(); }
-bool LiveHost::startAudio() { return ::startAudio(devices_); }
-void LiveHost::stopAudio() { ::stopAudio(); }
+bool LiveHost::startAudio() {
+  if (recorder_ != nullptr) recorder_->start();
+  if (file_ == nullptr) return ::startAudio(devices_);
+  file_->startReading();
+  std::string reason;
+  if (startFileAudio(devices_.output, reason)) return true;
+  if (notice_) notice_("no sound output (" + reason + "); " + file_->path() + " plays silently, timed by the clock");
+  file_->startClock();
+  return false;
+}
+
+void LiveHost::stopAudio() {
+  if (file_ != nullptr) file_->stop();  // the clock, when it runs the callback, stops first
+  ::stopAudio();
+}
 
 void LiveHost::sleepMs(int milliseconds) {
   std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));

@@ -1,9 +1,13 @@
 #pragma once
 // The live program's host: the SDL window and keyboard, the PortAudio stream.
 
+#include <functional>
+#include <string>
 #include <utility>
 
 #include "app/host.hpp"
+#include "app/live_input.hpp"
+#include "app/session_record.hpp"
 #include "audio/stream.hpp"
 #include "platform/window.hpp"
 
@@ -12,6 +16,14 @@ class LiveHost : public Host {
   LiveHost() = default;
   // Opens the chosen devices instead of the defaults.
   explicit LiveHost(AudioDeviceChoice devices) : devices_(std::move(devices)) {}
+
+  // A sound file in place of the input device; `notice` is told, in one line, when it plays without output.
+  void useFile(FileInput* file, std::function<void(const std::string&)> notice) {
+    file_ = file;
+    notice_ = std::move(notice);
+  }
+  // Records what the callback captures from the start of the audio to its end.
+  void record(SessionRecorder* recorder) { recorder_ = recorder; }
 
   bool openWindow(std::string& reason) override;
   void present(const Framebuffer& picture) override;
@@ -28,4 +40,7 @@ class LiveHost : public Host {
  private:
   SdlKeySource keys_;
   AudioDeviceChoice devices_;
+  FileInput* file_ = nullptr;
+  SessionRecorder* recorder_ = nullptr;
+  std::function<void(const std::string&)> notice_;
 };

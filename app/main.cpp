@@ -12,21 +12,52 @@ namespace {
 constexpr int kExitNoWindow = 1;
 constexpr int kExitNoAudioLibrary = 1;
 
-int runLive(const AudioDeviceChoice& devices) {
-  if (!devices.input.empty() || !devices.output.empty()) {
-    std::string reason;
-    if (!checkAudioDevices(devices, reason)) {
-      std::fprintf(stderr, "sonavel: %s\n", reason.c_str());
-      return kExitUsage;
-    }
-  }
-  LiveHost host(devices);
+constexpr int kExitRecordFailed = 1;
+
+void sayLine(const std::string& line) { std::fprintf(stderr, "sonavel: %s\n", line.c_str()); }
+
+// The file to analyse and the recording are refused before the window opens.
+bool prepareLive(const CommandLine& line, FileInput& file, SessionRecorder& recorder, std::string& reason) {
+  const AudioDeviceChoice& devices = line.devices;
+  const bool playsFile = !line.live.inputFile.empty();
+  if (playsFile && !file.open(line.live.inputFile, reason)) return false;
+  if (playsFile && !devices.output.empty() && !checkOutputDevice(devices.output, reason)) return false;
+  if (!playsFile && (!devices.input.empty() || !devices.output.empty()) && !checkAudioDevices(devices, reason))
+    return false;
+  return line.live.recordPath.empty() || recorder.open(line.live.recordPath, line.live.inputFile, reason);
+}
+
+// Finishes the recording after the audio has stopped; says what it lost or why it failed.
+int finishLive(int status, const FileInput& file, SessionRecorder& recorder) {
+  if (!file.readFailure().empty()) sayLine(file.readFailure());
+  RecordSummary summary;
   std::string reason;
+  if (!recorder.finish(summary, reason)) {
+    sayLine(reason);
+    return status == 0 ? kExitRecordFailed : status;
+  }
+  const std::string lost = droppedSamplesLine(recorder.path(), summary);
+  if (!lost.empty()) sayLine(lost);
+  return status;
+}
+
+int runLive(const CommandLine& line) {
+  FileInput file;
+  SessionRecorder recorder;
+  std::string reason;
+  if (!prepareLive(line, file, recorder, reason)) {
+    sayLine(reason);
+    return kExitUsage;
+  }
+  LiveHost host(line.devices);
+  if (!line.live.inputFile.empty()) host.useFile(&file, sayLine);
+  if (recorder.isOpen()) host.record(&recorder);
   if (startUp(host, reason) == StartResult::NoWindow) {
     std::fprintf(stderr, "sonavel: cannot open a window: %s\n", reason.c_str());
+    finishLive(0, file, recorder);
     return kExitNoWindow;
   }
-  return runLoop(host);
+  return finishLive(runLoop(host), file, recorder);
 }
 
 }  // namespace
@@ -46,5 +77,5 @@ int main(int argc, char** argv) {
     case RunMode::Headless: return runHeadless(line.headless, stderr);
     case RunMode::Live: break;
   }
-  return runLive(line.devices);
+  return runLive(line);
 }

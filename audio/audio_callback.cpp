@@ -4,6 +4,7 @@
 
 #include "analysis/spectrum.hpp"
 #include "app/tuner_state.hpp"
+#include "audio/input_tap.hpp"
 #include "audio/playback.hpp"
 #include "audio/tone.hpp"
 
@@ -39,8 +40,9 @@ void capture(float input) {
   if (++tuner.captureFill >= tuner.blockSize) completeBlock();
 }
 
-float composeOutput() {
-  float sample = 0.0f;
+// `heard` is what plays when neither the tone nor playback replaces it: silence, or a file's sample.
+float composeOutput(float heard = 0.0f) {
+  float sample = heard;
   toneStep(sample);
   playbackStep(sample);
   double volume = tuner.outputVolume.load(std::memory_order_relaxed);
@@ -50,10 +52,29 @@ float composeOutput() {
 }  // namespace
 
 int audioCallback(const float* input, float* output, unsigned long frameCount) {
+  tapInput(input, frameCount);
   for (unsigned long n = 0; n < frameCount; ++n) {
     capture(input != nullptr ? input[n] : 0.0f);  // no input buffer: the device gave silence
     float sample = composeOutput();
     if (output != nullptr) output[n] = sample;
   }
   return 0;
+}
+
+int audioCallbackHeard(const float* input, float* output, unsigned long frameCount) {
+  tapInput(input, frameCount);
+  for (unsigned long n = 0; n < frameCount; ++n) {
+    const float sample = std::fabs(input[n]) <= kLoudestInput ? input[n] : 0.0f;
+    capture(sample);
+    const float out = composeOutput(sample);
+    if (output != nullptr) output[n] = out;
+  }
+  return 0;
+}
+
+void composeOnly(float* output, unsigned long frameCount) {
+  for (unsigned long n = 0; n < frameCount; ++n) {
+    const float out = composeOutput();
+    if (output != nullptr) output[n] = out;
+  }
 }

@@ -13,6 +13,7 @@
 #include "app/tuner_state.hpp"
 #include "audio/audio_callback.hpp"
 #include "audio/device_choice.hpp"
+#include "audio/file_feed.hpp"
 #include "audio/output_relay.hpp"
 #include "audio/quiet_backends.hpp"
 
@@ -48,6 +49,12 @@ int captureToRelay(const void* input, void*, unsigned long frameCount, const PaS
 int playFromRelay(const void*, void* output, unsigned long frameCount, const PaStreamCallbackTimeInfo*,
                   PaStreamCallbackFlags, void*) {
   relayPlayback(static_cast<float*>(output), frameCount);
+  return paContinue;
+}
+
+int playFile(const void*, void* output, unsigned long frameCount, const PaStreamCallbackTimeInfo*,
+             PaStreamCallbackFlags, void*) {
+  feedFromFile(static_cast<float*>(output), frameCount);
   return paContinue;
 }
 
@@ -279,6 +286,57 @@ void stopAudio() {
     Pa_Terminate();
     libraryHeld = false;
   }
+}
+
+namespace {
+
+// With the library initialised: the output stream that plays the file, or why not.
+bool openFileOutput(const std::string& outputDevice, std::string& reason) {
+  const int device =
+      chooseAudioDevice(deviceSummaries(), outputDevice, AudioDirection::Output, Pa_GetDefaultOutputDevice(), reason);
+  if (device == kNoAudioDevice) return false;
+  PaStreamParameters output = monoFloat(device, false);
+  PaStream* stream = nullptr;
+  PaError error = Pa_OpenStream(&stream, nullptr, &output, kSampleRate, kFramesPerBuffer, paNoFlag, playFile, nullptr);
+  if (error != paNoError) {
+    reason = "cannot open the audio stream: " + errorText(error);
+    return false;
+  }
+  if (!startStream(stream, reason)) {
+    Pa_CloseStream(stream);
+    return false;
+  }
+  tuner.audioStream = stream;
+  return true;
+}
+
+}  // namespace
+
+bool startFileAudio(const std::string& outputDevice, std::string& reason) {
+  if (openStream() != nullptr) return true;
+  setenv(kMinLatencyVariable, kMinLatencyMs, 1);
+  silenceAudioBackends();
+  PaError error = Pa_Initialize();
+  if (error != paNoError) {
+    reason = "cannot start PortAudio: " + errorText(error);
+    return false;
+  }
+  if (!openFileOutput(outputDevice, reason)) {
+    Pa_Terminate();
+    return false;
+  }
+  libraryHeld = true;
+  return true;
+}
+
+bool checkOutputDevice(const std::string& outputDevice, std::string& reason) {
+  LibraryScope library;
+  if (!library.ok()) {
+    reason = library.failure();
+    return false;
+  }
+  return chooseAudioDevice(deviceSummaries(), outputDevice, AudioDirection::Output, Pa_GetDefaultOutputDevice(),
+                           reason) != kNoAudioDevice;
 }
 
 bool listAudioDevices(std::FILE* out) {
