@@ -1,5 +1,6 @@
 #include "app/live_input.hpp"
 
+#include <pthread.h>
 #include <algorithm>
 #include <chrono>
 
@@ -43,6 +44,7 @@ void FileInput::startReading() {
 }
 
 void FileInput::runReader() {
+  pthread_setname_np(pthread_self(), "sonavel-file");  // for top and the CPU report
   while (!stopping_.load(std::memory_order_relaxed)) {
     const bool room = fileFeedRoom() >= static_cast<std::size_t>(kReadFrames);
     if (!fill()) break;
@@ -54,6 +56,7 @@ void FileInput::runReader() {
 void FileInput::startClock() { clockThread_ = std::thread([this] { runClock(); }); }
 
 void FileInput::runClock() {
+  pthread_setname_np(pthread_self(), "sonavel-clock");  // for top and the CPU report
   using Clock = std::chrono::steady_clock;
   auto next = Clock::now();
   while (!stopping_.load(std::memory_order_relaxed)) {

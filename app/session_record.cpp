@@ -1,5 +1,6 @@
 #include "app/session_record.hpp"
 
+#include <pthread.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -53,6 +54,7 @@ void SessionRecorder::start() {
 }
 
 void SessionRecorder::run() {
+  pthread_setname_np(pthread_self(), "sonavel-record");  // for top and the CPU report
   using Clock = std::chrono::steady_clock;
   std::vector<float> samples(kWriteFrames);
   auto headerDue = Clock::now() + kHeaderPeriod;
