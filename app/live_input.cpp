@@ -3,6 +3,7 @@
 #include <pthread.h>
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 
 #include "app/constants.hpp"
 #include "audio/file_feed.hpp"
@@ -72,4 +73,12 @@ void FileInput::stop() {
   stopping_.store(true);
   if (clockThread_.joinable()) clockThread_.join();
   if (readerThread_.joinable()) readerThread_.join();
+}
+
+std::string underrunLine(const std::string& path, const FeedCounts& counts) {
+  if (path.empty() || counts.underrun == 0) return "";
+  char line[256];
+  std::snprintf(line, sizeof line, "%s: not read in time: %.2f s of it played as silence", path.c_str(),
+                static_cast<double>(counts.underrun) / kSampleRate);
+  return line;
 }

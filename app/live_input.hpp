@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/sound_files.hpp"
+#include "audio/file_feed.hpp"
 
 class FileInput {
  public:
@@ -46,3 +47,6 @@ class FileInput {
   std::thread readerThread_;
   std::thread clockThread_;
 };
+
+// The line for the end of a run whose file was not read in time; empty when it always was.
+std::string underrunLine(const std::string& path, const FeedCounts& counts);

@@ -5,6 +5,7 @@
 #include "app/live_host.hpp"
 #include "app/replay.hpp"
 #include "app/shell.hpp"
+#include "audio/file_feed.hpp"
 #include "audio/stream.hpp"
 
 namespace {
@@ -30,6 +31,8 @@ bool prepareLive(const CommandLine& line, FileInput& file, SessionRecorder& reco
 // Finishes the recording after the audio has stopped; says what it lost or why it failed.
 int finishLive(int status, const FileInput& file, SessionRecorder& recorder) {
   if (!file.readFailure().empty()) sayLine(file.readFailure());
+  const std::string late = underrunLine(file.path(), fileFeedCounts());
+  if (!late.empty()) sayLine(late);
   RecordSummary summary;
   std::string reason;
   if (!recorder.finish(summary, reason)) {

@@ -185,12 +185,21 @@ TEST_F(LiveInput, ARecordingThatNeverStartedIsAnEmptyWholeFile) {
   EXPECT_TRUE(kept.empty());
 }
 
-TEST_F(LiveInput, TheLineForLostSamplesSaysHowMany) {
+TEST_F(LiveInput, TheLinesForLostSamplesSayHowManyAndOnlyWhenAnyWereLost) {
   RecordSummary summary;
+  EXPECT_EQ(droppedSamplesLine("out.wav", summary), "");
   summary.dropped = 22050;
   const std::string line = droppedSamplesLine("out.wav", summary);
   EXPECT_NE(line.find("out.wav: the recording lost 22050 samples (0.50 s)"), std::string::npos) << line;
   EXPECT_EQ(line.find('\n'), std::string::npos);
+
+  FeedCounts counts;
+  counts.fed = 1000;
+  counts.paused = 1000;
+  EXPECT_EQ(underrunLine("in.wav", counts), "");
+  counts.underrun = 4410;
+  EXPECT_EQ(underrunLine("in.wav", counts), "in.wav: not read in time: 0.10 s of it played as silence");
+  EXPECT_EQ(underrunLine("", counts), "");  // the microphone: no file to blame
 }
 
 // The byte count the WAV header gives its data chunk; libsndfile itself would
