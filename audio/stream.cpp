@@ -152,12 +152,11 @@ bool startStream(PaStream* stream, std::string& reason) {
   return false;
 }
 
-// One duplex stream: the callback gets each input buffer with its output buffer.
-bool openDuplex(PaStreamParameters& input, PaStreamParameters& output, std::string& reason) {
+// Opens and starts one stream that runs `callback`, as `tuner.audioStream`.
+bool openOneStream(const PaStreamParameters* input, const PaStreamParameters* output, PaStreamCallback* callback,
+                   std::string& reason) {
   PaStream* stream = nullptr;
-  PaAlsa_SetNumPeriods(periodsOfOneBuffer(input, output));  // read only by the ALSA host API
-  PaError error = Pa_OpenStream(&stream, &input, &output, kSampleRate, kFramesPerBuffer, paNoFlag,
-                                forwardToCallback, nullptr);
+  PaError error = Pa_OpenStream(&stream, input, output, kSampleRate, kFramesPerBuffer, paNoFlag, callback, nullptr);
   if (error != paNoError) {
     reason = "cannot open the audio stream: " + errorText(error);
     return false;
@@ -168,6 +167,12 @@ bool openDuplex(PaStreamParameters& input, PaStreamParameters& output, std::stri
   }
   tuner.audioStream = stream;
   return true;
+}
+
+// One duplex stream: the callback gets each input buffer with its output buffer.
+bool openDuplex(PaStreamParameters& input, PaStreamParameters& output, std::string& reason) {
+  PaAlsa_SetNumPeriods(periodsOfOneBuffer(input, output));  // read only by the ALSA host API
+  return openOneStream(&input, &output, forwardToCallback, reason);
 }
 
 // Capture and playback as two streams joined by the output relay. Each waits on
@@ -295,19 +300,8 @@ bool openFileOutput(const std::string& outputDevice, std::string& reason) {
   const int device =
       chooseAudioDevice(deviceSummaries(), outputDevice, AudioDirection::Output, Pa_GetDefaultOutputDevice(), reason);
   if (device == kNoAudioDevice) return false;
-  PaStreamParameters output = monoFloat(device, false);
-  PaStream* stream = nullptr;
-  PaError error = Pa_OpenStream(&stream, nullptr, &output, kSampleRate, kFramesPerBuffer, paNoFlag, playFile, nullptr);
-  if (error != paNoError) {
-    reason = "cannot open the audio stream: " + errorText(error);
-    return false;
-  }
-  if (!startStream(stream, reason)) {
-    Pa_CloseStream(stream);
-    return false;
-  }
-  tuner.audioStream = stream;
-  return true;
+  const PaStreamParameters output = monoFloat(device, false);
+  return openOneStream(nullptr, &output, playFile, reason);
 }
 
 }  // namespace
