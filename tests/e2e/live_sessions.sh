@@ -6,7 +6,8 @@
 #   file    `sonavel FILE` with a file of three notes (C4, E4, G4, 2 s each): the
 #           window shows their rows one after the other, each for its full length
 #           although Return paused the file in the second; the output sink hears
-#           the file; the window stays after the end until Escape.
+#           the file; the window stays after the end until Escape. Without a
+#           sound server the clock drives the file and one line says so.
 #   record  `sonavel --record OUT.wav` listening to a melody played into the input
 #           sink: after Return and Escape, `--headless` of the recording scores
 #           200 blocks in a row exactly as the frozen window showed them.
@@ -194,6 +195,18 @@ if [ "$case_name" = file ]; then
   awk -v l="${level:-0}" -v w=$kLevel 'BEGIN { exit !(l > w * 0.8 && l < w * 1.2) }' ||
     fail "the file is not heard at its own level"
   report "sonavel FILE CPU: $cpu % of one core over the first 2.3 s of the file"
+
+  # No sound server at all: the clock drives the file, and one line says so.
+  PULSE_SERVER=unix:$work/no-server start_sonavel melody.wav
+  x xdotool mousemove 1000 700
+  sleep 2.5
+  shot "$work/clock.png" || fail "no screenshot"
+  "$probe" lit "$work/clock.png" | grep -q "^row $kRowC4 " || fail "without an output device the file is not analysed"
+  x xdotool windowfocus --sync "$wid" || fail "cannot focus the window"
+  quit_cleanly
+  [ "$(grep -c '^sonavel: ' "$work/sonavel.log")" -eq 1 ] && grep -q '^sonavel: no sound output' "$work/sonavel.log" ||
+    fail "without an output device sonavel should say so in one line: $(cat "$work/sonavel.log")"
+  say "without an output device: $(grep '^sonavel: ' "$work/sonavel.log")"
 else
   notes "$work/melody.wav" 0 || fail "sox cannot make the melody"
   sox "$work/melody.wav" "$work/melody.wav" "$work/melody.wav" "$work/melody.wav" "$work/tune.wav" ||
