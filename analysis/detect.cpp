@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "analysis/detect_avx2.hpp"
+#include "analysis/fft_avx2.hpp"
 #include "analysis/spectrum.hpp"
 #include "app/tuner_state.hpp"
 
@@ -41,29 +43,29 @@ float windowEdge(int noteIndex) {
   return static_cast<float>(tuner.noteFrequency[noteIndex] * kHalfRateReciprocal);
 }
 
-struct Peak {
-  float height;
-  int position;
-  float sum;
-  int count;
-};
-
-// The spectrum reads of every row, row by row: 32 window points, then 64 band points.
+// The spectrum reads of every row, point by point: for each of the 32 window points and
+// then the 64 band points, one read per row, so that all rows can advance side by side.
 // Their positions and blend weights depend only on the note table and the block size,
 // so they are resolved once and again only when either changes.
 constexpr int kReadsPerRow = kPeakPoints + kBandPoints;
-constexpr int kRowGroup = 8;  // rows measured side by side
-static_assert(kNoteRows % kRowGroup == 0);
+static_assert(kNoteRows % 4 == 0, "the vector measures take rows four at a time");
 
 struct ReadTable {
   double noteFrequency[kNoteCount] = {};
   int blockSize = 0;  // 0: not built
-  SpectrumRead reads[kNoteRows * kReadsPerRow];
+  SpectrumRead reads[kReadsPerRow * kNoteRows];
 };
 ReadTable readTable;
-double readValues[kNoteRows * kReadsPerRow];
-Peak rowPeak[kNoteRows];
-float rowBand[kNoteRows];
+double readValues[kReadsPerRow * kNoteRows];
+
+// What a block shows of each row, one array a measure so that a loop over rows vectorises.
+struct RowMeasures {
+  float peakHeight[kNoteRows];  // highest window point, the first of equal ones
+  int peakPosition[kNoteRows];  // its window point, -1 when none rose above the floor
+  float windowSum[kNoteRows];
+  float bandSum[kNoteRows];
+};
+RowMeasures measures;
 
 void placeReads(int row, double size, double* positions) {
   // The window runs from the semitone below up to (not including) the one above.
@@ -92,51 +94,57 @@ void buildReadTable() {
   double positions[kReadsPerRow];
   for (int row = 0; row < kNoteRows; ++row) {
     placeReads(row, size, positions);
-    for (int i = 0; i < kReadsPerRow; ++i) readTable.reads[row * kReadsPerRow + i] = resolveSpectrumRead(positions[i]);
+    for (int i = 0; i < kReadsPerRow; ++i) readTable.reads[i * kNoteRows + row] = resolveSpectrumRead(positions[i]);
   }
 }
 
 // Highest window point (the first of equal ones), the window sum and the band sum of
-// each row of the group starting at `first`. Each row sums in its own order; the rows
-// advance side by side so that their single-precision running sums do not wait on one another.
-void measureRows(int first) {
-  for (int slot = 0; slot < kRowGroup; ++slot) {
-    rowPeak[first + slot] = Peak{kPeakFloor, -1, 0.0f, 0};
-    rowBand[first + slot] = 0.0f;
+// every row. Each row sums in its own order, point by point, in single precision; the
+// rows are independent, so each point is taken for all rows at once.
+void measureRows() {
+  for (int row = 0; row < kNoteRows; ++row) {
+    measures.peakHeight[row] = kPeakFloor;
+    measures.peakPosition[row] = -1;
+    measures.windowSum[row] = 0.0f;
+    measures.bandSum[row] = 0.0f;
+  }
+  if (fftHasAvx2()) {
+    measureWindowAvx2(readValues, kPeakPoints, kNoteRows, measures.peakHeight, measures.peakPosition,
+                      measures.windowSum);
+    measureBandAvx2(readValues + kPeakPoints * kNoteRows, kBandPoints, kNoteRows, measures.bandSum);
+    return;
   }
   for (int j = 0; j < kPeakPoints; ++j) {
-    for (int slot = 0; slot < kRowGroup; ++slot) {
-      const double s = readValues[(first + slot) * kReadsPerRow + j];
-      Peak& peak = rowPeak[first + slot];
-      const bool higher = s > peak.height;
-      peak.height = higher ? static_cast<float>(s) : peak.height;
-      peak.position = higher ? j : peak.position;
-      peak.sum = static_cast<float>(peak.sum + s);
-      ++peak.count;
+    const double* values = readValues + j * kNoteRows;
+    for (int row = 0; row < kNoteRows; ++row) {
+      const double s = values[row];
+      const bool higher = s > measures.peakHeight[row];
+      measures.peakHeight[row] = higher ? static_cast<float>(s) : measures.peakHeight[row];
+      measures.peakPosition[row] = higher ? j : measures.peakPosition[row];
+      measures.windowSum[row] = static_cast<float>(measures.windowSum[row] + s);
     }
   }
   for (int k = 0; k < kBandPoints; ++k) {
-    for (int slot = 0; slot < kRowGroup; ++slot) {
-      float& band = rowBand[first + slot];
-      band = static_cast<float>(band + readValues[(first + slot) * kReadsPerRow + kPeakPoints + k]);
-    }
+    const double* values = readValues + (kPeakPoints + k) * kNoteRows;
+    for (int row = 0; row < kNoteRows; ++row)
+      measures.bandSum[row] = static_cast<float>(measures.bandSum[row] + values[row]);
   }
 }
 
 // Scores one row into column `col`; returns its ratio for the soft display.
 double scoreRow(int col, int row) {
-  const Peak& peak = rowPeak[row];
-  const float band = rowBand[row];
+  const float peakHeight = measures.peakHeight[row];
+  const float band = measures.bandSum[row];
   float level = static_cast<float>(kLevelKeep * static_cast<double>(tuner.noteLevel[row]) +
                                    kLevelTake * std::sqrt(band / 64.0));
   if (level < kLevelFloor) level = kLevelFloor;
   tuner.noteLevel[row] = level;
 
-  const double offCentre = 1.0 - std::abs(peak.position - kCentrePoint) / 16.0;
+  const double offCentre = 1.0 - std::abs(measures.peakPosition[row] - kCentrePoint) / 16.0;
   const float centring = static_cast<float>(offCentre * offCentre * offCentre * offCentre);
-  const double excess = peak.height - (static_cast<double>(peak.sum) / peak.count) / 2;
+  const double excess = peakHeight - (static_cast<double>(measures.windowSum[row]) / kPeakPoints) / 2;
   const float contrast = static_cast<float>(100.0 * (excess * excess));
-  const double relative = static_cast<double>(peak.height) / level;
+  const double relative = static_cast<double>(peakHeight) / level;
   const float ratio = static_cast<float>(relative * relative * kRatioScale);
   float soft = static_cast<float>(ratio * static_cast<double>(kSoftScale));
   if (soft > kSoftCap) soft = kSoftCap;
@@ -209,7 +217,7 @@ void detectNotes() {
   if (col < 0 || col >= kHistoryColumns) col = 0;  // the ring index is ours alone; never write outside it
   if (!readTableCurrent()) buildReadTable();
   readSpectrumEach(readTable.reads, readValues, kNoteRows * kReadsPerRow);
-  for (int first = 0; first < kNoteRows; first += kRowGroup) measureRows(first);
+  measureRows();
   for (int row = 0; row < kNoteRows; ++row) {
     const double ratio = scoreRow(col, row);
     if (tuner.softDisplay == 1) applySoftDisplay(col, row, ratio);

@@ -3,10 +3,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <bit>
 #include <cerrno>
 #include <charconv>
 #include <csignal>
 #include <chrono>
+#include <cstdint>
 #include <cstring>
 #include <fstream>
 #include <memory>
@@ -80,6 +82,8 @@ class StopSignals {
   struct sigaction saved_[kCount] {};
 };
 
+constexpr std::size_t kOutputBufferBytes = 1 << 16;
+
 FilePtr openForWriting(const std::string& path, OutputFile& file, std::string& reason) {
   int fd = createOutput(path, file, reason);
   if (fd < 0) return FilePtr(nullptr, std::fclose);
@@ -87,7 +91,10 @@ FilePtr openForWriting(const std::string& path, OutputFile& file, std::string& r
   if (!stream) {
     reason = path + ": cannot write: " + std::strerror(errno);
     ::close(fd);
+    return stream;
   }
+  // The scores of an hour come to tens of megabytes: write them in large pieces.
+  std::setvbuf(stream.get(), nullptr, _IOFBF, kOutputBufferBytes);
   return stream;
 }
 
@@ -147,9 +154,36 @@ void writeScoresHeader(std::FILE* file) {
 
 // Nine significant digits read back as the same float. to_chars with a precision writes
 // what printf's %.9g writes, at a fraction of the cost.
+constexpr int kScoreDigits = 9;
+constexpr std::size_t kLongestField = 32;  // a comma and a number, with room to spare
+
+// Most rows keep their score from one block to the next (a quiet row sits at its floor),
+// so each row remembers the text of its last score.
+struct ScoreText {
+  std::uint32_t bits = 0;
+  bool known = false;
+  std::uint8_t length = 0;
+  char text[kLongestField];
+};
+ScoreText scoreTexts[kNoteRows];
+
+char* writeScore(char* out, char* end, int row, float score) {
+  ScoreText& memo = scoreTexts[row];
+  const std::uint32_t bits = std::bit_cast<std::uint32_t>(score);
+  if (!memo.known || memo.bits != bits) {
+    const char* written = std::to_chars(memo.text, memo.text + sizeof memo.text, static_cast<double>(score),
+                                        std::chars_format::general, kScoreDigits).ptr;
+    memo.bits = bits;
+    memo.known = true;
+    memo.length = static_cast<std::uint8_t>(written - memo.text);
+  }
+  const std::size_t room = static_cast<std::size_t>(end - out);
+  const std::size_t length = memo.length < room ? memo.length : room;
+  std::memcpy(out, memo.text, length);
+  return out + length;
+}
+
 void writeScoresRow(std::FILE* file, long long step, int column) {
-  constexpr int kDigits = 9;
-  constexpr std::size_t kLongestField = 32;  // a comma and a number, with room to spare
   char line[2 * kLongestField + kNoteRows * kLongestField + 1];
   char* const end = line + sizeof line - 1;  // room for the newline
   char* out = std::to_chars(line, end, step).ptr;
@@ -158,7 +192,7 @@ void writeScoresRow(std::FILE* file, long long step, int column) {
   const float* scores = tuner.scoreHistory + column * kNoteRows;
   for (int row = 0; row < kNoteRows && out < end; ++row) {
     *out++ = ',';
-    out = std::to_chars(out, end, static_cast<double>(scores[row]), std::chars_format::general, kDigits).ptr;
+    out = writeScore(out, end, row, scores[row]);
   }
   *out++ = '\n';
   std::fwrite(line, 1, static_cast<std::size_t>(out - line), file);
@@ -202,9 +236,12 @@ void applyEvent(HeadlessHost& host, const ReplayEvent& event) {
 
 // Feeds one buffer of input (zeros past the end) through the callback and keeps its output.
 bool audioStep(ReplayInputs& in, long long step, ReplayOutputs& out, std::string& reason) {
-  float input[kFramesPerBuffer] = {};
+  float input[kFramesPerBuffer];  // the reader fills all of it, with silence past the end
   float output[kFramesPerBuffer];
-  if (step * kFramesPerBuffer < in.input.frames() && !in.input.read(input, kFramesPerBuffer, reason)) return false;
+  if (step * kFramesPerBuffer >= in.input.frames())
+    std::fill(input, input + kFramesPerBuffer, 0.0f);
+  else if (!in.input.read(input, kFramesPerBuffer, reason))
+    return false;
   audioCallback(input, output, kFramesPerBuffer);
   if (out.sound.isOpen()) out.sound.write(output, kFramesPerBuffer);
   return true;

@@ -13,7 +13,9 @@
 
 namespace {
 
-constexpr int kReadChunkFrames = 512;
+// Read ahead in chunks of about 64 k samples: one system call per chunk, not per buffer,
+// and a bounded chunk however many channels the file has.
+constexpr int kReadAheadSamples = 65536;
 constexpr int kMostChannels = 1024;
 
 // libsndfile's code for a read that came up short while it probed the file; its text
@@ -62,27 +64,35 @@ bool MonoSoundReader::open(const std::string& path, std::string& reason) {
   frames_ = info.frames > 0 ? info.frames : 0;
   channels_ = info.channels;
   chatty_ = (info.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_MPEG;
-  chunk_.assign(static_cast<std::size_t>(kReadChunkFrames) * channels_, 0.0f);
+  const int chunkFrames = std::max(1, kReadAheadSamples / channels_);
+  chunk_.assign(static_cast<std::size_t>(chunkFrames) * channels_, 0.0f);
   return true;
+}
+
+bool MonoSoundReader::refill(std::string& reason) {
+  QuietStderr quiet(chatty_);
+  SNDFILE* file = static_cast<SNDFILE*>(file_);
+  const sf_count_t got = sf_readf_float(file, chunk_.data(), static_cast<sf_count_t>(chunk_.size()) / channels_);
+  chunkNext_ = 0;
+  chunkFrames_ = got > 0 ? static_cast<int>(got) : 0;
+  if (got > 0) return true;
+  ended_ = true;
+  if (sf_error(file) == SF_ERR_NO_ERROR) return true;
+  reason = path_ + ": read error: " + sndfileError(file);
+  return false;
 }
 
 bool MonoSoundReader::read(float* samples, int count, std::string& reason) {
   int filled = 0;
-  QuietStderr quiet(chatty_ && !ended_);
-  while (filled < count && !ended_) {
-    const int wanted = count - filled < kReadChunkFrames ? count - filled : kReadChunkFrames;
-    SNDFILE* file = static_cast<SNDFILE*>(file_);
-    sf_count_t got = sf_readf_float(file, chunk_.data(), wanted);
-    if (got <= 0) {
-      ended_ = true;
-      if (sf_error(file) != SF_ERR_NO_ERROR) {
-        reason = path_ + ": read error: " + sndfileError(file);
-        return false;
-      }
-      break;
+  while (filled < count) {
+    if (chunkNext_ >= chunkFrames_) {
+      if (ended_) break;
+      if (!refill(reason)) return false;
+      continue;
     }
-    for (sf_count_t frame = 0; frame < got; ++frame) {
-      const float* values = chunk_.data() + frame * channels_;
+    const int take = std::min(count - filled, chunkFrames_ - chunkNext_);
+    for (int frame = chunkNext_; frame < chunkNext_ + take; ++frame) {
+      const float* values = chunk_.data() + static_cast<std::size_t>(frame) * channels_;
       if (channels_ == 1) {
         samples[filled++] = values[0];
         continue;
@@ -91,6 +101,7 @@ bool MonoSoundReader::read(float* samples, int count, std::string& reason) {
       for (int c = 0; c < channels_; ++c) sum += values[c];
       samples[filled++] = static_cast<float>(sum / channels_);
     }
+    chunkNext_ += take;
   }
   std::fill(samples + filled, samples + count, 0.0f);
   return true;

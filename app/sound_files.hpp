@@ -33,7 +33,11 @@ class MonoSoundReader {
   int channels_ = 1;
   bool chatty_ = false;  // a decoder that prints its own complaints on stderr
   bool ended_ = false;
-  std::vector<float> chunk_;
+  std::vector<float> chunk_;  // frames read ahead, all channels interleaved
+  int chunkFrames_ = 0;       // frames in `chunk_`
+  int chunkNext_ = 0;         // the first of them not yet handed out
+
+  bool refill(std::string& reason);
 };
 
 // Reads the whole file as mono floats (channels averaged); false with a one-line reason.

@@ -34,47 +34,71 @@ void completeBlock() {
   tuner.spectrumReady.store(true, std::memory_order_release);
 }
 
-void capture(float input) {
-  // Written so that NaN fails the comparison: one bad buffer must not poison the detector's levels.
-  tuner.captureBlock[tuner.captureFill] = std::fabs(input) <= kLoudestInput ? input : 0.0f;
-  if (++tuner.captureFill >= tuner.blockSize) completeBlock();
+// The buffer's input joins the block, a block completed wherever it fills.
+void captureBuffer(const float* input, unsigned long frameCount) {
+  for (unsigned long n = 0; n < frameCount;) {
+    const int fill = tuner.captureFill;
+    const unsigned long room = fill < tuner.blockSize ? static_cast<unsigned long>(tuner.blockSize - fill) : 0;
+    const unsigned long take = room < frameCount - n ? room : frameCount - n;
+    double* block = tuner.captureBlock + fill;
+    // Written so that NaN fails the comparison: one bad buffer must not poison the detector's levels.
+    if (input != nullptr)
+      for (unsigned long i = 0; i < take; ++i)
+        block[i] = std::fabs(input[n + i]) <= kLoudestInput ? input[n + i] : 0.0f;
+    else
+      for (unsigned long i = 0; i < take; ++i) block[i] = 0.0;  // no input buffer: the device gave silence
+    tuner.captureFill = fill + static_cast<int>(take);
+    n += take;
+    if (tuner.captureFill >= tuner.blockSize) completeBlock();
+  }
 }
 
-// `heard` is what plays when neither the tone nor playback replaces it: silence, or a file's sample.
-float composeOutput(float heard = 0.0f) {
-  float sample = heard;
-  toneStep(sample);
-  playbackStep(sample);
+float scaledOutput(float sample) {
   double volume = tuner.outputVolume.load(std::memory_order_relaxed);
   return static_cast<float>((volume * sample) * kOutputScale);
+}
+
+// A sample fit to be heard: as the capture guard, NaN, infinite or huge is silence.
+float audible(float sample) { return std::fabs(sample) <= kLoudestInput ? sample : 0.0f; }
+
+// `heard` is what plays where neither the tone nor playback replaces it: a file's
+// samples, or silence when null.
+void composeBuffer(float* output, unsigned long frameCount, const float* heard = nullptr) {
+  // Nothing sounding: every sample is the same silence, and neither step would change a thing.
+  if (toneIdle() && playbackIdle()) {
+    if (output == nullptr) return;
+    if (heard != nullptr) {
+      for (unsigned long n = 0; n < frameCount; ++n) output[n] = scaledOutput(audible(heard[n]));
+      return;
+    }
+    const float silence = scaledOutput(0.0f);
+    for (unsigned long n = 0; n < frameCount; ++n) output[n] = silence;
+    return;
+  }
+  for (unsigned long n = 0; n < frameCount; ++n) {
+    float sample = heard != nullptr ? audible(heard[n]) : 0.0f;
+    toneStep(sample);
+    playbackStep(sample);
+    sample = scaledOutput(sample);
+    if (output != nullptr) output[n] = sample;
+  }
 }
 
 }  // namespace
 
 int audioCallback(const float* input, float* output, unsigned long frameCount) {
   tapInput(input, frameCount);
-  for (unsigned long n = 0; n < frameCount; ++n) {
-    capture(input != nullptr ? input[n] : 0.0f);  // no input buffer: the device gave silence
-    float sample = composeOutput();
-    if (output != nullptr) output[n] = sample;
-  }
+  // Capture never reads what composing writes, nor the other way round: two plain passes.
+  captureBuffer(input, frameCount);
+  composeBuffer(output, frameCount);
   return 0;
 }
 
 int audioCallbackHeard(const float* input, float* output, unsigned long frameCount) {
   tapInput(input, frameCount);
-  for (unsigned long n = 0; n < frameCount; ++n) {
-    const float sample = std::fabs(input[n]) <= kLoudestInput ? input[n] : 0.0f;
-    capture(sample);
-    const float out = composeOutput(sample);
-    if (output != nullptr) output[n] = out;
-  }
+  captureBuffer(input, frameCount);
+  composeBuffer(output, frameCount, input);
   return 0;
 }
 
-void composeOnly(float* output, unsigned long frameCount) {
-  for (unsigned long n = 0; n < frameCount; ++n) {
-    const float out = composeOutput();
-    if (output != nullptr) output[n] = out;
-  }
-}
+void composeOnly(float* output, unsigned long frameCount) { composeBuffer(output, frameCount); }

@@ -31,8 +31,10 @@ void columnFinished(int column) {
 
 }  // namespace
 
+bool playbackIdle() { return tuner.recordedSamples == nullptr || !isActive(); }
+
 void playbackStep(float& sample) {
-  if (tuner.recordedSamples == nullptr || !isActive()) return;
+  if (playbackIdle()) return;
 
   // The main thread writes both positions; keep whatever it wrote inside the storage.
   int column = wrapColumn(tuner.playColumn.load(std::memory_order_relaxed));

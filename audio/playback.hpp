@@ -8,3 +8,5 @@ inline constexpr int kPlaysPerColumn = 2;
 // Audio thread, once per output sample, after the tone step: while frozen and
 // scrubbing or playing, replaces `sample` by the next recorded sample.
 void playbackStep(float& sample);
+// True when playbackStep would leave the sample and the play position as they are.
+bool playbackIdle();

@@ -27,6 +27,11 @@ void advancePhase(double phase, double step) {
 
 }  // namespace
 
+bool toneIdle() {
+  return tuner.toneNote == kToneSilent &&
+         !(tuner.toneHeld.load(std::memory_order_relaxed) && isPlayableKey(tuner.toneKey.load(std::memory_order_relaxed)));
+}
+
 void toneStep(float& sample) {
   int key = tuner.toneKey.load(std::memory_order_relaxed);
   bool held = tuner.toneHeld.load(std::memory_order_relaxed) && isPlayableKey(key);

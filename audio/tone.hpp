@@ -12,3 +12,5 @@ inline constexpr int kToneSilent = -1;
 // Audio thread, once per output sample. `sample` is 0.0 on entry; while the tone
 // sounds it becomes the tone's value, otherwise it is left alone.
 void toneStep(float& sample);
+// True when toneStep would leave the sample and every tone field as they are.
+bool toneIdle();

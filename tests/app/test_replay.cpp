@@ -275,6 +275,31 @@ TEST_F(ReplayFiles, ReadingABufferAtATimeGivesTheWholeFileThenSilence) {
   EXPECT_TRUE(std::all_of(pieces.begin() + 1500, pieces.end(), [](float s) { return s == 0.0f; }));
 }
 
+// The reader reads ahead in chunks of some 64 k samples; buffers that straddle a chunk's
+// end must still get every frame once, averaged over the channels, then silence.
+TEST_F(ReplayFiles, BuffersStraddlingTheReadAheadGetEveryFrameOnce) {
+  constexpr int kChannels = 3, kFrames = 50000;
+  std::vector<float> interleaved;
+  for (int i = 0; i < kFrames; ++i)
+    for (int c = 0; c < kChannels; ++c) interleaved.push_back(static_cast<float>((i * (c + 1)) % 1000) / 1024.0f);
+  std::string name = writeSound("three.wav", interleaved, kChannels, 44100, SF_FORMAT_WAV | SF_FORMAT_FLOAT);
+  MonoSoundReader reader;
+  std::string reason;
+  ASSERT_TRUE(reader.open(name, reason)) << reason;
+  std::vector<float> got;
+  for (int count = 1; got.size() < kFrames + 2000; count = count * 3 + 511) {
+    std::vector<float> piece(static_cast<std::size_t>(count), -1.0f);
+    ASSERT_TRUE(reader.read(piece.data(), count, reason)) << reason;
+    got.insert(got.end(), piece.begin(), piece.end());
+  }
+  for (int i = 0; i < kFrames; ++i) {
+    double sum = 0.0;
+    for (int c = 0; c < kChannels; ++c) sum += interleaved[static_cast<std::size_t>(i) * kChannels + c];
+    ASSERT_EQ(got[i], static_cast<float>(sum / kChannels)) << "frame " << i;
+  }
+  EXPECT_TRUE(std::all_of(got.begin() + kFrames, got.end(), [](float s) { return s == 0.0f; }));
+}
+
 TEST_F(ReplayFiles, InputThatCannotBeReplayedIsRefused) {
   std::vector<float> samples;
   std::string reason;
