@@ -40,7 +40,7 @@ const char kUsage[] =
     "                        float WAV (whole even if the program is killed)\n"
     "  --list-devices        list the audio devices: index, host API, channels, defaults\n"
     "  --input-device D      listen to device D (an index from --list-devices, or a name)\n"
-    "  --output-device D     play the tone and the playback on device D\n"
+    "  --output-device D     play the tone and the playback (and FILE) on device D\n"
     "  --auto-gain           start with automatic gain on (key A toggles it)\n"
     "  --gain G              starting gain of the analysed input, 0 to 27 (default 1)\n"
     "  --a4 HZ               reference pitch of A4, 400 to 480 Hz (default 440)\n"
