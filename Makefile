@@ -8,8 +8,9 @@ UNIT_TESTS = test_app test_analysis test_audio test_view test_platform
 THREADED_TESTS = test_app test_audio
 FUZZ_TARGETS = fuzz_events fuzz_cli fuzz_font fuzz_sound
 FUZZ_SECONDS ?= 5
+PREFIX ?= /usr/local
 
-.PHONY: run test build deps deps-test unit-sanitizers fuzz bench level-sweep clean
+.PHONY: run test build install deps deps-test unit-sanitizers fuzz bench level-sweep clean
 
 run: deps build
 	cd $(BUILD) && ./sonavel
@@ -17,6 +18,12 @@ run: deps build
 build:
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS) >/dev/null
 	cmake --build $(BUILD) -j $(JOBS)
+
+# The program, its font, manual page, desktop entry and icon under PREFIX (DESTDIR is honoured).
+install:
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=$(PREFIX) $(CMAKE_FLAGS) >/dev/null
+	cmake --build $(BUILD) -j $(JOBS)
+	cmake --install $(BUILD)
 
 deps:
 	@tools/install-deps.sh run

@@ -1,88 +1,70 @@
 #include "analysis/fft.hpp"
 
 #include "analysis/fft_avx2.hpp"
+#include "analysis/fft_schedule.hpp"
 #include "analysis/fft_steps.hpp"
 
 namespace {
 
-// Length-driven context of one transform: its twiddle table and size.
+// One transform: its data and its twiddle table of nw doubles.
 struct Plan {
   double* data;
   int nw;
   const double* w;
+  const double* twiddleEnd() const { return w + nw; }
 };
 
-// The split pass of the given kind over m doubles at a.
-void splitPass(const Plan& p, int kind, int m, double* a) {
-  if (kind == 1) splitPassEven(m, a, p.w + p.nw - m / 2);
-  else splitPassOdd(m, a, p.w + p.nw - m);
+void passOfKind(Kind kind, int m, double* a, const double* tw) {
+  if (kind == Kind::even) splitPassEven(m, a, tw);
+  else splitPassOdd(m, a, tw);
 }
+
+void splitPass(const Plan& p, Kind kind, int m, double* a) {
+  passOfKind(kind, m, a, p.twiddleEnd() - passTwiddlesBack(kind, m));
+}
+
+// The leaf steps through the entry points that pick the arithmetic per call.
+struct PortablePath {
+  template <Kind K>
+  static void pass(int m, double* a, const double* tw) {
+    passOfKind(K, m, a, tw);
+  }
+  template <Kind K, int Length>
+  static void kernel(double* a, const double* tw) {
+    if constexpr (Length == 32) K == Kind::even ? kernel16Even(a, tw) : kernel16Odd(a, tw);
+    else K == Kind::even ? kernel8Even(a, tw) : kernel8Odd(a, tw);
+  }
+};
 
 // Finishes a 512- or 256-double block whose own pass has run; `kind` is the kind of its top quarter.
-void leafBlock(const Plan& p, int m, int kind, double* a) {
-  if (fftHasAvx2()) return leafBlockAvx2(m, kind, a, p.w, p.nw);
-  const double* w8 = p.w + p.nw - 8;
-  const double* w32 = p.w + p.nw - 32;
-  if (m == 512) {
-    splitPassEven(128, a, p.w + p.nw - 64);
-    kernel16Even(a, w8), kernel16Odd(a + 32, w32), kernel16Even(a + 64, w8), kernel16Even(a + 96, w8);
-    splitPassOdd(128, a + 128, p.w + p.nw - 128);
-    kernel16Even(a + 128, w8), kernel16Odd(a + 160, w32), kernel16Even(a + 192, w8), kernel16Odd(a + 224, w32);
-    splitPassEven(128, a + 256, p.w + p.nw - 64);
-    kernel16Even(a + 256, w8), kernel16Odd(a + 288, w32), kernel16Even(a + 320, w8), kernel16Even(a + 352, w8);
-    if (kind == 1) {
-      splitPassEven(128, a + 384, p.w + p.nw - 64);
-      kernel16Even(a + 480, w8);
-    } else {
-      splitPassOdd(128, a + 384, p.w + p.nw - 128);
-      kernel16Odd(a + 480, w32);
-    }
-    kernel16Even(a + 384, w8), kernel16Odd(a + 416, w32), kernel16Even(a + 448, w8);
-    return;
-  }
-  splitPassEven(64, a, p.w + p.nw - 32);
-  kernel8Even(a, w8), kernel8Odd(a + 16, w8), kernel8Even(a + 32, w8), kernel8Even(a + 48, w8);
-  splitPassOdd(64, a + 64, p.w + p.nw - 64);
-  kernel8Even(a + 64, w8), kernel8Odd(a + 80, w8), kernel8Even(a + 96, w8), kernel8Odd(a + 112, w8);
-  splitPassEven(64, a + 128, p.w + p.nw - 32);
-  kernel8Even(a + 128, w8), kernel8Odd(a + 144, w8), kernel8Even(a + 160, w8), kernel8Even(a + 176, w8);
-  if (kind == 1) {
-    splitPassEven(64, a + 192, p.w + p.nw - 32);
-    kernel8Even(a + 240, w8);
-  } else {
-    splitPassOdd(64, a + 192, p.w + p.nw - 64);
-    kernel8Odd(a + 240, w8);
-  }
-  kernel8Even(a + 192, w8), kernel8Odd(a + 208, w8), kernel8Even(a + 224, w8);
+void leafBlock(const Plan& p, int m, Kind kind, double* a) {
+  if (fftHasAvx2()) return leafBlockAvx2(m, kind, a, p.twiddleEnd());
+  if (m == 512) leaf::walk<PortablePath, 512>(leaf::AllSteps{}, kind, a, p.twiddleEnd());
+  else leaf::walk<PortablePath, 256>(leaf::AllSteps{}, kind, a, p.twiddleEnd());
 }
 
-// After the first pass on 128 or 64 doubles: four fixed kernels.
+// After the first pass on 128 or 64 doubles, the kernels of a leaf's first quarter finish it.
 void smallBlock(const Plan& p, int n) {
-  double* a = p.data;
-  if (n == 128) {
-    const double* w8 = p.w + p.nw - 8;
-    const double* w32 = p.w + p.nw - 32;
-    kernel16Even(a, w8), kernel16Odd(a + 32, w32), kernel16Even(a + 64, w8), kernel16Even(a + 96, w8);
-  } else {
-    const double* w8 = p.w + p.nw - 8;
-    kernel8Even(a, w8), kernel8Odd(a + 16, w8), kernel8Even(a + 32, w8), kernel8Even(a + 48, w8);
-  }
+  if (n == 128) leaf::walk<PortablePath, 512>(leaf::FirstQuarterKernels{}, Kind::even, p.data, p.twiddleEnd());
+  else leaf::walk<PortablePath, 256>(leaf::FirstQuarterKernels{}, Kind::even, p.data, p.twiddleEnd());
 }
 
-// Runs the passes that feed the leaf ending at j and returns that leaf's kind.
-int treeStep(const Plan& p, int m, int j, int k) {
+// Runs the passes that feed the leaf ending at j and returns that leaf's kind. Leaf k, counted
+// from the top down, begins a new node of every size that 4 divides k by; the lowest non-zero
+// base-4 digit of k (1, 2, 3 for the quarters below the top one) gives the kind: even, odd, even.
+Kind treeStep(const Plan& p, int m, int j, int k) {
   if (k % 4 != 0) {
-    const int kind = k % 2;
+    const Kind kind = k % 2 == 1 ? Kind::even : Kind::odd;
     splitPass(p, kind, m, p.data + j - m);
     return kind;
   }
-  int mm = m, i = k;
+  int nodeLength = m, i = k;  // the largest node this leaf is the top leaf of, in doubles
   while (i % 4 == 0) {
-    mm *= 4;
+    nodeLength *= 4;
     i /= 4;
   }
-  const int kind = i % 2;
-  for (; mm > 128; mm /= 4) splitPass(p, kind, mm, p.data + j - mm);
+  const Kind kind = i % 2 == 1 ? Kind::even : Kind::odd;
+  for (; nodeLength > 128; nodeLength /= 4) splitPass(p, kind, nodeLength, p.data + j - nodeLength);
   return kind;
 }
 
@@ -91,20 +73,20 @@ void radix4Recursion(const Plan& p, int n) {
   int m = n;
   while (m > 512) {
     m /= 4;
-    splitPassEven(m, p.data + n - m, p.w + p.nw - m / 2);
+    splitPass(p, Kind::even, m, p.data + n - m);
   }
-  leafBlock(p, m, 1, p.data + n - m);
+  leafBlock(p, m, Kind::even, p.data + n - m);
   int k = 0;
   for (int j = n - m; j > 0; j -= m) {
     ++k;
-    const int kind = treeStep(p, m, j, k);
+    const Kind kind = treeStep(p, m, j, k);
     leafBlock(p, m, kind, p.data + j - m);
   }
 }
 
 void middlePasses(const Plan& p, int n) {
   if (n > 512) radix4Recursion(p, n);
-  else if (n > 128) leafBlock(p, n, 1, p.data);
+  else if (n > 128) leafBlock(p, n, Kind::even, p.data);
   else smallBlock(p, n);
 }
 

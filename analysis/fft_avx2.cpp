@@ -49,38 +49,50 @@ SONAVEL_AVX2 inline V loadInput(const double* p) {
   else return load(p);
 }
 
-template <bool Conjugate = false>
-SONAVEL_AVX2 inline void evenButterfly(double* p, int qd, V w1, V w3) {
-  const V a = loadInput<Conjugate>(p), b = loadInput<Conjugate>(p + qd);
-  const V c = loadInput<Conjugate>(p + 2 * qd), d = loadInput<Conjugate>(p + 3 * qd);
-  const V s0 = _mm256_add_pd(a, c), s1 = _mm256_add_pd(b, d);
-  const V d0 = _mm256_sub_pd(a, c), e = _mm256_sub_pd(b, d);
-  store(p, _mm256_add_pd(s0, s1));
-  store(p + qd, _mm256_sub_pd(s0, s1));
-  V plus, minus;
-  plusMinusI(d0, e, plus, minus);
-  store(p + 2 * qd, cmul(plus, w1));
-  store(p + 3 * qd, cmul(minus, w3));
-}
-
-struct OddOut {
-  V q0, q1, q2, q3;
+// The four quarters' values at one offset.
+struct Quad {
+  V a, b, c, d;
 };
 
-SONAVEL_AVX2 inline OddOut oddButterflyValues(V a, V b, V c, V d, V r, V negativeR) {
+// Both butterflies before their output twiddles, as in fft_butterflies.hpp.
+SONAVEL_AVX2 inline Quad evenValues(Quad q) {
+  const V s0 = _mm256_add_pd(q.a, q.c), s1 = _mm256_add_pd(q.b, q.d);
+  V plus, minus;
+  plusMinusI(_mm256_sub_pd(q.a, q.c), _mm256_sub_pd(q.b, q.d), plus, minus);
+  return {_mm256_add_pd(s0, s1), _mm256_sub_pd(s0, s1), plus, minus};
+}
+
+SONAVEL_AVX2 inline Quad oddValues(Quad q, V r, V negativeR) {
   V u, v, bd1, bd2;
-  plusMinusI(a, c, u, v);
-  plusMinusI(b, d, bd1, bd2);
+  plusMinusI(q.a, q.c, u, v);
+  plusMinusI(q.b, q.d, bd1, bd2);
   const V x = timesW8(bd1, r), y = timesW8Cubed(bd2, negativeR);
   return {_mm256_add_pd(u, x), _mm256_sub_pd(u, x), _mm256_add_pd(v, y), _mm256_sub_pd(v, y)};
 }
 
+// Quarters at p, p + qd, p + 2qd, p + 3qd (qd in doubles).
+template <bool Conjugate = false>
+SONAVEL_AVX2 inline Quad loadQuarters(const double* p, int qd) {
+  return {loadInput<Conjugate>(p), loadInput<Conjugate>(p + qd), loadInput<Conjugate>(p + 2 * qd),
+          loadInput<Conjugate>(p + 3 * qd)};
+}
+
+SONAVEL_AVX2 inline void storeQuarters(double* p, int qd, Quad q) {
+  store(p, q.a);
+  store(p + qd, q.b);
+  store(p + 2 * qd, q.c);
+  store(p + 3 * qd, q.d);
+}
+
+template <bool Conjugate = false>
+SONAVEL_AVX2 inline void evenButterfly(double* p, int qd, V w1, V w3) {
+  const Quad q = evenValues(loadQuarters<Conjugate>(p, qd));
+  storeQuarters(p, qd, {q.a, q.b, cmul(q.c, w1), cmul(q.d, w3)});
+}
+
 SONAVEL_AVX2 inline void oddButterfly(double* p, int qd, V w1, V w3, V r, V negativeR) {
-  const OddOut o = oddButterflyValues(load(p), load(p + qd), load(p + 2 * qd), load(p + 3 * qd), r, negativeR);
-  store(p, cmul(o.q0, w1));
-  store(p + qd, cmul(o.q1, w1));
-  store(p + 2 * qd, cmul(o.q2, w3));
-  store(p + 3 * qd, cmul(o.q3, w3));
+  const Quad q = oddValues(loadQuarters(p, qd), r, negativeR);
+  storeQuarters(p, qd, {cmul(q.a, w1), cmul(q.b, w1), cmul(q.c, w3), cmul(q.d, w3)});
 }
 
 // Table groups: (cos, sin) at g, (cos 3, -sin 3) at g + 2.
@@ -193,69 +205,73 @@ SONAVEL_AVX2 inline void odd4(V& v0, V& v1, V lane1W8, V lane1W8Cubed) {
   v1 = even2(cmul(minus, lane1W8Cubed));
 }
 
-SONAVEL_AVX2 inline void evenStage(V* x, int quarter, const V* w1, const V* w3) {
-  for (int k = 0; k < quarter; ++k) {
-    const V a = x[k], b = x[k + quarter], c = x[k + 2 * quarter], d = x[k + 3 * quarter];
-    const V s0 = _mm256_add_pd(a, c), s1 = _mm256_add_pd(b, d);
-    const V d0 = _mm256_sub_pd(a, c), e = _mm256_sub_pd(b, d);
-    x[k] = _mm256_add_pd(s0, s1);
-    x[k + quarter] = _mm256_sub_pd(s0, s1);
-    V plus, minus;
-    plusMinusI(d0, e, plus, minus);
-    x[k + 2 * quarter] = cmul(plus, w1[k]);
-    x[k + 3 * quarter] = cmul(minus, w3[k]);
-  }
+// Points x[k], x[k + quarter], x[k + 2 quarter], x[k + 3 quarter] as the quarters of a butterfly.
+SONAVEL_AVX2 inline Quad gather(const V* x, int quarter) { return {x[0], x[quarter], x[2 * quarter], x[3 * quarter]}; }
+
+SONAVEL_AVX2 inline void scatter(V* x, int quarter, Quad q) {
+  x[0] = q.a;
+  x[quarter] = q.b;
+  x[2 * quarter] = q.c;
+  x[3 * quarter] = q.d;
 }
 
-SONAVEL_AVX2 inline void oddStage(V* x, int quarter, const V* w1, const V* w3, V r, V negativeR) {
+// The butterflies of one kind over 4 x quarter vectors held in x.
+template <Kind K>
+SONAVEL_AVX2 inline void stage(V* x, int quarter, const V* w1, const V* w3, double r) {
   for (int k = 0; k < quarter; ++k) {
-    const OddOut o = oddButterflyValues(x[k], x[k + quarter], x[k + 2 * quarter], x[k + 3 * quarter], r, negativeR);
-    x[k] = cmul(o.q0, w1[k]);
-    x[k + quarter] = cmul(o.q1, w1[k]);
-    x[k + 2 * quarter] = cmul(o.q2, w3[k]);
-    x[k + 3 * quarter] = cmul(o.q3, w3[k]);
+    if constexpr (K == Kind::even) {
+      const Quad q = evenValues(gather(x + k, quarter));
+      scatter(x + k, quarter, {q.a, q.b, cmul(q.c, w1[k]), cmul(q.d, w3[k])});
+    } else {
+      const Quad q = oddValues(gather(x + k, quarter), _mm256_set1_pd(r), _mm256_set1_pd(-r));
+      scatter(x + k, quarter, {cmul(q.a, w1[k]), cmul(q.b, w1[k]), cmul(q.c, w3[k]), cmul(q.d, w3[k])});
+    }
   }
 }
 
 }  // namespace
 
-SONAVEL_INLINE void kernel8EvenBody(double* a, const double* tw) {
-  const double r = tw[1];
-  const V w1[1] = {_mm256_setr_pd(1.0, 0.0, r, r)};
-  const V w3[1] = {_mm256_setr_pd(1.0, 0.0, -r, r)};
+// A kernel of 8 points in four vectors, or 16 in eight: the butterflies of its kind, then the
+// quarters they hand out (even, odd, even and the kernel's own kind) finished in place.
+template <Kind K>
+SONAVEL_INLINE void kernel8Body(double* a, V w1, V w3, double r) {
   V x[4] = {load(a), load(a + 4), load(a + 8), load(a + 12)};
-  evenStage(x, 1, w1, w3);
+  stage<K>(x, 1, &w1, &w3, r);
   store(a, even2(x[0]));
   store(a + 4, odd2(x[1]));
   store(a + 8, even2(x[2]));
-  store(a + 12, even2(x[3]));
+  store(a + 12, K == Kind::even ? even2(x[3]) : odd2(x[3]));
+}
+
+template <Kind K>
+SONAVEL_INLINE void kernel16Body(double* a, const V* w1, const V* w3, double r) {
+  const V w8 = _mm256_setr_pd(1.0, 0.0, r, r), w8Cubed = _mm256_setr_pd(1.0, 0.0, -r, r);
+  V x[8];
+  for (int k = 0; k < 8; ++k) x[k] = load(a + 4 * k);
+  stage<K>(x, 2, w1, w3, r);
+  even4(x[0], x[1]);
+  odd4(x[2], x[3], w8, w8Cubed);
+  even4(x[4], x[5]);
+  if constexpr (K == Kind::even) even4(x[6], x[7]);
+  else odd4(x[6], x[7], w8, w8Cubed);
+  for (int k = 0; k < 8; ++k) store(a + 4 * k, x[k]);
+}
+
+SONAVEL_INLINE void kernel8EvenBody(double* a, const double* tw) {
+  const double r = tw[1];
+  kernel8Body<Kind::even>(a, _mm256_setr_pd(1.0, 0.0, r, r), _mm256_setr_pd(1.0, 0.0, -r, r), r);
 }
 
 SONAVEL_INLINE void kernel8OddBody(double* a, const double* tw) {
   const double r = tw[1], c = tw[2], s = tw[3];
-  const V w1[1] = {_mm256_setr_pd(1.0, 0.0, c, s)};
-  const V w3[1] = {_mm256_setr_pd(1.0, 0.0, s, c)};
-  V x[4] = {load(a), load(a + 4), load(a + 8), load(a + 12)};
-  oddStage(x, 1, w1, w3, _mm256_set1_pd(r), _mm256_set1_pd(-r));
-  store(a, even2(x[0]));
-  store(a + 4, odd2(x[1]));
-  store(a + 8, even2(x[2]));
-  store(a + 12, odd2(x[3]));
+  kernel8Body<Kind::odd>(a, _mm256_setr_pd(1.0, 0.0, c, s), _mm256_setr_pd(1.0, 0.0, s, c), r);
 }
 
 SONAVEL_INLINE void kernel16EvenBody(double* a, const double* tw) {
   const double r = tw[1], c = tw[2], s = tw[3];
   const V w1[2] = {_mm256_setr_pd(1.0, 0.0, c, s), _mm256_setr_pd(r, r, s, c)};
   const V w3[2] = {_mm256_setr_pd(1.0, 0.0, s, c), _mm256_setr_pd(-r, r, -c, -s)};
-  const V w8 = _mm256_setr_pd(1.0, 0.0, r, r), w8Cubed = _mm256_setr_pd(1.0, 0.0, -r, r);
-  V x[8];
-  for (int k = 0; k < 8; ++k) x[k] = load(a + 4 * k);
-  evenStage(x, 2, w1, w3);
-  even4(x[0], x[1]);
-  odd4(x[2], x[3], w8, w8Cubed);
-  even4(x[4], x[5]);
-  even4(x[6], x[7]);
-  for (int k = 0; k < 8; ++k) store(a + 4 * k, x[k]);
+  kernel16Body<Kind::even>(a, w1, w3, r);
 }
 
 SONAVEL_INLINE void kernel16OddBody(double* a, const double* tw) {
@@ -263,15 +279,7 @@ SONAVEL_INLINE void kernel16OddBody(double* a, const double* tw) {
   const double c1 = tw[4], s1 = tw[5], c3 = tw[6], s3 = -tw[7], c2 = tw[8], s2 = tw[9];
   const V w1[2] = {_mm256_setr_pd(1.0, 0.0, c1, s1), _mm256_setr_pd(c2, s2, c3, s3)};
   const V w3[2] = {_mm256_setr_pd(1.0, 0.0, c3, s3), _mm256_setr_pd(s2, c2, -s1, c1)};
-  const V w8 = _mm256_setr_pd(1.0, 0.0, r, r), w8Cubed = _mm256_setr_pd(1.0, 0.0, -r, r);
-  V x[8];
-  for (int k = 0; k < 8; ++k) x[k] = load(a + 4 * k);
-  oddStage(x, 2, w1, w3, _mm256_set1_pd(r), _mm256_set1_pd(-r));
-  even4(x[0], x[1]);
-  odd4(x[2], x[3], w8, w8Cubed);
-  even4(x[4], x[5]);
-  odd4(x[6], x[7], w8, w8Cubed);
-  for (int k = 0; k < 8; ++k) store(a + 4 * k, x[k]);
+  kernel16Body<Kind::odd>(a, w1, w3, r);
 }
 
 SONAVEL_AVX2 void splitPassEvenAvx2(int m, double* a, const double* tw) { splitPassEvenBody(m, a, tw); }
@@ -281,41 +289,25 @@ SONAVEL_AVX2 void kernel8OddAvx2(double* a, const double* tw) { kernel8OddBody(a
 SONAVEL_AVX2 void kernel16EvenAvx2(double* a, const double* tw) { kernel16EvenBody(a, tw); }
 SONAVEL_AVX2 void kernel16OddAvx2(double* a, const double* tw) { kernel16OddBody(a, tw); }
 
-// The leaf order of the portable version, with every pass and kernel inlined.
-SONAVEL_AVX2 void leafBlockAvx2(int m, int kind, double* a, const double* w, int nw) {
-  const double* w8 = w + nw - 8;
-  const double* w32 = w + nw - 32;
-  if (m == 512) {
-    splitPassEvenBody(128, a, w + nw - 64);
-    kernel16EvenBody(a, w8), kernel16OddBody(a + 32, w32), kernel16EvenBody(a + 64, w8), kernel16EvenBody(a + 96, w8);
-    splitPassOddBody(128, a + 128, w + nw - 128);
-    kernel16EvenBody(a + 128, w8), kernel16OddBody(a + 160, w32);
-    kernel16EvenBody(a + 192, w8), kernel16OddBody(a + 224, w32);
-    splitPassEvenBody(128, a + 256, w + nw - 64);
-    kernel16EvenBody(a + 256, w8), kernel16OddBody(a + 288, w32);
-    kernel16EvenBody(a + 320, w8), kernel16EvenBody(a + 352, w8);
-    if (kind == 1) {
-      splitPassEvenBody(128, a + 384, w + nw - 64);
-      kernel16EvenBody(a + 480, w8);
-    } else {
-      splitPassOddBody(128, a + 384, w + nw - 128);
-      kernel16OddBody(a + 480, w32);
-    }
-    kernel16EvenBody(a + 384, w8), kernel16OddBody(a + 416, w32), kernel16EvenBody(a + 448, w8);
-    return;
+namespace {
+
+struct VectorPath {
+  template <Kind K>
+  SONAVEL_AVX2 static inline void pass(int m, double* a, const double* tw) {
+    if constexpr (K == Kind::even) splitPassEvenBody(m, a, tw);
+    else splitPassOddBody(m, a, tw);
   }
-  splitPassEvenBody(64, a, w + nw - 32);
-  kernel8EvenBody(a, w8), kernel8OddBody(a + 16, w8), kernel8EvenBody(a + 32, w8), kernel8EvenBody(a + 48, w8);
-  splitPassOddBody(64, a + 64, w + nw - 64);
-  kernel8EvenBody(a + 64, w8), kernel8OddBody(a + 80, w8), kernel8EvenBody(a + 96, w8), kernel8OddBody(a + 112, w8);
-  splitPassEvenBody(64, a + 128, w + nw - 32);
-  kernel8EvenBody(a + 128, w8), kernel8OddBody(a + 144, w8), kernel8EvenBody(a + 160, w8), kernel8EvenBody(a + 176, w8);
-  if (kind == 1) {
-    splitPassEvenBody(64, a + 192, w + nw - 32);
-    kernel8EvenBody(a + 240, w8);
-  } else {
-    splitPassOddBody(64, a + 192, w + nw - 64);
-    kernel8OddBody(a + 240, w8);
+  template <Kind K, int Length>
+  SONAVEL_AVX2 static inline void kernel(double* a, const double* tw) {
+    if constexpr (Length == 32) K == Kind::even ? kernel16EvenBody(a, tw) : kernel16OddBody(a, tw);
+    else K == Kind::even ? kernel8EvenBody(a, tw) : kernel8OddBody(a, tw);
   }
-  kernel8EvenBody(a + 192, w8), kernel8OddBody(a + 208, w8), kernel8EvenBody(a + 224, w8);
+};
+
+}  // namespace
+
+// Flattened so that every pass and kernel of the leaf is inlined into one function.
+__attribute__((flatten, target("avx2"))) void leafBlockAvx2(int m, Kind kind, double* a, const double* twiddleEnd) {
+  if (m == 512) leaf::walk<VectorPath, 512>(leaf::AllSteps{}, kind, a, twiddleEnd);
+  else leaf::walk<VectorPath, 256>(leaf::AllSteps{}, kind, a, twiddleEnd);
 }

@@ -2,6 +2,8 @@
 // The same passes and kernels two points at a time with 256-bit vectors, chosen at
 // run time on processors that have AVX2; results equal the portable ones within rounding.
 
+#include "analysis/fft_schedule.hpp"
+
 // True when the vector versions run: the processor has AVX2 and they are not switched off.
 bool fftHasAvx2();
 // Lets tests run the portable versions on any processor.
@@ -14,5 +16,6 @@ void kernel8EvenAvx2(double* a, const double* tw);
 void kernel8OddAvx2(double* a, const double* tw);
 void kernel16EvenAvx2(double* a, const double* tw);
 void kernel16OddAvx2(double* a, const double* tw);
-// Finishes a 512- or 256-double leaf exactly as the portable leaf order does.
-void leafBlockAvx2(int m, int kind, double* a, const double* w, int nw);
+// Finishes a 512- or 256-double leaf in the same order as the portable path; `twiddleEnd`
+// is one past the last twiddle.
+void leafBlockAvx2(int m, Kind kind, double* a, const double* twiddleEnd);

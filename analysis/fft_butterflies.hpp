@@ -18,7 +18,6 @@ inline Cx operator+(Cx a, Cx b) { return {a.re + b.re, a.im + b.im}; }
 inline Cx operator-(Cx a, Cx b) { return {a.re - b.re, a.im - b.im}; }
 inline Cx operator*(Cx a, double s) { return {a.re * s, a.im * s}; }
 inline Cx timesI(Cx a) { return {-a.im, a.re}; }
-inline Cx conj(Cx a) { return {a.re, -a.im}; }
 inline Cx mul(Cx a, Cx w) { return {a.re * w.re - a.im * w.im, a.re * w.im + a.im * w.re}; }
 // z e^(i pi/4), with r45 = cos(pi/4) from the table.
 inline Cx timesW8(Cx z, double r45) { return {(z.re - z.im) * r45, (z.re + z.im) * r45}; }
@@ -38,49 +37,55 @@ inline Cx mirror3(Cx w) { return {-w.im, -w.re}; }
 
 inline const Cx kOne{1.0, 0.0};
 
-// Quarters at p, p + qd, p + 2qd, p + 3qd (qd in doubles).
+// The four quarters' values at one offset.
+struct Quad {
+  Cx a, b, c, d;
+};
+
+// Both butterflies before their output twiddles: the even one's last two outputs still owe
+// w1 and w3; the odd one's first two owe w1 and its last two w3.
+inline Quad evenValues(Quad q) {
+  const Cx s0 = q.a + q.c, s1 = q.b + q.d, d0 = q.a - q.c, d1 = timesI(q.b - q.d);
+  return {s0 + s1, s0 - s1, d0 + d1, d0 - d1};
+}
+
+inline Quad oddValues(Quad q, double r45) {
+  const Cx ic = timesI(q.c), id = timesI(q.d);
+  const Cx u = q.a + ic, v = q.a - ic;
+  const Cx x = timesW8(q.b + id, r45), y = timesI(timesW8(q.b - id, r45));
+  return {u + x, u - x, v + y, v - y};
+}
+
+// Quarters at p, p + qd, p + 2qd, p + 3qd (qd, the quarter's length, in doubles).
 template <bool Conjugate = false>
-inline void evenButterfly(double* p, int qd, Cx w1, Cx w3) {
-  const Cx a = load<Conjugate>(p), b = load<Conjugate>(p + qd);
-  const Cx c = load<Conjugate>(p + 2 * qd), d = load<Conjugate>(p + 3 * qd);
-  const Cx s0 = a + c, s1 = b + d, d0 = a - c, d1 = timesI(b - d);
-  store(p, s0 + s1);
-  store(p + qd, s0 - s1);
-  store(p + 2 * qd, mul(d0 + d1, w1));
-  store(p + 3 * qd, mul(d0 - d1, w3));
+inline Quad loadQuarters(const double* p, int qd) {
+  return {load<Conjugate>(p), load<Conjugate>(p + qd), load<Conjugate>(p + 2 * qd), load<Conjugate>(p + 3 * qd)};
+}
+
+inline void storeQuarters(double* p, int qd, Quad q) {
+  store(p, q.a);
+  store(p + qd, q.b);
+  store(p + 2 * qd, q.c);
+  store(p + 3 * qd, q.d);
 }
 
 template <bool Conjugate = false>
+inline void evenButterfly(double* p, int qd, Cx w1, Cx w3) {
+  const Quad q = evenValues(loadQuarters<Conjugate>(p, qd));
+  storeQuarters(p, qd, {q.a, q.b, mul(q.c, w1), mul(q.d, w3)});
+}
+
+// The butterfly at offset 0, where both twiddles are one.
+template <bool Conjugate = false>
 inline void evenButterflyUnit(double* p, int qd) {
-  const Cx a = load<Conjugate>(p), b = load<Conjugate>(p + qd);
-  const Cx c = load<Conjugate>(p + 2 * qd), d = load<Conjugate>(p + 3 * qd);
-  const Cx s0 = a + c, s1 = b + d, d0 = a - c, d1 = timesI(b - d);
-  store(p, s0 + s1);
-  store(p + qd, s0 - s1);
-  store(p + 2 * qd, d0 + d1);
-  store(p + 3 * qd, d0 - d1);
+  storeQuarters(p, qd, evenValues(loadQuarters<Conjugate>(p, qd)));
 }
 
 inline void oddButterfly(double* p, int qd, Cx w1, Cx w3, double r45) {
-  const Cx a = load(p), b = load(p + qd), c = load(p + 2 * qd), d = load(p + 3 * qd);
-  const Cx ic = timesI(c), id = timesI(d);
-  const Cx u = a + ic, v = a - ic;
-  const Cx x = timesW8(b + id, r45), y = timesI(timesW8(b - id, r45));
-  store(p, mul(u + x, w1));
-  store(p + qd, mul(u - x, w1));
-  store(p + 2 * qd, mul(v + y, w3));
-  store(p + 3 * qd, mul(v - y, w3));
+  const Quad q = oddValues(loadQuarters(p, qd), r45);
+  storeQuarters(p, qd, {mul(q.a, w1), mul(q.b, w1), mul(q.c, w3), mul(q.d, w3)});
 }
 
-inline void oddButterflyUnit(double* p, int qd, double r45) {
-  const Cx a = load(p), b = load(p + qd), c = load(p + 2 * qd), d = load(p + 3 * qd);
-  const Cx ic = timesI(c), id = timesI(d);
-  const Cx u = a + ic, v = a - ic;
-  const Cx x = timesW8(b + id, r45), y = timesI(timesW8(b - id, r45));
-  store(p, u + x);
-  store(p + qd, u - x);
-  store(p + 2 * qd, v + y);
-  store(p + 3 * qd, v - y);
-}
+inline void oddButterflyUnit(double* p, int qd, double r45) { storeQuarters(p, qd, oddValues(loadQuarters(p, qd), r45)); }
 
 }  // namespace fft

@@ -7,6 +7,7 @@
 namespace {
 
 using fft::Cx;
+using fft::Quad;
 
 template <int Points>
 struct Block {
@@ -25,53 +26,36 @@ void storeBlock(double* a, const Block<Points>& b) {
   for (int k = 0; k < Points; ++k) fft::store(a + 2 * k, b.x[k]);
 }
 
-// The even butterfly over a block of 4Q points held in x.
+// Points x[0], x[step], x[2 step], x[3 step] as the four quarters of a butterfly.
+Quad gather(const Cx* x, int step) { return {x[0], x[step], x[2 * step], x[3 * step]}; }
+
+void scatter(Cx* x, int step, Quad q) {
+  x[0] = q.a;
+  x[step] = q.b;
+  x[2 * step] = q.c;
+  x[3 * step] = q.d;
+}
+
+// The butterflies over a block of 4Q points held in x.
 template <int Q>
 void evenStage(Cx* x, const Cx* w1, const Cx* w3) {
   for (int n = 0; n < Q; ++n) {
-    const Cx a = x[n], b = x[n + Q], c = x[n + 2 * Q], d = x[n + 3 * Q];
-    const Cx s0 = a + c, s1 = b + d, d0 = a - c, d1 = fft::timesI(b - d);
-    x[n] = s0 + s1;
-    x[n + Q] = s0 - s1;
-    x[n + 2 * Q] = fft::mul(d0 + d1, w1[n]);
-    x[n + 3 * Q] = fft::mul(d0 - d1, w3[n]);
+    const Quad q = fft::evenValues(gather(x + n, Q));
+    scatter(x + n, Q, {q.a, q.b, fft::mul(q.c, w1[n]), fft::mul(q.d, w3[n])});
   }
 }
 
 template <int Q>
 void oddStage(Cx* x, const Cx* w1, const Cx* w3, double r45) {
   for (int n = 0; n < Q; ++n) {
-    const Cx a = x[n], b = x[n + Q], c = x[n + 2 * Q], d = x[n + 3 * Q];
-    const Cx ic = fft::timesI(c), id = fft::timesI(d);
-    const Cx u = a + ic, v = a - ic;
-    const Cx p = fft::timesW8(b + id, r45), pp = fft::timesI(fft::timesW8(b - id, r45));
-    x[n] = fft::mul(u + p, w1[n]);
-    x[n + Q] = fft::mul(u - p, w1[n]);
-    x[n + 2 * Q] = fft::mul(v + pp, w3[n]);
-    x[n + 3 * Q] = fft::mul(v - pp, w3[n]);
+    const Quad q = fft::oddValues(gather(x + n, Q), r45);
+    scatter(x + n, Q, {fft::mul(q.a, w1[n]), fft::mul(q.b, w1[n]), fft::mul(q.c, w3[n]), fft::mul(q.d, w3[n])});
   }
 }
 
 // Four points, plain and odd kind, bit-reversed output.
-void even4(Cx* x) {
-  const Cx a = x[0], b = x[1], c = x[2], d = x[3];
-  const Cx s0 = a + c, s1 = b + d, d0 = a - c, d1 = fft::timesI(b - d);
-  x[0] = s0 + s1;
-  x[1] = s0 - s1;
-  x[2] = d0 + d1;
-  x[3] = d0 - d1;
-}
-
-void odd4(Cx* x, double r45) {
-  const Cx a = x[0], b = x[1], c = x[2], d = x[3];
-  const Cx ic = fft::timesI(c), id = fft::timesI(d);
-  const Cx u = a + ic, v = a - ic;
-  const Cx p = fft::timesW8(b + id, r45), pp = fft::timesI(fft::timesW8(b - id, r45));
-  x[0] = u + p;
-  x[1] = u - p;
-  x[2] = v + pp;
-  x[3] = v - pp;
-}
+void even4(Cx* x) { scatter(x, 1, fft::evenValues(gather(x, 1))); }
+void odd4(Cx* x, double r45) { scatter(x, 1, fft::oddValues(gather(x, 1), r45)); }
 
 // Two points: plain, and with the quarter-turn owed by an odd block.
 void even2(Cx* x) {
@@ -86,6 +70,27 @@ void odd2(Cx* x) {
   x[1] = a - ib;
 }
 
+template <int Points>
+void finishQuarter(Kind kind, Cx* x, double r45) {
+  if constexpr (Points == 4) kind == Kind::even ? even4(x) : odd4(x, r45);
+  else kind == Kind::even ? even2(x) : odd2(x);
+}
+
+// A kernel of 16 or 8 points: the butterflies of its kind, then the quarters they hand
+// out (even, odd, even and the kernel's own kind) finished in place.
+template <int Points, Kind K>
+void finishBlock(double* a, const Cx* w1, const Cx* w3, double r45) {
+  constexpr int Q = Points / 4;
+  Block<Points> b = loadBlock<Points>(a);
+  if constexpr (K == Kind::even) evenStage<Q>(b.x, w1, w3);
+  else oddStage<Q>(b.x, w1, w3, r45);
+  finishQuarter<Q>(Kind::even, b.x, r45);
+  finishQuarter<Q>(Kind::odd, b.x + Q, r45);
+  finishQuarter<Q>(Kind::even, b.x + 2 * Q, r45);
+  finishQuarter<Q>(K, b.x + 3 * Q, r45);
+  storeBlock(a, b);
+}
+
 }  // namespace
 
 void kernel16Even(double* a, const double* tw) {
@@ -93,13 +98,7 @@ void kernel16Even(double* a, const double* tw) {
   const double r45 = tw[1], c = tw[2], s = tw[3];  // cos pi/4, cos pi/8, sin pi/8
   const Cx w1[4] = {fft::kOne, {c, s}, {r45, r45}, {s, c}};
   const Cx w3[4] = {fft::kOne, {s, c}, {-r45, r45}, {-c, -s}};
-  Block<16> b = loadBlock<16>(a);
-  evenStage<4>(b.x, w1, w3);
-  even4(b.x);
-  odd4(b.x + 4, r45);
-  even4(b.x + 8);
-  even4(b.x + 12);
-  storeBlock(a, b);
+  finishBlock<16, Kind::even>(a, w1, w3, r45);
 }
 
 void kernel16Odd(double* a, const double* tw) {
@@ -109,13 +108,7 @@ void kernel16Odd(double* a, const double* tw) {
   const Cx step1{tw[4], tw[5]}, step3{tw[6], -tw[7]}, step2{tw[8], tw[9]};
   const Cx w1[4] = {fft::kOne, step1, step2, step3};
   const Cx w3[4] = {fft::kOne, step3, {step2.im, step2.re}, {-step1.im, step1.re}};
-  Block<16> b = loadBlock<16>(a);
-  oddStage<4>(b.x, w1, w3, r45);
-  even4(b.x);
-  odd4(b.x + 4, r45);
-  even4(b.x + 8);
-  odd4(b.x + 12, r45);
-  storeBlock(a, b);
+  finishBlock<16, Kind::odd>(a, w1, w3, r45);
 }
 
 void kernel8Even(double* a, const double* tw) {
@@ -123,13 +116,7 @@ void kernel8Even(double* a, const double* tw) {
   const double r45 = tw[1];
   const Cx w1[2] = {fft::kOne, {r45, r45}};
   const Cx w3[2] = {fft::kOne, {-r45, r45}};
-  Block<8> b = loadBlock<8>(a);
-  evenStage<2>(b.x, w1, w3);
-  even2(b.x);
-  odd2(b.x + 2);
-  even2(b.x + 4);
-  even2(b.x + 6);
-  storeBlock(a, b);
+  finishBlock<8, Kind::even>(a, w1, w3, r45);
 }
 
 void kernel8Odd(double* a, const double* tw) {
@@ -137,13 +124,7 @@ void kernel8Odd(double* a, const double* tw) {
   const double r45 = tw[1], c = tw[2], s = tw[3];  // cos pi/4, cos pi/8, sin pi/8
   const Cx w1[2] = {fft::kOne, {c, s}};
   const Cx w3[2] = {fft::kOne, {s, c}};
-  Block<8> b = loadBlock<8>(a);
-  oddStage<2>(b.x, w1, w3, r45);
-  even2(b.x);
-  odd2(b.x + 2);
-  even2(b.x + 4);
-  odd2(b.x + 6);
-  storeBlock(a, b);
+  finishBlock<8, Kind::odd>(a, w1, w3, r45);
 }
 
 void kernel4Positive(double* a) {

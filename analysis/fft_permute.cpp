@@ -88,9 +88,9 @@ void gatherPoints(double* a, const int* order) {
 
 // Bit reversal composed with k -> (N - k) mod N, which turns the + transform into the - one.
 template <int Points>
-void reverseNegated(double* a, const int* reverse, int shift) {
+void reverseNegated(double* a, const int* reverse) {
   int order[Points];
-  for (int p = 0; p < Points; ++p) order[p] = reverse[(Points - p) % Points] >> shift;
+  for (int p = 0; p < Points; ++p) order[p] = reverse[(Points - p) % Points];
   gatherPoints<Points>(a, order);
 }
 
@@ -109,5 +109,5 @@ void bitReverse16(double* a) {
     if (k < kReverse4[k]) swapPoints(a, 2 * k, 2 * kReverse4[k]);
 }
 
-void bitReverse8Neg(double* a) { reverseNegated<8>(a, kReverse3, 0); }
-void bitReverse16Neg(double* a) { reverseNegated<16>(a, kReverse4, 0); }
+void bitReverse8Neg(double* a) { reverseNegated<8>(a, kReverse3); }
+void bitReverse16Neg(double* a) { reverseNegated<16>(a, kReverse4); }

@@ -6,6 +6,12 @@
 // points; a block of "odd" kind still owes the half-step twiddle e^(2 pi i n / 2M),
 // i.e. it computes sum x[n] e^(2 pi i n (2k + 1) / 2M). Passes and kernels leave
 // their output in bit-reversed order.
+//
+// Short names, used throughout: nw, the number of twiddle doubles the tables hold; ip,
+// the work area read as the bit-reversal table; m, a block's length and qd its quarter
+// (doubles), q the quarter in points; r45, cos(pi/4) as the table holds it.
+
+enum class Kind : unsigned char { even, odd };
 
 // Twiddle and bit-reversal tables for `nw` twiddle doubles.
 void buildFftTables(int nw, int* workArea, double* twiddles);

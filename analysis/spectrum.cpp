@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "analysis/fft.hpp"
+#include "analysis/round_half_even.hpp"
 #include "app/tuner_state.hpp"
 
 namespace {
@@ -12,20 +13,18 @@ constexpr double kBlendPi = 3.14159265;
 
 bool isPowerOfTwo(int n) { return n > 0 && (n & (n - 1)) == 0; }
 
-// x - 0.5 rounded to the nearest integer, ties to even, as std::nearbyint does in the
-// default rounding mode: adding and taking away 1.5 x 2^52 rounds in the current mode.
-// Positions far outside the spectrum are first pulled in to just outside it, and NaN
-// to the low side, so the shift stays exact and both clamps still apply.
+// x - 0.5 rounded to the nearest integer, ties to even. Positions far outside the spectrum
+// are first pulled in to just outside it, and NaN to the low side, so the rounding stays
+// exact and both clamps still apply.
 inline double roundedIndex(double x) {
-  constexpr double kShift = 6755399441055744.0;  // 1.5 x 2^52
   constexpr double kLowest = -2.0, kHighest = 2.0 * kBlockSize;
   double v = x - 0.5;
   v = v > kLowest ? v : kLowest;
   v = v < kHighest ? v : kHighest;
-  return (v + kShift) - kShift;
+  return roundHalfEven(v);
 }
-}  // namespace
 
+// Copies `count` real samples into `buffer` as complex values and transforms it in place.
 void transformBlock(const double* samples, double* buffer, int count) {
   for (int i = 0; i < count; ++i) {
     buffer[2 * i] = samples[i];
@@ -33,6 +32,8 @@ void transformBlock(const double* samples, double* buffer, int count) {
   }
   complexFft(2 * count, +1, buffer, tuner.fftWorkArea, tuner.fftTwiddles);
 }
+
+}  // namespace
 
 void computeSpectrum(const double* samples, int count) {
   // Runs in the audio callback, so a wrong count is refused quietly rather than reported.
@@ -51,14 +52,7 @@ void computeSpectrum(const double* samples, int count) {
   for (int i = 0; i < published; ++i) tuner.spectrum[i].store(buffer[i], std::memory_order_relaxed);
 }
 
-namespace {
-
-// One read in three steps, so that a batch can run all its cosines back to back.
-struct Read {
-  double a, difference, angle;  // result a + w (difference), w from the angle; angle < 0: a alone
-};
-
-inline Read prepareRead(double x) {
+double spectrumAt(double x) {
   constexpr int last = kBlockSize - 1;
   // idx <= x <= idx + 1 for every x.
   const double rounded = roundedIndex(x);
@@ -66,35 +60,11 @@ inline Read prepareRead(double x) {
     const int idx = static_cast<int>(rounded);
     const double a = static_cast<float>(tuner.spectrum[idx].load(std::memory_order_relaxed));
     const double b = tuner.spectrum[idx + 1].load(std::memory_order_relaxed);
-    const double t = x - rounded;
-    return {a, b - a, t * kBlendPi};
+    const double w = (1.0 - std::cos((x - rounded) * kBlendPi)) * 0.5;
+    return a + w * (b - a);
   }
   const int edge = rounded > last - 1 ? last : 0;  // NaN reads the first entry
-  return {tuner.spectrum[edge].load(std::memory_order_relaxed), 0.0, -1.0};
-}
-
-inline double finishRead(const Read& read, double cosine) {
-  if (read.angle < 0.0) return read.a;
-  const double w = (1.0 - cosine) * 0.5;
-  return read.a + w * read.difference;
-}
-
-}  // namespace
-
-double spectrumAt(double x) {
-  const Read read = prepareRead(x);
-  return finishRead(read, read.angle < 0.0 ? 1.0 : std::cos(read.angle));
-}
-
-void spectrumAtEach(const double* positions, double* values, int count) {
-  constexpr int kChunk = 64;
-  Read reads[kChunk];
-  for (int start = 0; start < count; start += kChunk) {
-    const int n = count - start < kChunk ? count - start : kChunk;
-    for (int i = 0; i < n; ++i) reads[i] = prepareRead(positions[start + i]);
-    for (int i = 0; i < n; ++i)
-      values[start + i] = finishRead(reads[i], reads[i].angle < 0.0 ? 1.0 : std::cos(reads[i].angle));
-  }
+  return tuner.spectrum[edge].load(std::memory_order_relaxed);
 }
 
 SpectrumRead resolveSpectrumRead(double x) {

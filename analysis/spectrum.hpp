@@ -4,12 +4,9 @@
 // Audio thread: transforms the (gained) block and publishes its magnitudes into
 // `tuner.spectrum`, each bin's magnitude in two adjacent entries.
 void computeSpectrum(const double* samples, int count);
-// Copies `count` real samples into `buffer` as complex values and transforms it in place.
-void transformBlock(const double* samples, double* buffer, int count);
-// Main thread: the published spectrum at position x (entries), raised-cosine blended.
+// Main thread: the published spectrum at position x (entries), raised-cosine blended. The
+// defining read: detection goes through the resolved reads below, which give exactly this.
 double spectrumAt(double x);
-// Main thread: spectrumAt at each of `count` positions, the same values, faster in bulk.
-void spectrumAtEach(const double* positions, double* values, int count);
 
 // A read position resolved once, for positions that never change: the entries it
 // blends and the blend weight. Reading it gives exactly spectrumAt at that position.

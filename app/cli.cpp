@@ -2,12 +2,14 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <charconv>
 #include <optional>
 #include <string_view>
 
 #include "analysis/note_table.hpp"
 #include "app/tuner_state.hpp"
 #include "view/controls.hpp"
+#include "view/roll_picture.hpp"
 
 #ifndef SONAVEL_VERSION
 #define SONAVEL_VERSION "unknown"
@@ -25,6 +27,7 @@ constexpr long long kMostSteps = 2147483647;  // one int's worth of steps, about
   "       sonavel --list-devices\n"                                                   \
   "       sonavel --headless INPUT [--events FILE] [--steps N]\n"                     \
   "               [--scores OUT.csv] [--picture OUT.png] [--output OUT.wav]\n"        \
+  "               [--roll OUT.png [--roll-scale N]]\n"                               \
   "               [--auto-gain] [--gain G] [--a4 HZ]\n"                                \
   "       sonavel --version | --help\n"
 
@@ -56,6 +59,8 @@ const char kUsage[] =
     "  --scores OUT.csv      the 72 note scores of every scored block\n"
     "  --picture OUT.png     the picture shown by the last frame step\n"
     "  --output OUT.wav      every output sample, mono 44100 Hz float\n"
+    "  --roll OUT.png        the whole input as one piano-roll, a column per scored block\n"
+    "  --roll-scale N        pixels per block in the roll, 1 to 16 (default 1)\n"
     "  --version             print the version\n"
     "  --help                print this help\n";
 
@@ -81,6 +86,17 @@ bool parseNumberIn(const std::string& text, double least, double most, double& o
   char* end = nullptr;
   const double value = std::strtod(text.c_str(), &end);
   if (end != text.c_str() + text.size() || !std::isfinite(value) || value < least || value > most) return false;
+  out = value;
+  return true;
+}
+
+// A whole number within [least, most], digits only.
+bool parseWholeIn(const std::string& text, int least, int most, int& out) {
+  int value = 0;
+  const char* end = text.data() + text.size();
+  auto [stop, error] = std::from_chars(text.data(), end, value);
+  if (text.empty() || text[0] == '-' || error != std::errc() || stop != end || value < least || value > most)
+    return false;
   out = value;
   return true;
 }
@@ -143,6 +159,7 @@ struct Seen {
   bool inputDevice = false, outputDevice = false, listDevices = false;
   bool autoGain = false, gain = false, a4 = false;
   bool inputFile = false, record = false;
+  bool roll = false, rollScale = false;
 };
 
 bool takeOnce(bool& seen, const std::string& name, std::string& reason) {
@@ -160,6 +177,14 @@ bool checkCombination(const Seen& seen, std::string& reason) {
   bool deviceChoice = seen.inputDevice || seen.outputDevice;
   if (replayOnly && !seen.headless) {
     reason = "--events, --steps, --scores, --picture and --output need --headless";
+    return false;
+  }
+  if ((seen.roll || seen.rollScale) && !seen.headless) {
+    reason = "--roll and --roll-scale need --headless";
+    return false;
+  }
+  if (seen.rollScale && !seen.roll) {
+    reason = "--roll-scale needs --roll";
     return false;
   }
   if (seen.headless && (deviceChoice || seen.listDevices)) {
@@ -215,6 +240,15 @@ bool parseCommandLine(int argc, const char* const* argv, CommandLine& line, std:
       ok = takeOnce(seen.output, name, reason) && args.value(name, line.headless.outputPath, reason);
     } else if (name == "--record") {
       ok = takeOnce(seen.record, name, reason) && args.value(name, line.live.recordPath, reason);
+    } else if (name == "--roll") {
+      ok = takeOnce(seen.roll, name, reason) && args.value(name, line.headless.rollPath, reason);
+    } else if (name == "--roll-scale") {
+      std::string text;
+      ok = takeOnce(seen.rollScale, name, reason) && args.value(name, text, reason);
+      if (ok && !parseWholeIn(text, 1, kMostRollScale, line.headless.rollScale)) {
+        reason = "--roll-scale needs a whole number from 1 to " + std::to_string(kMostRollScale) + ", not '" + text + "'";
+        ok = false;
+      }
     } else if (name == "--steps") {
       std::string text;
       ok = takeOnce(seen.steps, name, reason) && args.value(name, text, reason);

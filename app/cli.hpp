@@ -17,6 +17,8 @@ struct HeadlessOptions {
   std::string scoresPath;  // each output is optional: empty means not written
   std::string picturePath;
   std::string outputPath;
+  std::string rollPath;    // the whole piece as one piano-roll picture
+  int rollScale = 1;       // its pixels per block
 };
 
 // What the live window listens to and keeps.

@@ -18,10 +18,12 @@
 #include "app/output_files.hpp"
 #include "app/regular_file.hpp"
 #include "app/replay_events.hpp"
+#include "app/roll_output.hpp"
 #include "app/shell.hpp"
 #include "app/sound_files.hpp"
 #include "app/tuner_state.hpp"
 #include "audio/audio_callback.hpp"
+#include "view/font.hpp"
 
 namespace {
 
@@ -44,14 +46,18 @@ struct ReplayOutputs {
   FilePtr scores{nullptr, std::fclose};
   FilePtr picture{nullptr, std::fclose};
   FloatWavWriter sound;
-  OutputFile scoresFile, pictureFile, soundFile;
+  FilePtr roll{nullptr, std::fclose};
+  RollScores rollScores;
+  int rollScale = 1;
+  OutputFile scoresFile, pictureFile, soundFile, rollFile;
 
   void discard() {
     scores.reset();
     picture.reset();
+    roll.reset();
     std::string ignored;
     sound.close(ignored);
-    for (OutputFile* file : {&scoresFile, &pictureFile, &soundFile}) discardOutput(*file);
+    for (OutputFile* file : {&scoresFile, &pictureFile, &soundFile, &rollFile}) discardOutput(*file);
   }
 };
 
@@ -127,6 +133,11 @@ bool openOutputs(const HeadlessOptions& options, ReplayOutputs& out, std::string
     int fd = createOutput(options.outputPath, out.soundFile, reason);
     if (fd < 0 || !out.sound.open(fd, options.outputPath, reason)) return false;
   }
+  if (!options.rollPath.empty()) {
+    out.roll = openForWriting(options.rollPath, out.rollFile, reason);
+    if (!out.roll) return false;
+    out.rollScale = options.rollScale;
+  }
   return true;
 }
 
@@ -135,12 +146,13 @@ bool prepare(const HeadlessOptions& options, ReplayInputs& in, ReplayOutputs& ou
   const std::vector<NamedFile> named = {
       {"INPUT", options.input, false},           {"--events", options.eventsPath, false},
       {"--scores", options.scoresPath, true},    {"--picture", options.picturePath, true},
-      {"--output", options.outputPath, true},
+      {"--output", options.outputPath, true},    {"--roll", options.rollPath, true},
   };
   if (!checkOutputsDistinct(named, reason)) return false;
   if (!options.eventsPath.empty() && !readEvents(options.eventsPath, in.events, reason)) return false;
   if (!in.input.open(options.input, reason)) return false;
   in.steps = options.steps >= 0 ? options.steps : defaultReplaySteps(static_cast<std::size_t>(in.input.frames()));
+  if (!options.rollPath.empty() && !checkRollFits(in.steps, options.rollScale, reason)) return false;
   if (openOutputs(options, out, reason)) return true;
   out.discard();
   return false;
@@ -267,8 +279,9 @@ RunEnd runSteps(HeadlessHost& host, ReplayInputs& in, ReplayOutputs& out, std::F
       break;
     }
     tuner.leftClicked = false;
-    if (out.scores && tuner.historyColumn.load(std::memory_order_relaxed) != column)
-      writeScoresRow(out.scores.get(), step, column);
+    const bool scored = tuner.historyColumn.load(std::memory_order_relaxed) != column;
+    if (out.scores && scored) writeScoresRow(out.scores.get(), step, column);
+    if (out.roll && scored) out.rollScores.add(tuner.scoreHistory + column * kNoteRows);
     if (!audioStep(in, step, out, reason)) {
       end = RunEnd::ReadFailed;
       break;
@@ -301,11 +314,17 @@ bool writeOutputs(const HeadlessHost& host, ReplayOutputs& out, std::FILE* error
       fail(reason);
   }
   if (!out.sound.close(reason)) fail(reason);
+  if (out.roll) {
+    if (!out.rollScores.writePng(out.roll.get(), out.rollScale, reason))
+      fail(out.rollFile.target + ": " + reason);
+    else if (!finishFile(out.roll, out.rollFile, reason))
+      fail(reason);
+  }
   if (!ok) {
     out.discard();
     return false;
   }
-  for (OutputFile* file : {&out.scoresFile, &out.pictureFile, &out.soundFile})
+  for (OutputFile* file : {&out.scoresFile, &out.pictureFile, &out.soundFile, &out.rollFile})
     if (!commitOutput(*file, reason)) fail(reason);
   return ok;
 }
@@ -339,6 +358,10 @@ int runHeadless(const HeadlessOptions& options, std::FILE* errors) {
     out.discard();
     std::fprintf(errors, "sonavel: cannot start: %s\n", reason.c_str());
     return kExitWriteFailed;
+  }
+  if (out.roll) {
+    out.rollScores.reserveFor(in.steps);
+    out.rollScores.keepFont(font);
   }
   RunEnd end = runSteps(host, in, out, errors, reason);
   if (!tuner.quitting) shutDown(host);

@@ -3,6 +3,7 @@
 
 #include "analysis/detect.hpp"
 #include "analysis/note_table.hpp"
+#include "app/data_paths.hpp"
 #include "app/log.hpp"
 #include "app/shell.hpp"
 #include "app/shown_picture.hpp"
@@ -32,7 +33,7 @@ StartResult startUp(Host& host, std::string& reason) {
   forgetShownPicture();
 
   logMessage("Loading font");
-  loadFont(font, kFontPath);
+  loadFont(font, findFontPath().c_str());
   keyboard = std::make_unique<KeyboardDevice>(host.keySource());
 
   std::memset(tuner.transformBuffer, 0, 2 * tuner.blockSize * sizeof(double));

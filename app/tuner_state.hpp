@@ -15,7 +15,7 @@
 #include "analysis/auto_gain.hpp"
 #include "app/constants.hpp"
 
-// Per-row detector state; the four fields keep this order.
+// Per-row detector state, four fields in this order; previousCombined is kept though nothing reads it yet.
 struct NoteTrack {
   float effective;
   float combined;

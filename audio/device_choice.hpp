@@ -19,7 +19,8 @@ inline constexpr int kNoAudioDevice = -1;
 // Empty `wanted`: `defaultIndex`. Digits: that index. Otherwise a name: the first
 // exact match, else the one device whose name contains `wanted` ignoring case.
 // The device must have a channel in `direction`. Returns the index, or
-// kNoAudioDevice with a one-line reason.
+// kNoAudioDevice with a one-line reason. The rule for one direction, which chooseAudioDevices
+// applies to both; declared so that its cases can be tested one by one.
 int chooseAudioDevice(const std::vector<AudioDeviceSummary>& devices, const std::string& wanted,
                       AudioDirection direction, int defaultIndex, std::string& reason);
 

@@ -1,5 +1,6 @@
 #include "audio/playback.hpp"
 
+#include "analysis/history_ring.hpp"
 #include "app/tuner_state.hpp"
 
 namespace {
@@ -8,8 +9,6 @@ bool isActive() {
   return tuner.frozen.load(std::memory_order_relaxed) &&
          (tuner.scrubbing.load(std::memory_order_relaxed) || tuner.autoPlay.load(std::memory_order_relaxed));
 }
-
-int wrapColumn(int column) { return ((column % kHistoryColumns) + kHistoryColumns) % kHistoryColumns; }
 
 // The column has been played in full once more; after the second time move on,
 // and stop when the next column would be the oldest one again.

@@ -4,6 +4,7 @@ set -euo pipefail
 
 run_packages="cmake g++ make pkg-config libsdl2-dev portaudio19-dev libsndfile1-dev libpng-dev"
 test_packages="libgtest-dev libgmock-dev xvfb xauth xdotool imagemagick pulseaudio pulseaudio-utils libasound2-plugins sox lingot clang libclang-rt-dev time
+  desktop-file-utils
   pipewire pipewire-pulse wireplumber dbus-daemon"
 bench_packages="libbenchmark-dev libfftw3-dev"
 sweep_packages="fluidsynth fluid-soundfont-gm sox python3"

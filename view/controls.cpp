@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "analysis/auto_gain.hpp"
+#include "analysis/history_ring.hpp"
 #include "app/keyboard.hpp"
 #include "app/tuner_state.hpp"
 #include "view/geometry.hpp"
@@ -105,12 +106,6 @@ int applyTonePick() {
   return hoverKey;
 }
 
-void clearMarkersWhileLive() {
-  tuner.markersShown = false;
-  tuner.markA = kNoMarker;
-  tuner.markB = kNoMarker;
-}
-
 void applyToolbarInput() {
   if (!(tuner.leftDown && tuner.mouseY < kToolbarInputBottom)) return;
   const int x = tuner.mouseX;
@@ -128,6 +123,17 @@ void updateInputGain() {
   const double slider = tuner.gainSlider;
   tuner.inputGain.store(static_cast<float>(slider * slider * slider), kRelaxed);
 }
+
+namespace {
+
+// Markers exist only while frozen.
+void clearMarkersWhileLive() {
+  tuner.markersShown = false;
+  tuner.markA = kNoMarker;
+  tuner.markB = kNoMarker;
+}
+
+}  // namespace
 
 ViewFrame applyViewRules() {
   ViewFrame frame;

@@ -14,14 +14,13 @@ void handleKeyCommands(const KeyboardDevice& keys);
 // live, toolbar, gain), with the state the picture of this frame shows.
 ViewFrame applyViewRules();
 
-// The rules one by one, in that order.
+// The rules one by one, in that order; applyViewRules alone runs them, and they are
+// declared here so that each rule's boundaries can be tested without the others.
 // Left button on the grid while frozen: the cursor follows the pointer. Returns this frame's cursor colour.
 std::uint32_t applyScrubbing();
 // Right button on a row or a bottom-strip key while frozen: picks the reference tone. Returns the note
 // whose row carries the hover band (picked by height), else kNoKey.
 int applyTonePick();
-// Markers exist only while frozen.
-void clearMarkersWhileLive();
 // Left button in the toolbar: GAIN and VOL follow the pointer, SOFT DISPLAY switches once per press.
 void applyToolbarInput();
 // The analysed input's factor: the GAIN slider cubed (left alone while automatic gain sets it).

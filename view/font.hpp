@@ -24,7 +24,8 @@ void freeFont(BitmapFont& target);
 
 // Cell `glyph` with its top-left texel at (x, y). Colour 0 draws the font's own
 // colours, any other colour every visible texel in that colour. Cells outside
-// the image draw nothing; the picture's edges clip.
+// the image draw nothing; the picture's edges clip. Public as the font's one drawing
+// primitive, which drawText is built on and tests check cell by cell.
 void drawGlyph(const BitmapFont& source, int x, int y, int glyph, std::uint32_t colour);
 
 // printf-style text in the global font, one character every 8 pixels from (x, y).

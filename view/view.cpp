@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "analysis/history_ring.hpp"
+#include "analysis/round_half_even.hpp"
 #include "app/tuner_state.hpp"
 #include "view/controls.hpp"
 #include "view/draw.hpp"
@@ -179,3 +181,9 @@ void drawView(const ViewFrame& frame) {
 }
 
 void drawView() { drawView(applyViewRules()); }
+
+std::uint32_t gridCellColour(int row, float score) { return shadedColour(rowShade(row), clampedScore(score)); }
+
+std::uint32_t keyColourAt(int row, float score) { return stripKeyColour(score, isWhiteKeyRow(row)); }
+
+bool isWhiteKeyRow(int row) { return tuner.keyColour[row % kPitchClasses] == kWhiteKeyColour; }

@@ -3,7 +3,6 @@
 
 #include <cstdint>
 
-#include "app/constants.hpp"
 #include "view/geometry.hpp"
 #include "view/view_frame.hpp"
 
@@ -27,13 +26,10 @@ void drawView(const ViewFrame& frame);
 // The frame's whole view step: the pointer rules, then the picture they leave. Does not present.
 void drawView();
 
-// Nearest integer, ties to even, for the picture's small non-negative values (exact below 2^51).
-inline double roundHalfEven(double value) {
-  constexpr double kShift = 6755399441055744.0;  // 1.5 x 2^52: adding it leaves no fraction bits
-  return (value + kShift) - kShift;
-}
-
-inline int wrapColumn(int column) { return ((column % kHistoryColumns) + kHistoryColumns) % kHistoryColumns; }
-
 // Display column of a history column (0 is the oldest shown).
 int displayColumnOf(int historyColumnIndex);
+
+// The colours of the grid and the keyboard, for pictures drawn beside the window's.
+std::uint32_t gridCellColour(int row, float score);
+std::uint32_t keyColourAt(int row, float score);
+bool isWhiteKeyRow(int row);

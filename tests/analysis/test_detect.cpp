@@ -96,25 +96,24 @@ TEST(DetectNotes, TheLowestRowHasNoNeighbourOrOctaveBelow) {
   EXPECT_EQ(score(0, 11), 1.0f);
 }
 
-TEST(DetectNotes, OfTwoAdjacentRowsAboveOneTheUpperIsPulledDown) {
-  startUp();
-  addLine(40, kStrongLine);
-  addLine(41, kStrongLine);
-  detectNotes();
-  EXPECT_EQ(score(0, 40), 1.0f);
-  EXPECT_EQ(score(0, 41), 0.15f);
-  EXPECT_EQ(tuner.noteTrack[41].effective, 0.15f);
-}
-
-TEST(DetectNotes, AStrongLowerOctaveTakesAwayWhatItExplains) {
-  startUp();
-  addLine(30, kStrongLine);
-  addLine(42, kStrongLine);
-  detectNotes();
-  EXPECT_EQ(score(0, 30), 1.0f);
-  // 1 - (1 - 0.25) x 0.5
-  EXPECT_EQ(score(0, 42), 0.625f);
-  EXPECT_GT(tuner.noteTrack[42].effective, 1.0f);
+// Of two adjacent rows above one the upper is pulled down to 0.15; a strong lower octave takes
+// away what it explains, 1 - (1 - 0.25) x 0.5, and leaves the upper row its unclamped score.
+TEST(DetectNotes, OfTwoStrongRowsTheUpperKeepsOnlyWhatTheLowerDoesNotExplain) {
+  struct PairCase {
+    int lower, upper;
+    float upperScore;
+    bool keepsUnclamped;
+  };
+  for (const PairCase& c : {PairCase{40, 41, 0.15f, false}, PairCase{30, 42, 0.625f, true}}) {
+    startUp();
+    addLine(c.lower, kStrongLine);
+    addLine(c.upper, kStrongLine);
+    detectNotes();
+    EXPECT_EQ(score(0, c.lower), 1.0f) << c.lower;
+    EXPECT_EQ(score(0, c.upper), c.upperScore) << c.upper;
+    if (c.keepsUnclamped) EXPECT_GT(tuner.noteTrack[c.upper].effective, 1.0f) << c.upper;
+    else EXPECT_EQ(tuner.noteTrack[c.upper].effective, c.upperScore) << c.upper;
+  }
 }
 
 TEST(DetectNotes, WritesOneColumnPerBlockAndWrapsAfterTheLast) {

@@ -4,11 +4,13 @@
 
 #include <cmath>
 #include <complex>
+#include <cstring>
 #include <random>
 #include <vector>
 
 #include "analysis/fft.hpp"
 #include "analysis/fft_avx2.hpp"
+#include "analysis/fft_schedule.hpp"
 #include "analysis/fft_steps.hpp"
 
 namespace {
@@ -110,6 +112,49 @@ TEST(ComplexFft, MatchesALongDoubleDftAtEveryLengthAndBothSigns) {
     }
   }
   setFftVectorsEnabled(true);
+}
+
+// The block length's leaves use only the 8-point kernels, whose two arithmetics round alike, so
+// a processor without AVX2 scores every block exactly as one with it.
+TEST(ComplexFft, BothArithmeticsAgreeBitForBitAtTheBlockLength) {
+  for (int sign : {+1, -1}) {
+    const std::vector<double> input = randomData(4096, 11u);
+    std::vector<double> results[2];
+    for (bool vectors : {true, false}) {
+      setFftVectorsEnabled(vectors);
+      Tables tables;
+      results[vectors] = input;
+      complexFft(4096, sign, results[vectors].data(), tables.workArea.data(), tables.twiddles.data());
+    }
+    EXPECT_EQ(std::memcmp(results[0].data(), results[1].data(), 4096 * sizeof(double)), 0) << "sign " << sign;
+  }
+  setFftVectorsEnabled(true);
+}
+
+// A pass of kind K splits its block into quarters of kinds even, odd, even and K.
+Kind handedOut(int place, Kind splitKind) { return place == 1 ? Kind::odd : place == 3 ? splitKind : Kind::even; }
+
+// The leaf order as data: each quarter passed once, each sixteenth finished by one kernel after
+// its quarter's pass, every step of the kind its split hands out.
+TEST(LeafSchedule, FinishesEverySixteenthOnceAfterItsQuartersPassWithTheKindHandedOut) {
+  for (Kind leafKind : {Kind::even, Kind::odd}) {
+    int passes[4] = {}, kernels[16] = {};
+    for (const leaf::Step& step : leaf::kSteps) {
+      const Kind kind = step.kind == leaf::Of::leaf ? leafKind : step.kind == leaf::Of::even ? Kind::even : Kind::odd;
+      const int quarter = step.at / 4;
+      if (step.op == leaf::Op::pass) {
+        ASSERT_EQ(step.at % 4, 0);
+        ++passes[quarter];
+        EXPECT_EQ(kind, handedOut(quarter, leafKind)) << "pass " << quarter;
+        continue;
+      }
+      EXPECT_EQ(passes[quarter], 1) << "kernel " << step.at;
+      ++kernels[step.at];
+      EXPECT_EQ(kind, handedOut(step.at % 4, handedOut(quarter, leafKind))) << "kernel " << step.at;
+    }
+    for (int q = 0; q < 4; ++q) EXPECT_EQ(passes[q], 1) << q;
+    for (int k = 0; k < 16; ++k) EXPECT_EQ(kernels[k], 1) << k;
+  }
 }
 
 TEST(ComplexFft, ImpulsesGiveConstantsAndRootsOfUnity) {

@@ -8,6 +8,7 @@
 #include <random>
 #include <vector>
 
+#include "analysis/round_half_even.hpp"
 #include "analysis/spectrum.hpp"
 #include "app/tuner_state.hpp"
 
@@ -104,14 +105,15 @@ TEST(SpectrumAt, ClampsOutsideTheSpectrumWithoutRounding) {
   EXPECT_EQ(spectrumAt(std::numeric_limits<double>::quiet_NaN()), entry(0));
 }
 
-TEST(SpectrumAtEach, GivesExactlyWhatSpectrumAtGivesOneByOne) {
-  fillRamp();
-  std::vector<double> positions;
-  for (int i = 0; i < 300; ++i) positions.push_back(-3.0 + i * 6.83);  // across both clamps
-  positions.push_back(std::numeric_limits<double>::quiet_NaN());
-  std::vector<double> values(positions.size());
-  spectrumAtEach(positions.data(), values.data(), static_cast<int>(positions.size()));
-  for (size_t i = 0; i < positions.size(); ++i) EXPECT_EQ(values[i], spectrumAt(positions[i])) << positions[i];
+// Serves the read positions (just below zero up to twice the block) and the picture's shades.
+TEST(RoundHalfEven, AgreesWithTheDefaultRoundingModeFromBelowZeroToTheSpectrumsEnd) {
+  for (int step = -3 * 16; step <= 2 * kBlockSize * 16; ++step) {
+    const double value = step / 16.0;  // halves, quarters, eighths and sixteenths
+    EXPECT_EQ(roundHalfEven(value), std::nearbyint(value)) << value;
+  }
+  EXPECT_EQ(roundHalfEven(12.5), 12.0);
+  EXPECT_EQ(roundHalfEven(-1.5), -2.0);
+  EXPECT_EQ(roundHalfEven(33.333332), 33.0);
 }
 
 // Resolved once, read many times: bit for bit what spectrumAt gives, on spectra of every

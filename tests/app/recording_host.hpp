@@ -7,28 +7,7 @@
 
 #include "app/host.hpp"
 #include "app/tuner_state.hpp"
-
-class ScriptedKeys : public KeySource {
- public:
-  KeyStates down = {};
-  bool available = true;
-  std::vector<std::string>* calls = nullptr;
-
-  void press(int code) { down[code] = kKeyDownBit; }
-  void lift(int code) { down[code] = 0; }
-  void acquire() override { note("acquireKeys"); }
-  void unacquire() override { note("releaseKeys"); }
-  bool readState(KeyStates& keys) override {
-    if (!available) return false;
-    for (int i = 0; i < kKeyCount; ++i) keys[i] = down[i];
-    return true;
-  }
-
- private:
-  void note(const char* what) {
-    if (calls) calls->push_back(what);
-  }
-};
+#include "scripted_keys.hpp"
 
 class RecordingHost : public Host {
  public:

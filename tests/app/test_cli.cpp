@@ -212,3 +212,34 @@ TEST(StartSettings, HelpListsThem) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(CommandLine, RollAndItsScale) {
+  CommandLine line;
+  std::string reason;
+  ASSERT_TRUE(parse({"--headless", "in.wav", "--roll", "r.png"}, line, reason)) << reason;
+  EXPECT_EQ(line.headless.rollPath, "r.png");
+  EXPECT_EQ(line.headless.rollScale, 1);
+  ASSERT_TRUE(parse({"--roll-scale=16", "--headless", "in.wav", "--roll=r.png"}, line, reason)) << reason;
+  EXPECT_EQ(line.headless.rollScale, 16);
+
+  struct Case {
+    std::vector<const char*> args;
+    const char* reason;
+  };
+  const Case cases[] = {
+      {{"--roll", "r.png"}, "--roll and --roll-scale need --headless"},
+      {{"--headless", "in.wav", "--roll-scale", "2"}, "--roll-scale needs --roll"},
+      {{"--headless", "in.wav", "--roll", "r.png", "--roll-scale", "0"}, "--roll-scale needs a whole number from 1 to 16, not '0'"},
+      {{"--headless", "in.wav", "--roll", "r.png", "--roll-scale", "17"}, "from 1 to 16, not '17'"},
+      {{"--headless", "in.wav", "--roll", "r.png", "--roll-scale", "2.5"}, "from 1 to 16"},
+      {{"--headless", "in.wav", "--roll", "r.png", "--roll-scale", "99999999999"}, "from 1 to 16"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_FALSE(parse(c.args, line, reason)) << c.reason;
+    EXPECT_NE(reason.find(c.reason), std::string::npos) << "got: " << reason;
+  }
+}
+
+}  // namespace

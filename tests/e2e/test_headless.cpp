@@ -541,3 +541,127 @@ TEST_F(Headless, TheDefaultRunScoresEveryBlockTheInputFills) {
 }
 
 }  // namespace
+
+namespace {
+
+constexpr int kRollGridLeft = 47;  // block 0's first pixel column in a roll
+constexpr int kRollMargins = 80;   // keyboard, frame and right margin beside the blocks
+
+// A grid cell's colour for score s: 224, 224, 224 in A rows, 192, 192, 208 in the other
+// white-key rows, 192, 160, 176 in black-key rows, each times 1 - s, rounded half to even.
+std::uint32_t cellColour(int row, float s) {
+  static const bool kBlack[12] = {false, true, false, false, true, false, true, false, false, true, false, true};
+  const int pitch = row % 12;
+  const double full[3] = {pitch == 0 ? 224.0 : 192.0, pitch == 0 ? 224.0 : kBlack[pitch] ? 160.0 : 192.0,
+                          pitch == 0 ? 224.0 : kBlack[pitch] ? 176.0 : 208.0};
+  std::uint32_t colour = 0;
+  for (double f : full) colour = colour << 8 | static_cast<std::uint32_t>(std::nearbyint(f * (1.0 - static_cast<double>(s))));
+  return colour;
+}
+
+int blackPixels(const probe::Picture& p, int left, int top, int right, int bottom) {
+  int count = 0;
+  for (int y = top; y <= bottom; ++y)
+    for (int x = left; x <= right; ++x) count += p.at(x, y) == 0;
+  return count;
+}
+
+}  // namespace
+
+// A tune of sines, each note exactly 24 blocks long: every block is a column of the roll, in
+// the colours of the scores the CSV has, and each note's row is dark across its own columns.
+TEST_F(Headless, RollShowsEveryBlockOfTheTuneAtItsRowAndColumn) {
+  const int tune[] = {36, 39, 43, 31, 24, 48, 43, 39, 36, 27, 36};  // rows: A4 C5 E5 E4 A3 A5 E5 C5 A4 C4 A4
+  constexpr int kNoteBlocks = 24;
+  constexpr int kScale = 2;
+  std::vector<float> samples;
+  for (int row : tune) {
+    const double frequency = 55.0 * std::pow(2.0, row / 12.0);
+    for (int i = 0; i < kNoteBlocks * kBlock; ++i)
+      samples.push_back(static_cast<float>(kSineLevel * std::sin(2.0 * std::numbers::pi * frequency * i / probe::kSampleRate)));
+  }
+  ASSERT_TRUE(probe::writeSound(file("tune.wav"), samples, SF_FORMAT_WAV | SF_FORMAT_FLOAT));
+  Result r = run({"--headless", file("tune.wav"), "--scores", file("s.csv"), "--roll", file("r.png"), "--roll-scale", "2"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+
+  const int blocks = static_cast<int>(std::size(tune)) * kNoteBlocks;
+  std::vector<probe::ScoreRow> rows = scores(file("s.csv"));
+  ASSERT_EQ(static_cast<int>(rows.size()), blocks);
+  probe::Picture roll;
+  ASSERT_TRUE(probe::readPng(file("r.png"), roll));
+  ASSERT_EQ(roll.width, kRollGridLeft + kScale * blocks + kRollMargins - kRollGridLeft);
+  ASSERT_EQ(roll.height, 480);
+
+  for (int k = 0; k < blocks; ++k)
+    for (int row = 0; row < 72; ++row)
+      for (int x = kRollGridLeft + kScale * k; x < kRollGridLeft + kScale * (k + 1); ++x)
+        ASSERT_EQ(roll.at(x, 450 - 6 * row + 3), cellColour(row, rows[k].scores[row])) << "block " << k << " row " << row;
+
+  // Past the first blocks of a note (the previous one still in the band levels) the strongest row is
+  // its own or, for a pure sine now and then, the one beside it; its own row is dark in most of them.
+  for (std::size_t n = 0; n < std::size(tune); ++n) {
+    int dark = 0, settled = 0;
+    for (int k = static_cast<int>(n) * kNoteBlocks + 3; k < static_cast<int>(n + 1) * kNoteBlocks; ++k, ++settled) {
+      EXPECT_LE(std::abs(strongestRow(rows[k]) - tune[n]), 1) << "block " << k;
+      dark += (roll.at(kRollGridLeft + kScale * k, 450 - 6 * tune[n] + 3) & 0xFF) < 112u;
+    }
+    EXPECT_GT(2 * dark, settled) << "note " << n << ": row " << tune[n] << " dark in " << dark << " of " << settled;
+  }
+
+  // Ticks below the grid; "0:00" and "0:10" centred under theirs (10 s = 430.66 pixels at 2 a block).
+  for (int x : {kRollGridLeft, kRollGridLeft + 430}) {
+    EXPECT_EQ(roll.at(x, 461), 0u) << x;
+    EXPECT_GT(blackPixels(roll, x - 16, 464, x + 15, 471), 10) << x;
+  }
+  EXPECT_EQ(blackPixels(roll, kRollGridLeft + 215 - 16, 464, kRollGridLeft + 215 + 15, 471), 0) << "5 s has no label";
+  // The C rows' names at the left, C2 (row 3) to C7 (row 63), and nothing beside the other rows.
+  for (int row = 0; row < 72; ++row)
+    EXPECT_EQ(blackPixels(roll, 4, 450 - 6 * row + 1, 19, 450 - 6 * row + 3) > 0, row % 12 == 3) << "row " << row;
+}
+
+// Asking for the roll changes nothing else the run writes.
+TEST_F(Headless, TheRollLeavesTheOtherOutputsAsTheyWere) {
+  std::string input = sineFile("a4.wav", 2.0);
+  Result plain = run({"--headless", input, "--scores", file("s1.csv"), "--picture", file("p1.png"), "--output", file("o1.wav")});
+  ASSERT_EQ(plain.status, 0) << plain.err;
+  Result withRoll = run({"--headless", input, "--scores", file("s2.csv"), "--picture", file("p2.png"), "--output",
+                         file("o2.wav"), "--roll", file("r.png")});
+  ASSERT_EQ(withRoll.status, 0) << withRoll.err;
+  EXPECT_EQ(slurp(file("s1.csv")), slurp(file("s2.csv")));
+  EXPECT_EQ(slurp(file("p1.png")), slurp(file("p2.png")));
+  EXPECT_EQ(slurp(file("o1.wav")), slurp(file("o2.wav")));
+}
+
+TEST_F(Headless, RollRefusalsLeaveEveryFileAsItWas) {
+  std::string input = sineFile("in.wav", 0.5);
+  fs::create_directory(dir / "folder.png");
+  std::ofstream(file("old.png")) << "old";
+  std::ofstream(file("old.csv")) << "old";
+  struct Case {
+    std::vector<std::string> args;
+    int status;
+    std::string line;
+  };
+  const Case cases[] = {
+      {{"--roll", file("old.png"), "--picture", file("old.png")}, 2,
+       "sonavel: --roll " + file("old.png") + " is the same file as --picture " + file("old.png")},
+      {{"--roll", input}, 2, "sonavel: --roll " + input + " is the same file as INPUT " + input},
+      {{"--roll", file("folder.png")}, 2, "sonavel: " + file("folder.png") + ": cannot write: Is a directory"},
+      {{"--roll", file("old.png"), "--steps", "2147483647"}, 2,
+       "sonavel: --roll: up to 536870912 blocks would make a picture 536870992 pixels wide (1 per block), more than "
+       "the 1000000 a roll may have"},
+      {{"--roll", file("old.png"), "--roll-scale", "16", "--steps", "250000"}, 2, "sonavel: --roll: up to 62500 blocks"},
+      {{"--roll", "/dev/full"}, 1, "sonavel: /dev/full: write error: No space left on device"},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> args = {"--headless", input, "--scores", file("old.csv")};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    Result r = run(args);
+    EXPECT_EQ(r.status, c.status) << c.line;
+    EXPECT_EQ(r.err.rfind(c.line, 0), 0u) << r.err;
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    EXPECT_EQ(slurp(file("old.png")), "old") << c.line;
+    EXPECT_EQ(slurp(file("old.csv")), "old") << c.line;
+  }
+}

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "analysis/note_table.hpp"
 #include "app/framebuffer.hpp"
 #include "app/tuner_state.hpp"
 #include "view/draw.hpp"
@@ -14,8 +15,6 @@
 inline constexpr std::uint32_t kGuard = 0xDEADBEEF;
 inline constexpr int kGuardPixels = 4096;
 inline constexpr int kPicturePixels = kPictureWidth * kPictureHeight;
-inline constexpr int kKeyColours[kPitchClasses] = {0xFFFFFF, 0, 0xFFFFFF, 0xFFFFFF, 0, 0xFFFFFF,
-                                                   0,        0xFFFFFF, 0xFFFFFF, 0, 0xFFFFFF, 0};
 
 // Points the global framebuffer into the middle of a guarded buffer.
 struct GuardedPicture {
@@ -42,12 +41,20 @@ struct GuardedPicture {
 
 inline std::uint32_t at(int x, int y) { return framebuffer.pixels[y * framebuffer.pitch + x]; }
 
-// The state the first frame finds: start values, key colours, the built-in font, the one-time clear.
+// The state the first frame finds: start values, the note table, the built-in font, the one-time clear.
 inline void startLikeTheProgram() {
   resetTunerState();
-  for (int p = 0; p < kPitchClasses; ++p) tuner.keyColour[p] = kKeyColours[p];
+  buildNoteTable();
   if (font.pixels == nullptr) buildBuiltinFont(font);
   clearScreen(kBackgroundColour);
+}
+
+// Frozen with both markers set, as Home and End leave them.
+inline void freezeWithMarkers(int markA, int markB) {
+  tuner.frozen.store(true);
+  tuner.markersShown = true;
+  tuner.markA = markA;
+  tuner.markB = markB;
 }
 
 inline void setScore(int historyColumn, int row, float score) {

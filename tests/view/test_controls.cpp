@@ -6,30 +6,22 @@
 
 #include "app/keyboard.hpp"
 #include "picture.hpp"
+#include "scripted_keys.hpp"
 #include "view/controls.hpp"
 
 namespace {
 
-class HeldKeys : public KeySource {
- public:
-  KeyStates down = {};
-  bool readState(KeyStates& keys) override {
-    for (int i = 0; i < kKeyCount; ++i) keys[i] = down[i];
-    return true;
-  }
-};
-
 class Keys : public ::testing::Test {
  protected:
   GuardedPicture picture;
-  HeldKeys held;
+  ScriptedKeys held;
   KeyboardDevice keyboard{held};
 
   void SetUp() override { startLikeTheProgram(); }
   // One frame step's key part: the snapshot, then the commands.
   void step(std::initializer_list<int> down) {
-    for (auto& state : held.down) state = 0;
-    for (int code : down) held.down[code] = kKeyDownBit;
+    held.liftAll();
+    for (int code : down) held.press(code);
     keyboard.poll();
     handleKeyCommands(keyboard);
   }
@@ -151,10 +143,7 @@ TEST_F(Keys, HeldHomeFollowsTheCursor) {
 }
 
 TEST_F(Keys, DeleteAndHomeInOneStepLeaveBothMarkersAtTheCursor) {
-  tuner.frozen.store(true);
-  tuner.markersShown = true;
-  tuner.markA = 3;
-  tuner.markB = 80;
+  freezeWithMarkers(3, 80);
   tuner.playColumn.store(25);
   step({DIK_DELETE, DIK_HOME});
   EXPECT_TRUE(tuner.markersShown);

@@ -98,13 +98,4 @@ TEST(DrawSpan, CopiesOneRowOfColoursClippedAtTheEdges) {
   EXPECT_TRUE(picture.guardsIntact());
 }
 
-TEST(RoundHalfEven, AgreesWithTheDefaultRoundingModeOverThePicturesRange) {
-  for (int step = 0; step <= 2 * 256 * 8; ++step) {
-    const double value = step / 16.0;  // halves, quarters and eighths between 0 and 256
-    EXPECT_EQ(roundHalfEven(value), std::nearbyint(value)) << value;
-  }
-  EXPECT_EQ(roundHalfEven(12.5), 12.0);
-  EXPECT_EQ(roundHalfEven(33.333332), 33.0);
-}
-
 }  // namespace

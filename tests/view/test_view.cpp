@@ -116,12 +116,9 @@ TEST_F(View, FrameAndClosingLinesSurroundTheGrid) {
 }
 
 TEST_F(View, MarkerRulerEveryHalfMarkerDistance) {
-  tuner.frozen.store(true);
+  freezeWithMarkers(10, 20);
   tuner.historyColumn.store(37);
   tuner.playColumn.store(37);  // cursor at display column 0
-  tuner.markersShown = true;
-  tuner.markA = 10;
-  tuner.markB = 20;
   drawView();
   const int y = 100;
   for (int x = 26; x <= 341; x += 15) {
@@ -137,9 +134,7 @@ TEST_F(View, MarkerRulerEveryHalfMarkerDistance) {
 }
 
 TEST_F(View, EqualMarkersDrawOneLineAndNoRuler) {
-  tuner.frozen.store(true);
-  tuner.markersShown = true;
-  tuner.markA = tuner.markB = 50;
+  freezeWithMarkers(50, 50);
   drawView();
   int ruler = 0, markers = 0;
   for (int x = 10; x < 610; ++x) {
@@ -152,10 +147,8 @@ TEST_F(View, EqualMarkersDrawOneLineAndNoRuler) {
 }
 
 TEST_F(View, AMarkerAtDisplayColumnZeroIsNotDrawn) {
-  tuner.frozen.store(true);
+  freezeWithMarkers(0, 0);
   tuner.playColumn.store(100);
-  tuner.markersShown = true;
-  tuner.markA = tuner.markB = 0;
   drawView();
   EXPECT_NE(at(11, 100), 0xD07070u);
   EXPECT_EQ(at(311, 100), 0xFFE000u);

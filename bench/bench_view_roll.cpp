@@ -1,0 +1,59 @@
+// Drawing the whole piece as one picture: a roll of the window's 200 blocks, band by
+// band as it is written, against the window's own picture of the same blocks.
+
+#include <benchmark/benchmark.h>
+
+#include <string>
+#include <vector>
+
+#include "app/framebuffer.hpp"
+#include "app/tuner_state.hpp"
+#include "ratio.hpp"
+#include "view/font.hpp"
+#include "view/glyphs.hpp"
+#include "view/roll_picture.hpp"
+#include "view/view.hpp"
+
+namespace {
+
+constexpr int kKeyPattern[kPitchClasses] = {0xFFFFFF, 0, 0xFFFFFF, 0xFFFFFF, 0, 0xFFFFFF,
+                                            0, 0xFFFFFF, 0xFFFFFF, 0, 0xFFFFFF, 0};
+constexpr int kBandRows = 16;  // as the roll is written
+
+void prepareState() {
+  resetTunerState();
+  createFramebuffer();
+  if (font.pixels == nullptr) buildBuiltinFont(font);
+  for (int p = 0; p < kPitchClasses; ++p) tuner.keyColour[p] = kKeyPattern[p];
+  for (int i = 0; i < kHistoryColumns * kNoteRows; ++i) tuner.scoreHistory[i] = static_cast<float>((i * 37) % 101) / 100.0f;
+}
+
+void BM_drawViewOfTheRollsBlocks(benchmark::State& state) {
+  prepareState();
+  for (auto _ : state) {
+    drawView();
+    benchmark::DoNotOptimize(framebuffer.pixels[0]);
+    benchmark::ClobberMemory();
+  }
+}
+BENCHMARK(BM_drawViewOfTheRollsBlocks);
+
+void BM_drawRoll200Blocks(benchmark::State& state) {
+  prepareState();
+  std::vector<std::string> labels(kNoteRows);
+  labels[27] = "C4";
+  const RollPicture roll{tuner.scoreHistory, kHistoryColumns, 3, labels.data(), &font};
+  const long long width = rollWidth(roll.blocks, roll.scale);
+  std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width) * kBandRows);
+  Framebuffer band{static_cast<int>(width), kBandRows, static_cast<int>(width), pixels.data()};
+  for (auto _ : state) {
+    for (int top = 0; top < kRollHeight; top += kBandRows) drawRollBand(roll, top, band);
+    benchmark::DoNotOptimize(pixels[0]);
+    benchmark::ClobberMemory();
+  }
+}
+BENCHMARK(BM_drawRoll200Blocks);
+
+}  // namespace
+
+SONAVEL_RATIO("roll200/view", "BM_drawRoll200Blocks", "BM_drawViewOfTheRollsBlocks");

@@ -1,0 +1,59 @@
+// `--roll`: how wide a run's roll may grow, and the scores and font it keeps.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/roll_output.hpp"
+#include "view/glyphs.hpp"
+
+namespace {
+
+TEST(RollOutput, BlocksAndWidthLimitTable) {
+  // Four 512-frame steps fill a block; 47 pixels of keyboard and 33 of frame and margin beside the grid.
+  struct Case {
+    long long steps;
+    int scale;
+    long long blocks;
+    bool fits;
+  };
+  const Case cases[] = {
+      {0, 1, 0, true},           {1, 1, 1, true},          {4, 1, 1, true},        {5, 1, 2, true},
+      {3999680, 1, 999920, true}, {3999681, 1, 999921, false}, {249980, 16, 62495, true}, {249981, 16, 62496, false},
+      {2147483647, 1, 536870912, false}, {-1, 1, 0, true},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(mostBlocksIn(c.steps), c.blocks) << c.steps;
+    std::string reason;
+    EXPECT_EQ(checkRollFits(c.steps, c.scale, reason), c.fits) << c.steps << " x " << c.scale;
+    if (!c.fits) {
+      EXPECT_EQ(reason.rfind("--roll: up to " + std::to_string(c.blocks) + " blocks", 0), 0u) << reason;
+      EXPECT_EQ(reason.find('\n'), std::string::npos);
+    }
+  }
+}
+
+TEST(RollOutput, KeepsEveryBlockAndItsOwnFont) {
+  RollScores roll;
+  roll.reserveFor(8);
+  std::vector<float> block(72, 0.5f);
+  roll.add(block.data());
+  block[0] = 1.0f;
+  roll.add(block.data());
+  EXPECT_EQ(roll.blocks(), 2);
+
+  // The program's font is released at shutdown, before the roll is drawn (the sanitizer build would see a stale read).
+  BitmapFont source;
+  buildBuiltinFont(source);
+  roll.keepFont(source);
+  freeFont(source);
+  std::FILE* sink = std::tmpfile();
+  ASSERT_NE(sink, nullptr);
+  std::string reason;
+  EXPECT_TRUE(roll.writePng(sink, 2, reason)) << reason;
+  EXPECT_GT(std::ftell(sink), 100L);
+  std::fclose(sink);
+}
+
+}  // namespace

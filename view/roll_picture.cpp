@@ -1,0 +1,140 @@
+#include "view/roll_picture.hpp"
+
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "app/constants.hpp"
+#include "view/draw.hpp"
+#include "view/geometry.hpp"
+#include "view/glyphs.hpp"
+#include "view/view.hpp"
+
+namespace {
+
+constexpr int kFrameX = kRollGridLeft - 1;           // the frame's left line, the keys' edge
+constexpr int kStripLeft = kFrameX - kStripDepth + 1;
+constexpr int kRowLabelX = 4;
+constexpr int kRowLabelRise = 1;                     // an 8-pixel name over a 6-pixel row
+constexpr int kTickTop = kBottomStripY + 1;
+constexpr int kSecondTickHeight = 2;
+constexpr int kLabelTickHeight = 5;
+constexpr int kTimeLabelY = kBottomStripY + 8;
+constexpr int kSecondsPerMinute = 60;
+constexpr int kSecondsPerHour = 3600;
+
+int rowY(int row) { return kBottomRowY - kRowHeight * row; }
+
+// Swaps the band in as the picture the primitives draw on, for as long as it lives.
+class DrawingOn {
+ public:
+  explicit DrawingOn(Framebuffer& band) : saved_(framebuffer) { framebuffer = band; }
+  ~DrawingOn() { framebuffer = saved_; }
+  DrawingOn(const DrawingOn&) = delete;
+  DrawingOn& operator=(const DrawingOn&) = delete;
+
+ private:
+  Framebuffer saved_;
+};
+
+// Roll coordinates, drawn into the band that starts at roll row `top`.
+struct BandPen {
+  int top;
+  const BitmapFont* font;
+
+  void rect(long long x, int y, long long width, int height, std::uint32_t colour) const {
+    fillRect(static_cast<int>(x), y - top, static_cast<int>(width), height, colour);
+  }
+  void text(long long x, int y, const std::string& characters) const {
+    if (font == nullptr) return;
+    for (std::size_t i = 0; i < characters.size(); ++i)
+      drawGlyph(*font, static_cast<int>(x) + kTextAdvance * static_cast<int>(i), y - top,
+                static_cast<signed char>(characters[i]) - kFirstGlyphCode, 0);
+  }
+};
+
+bool bandHolds(int top, int height, int y, int extent) { return y < top + height && y + extent > top; }
+
+// One row's grid line and cells, each block `scale` pixels wide.
+void drawRow(const RollPicture& roll, int row, const BandPen& pen, std::vector<std::uint32_t>& span) {
+  const int y = rowY(row);
+  for (long long block = 0; block < roll.blocks; ++block) {
+    const std::uint32_t colour = gridCellColour(row, roll.scores[block * kNoteRows + row]);
+    for (int k = 0; k < roll.scale; ++k) span[block * roll.scale + k] = colour;
+  }
+  const long long width = roll.blocks * roll.scale;
+  pen.rect(kRollGridLeft, y, width, 1, kLineColour);
+  for (int line = 1; line < kRowHeight; ++line)
+    drawSpan(kRollGridLeft, y + line - pen.top, span.data(), static_cast<int>(width));
+}
+
+// The window's right-hand keyboard mirrored: keys grow leftwards from the frame, at score 0.
+void drawKeyboard(const BandPen& pen) {
+  for (int row = 0; row < kNoteRows; ++row) {
+    const int y = rowY(row);
+    pen.rect(kStripLeft, y, kStripDepth, kRowHeight, kLineColour);
+    const int length = isWhiteKeyRow(row) ? kWhiteKeyLength : kBlackKeyLength;
+    pen.rect(kFrameX - length, y + 1, length, kKeyWidth, keyColourAt(row, 0.0f));
+  }
+  pen.rect(kStripLeft, kBottomStripY, kStripDepth, 1, kLineColour);
+}
+
+void drawFrame(const BandPen& pen, long long gridRight) {
+  pen.rect(kFrameX, kGridTop, gridRight - kFrameX + 1, 1, kFrameColour);
+  pen.rect(kFrameX, kGridTop, 1, kGridHeight, kFrameColour);
+  pen.rect(gridRight, kGridTop, 1, kGridHeight, kFrameColour);
+  pen.rect(kFrameX, kBottomStripY, gridRight - kFrameX + 1, 1, kFrameColour);
+}
+
+std::string timeLabel(long long second) {
+  char text[32];
+  const long long minutes = second / kSecondsPerMinute % kSecondsPerMinute;
+  if (second < kSecondsPerHour)
+    std::snprintf(text, sizeof text, "%lld:%02lld", second / kSecondsPerMinute, second % kSecondsPerMinute);
+  else
+    std::snprintf(text, sizeof text, "%lld:%02lld:%02lld", second / kSecondsPerHour, minutes,
+                  second % kSecondsPerMinute);
+  return text;
+}
+
+// A tick every second below the grid, longer and labelled every 10 s; a label that would
+// reach past either edge of the picture is left out.
+void drawTimeAxis(const BandPen& pen, int scale, long long gridRight, long long width) {
+  for (long long second = 0;; ++second) {
+    const long long x = rollSecondX(second, scale);
+    if (x > gridRight) break;
+    const bool labelled = second % kRollLabelSeconds == 0;
+    pen.rect(x, kTickTop, 1, labelled ? kLabelTickHeight : kSecondTickHeight, kFrameColour);
+    if (!labelled) continue;
+    const std::string label = timeLabel(second);
+    const long long labelX = x - kTextAdvance * static_cast<long long>(label.size()) / 2;
+    if (labelX >= 0 && labelX + kTextAdvance * static_cast<long long>(label.size()) <= width)
+      pen.text(labelX, kTimeLabelY, label);
+  }
+}
+
+}  // namespace
+
+long long rollWidth(long long blocks, int scale) { return kRollGridLeft + blocks * scale + 1 + kRollRightMargin; }
+
+long long rollSecondX(long long second, int scale) {
+  return kRollGridLeft + second * static_cast<long long>(kSampleRate) * scale / kBlockSize;
+}
+
+void drawRollBand(const RollPicture& roll, int top, Framebuffer& band) {
+  DrawingOn target(band);
+  const BandPen pen{top, roll.font};
+  const long long width = band.width;
+  const long long gridRight = kRollGridLeft + roll.blocks * roll.scale;
+  pen.rect(0, top, width, band.height, kBackgroundColour);
+  std::vector<std::uint32_t> span(static_cast<std::size_t>(roll.blocks * roll.scale));
+  for (int row = 0; row < kNoteRows; ++row)
+    if (bandHolds(top, band.height, rowY(row), kRowHeight)) drawRow(roll, row, pen, span);
+  drawKeyboard(pen);
+  drawFrame(pen, gridRight);
+  if (roll.rowLabels != nullptr) {
+    for (int row = 0; row < kNoteRows; ++row)
+      if (!roll.rowLabels[row].empty()) pen.text(kRowLabelX, rowY(row) - kRowLabelRise, roll.rowLabels[row]);
+  }
+  drawTimeAxis(pen, roll.scale, gridRight, width);
+}
