@@ -19,7 +19,9 @@ namespace {
 
 #define SONAVEL_SYNOPSIS                                                             \
   "usage: sonavel [--input-device N|NAME] [--output-device N|NAME]\n"                \
-  "               [--auto-gain] [--gain G] [--a4 HZ]\n"                                \
+  "               [--auto-gain] [--gain G] [--a4 HZ] [--record OUT.wav]\n"            \
+  "       sonavel FILE [--output-device N|NAME]\n"                                    \
+  "               [--auto-gain] [--gain G] [--a4 HZ] [--record OUT.wav]\n"            \
   "       sonavel --list-devices\n"                                                   \
   "       sonavel --headless INPUT [--events FILE] [--steps N]\n"                     \
   "               [--scores OUT.csv] [--picture OUT.png] [--output OUT.wav]\n"        \
@@ -33,9 +35,13 @@ const char kUsage[] =
     SONAVEL_SYNOPSIS
     "\n"
     "Without options sonavel opens its window and listens to the default input device.\n"
+    "  FILE                  analyse a 44100 Hz sound file in the window instead, at its own\n"
+    "                        pace, and play it on the output device; Return pauses it\n"
+    "  --record OUT.wav      keep everything analysed, from start to exit, as mono 44100 Hz\n"
+    "                        float WAV (whole even if the program is killed)\n"
     "  --list-devices        list the audio devices: index, host API, channels, defaults\n"
     "  --input-device D      listen to device D (an index from --list-devices, or a name)\n"
-    "  --output-device D     play the tone and the playback on device D\n"
+    "  --output-device D     play the tone and the playback (and FILE) on device D\n"
     "  --auto-gain           start with automatic gain on (key A toggles it)\n"
     "  --gain G              starting gain of the analysed input, 0 to 27 (default 1)\n"
     "  --a4 HZ               reference pitch of A4, 400 to 480 Hz (default 440)\n"
@@ -133,6 +139,7 @@ struct Seen {
   bool headless = false, events = false, steps = false, scores = false, picture = false, output = false;
   bool inputDevice = false, outputDevice = false, listDevices = false;
   bool autoGain = false, gain = false, a4 = false;
+  bool inputFile = false, record = false;
   bool roll = false, rollScale = false;
 };
 
@@ -165,7 +172,19 @@ bool checkCombination(const Seen& seen, std::string& reason) {
     reason = "--headless opens no audio device: it takes no device options";
     return false;
   }
-  if (seen.listDevices && (deviceChoice || seen.autoGain || seen.gain || seen.a4)) {
+  if (seen.record && seen.headless) {
+    reason = "--record keeps a live session; --headless writes its sound with --output";
+    return false;
+  }
+  if (seen.inputFile && seen.headless) {
+    reason = "FILE is for the window; a headless run takes its input as --headless INPUT";
+    return false;
+  }
+  if (seen.inputFile && seen.inputDevice) {
+    reason = "FILE takes the place of the input device: it takes no --input-device";
+    return false;
+  }
+  if (seen.listDevices && (deviceChoice || seen.autoGain || seen.gain || seen.a4 || seen.record || seen.inputFile)) {
     reason = "--list-devices takes no other option";
     return false;
   }
@@ -200,6 +219,8 @@ bool parseCommandLine(int argc, const char* const* argv, CommandLine& line, std:
       ok = takeOnce(seen.picture, name, reason) && args.value(name, line.headless.picturePath, reason);
     } else if (name == "--output") {
       ok = takeOnce(seen.output, name, reason) && args.value(name, line.headless.outputPath, reason);
+    } else if (name == "--record") {
+      ok = takeOnce(seen.record, name, reason) && args.value(name, line.live.recordPath, reason);
     } else if (name == "--roll") {
       ok = takeOnce(seen.roll, name, reason) && args.value(name, line.headless.rollPath, reason);
     } else if (name == "--roll-scale") {
@@ -237,6 +258,9 @@ bool parseCommandLine(int argc, const char* const* argv, CommandLine& line, std:
       reason = "unknown option " + name;
       line.showUsage = true;
       ok = false;
+    } else if (!seen.inputFile && !seen.headless) {
+      seen.inputFile = true;
+      line.live.inputFile = name;
     } else {
       reason = "unexpected argument '" + name + "'";
       line.showUsage = true;

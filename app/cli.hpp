@@ -19,6 +19,12 @@ struct HeadlessOptions {
   int rollScale = 1;       // its pixels per block
 };
 
+// What the live window listens to and keeps.
+struct LiveOptions {
+  std::string inputFile;   // empty: the input device
+  std::string recordPath;  // empty: nothing recorded
+};
+
 // How the analysis starts, live or headless.
 struct StartSettings {
   bool autoGain = false;
@@ -30,6 +36,7 @@ struct CommandLine {
   RunMode mode = RunMode::Live;
   AudioDeviceChoice devices;
   HeadlessOptions headless;
+  LiveOptions live;
   StartSettings start;
   bool showUsage = false;  // after a refusal: the option or argument itself is unknown
 };

@@ -47,14 +47,23 @@ bool LiveHost::takeEvent(WindowEvent& event) {
 bool LiveHost::pictureLost() { return windowNeedsPicture(); }
 void LiveHost::destroyWindow() { ::destroyWindow(); }
 bool LiveHost::startAudio() {
+  if (recorder_ != nullptr) recorder_->start();
   std::string reason, report;
-  const bool started = ::startAudio(devices_, reason, report);
-  if (!started) notices_.push_back("no sound: " + reason + "; running without audio");
-  if (!report.empty()) notices_.push_back(report);
-  return started;
+  if (file_ == nullptr) {
+    const bool started = ::startAudio(devices_, reason, report);
+    if (!started) notices_.push_back("no sound: " + reason + "; running without audio");
+    if (!report.empty()) notices_.push_back(report);
+    return started;
+  }
+  file_->startReading();
+  if (startFileAudio(devices_.output, reason)) return true;
+  notices_.push_back("no sound output (" + reason + "); " + file_->path() + " plays silently, timed by the clock");
+  file_->startClock();
+  return false;
 }
 
 void LiveHost::stopAudio() {
+  if (file_ != nullptr) file_->stop();  // the clock, when it runs the callback, stops first
   std::string report;
   ::stopAudio(report);
   if (!report.empty()) notices_.push_back(report);

@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "app/host.hpp"
+#include "app/live_input.hpp"
+#include "app/session_record.hpp"
 #include "audio/stream.hpp"
 #include "platform/window.hpp"
 
@@ -13,6 +15,11 @@ class LiveHost : public Host {
  public:
   // Opens the chosen devices; empty names mean the defaults.
   explicit LiveHost(AudioDeviceChoice devices) : devices_(std::move(devices)) {}
+
+  // A sound file in place of the input device; a notice says so when it plays without output.
+  void useFile(FileInput* file) { file_ = file; }
+  // Records what the callback captures from the start of the audio to its end.
+  void record(SessionRecorder* recorder) { recorder_ = recorder; }
 
   bool openWindow(std::string& reason) override;
   void present(const Framebuffer& picture) override;
@@ -33,4 +40,6 @@ class LiveHost : public Host {
   SdlKeySource keys_;
   AudioDeviceChoice devices_;
   std::vector<std::string> notices_;
+  FileInput* file_ = nullptr;
+  SessionRecorder* recorder_ = nullptr;
 };

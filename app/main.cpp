@@ -7,6 +7,7 @@
 #include "app/live_host.hpp"
 #include "app/replay.hpp"
 #include "app/shell.hpp"
+#include "audio/file_feed.hpp"
 #include "audio/stream.hpp"
 
 namespace {
@@ -17,26 +18,55 @@ void sayEach(const std::vector<std::string>& lines) {
   for (const std::string& line : lines) say(line);
 }
 
-int runLive(const AudioDeviceChoice& devices) {
-  if (!devices.input.empty() || !devices.output.empty()) {
-    std::string reason;
-    if (!checkAudioDevices(devices, reason)) {
-      say(reason);
-      return kExitUsage;
-    }
-  }
-  LiveHost host(devices);
+// The file to analyse and the recording are refused before the window opens.
+bool prepareLive(const CommandLine& line, FileInput& file, SessionRecorder& recorder, std::string& reason) {
+  const AudioDeviceChoice& devices = line.devices;
+  const bool playsFile = !line.live.inputFile.empty();
+  if (playsFile && !file.open(line.live.inputFile, reason)) return false;
+  if (playsFile && !devices.output.empty() && !checkOutputDevice(devices.output, reason)) return false;
+  if (!playsFile && (!devices.input.empty() || !devices.output.empty()) && !checkAudioDevices(devices, reason))
+    return false;
+  return line.live.recordPath.empty() || recorder.open(line.live.recordPath, line.live.inputFile, reason);
+}
+
+// Finishes the recording after the audio has stopped; says what it lost or why it failed.
+int finishLive(int status, const FileInput& file, SessionRecorder& recorder) {
+  if (!file.readFailure().empty()) say(file.readFailure());
+  const std::string late = underrunLine(file.path(), fileFeedCounts());
+  if (!late.empty()) say(late);
+  RecordSummary summary;
   std::string reason;
+  if (!recorder.finish(summary, reason)) {
+    say(reason);
+    return status == kExitSuccess ? kExitRecordFailed : status;
+  }
+  const std::string lost = droppedSamplesLine(recorder.path(), summary);
+  if (!lost.empty()) say(lost);
+  return status;
+}
+
+int runLive(const CommandLine& line) {
+  FileInput file;
+  SessionRecorder recorder;
+  std::string reason;
+  if (!prepareLive(line, file, recorder, reason)) {
+    say(reason);
+    return kExitUsage;
+  }
+  LiveHost host(line.devices);
+  if (!line.live.inputFile.empty()) host.useFile(&file);
+  if (recorder.isOpen()) host.record(&recorder);
   Notices notices;
   if (startUp(host, reason, notices) == StartResult::NoWindow) {
     say("cannot open a window: " + reason);
+    finishLive(kExitSuccess, file, recorder);
     return kExitNoWindow;
   }
   sayEach(notices);
   sayEach(host.takeNotices());
   const int status = runLoop(host);
   sayEach(host.takeNotices());
-  return status;
+  return finishLive(status, file, recorder);
 }
 
 int listDevices() {
@@ -68,5 +98,5 @@ int main(int argc, char** argv) {
     case RunMode::Headless: return runHeadless(line.headless, stderr);
     case RunMode::Live: break;
   }
-  return runLive(line.devices);
+  return runLive(line);
 }

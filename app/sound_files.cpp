@@ -129,6 +129,12 @@ bool FloatWavWriter::write(const float* samples, int count) {
   return !failed_;
 }
 
+bool FloatWavWriter::updateHeader() {
+  if (file_ == nullptr || failed_) return false;
+  sf_command(static_cast<SNDFILE*>(file_), SFC_UPDATE_HEADER_NOW, nullptr, 0);
+  return true;
+}
+
 bool FloatWavWriter::close(std::string& reason) {
   if (file_ == nullptr) return true;
   SNDFILE* file = static_cast<SNDFILE*>(file_);

@@ -53,6 +53,8 @@ class FloatWavWriter {
   bool open(int fd, const std::string& path, std::string& reason);
   bool isOpen() const { return file_ != nullptr; }
   bool write(const float* samples, int count);
+  // Writes the header for the samples so far, so the file is whole if the program dies now.
+  bool updateHeader();
   // Finishes the header; false with the reason when anything was not written.
   bool close(std::string& reason);
 

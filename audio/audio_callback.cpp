@@ -4,6 +4,7 @@
 
 #include "analysis/spectrum.hpp"
 #include "app/tuner_state.hpp"
+#include "audio/input_tap.hpp"
 #include "audio/playback.hpp"
 #include "audio/tone.hpp"
 
@@ -57,16 +58,25 @@ float scaledOutput(float sample) {
   return static_cast<float>((volume * sample) * kOutputScale);
 }
 
-void composeBuffer(float* output, unsigned long frameCount) {
+// A sample fit to be heard: as the capture guard, NaN, infinite or huge is silence.
+float audible(float sample) { return std::fabs(sample) <= kLoudestInput ? sample : 0.0f; }
+
+// `heard` is what plays where neither the tone nor playback replaces it: a file's
+// samples, or silence when null.
+void composeBuffer(float* output, unsigned long frameCount, const float* heard = nullptr) {
   // Nothing sounding: every sample is the same silence, and neither step would change a thing.
   if (toneIdle() && playbackIdle()) {
     if (output == nullptr) return;
+    if (heard != nullptr) {
+      for (unsigned long n = 0; n < frameCount; ++n) output[n] = scaledOutput(audible(heard[n]));
+      return;
+    }
     const float silence = scaledOutput(0.0f);
     for (unsigned long n = 0; n < frameCount; ++n) output[n] = silence;
     return;
   }
   for (unsigned long n = 0; n < frameCount; ++n) {
-    float sample = 0.0f;
+    float sample = heard != nullptr ? audible(heard[n]) : 0.0f;
     toneStep(sample);
     playbackStep(sample);
     sample = scaledOutput(sample);
@@ -77,8 +87,18 @@ void composeBuffer(float* output, unsigned long frameCount) {
 }  // namespace
 
 int audioCallback(const float* input, float* output, unsigned long frameCount) {
+  tapInput(input, frameCount);
   // Capture never reads what composing writes, nor the other way round: two plain passes.
   captureBuffer(input, frameCount);
   composeBuffer(output, frameCount);
   return 0;
 }
+
+int audioCallbackHeard(const float* input, float* output, unsigned long frameCount) {
+  tapInput(input, frameCount);
+  captureBuffer(input, frameCount);
+  composeBuffer(output, frameCount, input);
+  return 0;
+}
+
+void composeOnly(float* output, unsigned long frameCount) { composeBuffer(output, frameCount); }

@@ -9,3 +9,11 @@
 // A null input counts as silence, and so does a sample that is NaN, infinite or
 // beyond 1e6 in size; a null output is not written.
 int audioCallback(const float* input, float* output, unsigned long frameCount);
+
+// The same for an input the user also hears (a sound file in place of the microphone):
+// each input sample is where the output starts, before the tone and playback steps.
+// `input` must not be null.
+int audioCallbackHeard(const float* input, float* output, unsigned long frameCount);
+// Paused input: composes the output (tone, playback) without capturing anything,
+// so the block being filled waits where it is.
+void composeOnly(float* output, unsigned long frameCount);

@@ -14,6 +14,7 @@
 #include "app/tuner_state.hpp"
 #include "audio/audio_callback.hpp"
 #include "audio/device_choice.hpp"
+#include "audio/file_feed.hpp"
 #include "audio/output_relay.hpp"
 #include "audio/quiet_backends.hpp"
 
@@ -50,6 +51,12 @@ int captureToRelay(const void* input, void*, unsigned long frameCount, const PaS
 int playFromRelay(const void*, void* output, unsigned long frameCount, const PaStreamCallbackTimeInfo*,
                   PaStreamCallbackFlags, void*) {
   relayPlayback(static_cast<float*>(output), frameCount);
+  return paContinue;
+}
+
+int playFile(const void*, void* output, unsigned long frameCount, const PaStreamCallbackTimeInfo*,
+             PaStreamCallbackFlags, void*) {
+  feedFromFile(static_cast<float*>(output), frameCount);
   return paContinue;
 }
 
@@ -146,12 +153,11 @@ bool startStream(PaStream* stream, std::string& reason) {
   return false;
 }
 
-// One duplex stream: the callback gets each input buffer with its output buffer.
-bool openDuplex(PaStreamParameters& input, PaStreamParameters& output, std::string& reason) {
+// Opens and starts one stream that runs `callback`, as `tuner.audioStream`.
+bool openOneStream(const PaStreamParameters* input, const PaStreamParameters* output, PaStreamCallback* callback,
+                   std::string& reason) {
   PaStream* stream = nullptr;
-  PaAlsa_SetNumPeriods(periodsOfOneBuffer(input, output));  // read only by the ALSA host API
-  PaError error = Pa_OpenStream(&stream, &input, &output, kSampleRate, kFramesPerBuffer, paNoFlag,
-                                forwardToCallback, nullptr);
+  PaError error = Pa_OpenStream(&stream, input, output, kSampleRate, kFramesPerBuffer, paNoFlag, callback, nullptr);
   if (error != paNoError) {
     reason = "cannot open the audio stream: " + errorText(error);
     return false;
@@ -162,6 +168,12 @@ bool openDuplex(PaStreamParameters& input, PaStreamParameters& output, std::stri
   }
   tuner.audioStream = stream;
   return true;
+}
+
+// One duplex stream: the callback gets each input buffer with its output buffer.
+bool openDuplex(PaStreamParameters& input, PaStreamParameters& output, std::string& reason) {
+  PaAlsa_SetNumPeriods(periodsOfOneBuffer(input, output));  // read only by the ALSA host API
+  return openOneStream(&input, &output, forwardToCallback, reason);
 }
 
 // Capture and playback as two streams joined by the output relay. Each waits on
@@ -277,6 +289,43 @@ void stopAudio(std::string& report) {
     Pa_Terminate();
     libraryHeld = false;
   }
+}
+
+namespace {
+
+// With the library initialised: the output stream that plays the file, or why not.
+bool openFileOutput(const std::string& outputDevice, std::string& reason) {
+  const int device =
+      chooseAudioDevice(deviceSummaries(), outputDevice, AudioDirection::Output, Pa_GetDefaultOutputDevice(), reason);
+  if (device == kNoAudioDevice) return false;
+  const PaStreamParameters output = monoFloat(device, false);
+  return openOneStream(nullptr, &output, playFile, reason);
+}
+
+}  // namespace
+
+bool startFileAudio(const std::string& outputDevice, std::string& reason) {
+  if (openStream() != nullptr) return true;
+  setenv(kMinLatencyVariable, std::to_string(kMinLatencyMs).c_str(), 1);
+  silenceAudioBackends();
+  PaError error = Pa_Initialize();
+  if (error != paNoError) {
+    reason = "cannot start PortAudio: " + errorText(error);
+    return false;
+  }
+  if (!openFileOutput(outputDevice, reason)) {
+    Pa_Terminate();
+    return false;
+  }
+  libraryHeld = true;
+  return true;
+}
+
+bool checkOutputDevice(const std::string& outputDevice, std::string& reason) {
+  LibraryScope library;
+  if (!library.started(reason)) return false;
+  return chooseAudioDevice(deviceSummaries(), outputDevice, AudioDirection::Output, Pa_GetDefaultOutputDevice(),
+                           reason) != kNoAudioDevice;
 }
 
 bool listAudioDevices(std::vector<std::string>& lines, std::string& reason) {

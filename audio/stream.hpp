@@ -21,3 +21,10 @@ void stopAudio(std::string& report);
 bool listAudioDevices(std::vector<std::string>& lines, std::string& reason);
 // Resolves a choice without opening anything; false with a one-line reason for an unknown device.
 bool checkAudioDevices(const AudioDeviceChoice& choice, std::string& reason);
+
+// A sound file in place of the input: one output stream whose callback takes the
+// file's samples (audio/file_feed.hpp); no input device is opened. False with a
+// one-line reason when no output can be had; stopAudio ends it.
+bool startFileAudio(const std::string& outputDevice, std::string& reason);
+// Resolves only an output device (empty: the default); false with a one-line reason.
+bool checkOutputDevice(const std::string& outputDevice, std::string& reason);

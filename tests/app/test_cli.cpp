@@ -74,7 +74,15 @@ TEST(CommandLine, RefusesWithAReason) {
   const Case cases[] = {
       {{"--bogus"}, "unknown option --bogus"},
       {{"--bogus", "--help"}, "unknown option --bogus"},  // refused before --help is reached
-      {{"stray"}, "unexpected argument 'stray'"},
+      {{"in.wav", "stray"}, "unexpected argument 'stray'"},  // one FILE only
+      {{"--headless", "in.wav", "stray"}, "unexpected argument 'stray'"},
+      {{"piece.wav", "--headless", "in.wav"}, "FILE is for the window"},
+      {{"in.wav", "--input-device", "1"}, "FILE takes the place of the input device"},
+      {{"--headless", "in.wav", "--record", "out.wav"}, "--record keeps a live session"},
+      {{"--list-devices", "--record", "out.wav"}, "--list-devices takes no other option"},
+      {{"--list-devices", "in.wav"}, "--list-devices takes no other option"},
+      {{"--record"}, "option --record needs a value"},
+      {{"--record", "a.wav", "--record", "b.wav"}, "option --record given twice"},
       {{"--headless"}, "option --headless needs a value"},
       // the file was forgotten: the next option is not taken for it, and "5" is not blamed
       {{"--headless", "--steps", "5"}, "option --headless needs a value before --steps"},
@@ -102,6 +110,28 @@ TEST(CommandLine, RefusesWithAReason) {
   }
 }
 
+TEST(CommandLine, AFileAndARecordingForTheWindow) {
+  struct Case {
+    std::vector<const char*> args;
+    const char* file;
+    const char* record;
+  };
+  const Case cases[] = {
+      {{}, "", ""},
+      {{"piece.flac"}, "piece.flac", ""},
+      {{"--record", "s.wav"}, "", "s.wav"},
+      {{"--record=s.wav", "piece.wav", "--output-device", "2", "--gain", "3"}, "piece.wav", "s.wav"},
+  };
+  for (const Case& c : cases) {
+    CommandLine line;
+    std::string reason;
+    ASSERT_TRUE(parse(c.args, line, reason)) << reason;
+    EXPECT_EQ(line.mode, RunMode::Live);
+    EXPECT_EQ(line.live.inputFile, c.file);
+    EXPECT_EQ(line.live.recordPath, c.record);
+  }
+}
+
 TEST(CommandLine, StepsMayHaveLeadingZerosAndFilesMayStartWithDashesInline) {
   CommandLine line;
   std::string reason;
@@ -119,7 +149,8 @@ TEST(CommandLine, StepsMayHaveLeadingZerosAndFilesMayStartWithDashesInline) {
 TEST(CommandLine, HelpListsEveryOption) {
   std::string help = usageText();
   for (const char* option : {"--list-devices", "--input-device", "--output-device", "--headless", "--events",
-                             "--steps", "--scores", "--picture", "--output", "--version", "--help"})
+                             "--steps", "--scores", "--picture", "--output", "--version", "--help", "FILE",
+                             "--record"})
     EXPECT_NE(help.find(option), std::string::npos) << option;
   EXPECT_EQ(help.rfind(synopsisText(), 0), 0u);
   EXPECT_EQ(std::string(versionText()).rfind("sonavel ", 0), 0u);

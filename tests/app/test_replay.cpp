@@ -21,19 +21,11 @@
 #include "app/shell.hpp"
 #include "app/tuner_state.hpp"
 #include "font_image.hpp"
+#include "whole_sound.hpp"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-// The whole file as mono floats, read the way the replay reads it.
-bool readMonoSound(const std::string& path, std::vector<float>& samples, std::string& reason) {
-  samples.clear();
-  MonoSoundReader reader;
-  if (!reader.open(path, reason)) return false;
-  samples.resize(static_cast<std::size_t>(reader.frames()));
-  return reader.read(samples.data(), static_cast<int>(samples.size()), reason);
-}
 
 bool parseText(const std::string& text, std::vector<ReplayEvent>& events, std::string& reason) {
   std::istringstream in(text);

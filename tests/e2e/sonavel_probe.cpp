@@ -5,10 +5,16 @@
 //   sonavel_probe same A.png B.png       exit 0 when both pictures are identical
 //   sonavel_probe tone REC.raw|REC.wav   prints "onset SECONDS frequency HZ level PEAK"
 //                                         for the first tone in the recording
+//   sonavel_probe lit SHOT.png           for each grid row with a cell scored above 0.5:
+//                                         "row R cells N first J last J" (display columns)
+//   sonavel_probe match SHOT.png S.csv   the 200 consecutive rows of the scores file that
+//                                         the grid shows best: "offset O mismatched N of M"
 
 #include <cstdio>
+#include <cmath>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "probe.hpp"
 
@@ -19,7 +25,8 @@ constexpr double kSettleSeconds = 0.5;    // past the tone's decay from its star
 constexpr double kMeasureSeconds = 1.0;
 
 int usage() {
-  std::fprintf(stderr, "usage: sonavel_probe pixel SHOT.png X Y | same A.png B.png | tone RECORDING\n");
+  std::fprintf(stderr, "usage: sonavel_probe pixel SHOT.png X Y | same A.png B.png | tone RECORDING |\n"
+                       "       lit SHOT.png | match SHOT.png SCORES.csv\n");
   return 2;
 }
 
@@ -77,6 +84,78 @@ int tone(const char* path) {
   return 0;
 }
 
+// The grid as the window draws it: 200 display columns of 3 pixels from x 10, oldest
+// first; 72 rows of 6 pixels with row 0 at y 450. A cell's left pixel and middle row
+// miss the cursor lines (the middle pixel) and the frame (the top pixel row).
+constexpr int kColumns = 200, kRows = 72;
+int cellX(int column) { return 10 + 3 * column; }
+int cellY(int row) { return 453 - 6 * row; }
+
+// The brightest component of a row's colour at score 0: A rows grey 224, white rows
+// blue 208, black rows red 192; a score s scales it by 1 - s, rounded.
+int rowShade(int row) {
+  static const bool kBlack[12] = {false, true, false, false, true, false, true, false, false, true, false, true};
+  if (row % 12 == 0) return 224;
+  return kBlack[row % 12] ? 192 : 208;
+}
+int cellComponent(const probe::Picture& picture, int column, int row) {
+  const std::uint32_t colour = picture.at(cellX(column), cellY(row));
+  if (row % 12 == 0) return static_cast<int>(colour >> 16 & 0xFF);
+  return rowShade(row) == 192 ? static_cast<int>(colour >> 16 & 0xFF) : static_cast<int>(colour & 0xFF);
+}
+int expectedComponent(float score, int row) {
+  const double s = score > 0.0f ? (score < 1.0f ? score : 1.0f) : 0.0;
+  return static_cast<int>(std::nearbyint(rowShade(row) * (1.0 - s)));
+}
+
+bool readGrid(const char* path, probe::Picture& picture) {
+  if (probe::readPng(path, picture) && picture.width >= 640 && picture.height >= 480) return true;
+  std::fprintf(stderr, "sonavel_probe: cannot read a 640x480 picture from %s\n", path);
+  return false;
+}
+
+int lit(const char* path) {
+  probe::Picture picture;
+  if (!readGrid(path, picture)) return 2;
+  for (int row = 0; row < kRows; ++row) {
+    int cells = 0, first = -1, last = -1;
+    for (int column = 0; column < kColumns; ++column) {
+      if (cellComponent(picture, column, row) >= rowShade(row) / 2) continue;
+      ++cells;
+      if (first < 0) first = column;
+      last = column;
+    }
+    if (cells > 0) std::printf("row %d cells %d first %d last %d\n", row, cells, first, last);
+  }
+  return 0;
+}
+
+int match(const char* shot, const char* scoresPath) {
+  probe::Picture picture;
+  std::vector<std::string> header;
+  std::vector<probe::ScoreRow> rows;
+  if (!readGrid(shot, picture)) return 2;
+  if (!probe::readScores(scoresPath, header, rows) || rows.size() < static_cast<std::size_t>(kColumns)) {
+    std::fprintf(stderr, "sonavel_probe: cannot read 200 rows of scores from %s\n", scoresPath);
+    return 2;
+  }
+  std::size_t bestOffset = 0;
+  long best = -1;
+  for (std::size_t offset = 0; offset + kColumns <= rows.size(); ++offset) {
+    long mismatched = 0;
+    for (int column = 0; column < kColumns; ++column)
+      for (int row = 0; row < kRows; ++row)
+        if (std::abs(cellComponent(picture, column, row) - expectedComponent(rows[offset + column].scores[row], row)) > 1)
+          ++mismatched;
+    if (best < 0 || mismatched < best) {
+      best = mismatched;
+      bestOffset = offset;
+    }
+  }
+  std::printf("offset %zu mismatched %ld of %d\n", bestOffset, best, kColumns * kRows);
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -85,5 +164,7 @@ int main(int argc, char** argv) {
   if (command == "pixel" && argc == 5) return pixel(argv[2], std::atoi(argv[3]), std::atoi(argv[4]));
   if (command == "same" && argc == 4) return same(argv[2], argv[3]);
   if (command == "tone" && argc == 3) return tone(argv[2]);
+  if (command == "lit" && argc == 3) return lit(argv[2]);
+  if (command == "match" && argc == 4) return match(argv[2], argv[3]);
   return usage();
 }

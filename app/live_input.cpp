@@ -1,0 +1,84 @@
+#include "app/live_input.hpp"
+
+#include <pthread.h>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+
+#include "app/constants.hpp"
+#include "audio/file_feed.hpp"
+
+namespace {
+
+constexpr int kReadFrames = 4096;                                // one read: 93 ms of sound
+constexpr std::chrono::milliseconds kReaderRest{20};             // while the ring is full
+constexpr std::chrono::milliseconds kMostBehind{100};            // a clock stalled longer starts again from now
+const auto kBufferPeriod = std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+    std::chrono::duration<double>(kFramesPerBuffer / kSampleRate));
+
+}  // namespace
+
+bool FileInput::open(const std::string& path, std::string& reason) {
+  path_ = path;
+  if (!reader_.open(path, reason)) return false;
+  left_ = reader_.frames();
+  chunk_.assign(kReadFrames, 0.0f);
+  return true;
+}
+
+bool FileInput::fill() {
+  if (left_ <= 0 || !failure_.empty()) return false;
+  if (fileFeedRoom() < static_cast<std::size_t>(kReadFrames)) return true;
+  const int count = static_cast<int>(std::min<long long>(left_, kReadFrames));
+  if (!reader_.read(chunk_.data(), count, failure_)) return false;
+  pushFileSamples(chunk_.data(), static_cast<std::size_t>(count));
+  left_ -= count;
+  return left_ > 0;
+}
+
+void FileInput::startReading() {
+  resetFileFeed();
+  stopping_.store(false);
+  while (fileFeedRoom() >= static_cast<std::size_t>(kReadFrames) && fill()) {
+  }
+  readerThread_ = std::thread([this] { runReader(); });
+}
+
+void FileInput::runReader() {
+  pthread_setname_np(pthread_self(), "sonavel-file");  // for top and the CPU report
+  while (!stopping_.load(std::memory_order_relaxed)) {
+    const bool room = fileFeedRoom() >= static_cast<std::size_t>(kReadFrames);
+    if (!fill()) break;
+    if (!room) std::this_thread::sleep_for(kReaderRest);
+  }
+  markFileEnded();  // also after a read error: what was read plays, then silence
+}
+
+void FileInput::startClock() { clockThread_ = std::thread([this] { runClock(); }); }
+
+void FileInput::runClock() {
+  pthread_setname_np(pthread_self(), "sonavel-clock");  // for top and the CPU report
+  using Clock = std::chrono::steady_clock;
+  auto next = Clock::now();
+  while (!stopping_.load(std::memory_order_relaxed)) {
+    next += kBufferPeriod;
+    std::this_thread::sleep_until(next);
+    feedFromFile(nullptr, kFramesPerBuffer);
+    // After a stall (a suspended machine) go on from now rather than rush through the missed time.
+    if (Clock::now() - next > kMostBehind) next = Clock::now();
+  }
+}
+
+void FileInput::stop() {
+  stopping_.store(true);
+  if (clockThread_.joinable()) clockThread_.join();
+  if (readerThread_.joinable()) readerThread_.join();
+}
+
+std::string underrunLine(const std::string& path, const FeedCounts& counts) {
+  if (path.empty() || counts.underrun == 0) return "";
+  char line[256];
+  std::snprintf(line, sizeof line, "%s: not read in time: %.2f s of it played as silence", path.c_str(),
+                static_cast<double>(counts.underrun) / kSampleRate);
+  return line;
+}

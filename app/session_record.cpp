@@ -1,0 +1,96 @@
+#include "app/session_record.hpp"
+
+#include <pthread.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "app/constants.hpp"
+#include "app/output_files.hpp"
+#include "audio/input_tap.hpp"
+
+namespace {
+
+constexpr std::size_t kWriteFrames = 16384;                 // one write: 0.37 s of sound
+constexpr std::chrono::milliseconds kWriterRest{50};        // while the ring is empty
+constexpr std::chrono::milliseconds kHeaderPeriod{500};     // the longest a kill can cut from the file
+constexpr mode_t kNewFileMode = 0666;                       // before the umask
+
+}  // namespace
+
+SessionRecorder::~SessionRecorder() {
+  RecordSummary summary;
+  std::string reason;
+  finish(summary, reason);
+}
+
+bool SessionRecorder::open(const std::string& path, const std::string& inputPath, std::string& reason) {
+  if (!checkOutputsDistinct({{"FILE", inputPath, false}, {"--record", path, true}}, reason)) return false;
+  struct stat info {};
+  if (::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
+    reason = path + ": cannot record into it: " + (S_ISDIR(info.st_mode) ? std::strerror(EISDIR) : "not a regular file");
+    return false;
+  }
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, kNewFileMode);
+  if (fd < 0) {
+    reason = path + ": cannot write: " + std::strerror(errno);
+    return false;
+  }
+  path_ = path;
+  return wav_.open(fd, path, reason);  // the writer owns the descriptor from here, closed or not
+}
+
+void SessionRecorder::start() {
+  if (!wav_.isOpen() || writer_.joinable()) return;
+  startInputTap();
+  stopping_.store(false);
+  writer_ = std::thread([this] { run(); });
+}
+
+void SessionRecorder::run() {
+  pthread_setname_np(pthread_self(), "sonavel-record");  // for top and the CPU report
+  using Clock = std::chrono::steady_clock;
+  std::vector<float> samples(kWriteFrames);
+  auto headerDue = Clock::now() + kHeaderPeriod;
+  for (;;) {
+    // Read before the last drain: once stopping is seen, nothing more comes into the ring.
+    const bool last = stopping_.load();
+    std::size_t taken = 0;
+    while ((taken = takeTapped(samples.data(), samples.size())) > 0) {
+      if (wav_.write(samples.data(), static_cast<int>(taken))) written_ += taken;
+    }
+    if (last) return;
+    if (Clock::now() >= headerDue) {
+      wav_.updateHeader();
+      headerDue = Clock::now() + kHeaderPeriod;
+    }
+    std::this_thread::sleep_for(kWriterRest);
+  }
+}
+
+bool SessionRecorder::finish(RecordSummary& summary, std::string& reason) {
+  if (!wav_.isOpen()) return true;
+  const bool started = writer_.joinable();
+  if (started) {
+    stopInputTap();
+    stopping_.store(true);
+    writer_.join();
+  }
+  summary.written = written_;
+  summary.dropped = started ? tapDropped() : 0;
+  return wav_.close(reason);
+}
+
+std::string droppedSamplesLine(const std::string& path, const RecordSummary& summary) {
+  if (summary.dropped == 0) return "";
+  char line[256];
+  std::snprintf(line, sizeof line, "%s: the recording lost %llu samples (%.2f s): the disk did not keep up", path.c_str(),
+                summary.dropped, static_cast<double>(summary.dropped) / kSampleRate);
+  return line;
+}

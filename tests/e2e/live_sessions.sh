@@ -1,0 +1,236 @@
+#!/usr/bin/env bash
+# sonavel with a sound file in the window, and keeping a session, on the real
+# stack: Xvfb, a private sound server with two null sinks (sound_servers.sh),
+# the real binary.
+#
+#   file    `sonavel FILE` with a file of three notes (C4, E4, G4, 2 s each): the
+#           window shows their rows one after the other, each for its full length
+#           although Return paused the file in the second; the output sink hears
+#           the file; the window stays after the end until Escape. Without a
+#           sound server the clock drives the file and one line says so.
+#   record  `sonavel --record OUT.wav` listening to a melody played into the input
+#           sink: after Return and Escape, `--headless` of the recording scores
+#           200 blocks in a row exactly as the frozen window showed them.
+#
+# usage: live_sessions.sh file|record SONAVEL PROBE FONT.tga
+# With LIVE_SESSIONS_REPORT set, the CPU figures are also written to that file.
+# Exit 0 pass, 1 fail, 77 skip (only when Xvfb or the sound server cannot run here).
+set -u
+
+case_name=$1
+sonavel=$(realpath "$2") probe=$(realpath "$3") font=$(realpath -m "$4")
+route=${LIVE_STACK_ROUTE:-pulseaudio}
+source "$(dirname "$0")/sound_servers.sh"
+readonly kSkip=77
+readonly kLevel=0.03              # where one note alone lights its row
+readonly kNoteSeconds=2
+readonly kRowC4=27 kRowE4=31 kRowG4=34
+readonly kNoteColumns=43          # blocks in 2 s
+readonly kCpuSeconds=5
+
+work=$(mktemp -d /tmp/sonavel-sessions.XXXXXX)
+started=()
+t_start=$(date +%s.%N)
+say() { printf 'live_sessions %s: %s\n' "$case_name" "$*"; }
+x() { timeout 15 "$@"; }
+elapsed() { awk -v a="$t_start" -v b="$(date +%s.%N)" 'BEGIN { printf "%.1f", b - a }'; }
+cleanup() {
+  for ((i = ${#started[@]} - 1; i >= 0; i--)); do stop_pid "${started[i]}"; done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+show_logs() {
+  for log in "$work"/*.log; do
+    [ -s "$log" ] || continue
+    echo "---- $(basename "$log") (last lines)"
+    grep -v -e '^ALSA lib' -e '^Cannot connect to server' -e '^jack' -e '^JackShm' "$log" | tail -n 15
+  done
+}
+fail() { say "FAIL: $*"; show_logs; exit 1; }
+skip() { say "SKIP: $*"; exit $kSkip; }
+wait_for() {
+  local seconds=$1; shift
+  local deadline=$(( $(date +%s) + seconds ))
+  until "$@" >/dev/null 2>&1; do
+    [ "$(date +%s)" -ge "$deadline" ] && return 1
+    sleep 0.1
+  done
+}
+
+case $case_name in file | record) ;; *) echo "usage: live_sessions.sh file|record SONAVEL PROBE FONT.tga" >&2; exit 2 ;; esac
+command -v Xvfb >/dev/null || skip "Xvfb is not installed: this machine cannot run the real stack"
+for tool in pactl parec paplay xdotool import sox; do
+  command -v "$tool" >/dev/null || fail "$tool is missing (tools/install-deps.sh test installs it)"
+done
+
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" </dev/null >"$work/xvfb.log" 2>&1 &
+started+=($!)
+xvfb_pid=$!
+display_ready() { ! kill -0 "$xvfb_pid" || [ -s "$work/display" ]; }
+wait_for 30 display_ready
+[ -s "$work/display" ] && kill -0 "$xvfb_pid" 2>/dev/null || skip "Xvfb cannot start on this machine"
+export DISPLAY=":$(head -n 1 "$work/display")"
+unset XAUTHORITY
+sound_server_start "$route" "$work/server"
+case $? in
+  0) ;;
+  77) skip "$sound_server_why" ;;
+  *) skip "$route cannot start on this machine: $sound_server_why" ;;
+esac
+for sink in sonavel_in sonavel_out; do
+  x pactl suspend-sink "$sink" 1 && x pactl suspend-sink "$sink" 0 || fail "cannot suspend and resume $sink"
+done
+say "Xvfb on $DISPLAY, $route ready ($(elapsed) s)"
+
+# The melody: C4, E4, G4 as sines, then the tail of silence the file case waits through.
+notes() {  # notes FILE SECONDS_OF_SILENCE_AFTER
+  sox -n -r 44100 -c 1 -b 16 "$work/c.wav" synth $kNoteSeconds sine 261.63 vol $kLevel &&
+    sox -n -r 44100 -c 1 -b 16 "$work/e.wav" synth $kNoteSeconds sine 329.63 vol $kLevel &&
+    sox -n -r 44100 -c 1 -b 16 "$work/g.wav" synth $kNoteSeconds sine 392.00 vol $kLevel &&
+    sox -n -r 44100 -c 1 -b 16 "$work/rest.wav" trim 0 "$2" &&
+    sox "$work/c.wav" "$work/e.wav" "$work/g.wav" "$work/rest.wav" "$1"
+}
+
+mkdir -p "$work/run"
+[ -f "$font" ] && cp "$font" "$work/run/font.tga"
+sonavel_pid=""
+start_sonavel() {  # start_sonavel ARGS...
+  (cd "$work/run" && SDL_VIDEODRIVER=x11 exec "$sonavel" "$@") </dev/null >"$work/sonavel-out.log" 2>"$work/sonavel.log" &
+  sonavel_pid=$!
+  started+=($sonavel_pid)
+  wait_for 30 window_up
+  kill -0 "$sonavel_pid" 2>/dev/null || fail "sonavel ended at start-up"
+  [ -n "$wid" ] || fail "no window titled sonavel appeared"
+  t_window=$(date +%s.%N)
+}
+wid=""
+window_up() {
+  kill -0 "$sonavel_pid" || return 0
+  wid=$(x xdotool search --name '^sonavel$' 2>/dev/null | tail -n 1)
+  [ -n "$wid" ]
+}
+shot() { x import -window "$wid" "png:$1" 2>>"$work/import.log"; }
+press() { x xdotool keydown "$1" && sleep 0.15 && x xdotool keyup "$1"; }
+since_window() { awk -v a="$t_window" -v b="$(date +%s.%N)" 'BEGIN { printf "%.1f", b - a }'; }
+ticks() { awk '{ print $14 + $15 }' "/proc/$sonavel_pid/stat" 2>/dev/null || echo 0; }
+cpu_over() {  # cpu_over SECONDS: % of one core the program used over that span
+  local c0 w0 c1 w1
+  c0=$(ticks) w0=$(date +%s.%N)
+  sleep "$1"
+  c1=$(ticks) w1=$(date +%s.%N)
+  awk -v c0="$c0" -v c1="$c1" -v w0="$w0" -v w1="$w1" -v hz="$(getconf CLK_TCK)" \
+    'BEGIN { printf "%.1f", 100 * (c1 - c0) / hz / (w1 - w0) }'
+}
+thread_cpu() {  # thread_cpu NAME SECONDS: % of one core used by the program's thread of that name
+  local task ticks0=0 ticks1=0 w0 w1
+  for task in /proc/"$sonavel_pid"/task/*; do
+    [ "$(cat "$task/comm" 2>/dev/null)" = "$1" ] || continue
+    ticks0=$(awk '{ sub(/^.*\) /, ""); print $12 + $13 }' "$task/stat")
+    w0=$(date +%s.%N)
+    sleep "$2"
+    w1=$(date +%s.%N)
+    ticks1=$(awk '{ sub(/^.*\) /, ""); print $12 + $13 }' "$task/stat")
+    awk -v a="$ticks0" -v b="$ticks1" -v w0="$w0" -v w1="$w1" -v hz="$(getconf CLK_TCK)" \
+      'BEGIN { printf "%.2f", 100 * (b - a) / hz / (w1 - w0) }'
+    return 0
+  done
+  echo "none"
+}
+report() {
+  say "$*"
+  [ -z "${LIVE_SESSIONS_REPORT:-}" ] || echo "$*" >>"$LIVE_SESSIONS_REPORT"
+}
+quit_cleanly() {
+  press Escape || fail "xdotool cannot press Escape"
+  exited() { ! kill -0 "$sonavel_pid"; }
+  wait_for 30 exited || fail "sonavel did not exit after Escape"
+  wait "$sonavel_pid"
+  local status=$?
+  [ "$status" -eq 0 ] || fail "sonavel exited with status $status"
+}
+
+if [ "$case_name" = file ]; then
+  notes "$work/run/melody.wav" 0.5 || fail "sox cannot make the melody"
+  parec --latency-msec=10 -d sonavel_out.monitor --rate=44100 --channels=1 --format=float32le "$work/out.raw" \
+    </dev/null >>"$work/parec.log" 2>&1 &
+  started+=($!)
+  recorder_pid=$!
+  start_sonavel melody.wav
+  say "window $wid is up ($(elapsed) s)"
+  x xdotool mousemove 1000 700
+  x xdotool windowfocus --sync "$wid" || fail "cannot focus the window"
+  # Return early in the second note pauses the file for 2 s. The whole run, pause
+  # left out, stays within the 9.3 s the grid holds.
+  cpu=$(cpu_over 2.3)
+  press Return || fail "xdotool cannot press Return"
+  paused_at=$(since_window)
+  sleep 2
+  press Return || fail "xdotool cannot press Return"
+  # The rest of the melody, then a second past its end with the window still there.
+  sleep 5
+  kill -0 "$sonavel_pid" || fail "sonavel ended with its file"
+  press Return
+  sleep 0.5
+  shot "$work/end.png" || fail "no screenshot"
+  "$probe" lit "$work/end.png" >"$work/lit.txt" || fail "cannot read the screenshot"
+  say "paused $paused_at s after the window appeared; rows lit: $(tr '\n' ';' <"$work/lit.txt")"
+  quit_cleanly
+  stop_pid "$recorder_pid"
+  # Each note's row, the whole length of the note, in order: the pause lost nothing.
+  previous=-1
+  for row in $kRowC4 $kRowE4 $kRowG4; do
+    read -r _ _ _ cells _ first _ < <(grep "^row $row " "$work/lit.txt")
+    [ -n "${cells:-}" ] || fail "row $row is not lit"
+    [ "$cells" -ge $((kNoteColumns - 4)) ] && [ "$cells" -le $((kNoteColumns + 2)) ] ||
+      fail "row $row is lit in $cells columns, not the $kNoteColumns of its note"
+    [ "$first" -gt "$previous" ] || fail "row $row lights before the note before it"
+    previous=$first
+    cells=""
+  done
+  others=$(awk -v a=$kRowC4 -v b=$kRowE4 -v c=$kRowG4 '$2 != a && $2 != b && $2 != c && $4 > 3' "$work/lit.txt")
+  [ -z "$others" ] || fail "rows other than the melody's are lit: $others"
+  read -r _ onset _ frequency _ level < <("$probe" tone "$work/out.raw")
+  say "output sink: onset ${onset:-none} s, ${frequency:-0} Hz, level ${level:-0}"
+  awk -v f="${frequency:-0}" 'BEGIN { exit !(f > 259 && f < 264.2) }' || fail "the output sink did not hear C4 first"
+  awk -v l="${level:-0}" -v w=$kLevel 'BEGIN { exit !(l > w * 0.8 && l < w * 1.2) }' ||
+    fail "the file is not heard at its own level"
+  report "sonavel FILE CPU: $cpu % of one core over the first 2.3 s of the file"
+
+  # No sound server at all: the clock drives the file, and one line says so.
+  PULSE_SERVER=unix:$work/no-server start_sonavel melody.wav
+  x xdotool mousemove 1000 700
+  sleep 2.5
+  shot "$work/clock.png" || fail "no screenshot"
+  "$probe" lit "$work/clock.png" | grep -q "^row $kRowC4 " || fail "without an output device the file is not analysed"
+  x xdotool windowfocus --sync "$wid" || fail "cannot focus the window"
+  quit_cleanly
+  [ "$(grep -c '^sonavel: ' "$work/sonavel.log")" -eq 1 ] && grep -q '^sonavel: no sound output' "$work/sonavel.log" ||
+    fail "without an output device sonavel should say so in one line: $(cat "$work/sonavel.log")"
+  say "without an output device: $(grep '^sonavel: ' "$work/sonavel.log")"
+else
+  notes "$work/melody.wav" 0 || fail "sox cannot make the melody"
+  sox "$work/melody.wav" "$work/melody.wav" "$work/melody.wav" "$work/melody.wav" "$work/tune.wav" ||
+    fail "sox cannot repeat the melody"
+  paplay -d sonavel_in "$work/tune.wav" </dev/null >"$work/paplay.log" 2>&1 &
+  started+=($!)
+  start_sonavel --record session.wav
+  say "window $wid is up ($(elapsed) s)"
+  x xdotool mousemove 1000 700
+  x xdotool windowfocus --sync "$wid" || fail "cannot focus the window"
+  sleep 5
+  cpu=$(cpu_over $kCpuSeconds)
+  writer=$(thread_cpu sonavel-record $kCpuSeconds)
+  press Return || fail "xdotool cannot press Return"
+  sleep 0.5
+  shot "$work/frozen.png" || fail "no screenshot"
+  quit_cleanly
+  [ -z "$(grep '^sonavel: ' "$work/sonavel.log")" ] || fail "sonavel said: $(grep '^sonavel: ' "$work/sonavel.log")"
+  (cd "$work/run" && "$sonavel" --headless session.wav --scores scores.csv) 2>"$work/headless.log" ||
+    fail "--headless cannot replay the recording"
+  read -r _ offset _ mismatched _ cells < <("$probe" match "$work/frozen.png" "$work/run/scores.csv")
+  seconds=$(soxi -D "$work/run/session.wav" 2>/dev/null || echo "?")
+  say "recording of $seconds s; its blocks $offset.. match the window but for ${mismatched:-?} of ${cells:-?} cells"
+  [ "${mismatched:-1}" -eq 0 ] || fail "the replayed recording does not score what the window showed"
+  report "sonavel --record CPU: $cpu % of one core while listening to a melody; the writer thread: $writer %"
+fi
+say "PASS in $(elapsed) s"
