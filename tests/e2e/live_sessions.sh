@@ -32,30 +32,8 @@ work=$(mktemp -d /tmp/sonavel-sessions.XXXXXX)
 started=()
 t_start=$(date +%s.%N)
 say() { printf 'live_sessions %s: %s\n' "$case_name" "$*"; }
-x() { timeout 15 "$@"; }
-elapsed() { awk -v a="$t_start" -v b="$(date +%s.%N)" 'BEGIN { printf "%.1f", b - a }'; }
-cleanup() {
-  for ((i = ${#started[@]} - 1; i >= 0; i--)); do stop_pid "${started[i]}"; done
-  rm -rf "$work"
-}
+source "$(dirname "$0")/live_script.sh"
 trap cleanup EXIT
-show_logs() {
-  for log in "$work"/*.log; do
-    [ -s "$log" ] || continue
-    echo "---- $(basename "$log") (last lines)"
-    grep -v -e '^ALSA lib' -e '^Cannot connect to server' -e '^jack' -e '^JackShm' "$log" | tail -n 15
-  done
-}
-fail() { say "FAIL: $*"; show_logs; exit 1; }
-skip() { say "SKIP: $*"; exit $kSkip; }
-wait_for() {
-  local seconds=$1; shift
-  local deadline=$(( $(date +%s) + seconds ))
-  until "$@" >/dev/null 2>&1; do
-    [ "$(date +%s)" -ge "$deadline" ] && return 1
-    sleep 0.1
-  done
-}
 
 case $case_name in file | record) ;; *) echo "usage: live_sessions.sh file|record SONAVEL PROBE FONT.tga" >&2; exit 2 ;; esac
 command -v Xvfb >/dev/null || skip "Xvfb is not installed: this machine cannot run the real stack"

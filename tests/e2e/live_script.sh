@@ -1,0 +1,32 @@
+# Sourced by the live scripts after sound_servers.sh: the steps they share. The
+# caller defines `say`, kSkip, `work` (its scratch folder), `started` (the
+# processes it started) and t_start, then sets `trap cleanup EXIT`.
+
+# Clients of the servers get a time limit each: a wedged server must fail the run, not hang it.
+x() { timeout 15 "$@"; }
+elapsed() { awk -v a="$t_start" -v b="$(date +%s.%N)" 'BEGIN { printf "%.1f", b - a }'; }
+
+cleanup() {
+  for ((i = ${#started[@]} - 1; i >= 0; i--)); do stop_pid "${started[i]}"; done
+  rm -rf "$work"
+}
+
+show_logs() {
+  for log in "$work"/*.log; do
+    [ -s "$log" ] || continue
+    echo "---- $(basename "$log") (last lines)"
+    grep -v -e '^ALSA lib' -e '^Cannot connect to server' -e '^jack' -e '^JackShm' "$log" | tail -n 15
+  done
+}
+fail() { say "FAIL: $*"; show_logs; exit 1; }
+skip() { say "SKIP: $*"; exit $kSkip; }
+
+# wait_for SECONDS COMMAND...: polls until the command succeeds.
+wait_for() {
+  local seconds=$1; shift
+  local deadline=$(( $(date +%s) + seconds ))
+  until "$@" >/dev/null 2>&1; do
+    [ "$(date +%s)" -ge "$deadline" ] && return 1
+    sleep 0.1
+  done
+}
