@@ -256,7 +256,11 @@ bool openAndStart(const AudioDeviceChoice& choice, std::string& reason, std::str
 
 }  // namespace
 
-bool startAudio(const AudioDeviceChoice& choice, std::string& reason, std::string& report) {
+namespace {
+
+// Starts the library, runs `open` and keeps the library only when it opened a stream.
+template <typename Open>
+bool startWith(std::string& reason, Open open) {
   if (openStream() != nullptr) return true;
   setenv(kMinLatencyVariable, std::to_string(kMinLatencyMs).c_str(), 1);
   silenceAudioBackends();
@@ -265,12 +269,18 @@ bool startAudio(const AudioDeviceChoice& choice, std::string& reason, std::strin
     reason = "cannot start PortAudio: " + errorText(error);
     return false;
   }
-  if (!openAndStart(choice, reason, report)) {
+  if (!open()) {
     Pa_Terminate();
     return false;
   }
   libraryHeld = true;
   return true;
+}
+
+}  // namespace
+
+bool startAudio(const AudioDeviceChoice& choice, std::string& reason, std::string& report) {
+  return startWith(reason, [&] { return openAndStart(choice, reason, report); });
 }
 
 void stopAudio(std::string& report) {
@@ -305,20 +315,7 @@ bool openFileOutput(const std::string& outputDevice, std::string& reason) {
 }  // namespace
 
 bool startFileAudio(const std::string& outputDevice, std::string& reason) {
-  if (openStream() != nullptr) return true;
-  setenv(kMinLatencyVariable, std::to_string(kMinLatencyMs).c_str(), 1);
-  silenceAudioBackends();
-  PaError error = Pa_Initialize();
-  if (error != paNoError) {
-    reason = "cannot start PortAudio: " + errorText(error);
-    return false;
-  }
-  if (!openFileOutput(outputDevice, reason)) {
-    Pa_Terminate();
-    return false;
-  }
-  libraryHeld = true;
-  return true;
+  return startWith(reason, [&] { return openFileOutput(outputDevice, reason); });
 }
 
 bool checkOutputDevice(const std::string& outputDevice, std::string& reason) {

@@ -30,3 +30,22 @@ wait_for() {
     sleep 0.1
   done
 }
+
+# start_display_and_server: Xvfb on a free display, then the sound server of
+# $route; skips when this machine cannot run either.
+start_display_and_server() {
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" </dev/null >"$work/xvfb.log" 2>&1 &
+  started+=($!)
+  xvfb_pid=$!
+  display_ready() { ! kill -0 "$xvfb_pid" || [ -s "$work/display" ]; }  # up, or gone for good
+  wait_for 30 display_ready
+  [ -s "$work/display" ] && kill -0 "$xvfb_pid" 2>/dev/null || skip "Xvfb cannot start on this machine"
+  export DISPLAY=":$(head -n 1 "$work/display")"
+  unset XAUTHORITY
+  sound_server_start "$route" "$work/server"
+  case $? in
+    0) ;;
+    77) skip "$sound_server_why" ;;
+    *) skip "$route cannot start on this machine: $sound_server_why" ;;
+  esac
+}

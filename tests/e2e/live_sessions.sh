@@ -41,20 +41,7 @@ for tool in pactl parec paplay xdotool import sox; do
   command -v "$tool" >/dev/null || fail "$tool is missing (tools/install-deps.sh test installs it)"
 done
 
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" </dev/null >"$work/xvfb.log" 2>&1 &
-started+=($!)
-xvfb_pid=$!
-display_ready() { ! kill -0 "$xvfb_pid" || [ -s "$work/display" ]; }
-wait_for 30 display_ready
-[ -s "$work/display" ] && kill -0 "$xvfb_pid" 2>/dev/null || skip "Xvfb cannot start on this machine"
-export DISPLAY=":$(head -n 1 "$work/display")"
-unset XAUTHORITY
-sound_server_start "$route" "$work/server"
-case $? in
-  0) ;;
-  77) skip "$sound_server_why" ;;
-  *) skip "$route cannot start on this machine: $sound_server_why" ;;
-esac
+start_display_and_server
 for sink in sonavel_in sonavel_out; do
   x pactl suspend-sink "$sink" 1 && x pactl suspend-sink "$sink" 0 || fail "cannot suspend and resume $sink"
 done

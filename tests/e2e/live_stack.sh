@@ -48,23 +48,8 @@ for tool in pactl parec paplay xdotool import sox; do
 done
 [ -x "$sonavel" ] || fail "no sonavel binary at $sonavel"
 
-# --- X server: Xvfb picks a free display and writes its number when ready.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" </dev/null >"$work/xvfb.log" 2>&1 &
-started+=($!)
-xvfb_pid=$!
-display_ready() { ! kill -0 "$xvfb_pid" || [ -s "$work/display" ]; }  # up, or gone for good
-wait_for 30 display_ready
-[ -s "$work/display" ] && kill -0 "$xvfb_pid" 2>/dev/null || skip "Xvfb cannot start on this machine"
-export DISPLAY=":$(head -n 1 "$work/display")"
-unset XAUTHORITY
-
-# --- The sound server, its own home and sockets, two mono null sinks.
-sound_server_start "$route" "$work/server"
-case $? in
-  0) ;;
-  77) skip "$sound_server_why" ;;
-  *) skip "$route cannot start on this machine: $sound_server_why" ;;
-esac
+# --- X server (Xvfb picks a free display) and the sound server with its two mono null sinks.
+start_display_and_server
 say "Xvfb on $DISPLAY, $route ready ($(elapsed) s)"
 
 # --- Recorders on both monitors; an idle null sink renders ahead, so suspend and
