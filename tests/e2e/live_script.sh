@@ -31,6 +31,8 @@ wait_for() {
   done
 }
 
+display_answers() { x xdotool getdisplaygeometry; }
+
 # start_display_and_server: Xvfb on a free display, then the sound server of
 # $route; skips when this machine cannot run either.
 start_display_and_server() {
@@ -42,10 +44,35 @@ start_display_and_server() {
   [ -s "$work/display" ] && kill -0 "$xvfb_pid" 2>/dev/null || skip "Xvfb cannot start on this machine"
   export DISPLAY=":$(head -n 1 "$work/display")"
   unset XAUTHORITY
+  wait_for 10 display_answers || fail "Xvfb on $DISPLAY does not answer a client"
   sound_server_start "$route" "$work/server"
   case $? in
     0) ;;
     77) skip "$sound_server_why" ;;
     *) skip "$route cannot start on this machine: $sound_server_why" ;;
   esac
+}
+
+# start_sonavel ARGS...: sonavel in $work/run, its window up; sets sonavel_pid and
+# wid. A fresh Xvfb has once refused the program's connection though it answered
+# a client a moment before; that one refusal gets a second try, said in the log.
+wid=""
+sonavel_pid=""
+window_up() {
+  kill -0 "$sonavel_pid" || return 0  # ended: stop waiting, said below
+  wid=$(x xdotool search --name '^sonavel$' 2>/dev/null | tail -n 1)
+  [ -n "$wid" ]
+}
+start_sonavel() {
+  local try
+  for try in 1 2; do
+    (cd "$work/run" && SDL_VIDEODRIVER=x11 exec "$sonavel" "$@") </dev/null >"$work/sonavel-out.log" 2>"$work/sonavel.log" &
+    sonavel_pid=$!
+    started+=($sonavel_pid)
+    wait_for 30 window_up
+    kill -0 "$sonavel_pid" 2>/dev/null && break
+    [ "$try" = 1 ] && grep -q 'cannot open a window' "$work/sonavel.log" || fail "sonavel ended at start-up"
+    say "the window system refused sonavel ($(tail -n 1 "$work/sonavel.log"); display answers: $(display_answers >/dev/null 2>&1 && echo yes || echo no)); once more"
+  done
+  [ -n "$wid" ] || fail "no window titled sonavel appeared"
 }

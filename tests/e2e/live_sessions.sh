@@ -58,22 +58,6 @@ notes() {  # notes FILE SECONDS_OF_SILENCE_AFTER
 
 mkdir -p "$work/run"
 [ -f "$font" ] && cp "$font" "$work/run/font.tga"
-sonavel_pid=""
-start_sonavel() {  # start_sonavel ARGS...
-  (cd "$work/run" && SDL_VIDEODRIVER=x11 exec "$sonavel" "$@") </dev/null >"$work/sonavel-out.log" 2>"$work/sonavel.log" &
-  sonavel_pid=$!
-  started+=($sonavel_pid)
-  wait_for 30 window_up
-  kill -0 "$sonavel_pid" 2>/dev/null || fail "sonavel ended at start-up"
-  [ -n "$wid" ] || fail "no window titled sonavel appeared"
-  t_window=$(date +%s.%N)
-}
-wid=""
-window_up() {
-  kill -0 "$sonavel_pid" || return 0
-  wid=$(x xdotool search --name '^sonavel$' 2>/dev/null | tail -n 1)
-  [ -n "$wid" ]
-}
 shot() { x import -window "$wid" "png:$1" 2>>"$work/import.log"; }
 press() { x xdotool keydown "$1" && sleep 0.15 && x xdotool keyup "$1"; }
 since_window() { awk -v a="$t_window" -v b="$(date +%s.%N)" 'BEGIN { printf "%.1f", b - a }'; }
@@ -121,6 +105,7 @@ if [ "$case_name" = file ]; then
   started+=($!)
   recorder_pid=$!
   start_sonavel melody.wav
+  t_window=$(date +%s.%N)
   say "window $wid is up ($(elapsed) s)"
   x xdotool mousemove 1000 700
   x xdotool windowfocus --sync "$wid" || fail "cannot focus the window"

@@ -7,6 +7,7 @@
 set -u
 
 sonavel=$(realpath "$1") font=$(realpath -m "$2")
+source "$(dirname "$0")/sound_servers.sh"  # for stop_pid
 readonly kSkip=77
 readonly kStartSeconds=2
 readonly kExitTenths=10   # a clean exit comes within 40 ms; a second allows for a loaded machine
@@ -17,7 +18,9 @@ sonavel_pid=""
 
 say() { printf 'live_signals: %s\n' "$*"; }
 cleanup() {
-  for pid in $sonavel_pid $xvfb_pid; do kill -9 "$pid" 2>/dev/null; done
+  [ -z "$sonavel_pid" ] || kill -9 "$sonavel_pid" 2>/dev/null
+  # Politely, and waited for: a killed X server leaves its lock and socket for the next one.
+  [ -z "$xvfb_pid" ] || stop_pid "$xvfb_pid"
   rm -rf "$work"
 }
 trap cleanup EXIT

@@ -32,7 +32,6 @@ readonly kToneHoldSeconds=2.5
 
 work=$(mktemp -d /tmp/sonavel-live.XXXXXX)
 started=()          # every process this script started, and only those
-sonavel_pid=""
 lingot_pid=""
 paplay_pid=""
 out_recorder_pid=""
@@ -91,18 +90,7 @@ say "devices listed, unknown device refused ($(elapsed) s)"
 
 # --- sonavel itself, in a directory of its own with the font beside it.
 [ -f "$font" ] && cp "$font" "$work/run/font.tga"
-(cd "$work/run" && SDL_VIDEODRIVER=x11 SONAVEL_AUDIO_REPORT=1 exec "$sonavel") </dev/null >"$work/sonavel-out.log" 2>"$work/sonavel.log" &
-sonavel_pid=$!
-started+=($sonavel_pid)
-window_up() {
-  kill -0 "$sonavel_pid" || return 0  # ended: stop waiting, said below
-  wid=$(x xdotool search --name '^sonavel$' 2>/dev/null | tail -n 1)
-  [ -n "$wid" ]
-}
-wid=""
-wait_for 30 window_up
-kill -0 "$sonavel_pid" 2>/dev/null || fail "sonavel ended at start-up"
-[ -n "$wid" ] || fail "no window titled sonavel appeared"
+SONAVEL_AUDIO_REPORT=1 start_sonavel
 say "window $wid is up ($(elapsed) s)"
 
 shot() {  # shot FILE: the window's client area
