@@ -11,7 +11,8 @@ struct Framebuffer {
   int pitch = kPictureWidth;         // pixels per row
   std::uint32_t* pixels = nullptr;   // 0x00RRGGBB, row 0 at the top
   // One flag per row, raised by drawing that changes a pixel there and lowered
-  // by the window once it shows the row; null for pictures no window shows.
+  // by the window once it shows the row; null for pictures no window shows. A
+  // row left unmarked is taken to be as the window shows it.
   bool* changedRows = nullptr;
 };
 

@@ -144,21 +144,24 @@ Sent blitPicture(const Framebuffer& picture, SDL_Surface* target) {
   return sent ? Sent::Picture : Sent::Failed;
 }
 
+// How the rows to send are chosen: every row, each marked row, or each marked
+// row that differs from the one shown.
+enum class Rows { Every, Marked, MarkedAndDiffering };
+
 // Straight into a window surface of the picture's own size and pixel layout,
-// which keeps what was last sent: each marked row (every row after the window
-// lost its picture) is compared with it, and only rows that differ are copied
-// and handed to the window system.
-Sent copyChangedRows(const Framebuffer& picture, SDL_Surface* target, bool everyRow) {
+// which keeps what was last sent: only the chosen rows are copied and handed
+// to the window system.
+Sent copyChangedRows(const Framebuffer& picture, SDL_Surface* target, Rows rows) {
   static SDL_Rect runs[kMaxRowRuns];
   const std::size_t rowBytes = static_cast<std::size_t>(picture.width) * kBytesPerPixel;
   if (SDL_MUSTLOCK(target) && SDL_LockSurface(target) != 0) return Sent::Failed;
   int count = 0;
   for (int y = 0; y < picture.height; ++y) {
-    if (!everyRow && !picture.changedRows[y]) continue;
+    if (rows != Rows::Every && !picture.changedRows[y]) continue;
     const std::uint32_t* row = picture.pixels + static_cast<std::ptrdiff_t>(y) * picture.pitch;
     auto* shown = reinterpret_cast<std::uint32_t*>(static_cast<std::uint8_t*>(target->pixels) +
                                                    static_cast<std::ptrdiff_t>(y) * target->pitch);
-    if (!everyRow && std::memcmp(shown, row, rowBytes) == 0) continue;  // painted over, and back as it was
+    if (rows == Rows::MarkedAndDiffering && std::memcmp(shown, row, rowBytes) == 0) continue;
     std::memcpy(shown, row, rowBytes);
     if (count > 0 && runs[count - 1].y + runs[count - 1].h == y)
       ++runs[count - 1].h;
@@ -171,13 +174,28 @@ Sent copyChangedRows(const Framebuffer& picture, SDL_Surface* target, bool every
 }
 
 // The surface is asked for each time: a resize replaces it.
-Sent surfacePicture(const Framebuffer& picture, bool everyRow) {
+Sent surfacePicture(const Framebuffer& picture, Rows rows) {
   SDL_Surface* target = SDL_GetWindowSurface(screen.window);
   if (target == nullptr) return Sent::Failed;
   const bool ownLayout = target->w == picture.width && target->h == picture.height &&
                          target->format->format == SDL_PIXELFORMAT_RGB888 && picture.changedRows != nullptr;
-  if (ownLayout) return copyChangedRows(picture, target, everyRow);
-  return everyRow || anyRowMarked(picture) ? blitPicture(picture, target) : Sent::Nothing;
+  if (ownLayout) return copyChangedRows(picture, target, rows);
+  return rows == Rows::Every || anyRowMarked(picture) ? blitPicture(picture, target) : Sent::Nothing;
+}
+
+void send(const Framebuffer& picture, Rows rows) {
+  if (screen.window == nullptr || picture.pixels == nullptr) return;
+  if (screen.stale) rows = Rows::Every;
+  const Sent sent = screen.renderer != nullptr ? renderPicture(picture, rows == Rows::Every) : surfacePicture(picture, rows);
+  if (sent != Sent::Nothing) windowSystemRoundTrip();
+  if (sent == Sent::Failed) {
+    screen.stale = true;  // some rows may have gone: the next picture goes whole
+    return;
+  }
+  lowerMarks(picture);
+  if (sent == Sent::Nothing) return;
+  screen.stale = false;
+  ++screen.framesSent;
 }
 
 bool buttonEvent(const SDL_MouseButtonEvent& button, bool down, WindowEvent& event) {
@@ -274,23 +292,10 @@ bool openWindow(const char* title, std::string& reason) {
 
 void presentFramebuffer(const Framebuffer& picture) {
   if (picture.changedRows != nullptr) std::fill(picture.changedRows, picture.changedRows + picture.height, true);
-  sendFramebuffer(picture);
+  send(picture, Rows::MarkedAndDiffering);
 }
 
-void sendFramebuffer(const Framebuffer& picture) {
-  if (screen.window == nullptr || picture.pixels == nullptr) return;
-  const bool everyRow = screen.stale;
-  const Sent sent = screen.renderer != nullptr ? renderPicture(picture, everyRow) : surfacePicture(picture, everyRow);
-  if (sent != Sent::Nothing) windowSystemRoundTrip();
-  if (sent == Sent::Failed) {
-    screen.stale = true;  // some rows may have gone: the next picture goes whole
-    return;
-  }
-  lowerMarks(picture);
-  if (sent == Sent::Nothing) return;
-  screen.stale = false;
-  ++screen.framesSent;
-}
+void sendFramebuffer(const Framebuffer& picture) { send(picture, Rows::Marked); }
 
 bool takeWindowEvent(WindowEvent& event) {
   SDL_Event sdl;

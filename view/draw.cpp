@@ -25,6 +25,13 @@ inline void fillRun(std::uint32_t* out, int count, std::uint32_t colour) {
   for (; i < count; ++i) out[i] = colour;
 }
 
+// No early exit: the loop vectorises.
+inline bool runIs(const std::uint32_t* run, int count, std::uint32_t colour) {
+  std::uint32_t differs = 0;
+  for (int i = 0; i < count; ++i) differs |= run[i] ^ colour;
+  return differs == 0;
+}
+
 }  // namespace
 
 void clearScreen(std::uint32_t colour) {
@@ -43,8 +50,8 @@ void fillRect(int x, int y, int width, int height, std::uint32_t colour) {
   if (left >= right || top >= bottom) return;
   const int runLength = static_cast<int>(right - left);
   std::uint32_t* row = framebuffer.pixels + top * framebuffer.pitch + left;
-  // Marked, not compared: the window compares marked rows with what it shows.
   for (long long line = top; line < bottom; ++line, row += framebuffer.pitch) {
+    if (runIs(row, runLength, colour)) continue;  // a row that stands still stays unmarked
     fillRun(row, runLength, colour);
     markRowChanged(framebuffer, line);
   }

@@ -108,7 +108,9 @@ void drawGlyph(const BitmapFont& source, int x, int y, int glyph, std::uint32_t 
     for (int column = 0; column < side; ++column) {
       const long long pictureX = static_cast<long long>(x) + column;
       if (pictureX < 0 || pictureX >= framebuffer.width || cell[column] == kTransparentTexel) continue;
-      out[pictureX] = colour == 0 ? cell[column] : colour;
+      const std::uint32_t pixel = colour == 0 ? cell[column] : colour;
+      if (out[pictureX] == pixel) continue;
+      out[pictureX] = pixel;
       markRowChanged(framebuffer, pictureY);
     }
   }
