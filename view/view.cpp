@@ -5,10 +5,12 @@
 #include "analysis/history_ring.hpp"
 #include "analysis/round_half_even.hpp"
 #include "app/tuner_state.hpp"
+#include "view/colour.hpp"
 #include "view/controls.hpp"
 #include "view/draw.hpp"
 #include "view/font.hpp"
 #include "view/geometry.hpp"
+#include "view/grid_rows.hpp"
 
 namespace {
 
@@ -23,64 +25,23 @@ constexpr double kFullComponent = 255.0;
 constexpr double kGainPixelsPerUnit = 33.333332f;  // 100/3 as stored in single precision
 constexpr double kVolumePixelsPerUnit = 50.0;
 
-// Scores outside 0..1 (or not numbers) must not spill into the neighbouring colour bytes.
-float clampedScore(float score) {
-  const float positive = score > 0.0f ? score : 0.0f;  // also maps NaN to 0
-  return positive < 1.0f ? positive : 1.0f;
-}
-
-std::uint32_t rgb(int red, int green, int blue) {
-  return static_cast<std::uint32_t>(red) << 16 | static_cast<std::uint32_t>(green) << 8 |
-         static_cast<std::uint32_t>(blue);
-}
-
-// The three kinds of grid row and their colours at score 0; a score s scales each component by 1 - s.
-struct RowShade {
-  double red, green, blue;
-};
-constexpr RowShade kARowShade = {224.0, 224.0, 224.0};
-constexpr RowShade kWhiteRowShade = {192.0, 192.0, 208.0};
-constexpr RowShade kBlackRowShade = {192.0, 160.0, 176.0};
-
-const RowShade& rowShade(int row) {
-  if (row % kPitchClasses == 0) return kARowShade;
-  return tuner.keyColour[row % kPitchClasses] != 0 ? kWhiteRowShade : kBlackRowShade;
-}
-
-int component(double full, double unit) { return static_cast<int>(roundHalfEven(full * unit)); }
-
-// `score` already clamped: the row loop stays free of branches and vectorises.
-std::uint32_t shadedColour(const RowShade& shade, float score) {
-  const double u = 1.0 - static_cast<double>(score);
-  return rgb(component(shade.red, u), component(shade.green, u), component(shade.blue, u));
-}
-
 int rowY(int row) { return kBottomRowY - kRowHeight * row; }
 
-// The cells. All cells of a row share their pixel rows, so each row of the
-// grid is composed once and copied: the same pixels as one rectangle per
-// cell, at a fraction of the cost. The top pixel row of every cell is left
-// out, as the grid line drawn next always covers it.
+GridRows gridRows;
+
+// The cells. Each grid row is kept in history order and shown from the oldest
+// column on, so its pixel rows are two copies. The top pixel row of every cell
+// is left out, as the grid line drawn next always covers it.
 void drawGridCells(int oldestColumn) {
-  // Scores row by row in display order, read column by column as they lie in memory.
-  static float byRow[kNoteRows][kHistoryColumns];
-  int column = oldestColumn;
-  for (int j = 0; j < kHistoryColumns; ++j) {
-    const float* scores = tuner.scoreHistory + column * kNoteRows;
-    for (int row = 0; row < kNoteRows; ++row) byRow[row][j] = clampedScore(scores[row]);
-    if (++column == kHistoryColumns) column = 0;
-  }
-  std::uint32_t colours[kHistoryColumns];
-  std::uint32_t span[kGridWidth];
+  updateGridRows(gridRows);
+  const int older = kColumnWidth * oldestColumn;  // pixels of the columns before the oldest
+  const int newer = kGridWidth - older;
   for (int row = 0; row < kNoteRows; ++row) {
-    const RowShade shade = rowShade(row);
-    for (int j = 0; j < kHistoryColumns; ++j) colours[j] = shadedColour(shade, byRow[row][j]);
-    for (int j = 0; j < kHistoryColumns; ++j) {
-      span[kColumnWidth * j] = colours[j];
-      span[kColumnWidth * j + 1] = colours[j];
-      span[kColumnWidth * j + 2] = colours[j];
+    const std::uint32_t* pixels = gridRows.pixels[row];
+    for (int line = 1; line < kRowHeight; ++line) {
+      drawSpan(kGridLeft, rowY(row) + line, pixels + older, newer);
+      drawSpan(kGridLeft + newer, rowY(row) + line, pixels, older);
     }
-    for (int line = 1; line < kRowHeight; ++line) drawSpan(kGridLeft, rowY(row) + line, span, kGridWidth);
   }
 }
 
@@ -182,7 +143,7 @@ void drawView(const ViewFrame& frame) {
 
 void drawView() { drawView(applyViewRules()); }
 
-std::uint32_t gridCellColour(int row, float score) { return shadedColour(rowShade(row), clampedScore(score)); }
+void forgetGridRows() { gridRows.filled = false; }
 
 std::uint32_t keyColourAt(int row, float score) { return stripKeyColour(score, isWhiteKeyRow(row)); }
 

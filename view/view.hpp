@@ -29,6 +29,9 @@ void drawView();
 // Display column of a history column (0 is the oldest shown).
 int displayColumnOf(int historyColumnIndex);
 
+// Drops the grid colours kept from earlier pictures: the next one works them all out afresh.
+void forgetGridRows();
+
 // The colours of the grid and the keyboard, for pictures drawn beside the window's.
 std::uint32_t gridCellColour(int row, float score);
 std::uint32_t keyColourAt(int row, float score);
