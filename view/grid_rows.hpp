@@ -22,5 +22,5 @@ void updateGridRows(GridRows& rows);
 
 // A score held to 0..1 (not-a-number to 0), as every colour takes it.
 float clampedScore(float score);
-// The colour of a cell of `row` at `score`, worked out afresh.
+// The colour of a cell of `row` at `score`, worked out afresh (also for pictures drawn beside the window's).
 std::uint32_t gridCellColour(int row, float score);

@@ -27,17 +27,17 @@ constexpr double kVolumePixelsPerUnit = 50.0;
 
 int rowY(int row) { return kBottomRowY - kRowHeight * row; }
 
-GridRows gridRows;
+GridRows keptRows;  // the window's, kept from one picture to the next
 
 // The cells. Each grid row is kept in history order and shown from the oldest
 // column on, so its pixel rows are two copies. The top pixel row of every cell
 // is left out, as the grid line drawn next always covers it.
-void drawGridCells(int oldestColumn) {
-  updateGridRows(gridRows);
+void drawGridCells(GridRows& rows, int oldestColumn) {
+  updateGridRows(rows);
   const int older = kColumnWidth * oldestColumn;  // pixels of the columns before the oldest
   const int newer = kGridWidth - older;
   for (int row = 0; row < kNoteRows; ++row) {
-    const std::uint32_t* pixels = gridRows.pixels[row];
+    const std::uint32_t* pixels = rows.pixels[row];
     for (int line = 1; line < kRowHeight; ++line) {
       drawSpan(kGridLeft, rowY(row) + line, pixels + older, newer);
       drawSpan(kGridLeft + newer, rowY(row) + line, pixels, older);
@@ -51,20 +51,53 @@ std::uint32_t stripKeyColour(float score, bool white) {
   return white ? rgb(255, 255 - heat, 255 - heat) : rgb(heat, 0, 0);
 }
 
-// Grid lines over the cells, and the keys of both strips for `stripColumn`.
-void drawLinesAndStrips(int stripColumn, int litKey) {
+struct StripKey {
+  std::uint32_t colour;
+  int length;  // pixels, from the grid's edge outwards
+};
+
+// Each row's key on both strips: its score in `stripColumn`, or the picked colour when lit.
+void stripKeys(int stripColumn, int litKey, StripKey* keys) {
+  for (int row = 0; row < kNoteRows; ++row) {
+    const bool white = tuner.keyColour[row % kPitchClasses] == kWhiteKeyColour;
+    keys[row].colour = stripKeyColour(tuner.scoreHistory[stripColumn * kNoteRows + row], white);
+    if (litKey == row + kNoteRowOffset) keys[row].colour = kPickedKeyColour;
+    keys[row].length = white ? kWhiteKeyLength : kBlackKeyLength;
+  }
+}
+
+// Grid lines over the cells.
+void drawGridLines() {
+  for (int row = 0; row < kNoteRows; ++row) fillRect(kGridLeft, rowY(row), kGridWidth, 1, kLineColour);
+}
+
+// Right strip, each row a box of line colour with its key inside, drawn a pixel row at a time.
+// The key fills every pixel row of its box but the top one.
+static_assert(kKeyWidth == kRowHeight - 1);
+void drawRightStrip(const StripKey* keys) {
+  std::uint32_t span[kStripDepth];
   for (int row = 0; row < kNoteRows; ++row) {
     const int y = rowY(row);
-    const int t = kBottomStripKeyX + kRowHeight * row;
-    fillRect(kGridLeft, y, kGridWidth, 1, kLineColour);
-    fillRect(kRightStripX, y, kStripDepth, kRowHeight, kLineColour);
-    fillRect(t - 1, kBottomStripY, kRowHeight, kStripDepth, kLineColour);
-    const bool white = tuner.keyColour[row % kPitchClasses] == kWhiteKeyColour;
-    std::uint32_t colour = stripKeyColour(tuner.scoreHistory[stripColumn * kNoteRows + row], white);
-    if (litKey == row + kNoteRowOffset) colour = kPickedKeyColour;
-    const int length = white ? kWhiteKeyLength : kBlackKeyLength;
-    fillRect(kRightStripX + 1, y + 1, length, kKeyWidth, colour);
-    fillRect(t, kBottomStripY + 1, kKeyWidth, length, colour);
+    fillRect(kRightStripX, y, kStripDepth, 1, kLineColour);
+    span[0] = kLineColour;
+    for (int x = 1; x < kStripDepth; ++x) span[x] = x <= keys[row].length ? keys[row].colour : kLineColour;
+    for (int line = 1; line <= kKeyWidth; ++line) drawSpan(kRightStripX, y + line, span, kStripDepth);
+  }
+}
+
+// Bottom strip, a pixel row at a time across all keys; each key ends at its length.
+void drawBottomStrip(const StripKey* keys) {
+  constexpr int kWidth = kRowHeight * kNoteRows;
+  constexpr int kLeft = kBottomStripKeyX - 1;
+  std::uint32_t span[kWidth];
+  for (std::uint32_t& pixel : span) pixel = kLineColour;
+  for (int line = 0; line < kStripDepth; ++line) {
+    for (int row = 0; row < kNoteRows; ++row) {
+      std::uint32_t* key = span + kRowHeight * row + 1;
+      if (line == 1) std::fill(key, key + kKeyWidth, keys[row].colour);
+      if (line == keys[row].length + 1) std::fill(key, key + kKeyWidth, kLineColour);
+    }
+    drawSpan(kLeft, kBottomStripY + line, span, kWidth);
   }
 }
 
@@ -132,9 +165,15 @@ int displayColumnOf(int historyColumnIndex) {
   return wrapColumn(historyColumnIndex - tuner.historyColumn.load(kRelaxed));
 }
 
-void drawView(const ViewFrame& frame) {
-  drawGridCells(frame.oldestColumn);
-  drawLinesAndStrips(frame.stripColumn, frame.litKey);
+void drawView(const ViewFrame& frame) { drawView(frame, keptRows); }
+
+void drawView(const ViewFrame& frame, GridRows& rows) {
+  drawGridCells(rows, frame.oldestColumn);
+  drawGridLines();
+  StripKey keys[kNoteRows];
+  stripKeys(frame.stripColumn, frame.litKey, keys);
+  drawRightStrip(keys);
+  drawBottomStrip(keys);
   drawFrame();
   if (frame.hoverKey != kNoKey) drawHoverBand(frame.hoverKey);
   if (frame.frozen) drawMarkersAndCursor(frame);
@@ -142,8 +181,6 @@ void drawView(const ViewFrame& frame) {
 }
 
 void drawView() { drawView(applyViewRules()); }
-
-void forgetGridRows() { gridRows.filled = false; }
 
 std::uint32_t keyColourAt(int row, float score) { return stripKeyColour(score, isWhiteKeyRow(row)); }
 
