@@ -2,6 +2,7 @@
 
 namespace {
 std::uint32_t framebufferPixels[kPictureWidth * kPictureHeight];
+bool framebufferChangedRows[kPictureHeight];
 }
 
 Framebuffer framebuffer;
@@ -11,4 +12,6 @@ void createFramebuffer() {
   framebuffer.height = kPictureHeight;
   framebuffer.pitch = kPictureWidth;
   framebuffer.pixels = framebufferPixels;
+  framebuffer.changedRows = framebufferChangedRows;
+  for (bool& changed : framebufferChangedRows) changed = true;
 }

@@ -1,11 +1,10 @@
 #include "app/live_host.hpp"
 
-#include <chrono>
 #include <csignal>
-#include <thread>
 
 #include "app/shell.hpp"
 #include "audio/stream.hpp"
+#include "platform/event_watch.hpp"
 
 namespace {
 
@@ -71,6 +70,4 @@ void LiveHost::stopAudio() {
 
 std::vector<std::string> LiveHost::takeNotices() { return std::exchange(notices_, {}); }
 
-void LiveHost::sleepMs(int milliseconds) {
-  std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
-}
+void LiveHost::sleepMs(int milliseconds) { sleepWatchingWindowSystem(milliseconds); }

@@ -3,6 +3,7 @@
 #include <SDL.h>
 
 #include <array>
+#include <cstring>
 
 namespace {
 
@@ -92,6 +93,12 @@ constexpr std::array<unsigned char, SDL_NUM_SCANCODES> buildLookup() {
 constexpr std::array<unsigned char, SDL_NUM_SCANCODES> kLookup = buildLookup();
 
 }  // namespace
+
+void mapKeyboardState(const unsigned char* state, int count, KeyStates& keys) {
+  std::memset(keys, 0, sizeof(KeyStates));
+  for (const KeyPair& pair : kKeyPairs)
+    if (pair.scancode < count && state[pair.scancode] != 0) keys[pair.code] = kKeyDownBit;
+}
 
 int directInputCode(int sdlScancode) {
   if (sdlScancode < 0 || sdlScancode >= SDL_NUM_SCANCODES) return 0;

@@ -2,12 +2,14 @@
 
 #include <SDL.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <strings.h>
 #include <vector>
 
 #include "app/quiet_stderr.hpp"
+#include "platform/event_watch.hpp"
 #include "platform/key_map.hpp"
 
 namespace {
@@ -15,13 +17,12 @@ namespace {
 // Drivers SDL may pick by itself when no display is reachable: nothing would be seen.
 constexpr const char* kInvisibleDrivers[] = {"offscreen", "dummy"};
 constexpr int kBytesPerPixel = 4;
+constexpr int kMaxRowRuns = (kPictureHeight + 1) / 2;  // changed and unchanged rows alternating
 
 struct Screen {
   SDL_Window* window = nullptr;
   SDL_Renderer* renderer = nullptr;  // none when pictures go to the window surface
   SDL_Texture* texture = nullptr;
-  std::vector<std::uint32_t> shown;  // the picture the window shows now, while `shownKnown`
-  bool shownKnown = false;           // false after a picture was sent without keeping a copy
   bool stale = true;                 // the window must be sent the picture again
   int framesSent = 0;
 };
@@ -74,6 +75,13 @@ bool windowChanged(const SDL_WindowEvent& event) {
   }
 }
 
+// Taken as SDL queues the event, not when the loop reaches it: a picture sent in
+// between goes whole to the window (or the new surface) that lost the old one.
+int noteLostPicture(void*, SDL_Event* event) {
+  if (event->type == SDL_WINDOWEVENT && windowChanged(event->window)) screen.stale = true;
+  return 0;
+}
+
 // A GL that rasterises on the CPU costs more per frame than SDL's own software
 // renderer, which hands the picture to the window system directly.
 bool rendersOnTheCpu(SDL_Renderer* renderer) {
@@ -103,29 +111,73 @@ SDL_Renderer* createRenderer(SDL_Window* window) {
   return SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
 }
 
-// Straight from the caller's rows: the texture is the only copy the GPU needs.
-bool renderPicture(const Framebuffer& picture) {
+bool anyRowMarked(const Framebuffer& picture) {
+  return picture.changedRows == nullptr || std::find(picture.changedRows, picture.changedRows + picture.height, true) !=
+                                               picture.changedRows + picture.height;
+}
+
+void lowerMarks(const Framebuffer& picture) {
+  if (picture.changedRows != nullptr) std::fill(picture.changedRows, picture.changedRows + picture.height, false);
+}
+
+// What happened to a picture handed to the window.
+enum class Sent { Nothing, Picture, Failed };
+
+// Straight from the caller's rows, whole: the texture is the only copy the GPU needs.
+Sent renderPicture(const Framebuffer& picture, bool everyRow) {
+  if (!everyRow && !anyRowMarked(picture)) return Sent::Nothing;
   SDL_UpdateTexture(screen.texture, nullptr, picture.pixels, picture.pitch * kBytesPerPixel);
   SDL_RenderCopy(screen.renderer, screen.texture, nullptr, nullptr);
   SDL_RenderPresent(screen.renderer);
-  return true;
+  return Sent::Picture;
 }
 
-// Into the window surface, nearest-neighbour when the window is not 640 x 480.
-// The surface is asked for each time: a resize replaces it.
-bool blitPicture(const Framebuffer& picture) {
-  SDL_Surface* target = SDL_GetWindowSurface(screen.window);
+// The whole picture into the window surface, nearest-neighbour when the window is not 640 x 480.
+Sent blitPicture(const Framebuffer& picture, SDL_Surface* target) {
   SDL_Surface* source = SDL_CreateRGBSurfaceWithFormatFrom(picture.pixels, picture.width, picture.height, 32,
                                                            picture.pitch * kBytesPerPixel, SDL_PIXELFORMAT_RGB888);
-  bool sent = false;
-  if (target != nullptr && source != nullptr) {
-    const bool sameSize = target->w == source->w && target->h == source->h;
-    sent = (sameSize ? SDL_BlitSurface(source, nullptr, target, nullptr)
-                     : SDL_BlitScaled(source, nullptr, target, nullptr)) == 0 &&
-           SDL_UpdateWindowSurface(screen.window) == 0;
-  }
+  const bool sameSize = source != nullptr && target->w == source->w && target->h == source->h;
+  const bool sent = source != nullptr &&
+                    (sameSize ? SDL_BlitSurface(source, nullptr, target, nullptr) : SDL_BlitScaled(source, nullptr, target, nullptr)) == 0 &&
+                    SDL_UpdateWindowSurface(screen.window) == 0;
   SDL_FreeSurface(source);
-  return sent;
+  return sent ? Sent::Picture : Sent::Failed;
+}
+
+// Straight into a window surface of the picture's own size and pixel layout,
+// which keeps what was last sent: each marked row (every row after the window
+// lost its picture) is compared with it, and only rows that differ are copied
+// and handed to the window system.
+Sent copyChangedRows(const Framebuffer& picture, SDL_Surface* target, bool everyRow) {
+  static SDL_Rect runs[kMaxRowRuns];
+  const std::size_t rowBytes = static_cast<std::size_t>(picture.width) * kBytesPerPixel;
+  if (SDL_MUSTLOCK(target) && SDL_LockSurface(target) != 0) return Sent::Failed;
+  int count = 0;
+  for (int y = 0; y < picture.height; ++y) {
+    if (!everyRow && !picture.changedRows[y]) continue;
+    const std::uint32_t* row = picture.pixels + static_cast<std::ptrdiff_t>(y) * picture.pitch;
+    auto* shown = reinterpret_cast<std::uint32_t*>(static_cast<std::uint8_t*>(target->pixels) +
+                                                   static_cast<std::ptrdiff_t>(y) * target->pitch);
+    if (!everyRow && std::memcmp(shown, row, rowBytes) == 0) continue;  // painted over, and back as it was
+    std::memcpy(shown, row, rowBytes);
+    if (count > 0 && runs[count - 1].y + runs[count - 1].h == y)
+      ++runs[count - 1].h;
+    else
+      runs[count++] = SDL_Rect{0, y, picture.width, 1};
+  }
+  if (SDL_MUSTLOCK(target)) SDL_UnlockSurface(target);
+  if (count == 0) return Sent::Nothing;
+  return SDL_UpdateWindowSurfaceRects(screen.window, runs, count) == 0 ? Sent::Picture : Sent::Failed;
+}
+
+// The surface is asked for each time: a resize replaces it.
+Sent surfacePicture(const Framebuffer& picture, bool everyRow) {
+  SDL_Surface* target = SDL_GetWindowSurface(screen.window);
+  if (target == nullptr) return Sent::Failed;
+  const bool ownLayout = target->w == picture.width && target->h == picture.height &&
+                         target->format->format == SDL_PIXELFORMAT_RGB888 && picture.changedRows != nullptr;
+  if (ownLayout) return copyChangedRows(picture, target, everyRow);
+  return everyRow || anyRowMarked(picture) ? blitPicture(picture, target) : Sent::Nothing;
 }
 
 bool buttonEvent(const SDL_MouseButtonEvent& button, bool down, WindowEvent& event) {
@@ -141,11 +193,14 @@ bool buttonEvent(const SDL_MouseButtonEvent& button, bool down, WindowEvent& eve
 // The next waiting event, left in the queue.
 bool peekNext(SDL_Event& next) { return SDL_PeepEvents(&next, 1, SDL_PEEKEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) == 1; }
 
-// SDL ends each batch it fetches from the window system with a marker, and a poll
-// that reaches the marker reports nothing even when events queued after it wait.
-bool pollOne(SDL_Event& event) {
-  if (SDL_PollEvent(&event) != 0) return true;
-  return SDL_PeepEvents(nullptr, 0, SDL_PEEKEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) > 0 && SDL_PollEvent(&event) != 0;
+// The next event in SDL's queue, which is refilled from the window system only
+// when that may have sent something.
+bool takeOne(SDL_Event& event) {
+  if (windowSystemMayHaveEvents()) {
+    SDL_PumpEvents();
+    windowSystemPumped();
+  }
+  return SDL_PeepEvents(&event, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) == 1;
 }
 
 bool leavesWindow(const SDL_Event& event) {
@@ -210,42 +265,36 @@ bool openWindow(const char* title, std::string& reason) {
                                        kPictureWidth, kPictureHeight);
     if (screen.texture == nullptr) return fail(reason, SDL_GetError());
   }
-  screen.shown.assign(static_cast<std::size_t>(kPictureWidth) * kPictureHeight, 0);
-  screen.shownKnown = false;
   screen.stale = true;
   stopKeyEvents();
+  SDL_AddEventWatch(noteLostPicture, nullptr);
+  watchWindowSystem(screen.window);
   return true;
 }
 
 void presentFramebuffer(const Framebuffer& picture) {
-  if (screen.window == nullptr || picture.pixels == nullptr) return;
-  const std::size_t rowBytes = static_cast<std::size_t>(kPictureWidth) * kBytesPerPixel;
-  bool same = !screen.stale && screen.shownKnown;
-  for (int y = 0; y < kPictureHeight; ++y) {
-    const std::uint32_t* row = picture.pixels + static_cast<std::size_t>(y) * picture.pitch;
-    std::uint32_t* shownRow = screen.shown.data() + static_cast<std::size_t>(y) * kPictureWidth;
-    if (same && std::memcmp(shownRow, row, rowBytes) == 0) continue;
-    same = false;
-    std::memcpy(shownRow, row, rowBytes);
-  }
-  if (same) return;
-  const int sentBefore = screen.framesSent;
+  if (picture.changedRows != nullptr) std::fill(picture.changedRows, picture.changedRows + picture.height, true);
   sendFramebuffer(picture);
-  screen.shownKnown = screen.framesSent != sentBefore;
 }
 
 void sendFramebuffer(const Framebuffer& picture) {
   if (screen.window == nullptr || picture.pixels == nullptr) return;
-  const bool sent = screen.renderer != nullptr ? renderPicture(picture) : blitPicture(picture);
-  screen.shownKnown = false;
-  if (!sent) return;
+  const bool everyRow = screen.stale;
+  const Sent sent = screen.renderer != nullptr ? renderPicture(picture, everyRow) : surfacePicture(picture, everyRow);
+  if (sent != Sent::Nothing) windowSystemRoundTrip();
+  if (sent == Sent::Failed) {
+    screen.stale = true;  // some rows may have gone: the next picture goes whole
+    return;
+  }
+  lowerMarks(picture);
+  if (sent == Sent::Nothing) return;
   screen.stale = false;
   ++screen.framesSent;
 }
 
 bool takeWindowEvent(WindowEvent& event) {
   SDL_Event sdl;
-  if (screen.window == nullptr || !pollOne(sdl)) return false;
+  if (screen.window == nullptr || !takeOne(sdl)) return false;
   switch (sdl.type) {
     case SDL_QUIT: event.kind = WindowEvent::CloseRequest; break;
     case SDL_WINDOWEVENT:
@@ -253,8 +302,7 @@ bool takeWindowEvent(WindowEvent& event) {
         event.kind = WindowEvent::CloseRequest;
         break;
       }
-      if (windowChanged(sdl.window)) screen.stale = true;
-      return false;
+      return false;  // a lost picture was noted as the event was queued
     case SDL_MOUSEMOTION:
       if (!takeNewestMove(sdl.motion)) return false;
       event.kind = WindowEvent::PointerMove;
@@ -274,6 +322,8 @@ bool takeWindowEvent(WindowEvent& event) {
 }
 
 void destroyWindow() {
+  watchWindowSystem(nullptr);
+  SDL_DelEventWatch(noteLostPicture, nullptr);
   if (screen.texture != nullptr) SDL_DestroyTexture(screen.texture);
   if (screen.renderer != nullptr) SDL_DestroyRenderer(screen.renderer);
   if (screen.window != nullptr) SDL_DestroyWindow(screen.window);
@@ -294,11 +344,7 @@ bool SdlKeySource::readState(KeyStates& keys) {
   if (!acquired_) return false;
   int count = 0;
   const Uint8* state = SDL_GetKeyboardState(&count);
-  std::memset(keys, 0, sizeof(KeyStates));
-  for (int scancode = 0; scancode < count; ++scancode) {
-    const int code = directInputCode(scancode);
-    if (state[scancode] != 0 && code != 0) keys[code] = kKeyDownBit;
-  }
+  mapKeyboardState(state, count, keys);
   return true;
 }
 

@@ -15,8 +15,9 @@ bool openWindow(const char* title, std::string& reason);
 // Stretches the picture over the whole client area. A picture identical to the
 // one on screen is not sent again, unless the window was exposed or resized.
 void presentFramebuffer(const Framebuffer& picture);
-// Stretches the picture over the client area without comparing it first, for a
-// caller that already knows it differs from the one shown (or the window lost it).
+// The same for a caller whose drawing marked the rows it changed: only those
+// rows are compared with the ones shown, and only the rows that differ are sent
+// (every row after the window lost its picture). The marks are lowered.
 void sendFramebuffer(const Framebuffer& picture);
 // Takes at most one SDL event, with the pointer moves queued right behind a move
 // folded into it; true when it was a pointer, button or close event.

@@ -28,7 +28,10 @@ inline void fillRun(std::uint32_t* out, int count, std::uint32_t colour) {
 }  // namespace
 
 void clearScreen(std::uint32_t colour) {
-  for (int y = 0; y < kPictureHeight; ++y) fillRun(framebuffer.pixels + y * framebuffer.pitch, kPictureWidth, colour);
+  for (int y = 0; y < kPictureHeight; ++y) {
+    fillRun(framebuffer.pixels + y * framebuffer.pitch, kPictureWidth, colour);
+    markRowChanged(framebuffer, y);
+  }
 }
 
 void fillRect(int x, int y, int width, int height, std::uint32_t colour) {
@@ -40,7 +43,11 @@ void fillRect(int x, int y, int width, int height, std::uint32_t colour) {
   if (left >= right || top >= bottom) return;
   const int runLength = static_cast<int>(right - left);
   std::uint32_t* row = framebuffer.pixels + top * framebuffer.pitch + left;
-  for (long long line = top; line < bottom; ++line, row += framebuffer.pitch) fillRun(row, runLength, colour);
+  // Marked, not compared: the window compares marked rows with what it shows.
+  for (long long line = top; line < bottom; ++line, row += framebuffer.pitch) {
+    fillRun(row, runLength, colour);
+    markRowChanged(framebuffer, line);
+  }
 }
 
 void drawSpan(int x, int y, const std::uint32_t* colours, int count) {
@@ -51,5 +58,7 @@ void drawSpan(int x, int y, const std::uint32_t* colours, int count) {
   std::uint32_t* out = framebuffer.pixels + static_cast<long long>(y) * framebuffer.pitch + left;
   const std::size_t bytes = static_cast<std::size_t>(right - left) * sizeof(std::uint32_t);
   // A picture that stands still is only read, not rewritten: no cache line turns dirty.
-  if (std::memcmp(out, colours + (left - x), bytes) != 0) std::memcpy(out, colours + (left - x), bytes);
+  if (std::memcmp(out, colours + (left - x), bytes) == 0) return;
+  std::memcpy(out, colours + (left - x), bytes);
+  markRowChanged(framebuffer, y);
 }

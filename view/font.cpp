@@ -109,6 +109,7 @@ void drawGlyph(const BitmapFont& source, int x, int y, int glyph, std::uint32_t 
       const long long pictureX = static_cast<long long>(x) + column;
       if (pictureX < 0 || pictureX >= framebuffer.width || cell[column] == kTransparentTexel) continue;
       out[pictureX] = colour == 0 ? cell[column] : colour;
+      markRowChanged(framebuffer, pictureY);
     }
   }
 }

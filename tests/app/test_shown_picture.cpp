@@ -17,19 +17,28 @@
 
 namespace {
 
-// Keeps a copy of the last picture it was given.
+// Keeps a copy of the last picture it was given; with `rowsOnly`, of the rows
+// marked changed only, as a window does, counting the pictures that came out wrong.
 class KeepingHost : public RecordingHost {
  public:
   std::vector<std::uint32_t> shown;
   PictureNeed need = PictureNeed::EveryFrame;
   bool lost = false;
+  bool rowsOnly = false;
+  int wrongPictures = 0;
 
   void present(const Framebuffer& picture) override {
     ++presents;
     shown.resize(static_cast<std::size_t>(kPictureWidth) * kPictureHeight);
-    for (int y = 0; y < kPictureHeight; ++y)
-      std::memcpy(shown.data() + static_cast<std::size_t>(y) * kPictureWidth, picture.pixels + y * picture.pitch,
-                  kPictureWidth * sizeof(std::uint32_t));
+    bool right = true;
+    for (int y = 0; y < kPictureHeight; ++y) {
+      std::uint32_t* row = shown.data() + static_cast<std::size_t>(y) * kPictureWidth;
+      const std::size_t bytes = kPictureWidth * sizeof(std::uint32_t);
+      if (!rowsOnly || picture.changedRows[y]) std::memcpy(row, picture.pixels + y * picture.pitch, bytes);
+      picture.changedRows[y] = false;
+      right = right && std::memcmp(row, picture.pixels + y * picture.pitch, bytes) == 0;
+    }
+    if (!right) ++wrongPictures;
   }
   PictureNeed pictureNeed() const override { return need; }
   bool pictureLost() override {
@@ -83,7 +92,7 @@ class ShownPicture : public ::testing::Test {
 
   // The session as the headless replay runs it: events, one frame step, one buffer of a
   // two-tone signal through the callback (which also plays back and sounds the tone).
-  void runSession(int steps) {
+  void runSession(int steps, double sweepLevel = 0.0) {
     std::string reason;
     Notices notices;
     ASSERT_EQ(startUp(host, reason, notices), StartResult::Running);
@@ -95,7 +104,8 @@ class ShownPicture : public ::testing::Test {
       tuner.leftClicked = false;
       for (int i = 0; i < kFramesPerBuffer; ++i) {
         const double t = (static_cast<double>(step) * kFramesPerBuffer + i) / kSampleRate;
-        in[i] = static_cast<float>(0.05 * std::sin(2 * M_PI * 440 * t) + 0.03 * std::sin(2 * M_PI * 659.3 * t));
+        in[i] = static_cast<float>(0.05 * std::sin(2 * M_PI * 440 * t) + 0.03 * std::sin(2 * M_PI * 659.3 * t) +
+                                   sweepLevel * std::sin(2 * M_PI * (200 * t + 300 * t * t)));
       }
       audioCallback(in.data(), out.data(), kFramesPerBuffer);
     }
@@ -127,6 +137,14 @@ TEST_F(ShownPicture, EverySkippedPictureEqualsTheOneShown) {
   EXPECT_GT(counts.skipped, kSessionSteps / 2);
   EXPECT_GT(counts.drawn, 60);
   EXPECT_EQ(host.presents, 1 + counts.drawn);  // the start-up picture, then each drawn frame
+}
+
+TEST_F(ShownPicture, EveryRowTheDrawingChangesIsMarkedForTheWindow) {
+  host.need = PictureNeed::Changes;
+  host.rowsOnly = true;
+  runSession(kSessionSteps, 0.1);  // a faint sweep: cells change in rows whose keys stay plain
+  EXPECT_GT(host.presents, 60);
+  EXPECT_EQ(host.wrongPictures, 0);
 }
 
 TEST_F(ShownPicture, AWindowThatLostItsPictureIsSentItAgain) {

@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <utility>
 #include <vector>
 
@@ -52,6 +54,32 @@ TEST(KeyMapping, NoTwoKeysShareACodeButTheTwoNamesOfTheKeyBesideEnter) {
     }
     owner[code] = scancode;
   }
+}
+
+TEST(KeyMapping, ASnapshotHoldsExactlyTheHeldKeysThatHaveCodes) {
+  std::vector<unsigned char> state(SDL_NUM_SCANCODES, 0);
+  KeyStates keys;
+  std::memset(keys, 0xFF, sizeof keys);  // whatever the last snapshot left
+  mapKeyboardState(state.data(), SDL_NUM_SCANCODES, keys);
+  for (int code = 0; code < kKeyCount; ++code) EXPECT_EQ(keys[code], 0) << code;
+
+  // Every scancode held at once: each code is down, through either of its names.
+  std::fill(state.begin(), state.end(), 1);
+  mapKeyboardState(state.data(), SDL_NUM_SCANCODES, keys);
+  for (int scancode = 0; scancode < SDL_NUM_SCANCODES; ++scancode) {
+    if (directInputCode(scancode) != 0) {
+      EXPECT_EQ(keys[directInputCode(scancode)], kKeyDownBit) << scancode;
+    }
+  }
+  EXPECT_EQ(keys[0], 0);
+
+  // A state shorter than the table (an older SDL) is read no further than it reaches.
+  std::fill(state.begin(), state.end(), 0);
+  state[SDL_SCANCODE_ESCAPE] = 1;
+  mapKeyboardState(state.data(), SDL_SCANCODE_ESCAPE, keys);
+  EXPECT_EQ(keys[DIK_ESCAPE], 0);
+  mapKeyboardState(state.data(), SDL_SCANCODE_ESCAPE + 1, keys);
+  EXPECT_EQ(keys[DIK_ESCAPE], kKeyDownBit);
 }
 
 // Every test that opens a window names the driver it wants, as a user without a display would.
@@ -104,20 +132,37 @@ SDL_Window* openedWindow() {
   return nullptr;
 }
 
-TEST_F(HeadlessWindow, SendsWithoutComparingAndThenComparesAgainstWhatItSent) {
+// What the window surface shows at (x, y), as 0xRRGGBB.
+int shownAt(int x, int y) {
+  SDL_Surface* surface = SDL_GetWindowSurface(openedWindow());
+  const auto* row = static_cast<const std::uint8_t*>(surface->pixels) + static_cast<std::ptrdiff_t>(y) * surface->pitch;
+  Uint8 r = 0, g = 0, b = 0;
+  SDL_GetRGB(reinterpret_cast<const Uint32*>(row)[x], surface->format, &r, &g, &b);
+  return (r << 16) | (g << 8) | b;
+}
+
+TEST_F(HeadlessWindow, SendsTheMarkedRowsThatDifferFromTheOnesShown) {
   presentFramebuffer(framebuffer);
   const int sent = framesSentToWindow();
-  sendFramebuffer(framebuffer);  // the same picture, sent all the same
-  EXPECT_EQ(framesSentToWindow(), sent + 1);
+  markRowChanged(framebuffer, 100);  // painted over and back: the same pixels
+  sendFramebuffer(framebuffer);
+  EXPECT_EQ(framesSentToWindow(), sent);
+  EXPECT_FALSE(framebuffer.changedRows[100]);
+
+  // A picture that keeps no marks goes whole, and the window remembers it.
   std::vector<std::uint32_t> other(static_cast<std::size_t>(kPictureWidth) * kPictureHeight, 0x00FF00);
   Framebuffer second = framebuffer;
   second.pixels = other.data();
+  second.changedRows = nullptr;
   sendFramebuffer(second);
-  // The window shows `second` now: the first picture is new to it again.
+  EXPECT_EQ(framesSentToWindow(), sent + 1);
+  EXPECT_EQ(shownAt(3, 3), 0x00FF00);
+  // The first picture is new to it again, and then no more.
   presentFramebuffer(framebuffer);
-  EXPECT_EQ(framesSentToWindow(), sent + 3);
+  EXPECT_EQ(framesSentToWindow(), sent + 2);
+  EXPECT_EQ(shownAt(3, 3), 0);
   presentFramebuffer(framebuffer);
-  EXPECT_EQ(framesSentToWindow(), sent + 3);
+  EXPECT_EQ(framesSentToWindow(), sent + 2);
 }
 
 TEST_F(HeadlessWindow, SendsAPictureWhoseRowsAreWiderThanTheWindow) {
@@ -138,6 +183,29 @@ TEST_F(HeadlessWindow, SendsAPictureWhoseRowsAreWiderThanTheWindow) {
     SDL_GetRGB(reinterpret_cast<const Uint32*>(row)[x], surface->format, &r, &g, &b);
     EXPECT_EQ((r << 16) | (g << 8) | b, static_cast<int>(0x010000u * (y % 256) + x % 256)) << x << "," << y;
   }
+}
+
+TEST_F(HeadlessWindow, SendsOnlyTheChangedRowsUntilTheWindowLosesItsPicture) {
+  sendFramebuffer(framebuffer);  // all rows: a new framebuffer has every row marked
+  for (int y = 0; y < kPictureHeight; ++y) EXPECT_FALSE(framebuffer.changedRows[y]) << y;
+  framebuffer.pixels[10 * framebuffer.pitch + 5] = 0x00AA00;
+  markRowChanged(framebuffer, 10);
+  framebuffer.pixels[479 * framebuffer.pitch + 639] = 0x0000AA;
+  markRowChanged(framebuffer, 479);
+  framebuffer.pixels[20 * framebuffer.pitch + 7] = 0xAA0000;  // not marked: not sent
+  sendFramebuffer(framebuffer);
+  EXPECT_EQ(shownAt(5, 10), 0x00AA00);
+  EXPECT_EQ(shownAt(639, 479), 0x0000AA);
+  EXPECT_EQ(shownAt(7, 20), 0);
+
+  // An exposure is noted as it is queued, before the loop takes the event: the next picture goes whole.
+  SDL_Event exposed{};
+  exposed.type = SDL_WINDOWEVENT;
+  exposed.window.event = SDL_WINDOWEVENT_EXPOSED;
+  ASSERT_EQ(SDL_PushEvent(&exposed), 1);
+  EXPECT_TRUE(windowNeedsPicture());
+  sendFramebuffer(framebuffer);
+  EXPECT_EQ(shownAt(7, 20), 0xAA0000);
 }
 
 TEST_F(HeadlessWindow, StretchesThePictureOverAResizedWindow) {
