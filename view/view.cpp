@@ -51,6 +51,9 @@ std::uint32_t stripKeyColour(float score, bool white) {
   return white ? rgb(255, 255 - heat, 255 - heat) : rgb(heat, 0, 0);
 }
 
+// On both strips a key fills its box of line colour but the box's first pixel row or column.
+static_assert(kKeyWidth == kRowHeight - 1);
+
 struct StripKey {
   std::uint32_t colour;
   int length;  // pixels, from the grid's edge outwards
@@ -72,8 +75,6 @@ void drawGridLines() {
 }
 
 // Right strip, each row a box of line colour with its key inside, drawn a pixel row at a time.
-// The key fills every pixel row of its box but the top one.
-static_assert(kKeyWidth == kRowHeight - 1);
 void drawRightStrip(const StripKey* keys) {
   std::uint32_t span[kStripDepth];
   for (int row = 0; row < kNoteRows; ++row) {
