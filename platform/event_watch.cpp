@@ -3,21 +3,23 @@
 #include <SDL.h>
 #include <SDL_syswm.h>
 #include <poll.h>
-
-#include <chrono>
-#include <thread>
+#include <cerrno>
+#include <sys/syscall.h>
+#include <time.h>
+#include <unistd.h>
 
 namespace {
 
 // SDL also works on a timer (a focus change it defers, a quit signal caught
-// between two sleeps); a pump at least this often keeps those prompt.
-constexpr Uint64 kLongestQuietMs = 50;
+// between two sleeps); a pump at least every this many looks (50 ms at the
+// frame loop's pace) keeps those prompt.
+constexpr int kLongestQuietLooks = 10;
 
 struct Watch {
   Display* display = nullptr;  // null when not watching: every look pumps
   int fd = -1;
-  bool news = true;      // pump at the next look
-  Uint64 pumpByMs = 0;   // pump at the first look from then on, news or not
+  bool news = true;            // pump at the next look
+  int quietLooks = 0;          // looks since the last pump
 };
 
 Watch watch;
@@ -35,23 +37,25 @@ void watchWindowSystem(SDL_Window* window) {
 
 bool windowSystemMayHaveEvents() {
   if (watch.display == nullptr || watch.news) return true;
-  return QLength(watch.display) > 0 || SDL_GetTicks64() >= watch.pumpByMs;
+  return QLength(watch.display) > 0 || ++watch.quietLooks >= kLongestQuietLooks;
 }
 
 void windowSystemPumped() {
   watch.news = false;
-  watch.pumpByMs = SDL_GetTicks64() + kLongestQuietMs;
+  watch.quietLooks = 0;
 }
 
 void windowSystemRoundTrip() { watch.news = true; }
 
+// No clock is read: on this path a wake-up is a single system call. Linux's
+// ppoll leaves the time it did not sleep in `left` (glibc's wrapper keeps it).
 void sleepWatchingWindowSystem(int milliseconds) {
-  const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+  timespec left{milliseconds / 1000, (milliseconds % 1000) * 1'000'000L};
   if (watch.display != nullptr && !watch.news) {
     pollfd connection{watch.fd, POLLIN, 0};
-    const timespec timeout{milliseconds / 1000, (milliseconds % 1000) * 1'000'000L};
-    if (ppoll(&connection, 1, &timeout, nullptr) == 0) return;  // the whole sleep, and nothing came
+    if (syscall(SYS_ppoll, &connection, 1, &left, nullptr, 0) == 0) return;  // slept through, nothing came
     watch.news = true;  // data, a hang-up or a signal: the next look pumps
   }
-  std::this_thread::sleep_until(until);
+  while (nanosleep(&left, &left) != 0 && errno == EINTR) {
+  }
 }
