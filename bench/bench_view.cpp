@@ -57,6 +57,38 @@ void BM_drawViewFrozenWithMarkers(benchmark::State& state) {
 }
 BENCHMARK(BM_drawViewFrozenWithMarkers);
 
+// One block's scores as a tone gives them: three lit rows over a low floor that
+// differs slightly from block to block, so every score of the column is new.
+void writeLiveColumn(int column, unsigned& seed) {
+  constexpr float kFloor = 0.02f;
+  constexpr float kFloorWobble = 0.01f;
+  constexpr int kLitRows[] = {24, 36, 43};
+  constexpr float kLitScores[] = {0.9f, 0.6f, 0.35f};
+  float* scores = tuner.scoreHistory + column * kNoteRows;
+  for (int row = 0; row < kNoteRows; ++row) {
+    seed = seed * 1664525u + 1013904223u;
+    scores[row] = kFloor + kFloorWobble * static_cast<float>(seed >> 8) / static_cast<float>(1u << 24);
+  }
+  for (int i = 0; i < 3; ++i) scores[kLitRows[i]] = kLitScores[i] + scores[kLitRows[i]];
+}
+
+// The live case: each drawn frame follows one new column, as the analysis leaves it.
+void BM_drawViewNewColumn(benchmark::State& state) {
+  prepareLiveState();
+  unsigned seed = 1;
+  for (int column = 0; column < kHistoryColumns; ++column) writeLiveColumn(column, seed);
+  clearScreen(kBackgroundColour);
+  drawView();
+  timeDrawing(state, [&seed] {
+    const int column = tuner.historyColumn.load();
+    writeLiveColumn(column, seed);
+    tuner.historyColumn.store((column + 1) % kHistoryColumns);
+    drawView();
+  });
+}
+BENCHMARK(BM_drawViewNewColumn);
+
 }  // namespace
 
 SONAVEL_RATIO("drawView/clear", "BM_drawView", "BM_clearScreen");
+SONAVEL_RATIO("drawView-newColumn/clear", "BM_drawViewNewColumn", "BM_clearScreen");

@@ -5,10 +5,12 @@
 #include "analysis/history_ring.hpp"
 #include "analysis/round_half_even.hpp"
 #include "app/tuner_state.hpp"
+#include "view/colour.hpp"
 #include "view/controls.hpp"
 #include "view/draw.hpp"
 #include "view/font.hpp"
 #include "view/geometry.hpp"
+#include "view/grid_rows.hpp"
 
 namespace {
 
@@ -23,64 +25,23 @@ constexpr double kFullComponent = 255.0;
 constexpr double kGainPixelsPerUnit = 33.333332f;  // 100/3 as stored in single precision
 constexpr double kVolumePixelsPerUnit = 50.0;
 
-// Scores outside 0..1 (or not numbers) must not spill into the neighbouring colour bytes.
-float clampedScore(float score) {
-  const float positive = score > 0.0f ? score : 0.0f;  // also maps NaN to 0
-  return positive < 1.0f ? positive : 1.0f;
-}
-
-std::uint32_t rgb(int red, int green, int blue) {
-  return static_cast<std::uint32_t>(red) << 16 | static_cast<std::uint32_t>(green) << 8 |
-         static_cast<std::uint32_t>(blue);
-}
-
-// The three kinds of grid row and their colours at score 0; a score s scales each component by 1 - s.
-struct RowShade {
-  double red, green, blue;
-};
-constexpr RowShade kARowShade = {224.0, 224.0, 224.0};
-constexpr RowShade kWhiteRowShade = {192.0, 192.0, 208.0};
-constexpr RowShade kBlackRowShade = {192.0, 160.0, 176.0};
-
-const RowShade& rowShade(int row) {
-  if (row % kPitchClasses == 0) return kARowShade;
-  return tuner.keyColour[row % kPitchClasses] != 0 ? kWhiteRowShade : kBlackRowShade;
-}
-
-int component(double full, double unit) { return static_cast<int>(roundHalfEven(full * unit)); }
-
-// `score` already clamped: the row loop stays free of branches and vectorises.
-std::uint32_t shadedColour(const RowShade& shade, float score) {
-  const double u = 1.0 - static_cast<double>(score);
-  return rgb(component(shade.red, u), component(shade.green, u), component(shade.blue, u));
-}
-
 int rowY(int row) { return kBottomRowY - kRowHeight * row; }
 
-// The cells. All cells of a row share their pixel rows, so each row of the
-// grid is composed once and copied: the same pixels as one rectangle per
-// cell, at a fraction of the cost. The top pixel row of every cell is left
-// out, as the grid line drawn next always covers it.
-void drawGridCells(int oldestColumn) {
-  // Scores row by row in display order, read column by column as they lie in memory.
-  static float byRow[kNoteRows][kHistoryColumns];
-  int column = oldestColumn;
-  for (int j = 0; j < kHistoryColumns; ++j) {
-    const float* scores = tuner.scoreHistory + column * kNoteRows;
-    for (int row = 0; row < kNoteRows; ++row) byRow[row][j] = clampedScore(scores[row]);
-    if (++column == kHistoryColumns) column = 0;
-  }
-  std::uint32_t colours[kHistoryColumns];
-  std::uint32_t span[kGridWidth];
+GridRows keptRows;  // the window's, kept from one picture to the next
+
+// The cells. Each grid row is kept in history order and shown from the oldest
+// column on, so its pixel rows are two copies. The top pixel row of every cell
+// is left out, as the grid line drawn next always covers it.
+void drawGridCells(GridRows& rows, int oldestColumn) {
+  updateGridRows(rows);
+  const int older = kColumnWidth * oldestColumn;  // pixels of the columns before the oldest
+  const int newer = kGridWidth - older;
   for (int row = 0; row < kNoteRows; ++row) {
-    const RowShade shade = rowShade(row);
-    for (int j = 0; j < kHistoryColumns; ++j) colours[j] = shadedColour(shade, byRow[row][j]);
-    for (int j = 0; j < kHistoryColumns; ++j) {
-      span[kColumnWidth * j] = colours[j];
-      span[kColumnWidth * j + 1] = colours[j];
-      span[kColumnWidth * j + 2] = colours[j];
+    const std::uint32_t* pixels = rows.pixels[row];
+    for (int line = 1; line < kRowHeight; ++line) {
+      drawSpan(kGridLeft, rowY(row) + line, pixels + older, newer);
+      drawSpan(kGridLeft + newer, rowY(row) + line, pixels, older);
     }
-    for (int line = 1; line < kRowHeight; ++line) drawSpan(kGridLeft, rowY(row) + line, span, kGridWidth);
   }
 }
 
@@ -90,20 +51,54 @@ std::uint32_t stripKeyColour(float score, bool white) {
   return white ? rgb(255, 255 - heat, 255 - heat) : rgb(heat, 0, 0);
 }
 
-// Grid lines over the cells, and the keys of both strips for `stripColumn`.
-void drawLinesAndStrips(int stripColumn, int litKey) {
+// On both strips a key fills its box of line colour but the box's first pixel row or column.
+static_assert(kKeyWidth == kRowHeight - 1);
+
+struct StripKey {
+  std::uint32_t colour;
+  int length;  // pixels, from the grid's edge outwards
+};
+
+// Each row's key on both strips: its score in `stripColumn`, or the picked colour when lit.
+void stripKeys(int stripColumn, int litKey, StripKey* keys) {
+  for (int row = 0; row < kNoteRows; ++row) {
+    const bool white = tuner.keyColour[row % kPitchClasses] == kWhiteKeyColour;
+    keys[row].colour = stripKeyColour(tuner.scoreHistory[stripColumn * kNoteRows + row], white);
+    if (litKey == row + kNoteRowOffset) keys[row].colour = kPickedKeyColour;
+    keys[row].length = white ? kWhiteKeyLength : kBlackKeyLength;
+  }
+}
+
+// Grid lines over the cells.
+void drawGridLines() {
+  for (int row = 0; row < kNoteRows; ++row) fillRect(kGridLeft, rowY(row), kGridWidth, 1, kLineColour);
+}
+
+// Right strip, each row a box of line colour with its key inside, drawn a pixel row at a time.
+void drawRightStrip(const StripKey* keys) {
+  std::uint32_t span[kStripDepth];
   for (int row = 0; row < kNoteRows; ++row) {
     const int y = rowY(row);
-    const int t = kBottomStripKeyX + kRowHeight * row;
-    fillRect(kGridLeft, y, kGridWidth, 1, kLineColour);
-    fillRect(kRightStripX, y, kStripDepth, kRowHeight, kLineColour);
-    fillRect(t - 1, kBottomStripY, kRowHeight, kStripDepth, kLineColour);
-    const bool white = tuner.keyColour[row % kPitchClasses] == kWhiteKeyColour;
-    std::uint32_t colour = stripKeyColour(tuner.scoreHistory[stripColumn * kNoteRows + row], white);
-    if (litKey == row + kNoteRowOffset) colour = kPickedKeyColour;
-    const int length = white ? kWhiteKeyLength : kBlackKeyLength;
-    fillRect(kRightStripX + 1, y + 1, length, kKeyWidth, colour);
-    fillRect(t, kBottomStripY + 1, kKeyWidth, length, colour);
+    fillRect(kRightStripX, y, kStripDepth, 1, kLineColour);
+    span[0] = kLineColour;
+    for (int x = 1; x < kStripDepth; ++x) span[x] = x <= keys[row].length ? keys[row].colour : kLineColour;
+    for (int line = 1; line <= kKeyWidth; ++line) drawSpan(kRightStripX, y + line, span, kStripDepth);
+  }
+}
+
+// Bottom strip, a pixel row at a time across all keys; each key ends at its length.
+void drawBottomStrip(const StripKey* keys) {
+  constexpr int kWidth = kRowHeight * kNoteRows;
+  constexpr int kLeft = kBottomStripKeyX - 1;
+  std::uint32_t span[kWidth];
+  for (std::uint32_t& pixel : span) pixel = kLineColour;
+  for (int line = 0; line < kStripDepth; ++line) {
+    for (int row = 0; row < kNoteRows; ++row) {
+      std::uint32_t* key = span + kRowHeight * row + 1;
+      if (line == 1) std::fill(key, key + kKeyWidth, keys[row].colour);
+      if (line == keys[row].length + 1) std::fill(key, key + kKeyWidth, kLineColour);
+    }
+    drawSpan(kLeft, kBottomStripY + line, span, kWidth);
   }
 }
 
@@ -171,9 +166,15 @@ int displayColumnOf(int historyColumnIndex) {
   return wrapColumn(historyColumnIndex - tuner.historyColumn.load(kRelaxed));
 }
 
-void drawView(const ViewFrame& frame) {
-  drawGridCells(frame.oldestColumn);
-  drawLinesAndStrips(frame.stripColumn, frame.litKey);
+void drawView(const ViewFrame& frame) { drawView(frame, keptRows); }
+
+void drawView(const ViewFrame& frame, GridRows& rows) {
+  drawGridCells(rows, frame.oldestColumn);
+  drawGridLines();
+  StripKey keys[kNoteRows];
+  stripKeys(frame.stripColumn, frame.litKey, keys);
+  drawRightStrip(keys);
+  drawBottomStrip(keys);
   drawFrame();
   if (frame.hoverKey != kNoKey) drawHoverBand(frame.hoverKey);
   if (frame.frozen) drawMarkersAndCursor(frame);
@@ -181,8 +182,6 @@ void drawView(const ViewFrame& frame) {
 }
 
 void drawView() { drawView(applyViewRules()); }
-
-std::uint32_t gridCellColour(int row, float score) { return shadedColour(rowShade(row), clampedScore(score)); }
 
 std::uint32_t keyColourAt(int row, float score) { return stripKeyColour(score, isWhiteKeyRow(row)); }
 

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "view/geometry.hpp"
+#include "view/grid_rows.hpp"
 #include "view/view_frame.hpp"
 
 inline constexpr std::uint32_t kBackgroundColour = 0xC0C0D0;
@@ -21,15 +22,17 @@ inline constexpr std::uint32_t kSliderFillColour = 0xE07020;
 inline constexpr std::uint32_t kSliderKnobColour = 0x603000;
 
 // Turns one frame's view into pixels: the grid, both keyboard strips, the frame, the
-// hover band, the cursor and markers and the toolbar. Changes nothing but the picture.
+// hover band, the cursor and markers and the toolbar. Changes nothing but the picture
+// and the grid colours it keeps for the next one.
 void drawView(const ViewFrame& frame);
+// The same with the grid's colours kept in `rows` rather than the window's own.
+void drawView(const ViewFrame& frame, GridRows& rows);
 // The frame's whole view step: the pointer rules, then the picture they leave. Does not present.
 void drawView();
 
 // Display column of a history column (0 is the oldest shown).
 int displayColumnOf(int historyColumnIndex);
 
-// The colours of the grid and the keyboard, for pictures drawn beside the window's.
-std::uint32_t gridCellColour(int row, float score);
+// The colours of the keyboard, for pictures drawn beside the window's (gridCellColour for the grid's).
 std::uint32_t keyColourAt(int row, float score);
 bool isWhiteKeyRow(int row);

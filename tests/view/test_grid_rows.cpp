@@ -1,0 +1,143 @@
+// The grid colours kept from picture to picture: the same colours and the same
+// pictures as working everything out afresh, whatever came before.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <limits>
+#include <memory>
+#include <random>
+
+#include "picture.hpp"
+
+namespace {
+
+constexpr int kNoMarker = -1;  // a marker not set
+
+// Scores as they come, and every kind the colours must hold to 0..1.
+float randomScore(std::mt19937& random) {
+  static const float kOdd[] = {std::numeric_limits<float>::quiet_NaN(), -std::numeric_limits<float>::quiet_NaN(),
+                               std::numeric_limits<float>::infinity(), -std::numeric_limits<float>::infinity(),
+                               -0.0f, 0.0f, 1.0f, -1.0f, 2.0f, 1.0f / 64, 3.0f / 64, 1e-40f, 0.99999994f};
+  std::uniform_int_distribution<int> kind(0, 3);
+  if (kind(random) == 0) return kOdd[std::uniform_int_distribution<int>(0, std::size(kOdd) - 1)(random)];
+  return std::uniform_real_distribution<float>(-0.1f, 1.1f)(random);
+}
+
+// One of: a new live column, a few changed cells, a flipped key colour, nothing.
+void changeScores(std::mt19937& random) {
+  switch (std::uniform_int_distribution<int>(0, 5)(random)) {
+    case 0: case 1: {
+      const int column = tuner.historyColumn.load();
+      for (int row = 0; row < kNoteRows; ++row) setScore(column, row, randomScore(random));
+      tuner.historyColumn.store((column + 1) % kHistoryColumns);
+      break;
+    }
+    case 2:
+      for (int i = 0; i < 5; ++i)
+        setScore(std::uniform_int_distribution<int>(0, kHistoryColumns - 1)(random),
+                 std::uniform_int_distribution<int>(0, kNoteRows - 1)(random), randomScore(random));
+      break;
+    case 3: {
+      int& key = tuner.keyColour[std::uniform_int_distribution<int>(1, kPitchClasses - 1)(random)];
+      key = key == 0 ? 0xFFFFFF : 0;
+      break;
+    }
+    default:
+      break;
+  }
+}
+
+class KeptGridRows : public ::testing::Test {
+ protected:
+  GuardedPicture picture;
+  void SetUp() override { startLikeTheProgram(); }
+};
+
+void expectRowsMatchTheScores(const GridRows& rows) {
+  for (int column = 0; column < kHistoryColumns; ++column)
+    for (int row = 0; row < kNoteRows; ++row) {
+      const std::uint32_t fresh = gridCellColour(row, tuner.scoreHistory[column * kNoteRows + row]);
+      for (int x = 0; x < kColumnWidth; ++x)
+        ASSERT_EQ(rows.pixels[row][kColumnWidth * column + x], fresh) << "column " << column << " row " << row;
+    }
+}
+
+TEST_F(KeptGridRows, KeptColoursEqualFreshOnesOverRandomHistories) {
+  std::mt19937 random(7);
+  for (float& score : tuner.scoreHistory) score = randomScore(random);
+  auto rows = std::make_unique<GridRows>();
+  for (int step = 0; step < 300; ++step) {
+    changeScores(random);
+    updateGridRows(*rows);
+    expectRowsMatchTheScores(*rows);
+  }
+}
+
+TEST_F(KeptGridRows, NaNPayloadsAndSignedZerosGiveTheirOwnColours) {
+  auto rows = std::make_unique<GridRows>();
+  setScore(0, 0, 0.5f);
+  updateGridRows(*rows);
+  // Bit patterns that differ yet compare equal (or never equal) as floats.
+  for (float score : {-0.0f, 0.0f, std::numeric_limits<float>::quiet_NaN(), 1.0f, -std::numeric_limits<float>::quiet_NaN()}) {
+    setScore(0, 0, score);
+    updateGridRows(*rows);
+    EXPECT_EQ(rows->pixels[0][0], gridCellColour(0, score)) << score;
+  }
+}
+
+ViewFrame randomFrame(std::mt19937& random) {
+  auto number = [&random](int low, int high) { return std::uniform_int_distribution<int>(low, high)(random); };
+  static const std::uint32_t kCursorColours[] = {kCursorColour, kScrubCursorColour, 0};
+  ViewFrame frame;
+  frame.oldestColumn = tuner.historyColumn.load();
+  frame.frozen = number(0, 1) == 1;
+  frame.stripColumn = frame.frozen ? number(0, kHistoryColumns - 1) : (frame.oldestColumn + kHistoryColumns - 1) % kHistoryColumns;
+  frame.litKey = number(0, 3) == 0 ? number(kNoteRowOffset, kNoteRowOffset + kNoteRows - 1) : kNoKey;
+  frame.hoverKey = number(0, 3) == 0 ? number(kNoteRowOffset, kNoteRowOffset + kNoteRows - 1) : kNoKey;
+  if (frame.frozen) {
+    frame.cursorColumn = number(0, kHistoryColumns - 1);
+    frame.cursorColour = kCursorColours[number(0, 2)];
+    frame.markersShown = number(0, 1) == 1;
+    frame.markA = number(0, 4) == 0 ? kNoMarker : number(0, kHistoryColumns - 1);
+    frame.markB = number(0, 4) == 0 ? kNoMarker : number(0, kHistoryColumns - 1);
+  }
+  frame.gainSlider = std::uniform_real_distribution<float>(0.0f, 3.0f)(random);
+  frame.autoGain = number(0, 1) == 1;
+  frame.outputVolume = std::uniform_real_distribution<float>(0.0f, 1.0f)(random);
+  frame.softDisplay = number(0, 1);
+  return frame;
+}
+
+// Every picture of a random session, drawn over the last one with the colours kept,
+// equals the picture drawn on a fresh clear with nothing kept; every row that changed is marked.
+TEST_F(KeptGridRows, PicturesOverAnySessionEqualPicturesDrawnFromScratch) {
+  std::mt19937 random(11);
+  for (float& score : tuner.scoreHistory) score = randomScore(random);
+  std::vector<std::uint32_t> shown(kPicturePixels, kBackgroundColour);
+  std::vector<std::uint32_t> fresh(kPicturePixels);
+  bool changedRows[kPictureHeight];
+  auto kept = std::make_unique<GridRows>();
+  for (int step = 0; step < 400; ++step) {
+    changeScores(random);
+    const ViewFrame frame = randomFrame(random);
+    const std::vector<std::uint32_t> before = shown;
+    std::fill(std::begin(changedRows), std::end(changedRows), false);
+    framebuffer.pixels = shown.data();
+    framebuffer.changedRows = changedRows;
+    drawView(frame, *kept);
+    for (int y = 0; y < kPictureHeight; ++y) {
+      if (changedRows[y]) continue;
+      ASSERT_TRUE(std::equal(&before[y * kPictureWidth], &before[(y + 1) * kPictureWidth], &shown[y * kPictureWidth]))
+          << "row " << y << " changed unmarked at step " << step;
+    }
+    framebuffer.pixels = fresh.data();
+    framebuffer.changedRows = nullptr;
+    clearScreen(kBackgroundColour);
+    auto nothingKept = std::make_unique<GridRows>();
+    drawView(frame, *nothingKept);
+    ASSERT_TRUE(shown == fresh) << "step " << step;
+  }
+}
+
+}  // namespace

@@ -1,0 +1,14 @@
+#pragma once
+// Colours as the picture holds them, 0x00RRGGBB, and components worked out from doubles.
+
+#include <cstdint>
+
+#include "analysis/round_half_even.hpp"
+
+inline std::uint32_t rgb(int red, int green, int blue) {
+  return static_cast<std::uint32_t>(red) << 16 | static_cast<std::uint32_t>(green) << 8 |
+         static_cast<std::uint32_t>(blue);
+}
+
+// `full` scaled by `unit`, to the nearest integer, ties to even.
+inline int component(double full, double unit) { return static_cast<int>(roundHalfEven(full * unit)); }

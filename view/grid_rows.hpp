@@ -1,0 +1,26 @@
+#pragma once
+// The grid's rows of cell colours, kept from one picture to the next: a live
+// picture brings one new column of scores, so only its 72 colours are worked out again.
+
+#include <cstdint>
+
+#include "app/constants.hpp"
+#include "view/geometry.hpp"
+
+struct GridRows {
+  // Row by row, every history column's cell as its 3 pixels, history column 0 first.
+  std::uint32_t pixels[kNoteRows][kGridWidth];
+  // The scores' bits the pixels were worked out from, laid out as the score history.
+  std::uint32_t scoreBits[kHistoryColumns * kNoteRows];
+  int keyColour[kPitchClasses];  // the key colours the rows were shaded with
+  bool filled = false;
+};
+
+// Brings `rows` up to date with the shared state's scores and key colours, working
+// out again only the cells whose score bits (or row shade) differ from last time.
+void updateGridRows(GridRows& rows);
+
+// A score held to 0..1 (not-a-number to 0), as every colour takes it.
+float clampedScore(float score);
+// The colour of a cell of `row` at `score`, worked out afresh (also for pictures drawn beside the window's).
+std::uint32_t gridCellColour(int row, float score);
