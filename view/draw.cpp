@@ -51,7 +51,8 @@ void fillRect(int x, int y, int width, int height, std::uint32_t colour) {
   const int runLength = static_cast<int>(right - left);
   std::uint32_t* row = framebuffer.pixels + top * framebuffer.pitch + left;
   for (long long line = top; line < bottom; ++line, row += framebuffer.pitch) {
-    if (runIs(row, runLength, colour)) continue;  // a row that stands still stays unmarked
+    // A row that stands still stays unmarked; a picture no window shows has no marks to keep.
+    if (framebuffer.changedRows != nullptr && runIs(row, runLength, colour)) continue;
     fillRun(row, runLength, colour);
     markRowChanged(framebuffer, line);
   }
