@@ -6,7 +6,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <strings.h>
-#include <vector>
 
 #include "app/quiet_stderr.hpp"
 #include "platform/event_watch.hpp"
