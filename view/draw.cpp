@@ -58,15 +58,34 @@ void fillRect(int x, int y, int width, int height, std::uint32_t colour) {
   }
 }
 
-void drawSpan(int x, int y, const std::uint32_t* colours, int count) {
-  if (y < 0 || y >= framebuffer.height || count <= 0) return;
+namespace {
+
+// The part of a row run inside the picture, or null when none of it is.
+std::uint32_t* clippedSpan(int x, int y, const std::uint32_t*& colours, int& count) {
+  if (y < 0 || y >= framebuffer.height || count <= 0) return nullptr;
   const long long left = std::max<long long>(x, 0);
   const long long right = std::min<long long>(static_cast<long long>(x) + count, framebuffer.width);
-  if (left >= right) return;
-  std::uint32_t* out = framebuffer.pixels + static_cast<long long>(y) * framebuffer.pitch + left;
-  const std::size_t bytes = static_cast<std::size_t>(right - left) * sizeof(std::uint32_t);
+  if (left >= right) return nullptr;
+  colours += left - x;
+  count = static_cast<int>(right - left);
+  return framebuffer.pixels + static_cast<long long>(y) * framebuffer.pitch + left;
+}
+
+}  // namespace
+
+void drawSpan(int x, int y, const std::uint32_t* colours, int count) {
+  std::uint32_t* out = clippedSpan(x, y, colours, count);
+  if (out == nullptr) return;
+  const std::size_t bytes = static_cast<std::size_t>(count) * sizeof(std::uint32_t);
   // A picture that stands still is only read, not rewritten: no cache line turns dirty.
-  if (std::memcmp(out, colours + (left - x), bytes) == 0) return;
-  std::memcpy(out, colours + (left - x), bytes);
+  if (framebuffer.changedRows != nullptr && std::memcmp(out, colours, bytes) == 0) return;
+  std::memcpy(out, colours, bytes);
+  markRowChanged(framebuffer, y);
+}
+
+void replaceSpan(int x, int y, const std::uint32_t* colours, int count) {
+  std::uint32_t* out = clippedSpan(x, y, colours, count);
+  if (out == nullptr) return;
+  std::memcpy(out, colours, static_cast<std::size_t>(count) * sizeof(std::uint32_t));
   markRowChanged(framebuffer, y);
 }

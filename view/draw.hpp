@@ -8,3 +8,5 @@ void clearScreen(std::uint32_t colour);
 void fillRect(int x, int y, int width, int height, std::uint32_t colour);
 // One row of pixels from `colours`, `count` long, starting at (x, y); clipped like fillRect.
 void drawSpan(int x, int y, const std::uint32_t* colours, int count);
+// drawSpan for a run the caller knows differs from what the picture holds: written without comparing.
+void replaceSpan(int x, int y, const std::uint32_t* colours, int count);

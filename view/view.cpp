@@ -29,18 +29,30 @@ int rowY(int row) { return kBottomRowY - kRowHeight * row; }
 
 GridRows keptRows;  // the window's, kept from one picture to the next
 
+bool isUniform(const std::uint32_t* pixels, int count) {
+  std::uint32_t differs = 0;
+  for (int i = 1; i < count; ++i) differs |= pixels[i] ^ pixels[0];
+  return differs == 0;
+}
+
 // The cells. Each grid row is kept in history order and shown from the oldest
 // column on, so its pixel rows are two copies. The top pixel row of every cell
-// is left out, as the grid line drawn next always covers it.
+// is left out, as the grid line drawn next always covers it. When the columns
+// have moved on, a row of differing cells cannot look as before: it is written
+// without comparing. Any other row is compared, which also mends what lines
+// and bands drew over it last time.
 void drawGridCells(GridRows& rows, int oldestColumn) {
   updateGridRows(rows);
+  const bool moved = oldestColumn != rows.drawnOldestColumn;
+  rows.drawnOldestColumn = oldestColumn;
   const int older = kColumnWidth * oldestColumn;  // pixels of the columns before the oldest
   const int newer = kGridWidth - older;
   for (int row = 0; row < kNoteRows; ++row) {
     const std::uint32_t* pixels = rows.pixels[row];
+    const auto draw = moved && !isUniform(pixels, kGridWidth) ? replaceSpan : drawSpan;
     for (int line = 1; line < kRowHeight; ++line) {
-      drawSpan(kGridLeft, rowY(row) + line, pixels + older, newer);
-      drawSpan(kGridLeft + newer, rowY(row) + line, pixels, older);
+      draw(kGridLeft, rowY(row) + line, pixels + older, newer);
+      draw(kGridLeft + newer, rowY(row) + line, pixels, older);
     }
   }
 }
@@ -74,25 +86,27 @@ void drawGridLines() {
   for (int row = 0; row < kNoteRows; ++row) fillRect(kGridLeft, rowY(row), kGridWidth, 1, kLineColour);
 }
 
-// Right strip, each row a box of line colour with its key inside, drawn a pixel row at a time.
+// Right strip, each row a box of line colour with its key inside, drawn a pixel
+// row at a time. Its first pixel column lies under the frame's right line.
 void drawRightStrip(const StripKey* keys) {
-  std::uint32_t span[kStripDepth];
+  constexpr int kLeft = kRightStripX + 1;
+  std::uint32_t span[kStripDepth - 1];
   for (int row = 0; row < kNoteRows; ++row) {
     const int y = rowY(row);
-    fillRect(kRightStripX, y, kStripDepth, 1, kLineColour);
-    span[0] = kLineColour;
-    for (int x = 1; x < kStripDepth; ++x) span[x] = x <= keys[row].length ? keys[row].colour : kLineColour;
-    for (int line = 1; line <= kKeyWidth; ++line) drawSpan(kRightStripX, y + line, span, kStripDepth);
+    fillRect(kLeft, y, kStripDepth - 1, 1, kLineColour);
+    for (int x = 1; x < kStripDepth; ++x) span[x - 1] = x <= keys[row].length ? keys[row].colour : kLineColour;
+    for (int line = 1; line <= kKeyWidth; ++line) drawSpan(kLeft, y + line, span, kStripDepth - 1);
   }
 }
 
-// Bottom strip, a pixel row at a time across all keys; each key ends at its length.
+// Bottom strip, a pixel row at a time across all keys; each key ends at its
+// length. Its first pixel row lies under the frame's bottom line.
 void drawBottomStrip(const StripKey* keys) {
   constexpr int kWidth = kRowHeight * kNoteRows;
   constexpr int kLeft = kBottomStripKeyX - 1;
   std::uint32_t span[kWidth];
   for (std::uint32_t& pixel : span) pixel = kLineColour;
-  for (int line = 0; line < kStripDepth; ++line) {
+  for (int line = 1; line < kStripDepth; ++line) {
     for (int row = 0; row < kNoteRows; ++row) {
       std::uint32_t* key = span + kRowHeight * row + 1;
       if (line == 1) std::fill(key, key + kKeyWidth, keys[row].colour);
@@ -104,7 +118,7 @@ void drawBottomStrip(const StripKey* keys) {
 
 // The strips' closing lines, then the frame around the grid.
 void drawFrame() {
-  fillRect(kRightStripX, kBottomStripY, kStripDepth, 1, kLineColour);
+  fillRect(kRightStripX + 1, kBottomStripY, kStripDepth - 1, 1, kLineColour);
   fillRect(kBottomStripRightEdge, kBottomStripY, 1, kStripDepth, kLineColour);
   fillRect(kGridLeft - 1, kGridTop, kGridWidth + 1, 1, kFrameColour);
   fillRect(kGridLeft - 1, kGridTop, 1, kGridHeight, kFrameColour);

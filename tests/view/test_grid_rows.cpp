@@ -140,4 +140,26 @@ TEST_F(KeptGridRows, PicturesOverAnySessionEqualPicturesDrawnFromScratch) {
   }
 }
 
+// A new column moves every row of the grid one cell on: a row of one colour
+// looks as before and must not be marked, a row with a lit cell is.
+TEST_F(KeptGridRows, MovingOnMarksOnlyTheRowsWhoseCellsDiffer) {
+  constexpr int kLitRow = 10;
+  bool changedRows[kPictureHeight] = {};
+  framebuffer.changedRows = changedRows;
+  auto kept = std::make_unique<GridRows>();
+  setScore(50, kLitRow, 0.9f);
+  ViewFrame frame;
+  frame.oldestColumn = tuner.historyColumn.load();
+  frame.stripColumn = kHistoryColumns - 1;
+  drawView(frame, *kept);
+  std::fill(std::begin(changedRows), std::end(changedRows), false);
+  frame.oldestColumn = (frame.oldestColumn + 1) % kHistoryColumns;  // a new column of silence
+  tuner.historyColumn.store(frame.oldestColumn);
+  drawView(frame, *kept);
+  framebuffer.changedRows = nullptr;
+  for (int row = 0; row < kNoteRows; ++row)
+    for (int line = 1; line < kRowHeight; ++line)
+      EXPECT_EQ(changedRows[kBottomRowY - kRowHeight * row + line], row == kLitRow) << "row " << row;
+}
+
 }  // namespace
