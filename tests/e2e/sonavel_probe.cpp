@@ -9,6 +9,12 @@
 //                                         "row R cells N first J last J" (display columns)
 //   sonavel_probe match SHOT.png S.csv   the 200 consecutive rows of the scores file that
 //                                         the grid shows best: "offset O mismatched N of M"
+//   sonavel_probe pace SECONDS           sleeps 5 ms at a time for SECONDS and prints the
+//                                         share of one core that alone took, in %: the
+//                                         floor under any loop kept at the frame loop's pace
+
+#include <sys/resource.h>
+#include <time.h>
 
 #include <cstdio>
 #include <cmath>
@@ -26,7 +32,7 @@ constexpr double kMeasureSeconds = 1.0;
 
 int usage() {
   std::fprintf(stderr, "usage: sonavel_probe pixel SHOT.png X Y | same A.png B.png | tone RECORDING |\n"
-                       "       lit SHOT.png | match SHOT.png SCORES.csv\n");
+                       "       lit SHOT.png | match SHOT.png SCORES.csv | pace SECONDS\n");
   return 2;
 }
 
@@ -156,6 +162,23 @@ int match(const char* shot, const char* scoresPath) {
   return 0;
 }
 
+double seconds(const timespec& t) { return static_cast<double>(t.tv_sec) + 1e-9 * static_cast<double>(t.tv_nsec); }
+double seconds(const timeval& t) { return static_cast<double>(t.tv_sec) + 1e-6 * static_cast<double>(t.tv_usec); }
+
+int pace(double span) {
+  constexpr timespec kStepSleep{0, 5'000'000};
+  timespec start, now;
+  clock_gettime(CLOCK_MONOTONIC, &start);
+  do {
+    nanosleep(&kStepSleep, nullptr);
+    clock_gettime(CLOCK_MONOTONIC, &now);
+  } while (seconds(now) - seconds(start) < span);
+  rusage used;
+  getrusage(RUSAGE_SELF, &used);
+  std::printf("%.2f\n", 100.0 * (seconds(used.ru_utime) + seconds(used.ru_stime)) / (seconds(now) - seconds(start)));
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -166,5 +189,6 @@ int main(int argc, char** argv) {
   if (command == "tone" && argc == 3) return tone(argv[2]);
   if (command == "lit" && argc == 3) return lit(argv[2]);
   if (command == "match" && argc == 4) return match(argv[2], argv[3]);
+  if (command == "pace" && argc == 3) return pace(std::atof(argv[2]));
   return usage();
 }
