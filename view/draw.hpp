@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "app/framebuffer.hpp"
+
 void clearScreen(std::uint32_t colour);
 // Position, then size, then colour; clipped to the picture, so nothing lands outside the pixel array.
 void fillRect(int x, int y, int width, int height, std::uint32_t colour);
@@ -10,3 +12,15 @@ void fillRect(int x, int y, int width, int height, std::uint32_t colour);
 void drawSpan(int x, int y, const std::uint32_t* colours, int count);
 // drawSpan for a run the caller knows differs from what the picture holds: written without comparing.
 void replaceSpan(int x, int y, const std::uint32_t* colours, int count);
+
+// Swaps `band` in as the picture the primitives draw on, for as long as it lives.
+class DrawingOn {
+ public:
+  explicit DrawingOn(const Framebuffer& band) : saved_(framebuffer) { framebuffer = band; }
+  ~DrawingOn() { framebuffer = saved_; }
+  DrawingOn(const DrawingOn&) = delete;
+  DrawingOn& operator=(const DrawingOn&) = delete;
+
+ private:
+  Framebuffer saved_;
+};

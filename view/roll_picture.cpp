@@ -25,18 +25,6 @@ constexpr int kSecondsPerHour = 3600;
 
 int rowY(int row) { return kBottomRowY - kRowHeight * row; }
 
-// Swaps the band in as the picture the primitives draw on, for as long as it lives.
-class DrawingOn {
- public:
-  explicit DrawingOn(Framebuffer& band) : saved_(framebuffer) { framebuffer = band; }
-  ~DrawingOn() { framebuffer = saved_; }
-  DrawingOn(const DrawingOn&) = delete;
-  DrawingOn& operator=(const DrawingOn&) = delete;
-
- private:
-  Framebuffer saved_;
-};
-
 // Roll coordinates, drawn into the band that starts at roll row `top`.
 struct BandPen {
   int top;

@@ -81,9 +81,9 @@ void stripKeys(int stripColumn, int litKey, StripKey* keys) {
   }
 }
 
-// Grid lines over the cells.
+// Grid lines over the cells; the top row's lies under the frame's top line.
 void drawGridLines() {
-  for (int row = 0; row < kNoteRows; ++row) fillRect(kGridLeft, rowY(row), kGridWidth, 1, kLineColour);
+  for (int row = 0; row < kNoteRows - 1; ++row) fillRect(kGridLeft, rowY(row), kGridWidth, 1, kLineColour);
 }
 
 // Right strip, each row a box of line colour with its key inside, drawn a pixel
@@ -116,10 +116,10 @@ void drawBottomStrip(const StripKey* keys) {
   }
 }
 
-// The strips' closing lines, then the frame around the grid.
+// The strips' closing lines, then the frame around the grid, which nothing else draws under.
 void drawFrame() {
   fillRect(kRightStripX + 1, kBottomStripY, kStripDepth - 1, 1, kLineColour);
-  fillRect(kBottomStripRightEdge, kBottomStripY, 1, kStripDepth, kLineColour);
+  fillRect(kBottomStripRightEdge, kBottomStripY + 1, 1, kStripDepth - 1, kLineColour);
   fillRect(kGridLeft - 1, kGridTop, kGridWidth + 1, 1, kFrameColour);
   fillRect(kGridLeft - 1, kGridTop, 1, kGridHeight, kFrameColour);
   fillRect(kRightStripX, kGridTop, 1, kGridHeight, kFrameColour);
@@ -161,17 +161,26 @@ void drawSlider(int troughX, int troughWidth, int filled) {
   fillRect(troughX, kSliderY + kSliderHeight, troughWidth + 1, 1, kFrameColour);
 }
 
-// The toolbar over everything else: background, labels, sliders.
+// The toolbar over everything else: background, labels, sliders. It is drawn
+// aside and then copied, so its rows are marked only when they change.
 void drawToolbar(const ViewFrame& frame) {
-  fillRect(0, 0, kPictureWidth, kToolbarHeight, kToolbarColour);
-  drawText(kGainLabelX, kLabelY, 0, frame.autoGain ? "AUTO:" : "GAIN:");
-  drawSlider(kGainTroughX, kGainTroughWidth, component(frame.gainSlider, kGainPixelsPerUnit));
-  drawText(kVolumeLabelX, kLabelY, 0, "VOL:");
-  drawSlider(kVolumeTroughX, kVolumeTroughWidth, component(frame.outputVolume, kVolumePixelsPerUnit));
-  if (frame.softDisplay != 0)
-    drawText(kSwitchLabelX, kLabelY, 0, "SOFT DISPLAY: ON");
-  else
-    drawText(kSwitchLabelX, kLabelY, 0, "SOFT DISPLAY: OFF");
+  static std::uint32_t pixels[kToolbarHeight * kPictureWidth];
+  {
+    Framebuffer band;
+    band.height = kToolbarHeight;
+    band.pixels = pixels;
+    DrawingOn drawing(band);
+    fillRect(0, 0, kPictureWidth, kToolbarHeight, kToolbarColour);
+    drawText(kGainLabelX, kLabelY, 0, frame.autoGain ? "AUTO:" : "GAIN:");
+    drawSlider(kGainTroughX, kGainTroughWidth, component(frame.gainSlider, kGainPixelsPerUnit));
+    drawText(kVolumeLabelX, kLabelY, 0, "VOL:");
+    drawSlider(kVolumeTroughX, kVolumeTroughWidth, component(frame.outputVolume, kVolumePixelsPerUnit));
+    if (frame.softDisplay != 0)
+      drawText(kSwitchLabelX, kLabelY, 0, "SOFT DISPLAY: ON");
+    else
+      drawText(kSwitchLabelX, kLabelY, 0, "SOFT DISPLAY: OFF");
+  }
+  for (int y = 0; y < kToolbarHeight; ++y) drawSpan(0, y, pixels + y * kPictureWidth, kPictureWidth);
 }
 
 }  // namespace
