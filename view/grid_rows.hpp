@@ -15,7 +15,6 @@ struct GridRows {
   int keyColour[kPitchClasses];  // the key colours the rows were shaded with
   bool filled = false;
   int drawnOldestColumn = -1;    // the oldest column when the rows were last drawn
-
 };
 
 // Brings `rows` up to date with the shared state's scores and key colours, working
