@@ -115,8 +115,8 @@ bool anyRowMarked(const Framebuffer& picture) {
                                                picture.changedRows + picture.height;
 }
 
-void lowerMarks(const Framebuffer& picture) {
-  if (picture.changedRows != nullptr) std::fill(picture.changedRows, picture.changedRows + picture.height, false);
+void setMarks(const Framebuffer& picture, bool changed) {
+  if (picture.changedRows != nullptr) std::fill(picture.changedRows, picture.changedRows + picture.height, changed);
 }
 
 // What happened to a picture handed to the window.
@@ -191,7 +191,7 @@ void send(const Framebuffer& picture, Rows rows) {
     screen.stale = true;  // some rows may have gone: the next picture goes whole
     return;
   }
-  lowerMarks(picture);
+  setMarks(picture, false);
   if (sent == Sent::Nothing) return;
   screen.stale = false;
   ++screen.framesSent;
@@ -290,7 +290,7 @@ bool openWindow(const char* title, std::string& reason) {
 }
 
 void presentFramebuffer(const Framebuffer& picture) {
-  if (picture.changedRows != nullptr) std::fill(picture.changedRows, picture.changedRows + picture.height, true);
+  setMarks(picture, true);
   send(picture, Rows::MarkedAndDiffering);
 }
 

@@ -25,14 +25,14 @@ inline void fillRun(std::uint32_t* out, int count, std::uint32_t colour) {
   for (; i < count; ++i) out[i] = colour;
 }
 
+}  // namespace
+
 // No early exit: the loop vectorises.
-inline bool runIs(const std::uint32_t* run, int count, std::uint32_t colour) {
+bool runIs(const std::uint32_t* run, int count, std::uint32_t colour) {
   std::uint32_t differs = 0;
   for (int i = 0; i < count; ++i) differs |= run[i] ^ colour;
   return differs == 0;
 }
-
-}  // namespace
 
 void clearScreen(std::uint32_t colour) {
   for (int y = 0; y < kPictureHeight; ++y) {

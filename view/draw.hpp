@@ -6,6 +6,8 @@
 #include "app/framebuffer.hpp"
 
 void clearScreen(std::uint32_t colour);
+// Whether each of the `count` pixels from `run` is `colour`.
+bool runIs(const std::uint32_t* run, int count, std::uint32_t colour);
 // Position, then size, then colour; clipped to the picture, so nothing lands outside the pixel array.
 void fillRect(int x, int y, int width, int height, std::uint32_t colour);
 // One row of pixels from `colours`, `count` long, starting at (x, y); clipped like fillRect.

@@ -29,12 +29,6 @@ int rowY(int row) { return kBottomRowY - kRowHeight * row; }
 
 GridRows keptRows;  // the window's, kept from one picture to the next
 
-bool isUniform(const std::uint32_t* pixels, int count) {
-  std::uint32_t differs = 0;
-  for (int i = 1; i < count; ++i) differs |= pixels[i] ^ pixels[0];
-  return differs == 0;
-}
-
 // The cells. Each grid row is kept in history order and shown from the oldest
 // column on, so its pixel rows are two copies. The top pixel row of every cell
 // is left out, as the grid line drawn next always covers it. When the columns
@@ -49,7 +43,7 @@ void drawGridCells(GridRows& rows, int oldestColumn) {
   const int newer = kGridWidth - older;
   for (int row = 0; row < kNoteRows; ++row) {
     const std::uint32_t* pixels = rows.pixels[row];
-    const auto draw = moved && !isUniform(pixels, kGridWidth) ? replaceSpan : drawSpan;
+    const auto draw = moved && !runIs(pixels, kGridWidth, pixels[0]) ? replaceSpan : drawSpan;
     for (int line = 1; line < kRowHeight; ++line) {
       draw(kGridLeft, rowY(row) + line, pixels + older, newer);
       draw(kGridLeft + newer, rowY(row) + line, pixels, older);
