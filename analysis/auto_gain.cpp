@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "app/constants.hpp"
+#include "core/constants.hpp"
 
 namespace {
 

@@ -4,12 +4,7 @@
 
 #include <atomic>
 
-struct AutoGain {
-  double gain = 1.0;       // factor for the next analysed block
-  double noteLevel = 0.0;  // the loudest raw level since the current note began
-  double lastLevel = 0.0;  // the raw level of the last block worth following
-  int rises = 0;           // blocks since the note began whose level rose
-};
+#include "core/analysis_state.hpp"
 
 // Strongest magnitude of the published spectrum over the note rows' search windows,
 // divided by `blockGain`, the factor that block was analysed with: the raw input's level.

@@ -7,7 +7,7 @@
 #include "analysis/detect_avx2.hpp"
 #include "analysis/fft_avx2.hpp"
 #include "analysis/spectrum.hpp"
-#include "app/tuner_state.hpp"
+#include "core/tuner_state.hpp"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "analysis/note_table.hpp"
 
-#include "app/tuner_state.hpp"
+#include "core/tuner_state.hpp"
 
 namespace {
 // Pitch classes counted from A: A, A#, B, C, C#, D, D#, E, F, F#, G, G#.

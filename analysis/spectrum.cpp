@@ -4,7 +4,7 @@
 
 #include "analysis/fft.hpp"
 #include "analysis/round_half_even.hpp"
-#include "app/tuner_state.hpp"
+#include "core/tuner_state.hpp"
 
 namespace {
 

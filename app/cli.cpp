@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "analysis/note_table.hpp"
-#include "app/tuner_state.hpp"
+#include "core/tuner_state.hpp"
 #include "app/whole_number.hpp"
 #include "view/controls.hpp"
 #include "view/roll_picture.hpp"

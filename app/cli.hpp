@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "app/constants.hpp"
+#include "core/constants.hpp"
 #include "audio/stream.hpp"
 
 enum class RunMode { Live, ListDevices, Version, Help, Headless };

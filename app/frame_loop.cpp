@@ -2,7 +2,7 @@
 #include "app/exit_status.hpp"
 #include "app/shell.hpp"
 #include "app/shown_picture.hpp"
-#include "app/tuner_state.hpp"
+#include "core/tuner_state.hpp"
 #include "audio/recording.hpp"
 #include "view/controls.hpp"
 #include "view/draw.hpp"

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "app/host.hpp"
+#include "core/host.hpp"
 
 // The keys a script holds down.
 class ScriptKeys : public KeySource {

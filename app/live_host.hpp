@@ -5,7 +5,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/host.hpp"
+#include "core/host.hpp"
 #include "app/live_input.hpp"
 #include "app/session_record.hpp"
 #include "audio/stream.hpp"

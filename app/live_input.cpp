@@ -5,7 +5,7 @@
 #include <chrono>
 #include <cstdio>
 
-#include "app/constants.hpp"
+#include "core/constants.hpp"
 #include "audio/file_feed.hpp"
 
 namespace {

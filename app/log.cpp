@@ -3,7 +3,7 @@
 #include <cstdarg>
 #include <cstdio>
 
-#include "app/tuner_state.hpp"
+#include "core/tuner_state.hpp"
 
 void logMessage(const char* format, ...) {
   if (!tuner.loggingEnabled) return;

@@ -16,12 +16,12 @@
 
 #include "app/headless_host.hpp"
 #include "app/output_files.hpp"
-#include "app/regular_file.hpp"
+#include "platform/regular_file.hpp"
 #include "app/replay_events.hpp"
 #include "app/roll_output.hpp"
 #include "app/shell.hpp"
 #include "app/sound_files.hpp"
-#include "app/tuner_state.hpp"
+#include "core/tuner_state.hpp"
 #include "audio/audio_callback.hpp"
 #include "view/font.hpp"
 

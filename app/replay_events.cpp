@@ -3,8 +3,8 @@
 #include <sstream>
 #include <utility>
 
-#include "app/constants.hpp"
-#include "app/keyboard.hpp"
+#include "core/constants.hpp"
+#include "core/keyboard.hpp"
 #include "app/whole_number.hpp"
 
 namespace {

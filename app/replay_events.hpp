@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "app/host.hpp"
+#include "core/host.hpp"
 
 struct ReplayEvent {
   enum Kind { KeyDown, KeyUp, Window };

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "app/constants.hpp"
+#include "core/constants.hpp"
 #include "app/replay.hpp"
 #include "app/sound_files.hpp"
 #include "view/roll_picture.hpp"

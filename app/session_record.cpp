@@ -11,7 +11,7 @@
 #include <cstring>
 #include <vector>
 
-#include "app/constants.hpp"
+#include "core/constants.hpp"
 #include "app/output_files.hpp"
 #include "audio/input_tap.hpp"
 

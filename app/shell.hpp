@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "app/host.hpp"
-#include "app/keyboard.hpp"
+#include "core/host.hpp"
+#include "core/keyboard.hpp"
 
 inline constexpr const char* kWindowTitle = "sonavel";
 inline constexpr const char* kFontPath = "font.tga";

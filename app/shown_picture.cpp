@@ -4,7 +4,7 @@
 #include <cstring>
 #include <vector>
 
-#include "app/framebuffer.hpp"
+#include "core/framebuffer.hpp"
 #include "view/view.hpp"
 
 namespace {

@@ -3,7 +3,7 @@
 // the host needs it. Whether a picture can differ from the one shown is decided
 // from the frame's view record and whether the scores changed, never from pixels.
 
-#include "app/host.hpp"
+#include "core/host.hpp"
 #include "view/view_frame.hpp"
 
 // The host shows the start-up picture (or the picture was cleared): the next frame draws.

@@ -8,8 +8,8 @@
 #include <csetjmp>
 #include <cstring>
 
-#include "app/quiet_stderr.hpp"
-#include "app/regular_file.hpp"
+#include "platform/quiet_stderr.hpp"
+#include "platform/regular_file.hpp"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/framebuffer.hpp"
+#include "core/framebuffer.hpp"
 
 inline constexpr int kReplaySampleRate = 44100;  // Hz; anything else is refused, not resampled
 

@@ -6,7 +6,7 @@
 #include "app/log.hpp"
 #include "app/shell.hpp"
 #include "app/shown_picture.hpp"
-#include "app/tuner_state.hpp"
+#include "core/tuner_state.hpp"
 #include "audio/recording.hpp"
 #include "view/draw.hpp"
 #include "view/font.hpp"

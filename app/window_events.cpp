@@ -1,7 +1,7 @@
 #include <cmath>
 
 #include "app/shell.hpp"
-#include "app/tuner_state.hpp"
+#include "core/tuner_state.hpp"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "analysis/spectrum.hpp"
-#include "app/tuner_state.hpp"
+#include "core/tuner_state.hpp"
 #include "audio/input_tap.hpp"
 #include "audio/playback.hpp"
 #include "audio/tone.hpp"

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <atomic>
 
-#include "app/constants.hpp"
-#include "app/tuner_state.hpp"
+#include "core/constants.hpp"
+#include "core/tuner_state.hpp"
 #include "audio/audio_callback.hpp"
 #include "audio/sample_ring.hpp"
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <atomic>
 
-#include "app/constants.hpp"
+#include "core/constants.hpp"
 #include "audio/sample_ring.hpp"
 
 namespace {

@@ -7,7 +7,7 @@
 
 #include <cstddef>
 
-#include "app/constants.hpp"
+#include "core/constants.hpp"
 
 // Both sides come in bursts (several buffers back to back once a device period
 // is ready, later still when the machine is busy), so the playback side keeps a

@@ -1,7 +1,7 @@
 #include "audio/playback.hpp"
 
 #include "analysis/history_ring.hpp"
-#include "app/tuner_state.hpp"
+#include "core/tuner_state.hpp"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <new>
 
-#include "app/tuner_state.hpp"
+#include "core/tuner_state.hpp"
 
 namespace {
 constexpr int kRecordedSampleCount = kHistoryColumns * TunerState::blockSize;

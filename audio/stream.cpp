@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "app/constants.hpp"
-#include "app/tuner_state.hpp"
+#include "core/constants.hpp"
+#include "core/tuner_state.hpp"
 #include "audio/audio_callback.hpp"
 #include "audio/device_choice.hpp"
 #include "audio/file_feed.hpp"

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "app/tuner_state.hpp"
+#include "core/tuner_state.hpp"
 
 namespace {
 

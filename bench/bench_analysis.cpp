@@ -13,7 +13,7 @@
 #include "analysis/fft.hpp"
 #include "analysis/note_table.hpp"
 #include "analysis/spectrum.hpp"
-#include "app/tuner_state.hpp"
+#include "core/tuner_state.hpp"
 #include "ratio.hpp"
 
 namespace {

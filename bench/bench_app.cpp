@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "app/constants.hpp"
+#include "core/constants.hpp"
 #include "app/replay.hpp"
 #include "app/sound_files.hpp"
 #include "ratio.hpp"

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "analysis/note_table.hpp"
-#include "app/constants.hpp"
-#include "app/tuner_state.hpp"
+#include "core/constants.hpp"
+#include "core/tuner_state.hpp"
 #include "audio/audio_callback.hpp"
 #include "audio/recording.hpp"
 #include "ratio.hpp"

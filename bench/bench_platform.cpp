@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/framebuffer.hpp"
+#include "core/framebuffer.hpp"
 #include "platform/window.hpp"
 #include "ratio.hpp"
 

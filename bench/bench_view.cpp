@@ -3,8 +3,8 @@
 #include <benchmark/benchmark.h>
 
 #include "analysis/note_table.hpp"
-#include "app/framebuffer.hpp"
-#include "app/tuner_state.hpp"
+#include "core/framebuffer.hpp"
+#include "core/tuner_state.hpp"
 #include "ratio.hpp"
 #include "view/draw.hpp"
 #include "view/font.hpp"

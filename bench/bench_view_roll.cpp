@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "app/framebuffer.hpp"
-#include "app/tuner_state.hpp"
+#include "core/framebuffer.hpp"
+#include "core/tuner_state.hpp"
 #include "ratio.hpp"
 #include "view/font.hpp"
 #include "view/glyphs.hpp"

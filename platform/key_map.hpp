@@ -1,7 +1,7 @@
 #pragma once
 // SDL scancodes (physical keys) to DirectInput key codes.
 
-#include "app/keyboard.hpp"
+#include "core/keyboard.hpp"
 
 // The DirectInput code of an SDL scancode, 0 when the key has none.
 int directInputCode(int sdlScancode);

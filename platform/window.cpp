@@ -7,7 +7,7 @@
 #include <cstring>
 #include <strings.h>
 
-#include "app/quiet_stderr.hpp"
+#include "platform/quiet_stderr.hpp"
 #include "platform/event_watch.hpp"
 #include "platform/key_map.hpp"
 

@@ -4,9 +4,9 @@
 
 #include <string>
 
-#include "app/framebuffer.hpp"
-#include "app/host.hpp"
-#include "app/keyboard.hpp"
+#include "core/framebuffer.hpp"
+#include "core/host.hpp"
+#include "core/keyboard.hpp"
 
 // Opens the resizable window with a 640 x 480 client area. False, with SDL's
 // reason, when there is no display; an offscreen driver SDL fell back to on its

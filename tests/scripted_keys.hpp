@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/keyboard.hpp"
+#include "core/keyboard.hpp"
 
 class ScriptedKeys : public KeySource {
  public:

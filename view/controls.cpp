@@ -5,8 +5,8 @@
 
 #include "analysis/auto_gain.hpp"
 #include "analysis/history_ring.hpp"
-#include "app/keyboard.hpp"
-#include "app/tuner_state.hpp"
+#include "core/keyboard.hpp"
+#include "core/tuner_state.hpp"
 #include "view/geometry.hpp"
 #include "view/view.hpp"
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "app/framebuffer.hpp"
+#include "core/framebuffer.hpp"
 
 namespace {
 

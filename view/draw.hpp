@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "app/framebuffer.hpp"
+#include "core/framebuffer.hpp"
 
 void clearScreen(std::uint32_t colour);
 // Whether each of the `count` pixels from `run` is `colour`.

@@ -10,8 +10,8 @@
 
 #include <unistd.h>
 
-#include "app/framebuffer.hpp"
-#include "app/regular_file.hpp"
+#include "core/framebuffer.hpp"
+#include "platform/regular_file.hpp"
 #include "view/glyphs.hpp"
 
 BitmapFont font;

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "app/tuner_state.hpp"
+#include "core/tuner_state.hpp"
 #include "view/colour.hpp"
 
 namespace {

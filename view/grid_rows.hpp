@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "app/constants.hpp"
+#include "core/constants.hpp"
 #include "view/geometry.hpp"
 
 struct GridRows {

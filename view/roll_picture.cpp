@@ -4,7 +4,7 @@
 #include <cstring>
 #include <vector>
 
-#include "app/constants.hpp"
+#include "core/constants.hpp"
 #include "view/draw.hpp"
 #include "view/geometry.hpp"
 #include "view/glyphs.hpp"

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/framebuffer.hpp"
+#include "core/framebuffer.hpp"
 #include "view/font.hpp"
 
 inline constexpr int kRollHeight = 480;          // the window's rows at the window's heights

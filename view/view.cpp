@@ -4,7 +4,7 @@
 
 #include "analysis/history_ring.hpp"
 #include "analysis/round_half_even.hpp"
-#include "app/tuner_state.hpp"
+#include "core/tuner_state.hpp"
 #include "view/colour.hpp"
 #include "view/controls.hpp"
 #include "view/draw.hpp"

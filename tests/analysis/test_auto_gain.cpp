@@ -8,7 +8,7 @@
 #include "analysis/auto_gain.hpp"
 #include "analysis/note_table.hpp"
 #include "analysis/spectrum.hpp"
-#include "app/tuner_state.hpp"
+#include "core/tuner_state.hpp"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include "analysis/fft_avx2.hpp"
 #include "analysis/note_table.hpp"
 #include "analysis/spectrum.hpp"
-#include "app/tuner_state.hpp"
+#include "core/tuner_state.hpp"
 
 namespace {
 

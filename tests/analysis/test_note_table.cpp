@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "analysis/note_table.hpp"
-#include "app/tuner_state.hpp"
+#include "core/tuner_state.hpp"
 
 namespace {
 

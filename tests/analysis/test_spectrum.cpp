@@ -10,7 +10,7 @@
 
 #include "analysis/round_half_even.hpp"
 #include "analysis/spectrum.hpp"
-#include "app/tuner_state.hpp"
+#include "core/tuner_state.hpp"
 
 namespace {
 

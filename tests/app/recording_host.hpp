@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "app/host.hpp"
-#include "app/tuner_state.hpp"
+#include "core/host.hpp"
+#include "core/tuner_state.hpp"
 #include "scripted_keys.hpp"
 
 class RecordingHost : public Host {

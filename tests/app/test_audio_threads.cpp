@@ -12,7 +12,7 @@
 #include "analysis/detect.hpp"
 #include "analysis/note_table.hpp"
 #include "app/shell.hpp"
-#include "app/tuner_state.hpp"
+#include "core/tuner_state.hpp"
 #include "audio/audio_callback.hpp"
 #include "audio/recording.hpp"
 #include "recording_host.hpp"

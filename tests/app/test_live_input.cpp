@@ -21,7 +21,7 @@
 #include "app/live_input.hpp"
 #include "app/session_record.hpp"
 #include "app/sound_files.hpp"
-#include "app/tuner_state.hpp"
+#include "core/tuner_state.hpp"
 #include "audio/audio_callback.hpp"
 #include "audio/file_feed.hpp"
 #include "audio/input_tap.hpp"

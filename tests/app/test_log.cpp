@@ -6,7 +6,7 @@
 #include <fstream>
 
 #include "app/log.hpp"
-#include "app/tuner_state.hpp"
+#include "core/tuner_state.hpp"
 #include "scratch_dir.hpp"
 
 namespace {

@@ -19,7 +19,7 @@
 #include "app/replay_events.hpp"
 #include "app/sound_files.hpp"
 #include "app/shell.hpp"
-#include "app/tuner_state.hpp"
+#include "core/tuner_state.hpp"
 #include "font_image.hpp"
 #include "whole_sound.hpp"
 

@@ -8,7 +8,7 @@
 
 #include "app/log.hpp"
 #include "app/shell.hpp"
-#include "app/tuner_state.hpp"
+#include "core/tuner_state.hpp"
 #include "font_image.hpp"
 #include "recording_host.hpp"
 #include "scratch_dir.hpp"

@@ -10,7 +10,7 @@
 
 #include "app/shell.hpp"
 #include "app/shown_picture.hpp"
-#include "app/tuner_state.hpp"
+#include "core/tuner_state.hpp"
 #include "audio/audio_callback.hpp"
 #include "recording_host.hpp"
 #include "scratch_dir.hpp"

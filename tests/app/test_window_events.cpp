@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "app/shell.hpp"
-#include "app/tuner_state.hpp"
+#include "core/tuner_state.hpp"
 #include "recording_host.hpp"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "analysis/note_table.hpp"
-#include "app/tuner_state.hpp"
+#include "core/tuner_state.hpp"
 #include "audio/audio_callback.hpp"
 #include "audio/recording.hpp"
 

@@ -7,7 +7,7 @@
 #include <limits>
 #include <vector>
 
-#include "app/tuner_state.hpp"
+#include "core/tuner_state.hpp"
 #include "audio/audio_callback.hpp"
 #include "audio/file_feed.hpp"
 #include "audio/input_tap.hpp"

@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/framebuffer.hpp"
+#include "core/framebuffer.hpp"
 #include "platform/key_map.hpp"
 #include "platform/window.hpp"
 

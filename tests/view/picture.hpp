@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "analysis/note_table.hpp"
-#include "app/framebuffer.hpp"
-#include "app/tuner_state.hpp"
+#include "core/framebuffer.hpp"
+#include "core/tuner_state.hpp"
 #include "view/draw.hpp"
 #include "view/font.hpp"
 #include "view/glyphs.hpp"

@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "app/keyboard.hpp"
+#include "core/keyboard.hpp"
 #include "picture.hpp"
 #include "scripted_keys.hpp"
 #include "view/controls.hpp"

@@ -1,4 +1,4 @@
-#include "app/quiet_stderr.hpp"
+#include "platform/quiet_stderr.hpp"
 
 #include <fcntl.h>
 #include <unistd.h>

@@ -12,16 +12,8 @@
 #include <atomic>
 #include <cstdint>
 
-#include "analysis/auto_gain.hpp"
-#include "app/constants.hpp"
-
-// Per-row detector state, four fields in this order; previousCombined is kept though nothing reads it yet.
-struct NoteTrack {
-  float effective;
-  float combined;
-  float previousCombined;
-  float softPrevious;
-};
+#include "core/analysis_state.hpp"
+#include "core/constants.hpp"
 
 struct TunerState {
   static constexpr int blockSize = kBlockSize;

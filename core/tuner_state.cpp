@@ -1,4 +1,4 @@
-#include "app/tuner_state.hpp"
+#include "core/tuner_state.hpp"
 
 #include <memory>
 

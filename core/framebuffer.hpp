@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "app/constants.hpp"
+#include "core/constants.hpp"
 
 struct Framebuffer {
   int width = kPictureWidth;

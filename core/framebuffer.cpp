@@ -1,4 +1,4 @@
-#include "app/framebuffer.hpp"
+#include "core/framebuffer.hpp"
 
 namespace {
 std::uint32_t framebufferPixels[kPictureWidth * kPictureHeight];

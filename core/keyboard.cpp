@@ -1,4 +1,4 @@
-#include "app/keyboard.hpp"
+#include "core/keyboard.hpp"
 
 #include <cstring>
 

@@ -6,8 +6,8 @@
 
 #include <string>
 
-#include "app/framebuffer.hpp"
-#include "app/keyboard.hpp"
+#include "core/framebuffer.hpp"
+#include "core/keyboard.hpp"
 
 struct WindowEvent {
   enum Kind { PointerMove, LeftDown, LeftUp, RightDown, RightUp, CloseRequest };
