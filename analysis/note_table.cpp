@@ -6,6 +6,10 @@ namespace {
 // Pitch classes counted from A: A, A#, B, C, C#, D, D#, E, F, F#, G, G#.
 constexpr bool kIsWhite[kPitchClasses] = {true, false, true, true, false, true,
                                           false, true, true, false, true, false};
+constexpr const char* kPitchNames[kPitchClasses] = {"A", "A#", "B", "C", "C#", "D",
+                                                   "D#", "E", "F", "F#", "G", "G#"};
+constexpr int kRowsBelowFirstC = 3;  // row 0 is A1; octave numbers change at C
+constexpr int kFirstRowOctave = 1;
 }  // namespace
 
 void buildNoteTable() {
@@ -20,4 +24,9 @@ void buildNoteTable() {
     f = f * ratio;
   }
   for (int p = 0; p < kPitchClasses; ++p) tuner.keyColour[p] = kIsWhite[p] ? kWhiteKey : kBlackKey;
+}
+
+std::string noteRowName(int row) {
+  return std::string(kPitchNames[row % kPitchClasses]) +
+         std::to_string((row + kPitchClasses - kRowsBelowFirstC) / kPitchClasses + kFirstRowOctave);
 }

@@ -1,5 +1,7 @@
 #pragma once
-// The fixed scale: 120 semitones from 27.5 Hz and the key colour of each pitch class.
+// The fixed scale: 120 semitones from 27.5 Hz, the key colour of each pitch class and the rows' names.
+
+#include <string>
 
 inline constexpr float kLowestNote = 27.5f;            // Hz, entry 0 (the A of the lowest octave)
 inline constexpr float kSemitoneRatio = 1.0594631f;    // stored ratio, slightly above 2^(1/12)
@@ -10,3 +12,6 @@ inline constexpr double kHighestReferencePitch = 480.0;
 
 // Fills `noteFrequency` (scaled to `referencePitch`) and `keyColour` of the shared state.
 void buildNoteTable();
+
+// "A1", "A#1", ... "G#7": the name of note row `row` (0 .. 71).
+std::string noteRowName(int row);

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "core/host.hpp"
-#include "app/live_input.hpp"
-#include "app/session_record.hpp"
+#include "io/live_input.hpp"
+#include "io/session_record.hpp"
 #include "audio/stream.hpp"
 #include "platform/window.hpp"
 

@@ -14,13 +14,16 @@
 #include <memory>
 #include <vector>
 
+#include "analysis/note_table.hpp"
 #include "app/headless_host.hpp"
-#include "app/output_files.hpp"
+#include "io/output_files.hpp"
 #include "platform/regular_file.hpp"
 #include "app/replay_events.hpp"
-#include "app/roll_output.hpp"
+#include "io/roll_output.hpp"
 #include "app/shell.hpp"
-#include "app/sound_files.hpp"
+#include "io/png_file.hpp"
+#include "io/sound_input.hpp"
+#include "io/sound_output.hpp"
 #include "core/tuner_state.hpp"
 #include "audio/audio_callback.hpp"
 #include "view/font.hpp"
@@ -29,10 +32,6 @@ namespace {
 
 using FilePtr = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
 
-constexpr const char* kPitchNames[kPitchClasses] = {"A", "A#", "B", "C", "C#", "D",
-                                                   "D#", "E", "F", "F#", "G", "G#"};
-constexpr int kRowsBelowFirstC = 3;    // row 0 is A1; octave numbers change at C
-constexpr int kFirstRowOctave = 1;
 constexpr int kProgressCheckSteps = 256;
 constexpr auto kProgressInterval = std::chrono::milliseconds(250);
 
@@ -322,11 +321,6 @@ bool writeOutputs(const HeadlessHost& host, ReplayOutputs& out, std::vector<std:
 std::string signalName(int signal) { return signal == SIGINT ? "SIGINT" : signal == SIGTERM ? "SIGTERM" : "a signal"; }
 
 }  // namespace
-
-std::string noteRowName(int row) {
-  return std::string(kPitchNames[row % kPitchClasses]) +
-         std::to_string((row + kPitchClasses - kRowsBelowFirstC) / kPitchClasses + kFirstRowOctave);
-}
 
 long long defaultReplaySteps(std::size_t inputSamples) {
   return static_cast<long long>((inputSamples + kFramesPerBuffer - 1) / kFramesPerBuffer) + 1;

@@ -12,8 +12,6 @@
 // the exit status; it alone prints, every message to `errors` as one line starting "sonavel: ".
 int runHeadless(const HeadlessOptions& options, std::FILE* errors);
 
-// "A1", "A#1", ... "G#7": the name of note row `row` (0 .. 71).
-std::string noteRowName(int row);
 // Steps that feed every input sample, padded with silence to whole buffers, and
 // score the last block those buffers complete.
 long long defaultReplaySteps(std::size_t inputSamples);

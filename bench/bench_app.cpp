@@ -14,7 +14,7 @@
 
 #include "core/constants.hpp"
 #include "app/replay.hpp"
-#include "app/sound_files.hpp"
+#include "io/sound_output.hpp"
 #include "ratio.hpp"
 
 namespace {

@@ -16,8 +16,9 @@
 #include <vector>
 
 #include "app/replay.hpp"
+#include "analysis/note_table.hpp"
 #include "app/replay_events.hpp"
-#include "app/sound_files.hpp"
+#include "io/sound_input.hpp"
 #include "app/shell.hpp"
 #include "core/tuner_state.hpp"
 #include "font_image.hpp"

@@ -1,5 +1,5 @@
 // Any bytes as the headless INPUT: read to its end as mono samples, or refused.
-#include "app/sound_files.hpp"
+#include "io/sound_input.hpp"
 #include "fuzz_file.hpp"
 
 namespace {

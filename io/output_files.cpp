@@ -1,4 +1,4 @@
-#include "app/output_files.hpp"
+#include "io/output_files.hpp"
 
 #include <fcntl.h>
 #include <sys/stat.h>

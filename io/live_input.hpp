@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/sound_files.hpp"
+#include "io/sound_input.hpp"
 #include "audio/file_feed.hpp"
 
 class FileInput {

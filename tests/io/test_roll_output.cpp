@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/roll_output.hpp"
+#include "io/roll_output.hpp"
 #include "view/glyphs.hpp"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "app/session_record.hpp"
+#include "io/session_record.hpp"
 
 #include <pthread.h>
 #include <fcntl.h>
@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "core/constants.hpp"
-#include "app/output_files.hpp"
+#include "io/output_files.hpp"
 #include "audio/input_tap.hpp"
 
 namespace {

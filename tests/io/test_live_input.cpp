@@ -18,9 +18,9 @@
 #include <vector>
 
 #include "analysis/note_table.hpp"
-#include "app/live_input.hpp"
-#include "app/session_record.hpp"
-#include "app/sound_files.hpp"
+#include "io/live_input.hpp"
+#include "io/session_record.hpp"
+#include "io/sound_input.hpp"
 #include "core/tuner_state.hpp"
 #include "audio/audio_callback.hpp"
 #include "audio/file_feed.hpp"

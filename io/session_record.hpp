@@ -12,7 +12,7 @@
 #include <string>
 #include <thread>
 
-#include "app/sound_files.hpp"
+#include "io/sound_output.hpp"
 
 struct RecordSummary {
   unsigned long long written = 0;  // samples in the file

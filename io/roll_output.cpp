@@ -1,10 +1,10 @@
-#include "app/roll_output.hpp"
+#include "io/roll_output.hpp"
 
 #include <algorithm>
 
+#include "analysis/note_table.hpp"
 #include "core/constants.hpp"
-#include "app/replay.hpp"
-#include "app/sound_files.hpp"
+#include "io/png_file.hpp"
 #include "view/roll_picture.hpp"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "app/live_input.hpp"
+#include "io/live_input.hpp"
 
 #include <pthread.h>
 #include <algorithm>

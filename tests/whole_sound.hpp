@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "app/sound_files.hpp"
+#include "io/sound_input.hpp"
 
 inline bool readMonoSound(const std::string& path, std::vector<float>& samples, std::string& reason) {
   samples.clear();
