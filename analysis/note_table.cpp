@@ -3,9 +3,6 @@
 #include "core/tuner_state.hpp"
 
 namespace {
-// Pitch classes counted from A: A, A#, B, C, C#, D, D#, E, F, F#, G, G#.
-constexpr bool kIsWhite[kPitchClasses] = {true, false, true, true, false, true,
-                                          false, true, true, false, true, false};
 constexpr const char* kPitchNames[kPitchClasses] = {"A", "A#", "B", "C", "C#", "D",
                                                    "D#", "E", "F", "F#", "G", "G#"};
 constexpr int kRowsBelowFirstC = 3;  // row 0 is A1; octave numbers change at C
@@ -23,7 +20,7 @@ void buildNoteTable() {
     tuner.noteFrequency[k] = f * scale;
     f = f * ratio;
   }
-  for (int p = 0; p < kPitchClasses; ++p) tuner.keyColour[p] = kIsWhite[p] ? kWhiteKey : kBlackKey;
+  for (int p = 0; p < kPitchClasses; ++p) tuner.keyColour[p] = kKeyColours[p];
 }
 
 std::string noteRowName(int row) {

@@ -3,10 +3,15 @@
 
 #include <string>
 
+#include "core/constants.hpp"
+
 inline constexpr float kLowestNote = 27.5f;            // Hz, entry 0 (the A of the lowest octave)
 inline constexpr float kSemitoneRatio = 1.0594631f;    // stored ratio, slightly above 2^(1/12)
 inline constexpr int kWhiteKey = 0xFFFFFF;
 inline constexpr int kBlackKey = 0x000000;
+// The key colour of each pitch class counted from A: A, A#, B, C, C#, D, D#, E, F, F#, G, G#.
+inline constexpr int kKeyColours[kPitchClasses] = {kWhiteKey, kBlackKey, kWhiteKey, kWhiteKey, kBlackKey, kWhiteKey,
+                                                   kBlackKey, kWhiteKey, kWhiteKey, kBlackKey, kWhiteKey, kBlackKey};
 inline constexpr double kLowestReferencePitch = 400.0;   // Hz, A4 the table can be tuned to
 inline constexpr double kHighestReferencePitch = 480.0;
 

@@ -8,7 +8,7 @@
 #include "analysis/note_table.hpp"
 #include "core/tuner_state.hpp"
 #include "app/whole_number.hpp"
-#include "view/controls.hpp"
+#include "app/controls.hpp"
 #include "view/roll_picture.hpp"
 
 #ifndef SONAVEL_VERSION

@@ -1,12 +1,25 @@
+#include "analysis/auto_gain.hpp"
 #include "analysis/detect.hpp"
 #include "app/exit_status.hpp"
 #include "app/shell.hpp"
 #include "app/shown_picture.hpp"
 #include "core/tuner_state.hpp"
 #include "audio/recording.hpp"
-#include "view/controls.hpp"
+#include "app/controls.hpp"
 #include "view/draw.hpp"
 #include "view/view.hpp"
+
+namespace {
+
+// After a block is scored with automatic gain on: the gain and the slider for the blocks that follow.
+void followInputLevel() {
+  const double level = rawBandPeak(tuner.spectrum, tuner.noteFrequency, tuner.blockGain.load(std::memory_order_relaxed));
+  const double gain = autoGainStep(tuner.autoGainState, level);
+  tuner.inputGain.store(static_cast<float>(gain), std::memory_order_relaxed);
+  setGainSlider(gain);  // beyond 27 times the slider stays at its end
+}
+
+}  // namespace
 
 bool frameStep(Host& host) {
   keyboard->poll();

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "core/framebuffer.hpp"
-#include "view/view.hpp"
+#include "app/record_view.hpp"
 
 namespace {
 

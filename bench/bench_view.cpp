@@ -9,6 +9,7 @@
 #include "view/draw.hpp"
 #include "view/font.hpp"
 #include "view/glyphs.hpp"
+#include "app/record_view.hpp"
 #include "view/view.hpp"
 
 namespace {

@@ -12,6 +12,7 @@
 #include "view/font.hpp"
 #include "view/glyphs.hpp"
 #include "view/roll_picture.hpp"
+#include "app/record_view.hpp"
 #include "view/view.hpp"
 
 namespace {

@@ -2,7 +2,6 @@
 
 #include <cstring>
 
-#include "core/tuner_state.hpp"
 #include "view/colour.hpp"
 
 namespace {
@@ -17,9 +16,9 @@ constexpr RowShade kARowShade = {224.0, 224.0, 224.0};
 constexpr RowShade kWhiteRowShade = {192.0, 192.0, 208.0};
 constexpr RowShade kBlackRowShade = {192.0, 160.0, 176.0};
 
-const RowShade& rowShade(int row) {
+const RowShade& rowShade(const int* keyColour, int row) {
   if (row % kPitchClasses == 0) return kARowShade;
-  return tuner.keyColour[row % kPitchClasses] != 0 ? kWhiteRowShade : kBlackRowShade;
+  return keyColour[row % kPitchClasses] != 0 ? kWhiteRowShade : kBlackRowShade;
 }
 
 std::uint32_t shadedColour(const RowShade& shade, float score) {
@@ -33,17 +32,18 @@ std::uint32_t bitsOf(float score) {
   return bits;
 }
 
-void setCell(GridRows& rows, int column, int row, float score) {
-  const std::uint32_t colour = gridCellColour(row, score);
+void setCell(GridRows& rows, const int* keyColour, int column, int row, float score) {
+  const std::uint32_t colour = gridCellColour(keyColour, row, score);
   std::uint32_t* cell = rows.pixels[row] + kColumnWidth * column;
   for (int x = 0; x < kColumnWidth; ++x) cell[x] = colour;
   rows.scoreBits[column * kNoteRows + row] = bitsOf(score);
 }
 
-void fillAll(GridRows& rows) {
+void fillAll(GridRows& rows, const NoteScores& notes) {
   for (int column = 0; column < kHistoryColumns; ++column)
-    for (int row = 0; row < kNoteRows; ++row) setCell(rows, column, row, tuner.scoreHistory[column * kNoteRows + row]);
-  std::memcpy(rows.keyColour, tuner.keyColour, sizeof rows.keyColour);
+    for (int row = 0; row < kNoteRows; ++row)
+      setCell(rows, notes.keyColour, column, row, notes.history[column * kNoteRows + row]);
+  std::memcpy(rows.keyColour, notes.keyColour, sizeof rows.keyColour);
   rows.filled = true;
 }
 
@@ -54,19 +54,21 @@ float clampedScore(float score) {
   return positive < 1.0f ? positive : 1.0f;
 }
 
-std::uint32_t gridCellColour(int row, float score) { return shadedColour(rowShade(row), clampedScore(score)); }
+std::uint32_t gridCellColour(const int* keyColour, int row, float score) {
+  return shadedColour(rowShade(keyColour, row), clampedScore(score));
+}
 
-void updateGridRows(GridRows& rows) {
+void updateGridRows(GridRows& rows, const NoteScores& notes) {
   // The key colours choose each row's shade: when they change, every cell may.
-  if (!rows.filled || std::memcmp(rows.keyColour, tuner.keyColour, sizeof rows.keyColour) != 0) {
-    fillAll(rows);
+  if (!rows.filled || std::memcmp(rows.keyColour, notes.keyColour, sizeof rows.keyColour) != 0) {
+    fillAll(rows, notes);
     return;
   }
   for (int column = 0; column < kHistoryColumns; ++column) {
-    const float* scores = tuner.scoreHistory + column * kNoteRows;
+    const float* scores = notes.history + column * kNoteRows;
     const std::uint32_t* kept = rows.scoreBits + column * kNoteRows;
     if (std::memcmp(kept, scores, kScoresPerColumnBytes) == 0) continue;
     for (int row = 0; row < kNoteRows; ++row)
-      if (kept[row] != bitsOf(scores[row])) setCell(rows, column, row, scores[row]);
+      if (kept[row] != bitsOf(scores[row])) setCell(rows, notes.keyColour, column, row, scores[row]);
   }
 }

@@ -7,6 +7,12 @@
 #include "core/constants.hpp"
 #include "view/geometry.hpp"
 
+// The scores a picture shows and the key colours that shade their rows; the view only reads them.
+struct NoteScores {
+  const float* history;  // kHistoryColumns x kNoteRows, laid out as the score history
+  const int* keyColour;  // kPitchClasses colours, from A
+};
+
 struct GridRows {
   // Row by row, every history column's cell as its 3 pixels, history column 0 first.
   std::uint32_t pixels[kNoteRows][kGridWidth];
@@ -17,11 +23,11 @@ struct GridRows {
   int drawnOldestColumn = -1;    // the oldest column when the rows were last drawn
 };
 
-// Brings `rows` up to date with the shared state's scores and key colours, working
-// out again only the cells whose score bits (or row shade) differ from last time.
-void updateGridRows(GridRows& rows);
+// Brings `rows` up to date with `notes`, working out again only the cells whose
+// score bits (or row shade) differ from last time.
+void updateGridRows(GridRows& rows, const NoteScores& notes);
 
 // A score held to 0..1 (not-a-number to 0), as every colour takes it.
 float clampedScore(float score);
 // The colour of a cell of `row` at `score`, worked out afresh (also for pictures drawn beside the window's).
-std::uint32_t gridCellColour(int row, float score);
+std::uint32_t gridCellColour(const int* keyColour, int row, float score);

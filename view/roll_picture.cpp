@@ -47,7 +47,7 @@ bool bandHolds(int top, int height, int y, int extent) { return y < top + height
 void drawRow(const RollPicture& roll, int row, const BandPen& pen, std::vector<std::uint32_t>& span) {
   const int y = rowY(row);
   for (long long block = 0; block < roll.blocks; ++block) {
-    const std::uint32_t colour = gridCellColour(row, roll.scores[block * kNoteRows + row]);
+    const std::uint32_t colour = gridCellColour(roll.keyColour, row, roll.scores[block * kNoteRows + row]);
     for (int k = 0; k < roll.scale; ++k) span[block * roll.scale + k] = colour;
   }
   const long long width = roll.blocks * roll.scale;
@@ -57,12 +57,12 @@ void drawRow(const RollPicture& roll, int row, const BandPen& pen, std::vector<s
 }
 
 // The window's right-hand keyboard mirrored: keys grow leftwards from the frame, at score 0.
-void drawKeyboard(const BandPen& pen) {
+void drawKeyboard(const RollPicture& roll, const BandPen& pen) {
   for (int row = 0; row < kNoteRows; ++row) {
     const int y = rowY(row);
     pen.rect(kStripLeft, y, kStripDepth, kRowHeight, kLineColour);
-    const int length = isWhiteKeyRow(row) ? kWhiteKeyLength : kBlackKeyLength;
-    pen.rect(kFrameX - length, y + 1, length, kKeyWidth, keyColourAt(row, 0.0f));
+    const int length = isWhiteKeyRow(roll.keyColour, row) ? kWhiteKeyLength : kBlackKeyLength;
+    pen.rect(kFrameX - length, y + 1, length, kKeyWidth, keyColourAt(roll.keyColour, row, 0.0f));
   }
   pen.rect(kStripLeft, kBottomStripY, kStripDepth, 1, kLineColour);
 }
@@ -118,7 +118,7 @@ void drawRollBand(const RollPicture& roll, int top, Framebuffer& band) {
   std::vector<std::uint32_t> span(static_cast<std::size_t>(roll.blocks * roll.scale));
   for (int row = 0; row < kNoteRows; ++row)
     if (bandHolds(top, band.height, rowY(row), kRowHeight)) drawRow(roll, row, pen, span);
-  drawKeyboard(pen);
+  drawKeyboard(roll, pen);
   drawFrame(pen, gridRight);
   if (roll.rowLabels != nullptr) {
     for (int row = 0; row < kNoteRows; ++row)

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "analysis/note_table.hpp"
 #include "core/framebuffer.hpp"
 #include "view/font.hpp"
 
@@ -21,6 +22,7 @@ struct RollPicture {
   int scale = 1;                             // pixels per block
   const std::string* rowLabels = nullptr;    // 72 names, empty where a row has none
   const BitmapFont* font = nullptr;
+  const int* keyColour = kKeyColours;        // the window's key colours
 };
 
 // Width in pixels of the roll of `blocks` blocks at `scale` pixels each (may exceed kMostRollWidth).

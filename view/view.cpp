@@ -2,11 +2,8 @@
 
 #include <algorithm>
 
-#include "analysis/history_ring.hpp"
 #include "analysis/round_half_even.hpp"
-#include "core/tuner_state.hpp"
 #include "view/colour.hpp"
-#include "view/controls.hpp"
 #include "view/draw.hpp"
 #include "view/font.hpp"
 #include "view/geometry.hpp"
@@ -14,7 +11,6 @@
 
 namespace {
 
-constexpr auto kRelaxed = std::memory_order_relaxed;
 constexpr int kWhiteKeyColour = 0xFFFFFF;
 
 constexpr double kStripThreshold = 0.25;         // scores at or below this leave the key plain
@@ -27,16 +23,14 @@ constexpr double kVolumePixelsPerUnit = 50.0;
 
 int rowY(int row) { return kBottomRowY - kRowHeight * row; }
 
-GridRows keptRows;  // the window's, kept from one picture to the next
-
 // The cells. Each grid row is kept in history order and shown from the oldest
 // column on, so its pixel rows are two copies. The top pixel row of every cell
 // is left out, as the grid line drawn next always covers it. When the columns
 // have moved on, a row of differing cells cannot look as before: it is written
 // without comparing. Any other row is compared, which also mends what lines
 // and bands drew over it last time.
-void drawGridCells(GridRows& rows, int oldestColumn) {
-  updateGridRows(rows);
+void drawGridCells(GridRows& rows, const NoteScores& notes, int oldestColumn) {
+  updateGridRows(rows, notes);
   const bool moved = oldestColumn != rows.drawnOldestColumn;
   rows.drawnOldestColumn = oldestColumn;
   const int older = kColumnWidth * oldestColumn;  // pixels of the columns before the oldest
@@ -66,10 +60,10 @@ struct StripKey {
 };
 
 // Each row's key on both strips: its score in `stripColumn`, or the picked colour when lit.
-void stripKeys(int stripColumn, int litKey, StripKey* keys) {
+void stripKeys(const NoteScores& notes, int stripColumn, int litKey, StripKey* keys) {
   for (int row = 0; row < kNoteRows; ++row) {
-    const bool white = tuner.keyColour[row % kPitchClasses] == kWhiteKeyColour;
-    keys[row].colour = stripKeyColour(tuner.scoreHistory[stripColumn * kNoteRows + row], white);
+    const bool white = isWhiteKeyRow(notes.keyColour, row);
+    keys[row].colour = stripKeyColour(notes.history[stripColumn * kNoteRows + row], white);
     if (litKey == row + kNoteRowOffset) keys[row].colour = kPickedKeyColour;
     keys[row].length = white ? kWhiteKeyLength : kBlackKeyLength;
   }
@@ -179,17 +173,12 @@ void drawToolbar(const ViewFrame& frame) {
 
 }  // namespace
 
-int displayColumnOf(int historyColumnIndex) {
-  return wrapColumn(historyColumnIndex - tuner.historyColumn.load(kRelaxed));
-}
-
-void drawView(const ViewFrame& frame) { drawView(frame, keptRows); }
-
-void drawView(const ViewFrame& frame, GridRows& rows) {
-  drawGridCells(rows, frame.oldestColumn);
+void drawView(Framebuffer& picture, const ViewFrame& frame, const NoteScores& notes, GridRows& rows) {
+  DrawingOn drawing(picture);
+  drawGridCells(rows, notes, frame.oldestColumn);
   drawGridLines();
   StripKey keys[kNoteRows];
-  stripKeys(frame.stripColumn, frame.litKey, keys);
+  stripKeys(notes, frame.stripColumn, frame.litKey, keys);
   drawRightStrip(keys);
   drawBottomStrip(keys);
   drawFrame();
@@ -198,8 +187,8 @@ void drawView(const ViewFrame& frame, GridRows& rows) {
   drawToolbar(frame);
 }
 
-void drawView() { drawView(applyViewRules()); }
+std::uint32_t keyColourAt(const int* keyColour, int row, float score) {
+  return stripKeyColour(score, isWhiteKeyRow(keyColour, row));
+}
 
-std::uint32_t keyColourAt(int row, float score) { return stripKeyColour(score, isWhiteKeyRow(row)); }
-
-bool isWhiteKeyRow(int row) { return tuner.keyColour[row % kPitchClasses] == kWhiteKeyColour; }
+bool isWhiteKeyRow(const int* keyColour, int row) { return keyColour[row % kPitchClasses] == kWhiteKeyColour; }

@@ -1,8 +1,10 @@
 #pragma once
-// The piano-roll view, redrawn whole from the shared state every frame step.
+// The piano-roll view: a frame's record and the scores turned into pixels. The view
+// folder draws what it is given and reads nothing else; it may use core/ and analysis/.
 
 #include <cstdint>
 
+#include "core/framebuffer.hpp"
 #include "view/geometry.hpp"
 #include "view/grid_rows.hpp"
 #include "view/view_frame.hpp"
@@ -21,18 +23,11 @@ inline constexpr std::uint32_t kScrubCursorColour = 0xFFFFFF;
 inline constexpr std::uint32_t kSliderFillColour = 0xE07020;
 inline constexpr std::uint32_t kSliderKnobColour = 0x603000;
 
-// Turns one frame's view into pixels: the grid, both keyboard strips, the frame, the
-// hover band, the cursor and markers and the toolbar. Changes nothing but the picture
-// and the grid colours it keeps for the next one.
-void drawView(const ViewFrame& frame);
-// The same with the grid's colours kept in `rows` rather than the window's own.
-void drawView(const ViewFrame& frame, GridRows& rows);
-// The frame's whole view step: the pointer rules, then the picture they leave. Does not present.
-void drawView();
-
-// Display column of a history column (0 is the oldest shown).
-int displayColumnOf(int historyColumnIndex);
+// Turns one frame's view into pixels on `picture`: the grid, both keyboard strips, the
+// frame, the hover band, the cursor and markers and the toolbar. Changes nothing but
+// the picture and the grid colours `rows` keeps for the next one.
+void drawView(Framebuffer& picture, const ViewFrame& frame, const NoteScores& notes, GridRows& rows);
 
 // The colours of the keyboard, for pictures drawn beside the window's (gridCellColour for the grid's).
-std::uint32_t keyColourAt(int row, float score);
-bool isWhiteKeyRow(int row);
+std::uint32_t keyColourAt(const int* keyColour, int row, float score);
+bool isWhiteKeyRow(const int* keyColour, int row);

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "analysis/note_table.hpp"
+#include "app/record_view.hpp"
 #include "core/framebuffer.hpp"
 #include "core/tuner_state.hpp"
 #include "view/draw.hpp"

@@ -5,9 +5,9 @@
 #include <cmath>
 
 #include "core/keyboard.hpp"
-#include "picture.hpp"
+#include "view/picture.hpp"
 #include "scripted_keys.hpp"
-#include "view/controls.hpp"
+#include "app/controls.hpp"
 
 namespace {
 

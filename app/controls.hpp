@@ -30,5 +30,6 @@ void updateInputGain();
 void setGainSlider(double gain);
 // Switches automatic gain on (from the present gain) or off.
 void setAutoGain(bool on);
-// After a block is scored with automatic gain on: the gain and the slider for the blocks that follow.
-void followInputLevel();
+
+// Display column of a history column (0 is the oldest shown).
+int displayColumnOf(int historyColumnIndex);

@@ -1,9 +1,8 @@
-#include "view/controls.hpp"
+#include "app/controls.hpp"
 
 #include <algorithm>
 #include <cmath>
 
-#include "analysis/auto_gain.hpp"
 #include "analysis/history_ring.hpp"
 #include "core/keyboard.hpp"
 #include "core/tuner_state.hpp"
@@ -174,9 +173,6 @@ void setAutoGain(bool on) {
   if (on) tuner.autoGainState = AutoGain{tuner.inputGain.load(kRelaxed)};
 }
 
-void followInputLevel() {
-  const double level = rawBandPeak(tuner.spectrum, tuner.noteFrequency, tuner.blockGain.load(kRelaxed));
-  const double gain = autoGainStep(tuner.autoGainState, level);
-  tuner.inputGain.store(static_cast<float>(gain), kRelaxed);
-  setGainSlider(gain);  // beyond 27 times the slider stays at its end
+int displayColumnOf(int historyColumnIndex) {
+  return wrapColumn(historyColumnIndex - tuner.historyColumn.load(kRelaxed));
 }

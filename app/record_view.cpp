@@ -1,0 +1,24 @@
+#include "app/record_view.hpp"
+
+#include "app/controls.hpp"
+#include "core/framebuffer.hpp"
+#include "core/tuner_state.hpp"
+#include "view/view.hpp"
+
+namespace {
+
+GridRows keptRows;  // the window's, kept from one picture to the next
+
+}  // namespace
+
+NoteScores recordScores() { return NoteScores{tuner.scoreHistory, tuner.keyColour}; }
+
+void drawView(const ViewFrame& frame) { drawView(frame, keptRows); }
+
+void drawView(const ViewFrame& frame, GridRows& rows) { drawView(framebuffer, frame, recordScores(), rows); }
+
+void drawView() { drawView(applyViewRules()); }
+
+void updateGridRows(GridRows& rows) { updateGridRows(rows, recordScores()); }
+
+std::uint32_t gridCellColour(int row, float score) { return gridCellColour(tuner.keyColour, row, score); }

@@ -1,0 +1,22 @@
+#pragma once
+// The view over the shared record: its scores and key colours drawn onto the program's
+// framebuffer, with the grid colours the window keeps from picture to picture.
+
+#include <cstdint>
+
+#include "view/grid_rows.hpp"
+#include "view/view_frame.hpp"
+
+// The record's score history and key colours, as the view reads them.
+NoteScores recordScores();
+
+// A frame's picture on the program's framebuffer, with the window's kept grid colours.
+void drawView(const ViewFrame& frame);
+// The same with the grid colours kept in `rows` rather than the window's own.
+void drawView(const ViewFrame& frame, GridRows& rows);
+// The frame's whole view step: the pointer rules, then the picture they leave. Does not present.
+void drawView();
+
+// The grid colours of `rows`, and of one cell, from the record's scores and key colours.
+void updateGridRows(GridRows& rows);
+std::uint32_t gridCellColour(int row, float score);
