@@ -78,15 +78,19 @@ SpectrumRead resolveSpectrumRead(double x) {
 }
 
 void readSpectrumEach(const SpectrumRead* reads, double* values, int count) {
+  readSpectrumEach(tuner.spectrum, reads, values, count);
+}
+
+void readSpectrumEach(const std::atomic<double>* spectrum, const SpectrumRead* reads, double* values, int count) {
   for (int i = 0; i < count; ++i) {
     const SpectrumRead& read = reads[i];
-    const double first = tuner.spectrum[read.index].load(std::memory_order_relaxed);
+    const double first = spectrum[read.index].load(std::memory_order_relaxed);
     if (read.alone) [[unlikely]] {
       values[i] = first;
       continue;
     }
     const double a = static_cast<float>(first);
-    const double b = tuner.spectrum[read.index + 1].load(std::memory_order_relaxed);
+    const double b = spectrum[read.index + 1].load(std::memory_order_relaxed);
     values[i] = a + read.weight * (b - a);
   }
 }

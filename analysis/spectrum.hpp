@@ -1,6 +1,8 @@
 #pragma once
 // Magnitude spectrum of one block, and reading it at fractional positions.
 
+#include <atomic>
+
 // Audio thread: transforms the (gained) block and publishes its magnitudes into
 // `tuner.spectrum`, each bin's magnitude in two adjacent entries.
 void computeSpectrum(const double* samples, int count);
@@ -18,3 +20,5 @@ struct SpectrumRead {
 SpectrumRead resolveSpectrumRead(double x);
 // Main thread: the published spectrum at each of `count` resolved positions.
 void readSpectrumEach(const SpectrumRead* reads, double* values, int count);
+// The same from `spectrum`, kBlockSize entries laid out as the published one.
+void readSpectrumEach(const std::atomic<double>* spectrum, const SpectrumRead* reads, double* values, int count);
