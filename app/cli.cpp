@@ -1,14 +1,16 @@
 #include "app/cli.hpp"
 
+#include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdlib>
 #include <optional>
 #include <string_view>
 
 #include "analysis/note_table.hpp"
-#include "core/tuner_state.hpp"
-#include "app/whole_number.hpp"
 #include "app/controls.hpp"
+#include "app/whole_number.hpp"
+#include "core/tuner_state.hpp"
 #include "view/roll_picture.hpp"
 
 #ifndef SONAVEL_VERSION
@@ -17,52 +19,10 @@
 
 namespace {
 
-#define SONAVEL_SYNOPSIS                                                             \
-  "usage: sonavel [--input-device N|NAME] [--output-device N|NAME]\n"                \
-  "               [--auto-gain] [--gain G] [--a4 HZ] [--record OUT.wav]\n"            \
-  "       sonavel FILE [--output-device N|NAME]\n"                                    \
-  "               [--auto-gain] [--gain G] [--a4 HZ] [--record OUT.wav]\n"            \
-  "       sonavel --list-devices\n"                                                   \
-  "       sonavel --headless INPUT [--events FILE] [--steps N]\n"                     \
-  "               [--scores OUT.csv] [--picture OUT.png] [--output OUT.wav]\n"        \
-  "               [--roll OUT.png [--roll-scale N]]\n"                               \
-  "               [--auto-gain] [--gain G] [--a4 HZ]\n"                                \
-  "       sonavel --version | --help\n"
-
-const char kSynopsis[] = SONAVEL_SYNOPSIS;
-
-const char kUsage[] =
-    SONAVEL_SYNOPSIS
-    "\n"
-    "Without options sonavel opens its window and listens to the default input device.\n"
-    "  FILE                  analyse a 44100 Hz sound file in the window instead, at its own\n"
-    "                        pace, and play it on the output device; Return pauses it\n"
-    "  --record OUT.wav      keep everything analysed, from start to exit, as mono 44100 Hz\n"
-    "                        float WAV (whole even if the program is killed)\n"
-    "  --list-devices        list the audio devices: index, host API, channels, defaults\n"
-    "  --input-device D      listen to device D (an index from --list-devices, or a name)\n"
-    "  --output-device D     play the tone and the playback (and FILE) on device D\n"
-    "  --auto-gain           start with automatic gain on (key A toggles it)\n"
-    "  --gain G              starting gain of the analysed input, 0 to 27 (default 1)\n"
-    "  --a4 HZ               reference pitch of A4, 400 to 480 Hz (default 440)\n"
-    "  --headless INPUT      replay a 44100 Hz sound file without window or audio device,\n"
-    "                        one 512-frame audio buffer and one frame step per step\n"
-    "  --events FILE         key, pointer and close events by step, one per line:\n"
-    "                          <step> key <NAME|CODE> down|up\n"
-    "                          <step> move <x> <y>\n"
-    "                          <step> button left|right down|up\n"
-    "                          <step> close\n"
-    "                        NAME: ESCAPE RETURN SPACE HOME END DELETE NUMPADENTER\n"
-    "  --steps N             number of steps (default: enough to score the last block)\n"
-    "  --scores OUT.csv      the 72 note scores of every scored block\n"
-    "  --picture OUT.png     the picture shown by the last frame step\n"
-    "  --output OUT.wav      every output sample, mono 44100 Hz float\n"
-    "  --roll OUT.png        the whole input as one piano-roll, a column per scored block\n"
-    "  --roll-scale N        pixels per block in the roll, 1 to 16 (default 1)\n"
-    "  --version             print the version\n"
-    "  --help                print this help\n";
-
-const char kVersion[] = "sonavel " SONAVEL_VERSION "\n";
+constexpr double kMostStartGain = 27.0;  // the GAIN slider's full trough, 3 cubed
+constexpr std::size_t kHelpColumn = 24;  // where each option's help text starts in --help
+constexpr std::size_t kSynopsisWidth = 80;
+constexpr std::string_view kSynopsisIndent = "               ";
 
 // A plain decimal number within [least, most]; no sign tricks, no hex, no infinities.
 bool parseNumberIn(const std::string& text, double least, double most, double& out) {
@@ -82,7 +42,123 @@ bool parseWholeIn(const std::string& text, int least, int most, int& out) {
   return true;
 }
 
-constexpr double kMostStartGain = 27.0;  // the GAIN slider's full trough, 3 cubed
+// ---- the options, one row each ------------------------------------------------------
+
+// Where an option may be given: the window on the input device, the window on FILE,
+// a headless replay, the device list.
+enum Form : unsigned { kLive = 1, kFile = 2, kHeadless = 4, kListing = 8 };
+constexpr unsigned kWindow = kLive | kFile;
+constexpr unsigned kAnalysing = kWindow | kHeadless;
+
+// An option's value kept as given: the file or device it names is checked when it is opened.
+using Text = std::string& (*)(CommandLine& line);
+// An option's value checked and stored now (a switch ignores `value`); false with why.
+using Setter = bool (*)(const std::string& value, CommandLine& line, std::string& reason);
+
+struct OptionRow {
+  std::string_view name;       // "--scores"; FILE for the one plain argument
+  const char* value;           // what --help calls its value; nullptr for a switch
+  unsigned forms;              // where it may be given
+  const char* help;            // for --help; each '\n' starts a line of its own
+  Text text = nullptr;         // where a value kept as given goes
+  Setter set = nullptr;        // or what checks and stores it
+  std::string_view needs = {}; // an option it is given with
+  const char* group = nullptr; // options refused together outside --headless, with one line
+  const char* notHeadless = nullptr;  // why --headless refuses it
+  const char* notWithFile = nullptr;  // why FILE refuses it
+};
+
+constexpr const char* kDeviceRefusal = "--headless opens no audio device: it takes no device options";
+
+bool setSteps(const std::string& text, CommandLine& line, std::string& reason) {
+  if (parseWhole(text, 0, kLastStep, line.headless.steps)) return true;
+  reason = "--steps needs a whole number from 0 to " + std::to_string(kLastStep) + ", not '" + text + "'";
+  return false;
+}
+
+bool setRollScale(const std::string& text, CommandLine& line, std::string& reason) {
+  if (parseWholeIn(text, 1, kMostRollScale, line.headless.rollScale)) return true;
+  reason = "--roll-scale needs a whole number from 1 to " + std::to_string(kMostRollScale) + ", not '" + text + "'";
+  return false;
+}
+
+bool setGain(const std::string& text, CommandLine& line, std::string& reason) {
+  if (parseNumberIn(text, 0.0, kMostStartGain, line.start.gain)) return true;
+  reason = "--gain needs a number from 0 to 27, not '" + text + "'";
+  return false;
+}
+
+bool setReferencePitch(const std::string& text, CommandLine& line, std::string& reason) {
+  if (parseNumberIn(text, kLowestReferencePitch, kHighestReferencePitch, line.start.referencePitch)) return true;
+  reason = "--a4 needs a frequency from 400 to 480 (Hz), not '" + text + "'";
+  return false;
+}
+
+bool setAutoGain(const std::string&, CommandLine& line, std::string&) { return line.start.autoGain = true; }
+bool setSwitch(const std::string&, CommandLine&, std::string&) { return true; }
+
+// In the order --help lists them. A new option is one row here and its entry in the manual page.
+const OptionRow kOptions[] = {
+    {"FILE", nullptr, kFile,
+     "analyse a 44100 Hz sound file in the window instead, at its own\n"
+     "pace, and play it on the output device; Return pauses it",
+     [](CommandLine& l) -> std::string& { return l.live.inputFile; }, nullptr, {}, nullptr,
+     "FILE is for the window; a headless run takes its input as --headless INPUT"},
+    {"--record", "OUT.wav", kWindow,
+     "keep everything analysed, from start to exit, as mono 44100 Hz\n"
+     "float WAV (whole even if the program is killed)",
+     [](CommandLine& l) -> std::string& { return l.live.recordPath; }, nullptr, {}, nullptr,
+     "--record keeps a live session; --headless writes its sound with --output"},
+    {"--list-devices", nullptr, kListing, "list the audio devices: index, host API, channels, defaults", nullptr,
+     setSwitch, {}, nullptr, kDeviceRefusal},
+    {"--input-device", "D", kLive, "listen to device D (an index from --list-devices, or a name)",
+     [](CommandLine& l) -> std::string& { return l.devices.input; }, nullptr, {}, nullptr, kDeviceRefusal,
+     "FILE takes the place of the input device: it takes no --input-device"},
+    {"--output-device", "D", kWindow, "play the tone and the playback (and FILE) on device D",
+     [](CommandLine& l) -> std::string& { return l.devices.output; }, nullptr, {}, nullptr, kDeviceRefusal},
+    {"--auto-gain", nullptr, kAnalysing, "start with automatic gain on (key A toggles it)", nullptr, setAutoGain},
+    {"--gain", "G", kAnalysing, "starting gain of the analysed input, 0 to 27 (default 1)", nullptr, setGain},
+    {"--a4", "HZ", kAnalysing, "reference pitch of A4, 400 to 480 Hz (default 440)", nullptr, setReferencePitch},
+    {"--headless", "INPUT", kHeadless,
+     "replay a 44100 Hz sound file without window or audio device,\n"
+     "one 512-frame audio buffer and one frame step per step",
+     [](CommandLine& l) -> std::string& { return l.headless.input; }},
+    {"--events", "FILE", kHeadless,
+     "key, pointer and close events by step, one per line:\n"
+     "  <step> key <NAME|CODE> down|up\n"
+     "  <step> move <x> <y>\n"
+     "  <step> button left|right down|up\n"
+     "  <step> close\n"
+     "NAME: ESCAPE RETURN SPACE HOME END DELETE NUMPADENTER",
+     [](CommandLine& l) -> std::string& { return l.headless.eventsPath; }, nullptr, {}, "replay"},
+    {"--steps", "N", kHeadless, "number of steps (default: enough to score the last block)", nullptr, setSteps, {},
+     "replay"},
+    {"--scores", "OUT.csv", kHeadless, "the 72 note scores of every scored block",
+     [](CommandLine& l) -> std::string& { return l.headless.scoresPath; }, nullptr, {}, "replay"},
+    {"--picture", "OUT.png", kHeadless, "the picture shown by the last frame step",
+     [](CommandLine& l) -> std::string& { return l.headless.picturePath; }, nullptr, {}, "replay"},
+    {"--output", "OUT.wav", kHeadless, "every output sample, mono 44100 Hz float",
+     [](CommandLine& l) -> std::string& { return l.headless.outputPath; }, nullptr, {}, "replay"},
+    {"--roll", "OUT.png", kHeadless, "the whole input as one piano-roll, a column per scored block",
+     [](CommandLine& l) -> std::string& { return l.headless.rollPath; }, nullptr, {}, "roll"},
+    {"--roll-scale", "N", kHeadless, "pixels per block in the roll, 1 to 16 (default 1)", nullptr, setRollScale,
+     "--roll", "roll"},
+    {"--version", nullptr, 0, "print the version"},
+    {"--help", nullptr, 0, "print this help"},
+};
+constexpr std::size_t kOptionCount = std::size(kOptions);
+
+const OptionRow* findOption(std::string_view name) {
+  if (name == "-h") name = "--help";
+  for (const OptionRow& row : kOptions)
+    if (row.name == name && row.name != "FILE") return &row;
+  return nullptr;
+}
+
+const OptionRow& fileRow() { return kOptions[0]; }
+std::size_t indexOf(const OptionRow& row) { return static_cast<std::size_t>(&row - kOptions); }
+
+// ---- reading the arguments ------------------------------------------------------------
 
 // Walks the arguments, splitting "--name=value" and taking a following value where one is needed.
 class ArgumentReader {
@@ -136,60 +212,127 @@ class ArgumentReader {
 };
 
 struct Seen {
-  bool headless = false, events = false, steps = false, scores = false, picture = false, output = false;
-  bool inputDevice = false, outputDevice = false, listDevices = false;
-  bool autoGain = false, gain = false, a4 = false;
-  bool inputFile = false, record = false;
-  bool roll = false, rollScale = false;
+  bool row[kOptionCount] = {};
+  bool given(std::string_view name) const {
+    const OptionRow* option = name == "FILE" ? &fileRow() : findOption(name);
+    return option != nullptr && row[indexOf(*option)];
+  }
 };
 
-bool takeOnce(bool& seen, const std::string& name, std::string& reason) {
-  if (seen) {
+// One option and its value, if it takes one.
+bool takeOption(const OptionRow& option, const std::string& name, ArgumentReader& args, Seen& seen,
+                CommandLine& line, std::string& reason) {
+  bool& given = seen.row[indexOf(option)];
+  if (given) {
     reason = "option " + name + " given twice";
     return false;
   }
-  seen = true;
+  given = true;
+  std::string value;
+  if (option.value != nullptr && !args.value(name, value, reason)) return false;
+  if (option.text != nullptr) option.text(line) = value;
+  return option.set == nullptr || option.set(value, line, reason);
+}
+
+// ---- which options go together --------------------------------------------------------
+
+// "--a, --b and --c": the options of `group`.
+std::string groupNames(const char* group) {
+  std::vector<std::string_view> names;
+  for (const OptionRow& row : kOptions)
+    if (row.group != nullptr && std::string_view(row.group) == group) names.push_back(row.name);
+  std::string joined;
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    if (i > 0) joined += i + 1 == names.size() ? " and " : ", ";
+    joined += names[i];
+  }
+  return joined;
+}
+
+bool refuse(std::string& reason, std::string why) {
+  reason = std::move(why);
+  return false;
+}
+
+// Options that belong to one form of the command must not be mixed with another.
+bool checkCombination(const Seen& seen, std::string& reason) {
+  const bool headless = seen.given("--headless"), file = seen.given("FILE");
+  for (const OptionRow& row : kOptions) {
+    if (!seen.row[indexOf(row)]) continue;
+    if (row.forms == kHeadless && row.group != nullptr && !headless)
+      return refuse(reason, groupNames(row.group) + " need --headless");
+  }
+  for (const OptionRow& row : kOptions)
+    if (seen.row[indexOf(row)] && !row.needs.empty() && !seen.given(row.needs))
+      return refuse(reason, std::string(row.name) + " needs " + std::string(row.needs));
+  for (const OptionRow& row : kOptions)
+    if (seen.row[indexOf(row)] && headless && row.notHeadless != nullptr) return refuse(reason, row.notHeadless);
+  for (const OptionRow& row : kOptions)
+    if (seen.row[indexOf(row)] && file && row.notWithFile != nullptr) return refuse(reason, row.notWithFile);
+  if (seen.given("--list-devices"))
+    for (const OptionRow& row : kOptions)
+      if (seen.row[indexOf(row)] && row.forms != kListing) return refuse(reason, "--list-devices takes no other option");
   return true;
 }
 
-// Options that belong to one mode must not be mixed with another.
-bool checkCombination(const Seen& seen, std::string& reason) {
-  bool replayOnly = seen.events || seen.steps || seen.scores || seen.picture || seen.output;
-  bool deviceChoice = seen.inputDevice || seen.outputDevice;
-  if (replayOnly && !seen.headless) {
-    reason = "--events, --steps, --scores, --picture and --output need --headless";
-    return false;
-  }
-  if ((seen.roll || seen.rollScale) && !seen.headless) {
-    reason = "--roll and --roll-scale need --headless";
-    return false;
-  }
-  if (seen.rollScale && !seen.roll) {
-    reason = "--roll-scale needs --roll";
-    return false;
-  }
-  if (seen.headless && (deviceChoice || seen.listDevices)) {
-    reason = "--headless opens no audio device: it takes no device options";
-    return false;
-  }
-  if (seen.record && seen.headless) {
-    reason = "--record keeps a live session; --headless writes its sound with --output";
-    return false;
-  }
-  if (seen.inputFile && seen.headless) {
-    reason = "FILE is for the window; a headless run takes its input as --headless INPUT";
-    return false;
-  }
-  if (seen.inputFile && seen.inputDevice) {
-    reason = "FILE takes the place of the input device: it takes no --input-device";
-    return false;
-  }
-  if (seen.listDevices && (deviceChoice || seen.autoGain || seen.gain || seen.a4 || seen.record || seen.inputFile)) {
-    reason = "--list-devices takes no other option";
-    return false;
-  }
-  return true;
+// ---- the texts the options make ----------------------------------------------------------
+
+std::string optionWithValue(const OptionRow& row) {
+  return row.value != nullptr ? std::string(row.name) + " " + row.value : std::string(row.name);
 }
+
+// One form of the command: "sonavel", the option that selects it and its value, then every
+// other option of `form` in brackets, an option that needs another inside that one's
+// brackets, wrapped under the first line.
+std::string synopsisForm(std::string_view start, std::string_view lead, unsigned form) {
+  std::vector<const OptionRow*> rows;
+  for (const OptionRow& row : kOptions)
+    if ((row.forms & form) != 0 && row.needs.empty() && lead.rfind(row.name, 0) != 0) rows.push_back(&row);
+  // The options of this form alone first, then those it shares with others.
+  std::stable_sort(rows.begin(), rows.end(),
+                   [](const OptionRow* a, const OptionRow* b) { return std::popcount(a->forms) < std::popcount(b->forms); });
+  std::string text(start);
+  text += "sonavel";
+  if (!lead.empty()) text.append(" ").append(lead);
+  std::size_t lineLength = text.size();
+  for (const OptionRow* row : rows) {
+    std::string item = "[";
+    item += optionWithValue(*row);
+    for (const OptionRow& inner : kOptions)
+      if (inner.needs == row->name && (inner.forms & form) != 0) item.append(" [").append(optionWithValue(inner)).append("]");
+    item += "]";
+    const bool wrap = lineLength + 1 + item.size() > kSynopsisWidth;
+    text.append(wrap ? "\n" : " ").append(wrap ? kSynopsisIndent : "").append(item);
+    lineLength = (wrap ? kSynopsisIndent.size() : lineLength + 1) + item.size();
+  }
+  return text + "\n";
+}
+
+std::string buildSynopsis() {
+  return synopsisForm("usage: ", "", kLive) + synopsisForm("       ", "FILE", kFile) +
+         synopsisForm("       ", "--list-devices", kListing) + synopsisForm("       ", "--headless INPUT", kHeadless) +
+         "       sonavel --version | --help\n";
+}
+
+std::string buildUsage() {
+  std::string text = buildSynopsis() + "\nWithout options sonavel opens its window and listens to the default input device.\n";
+  for (const OptionRow& row : kOptions) {
+    std::string lead = "  " + optionWithValue(row);
+    lead.resize(std::max(kHelpColumn, lead.size() + 1), ' ');
+    std::string_view help = row.help;
+    for (std::size_t start = 0;;) {
+      const std::size_t end = help.find('\n', start);
+      text += (start == 0 ? lead : std::string(kHelpColumn, ' ')) + std::string(help.substr(start, end - start)) + "\n";
+      if (end == std::string_view::npos) break;
+      start = end + 1;
+    }
+  }
+  return text;
+}
+
+const std::string kSynopsis = buildSynopsis();
+const std::string kUsage = buildUsage();
+const char kVersion[] = "sonavel " SONAVEL_VERSION "\n";
 
 }  // namespace
 
@@ -199,86 +342,37 @@ bool parseCommandLine(int argc, const char* const* argv, CommandLine& line, std:
   Seen seen;
   std::string name;
   while (args.next(name)) {
+    const OptionRow* option = findOption(name);
     bool ok = true;
-    bool helpOrVersion = name == "--help" || name == "-h" || name == "--version";
-    if (helpOrVersion) {
-      // nothing to read: it ends the parse below
-    } else if (name == "--list-devices") {
-      ok = takeOnce(seen.listDevices, name, reason);
-    } else if (name == "--input-device") {
-      ok = takeOnce(seen.inputDevice, name, reason) && args.value(name, line.devices.input, reason);
-    } else if (name == "--output-device") {
-      ok = takeOnce(seen.outputDevice, name, reason) && args.value(name, line.devices.output, reason);
-    } else if (name == "--headless") {
-      ok = takeOnce(seen.headless, name, reason) && args.value(name, line.headless.input, reason);
-    } else if (name == "--events") {
-      ok = takeOnce(seen.events, name, reason) && args.value(name, line.headless.eventsPath, reason);
-    } else if (name == "--scores") {
-      ok = takeOnce(seen.scores, name, reason) && args.value(name, line.headless.scoresPath, reason);
-    } else if (name == "--picture") {
-      ok = takeOnce(seen.picture, name, reason) && args.value(name, line.headless.picturePath, reason);
-    } else if (name == "--output") {
-      ok = takeOnce(seen.output, name, reason) && args.value(name, line.headless.outputPath, reason);
-    } else if (name == "--record") {
-      ok = takeOnce(seen.record, name, reason) && args.value(name, line.live.recordPath, reason);
-    } else if (name == "--roll") {
-      ok = takeOnce(seen.roll, name, reason) && args.value(name, line.headless.rollPath, reason);
-    } else if (name == "--roll-scale") {
-      std::string text;
-      ok = takeOnce(seen.rollScale, name, reason) && args.value(name, text, reason);
-      if (ok && !parseWholeIn(text, 1, kMostRollScale, line.headless.rollScale)) {
-        reason = "--roll-scale needs a whole number from 1 to " + std::to_string(kMostRollScale) + ", not '" + text + "'";
-        ok = false;
-      }
-    } else if (name == "--steps") {
-      std::string text;
-      ok = takeOnce(seen.steps, name, reason) && args.value(name, text, reason);
-      if (ok && !parseWhole(text, 0, kLastStep, line.headless.steps)) {
-        reason = "--steps needs a whole number from 0 to " + std::to_string(kLastStep) + ", not '" + text + "'";
-        ok = false;
-      }
-    } else if (name == "--auto-gain") {
-      ok = takeOnce(seen.autoGain, name, reason);
-      line.start.autoGain = true;
-    } else if (name == "--gain") {
-      std::string text;
-      ok = takeOnce(seen.gain, name, reason) && args.value(name, text, reason);
-      if (ok && !parseNumberIn(text, 0.0, kMostStartGain, line.start.gain)) {
-        reason = "--gain needs a number from 0 to 27, not '" + text + "'";
-        ok = false;
-      }
-    } else if (name == "--a4") {
-      std::string text;
-      ok = takeOnce(seen.a4, name, reason) && args.value(name, text, reason);
-      if (ok && !parseNumberIn(text, kLowestReferencePitch, kHighestReferencePitch, line.start.referencePitch)) {
-        reason = "--a4 needs a frequency from 400 to 480 (Hz), not '" + text + "'";
-        ok = false;
-      }
-    } else if (name.rfind("-", 0) == 0) {
+    if (option == nullptr && name.rfind("-", 0) == 0) {
       reason = "unknown option " + name;
       line.showUsage = true;
-      ok = false;
-    } else if (!seen.inputFile && !seen.headless) {
-      seen.inputFile = true;
-      line.live.inputFile = name;
-    } else {
+      return false;
+    }
+    if (option == nullptr && (seen.given("FILE") || seen.given("--headless"))) {
       reason = "unexpected argument '" + name + "'";
       line.showUsage = true;
-      ok = false;
+      return false;
+    }
+    if (option == nullptr) {
+      seen.row[indexOf(fileRow())] = true;
+      line.live.inputFile = name;
+    } else {
+      ok = takeOption(*option, name, args, seen, line, reason);
     }
     if (ok && args.hasUnusedValue()) {
       reason = "option " + name + " takes no value";
       ok = false;
     }
     if (!ok) return false;
-    if (helpOrVersion) {
-      line.mode = name == "--version" ? RunMode::Version : RunMode::Help;
+    if (option != nullptr && option->forms == 0) {  // --help and --version end the parse
+      line.mode = option->name == "--version" ? RunMode::Version : RunMode::Help;
       return true;
     }
   }
   if (!checkCombination(seen, reason)) return false;
-  if (seen.headless) line.mode = RunMode::Headless;
-  else if (seen.listDevices) line.mode = RunMode::ListDevices;
+  if (seen.given("--headless")) line.mode = RunMode::Headless;
+  else if (seen.given("--list-devices")) line.mode = RunMode::ListDevices;
   return true;
 }
 
@@ -289,6 +383,13 @@ void applyStartSettings(const StartSettings& start) {
   setAutoGain(start.autoGain);
 }
 
-const char* usageText() { return kUsage; }
-const char* synopsisText() { return kSynopsis; }
+std::vector<OptionName> commandLineOptions() {
+  std::vector<OptionName> names;
+  for (const OptionRow& row : kOptions)
+    if (row.name != "FILE") names.push_back({std::string(row.name), row.value != nullptr ? row.value : ""});
+  return names;
+}
+
+const char* usageText() { return kUsage.c_str(); }
+const char* synopsisText() { return kSynopsis.c_str(); }
 const char* versionText() { return kVersion; }

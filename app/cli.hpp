@@ -2,6 +2,7 @@
 // The command line: what to run and with which files and devices.
 
 #include <string>
+#include <vector>
 
 #include "core/constants.hpp"
 #include "audio/stream.hpp"
@@ -46,6 +47,14 @@ bool parseCommandLine(int argc, const char* const* argv, CommandLine& line, std:
 
 // Puts the settings into the shared state; before start-up, which builds the note table from them.
 void applyStartSettings(const StartSettings& start);
+
+// Every option as the table in cli.cpp names it, with what its value is called (empty for a
+// switch): what the manual page must describe.
+struct OptionName {
+  std::string name;
+  std::string value;
+};
+std::vector<OptionName> commandLineOptions();
 
 // The text `--help` prints.
 const char* usageText();

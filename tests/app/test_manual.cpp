@@ -40,4 +40,15 @@ TEST(Manual, ListsTheOptionsOfHelp) {
   for (const std::string& name : inManual) EXPECT_EQ(inHelp.count(name), 1u) << name << " is in the manual, not in --help";
 }
 
+// Each option of the table has its entry, its value named as --help names it.
+TEST(Manual, DescribesEveryOptionOfTheTableWithItsValue) {
+  std::ifstream in(SONAVEL_MAN_PAGE);
+  const std::string manual = plainHyphens({std::istreambuf_iterator<char>(in), {}});
+  for (const OptionName& option : commandLineOptions()) {
+    const std::string entry = option.value.empty() ? ".B " + option.name + "\n"
+                                                   : ".BI " + option.name + " \" " + option.value + "\"";
+    EXPECT_NE(manual.find(entry), std::string::npos) << entry;
+  }
+}
+
 }  // namespace
