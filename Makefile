@@ -37,12 +37,14 @@ deps-test:
 
 # Sanitizer builds and a short fuzzing run first, then the release build with every test; ctest's summary closes the run.
 test: deps-test unit-sanitizers fuzz
+	@python3 tools/check_layers.py
 	$(MAKE) build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
 # The release unit tests alone, built first if need be: the loop while working, in well under
 # a minute after a build. `make test` is the whole run, before a merge and in CI.
 check: deps-test
+	@python3 tools/check_layers.py
 	$(call configure,$(BUILD),-DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS))
 	cmake --build $(BUILD) -j $(JOBS) --target unit_tests
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS) -L unit

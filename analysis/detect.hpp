@@ -1,6 +1,7 @@
 #pragma once
 // Scores the 72 note rows of the newest block into the next column of the score history,
-// with the detector's state kept in the shared record.
+// with the detector's state kept in the shared record. The analysis folder computes and
+// does no I/O; it may use core/.
 
 // Start-up: zeroes the score history and the row tracks, sets every band level to 1.
 void resetNoteDetection();

@@ -49,13 +49,13 @@ bool LiveHost::startAudio() {
   if (recorder_ != nullptr) recorder_->start();
   std::string reason, report;
   if (file_ == nullptr) {
-    const bool started = ::startAudio(devices_, reason, report);
+    const bool started = ::startAudio(audio_, reason, report);
     if (!started) notices_.push_back("no sound: " + reason + "; running without audio");
     if (!report.empty()) notices_.push_back(report);
     return started;
   }
   file_->startReading();
-  if (startFileAudio(devices_.output, reason)) return true;
+  if (startFileAudio(audio_, reason)) return true;
   notices_.push_back("no sound output (" + reason + "); " + file_->path() + " plays silently, timed by the clock");
   file_->startClock();
   return false;

@@ -13,8 +13,8 @@
 
 class LiveHost : public Host {
  public:
-  // Opens the chosen devices; empty names mean the defaults.
-  explicit LiveHost(AudioDeviceChoice devices) : devices_(std::move(devices)) {}
+  // Opens the chosen devices as `settings` say; empty names mean the defaults.
+  explicit LiveHost(AudioSettings settings) : audio_(std::move(settings)) {}
 
   // A sound file in place of the input device; a notice says so when it plays without output.
   void useFile(FileInput* file) { file_ = file; }
@@ -38,7 +38,7 @@ class LiveHost : public Host {
 
  private:
   SdlKeySource keys_;
-  AudioDeviceChoice devices_;
+  AudioSettings audio_;
   std::vector<std::string> notices_;
   FileInput* file_ = nullptr;
   SessionRecorder* recorder_ = nullptr;

@@ -1,4 +1,6 @@
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -16,6 +18,17 @@ void say(const std::string& what) { std::fprintf(stderr, "sonavel: %s\n", what.c
 
 void sayEach(const std::vector<std::string>& lines) {
   for (const std::string& line : lines) say(line);
+}
+
+// The audio as the command line and the environment ask for it: SONAVEL_AUDIO_STREAMS=duplex
+// for one duplex stream, SONAVEL_AUDIO_REPORT for a line on what was opened.
+AudioSettings audioSettings(const AudioDeviceChoice& devices) {
+  AudioSettings settings;
+  settings.devices = devices;
+  const char* layout = std::getenv("SONAVEL_AUDIO_STREAMS");
+  if (layout != nullptr && std::strcmp(layout, "duplex") == 0) settings.layout = StreamLayout::Duplex;
+  settings.report = std::getenv("SONAVEL_AUDIO_REPORT") != nullptr;
+  return settings;
 }
 
 // The file to analyse and the recording are refused before the window opens.
@@ -53,7 +66,7 @@ int runLive(const CommandLine& line) {
     say(reason);
     return kExitUsage;
   }
-  LiveHost host(line.devices);
+  LiveHost host(audioSettings(line.devices));
   if (!line.live.inputFile.empty()) host.useFile(&file);
   if (recorder.isOpen()) host.record(&recorder);
   Notices notices;

@@ -1,5 +1,6 @@
 #pragma once
-// Start-up, the frame loop and the one guarded shutdown, all on the main thread.
+// Start-up, the frame loop and the one guarded shutdown, all on the main thread. The app
+// folder is the top layer: it may use every other folder.
 
 #include <memory>
 #include <string>

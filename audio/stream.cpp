@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -21,21 +20,21 @@
 namespace {
 
 constexpr const char* kMinLatencyVariable = "PA_MIN_LATENCY_MSEC";
-constexpr int kMinLatencyMs = 75;  // about seven buffers of 512 frames
-constexpr double kMinLatencySeconds = kMinLatencyMs / 1000.0;
+constexpr double kMillisecondsPerSecond = 1000.0;
 constexpr int kChannels = 1;
-constexpr const char* kLayoutVariable = "SONAVEL_AUDIO_STREAMS";
-constexpr const char* kReportVariable = "SONAVEL_AUDIO_REPORT";
 constexpr std::size_t kReportLength = 256;  // room for a report line, host API name included
 
-// Main thread only: whether startAudio holds one Pa_Initialize that stopAudio must undo.
-bool libraryHeld = false;
+// What start-up opened, main thread only: the settings it was given, whether it holds one
+// Pa_Initialize that stopAudio must undo, and the playback stream when capture and playback
+// run as two streams (the capture stream, which runs the callback, is `tuner.audioStream`).
+struct OpenAudio {
+  AudioSettings settings;
+  bool libraryHeld = false;
+  PaStream* playback = nullptr;
+};
+OpenAudio opened;
 
 PaStream* openStream() { return static_cast<PaStream*>(tuner.audioStream); }
-
-// The playback stream when capture and playback run as two streams; the capture
-// stream, which runs the callback, is `tuner.audioStream`.
-PaStream* playbackStream = nullptr;
 
 int forwardToCallback(const void* input, void* output, unsigned long frameCount, const PaStreamCallbackTimeInfo*,
                       PaStreamCallbackFlags, void*) {
@@ -127,7 +126,7 @@ PaStreamParameters monoFloat(int device, bool input) {
   parameters.device = device;
   parameters.channelCount = kChannels;
   parameters.sampleFormat = paFloat32;
-  parameters.suggestedLatency = std::max(kMinLatencySeconds, deviceLatency);
+  parameters.suggestedLatency = std::max(opened.settings.minLatencyMs / kMillisecondsPerSecond, deviceLatency);
   parameters.hostApiSpecificStreamInfo = nullptr;
   return parameters;
 }
@@ -198,17 +197,9 @@ bool openSplit(PaStreamParameters& input, PaStreamParameters& output, std::strin
     return false;
   }
   tuner.audioStream = capture;
-  playbackStream = playback;
+  opened.playback = playback;
   return true;
 }
-
-// SONAVEL_AUDIO_STREAMS=duplex asks for the one duplex stream instead of two.
-bool duplexAsked() {
-  const char* layout = std::getenv(kLayoutVariable);
-  return layout != nullptr && std::strcmp(layout, "duplex") == 0;
-}
-
-bool reportAsked() { return std::getenv(kReportVariable) != nullptr; }
 
 // The line SONAVEL_AUDIO_REPORT asks for: the streams' host API and the latencies PortAudio reports.
 std::string streamReport(int inputDevice) {
@@ -218,12 +209,12 @@ std::string streamReport(int inputDevice) {
     return 1000.0 * (input ? info->inputLatency : info->outputLatency);
   };
   PaStream* capture = openStream();
-  PaStream* playback = playbackStream != nullptr ? playbackStream : capture;
+  PaStream* playback = opened.playback != nullptr ? opened.playback : capture;
   const PaDeviceInfo* device = Pa_GetDeviceInfo(inputDevice);
   const PaHostApiInfo* api = device != nullptr ? Pa_GetHostApiInfo(device->hostApi) : nullptr;
   char line[kReportLength];
   std::snprintf(line, sizeof line, "audio: %s on %s, input latency %.1f ms, output latency %.1f ms",
-                playbackStream != nullptr ? "two streams" : "one duplex stream",
+                opened.playback != nullptr ? "two streams" : "one duplex stream",
                 api != nullptr && api->name != nullptr ? api->name : "?", milliseconds(capture, true),
                 milliseconds(playback, false));
   return line;
@@ -243,14 +234,14 @@ std::string relayReport() {
 }
 
 // With the library initialised: opens and starts the stream or streams, or says why not.
-bool openAndStart(const AudioDeviceChoice& choice, std::string& reason, std::string& report) {
+bool openAndStart(std::string& reason, std::string& report) {
   DevicePair pair;
-  if (!resolveDevices(choice, pair, reason)) return false;
+  if (!resolveDevices(opened.settings.devices, pair, reason)) return false;
   PaStreamParameters input = monoFloat(pair.input, true);
   PaStreamParameters output = monoFloat(pair.output, false);
-  const bool opened = duplexAsked() ? openDuplex(input, output, reason) : openSplit(input, output, reason);
-  if (!opened) return false;
-  if (reportAsked()) report = streamReport(pair.input);
+  const bool duplex = opened.settings.layout == StreamLayout::Duplex;
+  if (!(duplex ? openDuplex(input, output, reason) : openSplit(input, output, reason))) return false;
+  if (opened.settings.report) report = streamReport(pair.input);
   return true;
 }
 
@@ -258,11 +249,12 @@ bool openAndStart(const AudioDeviceChoice& choice, std::string& reason, std::str
 
 namespace {
 
-// Starts the library, runs `open` and keeps the library only when it opened a stream.
+// Starts the library with `settings`, runs `open` and keeps the library only when it opened a stream.
 template <typename Open>
-bool startWith(std::string& reason, Open open) {
+bool startWith(const AudioSettings& settings, std::string& reason, Open open) {
   if (openStream() != nullptr) return true;
-  setenv(kMinLatencyVariable, std::to_string(kMinLatencyMs).c_str(), 1);
+  opened.settings = settings;
+  setenv(kMinLatencyVariable, std::to_string(settings.minLatencyMs).c_str(), 1);
   silenceAudioBackends();
   PaError error = Pa_Initialize();
   if (error != paNoError) {
@@ -273,14 +265,14 @@ bool startWith(std::string& reason, Open open) {
     Pa_Terminate();
     return false;
   }
-  libraryHeld = true;
+  opened.libraryHeld = true;
   return true;
 }
 
 }  // namespace
 
-bool startAudio(const AudioDeviceChoice& choice, std::string& reason, std::string& report) {
-  return startWith(reason, [&] { return openAndStart(choice, reason, report); });
+bool startAudio(const AudioSettings& settings, std::string& reason, std::string& report) {
+  return startWith(settings, reason, [&] { return openAndStart(reason, report); });
 }
 
 void stopAudio(std::string& report) {
@@ -289,15 +281,15 @@ void stopAudio(std::string& report) {
     Pa_CloseStream(stream);
     tuner.audioStream = nullptr;
   }
-  if (playbackStream != nullptr) {  // after the capture side, so it plays what that composed last
-    Pa_StopStream(playbackStream);
-    Pa_CloseStream(playbackStream);
-    playbackStream = nullptr;
-    if (reportAsked()) report = relayReport();
+  if (opened.playback != nullptr) {  // after the capture side, so it plays what that composed last
+    Pa_StopStream(opened.playback);
+    Pa_CloseStream(opened.playback);
+    opened.playback = nullptr;
+    if (opened.settings.report) report = relayReport();
   }
-  if (libraryHeld) {
+  if (opened.libraryHeld) {
     Pa_Terminate();
-    libraryHeld = false;
+    opened.libraryHeld = false;
   }
 }
 
@@ -314,8 +306,8 @@ bool openFileOutput(const std::string& outputDevice, std::string& reason) {
 
 }  // namespace
 
-bool startFileAudio(const std::string& outputDevice, std::string& reason) {
-  return startWith(reason, [&] { return openFileOutput(outputDevice, reason); });
+bool startFileAudio(const AudioSettings& settings, std::string& reason) {
+  return startWith(settings, reason, [&] { return openFileOutput(settings.devices.output, reason); });
 }
 
 bool checkOutputDevice(const std::string& outputDevice, std::string& reason) {

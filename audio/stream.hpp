@@ -1,5 +1,6 @@
 #pragma once
-// The one full-duplex PortAudio stream. The only code that calls PortAudio.
+// The live audio: PortAudio's streams on the chosen devices. The only code that calls
+// PortAudio; the audio folder may use core/ and analysis/.
 
 #include <string>
 #include <vector>
@@ -11,10 +12,25 @@ struct AudioDeviceChoice {
   std::string output;
 };
 
-// Opens and starts the stream; false with the reason when the program must run without audio.
-// With SONAVEL_AUDIO_REPORT in the environment, `report` gets a line on the streams opened.
-bool startAudio(const AudioDeviceChoice& choice, std::string& reason, std::string& report);
-// Stops (letting queued output play out), closes, terminates. With SONAVEL_AUDIO_REPORT and two
+inline constexpr int kMinLatencyMs = 75;  // about seven buffers of 512 frames
+
+// Capture and playback as two streams joined by a ring (each waits on its own device), or
+// as one duplex stream.
+enum class StreamLayout { Split, Duplex };
+
+// How the live audio runs: gathered once at start-up, from the command line and the
+// environment, and then the stream code's only input besides the devices themselves.
+struct AudioSettings {
+  AudioDeviceChoice devices;
+  StreamLayout layout = StreamLayout::Split;
+  int minLatencyMs = kMinLatencyMs;  // the least latency each stream asks for
+  bool report = false;               // say what was opened, and at the end how the playback kept up
+};
+
+// Opens and starts the streams; false with the reason when the program must run without audio.
+// With `settings.report`, `report` gets a line on the streams opened.
+bool startAudio(const AudioSettings& settings, std::string& reason, std::string& report);
+// Stops (letting queued output play out), closes, terminates. With the report asked for and two
 // streams, `report` gets a line on how well the playback side kept up.
 void stopAudio(std::string& report);
 // The devices PortAudio sees, a line each; false with the reason when PortAudio cannot start.
@@ -22,9 +38,9 @@ bool listAudioDevices(std::vector<std::string>& lines, std::string& reason);
 // Resolves a choice without opening anything; false with a one-line reason for an unknown device.
 bool checkAudioDevices(const AudioDeviceChoice& choice, std::string& reason);
 
-// A sound file in place of the input: one output stream whose callback takes the
-// file's samples (audio/file_feed.hpp); no input device is opened. False with a
-// one-line reason when no output can be had; stopAudio ends it.
-bool startFileAudio(const std::string& outputDevice, std::string& reason);
+// A sound file in place of the input: one output stream on `settings.devices.output` whose
+// callback takes the file's samples (audio/file_feed.hpp); no input device is opened. False
+// with a one-line reason when no output can be had; stopAudio ends it.
+bool startFileAudio(const AudioSettings& settings, std::string& reason);
 // Resolves only an output device (empty: the default); false with a one-line reason.
 bool checkOutputDevice(const std::string& outputDevice, std::string& reason);

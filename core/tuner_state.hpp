@@ -1,5 +1,6 @@
 #pragma once
-// The one record that the main thread and the audio thread share.
+// The one record that the main thread and the audio thread share. The core folder is
+// the bottom layer: it includes nothing from any other folder.
 //
 // Fields both threads touch are atomics, used with relaxed order; the block
 // handoff flag `spectrumReady` is stored with release by the audio thread and

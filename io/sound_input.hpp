@@ -1,5 +1,6 @@
 #pragma once
-// Sound files read in: any format libsndfile knows, as mono floats.
+// Sound files read in: any format libsndfile knows, as mono floats. The io folder holds
+// the files the program reads and writes; it may use core/, platform/, analysis/, audio/ and view/.
 
 #include <string>
 #include <vector>

@@ -1,6 +1,7 @@
 #pragma once
 // The window, its presentation of the framebuffer, pointer events and the
-// keyboard state, on SDL2. The only code that calls SDL.
+// keyboard state, on SDL2. The only code that calls SDL; the platform folder (this and
+// the operating system's seam) may use core/.
 
 #include <string>
 

@@ -91,11 +91,6 @@ bool loadFont(BitmapFont& target, const char* path, std::string& problem) {
   return false;
 }
 
-void freeFont(BitmapFont& target) {
-  delete[] target.pixels;
-  target = BitmapFont{};
-}
-
 void drawGlyph(const BitmapFont& source, int x, int y, int glyph, std::uint32_t colour) {
   const int side = source.height;
   if (source.pixels == nullptr || side <= 0 || glyph < 0 || glyph >= source.width / side) return;

@@ -4,11 +4,7 @@
 #include <cstdint>
 #include <string>
 
-struct BitmapFont {
-  std::uint32_t* pixels = nullptr;  // width x height texels, 0x00RRGGBB, top row first
-  int height = 0;                   // also the side of every glyph cell
-  int width = 0;                    // also the row stride of `pixels`
-};
+#include "view/bitmap_font.hpp"
 
 extern BitmapFont font;
 
@@ -20,7 +16,6 @@ inline constexpr int kTextBufferSize = 256; // formatted text beyond 255 charact
 // Fills `target` from the TGA file at `path`. For a missing or unusable file the
 // built-in glyphs take its place and the result is false, with what is wrong in `problem`.
 bool loadFont(BitmapFont& target, const char* path, std::string& problem);
-void freeFont(BitmapFont& target);
 
 // Cell `glyph` with its top-left texel at (x, y). Colour 0 draws the font's own
 // colours, any other colour every visible texel in that colour. Cells outside

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "view/font.hpp"
+#include "view/bitmap_font.hpp"
 
 inline constexpr int kGlyphSide = 8;                 // texels per cell side
 inline constexpr int kFirstGlyphCode = 32;           // the strip starts at the space character

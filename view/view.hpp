@@ -1,6 +1,7 @@
 #pragma once
 // The piano-roll view: a frame's record and the scores turned into pixels. The view
-// folder draws what it is given and reads nothing else; it may use core/ and analysis/.
+// folder draws what it is given and reads nothing else; it may use core/, analysis/ and
+// the operating system's file opener in platform/ (for the font).
 
 #include <cstdint>
 

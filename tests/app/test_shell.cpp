@@ -9,6 +9,7 @@
 #include "app/log.hpp"
 #include "app/shell.hpp"
 #include "core/tuner_state.hpp"
+#include "view/font.hpp"
 #include "font_image.hpp"
 #include "recording_host.hpp"
 #include "scratch_dir.hpp"
