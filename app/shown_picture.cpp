@@ -61,21 +61,22 @@ void forgetShownPicture() {
 
 void noteScoresChanged() { shown.valid = false; }
 
-void showFrame(Host& host, const ViewFrame& frame) {
+bool showFrame(Host& host, const ViewFrame& frame) {
   switch (host.pictureNeed()) {
-    case PictureNeed::EveryFrame: present(host, frame); return;
+    case PictureNeed::EveryFrame: present(host, frame); return true;
     case PictureNeed::LastOnly:
       shown.owed = true;
       shown.owedFrame = frame;
-      return;
+      return false;
     case PictureNeed::Changes: break;
   }
   if (host.pictureLost() || !shown.valid || !(frame == shown.frame)) {
     present(host, frame);
-    return;
+    return true;
   }
   ++shown.counts.skipped;
   if (shown.check && framebuffer.pixels != nullptr) checkSkip(host, frame);
+  return false;
 }
 
 void showOwedPicture(Host& host) {
