@@ -14,6 +14,8 @@ struct ShownPicture {
   ViewFrame frame;
   bool owed = false;   // a LastOnly host has not been given `owedFrame` yet
   ViewFrame owedFrame;
+  bool holds = false;  // the framebuffer shows `held`, drawn over whatever scores were then
+  ViewFrame held;
 #ifdef NDEBUG
   bool check = false;
 #else
@@ -25,8 +27,15 @@ struct ShownPicture {
 
 ShownPicture shown;
 
+// The frame drawn over the picture the framebuffer holds.
+void draw(const ViewFrame& frame) {
+  drawView(frame, shown.holds ? &shown.held : nullptr);
+  shown.holds = true;
+  shown.held = frame;
+}
+
 void present(Host& host, const ViewFrame& frame) {
-  drawView(frame);
+  draw(frame);
   host.present(framebuffer);
   shown.valid = true;
   shown.frame = frame;
@@ -43,7 +52,7 @@ void copyPicture(std::vector<std::uint32_t>& to) {
 // The skipped frame drawn anyway: it must leave the picture on screen as it was.
 void checkSkip(Host& host, const ViewFrame& frame) {
   copyPicture(shown.before);
-  drawView(frame);
+  draw(frame);
   std::vector<std::uint32_t> after;
   copyPicture(after);
   if (after == shown.before) return;
@@ -57,6 +66,7 @@ void checkSkip(Host& host, const ViewFrame& frame) {
 void forgetShownPicture() {
   shown.valid = false;
   shown.owed = false;
+  shown.holds = false;
 }
 
 void noteScoresChanged() { shown.valid = false; }
