@@ -38,15 +38,18 @@ inline bool writeTrue(const std::string& path, const std::vector<float>& samples
   return sf_close(file) == 0 && written;
 }
 
-// FLAC whose STREAMINFO says "total samples unknown" (0), as a streaming encoder leaves it.
-inline bool flacOfUnknownLength(const std::string& path, const std::vector<float>& samples) {
-  if (!writeTrue(path, samples, SF_FORMAT_FLAC | SF_FORMAT_PCM_16)) return false;
+// Makes a FLAC file's STREAMINFO say "total samples unknown" (0), as a streaming encoder leaves it.
+inline bool forgetFlacLength(const std::string& path) {
   Bytes bytes = readBytes(path);
   constexpr std::size_t kTotalSamplesAt = 21;  // "fLaC", the block header, then 36 bits ending at byte 25
   if (bytes.size() < 26 || std::string(bytes.begin(), bytes.begin() + 4) != "fLaC") return false;
   bytes[kTotalSamplesAt] &= 0xF0;
   for (std::size_t i = kTotalSamplesAt + 1; i < 26; ++i) bytes[i] = 0;
   return writeBytes(path, bytes);
+}
+
+inline bool flacOfUnknownLength(const std::string& path, const std::vector<float>& samples) {
+  return writeTrue(path, samples, SF_FORMAT_FLAC | SF_FORMAT_PCM_16) && forgetFlacLength(path);
 }
 
 // 16-bit WAV whose data chunk claims some 2 GB more than the file holds.
@@ -106,7 +109,7 @@ inline bool mp3ClaimingMore(const std::string& path, const std::vector<float>& s
   return writeBytes(path, bytes);
 }
 
-// Every sample libsndfile decodes from the file, read until it says the data ends.
+// Every sample libsndfile decodes from a mono file, read until it says the data ends.
 inline std::vector<float> decodeAll(const std::string& path) {
   SF_INFO info{};
   SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
