@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -74,6 +75,7 @@ class Headless : public ::testing::Test {
     for (const auto& a : args) argv.push_back(a.c_str());
     argv.push_back(nullptr);
     std::string outPath = file("stdout.txt"), errPath = file("stderr.txt");
+    std::fflush(nullptr);  // or the child writes what this process has buffered once more
     pid_t pid = ::fork();
     if (pid == 0) {
       if (::chdir(dir.c_str()) != 0) ::_exit(127);
