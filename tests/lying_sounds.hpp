@@ -122,15 +122,6 @@ inline std::vector<float> decodeAll(const std::string& path) {
   return mono;
 }
 
-// How many frames the header claims.
-inline long long claimedFrames(const std::string& path) {
-  SF_INFO info{};
-  SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
-  if (file == nullptr) return -1;
-  sf_close(file);
-  return info.frames;
-}
-
 using Maker = bool (*)(const std::string&, const std::vector<float>&);
 
 struct Case {

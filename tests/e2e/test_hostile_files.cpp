@@ -98,25 +98,15 @@ TEST_F(HostileFiles, InputsWhoseHeadersLieEndWhereTheirDataEnds) {
   }
 }
 
-// A mono 16-bit WAV of `frames` frames of silence, sparse on disk: long inputs that cost nothing.
+// A 16-bit WAV of `frames` frames of silence, sparse on disk: a long input that costs nothing.
 void sparseSilence(const std::string& path, std::uint32_t frames) {
-  lying::Bytes header(44, 0);
-  auto put = [&](std::size_t at, std::uint32_t value, int width) {
-    for (int i = 0; i < width; ++i) header[at + i] = static_cast<unsigned char>(value >> (8 * i));
-  };
+  ASSERT_TRUE(lying::writeTrue(path, {0.0f}, SF_FORMAT_WAV | SF_FORMAT_PCM_16));
+  lying::Bytes header = lying::readBytes(path);
   const std::uint32_t dataBytes = 2 * frames;
-  std::copy_n("RIFF", 4, header.begin());
-  put(4, 36 + dataBytes, 4);
-  std::copy_n("WAVEfmt ", 8, header.begin() + 8);
-  put(16, 16, 4);
-  put(20, 1, 2);  // PCM
-  put(22, 1, 2);  // mono
-  put(24, 44100, 4);
-  put(28, 88200, 4);
-  put(32, 2, 2);
-  put(34, 16, 2);
-  std::copy_n("data", 4, header.begin() + 36);
-  put(40, dataBytes, 4);
+  for (int i = 0; i < 4; ++i) {
+    header[4 + i] = static_cast<unsigned char>((36 + dataBytes) >> (8 * i));  // RIFF size
+    header[40 + i] = static_cast<unsigned char>(dataBytes >> (8 * i));       // data size
+  }
   ASSERT_TRUE(lying::writeBytes(path, header));
   fs::resize_file(path, 44 + static_cast<std::uintmax_t>(dataBytes));
 }
@@ -134,7 +124,6 @@ TEST_F(HostileFiles, TheRollIsRefusedBeforeTheRunOnlyForAFileThatHoldsTooMuch) {
   EXPECT_EQ(slurp(file("old.png")), "old");
 
   ASSERT_TRUE(lying::mp3ClaimingMore(file("huge.mp3"), noisyTone(0.5)));
-  ASSERT_GT(lying::claimedFrames(file("huge.mp3")), 1000000LL * 2048);
   const long long blocks = static_cast<long long>((lying::decodeAll(file("huge.mp3")).size() + 511) / 512 / 4);
   Result claimed = finish(start({"--headless", "huge.mp3", "--roll", "old.png", "--roll-scale", "16"}), kLyingRunLimit);
   EXPECT_EQ(claimed.status, 0) << claimed.err;
@@ -159,7 +148,6 @@ TEST_F(HostileFiles, TheRollStopsARunWhoseInputTurnsOutTooLong) {
     sf_writef_short(flac, silence.data(), static_cast<sf_count_t>(silence.size()));
   sf_close(flac);
   ASSERT_TRUE(lying::forgetFlacLength(file("long.flac")));
-  ASSERT_EQ(lying::claimedFrames(file("long.flac")), SF_COUNT_MAX);
 
   Result r = run({"--headless", "long.flac", "--roll", "r.png", "--roll-scale", "16", "--scores", "s.csv"});
   EXPECT_EQ(r.status, 2);
@@ -286,6 +274,7 @@ TEST_F(HostileFiles, ASignalAtAnyMomentEndsTheRunCleanly) {
     EXPECT_EQ(r.status, status) << i;
     // Killed before the program could set its handler (it was still loading): nothing was written yet.
     if (r.err.empty()) {
+      EXPECT_LT(i, 27) << "half a second in, the run is under way and answers " << signal;
       ++silent;
     } else {
       ++spoke;

@@ -42,20 +42,8 @@ bool writeThrough(const std::string& path, const std::vector<float>& samples, st
   return writer.close(reason);
 }
 
-TEST(SoundOutput, BelowTheLimitTheFileIsLibsndfilesOwnByteForByte) {
-  ScratchDir dir("sound-output");
-  const std::vector<float> samples = ramp(5000);
-  std::string reason;
-  ASSERT_TRUE(writeThrough("ours.wav", samples, kLargestRiffSize, reason)) << reason;
-  ASSERT_TRUE(lying::writeTrue("plain.wav", samples, SF_FORMAT_WAV | SF_FORMAT_FLOAT));
-  lying::Bytes ours = lying::readBytes("ours.wav"), plain = lying::readBytes("plain.wav");
-  ASSERT_EQ(ours.size(), kHeaderBytes + 4 * samples.size());
-  ASSERT_EQ(text(ours, 48), "PEAK");
-  for (std::size_t i = kPeakTimeAt; i < kPeakTimeAt + 4; ++i) ours[i] = plain[i] = 0;
-  EXPECT_EQ(ours, plain);
-}
-
-// The RIFF size is the file's length less 8: at the limit the file stays WAV, one sample more makes it RF64.
+// The RIFF size is the file's length less 8: up to the limit the file is libsndfile's own WAV byte
+// for byte, one sample more makes it RF64, which reads back whole.
 TEST(SoundOutput, PastTheLimitTheHeaderIsRf64WithTheTrueLength) {
   ScratchDir dir("sound-output");
   const std::uint64_t limit = kHeaderBytes - 8 + 4 * 3000;
@@ -67,9 +55,15 @@ TEST(SoundOutput, PastTheLimitTheHeaderIsRf64WithTheTrueLength) {
     const std::vector<float> samples = ramp(c.samples);
     std::string reason;
     ASSERT_TRUE(writeThrough("out.wav", samples, limit, reason)) << reason;
-    const lying::Bytes bytes = lying::readBytes("out.wav");
+    lying::Bytes bytes = lying::readBytes("out.wav");
     ASSERT_EQ(bytes.size(), kHeaderBytes + 4 * c.samples) << c.samples;
     EXPECT_EQ(text(bytes, 0), c.rf64 ? "RF64" : "RIFF") << c.samples;
+    if (!c.rf64) {
+      ASSERT_TRUE(lying::writeTrue("plain.wav", samples, SF_FORMAT_WAV | SF_FORMAT_FLOAT));
+      lying::Bytes plain = lying::readBytes("plain.wav");
+      for (std::size_t i = kPeakTimeAt; i < kPeakTimeAt + 4; ++i) bytes[i] = plain[i] = 0;
+      EXPECT_EQ(bytes, plain) << c.samples;
+    }
     SF_INFO info{};
     SNDFILE* file = sf_open("out.wav", SFM_READ, &info);
     ASSERT_NE(file, nullptr) << c.samples << ": " << sf_strerror(nullptr);
