@@ -82,6 +82,12 @@ bool setRollScale(const std::string& text, CommandLine& line, std::string& reaso
   return false;
 }
 
+bool setWindowScale(const std::string& text, CommandLine& line, std::string& reason) {
+  if (parseWholeIn(text, 1, kMostWindowScale, line.live.windowScale)) return true;
+  reason = "--scale needs a whole number from 1 to " + std::to_string(kMostWindowScale) + ", not '" + text + "'";
+  return false;
+}
+
 bool setGain(const std::string& text, CommandLine& line, std::string& reason) {
   if (parseNumberIn(text, 0.0, kMostStartGain, line.start.gain)) return true;
   reason = "--gain needs a number from 0 to 27, not '" + text + "'";
@@ -116,6 +122,10 @@ const OptionRow kOptions[] = {
      "FILE takes the place of the input device: it takes no --input-device"},
     {"--output-device", "D", kWindow, "play the tone and the playback (and FILE) on device D",
      [](CommandLine& l) -> std::string& { return l.devices.output; }, nullptr, {}, nullptr, kDeviceRefusal},
+    {"--scale", "N", kWindow,
+     "open the window at N times 640 x 480, 1 to 8\n"
+     "(default: the largest that suits the screen)",
+     nullptr, setWindowScale, {}, nullptr, "--scale sizes the window; --headless opens none"},
     {"--auto-gain", nullptr, kAnalysing, "start with automatic gain on (key A toggles it)", nullptr, setAutoGain},
     {"--gain", "G", kAnalysing, "starting gain of the analysed input, 0 to 27 (default 1)", nullptr, setGain},
     {"--a4", "HZ", kAnalysing, "reference pitch of A4, 400 to 480 Hz (default 440)", nullptr, setReferencePitch},

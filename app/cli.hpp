@@ -24,6 +24,7 @@ struct HeadlessOptions {
 struct LiveOptions {
   std::string inputFile;   // empty: the input device
   std::string recordPath;  // empty: nothing recorded
+  int windowScale = 0;     // window pixels per picture pixel, 1 .. kMostWindowScale; 0: to suit the screen
 };
 
 // How the analysis starts, live or headless.

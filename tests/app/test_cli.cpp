@@ -243,3 +243,48 @@ TEST(CommandLine, RollAndItsScale) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(CommandLine, TheWindowScaleFromOneToEightForTheWindowAlone) {
+  struct Accepted {
+    std::vector<const char*> args;
+    int scale;
+  };
+  const Accepted accepted[] = {
+      {{}, 0},  // to suit the screen
+      {{"--scale", "1"}, 1},
+      {{"--scale=8"}, 8},
+      {{"piece.wav", "--scale", "03"}, 3},
+  };
+  for (const Accepted& c : accepted) {
+    CommandLine line;
+    std::string reason;
+    ASSERT_TRUE(parse(c.args, line, reason)) << reason;
+    EXPECT_EQ(line.mode, RunMode::Live);
+    EXPECT_EQ(line.live.windowScale, c.scale);
+  }
+
+  struct Refused {
+    std::vector<const char*> args;
+    const char* reason;
+  };
+  const Refused refused[] = {
+      {{"--scale", "0"}, "--scale needs a whole number from 1 to 8, not '0'"},
+      {{"--scale", "9"}, "--scale needs a whole number from 1 to 8, not '9'"},
+      {{"--scale", "1.5"}, "--scale needs a whole number from 1 to 8, not '1.5'"},
+      {{"--scale", "-2"}, "--scale needs a whole number from 1 to 8, not '-2'"},
+      {{"--scale"}, "option --scale needs a value"},
+      {{"--headless", "in.wav", "--scale", "2"}, "--scale sizes the window; --headless opens none"},
+      {{"--list-devices", "--scale", "2"}, "--list-devices takes no other option"},
+  };
+  for (const Refused& c : refused) {
+    CommandLine line;
+    std::string reason;
+    EXPECT_FALSE(parse(c.args, line, reason)) << c.reason;
+    EXPECT_EQ(reason, c.reason);
+    EXPECT_FALSE(line.showUsage);
+  }
+}
+
+}  // namespace
