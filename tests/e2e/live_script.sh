@@ -33,10 +33,10 @@ wait_for() {
 
 display_answers() { x xdotool getdisplaygeometry; }
 
-# start_display_and_server: Xvfb on a free display, then the sound server of
-# $route; skips when this machine cannot run either.
-start_display_and_server() {
-  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" </dev/null >"$work/xvfb.log" 2>&1 &
+# start_display [WxH]: Xvfb on a free display, 1024x768 unless told; skips when
+# this machine cannot run it.
+start_display() {
+  Xvfb -displayfd 3 -screen 0 "${1:-1024x768}x24" -nolisten tcp 3>"$work/display" </dev/null >"$work/xvfb.log" 2>&1 &
   started+=($!)
   xvfb_pid=$!
   display_ready() { ! kill -0 "$xvfb_pid" || [ -s "$work/display" ]; }  # up, or gone for good
@@ -45,6 +45,12 @@ start_display_and_server() {
   export DISPLAY=":$(head -n 1 "$work/display")"
   unset XAUTHORITY
   wait_for 10 display_answers || fail "Xvfb on $DISPLAY does not answer a client"
+}
+
+# start_display_and_server: Xvfb on a free display, then the sound server of
+# $route; skips when this machine cannot run either.
+start_display_and_server() {
+  start_display
   sound_server_start "$route" "$work/server"
   case $? in
     0) ;;
