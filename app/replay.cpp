@@ -6,7 +6,6 @@
 #include <bit>
 #include <cerrno>
 #include <charconv>
-#include <chrono>
 #include <cstdint>
 #include <cstring>
 #include <fstream>
@@ -17,9 +16,11 @@
 
 #include "analysis/note_table.hpp"
 #include "app/headless_host.hpp"
+#include "app/progress.hpp"
 #include "io/output_files.hpp"
 #include "platform/regular_file.hpp"
 #include "platform/stop_signals.hpp"
+#include "platform/terminal.hpp"
 #include "app/replay_events.hpp"
 #include "io/roll_output.hpp"
 #include "app/shell.hpp"
@@ -33,9 +34,6 @@
 namespace {
 
 using FilePtr = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
-
-constexpr int kProgressCheckSteps = 256;
-constexpr auto kProgressInterval = std::chrono::milliseconds(250);
 
 // The events file, read as the run reaches the steps of its events.
 struct EventsFile {
@@ -53,7 +51,7 @@ struct ReplayInputs {
   EventsFile events;
   long long steps = 0;
   bool followsInput = false;  // the steps are those of the input's length, learnt at its end
-  long long rollSteps = 0;    // the steps the roll is checked and reserved for before the run
+  long long foreseenSteps = 0;  // the steps asked for, or those of a header the file bears out; 0: not known
 };
 
 struct ReplayOutputs {
@@ -146,10 +144,10 @@ bool openOutputs(const HeadlessOptions& options, ReplayOutputs& out, std::string
   return true;
 }
 
-// The steps the roll is checked and reserved for before the run: those asked for, or those of the
-// input's length where the file really holds what its header claims. 0 where it does not: the run
-// counts the blocks it keeps instead.
-long long rollStepsForeseen(const HeadlessOptions& options, const MonoSoundReader& input) {
+// The steps the roll is checked and reserved for before the run, and progress is shown against:
+// those asked for, or those of the input's length where the file really holds what its header
+// claims. 0 where it does not: the run counts the blocks it keeps instead.
+long long stepsForeseen(const HeadlessOptions& options, const MonoSoundReader& input) {
   if (options.steps >= 0) return options.steps;
   const long long claimed = input.frames();
   if (claimed <= 0 || !soundFileHoldsFrame(options.input, claimed - 1)) return 0;
@@ -157,8 +155,9 @@ long long rollStepsForeseen(const HeadlessOptions& options, const MonoSoundReade
 }
 
 // Everything that can be wrong with the request is found here, before start-up; the outputs are
-// opened last. Returns the exit status, kExitSuccess when the run can go ahead.
-int prepare(const HeadlessOptions& options, ReplayInputs& in, ReplayOutputs& out, std::string& reason) {
+// opened last. The length is foreseen for the roll, and for progress where `watched`. Returns the
+// exit status, kExitSuccess when the run can go ahead.
+int prepare(const HeadlessOptions& options, bool watched, ReplayInputs& in, ReplayOutputs& out, std::string& reason) {
   const std::vector<NamedFile> named = {
       {"INPUT", options.input, false},           {"--events", options.eventsPath, false},
       {"--scores", options.scoresPath, true},    {"--picture", options.picturePath, true},
@@ -169,10 +168,8 @@ int prepare(const HeadlessOptions& options, ReplayInputs& in, ReplayOutputs& out
   if (!in.input.open(options.input, reason)) return kExitUsage;
   in.followsInput = options.steps < 0;
   in.steps = in.followsInput ? kStepsUntilTheInputEnds : options.steps;
-  if (!options.rollPath.empty()) {
-    in.rollSteps = rollStepsForeseen(options, in.input);
-    if (!checkRollFits(in.rollSteps, options.rollScale, reason)) return kExitUsage;
-  }
+  if (!options.rollPath.empty() || watched) in.foreseenSteps = stepsForeseen(options, in.input);
+  if (!options.rollPath.empty() && !checkRollFits(in.foreseenSteps, options.rollScale, reason)) return kExitUsage;
   if (openOutputs(options, out, reason)) return kExitSuccess;
   out.discard();
   return kExitWriteFailed;
@@ -230,36 +227,6 @@ void writeScoresRow(std::FILE* file, long long step, int column) {
   std::fwrite(line, 1, static_cast<std::size_t>(out - line), file);
 }
 
-// Shows how far a long replay has come, only where someone watches stderr.
-class Progress {
- public:
-  explicit Progress(std::FILE* errors) : errors_(errors), shown_(isatty(fileno(errors)) != 0), last_(Clock::now()) {}
-
-  // `total`: the steps the run is expected to take, 0 when not known.
-  void update(long long step, long long total) {
-    if (!shown_ || step % kProgressCheckSteps != 0) return;
-    auto now = Clock::now();
-    if (now - last_ < kProgressInterval) return;
-    last_ = now;
-    printed_ = true;
-    if (total > step)
-      std::fprintf(errors_, "\rsonavel: step %lld of %lld (%lld%%)", step, total, step * 100 / total);
-    else
-      std::fprintf(errors_, "\rsonavel: step %lld\x1b[K", step);
-    std::fflush(errors_);
-  }
-  void finish() {
-    if (printed_) std::fputc('\n', errors_);
-  }
-
- private:
-  using Clock = std::chrono::steady_clock;
-  std::FILE* errors_;
-  bool shown_;
-  bool printed_ = false;
-  Clock::time_point last_;
-};
-
 void applyEvent(HeadlessHost& host, const ReplayEvent& event) {
   switch (event.kind) {
     case ReplayEvent::KeyDown: host.keys().set(event.keyCode, true); break;
@@ -294,14 +261,13 @@ bool keepRollBlock(ReplayOutputs& out, const std::string& input, int column, std
 
 enum class RunEnd { Completed, Stopped, Failed };
 
-// The steps to show progress against: the run's own, or those the input's header claims until its end is found.
+// The steps to show progress against: the run's own once they are known, else those foreseen.
 long long expectedSteps(const ReplayInputs& in) {
-  if (in.steps != kStepsUntilTheInputEnds) return in.steps;
-  return in.input.frames() > 0 ? defaultReplaySteps(static_cast<std::size_t>(in.input.frames())) : 0;
+  return in.steps != kStepsUntilTheInputEnds ? in.steps : in.foreseenSteps;
 }
 
-RunEnd runSteps(HeadlessHost& host, ReplayInputs& in, ReplayOutputs& out, const std::string& input, Progress& progress,
-                std::string& reason) {
+RunEnd runSteps(HeadlessHost& host, ReplayInputs& in, ReplayOutputs& out, const std::string& input,
+                ProgressLine& progress, std::string& reason) {
   for (long long step = 0; step < in.steps; ++step) {
     if (takenStopSignal() != 0) return RunEnd::Stopped;
     progress.update(step, expectedSteps(in));
@@ -379,10 +345,11 @@ int runHeadless(const HeadlessOptions& options, std::FILE* errors) {
     say("stopped by " + stopSignalName(signal) + "; no output written");
     return kExitSignalBase + signal;
   };
+  const bool watched = isTerminal(errors);
   ReplayInputs in;
   ReplayOutputs out;
   std::string reason;
-  const int refused = prepare(options, in, out, reason);
+  const int refused = prepare(options, watched, in, out, reason);
   if (takenStopSignal() != 0) return stopped(out);
   if (refused != kExitSuccess) {
     say(reason);
@@ -399,10 +366,10 @@ int runHeadless(const HeadlessOptions& options, std::FILE* errors) {
   }
   for (const std::string& notice : notices) say(notice);
   if (out.roll) {
-    out.rollScores.reserveFor(in.rollSteps);
+    out.rollScores.reserveFor(in.foreseenSteps);
     out.rollScores.keepFont(font);
   }
-  Progress progress(errors);
+  ProgressLine progress(errors, watched);
   RunEnd end = runSteps(host, in, out, options.input, progress, reason);
   progress.finish();
   if (!tuner.quitting) shutDown(host);

@@ -1,0 +1,144 @@
+// The progress line of a long headless run, end to end: shown on a terminal (a pseudo-terminal
+// here) and wiped at the end, so the terminal keeps only the usual lines; nothing of it where
+// stderr is a file.
+
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "headless_fixture.hpp"
+#include "lying_sounds.hpp"
+
+namespace {
+
+constexpr std::uint32_t kTwoHours = 2 * 3600 * 44100;
+constexpr unsigned short kColumns = 100;
+
+// The lines a terminal shows after `bytes`: a carriage return goes back to the start of the line,
+// a character overwrites, a newline starts the next line. Trailing spaces are dropped.
+std::vector<std::string> screenLines(const std::string& bytes) {
+  std::vector<std::string> lines(1);
+  std::size_t column = 0;
+  for (char c : bytes) {
+    std::string& line = lines.back();
+    if (c == '\r') {
+      column = 0;
+    } else if (c == '\n') {
+      lines.emplace_back();
+      column = 0;
+    } else {
+      if (column == line.size()) line += c; else line[column] = c;
+      ++column;
+    }
+  }
+  for (std::string& line : lines) line.erase(line.find_last_not_of(' ') + 1);
+  if (lines.back().empty()) lines.pop_back();
+  return lines;
+}
+
+std::vector<std::string> fileLines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+class Progress : public Headless {
+ protected:
+  // Runs the binary with stderr on a pseudo-terminal kColumns wide; what the terminal received.
+  Result runOnTerminal(const std::vector<std::string>& args) {
+    Result result;
+    const int terminal = ::posix_openpt(O_RDWR | O_NOCTTY);
+    if (terminal < 0 || ::grantpt(terminal) != 0 || ::unlockpt(terminal) != 0) {
+      ADD_FAILURE() << "no pseudo-terminal";
+      return result;
+    }
+    const winsize size{24, kColumns, 0, 0};
+    ::ioctl(terminal, TIOCSWINSZ, &size);
+    const std::string side = ::ptsname(terminal);
+    std::vector<const char*> argv{SONAVEL_BINARY};
+    for (const auto& a : args) argv.push_back(a.c_str());
+    argv.push_back(nullptr);
+    std::fflush(nullptr);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+      const int err = ::open(side.c_str(), O_RDWR | O_NOCTTY);
+      if (err < 0 || ::chdir(dir.c_str()) != 0) ::_exit(127);
+      ::dup2(err, STDERR_FILENO);
+      std::freopen("/dev/null", "r", stdin);
+      std::freopen("/dev/null", "w", stdout);
+      ::execv(SONAVEL_BINARY, const_cast<char* const*>(argv.data()));
+      ::_exit(127);
+    }
+    // Read while it runs: a terminal holds only a few kilobytes before the writer waits.
+    const auto deadline = std::chrono::steady_clock::now() + kRunTimeout;
+    int status = 0;
+    bool ended = false;
+    char buffer[4096];
+    for (;;) {
+      pollfd ready{terminal, POLLIN, 0};
+      if (::poll(&ready, 1, 20) > 0) {
+        const ssize_t got = ::read(terminal, buffer, sizeof buffer);
+        if (got > 0) {
+          result.err.append(buffer, static_cast<std::size_t>(got));
+          continue;
+        }
+      }
+      if (ended) break;  // and nothing more to read
+      ended = ::waitpid(pid, &status, WNOHANG) == pid;
+      if (!ended && std::chrono::steady_clock::now() > deadline) {
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, &status, 0);
+        ADD_FAILURE() << "sonavel did not finish in time";
+        break;
+      }
+    }
+    ::close(terminal);
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return result;
+  }
+};
+
+// Two hours of audio, and an output that fails only when written at the end: the one line that
+// says so must stand alone on the terminal, as it does in a file.
+TEST_F(Progress, ALongRunOnATerminalShowsItsProgressAndLeavesOnlyItsOwnLines) {
+  ASSERT_TRUE(lying::sparseSilence(file("long.wav"), kTwoHours));
+  const std::vector<std::string> args = {"--headless", "long.wav", "--picture", "/dev/full"};
+
+  const Result toFile = run(args);
+  ASSERT_EQ(toFile.status, 1) << toFile.err;
+  const std::vector<std::string> usual = fileLines(toFile.err);
+  ASSERT_EQ(usual.size(), 1u) << toFile.err;
+  EXPECT_EQ(usual[0].rfind("sonavel: /dev/full: ", 0), 0u) << toFile.err;
+  EXPECT_EQ(toFile.err.find('\r'), std::string::npos) << "nothing of the progress line in a file";
+
+  const Result onTerminal = runOnTerminal(args);
+  EXPECT_EQ(onTerminal.status, 1);
+  EXPECT_NE(onTerminal.err.find("\rsonavel: "), std::string::npos) << onTerminal.err;
+  EXPECT_NE(onTerminal.err.find("% of the input, "), std::string::npos) << onTerminal.err;
+  EXPECT_NE(onTerminal.err.find("x real time, "), std::string::npos) << onTerminal.err;
+  EXPECT_NE(onTerminal.err.find(" left"), std::string::npos) << onTerminal.err;
+  EXPECT_EQ(screenLines(onTerminal.err), usual) << onTerminal.err;
+  for (const std::string& line : screenLines(onTerminal.err)) EXPECT_LT(line.size(), std::size_t{kColumns});
+}
+
+// Ten seconds of audio are over before anyone looks: the terminal gets exactly what a file gets.
+TEST_F(Progress, AShortRunOnATerminalWritesNothingMore) {
+  sineFile("short.wav", 10.0);
+  const Result onTerminal = runOnTerminal({"--headless", "short.wav", "--picture", "/dev/full"});
+  EXPECT_EQ(onTerminal.status, 1);
+  EXPECT_EQ(onTerminal.err.find("\rsonavel: "), std::string::npos) << onTerminal.err;
+  const Result toFile = run({"--headless", "short.wav", "--picture", "/dev/full"});
+  EXPECT_EQ(screenLines(onTerminal.err), fileLines(toFile.err));
+}
+
+}  // namespace
