@@ -175,12 +175,22 @@ bool showsRow(const std::uint32_t* shown, const std::uint32_t* row, int width, i
   return true;
 }
 
+template <int kTimes>
+void magnifyRowBy(std::uint32_t* shown, const std::uint32_t* row, int width) {
+  for (int x = 0; x < width; ++x)
+    for (int copy = 0; copy < kTimes; ++copy) shown[x * kTimes + copy] = row[x];
+}
+
+// The common scales get a loop the compiler unrolls; any other takes the general one.
 void magnifyRow(std::uint32_t* shown, const std::uint32_t* row, int width, int times) {
-  if (times == 1) {
-    std::memcpy(shown, row, static_cast<std::size_t>(width) * kBytesPerPixel);
-    return;
+  switch (times) {
+    case 1: std::memcpy(shown, row, static_cast<std::size_t>(width) * kBytesPerPixel); return;
+    case 2: magnifyRowBy<2>(shown, row, width); return;
+    case 3: magnifyRowBy<3>(shown, row, width); return;
+    case 4: magnifyRowBy<4>(shown, row, width); return;
+    default:
+      for (int x = 0; x < width; ++x) std::fill_n(shown + static_cast<std::ptrdiff_t>(x) * times, times, row[x]);
   }
-  for (int x = 0; x < width; ++x) std::fill_n(shown + static_cast<std::ptrdiff_t>(x) * times, times, row[x]);
 }
 
 // Straight into a window surface of the picture's pixel layout and a whole multiple of its

@@ -143,7 +143,7 @@ TEST_F(ScaledWindow, ShowsEachPixelAsAWholeBlockAndThenOnlyTheChangedRows) {
 
 TEST_F(ScaledWindow, AWindowResizedToOtherWholeMultiplesEachWayShowsBlocksOfThem) {
   open(1);
-  for (const auto& [across, down] : {std::pair{2, 1}, std::pair{1, 3}, std::pair{4, 4}}) {
+  for (const auto& [across, down] : {std::pair{2, 1}, std::pair{1, 3}, std::pair{4, 4}, std::pair{5, 2}}) {
     SDL_SetWindowSize(window(), across * kPictureWidth, down * kPictureHeight);
     sendFramebuffer(framebuffer);
     EXPECT_EQ(wrongPixels(across, down), 0) << across << " x " << down;
