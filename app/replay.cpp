@@ -336,6 +336,9 @@ int runHeadless(const HeadlessOptions& options, std::FILE* errors) {
     say(reason);
     return kExitUsage;
   }
+  // Scripts and tests see the same lines at any rate; a person at a terminal is told.
+  if (in.input.fileRate() != kReplaySampleRate && isatty(fileno(errors)) != 0)
+    say(conversionLine(options.input, in.input.fileRate()));
   if (out.scores) writeScoresHeader(out.scores.get());
 
   HeadlessHost host;

@@ -45,8 +45,9 @@ bool MonoSoundReader::open(const std::string& path, std::string& reason) {
     return false;
   }
   file_ = file;
-  if (info.samplerate != kReplaySampleRate) {
-    reason = path + ": sample rate is " + std::to_string(info.samplerate) + " Hz; only 44100 Hz is supported";
+  if (info.samplerate < kLowestFileRate || info.samplerate > kHighestFileRate) {
+    reason = path + ": sample rate is " + std::to_string(info.samplerate) + " Hz; only " +
+             std::to_string(kLowestFileRate) + " to " + std::to_string(kHighestFileRate) + " Hz can be read";
     return false;
   }
   if (info.channels < 1 || info.channels > kMostChannels) {
@@ -54,6 +55,12 @@ bool MonoSoundReader::open(const std::string& path, std::string& reason) {
     return false;
   }
   frames_ = info.frames > 0 ? info.frames : 0;
+  fileRate_ = info.samplerate;
+  if (fileRate_ != kReplaySampleRate) {
+    resampler_ = std::make_unique<Resampler>();
+    if (!resampler_->open(fileRate_, path, reason)) return false;
+    frames_ = convertedFrames(frames_, fileRate_);
+  }
   channels_ = info.channels;
   chatty_ = (info.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_MPEG;
   const int chunkFrames = std::max(1, kReadAheadSamples / channels_);
@@ -74,12 +81,12 @@ bool MonoSoundReader::refill(std::string& reason) {
   return false;
 }
 
-bool MonoSoundReader::read(float* samples, int count, std::string& reason) {
+int MonoSoundReader::readAtFileRate(float* samples, int count, std::string& reason) {
   int filled = 0;
   while (filled < count) {
     if (chunkNext_ >= chunkFrames_) {
       if (ended_) break;
-      if (!refill(reason)) return false;
+      if (!refill(reason)) return -1;
       continue;
     }
     const int take = std::min(count - filled, chunkFrames_ - chunkNext_);
@@ -95,6 +102,15 @@ bool MonoSoundReader::read(float* samples, int count, std::string& reason) {
     }
     chunkNext_ += take;
   }
-  std::fill(samples + filled, samples + count, 0.0f);
+  return filled;
+}
+
+bool MonoSoundReader::read(float* samples, int count, std::string& reason) {
+  if (resampler_)
+    return resampler_->read(samples, count, [&](float* in, int wanted) { return readAtFileRate(in, wanted, reason); },
+                            reason);
+  const int got = readAtFileRate(samples, count, reason);
+  if (got < 0) return false;
+  std::fill(samples + got, samples + count, 0.0f);
   return true;
 }

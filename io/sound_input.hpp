@@ -2,12 +2,14 @@
 // Sound files read in: any format libsndfile knows, as mono floats. The io folder holds
 // the files the program reads and writes; it may use core/, platform/, analysis/, audio/ and view/.
 
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "core/constants.hpp"
+#include "io/resampler.hpp"
 
-inline constexpr int kReplaySampleRate = static_cast<int>(kSampleRate);  // Hz; anything else is refused, not resampled
+inline constexpr int kReplaySampleRate = static_cast<int>(kSampleRate);  // Hz; other rates are converted to it
 
 // A sound file read in order as mono floats (channels averaged), a buffer at a time,
 // so that memory does not grow with the length of the file.
@@ -18,11 +20,13 @@ class MonoSoundReader {
   MonoSoundReader& operator=(const MonoSoundReader&) = delete;
   ~MonoSoundReader();
 
-  // Refuses anything but a regular 44100 Hz sound file; false with a one-line reason.
+  // Refuses anything but a regular sound file at 8000 to 384000 Hz; false with a one-line reason.
   bool open(const std::string& path, std::string& reason);
-  // Frames in the file, as its header gives them.
+  // Frames in the file, as its header gives them, counted at 44100 Hz.
   long long frames() const { return frames_; }
-  // The next `count` samples, silence once the file has ended; false on a read error.
+  // The file's own rate: at any other than 44100 Hz its samples are converted as they are read.
+  int fileRate() const { return fileRate_; }
+  // The next `count` samples at 44100 Hz, silence once the file has ended; false on a read error.
   bool read(float* samples, int count, std::string& reason);
 
  private:
@@ -35,6 +39,10 @@ class MonoSoundReader {
   std::vector<float> chunk_;  // frames read ahead, all channels interleaved
   int chunkFrames_ = 0;       // frames in `chunk_`
   int chunkNext_ = 0;         // the first of them not yet handed out
+  int fileRate_ = kReplaySampleRate;
+  std::unique_ptr<Resampler> resampler_;  // only for a file at another rate
 
   bool refill(std::string& reason);
+  // The next samples at the file's rate: how many were read, 0 at its end, -1 on a read error.
+  int readAtFileRate(float* samples, int count, std::string& reason);
 };

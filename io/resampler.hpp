@@ -1,0 +1,48 @@
+#pragma once
+// Sound at another rate brought to the analysis rate as it is read: libsoxr's very high
+// quality recipe on one channel, a buffer at a time, so memory stays flat for any length.
+
+#include <functional>
+#include <string>
+#include <vector>
+
+inline constexpr int kLowestFileRate = 8000;     // Hz, the lowest rate a file may have
+inline constexpr int kHighestFileRate = 384000;  // Hz, the highest
+
+// Where a converter takes its input: writes up to `count` samples at the file's rate and
+// returns how many, 0 once the input has ended, -1 when reading failed.
+using RateSource = std::function<int(float* samples, int count)>;
+
+// One stream converted from its rate to 44100 Hz. libsoxr takes the filter's delay out
+// itself (a sound at input time t comes out at the same t), provided the tail is flushed.
+class Resampler {
+ public:
+  Resampler() = default;
+  Resampler(const Resampler&) = delete;
+  Resampler& operator=(const Resampler&) = delete;
+  ~Resampler();
+
+  // `name` starts the reason when something fails (the file's path). False with a one-line reason.
+  bool open(int fromRate, const std::string& name, std::string& reason);
+  // The next `count` samples at 44100 Hz: the converted input, its flushed tail, then silence.
+  // False when `source` failed (its reason stands) or the conversion did.
+  bool read(float* samples, int count, const RateSource& source, std::string& reason);
+
+ private:
+  void* soxr_ = nullptr;  // soxr_t
+  std::string name_;
+  std::vector<float> input_;  // one read of the source
+  int inputFirst_ = 0;        // the first input sample not yet taken by the converter
+  int inputCount_ = 0;
+  bool inputEnded_ = false;
+  bool drained_ = false;  // the tail is out: silence from here on
+
+  bool takeInput(const RateSource& source);
+};
+
+// The frames at 44100 Hz that `frames` at `rate` come out as (rounded to nearest, halves up,
+// as the converter does); saturates rather than overflow for absurd counts.
+long long convertedFrames(long long frames, int rate);
+
+// One line on a file read at another rate: "PATH is at R Hz: converted to 44100 Hz as it is read".
+std::string conversionLine(const std::string& path, int fileRate);
