@@ -123,8 +123,9 @@ TEST(Resampler, KeepsWhatFitsAndFiltersOutWhatWouldFoldBack) {
       const std::vector<float> expected = sine(c.frequency, 44100, 1.0);
       double worst = 0.0;
       for (std::size_t i = 4410; i < 39690; ++i) worst = std::max(worst, std::fabs(double{out[i]} - expected[i]));
-      if (c.frequency < 5000.0) {
-        EXPECT_LT(worst, 1e-4) << c.frequency << " Hz at " << c.rate;
+      // Clear of the filter's edge the sine is what it would be at 44.1 kHz, to float precision.
+      if (c.frequency < 0.3 * c.rate) {
+        EXPECT_LT(worst, 1e-6) << c.frequency << " Hz at " << c.rate;
       }
     } else {
       EXPECT_LT(level, 1e-4) << c.frequency << " Hz at " << c.rate << " folds back";
@@ -224,7 +225,7 @@ TEST_F(RateFiles, ChannelsAreAveragedThenConverted) {
   for (std::size_t done = 0; done < got.size(); done += 441)
     ASSERT_TRUE(reader.read(got.data() + done, 441, reason)) << reason;
   const std::vector<float> expected = sine(440.0, 44100, 1.0, 0.25);
-  for (std::size_t i = 4410; i < 39690; ++i) ASSERT_NEAR(got[i], expected[i], 1e-4) << "sample " << i;
+  for (std::size_t i = 4410; i < 39690; ++i) ASSERT_NEAR(got[i], expected[i], 1e-6) << "sample " << i;
   float after[512];
   ASSERT_TRUE(reader.read(after, 512, reason)) << reason;
   EXPECT_TRUE(std::all_of(after, after + 512, [](float s) { return s == 0.0f; }));
