@@ -146,6 +146,7 @@ bool prepare(const HeadlessOptions& options, ReplayInputs& in, ReplayOutputs& ou
   if (!checkOutputsDistinct(named, reason)) return false;
   if (!options.eventsPath.empty() && !readEvents(options.eventsPath, in.events, reason)) return false;
   if (!in.input.open(options.input, reason)) return false;
+  in.input.convertAhead();  // the analysis keeps this thread busy: another converts
   in.steps = options.steps >= 0 ? options.steps : defaultReplaySteps(static_cast<std::size_t>(in.input.frames()));
   if (!options.rollPath.empty() && !checkRollFits(in.steps, options.rollScale, reason)) return false;
   if (openOutputs(options, out, reason)) return true;

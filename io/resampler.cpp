@@ -12,17 +12,28 @@ namespace {
 constexpr int kSourceReadFrames = 4096;  // one read of the file's samples, whatever its rate
 constexpr int kTargetRate = static_cast<int>(kSampleRate);
 constexpr unsigned kOneThread = 1;  // the reading thread converts; soxr starts none of its own
+constexpr int kAheadBlockFrames = 8192;  // one block converted ahead: 186 ms of sound
+constexpr int kAheadBlocks = 4;          // blocks the worker may be ahead of the reader
 
 soxr_t handle(void* soxr) { return static_cast<soxr_t>(soxr); }
 
 }  // namespace
 
 Resampler::~Resampler() {
+  if (worker_.joinable()) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      stopping_ = true;
+    }
+    changed_.notify_all();
+    worker_.join();
+  }
   if (soxr_ != nullptr) soxr_delete(handle(soxr_));
 }
 
-bool Resampler::open(int fromRate, const std::string& name, std::string& reason) {
+bool Resampler::open(int fromRate, const std::string& name, RateSource source, std::string& reason) {
   name_ = name;
+  source_ = std::move(source);
   const soxr_io_spec_t io = soxr_io_spec(SOXR_FLOAT32_I, SOXR_FLOAT32_I);
   const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_VHQ, 0);
   const soxr_runtime_spec_t runtime = soxr_runtime_spec(kOneThread);
@@ -36,8 +47,8 @@ bool Resampler::open(int fromRate, const std::string& name, std::string& reason)
   return true;
 }
 
-bool Resampler::takeInput(const RateSource& source) {
-  const int got = source(input_.data(), kSourceReadFrames);
+bool Resampler::takeInput(std::string& reason) {
+  const int got = source_(input_.data(), kSourceReadFrames, reason);
   if (got < 0) return false;
   inputFirst_ = 0;
   inputCount_ = got;
@@ -45,10 +56,14 @@ bool Resampler::takeInput(const RateSource& source) {
   return true;
 }
 
-bool Resampler::read(float* samples, int count, const RateSource& source, std::string& reason) {
+bool Resampler::read(float* samples, int count, std::string& reason) {
+  return worker_.joinable() ? readAhead(samples, count, reason) : convert(samples, count, reason);
+}
+
+bool Resampler::convert(float* samples, int count, std::string& reason) {
   int filled = 0;
   while (filled < count && !drained_) {
-    if (inputFirst_ == inputCount_ && !inputEnded_ && !takeInput(source)) return false;
+    if (inputFirst_ == inputCount_ && !inputEnded_ && !takeInput(reason)) return false;
     // No input pointer asks soxr for its tail: the last samples the filter still holds.
     const float* in = inputEnded_ ? nullptr : input_.data() + inputFirst_;
     std::size_t used = 0, made = 0;
@@ -63,6 +78,58 @@ bool Resampler::read(float* samples, int count, const RateSource& source, std::s
     drained_ = inputEnded_ && made == 0;
   }
   std::fill(samples + filled, samples + count, 0.0f);
+  return true;
+}
+
+void Resampler::convertAhead() {
+  if (worker_.joinable()) return;
+  ring_.assign(static_cast<std::size_t>(kAheadBlocks) * kAheadBlockFrames, 0.0f);
+  worker_ = std::thread([this] { runAhead(); });
+}
+
+// The worker: converts a block whenever the ring has room, until the tail is out or a read fails.
+void Resampler::runAhead() {
+  std::unique_lock<std::mutex> lock(mutex_);
+  while (!drained_ && workerFailure_.empty()) {
+    changed_.wait(lock, [this] { return stopping_ || blocksMade_ - blocksTaken_ < kAheadBlocks; });
+    if (stopping_) break;
+    float* block = ring_.data() + static_cast<std::size_t>(blocksMade_ % kAheadBlocks) * kAheadBlockFrames;
+    lock.unlock();
+    std::string reason;
+    const bool converted = convert(block, kAheadBlockFrames, reason);
+    lock.lock();
+    if (converted) ++blocksMade_;
+    else workerFailure_ = reason;
+    changed_.notify_all();
+  }
+  workerDone_ = true;
+  changed_.notify_all();
+}
+
+bool Resampler::readAhead(float* samples, int count, std::string& reason) {
+  int filled = 0;
+  std::unique_lock<std::mutex> lock(mutex_);
+  while (filled < count) {
+    changed_.wait(lock, [this] { return blocksMade_ > blocksTaken_ || workerDone_; });
+    if (blocksMade_ == blocksTaken_) {  // the worker has stopped and every block is out
+      if (!workerFailure_.empty()) {
+        reason = workerFailure_;
+        return false;
+      }
+      std::fill(samples + filled, samples + count, 0.0f);
+      return true;
+    }
+    const float* block = ring_.data() + static_cast<std::size_t>(blocksTaken_ % kAheadBlocks) * kAheadBlockFrames;
+    const int take = std::min(count - filled, kAheadBlockFrames - blockNext_);
+    std::copy_n(block + blockNext_, take, samples + filled);
+    filled += take;
+    blockNext_ += take;
+    if (blockNext_ == kAheadBlockFrames) {
+      blockNext_ = 0;
+      ++blocksTaken_;
+      changed_.notify_all();
+    }
+  }
   return true;
 }
 

@@ -27,6 +27,7 @@ std::string openError() {
 }  // namespace
 
 MonoSoundReader::~MonoSoundReader() {
+  resampler_.reset();  // its thread may be reading the file
   if (file_ != nullptr) sf_close(static_cast<SNDFILE*>(file_));
 }
 
@@ -58,7 +59,8 @@ bool MonoSoundReader::open(const std::string& path, std::string& reason) {
   fileRate_ = info.samplerate;
   if (fileRate_ != kReplaySampleRate) {
     resampler_ = std::make_unique<Resampler>();
-    if (!resampler_->open(fileRate_, path, reason)) return false;
+    auto source = [this](float* samples, int count, std::string& why) { return readAtFileRate(samples, count, why); };
+    if (!resampler_->open(fileRate_, path, source, reason)) return false;
     frames_ = convertedFrames(frames_, fileRate_);
   }
   channels_ = info.channels;
@@ -106,9 +108,7 @@ int MonoSoundReader::readAtFileRate(float* samples, int count, std::string& reas
 }
 
 bool MonoSoundReader::read(float* samples, int count, std::string& reason) {
-  if (resampler_)
-    return resampler_->read(samples, count, [&](float* in, int wanted) { return readAtFileRate(in, wanted, reason); },
-                            reason);
+  if (resampler_) return resampler_->read(samples, count, reason);
   const int got = readAtFileRate(samples, count, reason);
   if (got < 0) return false;
   std::fill(samples + got, samples + count, 0.0f);

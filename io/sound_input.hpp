@@ -28,6 +28,11 @@ class MonoSoundReader {
   int fileRate() const { return fileRate_; }
   // The next `count` samples at 44100 Hz, silence once the file has ended; false on a read error.
   bool read(float* samples, int count, std::string& reason);
+  // A file at another rate is read and converted on a thread of its own from here on, ahead of
+  // read(), which gives the same samples: for a reader whose own thread has other work.
+  void convertAhead() {
+    if (resampler_) resampler_->convertAhead();
+  }
 
  private:
   void* file_ = nullptr;  // SNDFILE*

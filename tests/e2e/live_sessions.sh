@@ -162,7 +162,7 @@ if [ "$case_name" = file ]; then
     fail "without an output device sonavel should say so in one line: $(cat "$work/sonavel.log")"
   say "without an output device: $(grep '^sonavel: ' "$work/sonavel.log")"
 elif [ "$case_name" = rate ]; then
-  sox -n -r $kFileRate -c 1 -b 16 "$work/run/a4.wav" synth $kToneSeconds sine 440 vol $kLevel pad 0 1 ||
+  sox -n -r $kFileRate -c 1 -b 32 -e floating-point "$work/run/a4.wav" synth $kToneSeconds sine 440 vol $kLevel pad 0 1 ||
     fail "sox cannot make the 48 kHz tone"
   parec --latency-msec=10 -d sonavel_out.monitor --rate=44100 --channels=1 --format=float32le "$work/out.raw" \
     </dev/null >>"$work/parec.log" 2>&1 &
@@ -179,11 +179,14 @@ elif [ "$case_name" = rate ]; then
   "$probe" lit "$work/rate.png" >"$work/lit.txt" || fail "cannot read the screenshot"
   quit_cleanly
   stop_pid "$recorder_pid"
-  cells=$(awk -v r=$kRowA4 '$2 == r { print $4 }' "$work/lit.txt")
   say "rows lit: $(tr '\n' ';' <"$work/lit.txt")"
-  [ -n "${cells:-}" ] && [ "$cells" -ge $((kToneColumns - 4)) ] && [ "$cells" -le $((kToneColumns + 2)) ] ||
-    fail "row $kRowA4 is lit in ${cells:-no} columns, not the $kToneColumns of the 3 s tone"
-  others=$(awk -v a=$kRowA4 '$2 != a && $4 > 3' "$work/lit.txt")
+  # The A4 row from its first lit column to its last spans the tone; a pure sine lights the
+  # row beside it now and then instead (the detector's own doing), so a few cells may be there.
+  read -r cells span < <(awk -v r=$kRowA4 '$2 == r { print $4, $8 - $6 + 1 }' "$work/lit.txt")
+  [ -n "${span:-}" ] && [ "$span" -ge $((kToneColumns - 4)) ] && [ "$span" -le $((kToneColumns + 2)) ] ||
+    fail "row $kRowA4 spans ${span:-no} columns, not the $kToneColumns of the 3 s tone"
+  [ "$cells" -ge $((span - 6)) ] || fail "row $kRowA4 is lit in only $cells of its $span columns"
+  others=$(awk -v a=$kRowA4 '($2 < a - 1 || $2 > a + 1) && $4 > 3 || ($2 == a - 1 || $2 == a + 1) && $4 > 6' "$work/lit.txt")
   [ -z "$others" ] || fail "rows other than A4 are lit: $others"
   read -r _ onset _ frequency _ level < <("$probe" tone "$work/out.raw")
   read -r _ first _ last < <("$probe" span "$work/out.raw")

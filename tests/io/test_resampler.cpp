@@ -23,7 +23,7 @@ namespace {
 // A source over samples held in memory, handing out at most `most` per call.
 RateSource sourceOf(const std::vector<float>& samples, int most = INT_MAX) {
   auto next = std::make_shared<std::size_t>(0);
-  return [&samples, next, most](float* out, int count) {
+  return [&samples, next, most](float* out, int count, std::string&) {
     const std::size_t take = std::min<std::size_t>({static_cast<std::size_t>(count), static_cast<std::size_t>(most),
                                                     samples.size() - *next});
     std::copy_n(samples.begin() + static_cast<std::ptrdiff_t>(*next), take, out);
@@ -32,16 +32,17 @@ RateSource sourceOf(const std::vector<float>& samples, int most = INT_MAX) {
   };
 }
 
-// Everything a converter makes of `input`, read `piece` samples at a time, up to `total` samples.
+// Everything a converter makes of `input`, read `piece` samples at a time, up to `total` samples;
+// converted on the reading thread or ahead of it.
 std::vector<float> convert(const std::vector<float>& input, int rate, std::size_t total, int piece = 512,
-                           int most = INT_MAX) {
+                           int most = INT_MAX, bool ahead = false) {
   Resampler resampler;
   std::string reason;
-  EXPECT_TRUE(resampler.open(rate, "in.wav", reason)) << reason;
-  const RateSource source = sourceOf(input, most);
+  EXPECT_TRUE(resampler.open(rate, "in.wav", sourceOf(input, most), reason)) << reason;
+  if (ahead) resampler.convertAhead();
   std::vector<float> out(total + static_cast<std::size_t>(piece));
   for (std::size_t done = 0; done < total; done += static_cast<std::size_t>(piece))
-    EXPECT_TRUE(resampler.read(out.data() + done, piece, source, reason)) << reason;
+    EXPECT_TRUE(resampler.read(out.data() + done, piece, reason)) << reason;
   out.resize(total);
   return out;
 }
@@ -93,15 +94,30 @@ TEST(Resampler, TheTailIsFlushedAndTheStreamHasTheConvertedLength) {
   }
 }
 
-TEST(Resampler, HowItIsReadDoesNotChangeASample) {
-  const std::vector<float> input = sine(997.0, 48000, 0.5);
-  const std::vector<float> whole = convert(input, 48000, 23000);
-  for (int piece : {1, 7, 511, 4096, 23000}) {
-    for (int most : {INT_MAX, 100, 1}) {
-      const std::vector<float> out = convert(input, 48000, 23000, piece, most);
-      EXPECT_TRUE(std::equal(out.begin(), out.end(), whole.begin())) << piece << " at a time, source gives " << most;
+TEST(Resampler, HowItIsReadOrOnWhichThreadDoesNotChangeASample) {
+  const std::vector<float> input = sine(997.0, 48000, 1.5);
+  const std::vector<float> whole = convert(input, 48000, 70000);
+  for (bool ahead : {false, true}) {
+    for (int piece : {1, 7, 511, 4096, 70000}) {
+      for (int most : {INT_MAX, 100, 1}) {
+        const std::vector<float> out = convert(input, 48000, 70000, piece, most, ahead);
+        EXPECT_TRUE(std::equal(out.begin(), out.end(), whole.begin()))
+            << piece << " at a time, source gives " << most << (ahead ? ", converted ahead" : "");
+      }
     }
   }
+}
+
+TEST(Resampler, ConvertingAheadStopsWhenTheReaderDoes) {
+  const std::vector<float> input(480000, 0.25f);  // 10 s: far more than the worker may run ahead
+  for (int reads : {0, 1, 100}) {
+    Resampler resampler;
+    std::string reason;
+    ASSERT_TRUE(resampler.open(48000, "in.wav", sourceOf(input), reason)) << reason;
+    resampler.convertAhead();
+    float out[512];
+    for (int i = 0; i < reads; ++i) ASSERT_TRUE(resampler.read(out, 512, reason)) << reason;
+  }  // each destructor returns: the worker waiting for room or converting, stopped
 }
 
 TEST(Resampler, KeepsWhatFitsAndFiltersOutWhatWouldFoldBack) {
@@ -133,13 +149,27 @@ TEST(Resampler, KeepsWhatFitsAndFiltersOutWhatWouldFoldBack) {
   }
 }
 
-TEST(Resampler, AFailedReadIsPassedOn) {
-  Resampler resampler;
-  std::string reason;
-  ASSERT_TRUE(resampler.open(48000, "in.wav", reason)) << reason;
-  float out[512];
-  EXPECT_FALSE(resampler.read(out, 512, [&](float*, int) { reason = "in.wav: read error"; return -1; }, reason));
-  EXPECT_EQ(reason, "in.wav: read error");
+TEST(Resampler, AFailedReadIsPassedOnAfterWhatCameBefore) {
+  for (bool ahead : {false, true}) {
+    int calls = 0;
+    auto failing = [&calls](float* out, int count, std::string& why) {
+      if (++calls > 3) {
+        why = "in.wav: read error";
+        return -1;
+      }
+      std::fill(out, out + count, 0.25f);
+      return count;
+    };
+    Resampler resampler;
+    std::string reason;
+    ASSERT_TRUE(resampler.open(48000, "in.wav", failing, reason)) << reason;
+    if (ahead) resampler.convertAhead();
+    float out[512];
+    int good = 0;
+    while (resampler.read(out, 512, reason)) ++good;
+    EXPECT_EQ(reason, "in.wav: read error") << ahead;
+    EXPECT_GE(good, 16) << ahead;  // the 11,290 samples made of what was read, less the block ahead it failed in
+  }
 }
 
 TEST(Resampler, ConvertedFramesRoundAsTheConverterDoes) {
