@@ -1,33 +1,14 @@
 #include "app/live_host.hpp"
 
-#include <csignal>
-
 #include "app/shell.hpp"
 #include "audio/stream.hpp"
 #include "platform/event_watch.hpp"
 
-namespace {
-
-// The window library turns SIGINT and SIGTERM into a close request but leaves SIGHUP
-// (the terminal closed) to kill the program; it is asked to end the same clean way.
-volatile std::sig_atomic_t hungUp = 0;
-
-extern "C" void noteHangUp(int) { hungUp = 1; }
-
-void closeOnHangUp() {
-  struct sigaction current {};
-  if (sigaction(SIGHUP, nullptr, &current) == 0 && current.sa_handler == SIG_IGN) return;  // nohup: stay ignored
-  struct sigaction action {};
-  action.sa_handler = noteHangUp;
-  sigemptyset(&action.sa_mask);
-  sigaction(SIGHUP, &action, nullptr);
-}
-
-}  // namespace
-
 bool LiveHost::openWindow(std::string& reason) {
   if (!::openWindow(kWindowTitle, reason)) return false;
-  closeOnHangUp();
+  // The window library turns SIGINT and SIGTERM into a close request but leaves SIGHUP
+  // (the terminal closed) to kill the program; it is asked to end the same clean way.
+  hangUp_ = std::make_unique<StopSignals>(StopSignalSet::HangUpOnly);
   return true;
 }
 
@@ -35,8 +16,8 @@ bool LiveHost::openWindow(std::string& reason) {
 void LiveHost::present(const Framebuffer& picture) { sendFramebuffer(picture); }
 
 bool LiveHost::takeEvent(WindowEvent& event) {
-  if (hungUp != 0) {
-    hungUp = 0;
+  if (takenStopSignal() != 0) {
+    clearStopSignal();
     event = WindowEvent{};
     event.kind = WindowEvent::CloseRequest;
     return true;

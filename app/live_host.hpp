@@ -1,6 +1,7 @@
 #pragma once
 // The live program's host: the SDL window and keyboard, the PortAudio stream.
 
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -9,6 +10,7 @@
 #include "io/live_input.hpp"
 #include "io/session_record.hpp"
 #include "audio/stream.hpp"
+#include "platform/stop_signals.hpp"
 #include "platform/window.hpp"
 
 class LiveHost : public Host {
@@ -42,4 +44,5 @@ class LiveHost : public Host {
   std::vector<std::string> notices_;
   FileInput* file_ = nullptr;
   SessionRecorder* recorder_ = nullptr;
+  std::unique_ptr<StopSignals> hangUp_;  // from the window's opening on
 };

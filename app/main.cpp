@@ -11,6 +11,7 @@
 #include "app/shell.hpp"
 #include "audio/file_feed.hpp"
 #include "audio/stream.hpp"
+#include "io/output_files.hpp"
 
 namespace {
 
@@ -31,15 +32,20 @@ AudioSettings audioSettings(const AudioDeviceChoice& devices) {
   return settings;
 }
 
-// The file to analyse and the recording are refused before the window opens.
-bool prepareLive(const CommandLine& line, FileInput& file, SessionRecorder& recorder, std::string& reason) {
+// The file to analyse and the recording are refused before the window opens. Returns the exit
+// status: kExitSuccess when the program can go ahead.
+int prepareLive(const CommandLine& line, FileInput& file, SessionRecorder& recorder, std::string& reason) {
   const AudioDeviceChoice& devices = line.devices;
-  const bool playsFile = !line.live.inputFile.empty();
-  if (playsFile && !file.open(line.live.inputFile, reason)) return false;
-  if (playsFile && !devices.output.empty() && !checkOutputDevice(devices.output, reason)) return false;
+  const std::string& input = line.live.inputFile;
+  const std::string& record = line.live.recordPath;
+  const bool playsFile = !input.empty();
+  if (playsFile && !file.open(input, reason)) return kExitUsage;
+  if (playsFile && !devices.output.empty() && !checkOutputDevice(devices.output, reason)) return kExitUsage;
   if (!playsFile && (!devices.input.empty() || !devices.output.empty()) && !checkAudioDevices(devices, reason))
-    return false;
-  return line.live.recordPath.empty() || recorder.open(line.live.recordPath, line.live.inputFile, reason);
+    return kExitUsage;
+  if (record.empty()) return kExitSuccess;
+  if (!checkOutputsDistinct({{"FILE", input, false}, {"--record", record, true}}, reason)) return kExitUsage;
+  return recorder.open(record, input, reason) ? kExitSuccess : kExitRecordFailed;
 }
 
 // Finishes the recording after the audio has stopped; says what it lost or why it failed.
@@ -62,9 +68,10 @@ int runLive(const CommandLine& line) {
   FileInput file;
   SessionRecorder recorder;
   std::string reason;
-  if (!prepareLive(line, file, recorder, reason)) {
+  const int refused = prepareLive(line, file, recorder, reason);
+  if (refused != kExitSuccess) {
     say(reason);
-    return kExitUsage;
+    return refused;
   }
   LiveHost host(audioSettings(line.devices));
   if (!line.live.inputFile.empty()) host.useFile(&file);

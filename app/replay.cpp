@@ -6,18 +6,20 @@
 #include <bit>
 #include <cerrno>
 #include <charconv>
-#include <csignal>
 #include <chrono>
 #include <cstdint>
 #include <cstring>
 #include <fstream>
+#include <limits>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "analysis/note_table.hpp"
 #include "app/headless_host.hpp"
 #include "io/output_files.hpp"
 #include "platform/regular_file.hpp"
+#include "platform/stop_signals.hpp"
 #include "app/replay_events.hpp"
 #include "io/roll_output.hpp"
 #include "app/shell.hpp"
@@ -35,10 +37,23 @@ using FilePtr = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
 constexpr int kProgressCheckSteps = 256;
 constexpr auto kProgressInterval = std::chrono::milliseconds(250);
 
+// The events file, read as the run reaches the steps of its events.
+struct EventsFile {
+  std::ifstream stream;
+  std::optional<ReplayEventReader> reader;
+  ReplayEvent next;      // the next event to apply
+  bool pending = false;  // false once the file has no more
+};
+
+// The run's steps while the input has not yet shown where it ends.
+constexpr long long kStepsUntilTheInputEnds = std::numeric_limits<long long>::max();
+
 struct ReplayInputs {
   MonoSoundReader input;
-  std::vector<ReplayEvent> events;
+  EventsFile events;
   long long steps = 0;
+  bool followsInput = false;  // the steps are those of the input's length, learnt at its end
+  long long rollSteps = 0;    // the steps the roll is checked and reserved for before the run
 };
 
 struct ReplayOutputs {
@@ -60,33 +75,6 @@ struct ReplayOutputs {
   }
 };
 
-// The signal that asked a run to stop, 0 while none has.
-volatile std::sig_atomic_t stopSignal = 0;
-
-extern "C" void noteStopSignal(int signal) { stopSignal = signal; }
-
-// SIGINT and SIGTERM end the run at the next step instead of killing it mid-write.
-class StopSignals {
- public:
-  StopSignals() {
-    stopSignal = 0;
-    struct sigaction action {};
-    action.sa_handler = noteStopSignal;
-    sigemptyset(&action.sa_mask);
-    for (int i = 0; i < kCount; ++i) sigaction(kSignals[i], &action, &saved_[i]);
-  }
-  ~StopSignals() {
-    for (int i = 0; i < kCount; ++i) sigaction(kSignals[i], &saved_[i], nullptr);
-  }
-  StopSignals(const StopSignals&) = delete;
-  StopSignals& operator=(const StopSignals&) = delete;
-
- private:
-  static constexpr int kCount = 2;
-  static constexpr int kSignals[kCount] = {SIGINT, SIGTERM};
-  struct sigaction saved_[kCount] {};
-};
-
 constexpr std::size_t kOutputBufferBytes = 1 << 16;
 
 FilePtr openForWriting(const std::string& path, OutputFile& file, std::string& reason) {
@@ -103,16 +91,38 @@ FilePtr openForWriting(const std::string& path, OutputFile& file, std::string& r
   return stream;
 }
 
-bool readEvents(const std::string& path, std::vector<ReplayEvent>& events, std::string& reason) {
+// Takes the next event from the file, if any; false with "FILE:LINE: what" in `reason`.
+bool advanceEvents(EventsFile& events, std::string& reason) {
+  events.pending = false;
+  if (!events.reader) return true;
+  const ReplayEventReader::Got got = events.reader->next(events.next, reason);
+  events.pending = got == ReplayEventReader::Got::Event;
+  return got != ReplayEventReader::Got::Error;
+}
+
+// The whole file is read once before the run, an event at a time, so that a mistake on any line
+// refuses the run before it starts; the run reads it again as it reaches the steps.
+bool openEvents(const std::string& path, EventsFile& events, std::string& reason) {
   int fd = openInputFile(path, reason);
   if (fd < 0) return false;
   ::close(fd);
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
+  events.stream.open(path, std::ios::binary);
+  if (!events.stream) {
     reason = path + ": cannot read: " + std::strerror(errno);
     return false;
   }
-  return parseReplayEvents(in, path, events, reason);
+  ReplayEventReader check(events.stream, path);
+  for (ReplayEventReader::Got got = ReplayEventReader::Got::Event; got != ReplayEventReader::Got::End;) {
+    got = check.next(events.next, reason);
+    if (got == ReplayEventReader::Got::Error || takenStopSignal() != 0) return false;  // a long file may be stopped
+  }
+  events.stream.clear();
+  if (!events.stream.seekg(0)) {
+    reason = path + ": cannot read it again from its start";
+    return false;
+  }
+  events.reader.emplace(events.stream, path);
+  return advanceEvents(events, reason);
 }
 
 bool openOutputs(const HeadlessOptions& options, ReplayOutputs& out, std::string& reason) {
@@ -136,22 +146,37 @@ bool openOutputs(const HeadlessOptions& options, ReplayOutputs& out, std::string
   return true;
 }
 
-// Everything that can be wrong with the request is found here, before start-up.
-bool prepare(const HeadlessOptions& options, ReplayInputs& in, ReplayOutputs& out, std::string& reason) {
+// The steps the roll is checked and reserved for before the run: those asked for, or those of the
+// input's length where the file really holds what its header claims. 0 where it does not: the run
+// counts the blocks it keeps instead.
+long long rollStepsForeseen(const HeadlessOptions& options, const MonoSoundReader& input) {
+  if (options.steps >= 0) return options.steps;
+  const long long claimed = input.frames();  // at 44100 Hz; the file is asked at its own rate
+  if (claimed <= 0 || !soundFileHoldsFrame(options.input, input.fileFrames() - 1)) return 0;
+  return defaultReplaySteps(static_cast<std::size_t>(claimed));
+}
+
+// Everything that can be wrong with the request is found here, before start-up; the outputs are
+// opened last. Returns the exit status, kExitSuccess when the run can go ahead.
+int prepare(const HeadlessOptions& options, ReplayInputs& in, ReplayOutputs& out, std::string& reason) {
   const std::vector<NamedFile> named = {
       {"INPUT", options.input, false},           {"--events", options.eventsPath, false},
       {"--scores", options.scoresPath, true},    {"--picture", options.picturePath, true},
       {"--output", options.outputPath, true},    {"--roll", options.rollPath, true},
   };
-  if (!checkOutputsDistinct(named, reason)) return false;
-  if (!options.eventsPath.empty() && !readEvents(options.eventsPath, in.events, reason)) return false;
-  if (!in.input.open(options.input, reason)) return false;
+  if (!checkOutputsDistinct(named, reason)) return kExitUsage;
+  if (!options.eventsPath.empty() && !openEvents(options.eventsPath, in.events, reason)) return kExitUsage;
+  if (!in.input.open(options.input, reason)) return kExitUsage;
   in.input.convertAhead();  // the analysis keeps this thread busy: another converts
-  in.steps = options.steps >= 0 ? options.steps : defaultReplaySteps(static_cast<std::size_t>(in.input.frames()));
-  if (!options.rollPath.empty() && !checkRollFits(in.steps, options.rollScale, reason)) return false;
-  if (openOutputs(options, out, reason)) return true;
+  in.followsInput = options.steps < 0;
+  in.steps = in.followsInput ? kStepsUntilTheInputEnds : options.steps;
+  if (!options.rollPath.empty()) {
+    in.rollSteps = rollStepsForeseen(options, in.input);
+    if (!checkRollFits(in.rollSteps, options.rollScale, reason)) return kExitUsage;
+  }
+  if (openOutputs(options, out, reason)) return kExitSuccess;
   out.discard();
-  return false;
+  return kExitWriteFailed;
 }
 
 void writeScoresHeader(std::FILE* file) {
@@ -209,16 +234,19 @@ void writeScoresRow(std::FILE* file, long long step, int column) {
 // Shows how far a long replay has come, only where someone watches stderr.
 class Progress {
  public:
-  Progress(std::FILE* errors, long long total)
-      : errors_(errors), total_(total), shown_(isatty(fileno(errors)) != 0), last_(Clock::now()) {}
+  explicit Progress(std::FILE* errors) : errors_(errors), shown_(isatty(fileno(errors)) != 0), last_(Clock::now()) {}
 
-  void update(long long step) {
+  // `total`: the steps the run is expected to take, 0 when not known.
+  void update(long long step, long long total) {
     if (!shown_ || step % kProgressCheckSteps != 0) return;
     auto now = Clock::now();
     if (now - last_ < kProgressInterval) return;
     last_ = now;
     printed_ = true;
-    std::fprintf(errors_, "\rsonavel: step %lld of %lld (%lld%%)", step, total_, step * 100 / total_);
+    if (total > step)
+      std::fprintf(errors_, "\rsonavel: step %lld of %lld (%lld%%)", step, total, step * 100 / total);
+    else
+      std::fprintf(errors_, "\rsonavel: step %lld\x1b[K", step);
     std::fflush(errors_);
   }
   void finish() {
@@ -228,7 +256,6 @@ class Progress {
  private:
   using Clock = std::chrono::steady_clock;
   std::FILE* errors_;
-  long long total_;
   bool shown_;
   bool printed_ = false;
   Clock::time_point last_;
@@ -242,42 +269,55 @@ void applyEvent(HeadlessHost& host, const ReplayEvent& event) {
   }
 }
 
-// Feeds one buffer of input (zeros past the end) through the callback and keeps its output.
-bool audioStep(ReplayInputs& in, long long step, ReplayOutputs& out, std::string& reason) {
+// Feeds one buffer of input (zeros past the end) through the callback and keeps its output. Where
+// the run lasts as long as the input, the end of the input sets its steps.
+bool audioStep(ReplayInputs& in, ReplayOutputs& out, std::string& reason) {
   float input[kFramesPerBuffer];  // the reader fills all of it, with silence past the end
   float output[kFramesPerBuffer];
-  if (step * kFramesPerBuffer >= in.input.frames())
-    std::fill(input, input + kFramesPerBuffer, 0.0f);
-  else if (!in.input.read(input, kFramesPerBuffer, reason))
-    return false;
+  if (!in.input.read(input, kFramesPerBuffer, reason)) return false;
+  if (in.followsInput && in.input.ended()) in.steps = defaultReplaySteps(static_cast<std::size_t>(in.input.samplesRead()));
   audioCallback(input, output, kFramesPerBuffer);
   if (out.sound.isOpen()) out.sound.write(output, kFramesPerBuffer);
   return true;
 }
 
-enum class RunEnd { Completed, Stopped, ReadFailed };
+// Keeps a scored block for the roll; false when the roll already holds all a picture may show.
+bool keepRollBlock(ReplayOutputs& out, const std::string& input, int column, std::string& reason) {
+  if (out.rollScores.blocks() >= mostRollBlocks(out.rollScale)) {
+    reason = "--roll: " + input + " scores more than the " + std::to_string(mostRollBlocks(out.rollScale)) +
+             " blocks a roll may show at " + std::to_string(out.rollScale) +
+             " pixels per block; use fewer --steps or a smaller --roll-scale";
+    return false;
+  }
+  out.rollScores.add(tuner.scoreHistory + column * kNoteRows);
+  return true;
+}
 
-RunEnd runSteps(HeadlessHost& host, ReplayInputs& in, ReplayOutputs& out, Progress& progress, std::string& reason) {
-  std::size_t nextEvent = 0;
-  RunEnd end = RunEnd::Completed;
+enum class RunEnd { Completed, Stopped, Failed };
+
+// The steps to show progress against: the run's own, or those the input's header claims until its end is found.
+long long expectedSteps(const ReplayInputs& in) {
+  if (in.steps != kStepsUntilTheInputEnds) return in.steps;
+  return in.input.frames() > 0 ? defaultReplaySteps(static_cast<std::size_t>(in.input.frames())) : 0;
+}
+
+RunEnd runSteps(HeadlessHost& host, ReplayInputs& in, ReplayOutputs& out, const std::string& input, Progress& progress,
+                std::string& reason) {
   for (long long step = 0; step < in.steps; ++step) {
-    if (stopSignal != 0) {
-      end = RunEnd::Stopped;
-      break;
+    if (takenStopSignal() != 0) return RunEnd::Stopped;
+    progress.update(step, expectedSteps(in));
+    while (in.events.pending && in.events.next.step == step) {
+      applyEvent(host, in.events.next);
+      if (!advanceEvents(in.events, reason)) return RunEnd::Failed;
     }
-    progress.update(step);
-    while (nextEvent < in.events.size() && in.events[nextEvent].step == step) applyEvent(host, in.events[nextEvent++]);
     int column = tuner.historyColumn.load(std::memory_order_relaxed);
     if (!loopTurn(host)) break;
     const bool scored = tuner.historyColumn.load(std::memory_order_relaxed) != column;
     if (out.scores && scored) writeScoresRow(out.scores.get(), step, column);
-    if (out.roll && scored) out.rollScores.add(tuner.scoreHistory + column * kNoteRows);
-    if (!audioStep(in, step, out, reason)) {
-      end = RunEnd::ReadFailed;
-      break;
-    }
+    if (out.roll && scored && !keepRollBlock(out, input, column, reason)) return RunEnd::Failed;
+    if (!audioStep(in, out, reason)) return RunEnd::Failed;
   }
-  return end;
+  return RunEnd::Completed;
 }
 
 bool finishFile(FilePtr& file, const OutputFile& target, std::string& reason) {
@@ -287,39 +327,43 @@ bool finishFile(FilePtr& file, const OutputFile& target, std::string& reason) {
   return ok;
 }
 
-// Finishes every output; only when all are whole do they replace their targets. False with
-// what went wrong in `problems`, a line each.
-bool writeOutputs(const HeadlessHost& host, ReplayOutputs& out, std::vector<std::string>& problems) {
-  bool ok = true;
-  std::string reason;
-  auto fail = [&](const std::string& what) {
-    problems.push_back(what);
-    ok = false;
-  };
-  if (out.scores && !finishFile(out.scores, out.scoresFile, reason)) fail(reason);
-  if (out.picture) {
-    if (!writePicturePng(out.picture.get(), host.shownPicture(), reason))
-      fail(out.pictureFile.target + ": " + reason);
-    else if (!finishFile(out.picture, out.pictureFile, reason))
-      fail(reason);
-  }
-  if (!out.sound.close(reason)) fail(reason);
-  if (out.roll) {
-    if (!out.rollScores.writePng(out.roll.get(), out.rollScale, reason))
-      fail(out.rollFile.target + ": " + reason);
-    else if (!finishFile(out.roll, out.rollFile, reason))
-      fail(reason);
-  }
-  if (!ok) {
-    out.discard();
-    return false;
-  }
-  for (OutputFile* file : {&out.scoresFile, &out.pictureFile, &out.soundFile, &out.rollFile})
-    if (!commitOutput(*file, reason)) fail(reason);
-  return ok;
+// One line for every output that failed: the first one's reason, the others named after it.
+std::string failedOutputsLine(const std::vector<std::pair<std::string, std::string>>& failures) {
+  std::string line = failures.front().second;
+  for (std::size_t i = 1; i < failures.size(); ++i)
+    line += (i == 1 ? "; " : ", ") + failures[i].first + (i + 1 == failures.size() ? " failed too" : "");
+  return line;
 }
 
-std::string signalName(int signal) { return signal == SIGINT ? "SIGINT" : signal == SIGTERM ? "SIGTERM" : "a signal"; }
+// Finishes every output; only when all are whole do they replace their targets. False with
+// one line saying what went wrong, however many outputs it went wrong for.
+bool writeOutputs(const HeadlessHost& host, ReplayOutputs& out, std::string& problem) {
+  std::vector<std::pair<std::string, std::string>> failures;  // the target, the reason
+  std::string reason;
+  auto fail = [&](const OutputFile& file, const std::string& what) { failures.emplace_back(file.target, what); };
+  if (out.scores && !finishFile(out.scores, out.scoresFile, reason)) fail(out.scoresFile, reason);
+  if (out.picture) {
+    if (!writePicturePng(out.picture.get(), host.shownPicture(), reason))
+      fail(out.pictureFile, out.pictureFile.target + ": " + reason);
+    else if (!finishFile(out.picture, out.pictureFile, reason))
+      fail(out.pictureFile, reason);
+  }
+  if (!out.sound.close(reason)) fail(out.soundFile, reason);
+  if (out.roll) {
+    if (!out.rollScores.writePng(out.roll.get(), out.rollScale, reason))
+      fail(out.rollFile, out.rollFile.target + ": " + reason);
+    else if (!finishFile(out.roll, out.rollFile, reason))
+      fail(out.rollFile, reason);
+  }
+  if (failures.empty()) {
+    for (OutputFile* file : {&out.scoresFile, &out.pictureFile, &out.soundFile, &out.rollFile})
+      if (!commitOutput(*file, reason)) fail(*file, reason);
+  }
+  if (failures.empty()) return true;
+  out.discard();
+  problem = failedOutputsLine(failures);
+  return false;
+}
 
 }  // namespace
 
@@ -329,13 +373,21 @@ long long defaultReplaySteps(std::size_t inputSamples) {
 
 int runHeadless(const HeadlessOptions& options, std::FILE* errors) {
   auto say = [errors](const std::string& what) { std::fprintf(errors, "sonavel: %s\n", what.c_str()); };
-  StopSignals signals;
+  StopSignals signals;  // before anything is written: a stop at any point ends the run as one at a step
+  auto stopped = [&](ReplayOutputs& out) {
+    out.discard();
+    const int signal = takenStopSignal();
+    say("stopped by " + stopSignalName(signal) + "; no output written");
+    return kExitSignalBase + signal;
+  };
   ReplayInputs in;
   ReplayOutputs out;
   std::string reason;
-  if (!prepare(options, in, out, reason)) {
+  const int refused = prepare(options, in, out, reason);
+  if (takenStopSignal() != 0) return stopped(out);
+  if (refused != kExitSuccess) {
     say(reason);
-    return kExitUsage;
+    return refused;
   }
   // Scripts and tests see the same lines at any rate; a person at a terminal is told.
   if (in.input.fileRate() != kReplaySampleRate && isatty(fileno(errors)) != 0)
@@ -351,25 +403,21 @@ int runHeadless(const HeadlessOptions& options, std::FILE* errors) {
   }
   for (const std::string& notice : notices) say(notice);
   if (out.roll) {
-    out.rollScores.reserveFor(in.steps);
+    out.rollScores.reserveFor(in.rollSteps);
     out.rollScores.keepFont(font);
   }
-  Progress progress(errors, std::max(in.steps, 1LL));
-  RunEnd end = runSteps(host, in, out, progress, reason);
+  Progress progress(errors);
+  RunEnd end = runSteps(host, in, out, options.input, progress, reason);
   progress.finish();
   if (!tuner.quitting) shutDown(host);
-  if (end == RunEnd::Completed && stopSignal == 0) {
-    std::vector<std::string> problems;
-    const bool written = writeOutputs(host, out, problems);
-    for (const std::string& problem : problems) say(problem);
-    return written ? kExitSuccess : kExitWriteFailed;
-  }
-  out.discard();
-  if (end == RunEnd::ReadFailed) {
+  if (takenStopSignal() != 0) return stopped(out);
+  if (end == RunEnd::Failed) {
+    out.discard();
     say(reason + "; no output written");
     return kExitUsage;
   }
-  const int signal = stopSignal;
-  say("stopped by " + signalName(signal) + "; no output written");
-  return kExitSignalBase + signal;
+  if (writeOutputs(host, out, reason)) return kExitSuccess;
+  if (takenStopSignal() != 0) return stopped(out);  // a write the signal broke off
+  say(reason);
+  return kExitWriteFailed;
 }

@@ -133,35 +133,44 @@ int keyCodeForName(const std::string& name) {
   return -1;
 }
 
-bool parseReplayEvents(std::istream& in, const std::string& name, std::vector<ReplayEvent>& events,
-                       std::string& reason) {
-  events.clear();
-  long long lastStep = 0;
-  std::string line;
-  for (long long number = 1;; ++number) {
+ReplayEventReader::Got ReplayEventReader::next(ReplayEvent& event, std::string& reason) {
+  for (;;) {
+    ++line_;
     auto fail = [&](const std::string& what) {
-      reason = name + ":" + std::to_string(number) + ": " + what;
-      return false;
+      reason = name_ + ":" + std::to_string(line_) + ": " + what;
+      return Got::Error;
     };
-    LineRead got = in.rdbuf() != nullptr ? readLine(in, line) : LineRead::End;
-    if (got == LineRead::End) break;
+    LineRead got = in_.rdbuf() != nullptr ? readLine(in_, text_) : LineRead::End;
+    if (got == LineRead::End) return Got::End;
     if (got == LineRead::TooLong) return fail("line longer than " + std::to_string(kLongestLine) + " bytes");
     if (got == LineRead::NotText) return fail("not a text line (it holds a NUL byte)");
-    if (number == 1 && line.rfind(kByteOrderMark, 0) == 0) line.erase(0, sizeof kByteOrderMark - 1);
-    auto comment = line.find('#');
-    if (comment != std::string::npos) line.erase(comment);
-    std::vector<std::string> words = splitWords(line);
+    if (line_ == 1 && text_.rfind(kByteOrderMark, 0) == 0) text_.erase(0, sizeof kByteOrderMark - 1);
+    auto comment = text_.find('#');
+    if (comment != std::string::npos) text_.erase(comment);
+    std::vector<std::string> words = splitWords(text_);
     if (words.empty()) continue;
-    ReplayEvent event;
+    event = ReplayEvent{};
     if (!parseWhole(words[0], 0, kLastStep, event.step))
       return fail("step '" + shown(words[0]) + "' is not a whole number from 0 to " + std::to_string(kLastStep));
-    if (event.step < lastStep)
-      return fail("step " + words[0] + " comes after step " + std::to_string(lastStep) + ": steps never decrease");
+    if (event.step < lastStep_)
+      return fail("step " + words[0] + " comes after step " + std::to_string(lastStep_) + ": steps never decrease");
     if (words.size() < 2) return fail("step " + words[0] + " has no event");
     std::string what;
     if (!parseAction(words, event, what)) return fail(what);
-    lastStep = event.step;
-    events.push_back(event);
+    lastStep_ = event.step;
+    return Got::Event;
   }
-  return true;
+}
+
+bool parseReplayEvents(std::istream& in, const std::string& name, std::vector<ReplayEvent>& events,
+                       std::string& reason) {
+  events.clear();
+  ReplayEventReader reader(in, name);
+  for (ReplayEvent event;;) {
+    switch (reader.next(event, reason)) {
+      case ReplayEventReader::Got::Event: events.push_back(event); break;
+      case ReplayEventReader::Got::End: return true;
+      case ReplayEventReader::Got::Error: return false;
+    }
+  }
 }

@@ -10,6 +10,7 @@
 
 #include <istream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/host.hpp"
@@ -20,6 +21,24 @@ struct ReplayEvent {
   Kind kind = Window;
   int keyCode = 0;      // KeyDown, KeyUp: a DirectInput key code
   WindowEvent window;   // Window: what the window would have reported
+};
+
+// Reads an events file one event at a time, in file order: memory stays one line, whatever its length.
+class ReplayEventReader {
+ public:
+  enum class Got { Event, End, Error };
+
+  // `name` names the file in messages; `in` must outlive the reader.
+  ReplayEventReader(std::istream& in, std::string name) : in_(in), name_(std::move(name)) {}
+  // The next event; Error with "NAME:LINE: what is wrong" in `reason`.
+  Got next(ReplayEvent& event, std::string& reason);
+
+ private:
+  std::istream& in_;
+  std::string name_;
+  long long line_ = 0;      // the number of the last line read
+  long long lastStep_ = 0;  // steps never decrease
+  std::string text_;
 };
 
 // Reads every event in file order; false with "NAME:LINE: what is wrong" in `reason`.

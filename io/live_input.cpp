@@ -1,7 +1,6 @@
 #include "io/live_input.hpp"
 
 #include <pthread.h>
-#include <algorithm>
 #include <chrono>
 #include <cstdio>
 
@@ -21,19 +20,17 @@ const auto kBufferPeriod = std::chrono::duration_cast<std::chrono::steady_clock:
 bool FileInput::open(const std::string& path, std::string& reason) {
   path_ = path;
   if (!reader_.open(path, reason)) return false;
-  left_ = reader_.frames();
   chunk_.assign(kReadFrames, 0.0f);
   return true;
 }
 
 bool FileInput::fill() {
-  if (left_ <= 0 || !failure_.empty()) return false;
+  if (reader_.ended() || !failure_.empty()) return false;
   if (fileFeedRoom() < static_cast<std::size_t>(kReadFrames)) return true;
-  const int count = static_cast<int>(std::min<long long>(left_, kReadFrames));
-  if (!reader_.read(chunk_.data(), count, failure_)) return false;
-  pushFileSamples(chunk_.data(), static_cast<std::size_t>(count));
-  left_ -= count;
-  return left_ > 0;
+  const long long before = reader_.samplesRead();
+  if (!reader_.read(chunk_.data(), kReadFrames, failure_)) return false;
+  pushFileSamples(chunk_.data(), static_cast<std::size_t>(reader_.samplesRead() - before));
+  return !reader_.ended();
 }
 
 void FileInput::startReading() {

@@ -4,7 +4,8 @@
 // device and runs the callback at the file's own pace.
 //
 // The file is read in order as it plays rather than decoded whole at start-up:
-// memory stays at the feed ring (1.5 s) whatever the length of the file.
+// memory stays at the feed ring (1.5 s) whatever the length of the file. It ends
+// where its data ends, whatever length its header claims.
 
 #include <atomic>
 #include <string>
@@ -42,7 +43,6 @@ class FileInput {
 
   MonoSoundReader reader_;
   std::string path_;
-  long long left_ = 0;  // frames not yet read
   std::string failure_;
   std::vector<float> chunk_;  // one read; the main thread's before the reader starts, the reader's after
   std::atomic<bool> stopping_{false};

@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 
@@ -24,6 +25,51 @@ mode_t currentUmask() {
 std::string folderOf(const std::string& path) {
   fs::path folder = fs::path(path).parent_path();
   return folder.empty() ? std::string(".") : folder.string();
+}
+
+constexpr int kMostLinks = 40;  // links followed in a row before the name counts as a loop, as the kernel counts
+
+// The file `path` names once every link is followed, a dangling last link to its target too:
+// the name an output is renamed to. False with the system's reason when no file can be
+// reached through it: a link loop, a missing folder, a name ending in a slash.
+bool resolveOutputName(const std::string& path, std::string& resolved, std::string& why) {
+  std::string current = path;
+  for (int links = 0; links <= kMostLinks; ++links) {
+    const fs::path name = fs::path(current).filename();
+    struct stat info {};
+    if (name.empty()) {  // "x/": a folder's name, never a file's
+      why = std::strerror(::stat(current.c_str(), &info) == 0 ? EISDIR : errno);
+      return false;
+    }
+    char* folder = ::realpath(folderOf(current).c_str(), nullptr);
+    if (folder == nullptr) {
+      why = std::strerror(errno);
+      return false;
+    }
+    const std::string candidate = std::string(folder) + (std::string(folder) == "/" ? "" : "/") + name.string();
+    std::free(folder);
+    if (::lstat(candidate.c_str(), &info) != 0) {
+      if (errno != ENOENT) {
+        why = std::strerror(errno);
+        return false;
+      }
+      resolved = candidate;  // a new file
+      return true;
+    }
+    if (!S_ISLNK(info.st_mode)) {
+      resolved = candidate;
+      return true;
+    }
+    std::error_code error;
+    const fs::path target = fs::read_symlink(candidate, error);
+    if (error) {
+      why = error.message();
+      return false;
+    }
+    current = target.is_absolute() ? target.string() : (fs::path(candidate).parent_path() / target).string();
+  }
+  why = std::strerror(ELOOP);
+  return false;
 }
 
 // What a name stands for: an existing file by device and inode, a new one by its folder and name.
@@ -45,9 +91,8 @@ Identity identify(const std::string& path) {
     id.inode = info.st_ino;
     return id;
   }
-  std::error_code error;
-  id.canonical = fs::weakly_canonical(fs::absolute(path, error), error).string();
-  if (error) id.canonical = path;
+  std::string why;
+  if (!resolveOutputName(path, id.canonical, why)) id.canonical = path;  // refused as it is opened
   return id;
 }
 
@@ -73,10 +118,10 @@ int createOutput(const std::string& path, OutputFile& out, std::string& reason) 
     reason = path + ": cannot write: " + std::strerror(EISDIR);
     return -1;
   }
-  if (exists) {
-    std::error_code error;
-    fs::path real = fs::canonical(path, error);
-    if (!error) out.renameTo = real.string();
+  std::string why;
+  if (!resolveOutputName(path, out.renameTo, why)) {
+    reason = path + ": cannot write: " + why;
+    return -1;
   }
   std::string pattern = folderOf(out.renameTo) + "/." + fs::path(out.renameTo).filename().string() + ".sonavel-XXXXXX";
   int fd = ::mkostemp(pattern.data(), O_CLOEXEC);

@@ -12,7 +12,9 @@ struct OutputFile {
   std::string renameTo;   // the file the target names, links followed
 };
 
-// Creates the file that stands in for `path`; returns its descriptor, or -1 with why.
+// Creates the file that stands in for `path`; returns its descriptor, or -1 with why. Links are
+// followed to the file they name, a dangling one to the file it would name; a link loop or a
+// name no file can be reached through (a missing folder, a trailing slash) is refused.
 int createOutput(const std::string& path, OutputFile& out, std::string& reason);
 // Puts the finished file in place of its target; false with why.
 bool commitOutput(OutputFile& out, std::string& reason);
@@ -26,5 +28,6 @@ struct NamedFile {
   bool written = false;
 };
 // False with one line when an output names the same file as another named file;
-// the files themselves are compared, not the spellings of their names.
+// the files themselves are compared, not the spellings of their names, links followed
+// (a dangling link stands for the file it would create).
 bool checkOutputsDistinct(const std::vector<NamedFile>& files, std::string& reason);

@@ -75,6 +75,7 @@ bool Resampler::convert(float* samples, int count, std::string& reason) {
     }
     inputFirst_ += static_cast<int>(used);
     filled += static_cast<int>(made);
+    made_ += static_cast<long long>(made);
     drained_ = inputEnded_ && made == 0;
   }
   std::fill(samples + filled, samples + count, 0.0f);
@@ -100,6 +101,8 @@ void Resampler::runAhead() {
     lock.lock();
     if (converted) ++blocksMade_;
     else workerFailure_ = reason;
+    madeShared_ = made_;
+    drainedShared_ = drained_;
     changed_.notify_all();
   }
   workerDone_ = true;
@@ -111,6 +114,8 @@ bool Resampler::readAhead(float* samples, int count, std::string& reason) {
   std::unique_lock<std::mutex> lock(mutex_);
   while (filled < count) {
     changed_.wait(lock, [this] { return blocksMade_ > blocksTaken_ || workerDone_; });
+    madeSeen_ = madeShared_;
+    drainedSeen_ = drainedShared_;
     if (blocksMade_ == blocksTaken_) {  // the worker has stopped and every block is out
       if (!workerFailure_.empty()) {
         reason = workerFailure_;
@@ -123,6 +128,7 @@ bool Resampler::readAhead(float* samples, int count, std::string& reason) {
     const int take = std::min(count - filled, kAheadBlockFrames - blockNext_);
     std::copy_n(block + blockNext_, take, samples + filled);
     filled += take;
+    handed_ += take;
     blockNext_ += take;
     if (blockNext_ == kAheadBlockFrames) {
       blockNext_ = 0;
@@ -132,6 +138,12 @@ bool Resampler::readAhead(float* samples, int count, std::string& reason) {
   }
   return true;
 }
+
+bool Resampler::ended() const {
+  return worker_.joinable() ? drainedSeen_ && handed_ >= madeSeen_ : drained_;
+}
+
+long long Resampler::samplesOut() const { return worker_.joinable() ? std::min(handed_, madeSeen_) : made_; }
 
 long long convertedFrames(long long frames, int rate) {
   if (frames <= 0 || rate <= 0) return 0;

@@ -33,6 +33,10 @@ class Resampler {
   // The next `count` samples at 44100 Hz: the converted input, its flushed tail, then silence.
   // False when the source failed (with its reason) or the conversion did.
   bool read(float* samples, int count, std::string& reason);
+  // True once read() has handed out the last converted sample; samplesOut() is then all there is.
+  bool ended() const;
+  // Converted samples read() has handed out, the silence after them left out.
+  long long samplesOut() const;
 
  private:
   void* soxr_ = nullptr;  // soxr_t
@@ -43,6 +47,7 @@ class Resampler {
   int inputCount_ = 0;
   bool inputEnded_ = false;
   bool drained_ = false;  // the tail is out: silence from here on
+  long long made_ = 0;    // converted samples, the silence after them left out
 
   // Converting ahead: a ring of blocks the worker fills and read() empties.
   std::thread worker_;
@@ -53,6 +58,11 @@ class Resampler {
   int blockNext_ = 0;  // in the block read() is emptying
   bool stopping_ = false, workerDone_ = false;
   std::string workerFailure_;
+  long long madeShared_ = 0;  // made_ and drained_ as the worker last told them
+  bool drainedShared_ = false;
+  long long handed_ = 0;  // the reader's side: samples taken from the blocks
+  long long madeSeen_ = 0;
+  bool drainedSeen_ = false;
 
   bool takeInput(std::string& reason);
   bool convert(float* samples, int count, std::string& reason);

@@ -26,6 +26,8 @@ bool checkRollFits(long long steps, int scale, std::string& reason) {
   return false;
 }
 
+long long mostRollBlocks(int scale) { return (kMostRollWidth - rollWidth(0, scale)) / std::max(scale, 1); }
+
 void RollScores::reserveFor(long long steps) {
   scores_.reserve(static_cast<std::size_t>(mostBlocksIn(steps)) * kNoteRows);
 }

@@ -13,6 +13,8 @@
 long long mostBlocksIn(long long steps);
 // False with why when the roll of that many steps at `scale` pixels per block would be too wide to write.
 bool checkRollFits(long long steps, int scale, std::string& reason);
+// The most blocks a roll at `scale` pixels per block may show.
+long long mostRollBlocks(int scale);
 
 class RollScores {
  public:

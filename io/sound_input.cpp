@@ -1,8 +1,10 @@
 #include "io/sound_input.hpp"
 
 #include <sndfile.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 
 #include "platform/quiet_stderr.hpp"
 #include "platform/regular_file.hpp"
@@ -55,7 +57,8 @@ bool MonoSoundReader::open(const std::string& path, std::string& reason) {
     reason = path + ": unsupported channel count " + std::to_string(info.channels);
     return false;
   }
-  frames_ = info.frames > 0 ? info.frames : 0;
+  frames_ = info.frames > 0 && info.frames != SF_COUNT_MAX ? info.frames : 0;  // the largest count: "unknown"
+  fileFrames_ = frames_;
   fileRate_ = info.samplerate;
   if (fileRate_ != kReplaySampleRate) {
     resampler_ = std::make_unique<Resampler>();
@@ -104,6 +107,7 @@ int MonoSoundReader::readAtFileRate(float* samples, int count, std::string& reas
     }
     chunkNext_ += take;
   }
+  samplesRead_ += filled;
   return filled;
 }
 
@@ -113,4 +117,21 @@ bool MonoSoundReader::read(float* samples, int count, std::string& reason) {
   if (got < 0) return false;
   std::fill(samples + got, samples + count, 0.0f);
   return true;
+}
+
+bool soundFileHoldsFrame(const std::string& path, long long frame) {
+  std::string ignored;
+  const int fd = openInputFile(path, ignored);
+  if (fd < 0 || frame < 0) {
+    if (fd >= 0) ::close(fd);
+    return false;
+  }
+  QuietStderr quiet;
+  SF_INFO info{};
+  SNDFILE* file = sf_open_fd(fd, SFM_READ, &info, SF_TRUE);
+  if (file == nullptr) return false;
+  std::vector<float> one(static_cast<std::size_t>(std::max(info.channels, 1)));
+  const bool holds = frame < info.frames && sf_seek(file, frame, SEEK_SET) == frame && sf_readf_float(file, one.data(), 1) == 1;
+  sf_close(file);
+  return holds;
 }

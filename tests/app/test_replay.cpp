@@ -448,7 +448,7 @@ TEST_F(ReplayFiles, ARefusedOrFailedRunLeavesExistingFilesAsTheyWereAndNoneBehin
   const auto before = folderContents(dir);
   options.scoresPath = "keep.csv";
   options.picturePath = path("no/such/folder/p.png");
-  EXPECT_EQ(run(options), kExitUsage);
+  EXPECT_EQ(run(options), kExitWriteFailed);  // an output that cannot be created
   EXPECT_NE(said.find("p.png: cannot write"), std::string::npos) << said;
   EXPECT_EQ(folderContents(dir), before);
 
@@ -494,6 +494,7 @@ TEST_F(ReplayFiles, BadRequestsSayWhyOnOneLineAndWriteNothing) {
     const char* what;
     HeadlessOptions options;
     const char* message;
+    int status = kExitUsage;
   };
   auto request = [](const std::string& input, const std::string& events = "") {
     HeadlessOptions options;
@@ -510,10 +511,10 @@ TEST_F(ReplayFiles, BadRequestsSayWhyOnOneLineAndWriteNothing) {
       {"bad events", request(quiet, writeText("bad.txt", "0 close\n1 sing\n")), "bad.txt:2: unknown event"});
   HeadlessOptions unwritable = request(quiet);
   unwritable.scoresPath = path("no/such/dir/s.csv");
-  cases.push_back({"unwritable scores", unwritable, "s.csv: cannot write"});
+  cases.push_back({"unwritable scores", unwritable, "s.csv: cannot write", kExitWriteFailed});
   for (Case& c : cases) {
     c.options.picturePath = c.options.scoresPath.empty() ? path("picture.png") : "";
-    EXPECT_EQ(run(c.options), kExitUsage) << c.what;
+    EXPECT_EQ(run(c.options), c.status) << c.what;
     EXPECT_EQ(said.rfind("sonavel: ", 0), 0u) << c.what << ": " << said;
     EXPECT_NE(said.find(c.message), std::string::npos) << c.what << ": " << said;
     EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << c.what << ": " << said;

@@ -20,6 +20,7 @@
 #include <thread>
 #include <vector>
 
+#include "headless_fixture.hpp"
 #include "probe.hpp"
 
 namespace fs = std::filesystem;
@@ -28,7 +29,6 @@ namespace {
 
 constexpr int kBuffer = 512;            // frames per step
 constexpr int kBlock = 2048;            // samples per scored block
-constexpr double kA4 = 440.0009766;     // note table entry 48, row 36
 constexpr int kA4Row = 36;
 constexpr int kA4CellY = 235;           // row 36 spans y 234..239; 234 is its grid line
 constexpr int kGridLineColour = 0xA0A0A0;
@@ -36,129 +36,7 @@ constexpr int kNewestColumnX = 607;     // display column 199 covers x 607..609
 constexpr double kToneStart = 0.2;      // the reference tone's level, decaying by 0.9999 per sample
 constexpr double kToneFloor = 0.05;
 constexpr int kToneDecaySamples = 13860;
-constexpr auto kRunTimeout = std::chrono::seconds(120);
-// About -30 dBFS, a plain microphone level. The spectrum is unwindowed and unscaled, so
-// a much louder sine leaks enough into G4 and G#4 for them to score too and, through
-// the neighbour rule, to push A4 down to 0.15 in some blocks; at this level A4 alone lights.
-constexpr double kSineLevel = 0.03;
 constexpr float kFarRowCeiling = 0.2f;  // the soft term alone reaches 0.15 anywhere
-
-struct Result {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-std::string slurp(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
-
-// A float WAV's PEAK chunk carries the second it was written; two runs may straddle one.
-std::string wavWithoutPeakTime(const fs::path& path) {
-  std::string bytes = slurp(path);
-  constexpr std::size_t kPeakTimeOffset = 12;  // after the chunk id, its size and the version
-  std::size_t peak = bytes.find("PEAK");
-  if (peak != std::string::npos && peak + kPeakTimeOffset + 4 <= bytes.size())
-    bytes.replace(peak + kPeakTimeOffset, 4, 4, '\0');
-  return bytes;
-}
-
-class Headless : public ::testing::Test {
- protected:
-  fs::path dir;
-
-  void SetUp() override {
-    dir = fs::temp_directory_path() /
-          ("sonavel-e2e-" + std::to_string(::getpid()) + "-" +
-           ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-    // The program loads its font from the working directory, as it does live.
-    if (fs::exists(SONAVEL_FONT)) fs::copy_file(SONAVEL_FONT, dir / "font.tga");
-  }
-  void TearDown() override {
-    if (!HasFailure()) fs::remove_all(dir);
-  }
-
-  std::string file(const std::string& name) const { return (dir / name).string(); }
-
-  // Starts the binary in the scratch directory, standard input closed.
-  pid_t start(const std::vector<std::string>& args) {
-    std::vector<const char*> argv{SONAVEL_BINARY};
-    for (const auto& a : args) argv.push_back(a.c_str());
-    argv.push_back(nullptr);
-    std::string outPath = file("stdout.txt"), errPath = file("stderr.txt");
-    pid_t pid = ::fork();
-    if (pid == 0) {
-      if (::chdir(dir.c_str()) != 0) ::_exit(127);
-      std::freopen("/dev/null", "r", stdin);
-      std::freopen(outPath.c_str(), "w", stdout);
-      std::freopen(errPath.c_str(), "w", stderr);
-      ::execv(SONAVEL_BINARY, const_cast<char* const*>(argv.data()));
-      ::_exit(127);
-    }
-    return pid;
-  }
-
-  // Runs the binary in the scratch directory, standard input closed, with a time limit.
-  Result run(const std::vector<std::string>& args) { return finish(start(args)); }
-
-  // Waits for a started run, within the time limit, and collects what it said.
-  Result finish(pid_t pid) {
-    std::string outPath = file("stdout.txt"), errPath = file("stderr.txt");
-    Result result;
-    int status = 0;
-    auto deadline = std::chrono::steady_clock::now() + kRunTimeout;
-    while (::waitpid(pid, &status, WNOHANG) == 0) {
-      if (std::chrono::steady_clock::now() > deadline) {
-        ::kill(pid, SIGKILL);
-        ::waitpid(pid, &status, 0);
-        ADD_FAILURE() << "sonavel did not finish in time";
-        return result;
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    result.out = slurp(outPath);
-    result.err = slurp(errPath);
-    return result;
-  }
-
-  std::string sineFile(const char* name, double seconds, double frequency = kA4, double level = kSineLevel) {
-    std::vector<float> samples(static_cast<std::size_t>(seconds * probe::kSampleRate));
-    for (std::size_t i = 0; i < samples.size(); ++i)
-      samples[i] = static_cast<float>(level * std::sin(2.0 * std::numbers::pi * frequency * i / probe::kSampleRate));
-    EXPECT_TRUE(probe::writeSound(file(name), samples, SF_FORMAT_WAV | SF_FORMAT_FLOAT));
-    return file(name);
-  }
-
-  std::string events(const char* name, const std::string& text) {
-    std::ofstream(file(name)) << text;
-    return file(name);
-  }
-
-  std::vector<probe::ScoreRow> scores(const std::string& path) {
-    std::vector<std::string> header;
-    std::vector<probe::ScoreRow> rows;
-    EXPECT_TRUE(probe::readScores(path, header, rows)) << path;
-    return rows;
-  }
-
-  probe::Picture picture(const std::string& path) {
-    probe::Picture p;
-    EXPECT_TRUE(probe::readPng(path, p)) << path;
-    EXPECT_EQ(p.width, 640);
-    EXPECT_EQ(p.height, 480);
-    return p;
-  }
-
-  std::vector<float> sound(const std::string& path) {
-    std::vector<float> samples;
-    EXPECT_TRUE(probe::readSound(path, samples)) << path;
-    return samples;
-  }
-};
 
 int strongestRow(const probe::ScoreRow& row) {
   return static_cast<int>(std::max_element(row.scores.begin(), row.scores.end()) - row.scores.begin());
@@ -658,7 +536,7 @@ TEST_F(Headless, RollRefusalsLeaveEveryFileAsItWas) {
       {{"--roll", file("old.png"), "--picture", file("old.png")}, 2,
        "sonavel: --roll " + file("old.png") + " is the same file as --picture " + file("old.png")},
       {{"--roll", input}, 2, "sonavel: --roll " + input + " is the same file as INPUT " + input},
-      {{"--roll", file("folder.png")}, 2, "sonavel: " + file("folder.png") + ": cannot write: Is a directory"},
+      {{"--roll", file("folder.png")}, 1, "sonavel: " + file("folder.png") + ": cannot write: Is a directory"},
       {{"--roll", file("old.png"), "--steps", "2147483647"}, 2,
        "sonavel: --roll: up to 536870912 blocks would make a picture 536870992 pixels wide (1 per block), more than "
        "the 1000000 a roll may have"},

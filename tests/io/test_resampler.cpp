@@ -16,6 +16,7 @@
 
 #include "io/resampler.hpp"
 #include "io/sound_input.hpp"
+#include "lying_sounds.hpp"
 #include "scratch_dir.hpp"
 
 namespace {
@@ -105,6 +106,25 @@ TEST(Resampler, HowItIsReadOrOnWhichThreadDoesNotChangeASample) {
             << piece << " at a time, source gives " << most << (ahead ? ", converted ahead" : "");
       }
     }
+  }
+}
+
+TEST(Resampler, EndsWhenTheLastConvertedSampleIsOut) {
+  const std::vector<float> input = sine(440.0, 48000, 0.5);  // 22,050 samples at 44.1 kHz
+  for (bool ahead : {false, true}) {
+    Resampler resampler;
+    std::string reason;
+    ASSERT_TRUE(resampler.open(48000, "in.wav", sourceOf(input), reason)) << reason;
+    if (ahead) resampler.convertAhead();
+    float out[512];
+    long long read = 0;
+    while (!resampler.ended()) {
+      ASSERT_LT(read, 30000) << ahead;
+      ASSERT_TRUE(resampler.read(out, 512, reason)) << reason;
+      read += 512;
+    }
+    EXPECT_EQ(resampler.samplesOut(), 22050) << ahead;
+    EXPECT_EQ(read, 22528) << ahead << ": ended in the read that took the last sample";
   }
 }
 
@@ -237,6 +257,37 @@ TEST_F(RateFiles, AFileWithoutChannelsIsRefusedInOneLine) {
   EXPECT_FALSE(reader.open("none.wav", reason));
   EXPECT_EQ(reason.rfind("none.wav: ", 0), 0u) << reason;
   EXPECT_EQ(reason.find('\n'), std::string::npos) << reason;
+}
+
+// A header that claims more than the file holds, or nothing: the converted file ends where its data does.
+TEST_F(RateFiles, ALyingHeaderAtAnotherRateEndsWhereTheDataDoes) {
+  const std::vector<float> tone = sine(440.0, 48000, 0.7, 0.25);
+  ASSERT_TRUE(lying::writeTrue("true.wav", tone, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 48000));
+  ASSERT_TRUE(lying::wavClaimingMoreAt("more.wav", tone, 48000));
+  ASSERT_TRUE(lying::flacOfUnknownLengthAt("unknown.flac", tone, 48000));
+  auto readAll = [](const std::string& name, bool ahead, long long& samples) {
+    MonoSoundReader reader;
+    std::string reason;
+    std::vector<float> got;
+    EXPECT_TRUE(reader.open(name, reason)) << reason;
+    if (ahead) reader.convertAhead();
+    float buffer[512];
+    while (!reader.ended() && got.size() < 200000 && reader.read(buffer, 512, reason)) got.insert(got.end(), buffer, buffer + 512);
+    samples = reader.samplesRead();
+    return got;
+  };
+  long long truthful = 0;
+  const std::vector<float> expected = readAll("true.wav", false, truthful);
+  EXPECT_EQ(truthful, convertedFrames(static_cast<long long>(tone.size()), 48000));
+  for (const char* name : {"true.wav", "more.wav", "unknown.flac"}) {
+    for (bool ahead : {false, true}) {
+      long long samples = 0;
+      const std::vector<float> got = readAll(name, ahead, samples);
+      EXPECT_EQ(samples, truthful) << name << (ahead ? ", converted ahead" : "");
+      ASSERT_EQ(got.size(), expected.size()) << name;
+      for (std::size_t i = 0; i < got.size(); ++i) ASSERT_NEAR(got[i], expected[i], 1e-4) << name << " sample " << i;
+    }
+  }
 }
 
 TEST_F(RateFiles, ChannelsAreAveragedThenConverted) {
