@@ -8,8 +8,12 @@ FUZZ_TARGETS = fuzz_events fuzz_cli fuzz_font fuzz_sound
 FUZZ_SECONDS ?= 5
 ASAN_UBSAN = address,undefined
 PREFIX ?= /usr/local
+# `make deb`: the package is built from a copy of the tree in DEB_BUILD and lands in DIST.
+DEB_BUILD = $(BUILD)-deb
+DIST = dist
+VERSION = $(shell sed -n 's/^project(sonavel VERSION \([0-9.]*\).*)$$/\1/p' CMakeLists.txt)
 
-.PHONY: run test check build install deps deps-test unit-sanitizers fuzz bench level-sweep level-sweep-rates clean
+.PHONY: run test check build install deb deps deps-test unit-sanitizers fuzz bench level-sweep level-sweep-rates clean
 
 # Configures quietly: CMake's output is shown only when it fails, where it holds the cause.
 # $(1): the build folder, $(2): more arguments.
@@ -29,14 +33,34 @@ install:
 	cmake --build $(BUILD) -j $(JOBS)
 	cmake --install $(BUILD)
 
+# The Debian package, made by dpkg-buildpackage from the tree's files (tracked and new, not
+# ignored) copied to $(DEB_BUILD), since it writes into debian/ and beside the source folder.
+# Leaves $(DIST)/sonavel_VERSION_ARCH.deb, the source package and the .changes, which lintian must
+# pass without an error or a warning. The build's log is shown only when it fails.
+deb:
+	@tools/install-deps.sh deb
+	@rm -rf $(DEB_BUILD) && mkdir -p $(DEB_BUILD)/sonavel-$(VERSION) $(DIST)
+	@set -o pipefail; git ls-files -z --cached --others --exclude-standard \
+	  | while IFS= read -r -d '' f; do [ -e "$$f" ] && printf '%s\0' "$$f"; done \
+	  | tar --null -T - -cf - | tar -xf - -C $(DEB_BUILD)/sonavel-$(VERSION)
+	@echo "dpkg-buildpackage -us -uc (log: $(DEB_BUILD)/build.log)"
+	@cd $(DEB_BUILD)/sonavel-$(VERSION) && DEB_BUILD_OPTIONS="parallel=$(JOBS) $$DEB_BUILD_OPTIONS" \
+	  dpkg-buildpackage -us -uc >../build.log 2>&1 || { tail -n 40 ../build.log >&2; \
+	  echo "sonavel: dpkg-buildpackage failed; the whole log is $(DEB_BUILD)/build.log" >&2; exit 1; }
+	@rm -f $(DIST)/sonavel_* $(DIST)/sonavel-dbgsym_*
+	@find $(DEB_BUILD) -maxdepth 1 -type f -name 'sonavel*' -exec mv -t $(DIST) {} +
+	lintian --display-info --fail-on error,warning $(DIST)/sonavel_$(VERSION)_$$(dpkg --print-architecture).changes
+	@ls -l $(DIST)/sonavel_$(VERSION)_$$(dpkg --print-architecture).deb
+
 deps:
 	@tools/install-deps.sh run
 
 deps-test:
 	@tools/install-deps.sh test
 
-# Sanitizer builds and a short fuzzing run first, then the release build with every test; ctest's summary closes the run.
-test: deps-test unit-sanitizers fuzz
+# Sanitizer builds, a short fuzzing run and the package first, then the release build with every
+# test (the package's install-run-remove check among them); ctest's summary closes the run.
+test: deps-test unit-sanitizers fuzz deb
 	@python3 tools/check_layers.py
 	$(MAKE) build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
@@ -101,4 +125,4 @@ level-sweep-rates: build
 	  | tee $(CURDIR)/docs/level-sweep-rates.txt
 
 clean:
-	rm -rf $(BUILD) $(BUILD)-asan $(BUILD)-tsan $(BUILD)-bench $(BUILD)-fuzz
+	rm -rf $(BUILD) $(BUILD)-asan $(BUILD)-tsan $(BUILD)-bench $(BUILD)-fuzz $(DEB_BUILD) $(DIST)

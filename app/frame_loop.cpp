@@ -1,15 +1,29 @@
+#include <algorithm>
+#include <chrono>
+
 #include "analysis/auto_gain.hpp"
 #include "analysis/detect.hpp"
+#include "app/controls.hpp"
 #include "app/exit_status.hpp"
 #include "app/shell.hpp"
 #include "app/shown_picture.hpp"
-#include "core/tuner_state.hpp"
 #include "audio/recording.hpp"
-#include "app/controls.hpp"
+#include "core/bell.hpp"
+#include "core/tuner_state.hpp"
 #include "view/draw.hpp"
 #include "view/view.hpp"
 
 namespace {
+
+constexpr double kNanosecondsPerMillisecond = 1e6;
+
+// What the user did lately, for the pause after a frame step.
+struct Pace {
+  bool inputSinceLastStep = false;
+  bool inputAtStepBefore = false;
+};
+Pace pace;
+BlockTiming timing;
 
 // After a block is scored with automatic gain on: the gain and the slider for the blocks that follow.
 void followInputLevel() {
@@ -19,14 +33,40 @@ void followInputLevel() {
   setGainSlider(gain);  // beyond 27 times the slider stays at its end
 }
 
+void noteBlockShown(std::int64_t rungNanoseconds) {
+  const auto now = std::chrono::steady_clock::now().time_since_epoch();
+  const auto late = std::chrono::duration_cast<std::chrono::nanoseconds>(now).count() - rungNanoseconds;
+  const double ms = static_cast<double>(late) / kNanosecondsPerMillisecond;
+  ++timing.blocks;
+  timing.sumMs += ms;
+  timing.mostMs = std::max(timing.mostMs, ms);
+}
+
+// How long the loop may pause after a frame step. What the user does shows over
+// this step and the next (the strips, the lit key and the scrub take the pick of the
+// step before), and playback moves the cursor by itself: meanwhile the loop keeps
+// the frame pace. Otherwise the picture changes only with a block or an event, both
+// of which end the pause, so the loop waits for them.
+int pauseAfterStep() {
+  const bool input = pace.inputSinceLastStep || keyboard->changed();
+  const bool busy = input || pace.inputAtStepBefore || tuner.autoPlay.load(std::memory_order_relaxed);
+  pace.inputAtStepBefore = input;
+  pace.inputSinceLastStep = false;
+  return busy ? kFrameSleepMs : kIdlePauseMs;
+}
+
 }  // namespace
+
+void noteInput() { pace.inputSinceLastStep = true; }
+
+BlockTiming blockTiming() { return timing; }
 
 bool frameStep(Host& host) {
   keyboard->poll();
   if (keyboard->isKeyDown(DIK_ESCAPE)) return false;
   handleKeyCommands(*keyboard);
   runFrame(host);
-  host.sleepMs(kFrameSleepMs);
+  host.sleepMs(pauseAfterStep());
   return true;
 }
 
@@ -37,14 +77,16 @@ void runFrame(Host& host) {
     forgetShownPicture();
   }
   // While frozen the flag stays raised, so the first frame after unfreezing takes the newest block.
+  std::int64_t rung = 0;
   if (!tuner.frozen.load(std::memory_order_relaxed) &&
       tuner.spectrumReady.exchange(false, std::memory_order_acquire)) {
+    rung = lastRingNanoseconds();
     recordBlock();
     detectNotes();
     noteScoresChanged();
     if (tuner.autoGain) followInputLevel();
   }
-  showFrame(host, applyViewRules());
+  if (showFrame(host, applyViewRules()) && rung != 0) noteBlockShown(rung);
 }
 
 bool loopTurn(Host& host) {

@@ -53,4 +53,4 @@ void LiveHost::stopAudio() {
 
 std::vector<std::string> LiveHost::takeNotices() { return std::exchange(notices_, {}); }
 
-void LiveHost::sleepMs(int milliseconds) { sleepWatchingWindowSystem(milliseconds); }
+void LiveHost::sleepMs(int milliseconds) { waitWatchingWindowSystem(milliseconds); }

@@ -32,6 +32,16 @@ AudioSettings audioSettings(const AudioDeviceChoice& devices) {
   return settings;
 }
 
+// With the audio report: how soon each block's column reached the window.
+void sayBlockTiming() {
+  const BlockTiming timing = blockTiming();
+  if (timing.blocks == 0) return;
+  char line[128];
+  std::snprintf(line, sizeof line, "audio: block to picture: mean %.1f ms, max %.1f ms over %lld blocks",
+                timing.sumMs / static_cast<double>(timing.blocks), timing.mostMs, timing.blocks);
+  say(line);
+}
+
 // The file to analyse and the recording are refused before the window opens. Returns the exit
 // status: kExitSuccess when the program can go ahead.
 int prepareLive(const CommandLine& line, FileInput& file, SessionRecorder& recorder, std::string& reason) {
@@ -73,7 +83,8 @@ int runLive(const CommandLine& line) {
     say(reason);
     return refused;
   }
-  LiveHost host(audioSettings(line.devices));
+  const AudioSettings audio = audioSettings(line.devices);
+  LiveHost host(audio);
   if (!line.live.inputFile.empty()) host.useFile(&file);
   if (recorder.isOpen()) host.record(&recorder);
   Notices notices;
@@ -86,6 +97,7 @@ int runLive(const CommandLine& line) {
   sayEach(host.takeNotices());
   const int status = runLoop(host);
   sayEach(host.takeNotices());
+  if (audio.report) sayBlockTiming();
   return finishLive(status, file, recorder);
 }
 

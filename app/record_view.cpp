@@ -13,7 +13,9 @@ GridRows keptRows;  // the window's, kept from one picture to the next
 
 NoteScores recordScores() { return NoteScores{tuner.scoreHistory, tuner.keyColour}; }
 
-void drawView(const ViewFrame& frame) { drawView(frame, keptRows); }
+void drawView(const ViewFrame& frame, const ViewFrame* held) {
+  drawView(framebuffer, frame, recordScores(), keptRows, held);
+}
 
 void drawView(const ViewFrame& frame, GridRows& rows) { drawView(framebuffer, frame, recordScores(), rows); }
 

@@ -10,8 +10,9 @@
 // The record's score history and key colours, as the view reads them.
 NoteScores recordScores();
 
-// A frame's picture on the program's framebuffer, with the window's kept grid colours.
-void drawView(const ViewFrame& frame);
+// A frame's picture on the program's framebuffer, with the window's kept grid colours;
+// `held`: the frame the framebuffer shows from the last such drawing, null when not known.
+void drawView(const ViewFrame& frame, const ViewFrame* held = nullptr);
 // The same with the grid colours kept in `rows` rather than the window's own.
 void drawView(const ViewFrame& frame, GridRows& rows);
 // The frame's whole view step: the pointer rules, then the picture they leave. Does not present.

@@ -23,8 +23,18 @@ using Notices = std::vector<std::string>;
 // Brings the program up in its fixed order; NoWindow (with the reason) leaves nothing acquired.
 // Running may add to `notices` what it had to do without (the font file, the recording).
 StartResult startUp(Host& host, std::string& reason, Notices& notices);
-// One pass: poll keys, Escape, key commands, the frame, the 5 ms pause. False when the program must end.
+// One pass: poll keys, Escape, key commands, the frame, the pause. False when the program must end.
 bool frameStep(Host& host);
+// An event was dispatched: the picture may change over the next frame steps.
+void noteInput();
+
+// How soon the columns of rung blocks (core/bell.hpp) reached the window, from the ring.
+struct BlockTiming {
+  long long blocks = 0;
+  double sumMs = 0.0;
+  double mostMs = 0.0;
+};
+BlockTiming blockTiming();
 // The frame's own work: first clear, consume a ready block, draw, present.
 void runFrame(Host& host);
 // The window procedure: pointer fields, buttons, the close request.

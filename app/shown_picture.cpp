@@ -14,6 +14,8 @@ struct ShownPicture {
   ViewFrame frame;
   bool owed = false;   // a LastOnly host has not been given `owedFrame` yet
   ViewFrame owedFrame;
+  bool holds = false;  // the framebuffer shows `held`, drawn over whatever scores were then
+  ViewFrame held;
 #ifdef NDEBUG
   bool check = false;
 #else
@@ -25,8 +27,15 @@ struct ShownPicture {
 
 ShownPicture shown;
 
+// The frame drawn over the picture the framebuffer holds.
+void draw(const ViewFrame& frame) {
+  drawView(frame, shown.holds ? &shown.held : nullptr);
+  shown.holds = true;
+  shown.held = frame;
+}
+
 void present(Host& host, const ViewFrame& frame) {
-  drawView(frame);
+  draw(frame);
   host.present(framebuffer);
   shown.valid = true;
   shown.frame = frame;
@@ -43,7 +52,7 @@ void copyPicture(std::vector<std::uint32_t>& to) {
 // The skipped frame drawn anyway: it must leave the picture on screen as it was.
 void checkSkip(Host& host, const ViewFrame& frame) {
   copyPicture(shown.before);
-  drawView(frame);
+  draw(frame);
   std::vector<std::uint32_t> after;
   copyPicture(after);
   if (after == shown.before) return;
@@ -57,25 +66,27 @@ void checkSkip(Host& host, const ViewFrame& frame) {
 void forgetShownPicture() {
   shown.valid = false;
   shown.owed = false;
+  shown.holds = false;
 }
 
 void noteScoresChanged() { shown.valid = false; }
 
-void showFrame(Host& host, const ViewFrame& frame) {
+bool showFrame(Host& host, const ViewFrame& frame) {
   switch (host.pictureNeed()) {
-    case PictureNeed::EveryFrame: present(host, frame); return;
+    case PictureNeed::EveryFrame: present(host, frame); return true;
     case PictureNeed::LastOnly:
       shown.owed = true;
       shown.owedFrame = frame;
-      return;
+      return false;
     case PictureNeed::Changes: break;
   }
   if (host.pictureLost() || !shown.valid || !(frame == shown.frame)) {
     present(host, frame);
-    return;
+    return true;
   }
   ++shown.counts.skipped;
   if (shown.check && framebuffer.pixels != nullptr) checkSkip(host, frame);
+  return false;
 }
 
 void showOwedPicture(Host& host) {

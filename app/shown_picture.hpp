@@ -10,8 +10,9 @@
 void forgetShownPicture();
 // A block was scored into the history since the last frame.
 void noteScoresChanged();
-// Draws and presents the frame's picture if the host needs it, else skips it or keeps it for the end.
-void showFrame(Host& host, const ViewFrame& frame);
+// Draws and presents the frame's picture if the host needs it, else skips it or keeps it for
+// the end. True when it was presented.
+bool showFrame(Host& host, const ViewFrame& frame);
 // End of the run: draws and presents the last frame's picture a PictureNeed::LastOnly host still needs.
 void showOwedPicture(Host& host);
 

@@ -15,6 +15,7 @@ int scaleToPicture(int position, int clientSize, int pictureSize) {
 }  // namespace
 
 void dispatchEvent(Host& host, const WindowEvent& event) {
+  noteInput();
   switch (event.kind) {
     case WindowEvent::PointerMove:
       tuner.mouseX = scaleToPicture(event.x, event.clientWidth, kPictureWidth);

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "analysis/spectrum.hpp"
+#include "core/bell.hpp"
 #include "core/tuner_state.hpp"
 #include "audio/input_tap.hpp"
 #include "audio/playback.hpp"
@@ -32,6 +33,7 @@ void completeBlock() {
   tuner.blockGain.store(static_cast<float>(gain), std::memory_order_relaxed);
   // Release: the frame step that sees the flag also sees this block and its spectrum.
   tuner.spectrumReady.store(true, std::memory_order_release);
+  ringBell();
 }
 
 // The buffer's input joins the block, a block completed wherever it fills.

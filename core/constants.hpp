@@ -13,7 +13,8 @@ inline constexpr double kSampleRate = 44100.0; // Hz, both directions
 inline constexpr int kFramesPerBuffer = 512;   // frames per audio callback (11.6 ms)
 inline constexpr int kFftWorkAreaSize = 66;    // 2 + sqrt(4096), room up to 16384 doubles
 inline constexpr int kFftTwiddleCapacity = kBlockCapacity / 4;
-inline constexpr int kFrameSleepMs = 5;        // pause at the end of every frame step
+inline constexpr int kFrameSleepMs = 5;        // pause after a frame step while the picture may move
+inline constexpr int kIdlePauseMs = 50;        // longest pause while nothing moves: the loop waits for work
 
 inline constexpr int kPictureWidth = 640;
 inline constexpr int kPictureHeight = 480;

@@ -39,6 +39,8 @@ class Host {
   // Opens and starts the duplex stream; false when the program must run without audio.
   virtual bool startAudio() = 0;
   virtual void stopAudio() = 0;
+  // Pauses at most `milliseconds`. A host that can be woken ends the pause early when
+  // there is work: a block ready, a window event, a signal.
   virtual void sleepMs(int milliseconds) = 0;
   virtual PictureNeed pictureNeed() const { return PictureNeed::EveryFrame; }
   // For PictureNeed::Changes: the window lost what it showed (exposed, resized) and needs a picture.

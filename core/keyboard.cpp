@@ -7,9 +7,13 @@ KeyboardDevice::KeyboardDevice(KeySource& source) : source_(&source) {
 }
 
 void KeyboardDevice::poll() {
-  if (source_ != nullptr && source_->readState(keys_)) return;
-  if (source_ != nullptr) source_->acquire();
-  std::memset(keys_, 0, sizeof keys_);
+  KeyStates before;
+  std::memcpy(before, keys_, sizeof keys_);
+  if (source_ == nullptr || !source_->readState(keys_)) {
+    if (source_ != nullptr) source_->acquire();
+    std::memset(keys_, 0, sizeof keys_);
+  }
+  changed_ = std::memcmp(before, keys_, sizeof keys_) != 0;
 }
 
 bool KeyboardDevice::isKeyDown(int code) const {

@@ -37,9 +37,12 @@ class KeyboardDevice {
   // Takes this frame step's snapshot; every key reads up when none can be had.
   void poll();
   bool isKeyDown(int code) const;
+  // Whether the last poll's snapshot differs from the one before it.
+  bool changed() const { return changed_; }
   void release();
 
  private:
   KeySource* source_;
   KeyStates keys_ = {};
+  bool changed_ = false;
 };

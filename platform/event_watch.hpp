@@ -1,12 +1,13 @@
 #pragma once
-// Asking the window system for events only when it may have some. Pumping SDL
-// costs several system calls even when nothing happened, and the frame loop
-// looks for events 200 times a second. On X11 the connection is watched while
-// the loop sleeps; elsewhere every look pumps, as before.
+// Asking the window system for events only when it may have some, and waiting
+// for work: the frame loop sleeps until the window system sends something, the
+// audio thread rings the bell (core/bell.hpp) or the time it was given runs out.
+// Pumping SDL costs several system calls even when nothing happened. On X11 the
+// connection is watched while the loop waits; elsewhere every look pumps.
 
 struct SDL_Window;
 
-// Starts watching the connection of `window` (none: stops watching).
+// Starts watching the connection of `window` and hangs the bell (none: stops both).
 void watchWindowSystem(SDL_Window* window);
 // Whether the next look must pump SDL: something arrived, the library may hold
 // events it read during a reply, or the longest quiet spell has passed.
@@ -16,5 +17,6 @@ void windowSystemPumped();
 // A call that waited for a reply (presenting a picture): events that came
 // meanwhile may sit in the client library, where no wait on the connection sees them.
 void windowSystemRoundTrip();
-// Sleeps `milliseconds`, noting whether the window system sent anything meanwhile.
-void sleepWatchingWindowSystem(int milliseconds);
+// Waits at most `milliseconds`, ending early when the window system sends
+// something, the bell rings or a signal arrives; notes what came.
+void waitWatchingWindowSystem(int milliseconds);

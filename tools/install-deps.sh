@@ -1,20 +1,23 @@
 #!/usr/bin/env bash
-# Installs the Debian/Ubuntu packages that are missing for: run | test | bench | sweep.
+# Installs the Debian/Ubuntu packages that are missing for: run | test | bench | sweep | deb.
 set -euo pipefail
 
 run_packages="cmake g++ make pkg-config libsdl2-dev libx11-dev portaudio19-dev libsndfile1-dev libpng-dev libsoxr-dev"
-test_packages="libgtest-dev libgmock-dev xvfb xauth xdotool imagemagick pulseaudio pulseaudio-utils libasound2-plugins sox lingot clang libclang-rt-dev time
+test_packages="libgtest-dev libgmock-dev libxtst-dev xvfb xauth xdotool imagemagick pulseaudio pulseaudio-utils libasound2-plugins sox lingot clang libclang-rt-dev time
   desktop-file-utils
   pipewire pipewire-pulse wireplumber dbus-daemon"
 bench_packages="libbenchmark-dev libfftw3-dev"
 sweep_packages="fluidsynth fluid-soundfont-gm sox python3"
+# `make deb`: dpkg-buildpackage checks the build-dependencies, build-essential among them.
+deb_packages="build-essential dpkg-dev debhelper lintian"
 
 case "${1:-run}" in
   run) wanted="$run_packages" ;;
   test) wanted="$run_packages $test_packages" ;;
   bench) wanted="$run_packages $bench_packages" ;;
   sweep) wanted="$run_packages $sweep_packages" ;;
-  *) echo "sonavel: usage: $0 run|test|bench|sweep" >&2; exit 2 ;;
+  deb) wanted="$run_packages $deb_packages" ;;
+  *) echo "sonavel: usage: $0 run|test|bench|sweep|deb" >&2; exit 2 ;;
 esac
 
 # PipeWire's ALSA plugin conflicts with PulseAudio as a package: the live tests
@@ -32,10 +35,12 @@ if [[ "${1:-run}" == test && ! -d "$pipewire_alsa_root/usr" ]]; then want_plugin
 
 sudo=""
 if [[ $(id -u) -ne 0 ]]; then sudo="sudo"; fi
-$sudo apt-get update -qq
+# Another apt run on the machine holds dpkg's lock for a while: wait for it rather than fail.
+wait_lock=(-o DPkg::Lock::Timeout=600)
+$sudo apt-get "${wait_lock[@]}" update -qq
 if [[ ${#missing[@]} -gt 0 ]]; then
   echo "sonavel: installing ${missing[*]}"
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get "${wait_lock[@]}" install -y -qq "${missing[@]}" >/dev/null
 fi
 # The live tests start private PipeWire servers of their own. A desktop that did
 # not run PipeWire before keeps the sound server it had: the user services these

@@ -21,6 +21,10 @@ struct GridRows {
   int keyColour[kPitchClasses];  // the key colours the rows were shaded with
   bool filled = false;
   int drawnOldestColumn = -1;    // the oldest column when the rows were last drawn
+  // Each row as last drawn: in one colour, and which. Such a row that still has that one
+  // colour need not be drawn again while nothing was drawn over it.
+  bool drawnUniform[kNoteRows] = {};
+  std::uint32_t drawnColour[kNoteRows] = {};
 };
 
 // Brings `rows` up to date with `notes`, working out again only the cells whose

@@ -23,13 +23,20 @@ constexpr double kVolumePixelsPerUnit = 50.0;
 
 int rowY(int row) { return kBottomRowY - kRowHeight * row; }
 
+// Whether the last picture drew nothing over the cells of `row`: no band, and no
+// cursor or marker lines, which only a frozen view has.
+bool cellsBare(const ViewFrame* held, int row) {
+  return held != nullptr && !held->frozen && held->hoverKey != row + kNoteRowOffset;
+}
+
 // The cells. Each grid row is kept in history order and shown from the oldest
 // column on, so its pixel rows are two copies. The top pixel row of every cell
-// is left out, as the grid line drawn next always covers it. When the columns
-// have moved on, a row of differing cells cannot look as before: it is written
-// without comparing. Any other row is compared, which also mends what lines
-// and bands drew over it last time.
-void drawGridCells(GridRows& rows, const NoteScores& notes, int oldestColumn) {
+// is left out, as the grid line drawn next always covers it. A row drawn in one
+// colour that still has it, with nothing drawn over it since, is left as it is:
+// in silence every row is. When the columns have moved on, a row of differing
+// cells cannot look as before: it is written without comparing. Any other row is
+// compared, which also mends what lines and bands drew over it last time.
+void drawGridCells(GridRows& rows, const NoteScores& notes, int oldestColumn, const ViewFrame* held) {
   updateGridRows(rows, notes);
   const bool moved = oldestColumn != rows.drawnOldestColumn;
   rows.drawnOldestColumn = oldestColumn;
@@ -37,7 +44,12 @@ void drawGridCells(GridRows& rows, const NoteScores& notes, int oldestColumn) {
   const int newer = kGridWidth - older;
   for (int row = 0; row < kNoteRows; ++row) {
     const std::uint32_t* pixels = rows.pixels[row];
-    const auto draw = moved && !runIs(pixels, kGridWidth, pixels[0]) ? replaceSpan : drawSpan;
+    const bool uniform = runIs(pixels, kGridWidth, pixels[0]);
+    const bool unchanged = uniform && rows.drawnUniform[row] && rows.drawnColour[row] == pixels[0];
+    rows.drawnUniform[row] = uniform;
+    rows.drawnColour[row] = pixels[0];
+    if (unchanged && cellsBare(held, row)) continue;
+    const auto draw = moved && !uniform ? replaceSpan : drawSpan;
     for (int line = 1; line < kRowHeight; ++line) {
       draw(kGridLeft, rowY(row) + line, pixels + older, newer);
       draw(kGridLeft + newer, rowY(row) + line, pixels, older);
@@ -173,10 +185,12 @@ void drawToolbar(const ViewFrame& frame) {
 
 }  // namespace
 
-void drawView(Framebuffer& picture, const ViewFrame& frame, const NoteScores& notes, GridRows& rows) {
+void drawView(Framebuffer& picture, const ViewFrame& frame, const NoteScores& notes, GridRows& rows,
+              const ViewFrame* held) {
   DrawingOn drawing(picture);
-  drawGridCells(rows, notes, frame.oldestColumn);
-  drawGridLines();
+  drawGridCells(rows, notes, frame.oldestColumn, held);
+  // Only a frozen view's lines cross the grid lines.
+  if (held == nullptr || held->frozen) drawGridLines();
   StripKey keys[kNoteRows];
   stripKeys(notes, frame.stripColumn, frame.litKey, keys);
   drawRightStrip(keys);

@@ -26,8 +26,11 @@ inline constexpr std::uint32_t kSliderKnobColour = 0x603000;
 
 // Turns one frame's view into pixels on `picture`: the grid, both keyboard strips, the
 // frame, the hover band, the cursor and markers and the toolbar. Changes nothing but
-// the picture and the grid colours `rows` keeps for the next one.
-void drawView(Framebuffer& picture, const ViewFrame& frame, const NoteScores& notes, GridRows& rows);
+// the picture and the grid colours `rows` keeps for the next one. `held` is the frame
+// the picture shows from the last drawing with `rows`, or null when that is not known
+// (a new or cleared picture); with it, what is sure to be there already is not drawn again.
+void drawView(Framebuffer& picture, const ViewFrame& frame, const NoteScores& notes, GridRows& rows,
+              const ViewFrame* held = nullptr);
 
 // The colours of the keyboard, for pictures drawn beside the window's (gridCellColour for the grid's).
 std::uint32_t keyColourAt(const int* keyColour, int row, float score);

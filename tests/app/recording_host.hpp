@@ -17,6 +17,7 @@ class RecordingHost : public Host {
   bool windowAvailable = true;
   int presents = 0;
   int framesLeft = 1000;  // a safety net: a loop that never ends fails instead of hanging
+  std::vector<int> pauses;  // what each frame step asked to pause, in milliseconds
   // What the audio thread would find when the stream starts.
   bool noteTableReadyAtAudioStart = false;
   bool recordingReadyAtAudioStart = false;
@@ -47,7 +48,8 @@ class RecordingHost : public Host {
     return false;
   }
   void stopAudio() override { calls.push_back("stopAudio"); }
-  void sleepMs(int) override {
+  void sleepMs(int milliseconds) override {
+    pauses.push_back(milliseconds);
     if (--framesLeft == 0) keys.press(DIK_ESCAPE);
   }
 };

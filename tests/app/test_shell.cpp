@@ -187,4 +187,25 @@ TEST_F(Shell, WholeRunWritesNoLogAndLeavesAnExistingOneAlone) {
   EXPECT_EQ(content, "earlier");
 }
 
+// The loop waits for work unless the picture can still move without a block or an
+// event: over the step of an input and the one after it, and while playback runs.
+TEST_F(Shell, PausesAtTheFramePaceOnlyWhileThePictureCanMoveByItself) {
+  start();
+  auto pausesOf = [&](int steps) {
+    host.pauses.clear();
+    for (int i = 0; i < steps; ++i) EXPECT_TRUE(frameStep(host));
+    return host.pauses;
+  };
+  EXPECT_EQ(pausesOf(2), (std::vector<int>{kIdlePauseMs, kIdlePauseMs}));
+  dispatchEvent(host, {WindowEvent::PointerMove, 300, 237});
+  EXPECT_EQ(pausesOf(3), (std::vector<int>{kFrameSleepMs, kFrameSleepMs, kIdlePauseMs}));
+  host.keys.press(DIK_HOME);  // held: only the change counts
+  EXPECT_EQ(pausesOf(3), (std::vector<int>{kFrameSleepMs, kFrameSleepMs, kIdlePauseMs}));
+  host.keys.liftAll();
+  pausesOf(2);
+  tuner.frozen = true;
+  tuner.autoPlay = true;
+  EXPECT_EQ(pausesOf(3), (std::vector<int>{kFrameSleepMs, kFrameSleepMs, kFrameSleepMs}));
+}
+
 }  // namespace

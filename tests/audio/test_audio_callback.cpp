@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "analysis/detect.hpp"
+#include "core/bell.hpp"
 
 #include "audio_fixture.hpp"
 
@@ -33,6 +34,24 @@ TEST_F(BlockCapture, EveryFourthBufferOf512CompletesABlockAtItsLastFrame) {
     for (int i = 0; i < kBlockSize; ++i) ASSERT_EQ(tuner.lastBlock[i].load(), ramp(block * kBlockSize + i)) << i;
     tuner.spectrumReady = false;
   }
+}
+
+// The waiting frame loop hears of a block from the bell, rung once as the block is published.
+TEST_F(BlockCapture, EachPublishedBlockRingsTheBellOnce) {
+  static int rings;
+  rings = 0;
+  hangBell([] {
+    ++rings;
+    EXPECT_TRUE(tuner.spectrumReady.load());  // the block is there for whoever wakes
+  });
+  for (int call = 1; call <= 8; ++call) {
+    runCallback(kFramesPerBuffer);
+    EXPECT_EQ(rings, call / 4) << "call " << call;
+  }
+  EXPECT_GT(lastRingNanoseconds(), 0);
+  hangBell(nullptr);
+  for (int call = 1; call <= 4; ++call) runCallback(kFramesPerBuffer);
+  EXPECT_EQ(rings, 2);
 }
 
 TEST_F(BlockCapture, ZeroFramesDoNothing) {

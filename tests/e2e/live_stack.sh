@@ -10,13 +10,13 @@
 # to the same tone in the same set-up when lingot is installed, and the latencies
 # PortAudio reports.
 #
-# usage: live_stack.sh SONAVEL PROBE FONT.tga
+# usage: live_stack.sh SONAVEL PROBE FONT.tga [KEYLAG]
 # With LIVE_STACK_REPORT set, the CPU figure is also written to that file
 # (ctest shows no output of a passing test).
 # Exit 0 pass, 1 fail, 77 skip (only when Xvfb or the sound server cannot run here).
 set -u
 
-sonavel=$(realpath "$1") probe=$(realpath "$2") font=$(realpath -m "$3")
+sonavel=$(realpath "$1") probe=$(realpath "$2") font=$(realpath -m "$3") keylag=${4:+$(realpath "$4")}
 route=${LIVE_STACK_ROUTE:-pulseaudio}   # see sound_servers.sh
 source "$(dirname "$0")/sound_servers.sh"
 readonly kSkip=77
@@ -26,7 +26,10 @@ readonly kA4CellX=608 kA4CellY=237          # newest display column, row 36 (A4)
 readonly kDarkBelow=112                     # a score above 0.5 in an A row
 readonly kCpuSeconds=20
 readonly kThreadCpuLimit=5                # % of one core; a waiting audio thread uses about 1
-readonly kMainThreadTarget=1 kProcessTarget=3.5  # % of one core while analysing a tone
+readonly kMainThreadTarget=1 kProcessTarget=2.5  # % of one core while analysing a tone
+readonly kIdleMainTarget=0.3               # % of one core with a silent input, nothing pressed
+readonly kIdleSettleSeconds=10 kIdleSeconds=10  # the history scrolls clear, then the span
+readonly kKeyPresses=20 kResponseTargetMs=10
 readonly kLingotSettleSeconds=4
 readonly kToneHoldSeconds=2.5
 
@@ -142,7 +145,15 @@ thread_ticks() {  # one "TID TICKS" line per thread
   done
 }
 hz=$(getconf CLK_TCK)
+# The main thread's own clock: nanoseconds run (schedstat) and the times it woke from a wait.
+main_ns() { awk '{ print $1 }' "/proc/$sonavel_pid/task/$sonavel_pid/schedstat" 2>/dev/null || echo 0; }
+main_wakes() { awk '/^voluntary_ctxt_switches/ { print $2 }' "/proc/$sonavel_pid/task/$sonavel_pid/status" 2>/dev/null || echo 0; }
+main_share() {  # main_share NS0 NS1 WAKES0 WAKES1 SECONDS0 SECONDS1: "% wakes/s"
+  awk -v n0="$1" -v n1="$2" -v k0="$3" -v k1="$4" -v a="$5" -v b="$6" \
+    'BEGIN { printf "%.2f %.0f", 100 * (n1 - n0) / 1e9 / (b - a), (k1 - k0) / (b - a) }'
+}
 thread_ticks >"$work/threads0"
+m0=$(main_ns) k0=$(main_wakes)
 c0=$(ticks) w0=$(date +%s.%N)
 [ -z "$lingot_pid" ] || l0=$(ticks "$lingot_pid")
 # What 200 bare wake-ups a second cost here, measured over the same span: the
@@ -152,6 +163,7 @@ pace_pid=$!
 started+=($pace_pid)
 sleep $kCpuSeconds
 c1=$(ticks) w1=$(date +%s.%N)
+m1=$(main_ns) k1=$(main_wakes)
 [ -z "$lingot_pid" ] || l1=$(ticks "$lingot_pid")
 thread_ticks >"$work/threads1"
 wait "$pace_pid"
@@ -159,10 +171,9 @@ share() {  # share TICKS0 TICKS1: % of one core over the span
   awk -v c0="$1" -v c1="$2" -v w0="$w0" -v w1="$w1" -v hz="$hz" 'BEGIN { printf "%.1f", 100 * (c1 - c0) / hz / (w1 - w0) }'
 }
 cpu=$(share "$c0" "$c1")
-main_cpu=$(awk -v main="$sonavel_pid" -v w0="$w0" -v w1="$w1" -v hz="$hz" 'NR == FNR { t0[$1] = $2; next }
-  $1 == main { printf "%.2f", 100 * ($2 - t0[$1]) / hz / (w1 - w0) }' "$work/threads0" "$work/threads1")
+read -r main_cpu main_rate < <(main_share "$m0" "$m1" "$k0" "$k1" "$w0" "$w1")
 cpu_line="sonavel live CPU: $cpu % of one core over $kCpuSeconds s while analysing a 440 Hz tone (target under $kProcessTarget %)"
-main_line="sonavel main thread CPU: ${main_cpu:-?} % of one core (target under $kMainThreadTarget %); a bare loop of 5 ms sleeps: $(head -c 16 "$work/pace") %"
+main_line="sonavel main thread CPU: ${main_cpu:-?} % of one core, $main_rate wake-ups a second (target under $kMainThreadTarget %); a bare loop of 5 ms sleeps: $(head -c 16 "$work/pace") %"
 if [ -n "$lingot_pid" ]; then
   lingot_line="lingot live CPU: $(share "$l0" "$l1") % of one core over the same span, same tone and set-up"
 else
@@ -197,6 +208,14 @@ press() {  # press KEY: held long enough for a frame step to see it
   x xdotool keydown "$1" && sleep 0.15 && x xdotool keyup "$1"
 }
 x xdotool windowfocus --sync "$wid" || fail "cannot focus the window"
+
+# --- How soon a key shows: Return tapped an even number of times (freeze, unfreeze, ...).
+if [ -n "$keylag" ]; then
+  sleep 0.5  # past the focus change the window library defers
+  key_line=$(x "$keylag" "$wid" $kKeyPresses) || fail "a key press did not show: $key_line"
+  say "$key_line (target: mean under $kResponseTargetMs ms)"
+  [ -z "${LIVE_STACK_REPORT:-}" ] || echo "$key_line" >>"$LIVE_STACK_REPORT"
+fi
 
 # --- Return freezes: stop the tone too, so a live view would fade at the right edge.
 press Return || fail "xdotool cannot press Return"
@@ -294,6 +313,18 @@ x xdotool mouseup 1
 wait_for 2 scrub_shows FFE000 || fail "the release outside the window was not seen"
 say "a scrub dragged out of the window goes on, a release outside ends it ($(elapsed) s)"
 
+# --- Idle: live again, the tone long gone; once the history has scrolled clear the
+# loop only takes silent blocks and waits.
+press Return || fail "xdotool cannot press Return"
+sleep $kIdleSettleSeconds
+i0=$(main_ns) j0=$(main_wakes) s0=$(date +%s.%N)
+sleep $kIdleSeconds
+i1=$(main_ns) j1=$(main_wakes) s1=$(date +%s.%N)
+read -r idle_cpu idle_rate < <(main_share "$i0" "$i1" "$j0" "$j1" "$s0" "$s1")
+idle_line="sonavel main thread CPU idle: $idle_cpu % of one core, $idle_rate wake-ups a second, silent input, nothing pressed (target under $kIdleMainTarget %)"
+say "$idle_line"
+[ -z "${LIVE_STACK_REPORT:-}" ] || echo "$idle_line" >>"$LIVE_STACK_REPORT"
+
 # --- Escape: a clean exit with status 0, and no log file.
 press Escape || fail "xdotool cannot press Escape"
 exited() { ! kill -0 "$sonavel_pid"; }
@@ -304,6 +335,9 @@ status=$?
 [ ! -e "$work/run/log.txt" ] || fail "sonavel left a log.txt"
 own_lines=$(grep '^sonavel: ' "$work/sonavel.log" | grep -v '^sonavel: audio:' || true)
 [ -z "$own_lines" ] || say "sonavel said: $own_lines"
+timing_line=$(grep '^sonavel: audio: block to picture' "$work/sonavel.log" || true)
+say "${timing_line:-sonavel reported no block timing} (target: mean under $kResponseTargetMs ms)"
+[ -z "$timing_line" ] || [ -z "${LIVE_STACK_REPORT:-}" ] || echo "$route: $timing_line" >>"$LIVE_STACK_REPORT"
 relay_line=$(grep '^sonavel: audio: captured' "$work/sonavel.log" || true)
 [ -z "$relay_line" ] || say "$relay_line"
 [ -z "$relay_line" ] || [ -z "${LIVE_STACK_REPORT:-}" ] || echo "$route: $relay_line" >>"$LIVE_STACK_REPORT"

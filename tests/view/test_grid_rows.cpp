@@ -24,12 +24,14 @@ float randomScore(std::mt19937& random) {
   return std::uniform_real_distribution<float>(-0.1f, 1.1f)(random);
 }
 
-// One of: a new live column, a few changed cells, a flipped key colour, nothing.
-void changeScores(std::mt19937& random) {
+// One of: a new live column, a few changed cells, a flipped key colour, nothing. A
+// `sparse` column is silent but for one row, so that most rows stay one colour.
+void changeScores(std::mt19937& random, bool sparse = false) {
   switch (std::uniform_int_distribution<int>(0, 5)(random)) {
     case 0: case 1: {
       const int column = tuner.historyColumn.load();
-      for (int row = 0; row < kNoteRows; ++row) setScore(column, row, randomScore(random));
+      const int lit = std::uniform_int_distribution<int>(0, kNoteRows - 1)(random);
+      for (int row = 0; row < kNoteRows; ++row) setScore(column, row, !sparse || row == lit ? randomScore(random) : 0.0f);
       tuner.historyColumn.store((column + 1) % kHistoryColumns);
       break;
     }
@@ -109,23 +111,32 @@ ViewFrame randomFrame(std::mt19937& random) {
   return frame;
 }
 
-// Every picture of a random session, drawn over the last one with the colours kept,
-// equals the picture drawn on a fresh clear with nothing kept; every row that changed is marked.
-TEST_F(KeptGridRows, PicturesOverAnySessionEqualPicturesDrawnFromScratch) {
+// Every picture of a random session, drawn over the last one with the colours kept
+// (and, with `withHeldFrame`, told which frame the picture shows, over near silence
+// where most rows are one colour), equals the picture drawn on a fresh clear with
+// nothing kept; every row that changed is marked.
+void drawSessionKeptAndFresh(bool withHeldFrame) {
   std::mt19937 random(11);
-  for (float& score : tuner.scoreHistory) score = randomScore(random);
+  for (float& score : tuner.scoreHistory) score = withHeldFrame ? 0.0f : randomScore(random);
   std::vector<std::uint32_t> shown(kPicturePixels, kBackgroundColour);
   std::vector<std::uint32_t> fresh(kPicturePixels);
   bool changedRows[kPictureHeight];
   auto kept = std::make_unique<GridRows>();
+  ViewFrame held;
+  bool holds = false;
   for (int step = 0; step < 400; ++step) {
-    changeScores(random);
+    changeScores(random, withHeldFrame);
     const ViewFrame frame = randomFrame(random);
     const std::vector<std::uint32_t> before = shown;
     std::fill(std::begin(changedRows), std::end(changedRows), false);
     framebuffer.pixels = shown.data();
     framebuffer.changedRows = changedRows;
-    drawView(frame, *kept);
+    if (withHeldFrame)
+      drawView(framebuffer, frame, recordScores(), *kept, holds ? &held : nullptr);
+    else
+      drawView(frame, *kept);
+    held = frame;
+    holds = true;
     for (int y = 0; y < kPictureHeight; ++y) {
       if (changedRows[y]) continue;
       ASSERT_TRUE(std::equal(&before[y * kPictureWidth], &before[(y + 1) * kPictureWidth], &shown[y * kPictureWidth]))
@@ -139,6 +150,11 @@ TEST_F(KeptGridRows, PicturesOverAnySessionEqualPicturesDrawnFromScratch) {
     ASSERT_TRUE(shown == fresh) << "step " << step;
   }
 }
+
+TEST_F(KeptGridRows, PicturesOverAnySessionEqualPicturesDrawnFromScratch) { drawSessionKeptAndFresh(false); }
+
+// Told what the picture shows, the drawing leaves alone what is sure to be there already.
+TEST_F(KeptGridRows, PicturesDrawnOverTheHeldFrameEqualPicturesDrawnFromScratch) { drawSessionKeptAndFresh(true); }
 
 // A new column moves every row of the grid one cell on: a row of one colour
 // looks as before and must not be marked, a row with a lit cell is. Nothing
