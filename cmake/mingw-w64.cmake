@@ -36,7 +36,6 @@ unset(ENV{PKG_CONFIG_SYSROOT_DIR})
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static-libgcc -static-libstdc++")
 set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static-libgcc -static-libstdc++")
 
-# ctest and gtest_discover_tests start the programs through Wine.
-if(EXISTS /usr/lib/wine/wine64)
-  set(CMAKE_CROSSCOMPILING_EMULATOR /usr/lib/wine/wine64)
-endif()
+# ctest and gtest_discover_tests start the programs through Wine (WINEPREFIX from the
+# environment, else a private one each time).
+set(CMAKE_CROSSCOMPILING_EMULATOR "${CMAKE_CURRENT_LIST_DIR}/../tools/windows/wine-run.sh")

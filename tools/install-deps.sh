@@ -11,8 +11,8 @@ sweep_packages="fluidsynth fluid-soundfont-gm sox python3"
 # The cross build for Windows: the MinGW-w64 compilers, the tools the dependencies'
 # own build systems want, Wine to run the result, NSIS and zip to package it, and
 # rsvg-convert and icotool to make the icon.
-windows_packages="mingw-w64 cmake make pkg-config dpkg-dev autoconf automake libtool meson ninja-build python3
-  wine64 nsis zip librsvg2-bin icoutils"
+windows_packages="mingw-w64 cmake make pkg-config dpkg-dev autoconf automake libtool gettext autogen
+  wine64 nsis zip unzip librsvg2-bin icoutils"
 
 case "${1:-run}" in
   run) wanted="$run_packages" ;;

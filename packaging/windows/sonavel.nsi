@@ -4,11 +4,11 @@
 ;   LISTS    the folder with install-files.nsh and uninstall-files.nsh, the File and Delete
 ;            lines for those files (the uninstaller removes what was installed, nothing else)
 ;   OUTFILE  the installer to write
-Unicode true
+; A 64-bit installer: it runs where the program does, and under a 64-bit-only Wine.
+Target amd64-unicode
 SetCompressor /SOLID lzma
 
 !include "MUI2.nsh"
-!include "x64.nsh"
 
 !define PRODUCT "sonavel"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\${PRODUCT}"
@@ -29,17 +29,12 @@ RequestExecutionLevel admin
 !insertmacro MUI_UNPAGE_INSTFILES
 !insertmacro MUI_LANGUAGE "English"
 
+; The Start-menu entry is for every user of the machine, as the program is.
 Function .onInit
-  ${IfNot} ${RunningX64}
-    MessageBox MB_ICONSTOP "${PRODUCT} needs 64-bit Windows."
-    Abort
-  ${EndIf}
-  SetRegView 64
   SetShellVarContext all
 FunctionEnd
 
 Function un.onInit
-  SetRegView 64
   SetShellVarContext all
 FunctionEnd
 

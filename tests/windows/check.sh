@@ -25,7 +25,8 @@ wine() { "$top/tools/windows/wine-run.sh" "$@"; }
 say "running the smoke program under Wine"
 mkdir -p "$work/run"
 cp "$smoke" "$work/run/"
-for dll in $(needed_dlls "$prefix/bin" "$smoke"); do cp "$dll" "$work/run/"; done
+dlls=$(needed_dlls "$prefix/bin" "$smoke") || fail "the smoke program needs DLLs that cannot be shipped"
+for dll in $dlls; do cp "$dll" "$work/run/"; done
 (cd "$work/run" && wine "./${smoke##*/}" .) || fail "the smoke program exited with status $?"
 
 say "packing it as sonavel.exe"
@@ -43,7 +44,7 @@ done
   fail "the program from the zip did not run"
 
 say "installing it silently"
-wine "$setup" /S 'D=C:\sonavel' || fail "the installer exited with status $?"
+wine "$setup" /S '/D=C:\sonavel' || fail "the installer exited with status $?"
 installed=$WINEPREFIX/drive_c/sonavel
 for file in sonavel.exe font.tga README.txt libsndfile-1.dll licences/sources.txt uninstall.exe; do
   [[ -f $installed/$file ]] || fail "the installer put down no $file"

@@ -4,11 +4,13 @@
 # the same. Progress goes to stderr; stdout gets one line, the install prefix, which
 # cmake/mingw-w64.cmake takes as SONAVEL_WINDOWS_PREFIX.
 #
-# Every library is a DLL (libsndfile must be one: LGPL). libgcc and libstdc++ are linked
-# statically into each DLL; libwinpthread-1.dll, which the posix thread model's libgcc imports,
-# is copied beside them once, so every module shares one thread library.
+# Every library is a DLL (libsndfile must be one: LGPL). libgcc is linked statically into each;
+# libwinpthread-1.dll, which the posix thread model's libgcc imports, is copied beside them
+# once, so every module shares one thread library.
 set -euo pipefail
-source "$(dirname "${BASH_SOURCE[0]}")/dlls.sh"
+script=$(realpath "${BASH_SOURCE[0]}")
+source "${script%/*}/dlls.sh"
+patches=${script%/*}/patches
 
 host=x86_64-w64-mingw32
 root=${SONAVEL_WINDOWS_DEPS:-${XDG_CACHE_HOME:-$HOME/.cache}/sonavel/windows-deps}
@@ -89,61 +91,50 @@ fetch_source() {
   return 1
 }
 
-mkdir -p "$root/sources"
-write_private_sources
-if ! apt-get "${apt_opts[@]}" update -qq >"$apt_dir/update.log" 2>&1; then
-  say "updating the private deb-src lists failed (see $apt_dir/update.log); trying the lists there are"
-fi
-
-declare -A dsc_of
-for pkg in "${packages[@]}"; do
-  dsc_of[$pkg]=$(fetch_source "$pkg") || die "cannot fetch the source package $pkg (see $root/sources/fetch.log)"
-done
+# Fills dsc_of: each package's .dsc, fetched into $root/sources when not there yet.
+fetch_sources() {
+  mkdir -p "$root/sources"
+  write_private_sources
+  if ! apt-get "${apt_opts[@]}" update -qq >"$apt_dir/update.log" 2>&1; then
+    say "updating the private deb-src lists failed (see $apt_dir/update.log); trying the lists there are"
+  fi
+  local pkg
+  for pkg in "${packages[@]}"; do
+    dsc_of[$pkg]=$(fetch_source "$pkg") || die "cannot fetch the source package $pkg (see $root/sources/fetch.log)"
+  done
+}
 
 # --- the cache key ---------------------------------------------------------------------------
 
-compiler=$(dpkg-query -W -f='${Package} ${Version}' gcc-mingw-w64-x86-64-posix 2>/dev/null) ||
-  die "the cross compiler is missing: run tools/install-deps.sh windows"
-key=$( {
-  for pkg in "${packages[@]}"; do sha256sum <"${dsc_of[$pkg]}"; done
-  sha256sum <"${BASH_SOURCE[0]}"
-  echo "$compiler"
-} | sha256sum | cut -c1-16)
-# A fixed key lets a build that failed half-way resume after this script was changed.
-key=${SONAVEL_WINDOWS_DEPS_KEY:-$key}
-prefix=$root/$key
-
-if [[ -f $prefix/.complete ]]; then
-  say "Windows libraries up to date in $prefix"
-  echo "$prefix"
-  exit 0
-fi
-
-# One build at a time per cache: a second caller waits, then finds it complete.
-exec 9>"$root/.lock"
-if ! flock -n 9; then
-  say "waiting for another build of the Windows libraries"
-  flock 9
-fi
-if [[ -f $prefix/.complete ]]; then echo "$prefix"; exit 0; fi
+# Changes with any source package, the cross compiler or this script.
+cache_key() {
+  local pkg
+  {
+    for pkg in "${packages[@]}"; do sha256sum <"${dsc_of[$pkg]}"; done
+    sha256sum "$script" "$patches"/* | cut -d' ' -f1
+    echo "$compiler"
+  } | sha256sum | cut -c1-16
+}
 
 # --- the cross build -------------------------------------------------------------------------
 
-work=$root/work/$key
-logs=$prefix/logs
-mkdir -p "$prefix"/{bin,include,lib/pkgconfig,licences,.built} "$work" "$logs"
+# All of these libraries are C. configure finds the other host tools (ar, nm, windres, ...) from
+# --host; CXX stays unset: with it, PortAudio's libtool takes the compiler for MSVC and makes
+# no import library.
+set_cross_environment() {
+  export CC="$host-gcc-posix"
+  unset CXX CXXFLAGS AR NM RANLIB STRIP LD
+  export PKG_CONFIG_LIBDIR="$prefix/lib/pkgconfig" PKG_CONFIG_PATH=""
+  unset PKG_CONFIG_SYSROOT_DIR MAKEFLAGS MFLAGS MAKELEVEL
+  export CPPFLAGS="-I$prefix/include" CFLAGS="-O2"
+  export LDFLAGS="-L$prefix/lib -static-libgcc"
+  build_type=$(dpkg-architecture -qDEB_BUILD_GNU_TYPE)
+}
 
-export CC="$host-gcc-posix" CXX="$host-g++-posix" AR="$host-ar" RANLIB="$host-ranlib" NM="$host-nm"
-export STRIP="$host-strip" WINDRES="$host-windres" RC="$host-windres" DLLTOOL="$host-dlltool" OBJDUMP="$host-objdump"
-export PKG_CONFIG_LIBDIR="$prefix/lib/pkgconfig" PKG_CONFIG_PATH=""
-unset PKG_CONFIG_SYSROOT_DIR
-export CPPFLAGS="-I$prefix/include" CFLAGS="-O2" CXXFLAGS="-O2"
-export LDFLAGS="-L$prefix/lib -static-libgcc -static-libstdc++"
-build_type=$(dpkg-architecture -qDEB_BUILD_GNU_TYPE)
-
+# make_target, when set, is all that is built before `make install`.
 autotools() {
   ./configure --build="$build_type" --host="$host" --prefix="$prefix" --enable-shared --disable-static "$@"
-  make -j"$jobs"
+  make -j"$jobs" ${make_target:-}
   make install
 }
 
@@ -163,28 +154,32 @@ build_zlib() {
     -e "s|@VERSION@|$(sed -n 's/^#define ZLIB_VERSION "\(.*\)"/\1/p' zlib.h)|" zlib.pc.in >"$prefix/lib/pkgconfig/zlib.pc"
 }
 
-build_libpng1.6() { autoreconf -fi; autotools --disable-tests --disable-tools; }
-build_libsdl2() { autotools --disable-render-d3d --enable-sse2; }
+build_libpng1.6() { autoreconf -fi; autotools; }
+build_libsdl2() { autotools; }
 build_portaudio19() {
+  patch -p1 <"$patches/portaudio19-wasapi-mingw-w64.patch"
   autoreconf -fi
-  autotools --with-winapi=wmme,directx,wasapi
+  # The library alone: its 60 test and example programs are not installed.
+  make_target=lib/libportaudio.la autotools --with-winapi=wmme,directx,wasapi
 }
 build_libogg() { autotools; }
 build_libvorbis() { autoreconf -fi -I m4; autotools --disable-docs --disable-examples; }
-build_opus() { autotools --disable-doc --disable-extra-programs --disable-hardening --disable-stack-protector; }
+# _FORTIFY_SOURCE needs libssp with MinGW-w64 10: left out here as in flac.
+build_opus() { CPPFLAGS="$CPPFLAGS -D_FORTIFY_SOURCE=0" autotools --disable-doc --disable-extra-programs; }
 build_flac() {
   autoreconf -fi
   autotools --disable-doxygen-docs --disable-cpplibs --disable-programs --disable-examples \
     --disable-stack-smash-protection --disable-fortify-source
 }
-build_mpg123() { autotools --disable-components --enable-libmpg123 --with-cpu=x86-64; }
+build_mpg123() { autotools --with-cpu=x86-64; }
 build_lame() {
   # Declared for export but no longer defined: a DLL cannot export it.
   sed -i '/^lame_init_old$/d' include/libmp3lame.sym
   autoreconf -fi
-  autotools --disable-frontend --disable-decoder --disable-analyzer-hooks
+  autotools --disable-frontend
 }
 build_libsndfile() {
+  autoreconf -fi
   autotools --enable-external-libs --enable-mpeg --disable-full-suite --disable-sqlite --disable-alsa
 }
 
@@ -205,30 +200,71 @@ build_package() {
   if [[ -f $prefix/.built/$pkg ]]; then return 0; fi
   say "building $pkg $version for $host"
   rm -rf "${work:?}/$pkg"
+  # Not `( ... ) || die`: on the left of || the subshell would ignore set -e.
+  set +e
   (
     set -e
     dpkg-source --no-check -x "$dsc" "$work/$pkg"
     cd "$work/$pkg"
     "build_$pkg"
     collect_licences "$pkg"
-  ) >"$log" 2>&1 || die "building $pkg $version failed (log: $log)"
+  ) >"$log" 2>&1
+  local status=$?
+  set -e
+  ((status == 0)) || die "building $pkg $version failed (log: $log)"
   echo "$pkg $version" >"$prefix/.built/$pkg"
 }
 
-started=$SECONDS
-say "building the Windows libraries into $prefix ($jobs jobs)"
-# A long batch job on a shared machine: the other work goes first.
-renice -n 10 -p $$ >/dev/null 2>&1 || true
-for pkg in "${packages[@]}"; do build_package "$pkg"; done
+# Puts the DLLs' shared thread library and its licence beside them, strips them, and checks
+# that nothing they import would be missing from a package.
+finish_prefix() {
+  cp "/usr/$host/lib/libwinpthread-1.dll" "$prefix/bin/"
+  mkdir -p "$prefix/licences/mingw-w64"
+  cp /usr/share/doc/mingw-w64-x86-64-dev/copyright "$prefix/licences/mingw-w64/copyright"
+  "$host-strip" --strip-unneeded "$prefix"/bin/*.dll
+  needed_dlls "$prefix/bin" "$prefix"/bin/*.dll >/dev/null || die "the Windows libraries import DLLs that would not be shipped"
+  local pkg
+  for pkg in "${packages[@]}"; do cat "$prefix/.built/$pkg"; done >"$prefix/versions.txt"
+  echo "$compiler" >>"$prefix/versions.txt"
+}
 
-cp "/usr/$host/lib/libwinpthread-1.dll" "$prefix/bin/"
-mkdir -p "$prefix/licences/mingw-w64"
-cp /usr/share/doc/mingw-w64-x86-64-dev/copyright "$prefix/licences/mingw-w64/copyright"
-$STRIP --strip-unneeded "$prefix"/bin/*.dll
-needed_dlls "$prefix/bin" "$prefix"/bin/*.dll >/dev/null || die "the Windows libraries import DLLs that would not be shipped"
-for pkg in "${packages[@]}"; do cat "$prefix/.built/$pkg"; done >"$prefix/versions.txt"
-echo "$compiler" >>"$prefix/versions.txt"
-rm -rf "$work"
-touch "$prefix/.complete"
-say "Windows libraries built in $((SECONDS - started)) s: $prefix"
-echo "$prefix"
+# The whole script is read before it runs, so editing it meanwhile cannot derail a build.
+main() {
+  declare -gA dsc_of
+  fetch_sources
+  compiler=$(dpkg-query -W -f='${Package} ${Version}' gcc-mingw-w64-x86-64-posix 2>/dev/null) ||
+    die "the cross compiler is missing: run tools/install-deps.sh windows"
+  # A fixed key lets a build that failed half-way resume after this script was changed.
+  key=${SONAVEL_WINDOWS_DEPS_KEY:-$(cache_key)}
+  prefix=$root/$key
+  if [[ -f $prefix/.complete ]]; then
+    say "Windows libraries up to date in $prefix"
+    echo "$prefix"
+    return 0
+  fi
+
+  # One build at a time per cache: a second caller waits, then finds it complete.
+  exec 9>"$root/.lock"
+  if ! flock -n 9; then
+    say "waiting for another build of the Windows libraries"
+    flock 9
+  fi
+  if [[ -f $prefix/.complete ]]; then echo "$prefix"; return 0; fi
+
+  work=$root/work/$key
+  logs=$prefix/logs
+  mkdir -p "$prefix"/{bin,include,lib/pkgconfig,licences,.built} "$work" "$logs"
+  set_cross_environment
+  local started=$SECONDS pkg
+  say "building the Windows libraries into $prefix ($jobs jobs)"
+  # A long batch job on a shared machine: the other work goes first.
+  renice -n 10 -p $$ >/dev/null 2>&1 || true
+  for pkg in "${packages[@]}"; do build_package "$pkg"; done
+  finish_prefix
+  rm -rf "$work"
+  touch "$prefix/.complete"
+  say "Windows libraries built in $((SECONDS - started)) s: $prefix"
+  echo "$prefix"
+}
+
+main "$@"
