@@ -16,11 +16,18 @@ if [[ -z ${WINEPREFIX:-} ]]; then
 fi
 export WINEPREFIX
 export WINEDEBUG=${WINEDEBUG:--all}
-# No Mono or Gecko installer on a new prefix: these programs need neither.
+# No Mono or Gecko installer on a new prefix: these programs need neither. (Wine's ALSA driver
+# stays: without any sound driver PortAudio's WASAPI fails and Pa_Initialize with it.)
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 if [[ -n ${SONAVEL_WINDOWS_PREFIX:-} ]]; then
   bin=$SONAVEL_WINDOWS_PREFIX/bin
   export WINEPATH="Z:${bin//\//\\}"
+fi
+
+# A new prefix is made first, quietly: its set-up chatter is no part of the program's output.
+if [[ ! -f $WINEPREFIX/system.reg ]]; then
+  "$wine" wineboot --init >/dev/null 2>&1 || true
+  "$wineserver" -w
 fi
 
 status=0
