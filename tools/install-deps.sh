@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Installs the Debian/Ubuntu packages that are missing for: run | test | bench | sweep | deb.
+# Installs the Debian/Ubuntu packages that are missing for: run | test | bench | sweep | deb | windows.
 set -euo pipefail
 
-run_packages="cmake g++ make pkg-config libsdl2-dev libx11-dev portaudio19-dev libsndfile1-dev libpng-dev"
+run_packages="cmake g++ make pkg-config libsdl2-dev libx11-dev portaudio19-dev libsndfile1-dev libpng-dev libsoxr-dev"
 test_packages="libgtest-dev libgmock-dev libxtst-dev xvfb xauth xdotool imagemagick pulseaudio pulseaudio-utils libasound2-plugins sox lingot clang libclang-rt-dev time
   desktop-file-utils
   pipewire pipewire-pulse wireplumber dbus-daemon"
@@ -10,6 +10,11 @@ bench_packages="libbenchmark-dev libfftw3-dev"
 sweep_packages="fluidsynth fluid-soundfont-gm sox python3"
 # `make deb`: dpkg-buildpackage checks the build-dependencies, build-essential among them.
 deb_packages="build-essential dpkg-dev debhelper lintian"
+# The cross build for Windows: the MinGW-w64 compilers, the tools the dependencies'
+# own build systems want, Wine to run the result, NSIS and zip to package it, and
+# rsvg-convert and icotool to make the icon.
+windows_packages="mingw-w64 cmake make pkg-config dpkg-dev autoconf automake libtool gettext autogen
+  wine64 nsis zip unzip librsvg2-bin icoutils"
 
 case "${1:-run}" in
   run) wanted="$run_packages" ;;
@@ -18,6 +23,8 @@ case "${1:-run}" in
   sweep) wanted="$run_packages $sweep_packages" ;;
   deb) wanted="$run_packages $deb_packages" ;;
   *) echo "sonavel: usage: $0 run|test|bench|sweep|deb" >&2; exit 2 ;;
+  windows) wanted="$windows_packages" ;;
+  *) echo "sonavel: usage: $0 run|test|bench|sweep|windows" >&2; exit 2 ;;
 esac
 
 # PipeWire's ALSA plugin conflicts with PulseAudio as a package: the live tests

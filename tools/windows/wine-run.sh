@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Runs a Windows console program under Wine and passes its exit status through:
+#   tools/windows/wine-run.sh PROGRAM.exe [ARGS...]
+# WINEPREFIX is the caller's when set (made on first use), else a fresh private one that is
+# removed afterwards. SONAVEL_WINDOWS_PREFIX, when set, puts the cache's DLLs on the search path.
+set -euo pipefail
+
+wine=/usr/lib/wine/wine64
+wineserver=/usr/lib/wine/wineserver
+[[ -x $wine ]] || { echo "sonavel: $wine is missing: run tools/install-deps.sh windows" >&2; exit 1; }
+[[ $# -ge 1 ]] || { echo "sonavel: usage: $0 PROGRAM.exe [ARGS...]" >&2; exit 2; }
+
+if [[ -z ${WINEPREFIX:-} ]]; then
+  WINEPREFIX=$(mktemp -d)
+  trap '"$wineserver" -k 2>/dev/null || true; rm -rf "$WINEPREFIX"' EXIT
+fi
+export WINEPREFIX
+export WINEDEBUG=${WINEDEBUG:--all}
+# No Mono or Gecko installer on a new prefix: these programs need neither. (Wine's ALSA driver
+# stays: without any sound driver PortAudio's WASAPI fails and Pa_Initialize with it.)
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+if [[ -n ${SONAVEL_WINDOWS_PREFIX:-} ]]; then
+  bin=$SONAVEL_WINDOWS_PREFIX/bin
+  export WINEPATH="Z:${bin//\//\\}"
+fi
+
+# A new prefix is made first, quietly: its set-up chatter is no part of the program's output.
+if [[ ! -f $WINEPREFIX/system.reg ]]; then
+  "$wine" wineboot --init >/dev/null 2>&1 || true
+  "$wineserver" -w
+fi
+
+status=0
+"$wine" "$@" || status=$?
+exit "$status"
