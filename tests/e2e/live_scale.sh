@@ -52,9 +52,6 @@ window_size() {
   geometry=$(x xdotool getwindowgeometry --shell "$wid") || return 1
   echo "$(sed -n 's/^WIDTH=//p' <<<"$geometry") $(sed -n 's/^HEIGHT=//p' <<<"$geometry")"
 }
-press() {  # press KEY: held long enough for a frame step to see it
-  x xdotool keydown "$1" && sleep 0.15 && x xdotool keyup "$1"
-}
 shows_expected() {  # shows_expected SCALE: the window is the headless picture in SCALE x SCALE blocks
   x import -window "$wid" "png:$work/shot.png" 2>>"$work/import.log" &&
     "$probe" blocks "$work/shot.png" "$work/expected.png" "$1" >"$work/blocks.txt"
@@ -88,13 +85,7 @@ check_at() {
   [ "$("$probe" pixel "$work/shot.png" $((kLitKeyX * scale)) $((kLitKeyY * scale)))" = $kPickedKey ] ||
     fail "at scale $scale the A4 key is not lit"
   x xdotool mouseup 3
-  press Escape || fail "xdotool cannot press Escape"
-  exited() { ! kill -0 "$sonavel_pid"; }
-  wait_for 30 exited || fail "sonavel did not exit after Escape"
-  wait "$sonavel_pid"
-  local status=$?
-  [ "$status" -eq 0 ] || fail "sonavel${*:+ $*} exited with status $status"
-  cp "$work/shot.png" "$work/shot-$scale.png"
+  quit_cleanly
   say "sonavel${*:+ $*} opened at ${width}x$height (scale $scale); the right button on A4 picks A4, each pixel a ${scale}x$scale block ($(elapsed) s)"
 }
 

@@ -82,3 +82,17 @@ start_sonavel() {
   done
   [ -n "$wid" ] || fail "no window titled sonavel appeared"
 }
+
+press() {  # press KEY: held long enough for a frame step to see it
+  x xdotool keydown "$1" && sleep 0.15 && x xdotool keyup "$1"
+}
+
+# quit_cleanly: Escape, and sonavel must end with status 0.
+quit_cleanly() {
+  press Escape || fail "xdotool cannot press Escape"
+  exited() { ! kill -0 "$sonavel_pid"; }
+  wait_for 30 exited || fail "sonavel did not exit after Escape"
+  wait "$sonavel_pid"
+  local status=$?
+  [ "$status" -eq 0 ] || fail "sonavel exited with status $status"
+}

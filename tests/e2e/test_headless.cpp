@@ -3,7 +3,6 @@
 // geometry and the tone's envelope, never recorded from an earlier run.
 
 #include <gtest/gtest.h>
-#include <pty.h>
 #include <sndfile.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -670,26 +669,9 @@ TEST_F(Headless, TheConversionIsToldOnlyOnATerminal) {
   ASSERT_TRUE(probe::writeSound(file("a48.wav"), toneAt(48000, 0.0, 0.5, kA4), SF_FORMAT_WAV | SF_FORMAT_FLOAT, 48000));
   std::string at44 = sineFile("a44.wav", 0.5);
   auto onTerminal = [&](const std::string& input) {
-    int terminal = -1, side = -1;
-    EXPECT_EQ(::openpty(&terminal, &side, nullptr, nullptr, nullptr), 0);
-    pid_t pid = ::fork();
-    if (pid == 0) {
-      if (::chdir(dir.c_str()) != 0) ::_exit(127);
-      std::freopen("/dev/null", "r", stdin);
-      std::freopen("/dev/null", "w", stdout);
-      ::dup2(side, STDERR_FILENO);
-      ::execl(SONAVEL_BINARY, SONAVEL_BINARY, "--headless", input.c_str(), static_cast<char*>(nullptr));
-      ::_exit(127);
-    }
-    ::close(side);
-    std::string said;
-    char buffer[256];
-    for (ssize_t got; (got = ::read(terminal, buffer, sizeof buffer)) > 0;) said.append(buffer, static_cast<std::size_t>(got));
-    ::close(terminal);
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << said;
-    return said;
+    const Result said = runOnTerminal({"--headless", input});
+    EXPECT_EQ(said.status, 0) << said.err;
+    return said.err;
   };
   EXPECT_EQ(onTerminal(file("a48.wav")),
             "sonavel: " + file("a48.wav") + " is at 48000 Hz: converted to 44100 Hz as it is read\r\n");

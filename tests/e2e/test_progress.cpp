@@ -3,14 +3,7 @@
 // stderr is a file.
 
 #include <gtest/gtest.h>
-#include <fcntl.h>
-#include <poll.h>
-#include <sys/ioctl.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <chrono>
-#include <cstdlib>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -21,7 +14,6 @@
 namespace {
 
 constexpr std::uint32_t kTwoHours = 2 * 3600 * 44100;
-constexpr unsigned short kColumns = 100;
 
 // The lines a terminal shows after `bytes`: a carriage return goes back to the start of the line,
 // a character overwrites, a newline starts the next line. Trailing spaces are dropped.
@@ -52,61 +44,7 @@ std::vector<std::string> fileLines(const std::string& text) {
   return lines;
 }
 
-class Progress : public Headless {
- protected:
-  // Runs the binary with stderr on a pseudo-terminal kColumns wide; what the terminal received.
-  Result runOnTerminal(const std::vector<std::string>& args) {
-    Result result;
-    const int terminal = ::posix_openpt(O_RDWR | O_NOCTTY);
-    if (terminal < 0 || ::grantpt(terminal) != 0 || ::unlockpt(terminal) != 0) {
-      ADD_FAILURE() << "no pseudo-terminal";
-      return result;
-    }
-    const winsize size{24, kColumns, 0, 0};
-    ::ioctl(terminal, TIOCSWINSZ, &size);
-    const std::string side = ::ptsname(terminal);
-    std::vector<const char*> argv{SONAVEL_BINARY};
-    for (const auto& a : args) argv.push_back(a.c_str());
-    argv.push_back(nullptr);
-    std::fflush(nullptr);
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-      const int err = ::open(side.c_str(), O_RDWR | O_NOCTTY);
-      if (err < 0 || ::chdir(dir.c_str()) != 0) ::_exit(127);
-      ::dup2(err, STDERR_FILENO);
-      std::freopen("/dev/null", "r", stdin);
-      std::freopen("/dev/null", "w", stdout);
-      ::execv(SONAVEL_BINARY, const_cast<char* const*>(argv.data()));
-      ::_exit(127);
-    }
-    // Read while it runs: a terminal holds only a few kilobytes before the writer waits.
-    const auto deadline = std::chrono::steady_clock::now() + kRunTimeout;
-    int status = 0;
-    bool ended = false;
-    char buffer[4096];
-    for (;;) {
-      pollfd ready{terminal, POLLIN, 0};
-      if (::poll(&ready, 1, 20) > 0) {
-        const ssize_t got = ::read(terminal, buffer, sizeof buffer);
-        if (got > 0) {
-          result.err.append(buffer, static_cast<std::size_t>(got));
-          continue;
-        }
-      }
-      if (ended) break;  // and nothing more to read
-      ended = ::waitpid(pid, &status, WNOHANG) == pid;
-      if (!ended && std::chrono::steady_clock::now() > deadline) {
-        ::kill(pid, SIGKILL);
-        ::waitpid(pid, &status, 0);
-        ADD_FAILURE() << "sonavel did not finish in time";
-        break;
-      }
-    }
-    ::close(terminal);
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    return result;
-  }
-};
+class Progress : public Headless {};
 
 // Two hours of audio, and an output that fails only when written at the end: the one line that
 // says so must stand alone on the terminal, as it does in a file.
@@ -128,7 +66,7 @@ TEST_F(Progress, ALongRunOnATerminalShowsItsProgressAndLeavesOnlyItsOwnLines) {
   EXPECT_NE(onTerminal.err.find("x real time, "), std::string::npos) << onTerminal.err;
   EXPECT_NE(onTerminal.err.find(" left"), std::string::npos) << onTerminal.err;
   EXPECT_EQ(screenLines(onTerminal.err), usual) << onTerminal.err;
-  for (const std::string& line : screenLines(onTerminal.err)) EXPECT_LT(line.size(), std::size_t{kColumns});
+  for (const std::string& line : screenLines(onTerminal.err)) EXPECT_LT(line.size(), std::size_t{kTerminalColumns});
 }
 
 // Ten seconds of audio are over before anyone looks: the terminal gets exactly what a file gets.
