@@ -3,7 +3,7 @@
 set -euo pipefail
 
 run_packages="cmake g++ make pkg-config libsdl2-dev libx11-dev portaudio19-dev libsndfile1-dev libpng-dev libsoxr-dev"
-test_packages="libgtest-dev libgmock-dev libxtst-dev xvfb xauth xdotool imagemagick pulseaudio pulseaudio-utils libasound2-plugins sox lingot clang libclang-rt-dev time
+test_packages="libgtest-dev libgmock-dev libxtst-dev xvfb xauth xdotool x11-utils imagemagick pulseaudio pulseaudio-utils libasound2-plugins sox lingot clang libclang-rt-dev time
   desktop-file-utils
   pipewire pipewire-pulse wireplumber dbus-daemon"
 bench_packages="libbenchmark-dev libfftw3-dev"

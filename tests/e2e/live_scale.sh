@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The window's scale on a 4K screen: Xvfb at 3840 x 2160, which reports no DPI, and
 # no sound server (the program runs silent, so the picture holds still). Without
-# options the window opens at 3 times 640 x 480 or more; --scale 1 gives 640 x 480.
-# At each, frozen with the right button held on the A4 row, the window must show
+# options the window opens at 3 times 640 x 480 or more; with the desktop at 200 %
+# (Xft.dpi 192) at 2 times, the desktop's own scale; --scale 1 gives 640 x 480. At
+# each, frozen with the right button held on the A4 row, the window must show
 # exactly the picture a headless run of the same events draws, each pixel a whole
 # block of the scale: sharp glyphs, and the pointer mapped back to the A4 row (its
 # hover band, its lit key).
@@ -30,10 +31,10 @@ source "$(dirname "$0")/live_script.sh"
 trap cleanup EXIT
 
 command -v Xvfb >/dev/null || skip "Xvfb is not installed"
-for tool in xdotool import sox; do
+for tool in xdotool xprop import sox; do
   command -v "$tool" >/dev/null || fail "$tool is missing (tools/install-deps.sh test installs it)"
 done
-start_display $kScreen
+start_display $kScreen -noreset  # the desktop's scale set on its root window stays between clients
 say "Xvfb $kScreen on $DISPLAY ($(elapsed) s)"
 mkdir -p "$work/run"
 [ -f "$font" ] && cp "$font" "$work/run/font.tga"
@@ -57,12 +58,19 @@ shows_expected() {  # shows_expected SCALE: the window is the headless picture i
     "$probe" blocks "$work/shot.png" "$work/expected.png" "$1" >"$work/blocks.txt"
 }
 
-# check_at SCALE ARGS...: sonavel started with ARGS opens at SCALE (at least SCALE when
-# ARGS is empty: the scale it chose) and shows the A4 pick there, block for block.
+# desktop_scale: " (Xft.dpi N)" where the root window sets it.
+desktop_scale() {
+  local dpi
+  dpi=$(x xprop -root RESOURCE_MANAGER 2>/dev/null | sed -n 's/.*Xft\.dpi: *\([0-9]*\).*/\1/p')
+  [ -z "$dpi" ] || echo " (Xft.dpi $dpi)"
+}
+
+# check_at SCALE[+] ARGS...: sonavel started with ARGS opens at SCALE (or more, with
+# the +) and shows the A4 pick there, block for block.
 check_at() {
-  local least=$1 exact=$1 size width height scale
+  local least=${1%+} exact=$1 size width height scale
   shift
-  [ $# -eq 0 ] && exact=""
+  [ "$exact" = "$least" ] || exact=""
   start_sonavel "$@"
   size=$(window_size) || fail "no window geometry"
   read -r width height <<<"$size"
@@ -86,9 +94,12 @@ check_at() {
     fail "at scale $scale the A4 key is not lit"
   x xdotool mouseup 3
   quit_cleanly
-  say "sonavel${*:+ $*} opened at ${width}x$height (scale $scale); the right button on A4 picks A4, each pixel a ${scale}x$scale block ($(elapsed) s)"
+  say "sonavel${*:+ $*}$(desktop_scale) opened at ${width}x$height (scale $scale); the right button on A4 picks A4, each pixel a ${scale}x$scale block ($(elapsed) s)"
 }
 
-check_at $kLeastAutomaticScale
+check_at $kLeastAutomaticScale+
+x xprop -root -f RESOURCE_MANAGER 8s -set RESOURCE_MANAGER "Xft.dpi: 192" || fail "xprop cannot set Xft.dpi"
+check_at 2
+x xprop -root -remove RESOURCE_MANAGER || fail "xprop cannot remove Xft.dpi"
 check_at 1 --scale 1
 say "PASS"

@@ -33,10 +33,12 @@ wait_for() {
 
 display_answers() { x xdotool getdisplaygeometry; }
 
-# start_display [WxH]: Xvfb on a free display, 1024x768 unless told; skips when
-# this machine cannot run it.
+# start_display [WxH [XVFB-ARGS...]]: Xvfb on a free display, 1024x768 unless told;
+# skips when this machine cannot run it.
 start_display() {
-  Xvfb -displayfd 3 -screen 0 "${1:-1024x768}x24" -nolisten tcp 3>"$work/display" </dev/null >"$work/xvfb.log" 2>&1 &
+  local size=${1:-1024x768}
+  shift
+  Xvfb -displayfd 3 -screen 0 "${size}x24" "$@" -nolisten tcp 3>"$work/display" </dev/null >"$work/xvfb.log" 2>&1 &
   started+=($!)
   xvfb_pid=$!
   display_ready() { ! kill -0 "$xvfb_pid" || [ -s "$work/display" ]; }  # up, or gone for good
