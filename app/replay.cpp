@@ -6,6 +6,7 @@
 #include <bit>
 #include <cerrno>
 #include <charconv>
+#include <cmath>
 #include <chrono>
 #include <cstdint>
 #include <cstring>
@@ -15,6 +16,7 @@
 #include <optional>
 #include <vector>
 
+#include "analysis/detect.hpp"
 #include "analysis/note_table.hpp"
 #include "app/headless_host.hpp"
 #include "io/output_files.hpp"
@@ -63,15 +65,17 @@ struct ReplayOutputs {
   FilePtr roll{nullptr, std::fclose};
   RollScores rollScores;
   int rollScale = 1;
-  OutputFile scoresFile, pictureFile, soundFile, rollFile;
+  FilePtr pitch{nullptr, std::fclose};
+  OutputFile scoresFile, pictureFile, soundFile, rollFile, pitchFile;
 
   void discard() {
     scores.reset();
     picture.reset();
     roll.reset();
+    pitch.reset();
     std::string ignored;
     sound.close(ignored);
-    for (OutputFile* file : {&scoresFile, &pictureFile, &soundFile, &rollFile}) discardOutput(*file);
+    for (OutputFile* file : {&scoresFile, &pictureFile, &soundFile, &rollFile, &pitchFile}) discardOutput(*file);
   }
 };
 
@@ -143,6 +147,10 @@ bool openOutputs(const HeadlessOptions& options, ReplayOutputs& out, std::string
     if (!out.roll) return false;
     out.rollScale = options.rollScale;
   }
+  if (!options.pitchPath.empty()) {
+    out.pitch = openForWriting(options.pitchPath, out.pitchFile, reason);
+    if (!out.pitch) return false;
+  }
   return true;
 }
 
@@ -163,6 +171,7 @@ int prepare(const HeadlessOptions& options, ReplayInputs& in, ReplayOutputs& out
       {"INPUT", options.input, false},           {"--events", options.eventsPath, false},
       {"--scores", options.scoresPath, true},    {"--picture", options.picturePath, true},
       {"--output", options.outputPath, true},    {"--roll", options.rollPath, true},
+      {"--pitch", options.pitchPath, true},
   };
   if (!checkOutputsDistinct(named, reason)) return kExitUsage;
   if (!options.eventsPath.empty() && !openEvents(options.eventsPath, in.events, reason)) return kExitUsage;
@@ -229,6 +238,21 @@ void writeScoresRow(std::FILE* file, long long step, int column) {
   }
   *out++ = '\n';
   std::fwrite(line, 1, static_cast<std::size_t>(out - line), file);
+}
+
+// The precise reading of one scored block; a block where nothing sounds leaves the fields empty.
+void writePitchRow(std::FILE* file, long long step, int column) {
+  const PitchReading& reading = tuner.pitchReading;
+  if (reading.row < 0) {
+    std::fprintf(file, "%lld,%d,,,,\n", step, column);
+    return;
+  }
+  // Rounded first, so that a hair below zero reads +0.0 rather than -0.0.
+  const double cents = std::round(reading.cents * 10.0) / 10.0;
+  char name[kNoteNameSize];
+  noteRowNameInto(reading.row, name);
+  std::fprintf(file, "%lld,%d,%s,%.2f,%+.1f,%.3f\n", step, column, name, reading.frequency, cents == 0.0 ? 0.0 : cents,
+               reading.confidence);
 }
 
 // Shows how far a long replay has come, only where someone watches stderr.
@@ -314,6 +338,7 @@ RunEnd runSteps(HeadlessHost& host, ReplayInputs& in, ReplayOutputs& out, const 
     if (!loopTurn(host)) break;
     const bool scored = tuner.historyColumn.load(std::memory_order_relaxed) != column;
     if (out.scores && scored) writeScoresRow(out.scores.get(), step, column);
+    if (out.pitch && scored) writePitchRow(out.pitch.get(), step, column);
     if (out.roll && scored && !keepRollBlock(out, input, column, reason)) return RunEnd::Failed;
     if (!audioStep(in, out, reason)) return RunEnd::Failed;
   }
@@ -355,8 +380,9 @@ bool writeOutputs(const HeadlessHost& host, ReplayOutputs& out, std::string& pro
     else if (!finishFile(out.roll, out.rollFile, reason))
       fail(out.rollFile, reason);
   }
+  if (out.pitch && !finishFile(out.pitch, out.pitchFile, reason)) fail(out.pitchFile, reason);
   if (failures.empty()) {
-    for (OutputFile* file : {&out.scoresFile, &out.pictureFile, &out.soundFile, &out.rollFile})
+    for (OutputFile* file : {&out.scoresFile, &out.pictureFile, &out.soundFile, &out.rollFile, &out.pitchFile})
       if (!commitOutput(*file, reason)) fail(*file, reason);
   }
   if (failures.empty()) return true;
@@ -393,6 +419,7 @@ int runHeadless(const HeadlessOptions& options, std::FILE* errors) {
   if (in.input.fileRate() != kReplaySampleRate && isatty(fileno(errors)) != 0)
     say(conversionLine(options.input, in.input.fileRate()));
   if (out.scores) writeScoresHeader(out.scores.get());
+  if (out.pitch) std::fputs("step,column,note,hz,cents,confidence\n", out.pitch.get());
 
   HeadlessHost host;
   Notices notices;
@@ -402,6 +429,7 @@ int runHeadless(const HeadlessOptions& options, std::FILE* errors) {
     return kExitCannotStart;
   }
   for (const std::string& notice : notices) say(notice);
+  keepPitchReading(static_cast<bool>(out.pitch));
   if (out.roll) {
     out.rollScores.reserveFor(in.rollSteps);
     out.rollScores.keepFont(font);
