@@ -100,6 +100,13 @@ bool setReferencePitch(const std::string& text, CommandLine& line, std::string& 
   return false;
 }
 
+bool setDetector(const std::string& text, CommandLine& line, std::string& reason) {
+  line.start.preciseDetector = text == "precise";
+  if (text == "design" || text == "precise") return true;
+  reason = "--detector needs design or precise, not '" + text + "'";
+  return false;
+}
+
 bool setAutoGain(const std::string&, CommandLine& line, std::string&) { return line.start.autoGain = true; }
 bool setSwitch(const std::string&, CommandLine&, std::string&) { return true; }
 
@@ -130,6 +137,10 @@ const OptionRow kOptions[] = {
     {"--auto-gain", nullptr, kAnalysing, "start with automatic gain on (key A toggles it)", nullptr, setAutoGain},
     {"--gain", "G", kAnalysing, "starting gain of the analysed input, 0 to 27 (default 1)", nullptr, setGain},
     {"--a4", "HZ", kAnalysing, "reference pitch of A4, 400 to 480 Hz (default 440)", nullptr, setReferencePitch},
+    {"--detector", "D", kAnalysing,
+     "design (default) or precise: names the notes from their partials,\n"
+     "with a cents read-out (key D switches)",
+     nullptr, setDetector},
     {"--headless", "INPUT", kHeadless,
      "replay a sound file (8 to 384 kHz, converted to 44100 Hz as it is\n"
      "read) without window or audio device, one 512-frame audio buffer\n"
@@ -155,6 +166,8 @@ const OptionRow kOptions[] = {
      [](CommandLine& l) -> std::string& { return l.headless.rollPath; }, nullptr, {}, "roll"},
     {"--roll-scale", "N", kHeadless, "pixels per block in the roll, 1 to 16 (default 1)", nullptr, setRollScale,
      "--roll", "roll"},
+    {"--pitch", "OUT.csv", kHeadless, "the strongest note of every scored block: name, Hz, cents, confidence",
+     [](CommandLine& l) -> std::string& { return l.headless.pitchPath; }, nullptr, {}, "replay"},
     {"--version", nullptr, 0, "print the version"},
     {"--help", nullptr, 0, "print this help"},
 };
@@ -393,6 +406,7 @@ void applyStartSettings(const StartSettings& start) {
   setGainSlider(start.gain);
   updateInputGain();
   setAutoGain(start.autoGain);
+  tuner.preciseDetector = start.preciseDetector;
 }
 
 std::vector<OptionName> commandLineOptions() {

@@ -17,6 +17,7 @@ struct HeadlessOptions {
   std::string picturePath;
   std::string outputPath;
   std::string rollPath;    // the whole piece as one piano-roll picture
+  std::string pitchPath;   // the strongest note of every scored block, as the precise detector reads it
   int rollScale = 1;       // its pixels per block
 };
 
@@ -32,6 +33,7 @@ struct StartSettings {
   bool autoGain = false;
   double gain = 1.0;            // the starting `inputGain`, 0 .. 27
   double referencePitch = kStandardPitch;  // Hz of A4, 400 .. 480
+  bool preciseDetector = false;            // --detector precise
 };
 
 struct CommandLine {

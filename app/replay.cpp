@@ -6,6 +6,7 @@
 #include <bit>
 #include <cerrno>
 #include <charconv>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <fstream>
@@ -14,6 +15,7 @@
 #include <optional>
 #include <vector>
 
+#include "analysis/detect.hpp"
 #include "analysis/note_table.hpp"
 #include "app/headless_host.hpp"
 #include "app/progress.hpp"
@@ -61,15 +63,17 @@ struct ReplayOutputs {
   FilePtr roll{nullptr, std::fclose};
   RollScores rollScores;
   int rollScale = 1;
-  OutputFile scoresFile, pictureFile, soundFile, rollFile;
+  FilePtr pitch{nullptr, std::fclose};
+  OutputFile scoresFile, pictureFile, soundFile, rollFile, pitchFile;
 
   void discard() {
     scores.reset();
     picture.reset();
     roll.reset();
+    pitch.reset();
     std::string ignored;
     sound.close(ignored);
-    for (OutputFile* file : {&scoresFile, &pictureFile, &soundFile, &rollFile}) discardOutput(*file);
+    for (OutputFile* file : {&scoresFile, &pictureFile, &soundFile, &rollFile, &pitchFile}) discardOutput(*file);
   }
 };
 
@@ -141,6 +145,10 @@ bool openOutputs(const HeadlessOptions& options, ReplayOutputs& out, std::string
     if (!out.roll) return false;
     out.rollScale = options.rollScale;
   }
+  if (!options.pitchPath.empty()) {
+    out.pitch = openForWriting(options.pitchPath, out.pitchFile, reason);
+    if (!out.pitch) return false;
+  }
   return true;
 }
 
@@ -162,6 +170,7 @@ int prepare(const HeadlessOptions& options, bool watched, ReplayInputs& in, Repl
       {"INPUT", options.input, false},           {"--events", options.eventsPath, false},
       {"--scores", options.scoresPath, true},    {"--picture", options.picturePath, true},
       {"--output", options.outputPath, true},    {"--roll", options.rollPath, true},
+      {"--pitch", options.pitchPath, true},
   };
   if (!checkOutputsDistinct(named, reason)) return kExitUsage;
   if (!options.eventsPath.empty() && !openEvents(options.eventsPath, in.events, reason)) return kExitUsage;
@@ -228,6 +237,21 @@ void writeScoresRow(std::FILE* file, long long step, int column) {
   std::fwrite(line, 1, static_cast<std::size_t>(out - line), file);
 }
 
+// The precise reading of one scored block; a block where nothing sounds leaves the fields empty.
+void writePitchRow(std::FILE* file, long long step, int column) {
+  const PitchReading& reading = tuner.pitchReading;
+  if (reading.row < 0) {
+    std::fprintf(file, "%lld,%d,,,,\n", step, column);
+    return;
+  }
+  // Rounded first, so that a hair below zero reads +0.0 rather than -0.0.
+  const double cents = std::round(reading.cents * 10.0) / 10.0;
+  char name[kNoteNameSize];
+  noteRowNameInto(reading.row, name);
+  std::fprintf(file, "%lld,%d,%s,%.2f,%+.1f,%.3f\n", step, column, name, reading.frequency, cents == 0.0 ? 0.0 : cents,
+               reading.confidence);
+}
+
 void applyEvent(HeadlessHost& host, const ReplayEvent& event) {
   switch (event.kind) {
     case ReplayEvent::KeyDown: host.keys().set(event.keyCode, true); break;
@@ -280,6 +304,7 @@ RunEnd runSteps(HeadlessHost& host, ReplayInputs& in, ReplayOutputs& out, const 
     if (!loopTurn(host)) break;
     const bool scored = tuner.historyColumn.load(std::memory_order_relaxed) != column;
     if (out.scores && scored) writeScoresRow(out.scores.get(), step, column);
+    if (out.pitch && scored) writePitchRow(out.pitch.get(), step, column);
     if (out.roll && scored && !keepRollBlock(out, input, column, reason)) return RunEnd::Failed;
     if (!audioStep(in, out, reason)) return RunEnd::Failed;
   }
@@ -321,8 +346,9 @@ bool writeOutputs(const HeadlessHost& host, ReplayOutputs& out, std::string& pro
     else if (!finishFile(out.roll, out.rollFile, reason))
       fail(out.rollFile, reason);
   }
+  if (out.pitch && !finishFile(out.pitch, out.pitchFile, reason)) fail(out.pitchFile, reason);
   if (failures.empty()) {
-    for (OutputFile* file : {&out.scoresFile, &out.pictureFile, &out.soundFile, &out.rollFile})
+    for (OutputFile* file : {&out.scoresFile, &out.pictureFile, &out.soundFile, &out.rollFile, &out.pitchFile})
       if (!commitOutput(*file, reason)) fail(*file, reason);
   }
   if (failures.empty()) return true;
@@ -360,6 +386,7 @@ int runHeadless(const HeadlessOptions& options, std::FILE* errors) {
   if (in.input.fileRate() != kReplaySampleRate && watched)
     say(conversionLine(options.input, in.input.fileRate()));
   if (out.scores) writeScoresHeader(out.scores.get());
+  if (out.pitch) std::fputs("step,column,note,hz,cents,confidence\n", out.pitch.get());
 
   HeadlessHost host;
   Notices notices;
@@ -369,6 +396,7 @@ int runHeadless(const HeadlessOptions& options, std::FILE* errors) {
     return kExitCannotStart;
   }
   for (const std::string& notice : notices) say(notice);
+  keepPitchReading(static_cast<bool>(out.pitch));
   if (out.roll) {
     out.rollScores.reserveFor(in.foreseenSteps);
     out.rollScores.keepFont(font);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "analysis/note_table.hpp"
 #include "analysis/round_half_even.hpp"
 #include "view/colour.hpp"
 #include "view/draw.hpp"
@@ -161,6 +162,16 @@ void drawSlider(int troughX, int troughWidth, int filled) {
   fillRect(troughX, kSliderY + kSliderHeight, troughWidth + 1, 1, kFrameColour);
 }
 
+// While the precise detector names the notes: its label and the strongest note, e.g. "A4 +3c 441.3 Hz".
+void drawPitchReadout(const ViewFrame& frame) {
+  drawText(kReadoutLabelX, kLabelY, 0, "PRECISE:");
+  if (frame.pitchRow == kNoKey) return;
+  char name[kNoteNameSize];
+  noteRowNameInto(frame.pitchRow, name);
+  drawText(kReadoutX, kLabelY, 0, "%s %+dc %d.%d Hz", name, frame.pitchCents, frame.pitchTenthsHz / 10,
+           frame.pitchTenthsHz % 10);
+}
+
 // The toolbar over everything else: background, labels, sliders. It is drawn
 // aside and then copied, so its rows are marked only when they change.
 void drawToolbar(const ViewFrame& frame) {
@@ -179,6 +190,7 @@ void drawToolbar(const ViewFrame& frame) {
       drawText(kSwitchLabelX, kLabelY, 0, "SOFT DISPLAY: ON");
     else
       drawText(kSwitchLabelX, kLabelY, 0, "SOFT DISPLAY: OFF");
+    if (frame.preciseDetector) drawPitchReadout(frame);
   }
   for (int y = 0; y < kToolbarHeight; ++y) drawSpan(0, y, pixels + y * kPictureWidth, kPictureWidth);
 }
