@@ -159,6 +159,9 @@ elif [ "$case_name" = rate ]; then
     </dev/null >>"$work/parec.log" 2>&1 &
   started+=($!)
   recorder_pid=$!
+  # The recorder hears the sink only once connected: the tone must not start before it does.
+  recording() { [ -s "$work/out.raw" ]; }
+  wait_for 10 recording || fail "parec records nothing from sonavel_out.monitor"
   SONAVEL_AUDIO_REPORT=1 start_sonavel a4.wav
   say "window $wid is up ($(elapsed) s)"
   x xdotool mousemove 1000 700
