@@ -195,22 +195,45 @@ void drawToolbar(const ViewFrame& frame) {
   for (int y = 0; y < kToolbarHeight; ++y) drawSpan(0, y, pixels + y * kPictureWidth, kPictureWidth);
 }
 
+// Whether the strips' keys are those last drawn with `rows`; they are kept for next time.
+bool keepKeys(GridRows& rows, const StripKey* keys) {
+  bool same = rows.keysDrawn;
+  for (int row = 0; row < kNoteRows; ++row) {
+    same = same && rows.drawnKeyColour[row] == keys[row].colour && rows.drawnKeyLength[row] == keys[row].length;
+    rows.drawnKeyColour[row] = keys[row].colour;
+    rows.drawnKeyLength[row] = keys[row].length;
+  }
+  rows.keysDrawn = true;
+  return same;
+}
+
+bool sameToolbar(const ViewFrame& a, const ViewFrame& b) {
+  return a.gainSlider == b.gainSlider && a.autoGain == b.autoGain && a.outputVolume == b.outputVolume &&
+         a.softDisplay == b.softDisplay && a.preciseDetector == b.preciseDetector && a.pitchRow == b.pitchRow &&
+         a.pitchCents == b.pitchCents && a.pitchTenthsHz == b.pitchTenthsHz;
+}
+
 }  // namespace
 
 void drawView(Framebuffer& picture, const ViewFrame& frame, const NoteScores& notes, GridRows& rows,
               const ViewFrame* held) {
   DrawingOn drawing(picture);
   drawGridCells(rows, notes, frame.oldestColumn, held);
-  // Only a frozen view's lines cross the grid lines.
-  if (held == nullptr || held->frozen) drawGridLines();
+  // Only a frozen view's lines cross the grid lines and the frame's top line; nothing crosses
+  // the strips or the toolbar, so over a held frame they are drawn only when they change.
+  const bool crossed = held == nullptr || held->frozen;
+  if (crossed) drawGridLines();
   StripKey keys[kNoteRows];
   stripKeys(notes, frame.stripColumn, frame.litKey, keys);
-  drawRightStrip(keys);
-  drawBottomStrip(keys);
-  drawFrame();
+  const bool keysAsDrawn = keepKeys(rows, keys);
+  if (held == nullptr || !keysAsDrawn) {
+    drawRightStrip(keys);
+    drawBottomStrip(keys);
+  }
+  if (crossed) drawFrame();
   if (frame.hoverKey != kNoKey) drawHoverBand(frame.hoverKey);
   if (frame.frozen) drawMarkersAndCursor(frame);
-  drawToolbar(frame);
+  if (held == nullptr || !sameToolbar(*held, frame)) drawToolbar(frame);
 }
 
 std::uint32_t keyColourAt(const int* keyColour, int row, float score) {

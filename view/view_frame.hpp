@@ -19,7 +19,7 @@ struct ViewFrame {
   bool markersShown = false;
   int markA = 0;
   int markB = 0;
-  // Toolbar.
+  // Toolbar (sameToolbar in view.cpp compares these: a new one goes there too).
   float gainSlider = 0.0f;
   bool autoGain = false;  // the gain label reads AUTO: instead of GAIN:
   float outputVolume = 0.0f;
