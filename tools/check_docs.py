@@ -7,10 +7,11 @@ build folder in it (build/sonavel, build/font.tga, build/tools/sonavel_make_melo
 build/ is on PATH, so `sonavel ...` runs the build's program). A command passes when
 it exits with status 0, or with N where its line ends in a comment `# exit status N`;
 a block stops at its first failure. A block tagged `sh nocheck` is shown only: it is
-for what needs a sound device, a window, root or minutes. A `sonavel --headless`,
-`--help` or `--version` command anywhere but in a checked block is itself a failure,
-and so is an option that `sonavel --help` lists with no entry in docs/manual.md or an
-entry there that --help does not list.
+for what needs a sound device, a window, root or minutes; a `text` block holds output
+and synopses. A `sonavel --headless`, `--help` or `--version` command in any other
+block or in indented code is itself a failure, and so is an option that
+`sonavel --help` lists with no entry in docs/manual.md, or an entry there that
+`sonavel --help` does not list.
 
 Prints one line per failure, with the file and line, and exits 1 if there was any.
 
@@ -29,21 +30,23 @@ import tempfile
 
 BLOCK_SECONDS = 60            # a block that runs longer has hung
 DEVICE_FREE = ("--headless", "--help", "-h", "--version")
+SHELL_TAGS = ("sh", "bash", "shell", "console")  # other tags (`text`) hold output and synopses
 EXPECTED_STATUS = re.compile(r"#\s*exit status (\d+)\s*$")
 MANUAL_ENTRY = re.compile(r"^#{2,4} `(--[a-z0-9-]+)")
 HELP_OPTION = re.compile(r"^\s*(--[a-z0-9-]+)")
 
 
 class Command:
-    def __init__(self, path, line, text, checked, block=0):
+    def __init__(self, path, line, text, checked, block=0, shell=True):
         self.path, self.line, self.text, self.checked, self.block = path, line, text, checked, block
+        self.shell = shell  # shown as a command: not a `text` block of output or a synopsis
         match = EXPECTED_STATUS.search(text)
         self.status = int(match.group(1)) if match else 0
 
 
 def commands_in(path, lines):
     """Every command of every fenced block (numbered from 1), and the indented lines of code."""
-    found, fence, checked, pending, start, block = [], None, False, "", 0, 0
+    found, fence, checked, shell, pending, start, block = [], None, False, True, "", 0, 0
     for number, raw in enumerate(lines, 1):
         stripped = raw.strip()
         if fence is None:
@@ -51,6 +54,7 @@ def commands_in(path, lines):
                 fence, block = "```", block + 1
                 words = stripped[3:].split()
                 checked = bool(words) and words[0] == "sh" and "nocheck" not in words[1:]
+                shell = not words or words[0] in SHELL_TAGS
             elif raw.startswith("    ") and stripped:
                 found.append(Command(path, number, stripped, False))  # indented code is never run
             continue
@@ -62,9 +66,9 @@ def commands_in(path, lines):
         if not pending:
             start = number
         if stripped.endswith("\\"):
-            pending += stripped[:-1] + " "
+            pending += stripped[:-1].rstrip() + " "
             continue
-        found.append(Command(path, start, pending + stripped, checked, block))
+        found.append(Command(path, start, pending + stripped, checked, block, shell))
         pending = ""
     return found
 
@@ -78,9 +82,13 @@ def device_free(text):
     return False
 
 
+def shown(text):
+    return " ".join(text.split())
+
+
 def unchecked_failures(commands):
-    return [f"{c.path}:{c.line}: '{c.text}' runs without a device but is not in a checked `sh` block"
-            for c in commands if not c.checked and device_free(c.text)]
+    return [f"{c.path}:{c.line}: '{shown(c.text)}' runs without a device but is not in a checked `sh` block"
+            for c in commands if c.shell and not c.checked and device_free(c.text)]
 
 
 def block_script(commands, scratch, logs):
@@ -116,18 +124,24 @@ def run_block(commands, scratch, logs, env):
         index, status = f.read().split()
     command = commands[int(index)]
     log = os.path.join(logs, index)
-    why = last_line(log + ".err") or last_line(log + ".out")
-    return (f"{command.path}:{command.line}: '{command.text}' exited with status {status}, "
+    why = reason_in(log)
+    return (f"{command.path}:{command.line}: '{shown(command.text)}' exited with status {status}, "
             f"expected {command.status}" + (f": {why}" if why else ""))
 
 
-def last_line(path):
-    try:
-        with open(path, encoding="utf-8", errors="replace") as f:
-            lines = [line.strip() for line in f if line.strip()]
-    except OSError:
-        return ""
-    return lines[-1] if lines else ""
+def reason_in(log):
+    """What a failed command said: its first line starting "sonavel", else its last line."""
+    lines = []
+    for path in (log + ".err", log + ".out"):
+        try:
+            with open(path, encoding="utf-8", errors="replace") as f:
+                lines = [line.strip() for line in f if line.strip()]
+        except OSError:
+            continue
+        if lines:
+            break
+    said = [line for line in lines if line.startswith("sonavel")]
+    return said[0] if said else (lines[-1] if lines else "")
 
 
 def blocks_of(commands):
