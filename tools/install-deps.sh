@@ -22,9 +22,8 @@ case "${1:-run}" in
   bench) wanted="$run_packages $bench_packages" ;;
   sweep) wanted="$run_packages $sweep_packages" ;;
   deb) wanted="$run_packages $deb_packages" ;;
-  *) echo "sonavel: usage: $0 run|test|bench|sweep|deb" >&2; exit 2 ;;
   windows) wanted="$windows_packages" ;;
-  *) echo "sonavel: usage: $0 run|test|bench|sweep|windows" >&2; exit 2 ;;
+  *) echo "sonavel: usage: $0 run|test|bench|sweep|deb|windows" >&2; exit 2 ;;
 esac
 
 # PipeWire's ALSA plugin conflicts with PulseAudio as a package: the live tests
