@@ -12,6 +12,7 @@
 #include "audio/file_feed.hpp"
 #include "audio/stream.hpp"
 #include "io/output_files.hpp"
+#include "platform/process.hpp"
 
 namespace {
 
@@ -116,9 +117,11 @@ int listDevices() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  ConsoleText console;
+  ProgramArguments arguments(argc, argv);
   CommandLine line;
   std::string reason;
-  if (!parseCommandLine(argc, argv, line, reason)) {
+  if (!parseCommandLine(arguments.count(), arguments.values(), line, reason)) {
     std::fprintf(stderr, "sonavel: %s\n%s", reason.c_str(), line.showUsage ? synopsisText() : "");
     return kExitUsage;
   }

@@ -1,7 +1,5 @@
 #include "app/replay.hpp"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <bit>
 #include <cerrno>
@@ -18,6 +16,8 @@
 #include "analysis/note_table.hpp"
 #include "app/headless_host.hpp"
 #include "io/output_files.hpp"
+#include "platform/file_names.hpp"
+#include "platform/process.hpp"
 #include "platform/regular_file.hpp"
 #include "platform/stop_signals.hpp"
 #include "app/replay_events.hpp"
@@ -80,10 +80,9 @@ constexpr std::size_t kOutputBufferBytes = 1 << 16;
 FilePtr openForWriting(const std::string& path, OutputFile& file, std::string& reason) {
   int fd = createOutput(path, file, reason);
   if (fd < 0) return FilePtr(nullptr, std::fclose);
-  FilePtr stream(::fdopen(fd, "wb"), std::fclose);
+  FilePtr stream(streamOnFile(fd, "wb"), std::fclose);
   if (!stream) {
     reason = path + ": cannot write: " + std::strerror(errno);
-    ::close(fd);
     return stream;
   }
   // The scores of an hour come to tens of megabytes: write them in large pieces.
@@ -105,8 +104,8 @@ bool advanceEvents(EventsFile& events, std::string& reason) {
 bool openEvents(const std::string& path, EventsFile& events, std::string& reason) {
   int fd = openInputFile(path, reason);
   if (fd < 0) return false;
-  ::close(fd);
-  events.stream.open(path, std::ios::binary);
+  closeFile(fd);
+  events.stream.open(nativePath(path), std::ios::binary);
   if (!events.stream) {
     reason = path + ": cannot read: " + std::strerror(errno);
     return false;
@@ -233,7 +232,7 @@ void writeScoresRow(std::FILE* file, long long step, int column) {
 // Shows how far a long replay has come, only where someone watches stderr.
 class Progress {
  public:
-  explicit Progress(std::FILE* errors) : errors_(errors), shown_(isatty(fileno(errors)) != 0), last_(Clock::now()) {}
+  explicit Progress(std::FILE* errors) : errors_(errors), shown_(isTerminal(errors)), last_(Clock::now()) {}
 
   // `total`: the steps the run is expected to take, 0 when not known.
   void update(long long step, long long total) {

@@ -28,9 +28,14 @@ int openRegularFile(const char* path, std::string& reason) {
   return fd;
 }
 
-int openInputFile(const std::string& path, std::string& reason) {
-  std::string problem;
-  const int fd = openRegularFile(path.c_str(), problem);
-  if (fd < 0) reason = path + ": cannot read: " + problem;
-  return fd;
+std::FILE* streamOnFile(int fd, const char* mode) {
+  std::FILE* stream = ::fdopen(fd, mode);
+  if (stream == nullptr) {
+    const int error = errno;
+    ::close(fd);
+    errno = error;
+  }
+  return stream;
 }
+
+bool closeFile(int fd) { return ::close(fd) == 0; }
