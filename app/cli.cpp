@@ -100,8 +100,9 @@ bool setSwitch(const std::string&, CommandLine&, std::string&) { return true; }
 // In the order --help lists them. A new option is one row here and its entry in the manual page.
 const OptionRow kOptions[] = {
     {"FILE", nullptr, kFile,
-     "analyse a 44100 Hz sound file in the window instead, at its own\n"
-     "pace, and play it on the output device; Return pauses it",
+     "analyse a sound file in the window instead (8 to 384 kHz, converted\n"
+     "to 44100 Hz as it is read), at its own pace, and play it on the\n"
+     "output device; Return pauses it",
      [](CommandLine& l) -> std::string& { return l.live.inputFile; }, nullptr, {}, nullptr,
      "FILE is for the window; a headless run takes its input as --headless INPUT"},
     {"--record", "OUT.wav", kWindow,
@@ -120,8 +121,9 @@ const OptionRow kOptions[] = {
     {"--gain", "G", kAnalysing, "starting gain of the analysed input, 0 to 27 (default 1)", nullptr, setGain},
     {"--a4", "HZ", kAnalysing, "reference pitch of A4, 400 to 480 Hz (default 440)", nullptr, setReferencePitch},
     {"--headless", "INPUT", kHeadless,
-     "replay a 44100 Hz sound file without window or audio device,\n"
-     "one 512-frame audio buffer and one frame step per step",
+     "replay a sound file (8 to 384 kHz, converted to 44100 Hz as it is\n"
+     "read) without window or audio device, one 512-frame audio buffer\n"
+     "and one frame step per step",
      [](CommandLine& l) -> std::string& { return l.headless.input; }},
     {"--events", "FILE", kHeadless,
      "key, pointer and close events by step, one per line:\n"

@@ -36,6 +36,8 @@ bool LiveHost::startAudio() {
     return started;
   }
   file_->startReading();
+  if (audio_.report && file_->fileRate() != kReplaySampleRate)
+    notices_.push_back("audio: " + conversionLine(file_->path(), file_->fileRate()));
   if (startFileAudio(audio_, reason)) return true;
   notices_.push_back("no sound output (" + reason + "); " + file_->path() + " plays silently, timed by the clock");
   file_->startClock();

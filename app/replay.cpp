@@ -150,8 +150,8 @@ bool openOutputs(const HeadlessOptions& options, ReplayOutputs& out, std::string
 // counts the blocks it keeps instead.
 long long rollStepsForeseen(const HeadlessOptions& options, const MonoSoundReader& input) {
   if (options.steps >= 0) return options.steps;
-  const long long claimed = input.frames();
-  if (claimed <= 0 || !soundFileHoldsFrame(options.input, claimed - 1)) return 0;
+  const long long claimed = input.frames();  // at 44100 Hz; the file is asked at its own rate
+  if (claimed <= 0 || !soundFileHoldsFrame(options.input, input.fileFrames() - 1)) return 0;
   return defaultReplaySteps(static_cast<std::size_t>(claimed));
 }
 
@@ -166,6 +166,7 @@ int prepare(const HeadlessOptions& options, ReplayInputs& in, ReplayOutputs& out
   if (!checkOutputsDistinct(named, reason)) return kExitUsage;
   if (!options.eventsPath.empty() && !openEvents(options.eventsPath, in.events, reason)) return kExitUsage;
   if (!in.input.open(options.input, reason)) return kExitUsage;
+  in.input.convertAhead();  // the analysis keeps this thread busy: another converts
   in.followsInput = options.steps < 0;
   in.steps = in.followsInput ? kStepsUntilTheInputEnds : options.steps;
   if (!options.rollPath.empty()) {
@@ -387,6 +388,9 @@ int runHeadless(const HeadlessOptions& options, std::FILE* errors) {
     say(reason);
     return refused;
   }
+  // Scripts and tests see the same lines at any rate; a person at a terminal is told.
+  if (in.input.fileRate() != kReplaySampleRate && isatty(fileno(errors)) != 0)
+    say(conversionLine(options.input, in.input.fileRate()));
   if (out.scores) writeScoresHeader(out.scores.get());
 
   HeadlessHost host;

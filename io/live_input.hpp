@@ -22,7 +22,8 @@ class FileInput {
   FileInput& operator=(const FileInput&) = delete;
   ~FileInput() { stop(); }
 
-  // Before the window: refuses anything but a readable 44100 Hz sound file; false with a one-line reason.
+  // Before the window: refuses anything but a readable sound file at 8000 to 384000 Hz; false with a
+  // one-line reason. A file at another rate than 44100 Hz is converted on the reading thread.
   bool open(const std::string& path, std::string& reason);
   // Before the audio starts: fills the feed ring, then keeps it filled from a thread.
   void startReading();
@@ -33,6 +34,7 @@ class FileInput {
   // What went wrong while reading, empty when nothing did; valid after stop().
   const std::string& readFailure() const { return failure_; }
   const std::string& path() const { return path_; }
+  int fileRate() const { return reader_.fileRate(); }
 
  private:
   bool fill();  // one read into the ring while there is room; false when the file is done

@@ -28,6 +28,7 @@ std::string openError() {
 }  // namespace
 
 MonoSoundReader::~MonoSoundReader() {
+  resampler_.reset();  // its thread may be reading the file
   if (file_ != nullptr) sf_close(static_cast<SNDFILE*>(file_));
   if (fd_ >= 0) closeFile(fd_);
 }
@@ -48,8 +49,9 @@ bool MonoSoundReader::open(const std::string& path, std::string& reason) {
     return false;
   }
   file_ = file;
-  if (info.samplerate != kReplaySampleRate) {
-    reason = path + ": sample rate is " + std::to_string(info.samplerate) + " Hz; only 44100 Hz is supported";
+  if (info.samplerate < kLowestFileRate || info.samplerate > kHighestFileRate) {
+    reason = path + ": sample rate is " + std::to_string(info.samplerate) + " Hz; only " +
+             std::to_string(kLowestFileRate) + " to " + std::to_string(kHighestFileRate) + " Hz can be read";
     return false;
   }
   if (info.channels < 1 || info.channels > kMostChannels) {
@@ -57,6 +59,14 @@ bool MonoSoundReader::open(const std::string& path, std::string& reason) {
     return false;
   }
   frames_ = info.frames > 0 && info.frames != SF_COUNT_MAX ? info.frames : 0;  // the largest count: "unknown"
+  fileFrames_ = frames_;
+  fileRate_ = info.samplerate;
+  if (fileRate_ != kReplaySampleRate) {
+    resampler_ = std::make_unique<Resampler>();
+    auto source = [this](float* samples, int count, std::string& why) { return readAtFileRate(samples, count, why); };
+    if (!resampler_->open(fileRate_, path, source, reason)) return false;
+    frames_ = convertedFrames(frames_, fileRate_);
+  }
   channels_ = info.channels;
   chatty_ = (info.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_MPEG;
   const int chunkFrames = std::max(1, kReadAheadSamples / channels_);
@@ -77,12 +87,12 @@ bool MonoSoundReader::refill(std::string& reason) {
   return false;
 }
 
-bool MonoSoundReader::read(float* samples, int count, std::string& reason) {
+int MonoSoundReader::readAtFileRate(float* samples, int count, std::string& reason) {
   int filled = 0;
   while (filled < count) {
     if (chunkNext_ >= chunkFrames_) {
       if (ended_) break;
-      if (!refill(reason)) return false;
+      if (!refill(reason)) return -1;
       continue;
     }
     const int take = std::min(count - filled, chunkFrames_ - chunkNext_);
@@ -99,7 +109,14 @@ bool MonoSoundReader::read(float* samples, int count, std::string& reason) {
     chunkNext_ += take;
   }
   samplesRead_ += filled;
-  std::fill(samples + filled, samples + count, 0.0f);
+  return filled;
+}
+
+bool MonoSoundReader::read(float* samples, int count, std::string& reason) {
+  if (resampler_) return resampler_->read(samples, count, reason);
+  const int got = readAtFileRate(samples, count, reason);
+  if (got < 0) return false;
+  std::fill(samples + got, samples + count, 0.0f);
   return true;
 }
 

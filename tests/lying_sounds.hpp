@@ -25,10 +25,10 @@ inline bool writeBytes(const std::string& path, const Bytes& bytes) {
   return static_cast<bool>(out);
 }
 
-// Mono 44100 Hz samples in a libsndfile format.
-inline bool writeTrue(const std::string& path, const std::vector<float>& samples, int format) {
+// Mono samples at `rate` (44100 Hz unless given) in a libsndfile format.
+inline bool writeTrue(const std::string& path, const std::vector<float>& samples, int format, int rate = 44100) {
   SF_INFO info{};
-  info.samplerate = 44100;
+  info.samplerate = rate;
   info.channels = 1;
   info.format = format;
   SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
@@ -48,19 +48,25 @@ inline bool forgetFlacLength(const std::string& path) {
   return writeBytes(path, bytes);
 }
 
+inline bool flacOfUnknownLengthAt(const std::string& path, const std::vector<float>& samples, int rate) {
+  return writeTrue(path, samples, SF_FORMAT_FLAC | SF_FORMAT_PCM_16, rate) && forgetFlacLength(path);
+}
 inline bool flacOfUnknownLength(const std::string& path, const std::vector<float>& samples) {
-  return writeTrue(path, samples, SF_FORMAT_FLAC | SF_FORMAT_PCM_16) && forgetFlacLength(path);
+  return flacOfUnknownLengthAt(path, samples, 44100);
 }
 
 // 16-bit WAV whose data chunk claims some 2 GB more than the file holds.
-inline bool wavClaimingMore(const std::string& path, const std::vector<float>& samples) {
-  if (!writeTrue(path, samples, SF_FORMAT_WAV | SF_FORMAT_PCM_16)) return false;
+inline bool wavClaimingMoreAt(const std::string& path, const std::vector<float>& samples, int rate) {
+  if (!writeTrue(path, samples, SF_FORMAT_WAV | SF_FORMAT_PCM_16, rate)) return false;
   Bytes bytes = readBytes(path);
   constexpr std::size_t kDataSizeAt = 40;  // RIFF (12), fmt (24), then "data" and its size
   if (bytes.size() < 44 || std::string(bytes.begin() + 36, bytes.begin() + 40) != "data") return false;
   const std::uint32_t claimed = 0x7FFFFFF0;
   for (int i = 0; i < 4; ++i) bytes[kDataSizeAt + i] = static_cast<unsigned char>(claimed >> (8 * i));
   return writeBytes(path, bytes);
+}
+inline bool wavClaimingMore(const std::string& path, const std::vector<float>& samples) {
+  return wavClaimingMoreAt(path, samples, 44100);
 }
 
 // The Ogg page checksum: CRC-32, polynomial 0x04C11DB7, not reflected, over the page with its field zeroed.

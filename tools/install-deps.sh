@@ -2,7 +2,7 @@
 # Installs the Debian/Ubuntu packages that are missing for: run | test | bench | sweep | deb | windows.
 set -euo pipefail
 
-run_packages="cmake g++ make pkg-config libsdl2-dev libx11-dev portaudio19-dev libsndfile1-dev libpng-dev"
+run_packages="cmake g++ make pkg-config libsdl2-dev libx11-dev portaudio19-dev libsndfile1-dev libpng-dev libsoxr-dev"
 test_packages="libgtest-dev libgmock-dev libxtst-dev xvfb xauth xdotool imagemagick pulseaudio pulseaudio-utils libasound2-plugins sox lingot clang libclang-rt-dev time
   desktop-file-utils
   pipewire pipewire-pulse wireplumber dbus-daemon"

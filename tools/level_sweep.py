@@ -6,8 +6,16 @@ instruments through fluidsynth), peak-normalises every piece to each level with 
 replays it through `sonavel --headless --scores`, with and without --auto-gain, and
 compares the scores with the notes that were written. Prints one table per timbre.
 
-usage: level_sweep.py SONAVEL_BINARY [WORK_DIR]   (run where font.tga is)
+usage: level_sweep.py SONAVEL_BINARY [WORK_DIR] [--rate HZ | --rates HZ,HZ,...]   (run where font.tga is)
+
+--rate HZ renders the corpus at that rate (sonavel converts it to 44100 Hz as it reads it) and
+prints the same tables. --rates compares rates on one performance: fluidsynth plays at a rate
+of its own (its rendering at each rate is a different performance), the pieces are levelled
+there and then brought to each rate with sox's best converter, as a studio bounces one master;
+the sines are computed at each rate. All in 32-bit float. The first rate is the reference.
 """
+
+import argparse
 
 import math
 import os
@@ -17,7 +25,10 @@ import subprocess
 import sys
 import wave
 
-RATE = 44100
+RATE = 44100  # Hz: the analysis rate, and the corpus's unless another is asked for
+MASTER_RATE = 96000  # Hz: where the instruments are played when rates are compared
+CONTROL_BITS = 24  # the control: the reference files rounded to this many bits, a change 144 dB down
+CONTROL = f"{CONTROL_BITS}-bit"
 BLOCK = 2048
 BUFFER = 512
 LIT = 0.5
@@ -65,11 +76,19 @@ MATERIALS = [("single", single_notes), ("melody", melody), ("scale", fast_scale)
 
 # ---- files -------------------------------------------------------------------------------
 
-def write_wav(path, samples):
+def write_wav(path, samples, rate=RATE, floating=False):
+    if floating:
+        raw = path + ".f32"
+        with open(raw, "wb") as f:
+            f.write(struct.pack(f"<{len(samples)}f", *samples))
+        subprocess.run(["sox", "-t", "f32", "-r", str(rate), "-c", "1", raw, "-b", "32", "-e", "floating-point", path],
+                       check=True)
+        os.remove(raw)
+        return
     with wave.open(path, "wb") as w:
         w.setnchannels(1)
         w.setsampwidth(2)
-        w.setframerate(RATE)
+        w.setframerate(rate)
         w.writeframes(b"".join(struct.pack("<h", max(-32767, min(32767, int(s * 32767)))) for s in samples))
 
 
@@ -100,11 +119,11 @@ def write_midi(path, notes, program):
         f.write(header + b"MTrk" + struct.pack(">I", len(track)) + bytes(track))
 
 
-def render(notes, program, path, work):
+def render(notes, program, path, work, rate=RATE):
     mid = os.path.join(work, "piece.mid")
     raw = os.path.join(work, "piece_raw.wav")
     write_midi(mid, notes, program)
-    subprocess.run(["fluidsynth", "-ni", "-q", "-R", "0", "-C", "0", "-g", "0.5", "-r", str(RATE),
+    subprocess.run(["fluidsynth", "-ni", "-q", "-R", "0", "-C", "0", "-g", "0.5", "-r", str(rate),
                     "-F", raw, SOUNDFONT, mid], check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     subprocess.run(["sox", "-D", raw, "-c", "1", "-b", "32", "-e", "floating-point", path, "remix", "-"], check=True)
 
@@ -119,22 +138,22 @@ def sine_notes():
     return notes
 
 
-def render_sines(notes, path):
-    total = int((notes[-1][0] + notes[-1][1] + GAP) * RATE)
+def render_sines(notes, path, rate=RATE, floating=False):
+    total = int((notes[-1][0] + notes[-1][1] + GAP) * rate)
     samples = [0.0] * total
     for start, length, midi in notes:
         hz = 440.0 * 2 ** ((midi - 69) / 12)
-        first, count = int(start * RATE), int(length * RATE)
-        step = 2 * math.pi * hz / RATE
+        first, count = int(start * rate), int(length * rate)
+        step = 2 * math.pi * hz / rate
         for n in range(count):
             samples[first + n] = 0.5 * math.sin(step * n)
-    write_wav(path, samples)
+    write_wav(path, samples, rate, floating)
 
 
-def concatenate(parts, path):
+def concatenate(parts, path, rate=RATE):
     """Joins pieces with a gap; returns the written notes shifted to their place, tagged by material."""
     silence = path + ".gap.wav"
-    subprocess.run(["sox", "-n", "-r", str(RATE), "-c", "1", silence, "trim", "0", str(GAP)], check=True)
+    subprocess.run(["sox", "-n", "-r", str(rate), "-c", "1", silence, "trim", "0", str(GAP)], check=True)
     files, notes, offset = [], [], 0.0
     for material, piece, piece_notes in parts:
         files += [piece, silence]
@@ -148,6 +167,10 @@ def concatenate(parts, path):
 def sound_length(path):
     out = subprocess.run(["soxi", "-D", path], check=True, capture_output=True, text=True).stdout
     return float(out)
+
+
+def soxi_rate(path):
+    return int(subprocess.run(["soxi", "-r", path], check=True, capture_output=True, text=True).stdout)
 
 
 def normalise(source, level, path):
@@ -257,20 +280,19 @@ def percent(part, whole):
     return f"{100.0 * part / whole:5.1f}" if whole else "    -"
 
 
-def main():
-    if len(sys.argv) < 2:
-        sys.exit("sonavel: usage: level_sweep.py SONAVEL_BINARY [WORK_DIR]")
-    binary = os.path.abspath(sys.argv[1])
-    work = os.path.abspath(sys.argv[2] if len(sys.argv) > 2 else "level-sweep-work")
-    os.makedirs(work, exist_ok=True)
-
-    # SWEEP_TIMBRES=piano,sine limits a run to some timbres (and skips the noise and step checks).
-    only = [t for t in os.environ.get("SWEEP_TIMBRES", "").split(",") if t]
-    timbres = {}
+def sine_corpus(work, rate, floating=False):
     sines = os.path.join(work, "sines.wav")
     notes = sine_notes()
-    render_sines(notes, sines)
-    timbres["sine"] = (sines, [("single", start, length, midi) for start, length, midi in notes])
+    render_sines(notes, sines, rate, floating)
+    return sines, [("single", start, length, midi) for start, length, midi in notes]
+
+
+def corpus(work, rate, only, sines=True):
+    """Every timbre's joined pieces rendered at `rate`, with the notes written in them."""
+    os.makedirs(work, exist_ok=True)
+    timbres = {}
+    if sines and (not only or "sine" in only):
+        timbres["sine"] = sine_corpus(work, rate)
     for name, program in INSTRUMENTS.items():
         if only and name not in only:
             continue
@@ -279,26 +301,48 @@ def main():
         for material, make in MATERIALS:
             piece = os.path.join(work, f"{name}_{material}.wav")
             piece_notes = make(low, high)
-            render(piece_notes, program, piece, work)
+            render(piece_notes, program, piece, work, rate)
             parts.append((material, piece, piece_notes))
         joined = os.path.join(work, f"{name}.wav")
-        timbres[name] = (joined, concatenate(parts, joined))
+        timbres[name] = (joined, concatenate(parts, joined, rate))
+    return timbres
 
-    print("Level sweep: true = the played note's row lit (score >= 0.5), in % of note-blocks;")
-    print("nbr = a neighbouring row lit instead, in %; rows = mean rows lit per block.")
-    print("Each piece is peak-normalised to the level; blocks inside a note's first 50 ms are not judged.")
+
+def sweep(binary, work, timbres, rate=None, bits=None):
+    """Per timbre, level and automatic gain off or on: judge()'s totals per material. With a
+    rate, each levelled piece is brought to that rate before it is replayed; with bits, it is
+    then rounded to that many bits."""
+    results = {}
     for name, (source, notes) in timbres.items():
-        if only and name not in only:
-            continue
-        print(f"\n== {name}")
-        print(f"{'material':8} {'dBFS':>5} | {'off: true':>9} {'nbr':>5} {'rows':>5} | {'auto: true':>10} {'nbr':>5} {'rows':>5}")
-        by_level = {}
+        by_level = results[name] = {}
         for level in LEVELS:
             path = os.path.join(work, f"{name}_{-level}.wav")
             normalise(source, level, path)
+            if rate is not None and soxi_rate(path) != rate:
+                converted = os.path.join(work, f"{name}_{-level}_{rate}.wav")
+                subprocess.run(["sox", "-D", path, "-b", "32", "-e", "floating-point", converted, "rate", "-v", str(rate)],
+                               check=True)
+                path = converted
+            if bits is not None:
+                rounded = os.path.join(work, f"{name}_{-level}_{bits}bit.wav")
+                subprocess.run(["sox", "-D", path, "-b", str(bits), rounded], check=True)
+                path = rounded
             by_level[level] = {auto: judge(replay(binary, path, auto, work), notes) for auto in (False, True)}
-        materials = [m for m, _ in MATERIALS] if name != "sine" else ["single"]
-        for material in materials:
+    return results
+
+
+def materials_of(name):
+    return [m for m, _ in MATERIALS] if name != "sine" else ["single"]
+
+
+def print_tables(results):
+    print("Level sweep: true = the played note's row lit (score >= 0.5), in % of note-blocks;")
+    print("nbr = a neighbouring row lit instead, in %; rows = mean rows lit per block.")
+    print("Each piece is peak-normalised to the level; blocks inside a note's first 50 ms are not judged.")
+    for name, by_level in results.items():
+        print(f"\n== {name}")
+        print(f"{'material':8} {'dBFS':>5} | {'off: true':>9} {'nbr':>5} {'rows':>5} | {'auto: true':>10} {'nbr':>5} {'rows':>5}")
+        for material in materials_of(name):
             for level in LEVELS:
                 cells = []
                 for auto in (False, True):
@@ -307,7 +351,83 @@ def main():
                     cells.append(f"{percent(t[0], t[2]):>9} {percent(t[1], t[2])} {rows}")
                 print(f"{material:8} {level:5d} | {cells[0]} | {cells[1]:>22}")
 
-    if only:
+
+def lit_share(totals, materials):
+    """The played row lit, in % of the note-blocks of these materials together."""
+    lit = sum(totals.get(m, [0, 0, 0])[0] for m in materials)
+    judged = sum(totals.get(m, [0, 0, 0])[2] for m in materials)
+    return 100.0 * lit / judged if judged else float("nan")
+
+
+def print_rate_comparison(by_rate):
+    """Each rate's played-row-lit shares against the first rate's, per timbre (all its materials
+    together) and per material, GAIN 1 and automatic gain; the largest difference closes each."""
+    rates = list(by_rate)
+    reference = by_rate[rates[0]]
+    print(f"Level sweep at other rates: one performance at each rate (instruments played at {MASTER_RATE} Hz and")
+    print(f"brought to the rate by sox, sines computed at it), converted to {RATE} Hz as sonavel reads it.")
+    print(f"Played row lit (score >= 0.5), in % of note-blocks, at {rates[0]} Hz; then each rate's difference")
+    print("from it in percentage points. 'all' pools a timbre's materials; the design's detector. The last")
+    print(f"column, {CONTROL}, is the control: the {rates[0]} Hz files themselves rounded to {CONTROL_BITS} bits, a change")
+    print("144 dB down that no conversion comes near; it shows how far the shares move for no audible reason.")
+    worst = {rate: 0.0 for rate in rates[1:]}
+    worst_material = dict(worst)
+    labels = {rate: (f"{rate} Hz" if rate != CONTROL else f"{CONTROL} control") for rate in rates[1:]}
+    for name, by_level in reference.items():
+        print(f"\n== {name}")
+        header = " | ".join(f"{r:>6}" for r in rates[1:])
+        print(f"{'material':8} {'dBFS':>5} {'gain':>4} | {rates[0]:>6} | {header}")
+        groups = [("all", materials_of(name))] + ([(m, [m]) for m in materials_of(name)] if name != "sine" else [])
+        for label, materials in groups:
+            for level in LEVELS:
+                for auto in (False, True):
+                    base = lit_share(by_level[level][auto], materials)
+                    cells = []
+                    for rate in rates[1:]:
+                        diff = lit_share(by_rate[rate][name][level][auto], materials) - base
+                        if label == "all":
+                            worst[rate] = max(worst[rate], abs(diff))
+                        elif not math.isnan(diff):
+                            worst_material[rate] = max(worst_material[rate], abs(diff))
+                        cells.append(f"{diff:+6.1f}")
+                    print(f"{label:8} {level:5d} {'auto' if auto else '1':>4} | {base:6.1f} | " + " | ".join(cells))
+    print("\n== largest difference over every timbre (all materials), level and gain, in percentage points")
+    print(", ".join(f"{labels[rate]}: {worst[rate]:.1f}" for rate in rates[1:]))
+    print("== the same over every single material")
+    print(", ".join(f"{labels[rate]}: {worst_material[rate]:.1f}" for rate in rates[1:]))
+
+
+def main():
+    parser = argparse.ArgumentParser(prog="level_sweep.py")
+    parser.add_argument("binary")
+    parser.add_argument("work", nargs="?", default="level-sweep-work")
+    parser.add_argument("--rate", type=int, default=RATE, help="render the corpus at this rate (Hz)")
+    parser.add_argument("--rates", help="render at each of these rates (Hz, comma-separated) and compare with the first")
+    args = parser.parse_args()
+    binary = os.path.abspath(args.binary)
+    work = os.path.abspath(args.work)
+    os.makedirs(work, exist_ok=True)
+
+    # SWEEP_TIMBRES=piano,sine limits a run to some timbres (and skips the noise and step checks).
+    only = [t for t in os.environ.get("SWEEP_TIMBRES", "").split(",") if t]
+    if args.rates:
+        # Each rate's column, then the control: the reference rate's files rounded to 24 bits.
+        rates = [int(r) for r in args.rates.split(",")]
+        columns = [(str(rate), rate, None) for rate in rates] + [(CONTROL, rates[0], CONTROL_BITS)]
+        master = corpus(os.path.join(work, "master"), MASTER_RATE, only, sines=False)
+        by_rate = {}
+        for label, rate, bits in columns:
+            rate_work = os.path.join(work, label)
+            os.makedirs(rate_work, exist_ok=True)
+            timbres = {"sine": sine_corpus(rate_work, rate, floating=True)} if not only or "sine" in only else {}
+            timbres.update(master)
+            by_rate[label] = sweep(binary, rate_work, timbres, rate, bits)
+        print_rate_comparison(by_rate)
+        return
+    print_tables(sweep(binary, work, corpus(work, args.rate, only)))
+
+    # The noise floor and the level steps are made at the analysis rate only.
+    if only or args.rate != RATE:
         return
     noise = silence_then_noise(binary, work)
     print(f"\n== 10 s silence, then 10 s white noise at -70 dBFS: blocks with a lit row")

@@ -48,9 +48,9 @@ bool readSound(const std::string& path, std::vector<float>& samples) {
   return true;
 }
 
-bool writeSound(const std::string& path, const std::vector<float>& samples, int format) {
+bool writeSound(const std::string& path, const std::vector<float>& samples, int format, int rate) {
   SF_INFO info{};
-  info.samplerate = static_cast<int>(kSampleRate);
+  info.samplerate = rate;
   info.channels = 1;
   info.format = format;
   SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);

@@ -28,8 +28,9 @@ bool readPng(const std::string& path, Picture& picture);
 // A sound file as mono floats: libsndfile's formats, or raw float32 little endian for "*.raw".
 bool readSound(const std::string& path, std::vector<float>& samples);
 
-// Writes mono float samples at 44100 Hz in the given libsndfile format.
-bool writeSound(const std::string& path, const std::vector<float>& samples, int format);
+// Writes mono float samples at `rate` (44100 Hz unless given) in the given libsndfile format.
+bool writeSound(const std::string& path, const std::vector<float>& samples, int format,
+                int rate = static_cast<int>(kSampleRate));
 
 // Frequency from the rising zero crossings in [first, first + count): whole periods over their span.
 double meanFrequency(const std::vector<float>& samples, std::size_t first, std::size_t count);

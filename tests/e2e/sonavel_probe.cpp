@@ -5,6 +5,8 @@
 //   sonavel_probe same A.png B.png       exit 0 when both pictures are identical
 //   sonavel_probe tone REC.raw|REC.wav   prints "onset SECONDS frequency HZ level PEAK"
 //                                         for the first tone in the recording
+//   sonavel_probe span REC.raw|REC.wav   prints "first SECONDS last SECONDS": the first and the
+//                                         last sample louder than any silence
 //   sonavel_probe lit SHOT.png           for each grid row with a cell scored above 0.5:
 //                                         "row R cells N first J last J" (display columns)
 //   sonavel_probe match SHOT.png S.csv   the 200 consecutive rows of the scores file that
@@ -32,7 +34,7 @@ constexpr double kMeasureSeconds = 1.0;
 
 int usage() {
   std::fprintf(stderr, "usage: sonavel_probe pixel SHOT.png X Y | same A.png B.png | tone RECORDING |\n"
-                       "       lit SHOT.png | match SHOT.png SCORES.csv | pace SECONDS\n");
+                       "       span RECORDING | lit SHOT.png | match SHOT.png SCORES.csv | pace SECONDS\n");
   return 2;
 }
 
@@ -87,6 +89,23 @@ int tone(const char* path) {
   }
   std::printf("onset %.3f frequency %.3f level %.4f\n", onset / probe::kSampleRate,
               probe::medianFrequency(samples, first, count), probe::peakLevel(samples, first, count));
+  return 0;
+}
+
+int span(const char* path) {
+  std::vector<float> samples;
+  if (!probe::readSound(path, samples)) {
+    std::fprintf(stderr, "sonavel_probe: cannot read %s\n", path);
+    return 2;
+  }
+  std::size_t last = samples.size();
+  while (last > 0 && std::fabs(samples[last - 1]) <= kOnsetLevel) --last;
+  if (last == 0) {
+    std::printf("first none last none\n");
+    return 1;
+  }
+  std::printf("first %.4f last %.4f\n", probe::firstAbove(samples, kOnsetLevel) / probe::kSampleRate,
+              (last - 1) / probe::kSampleRate);
   return 0;
 }
 
@@ -187,6 +206,7 @@ int main(int argc, char** argv) {
   if (command == "pixel" && argc == 5) return pixel(argv[2], std::atoi(argv[3]), std::atoi(argv[4]));
   if (command == "same" && argc == 4) return same(argv[2], argv[3]);
   if (command == "tone" && argc == 3) return tone(argv[2]);
+  if (command == "span" && argc == 3) return span(argv[2]);
   if (command == "lit" && argc == 3) return lit(argv[2]);
   if (command == "match" && argc == 4) return match(argv[2], argv[3]);
   if (command == "pace" && argc == 3) return pace(std::atof(argv[2]));
