@@ -34,6 +34,7 @@
 #define INSERT_WORDS64(d, i) do { int64_t i_ = (i); memcpy(&(d), &i_, 8); } while (0)
 
 double __frexp(double x, int *exponent);
+double __ieee754_log(double x);
 double __scalbn(double x, int n);
 double __ldexp(double x, int n);
 int __branred(double x, double *a, double *aa);
