@@ -389,7 +389,7 @@ int runHeadless(const HeadlessOptions& options, std::FILE* errors) {
     return refused;
   }
   // Scripts and tests see the same lines at any rate; a person at a terminal is told.
-  if (in.input.fileRate() != kReplaySampleRate && isatty(fileno(errors)) != 0)
+  if (in.input.fileRate() != kReplaySampleRate && isTerminal(errors))
     say(conversionLine(options.input, in.input.fileRate()));
   if (out.scores) writeScoresHeader(out.scores.get());
 

@@ -1,6 +1,7 @@
 #include "platform/process.hpp"
 
 #include <io.h>
+#include <windows.h>
 #include <shellapi.h>
 
 #include "platform/wide_windows.hpp"
