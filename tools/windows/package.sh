@@ -36,6 +36,7 @@ dir=$stage/$name
 mkdir -p "$dir/licences"
 
 cp "$build/sonavel.exe" "$build/sonavelw.exe" "$build/font.tga" "$build/sonavel.ico" "$dir/"
+x86_64-w64-mingw32-strip --strip-unneeded "$dir/sonavel.exe" "$dir/sonavelw.exe"
 dlls=$(needed_dlls "$build" "$dir/sonavel.exe" "$dir/sonavelw.exe") || die "the programs need DLLs that cannot be shipped"
 for dll in $dlls; do cp "$dll" "$dir/"; done
 for prefix in "${prefixes[@]}"; do cp -r "$prefix"/licences/. "$dir/licences/"; done
