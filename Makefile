@@ -61,11 +61,13 @@ deps-test:
 	@tools/install-deps.sh test
 
 # Sanitizer builds, a short fuzzing run and the package first, then the release build with every
-# test (the package's install-run-remove check among them); ctest's summary closes the run.
+# test (the package's install-run-remove check among them), then the Windows build's tests under
+# Wine against it; the two ctest summaries close the run.
 test: deps-test unit-sanitizers fuzz deb
 	@python3 tools/check_layers.py
 	$(MAKE) build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+	$(MAKE) windows-test
 
 # The release unit tests alone, built first if need be: the loop while working, in well under
 # a minute after a build. `make test` is the whole run, before a merge and in CI.
