@@ -115,17 +115,20 @@ bench:
 	done
 	@echo; sed 's/\x1b\[[0-9;]*m//g' $(BUILD)-bench/all.txt | grep '^ratio '
 
-# How well the played note is shown from -40 to -1 dBFS, with and without automatic gain
-# (a few minutes); the table is kept in docs/level-sweep.txt.
+# How well the played notes are shown from -40 to -1 dBFS, with and without automatic gain
+# (ten minutes or so); the tables are kept in docs/level-sweep.txt, and with DETECTOR=precise
+# in docs/level-sweep-precise.txt.
+DETECTOR ?= design
 level-sweep: build
 	@tools/install-deps.sh sweep
-	cd $(BUILD) && python3 ../tools/level_sweep.py ./sonavel level-sweep-work | tee $(CURDIR)/docs/level-sweep.txt
+	cd $(BUILD) && python3 ../tools/level_sweep.py ./sonavel level-sweep-work --detector $(DETECTOR) \
+	  | tee $(CURDIR)/docs/level-sweep$(if $(filter precise,$(DETECTOR)),-precise).txt
 
 # The same corpus at 48, 96, 32 and 22.05 kHz against 44.1 kHz (some minutes more); the table is
 # kept in docs/level-sweep-rates.txt.
 level-sweep-rates: build
 	@tools/install-deps.sh sweep
-	cd $(BUILD) && python3 ../tools/level_sweep.py ./sonavel level-sweep-rates-work --rates 44100,48000,96000,32000,22050 \
+	cd $(BUILD) && python3 ../tools/level_sweep_rates.py ./sonavel level-sweep-rates-work --rates 44100,48000,96000,32000,22050 \
 	  | tee $(CURDIR)/docs/level-sweep-rates.txt
 
 # The Windows build's libraries, cross-built from Debian's source packages into a cache outside

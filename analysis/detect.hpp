@@ -3,10 +3,16 @@
 // with the detector's state kept in the shared record. The analysis folder computes and
 // does no I/O; it may use core/.
 
-// Start-up: zeroes the score history and the row tracks, sets every band level to 1.
+// Start-up: zeroes the score history and the row tracks, sets every band level to 1, and
+// the precise detector forgets what it heard and its reading.
 void resetNoteDetection();
-// Main thread, once per consumed block: writes column `historyColumn`, then advances it.
+// Main thread, once per consumed block: the design's detector, or the precise one while
+// `tuner.preciseDetector` is on, writes column `historyColumn`, which then advances. The
+// precise one also sets `tuner.pitchReading`.
 void detectNotes();
+// Whether blocks the design's detector scores are read by the precise one as well, for the
+// pitch read-out alone (--pitch); the design's scores stay as they are.
+void keepPitchReading(bool on);
 
 // The two clean-up rules of analysis/design_detector.hpp on column `col` of the score history
 // and the record's tracks, so that their boundaries can be tested one row at a time.

@@ -23,7 +23,17 @@ void buildNoteTable() {
   for (int p = 0; p < kPitchClasses; ++p) tuner.keyColour[p] = kKeyColours[p];
 }
 
+void noteRowNameInto(int row, char (&name)[kNoteNameSize]) {
+  const int octave = (row + kPitchClasses - kRowsBelowFirstC) / kPitchClasses + kFirstRowOctave;  // 1 .. 7
+  const char* pitch = kPitchNames[row % kPitchClasses];
+  int length = 0;
+  for (; pitch[length] != '\0'; ++length) name[length] = pitch[length];
+  name[length] = static_cast<char>('0' + octave);
+  name[length + 1] = '\0';
+}
+
 std::string noteRowName(int row) {
-  return std::string(kPitchNames[row % kPitchClasses]) +
-         std::to_string((row + kPitchClasses - kRowsBelowFirstC) / kPitchClasses + kFirstRowOctave);
+  char name[kNoteNameSize];
+  noteRowNameInto(row, name);
+  return name;
 }

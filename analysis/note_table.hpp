@@ -20,3 +20,6 @@ void buildNoteTable();
 
 // "A1", "A#1", ... "G#7": the name of note row `row` (0 .. 71).
 std::string noteRowName(int row);
+// The same into `name`, without allocating: for the picture and the per-block outputs.
+inline constexpr int kNoteNameSize = 5;  // the longest name, "A#1", with its terminating zero
+void noteRowNameInto(int row, char (&name)[kNoteNameSize]);

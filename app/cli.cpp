@@ -82,6 +82,12 @@ bool setRollScale(const std::string& text, CommandLine& line, std::string& reaso
   return false;
 }
 
+bool setWindowScale(const std::string& text, CommandLine& line, std::string& reason) {
+  if (parseWholeIn(text, 1, kMostWindowScale, line.live.windowScale)) return true;
+  reason = "--scale needs a whole number from 1 to " + std::to_string(kMostWindowScale) + ", not '" + text + "'";
+  return false;
+}
+
 bool setGain(const std::string& text, CommandLine& line, std::string& reason) {
   if (parseNumberIn(text, 0.0, kMostStartGain, line.start.gain)) return true;
   reason = "--gain needs a number from 0 to 27, not '" + text + "'";
@@ -91,6 +97,13 @@ bool setGain(const std::string& text, CommandLine& line, std::string& reason) {
 bool setReferencePitch(const std::string& text, CommandLine& line, std::string& reason) {
   if (parseNumberIn(text, kLowestReferencePitch, kHighestReferencePitch, line.start.referencePitch)) return true;
   reason = "--a4 needs a frequency from 400 to 480 (Hz), not '" + text + "'";
+  return false;
+}
+
+bool setDetector(const std::string& text, CommandLine& line, std::string& reason) {
+  line.start.preciseDetector = text == "precise";
+  if (text == "design" || text == "precise") return true;
+  reason = "--detector needs design or precise, not '" + text + "'";
   return false;
 }
 
@@ -117,9 +130,17 @@ const OptionRow kOptions[] = {
      "FILE takes the place of the input device: it takes no --input-device"},
     {"--output-device", "D", kWindow, "play the tone and the playback (and FILE) on device D",
      [](CommandLine& l) -> std::string& { return l.devices.output; }, nullptr, {}, nullptr, kDeviceRefusal},
+    {"--scale", "N", kWindow,
+     "open the window at N times 640 x 480, 1 to 8\n"
+     "(default: the largest that suits the screen)",
+     nullptr, setWindowScale, {}, nullptr, "--scale sizes the window; --headless opens none"},
     {"--auto-gain", nullptr, kAnalysing, "start with automatic gain on (key A toggles it)", nullptr, setAutoGain},
     {"--gain", "G", kAnalysing, "starting gain of the analysed input, 0 to 27 (default 1)", nullptr, setGain},
     {"--a4", "HZ", kAnalysing, "reference pitch of A4, 400 to 480 Hz (default 440)", nullptr, setReferencePitch},
+    {"--detector", "D", kAnalysing,
+     "design (default) or precise: names the notes from their partials,\n"
+     "with a cents read-out (key D switches)",
+     nullptr, setDetector},
     {"--headless", "INPUT", kHeadless,
      "replay a sound file (8 to 384 kHz, converted to 44100 Hz as it is\n"
      "read) without window or audio device, one 512-frame audio buffer\n"
@@ -145,6 +166,8 @@ const OptionRow kOptions[] = {
      [](CommandLine& l) -> std::string& { return l.headless.rollPath; }, nullptr, {}, "roll"},
     {"--roll-scale", "N", kHeadless, "pixels per block in the roll, 1 to 16 (default 1)", nullptr, setRollScale,
      "--roll", "roll"},
+    {"--pitch", "OUT.csv", kHeadless, "the strongest note of every scored block: name, Hz, cents, confidence",
+     [](CommandLine& l) -> std::string& { return l.headless.pitchPath; }, nullptr, {}, "replay"},
     {"--version", nullptr, 0, "print the version"},
     {"--help", nullptr, 0, "print this help"},
 };
@@ -383,6 +406,7 @@ void applyStartSettings(const StartSettings& start) {
   setGainSlider(start.gain);
   updateInputGain();
   setAutoGain(start.autoGain);
+  tuner.preciseDetector = start.preciseDetector;
 }
 
 std::vector<OptionName> commandLineOptions() {

@@ -17,6 +17,7 @@ struct HeadlessOptions {
   std::string picturePath;
   std::string outputPath;
   std::string rollPath;    // the whole piece as one piano-roll picture
+  std::string pitchPath;   // the strongest note of every scored block, as the precise detector reads it
   int rollScale = 1;       // its pixels per block
 };
 
@@ -24,6 +25,7 @@ struct HeadlessOptions {
 struct LiveOptions {
   std::string inputFile;   // empty: the input device
   std::string recordPath;  // empty: nothing recorded
+  int windowScale = 0;     // window pixels per picture pixel, 1 .. kMostWindowScale; 0: to suit the screen
 };
 
 // How the analysis starts, live or headless.
@@ -31,6 +33,7 @@ struct StartSettings {
   bool autoGain = false;
   double gain = 1.0;            // the starting `inputGain`, 0 .. 27
   double referencePitch = kStandardPitch;  // Hz of A4, 400 .. 480
+  bool preciseDetector = false;            // --detector precise
 };
 
 struct CommandLine {

@@ -13,6 +13,7 @@ namespace {
 
 constexpr auto kRelaxed = std::memory_order_relaxed;
 constexpr int kNoMarker = -1;
+constexpr double kTenthsPerHz = 10.0;  // the read-out shows tenths of a hertz
 
 // Slider values per pixel from the trough's left end, as stored in single precision.
 constexpr int kGainOrigin = kGainTroughX;
@@ -66,6 +67,10 @@ void handleKeyCommands(const KeyboardDevice& keys) {
     tuner.markB = cursor;
     if (tuner.markA == kNoMarker) tuner.markA = cursor;
   }
+  // D latches on its own too: the precise detector in place of the design's, or back.
+  const bool detectorKey = keys.isKeyDown(DIK_D);
+  if (detectorKey && !tuner.detectorLatch) tuner.preciseDetector = !tuner.preciseDetector;
+  tuner.detectorLatch = detectorKey;
   if (!tuner.frozen.load(kRelaxed)) tuner.autoPlay.store(false, kRelaxed);
 }
 
@@ -161,6 +166,15 @@ ViewFrame applyViewRules() {
   frame.autoGain = tuner.autoGain;
   frame.outputVolume = tuner.outputVolume.load(kRelaxed);
   frame.softDisplay = tuner.softDisplay;
+  if (tuner.preciseDetector) {
+    frame.preciseDetector = true;
+    const PitchReading& reading = tuner.pitchReading;
+    if (reading.row >= 0) {
+      frame.pitchRow = reading.row;
+      frame.pitchCents = static_cast<int>(std::lround(reading.cents));
+      frame.pitchTenthsHz = static_cast<int>(std::lround(reading.frequency * kTenthsPerHz));
+    }
+  }
   return frame;
 }
 

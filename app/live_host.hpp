@@ -22,6 +22,8 @@ class LiveHost : public Host {
   void useFile(FileInput* file) { file_ = file; }
   // Records what the callback captures from the start of the audio to its end.
   void record(SessionRecorder* recorder) { recorder_ = recorder; }
+  // The window opens at `scale` times 640 x 480; kScaleToSuitTheScreen unless told.
+  void scaleWindow(int scale) { windowScale_ = scale; }
 
   bool openWindow(std::string& reason) override;
   void present(const Framebuffer& picture) override;
@@ -44,5 +46,6 @@ class LiveHost : public Host {
   std::vector<std::string> notices_;
   FileInput* file_ = nullptr;
   SessionRecorder* recorder_ = nullptr;
+  int windowScale_ = kScaleToSuitTheScreen;
   std::unique_ptr<StopSignals> hangUp_;  // from the window's opening on
 };

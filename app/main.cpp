@@ -98,6 +98,7 @@ int runLive(const CommandLine& line) {
   LiveHost host(audio);
   if (!line.live.inputFile.empty()) host.useFile(&file);
   if (recorder.isOpen()) host.record(&recorder);
+  host.scaleWindow(line.live.windowScale);
   Notices notices;
   if (startUp(host, reason, notices) == StartResult::NoWindow) {
     say("cannot open a window: " + reason);

@@ -4,7 +4,7 @@
 #include <bit>
 #include <cerrno>
 #include <charconv>
-#include <chrono>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <fstream>
@@ -13,13 +13,16 @@
 #include <optional>
 #include <vector>
 
+#include "analysis/detect.hpp"
 #include "analysis/note_table.hpp"
 #include "app/headless_host.hpp"
+#include "app/progress.hpp"
 #include "io/output_files.hpp"
 #include "platform/file_names.hpp"
 #include "platform/process.hpp"
 #include "platform/regular_file.hpp"
 #include "platform/stop_signals.hpp"
+#include "platform/terminal.hpp"
 #include "app/replay_events.hpp"
 #include "io/roll_output.hpp"
 #include "app/shell.hpp"
@@ -33,9 +36,6 @@
 namespace {
 
 using FilePtr = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
-
-constexpr int kProgressCheckSteps = 256;
-constexpr auto kProgressInterval = std::chrono::milliseconds(250);
 
 // The events file, read as the run reaches the steps of its events.
 struct EventsFile {
@@ -53,7 +53,7 @@ struct ReplayInputs {
   EventsFile events;
   long long steps = 0;
   bool followsInput = false;  // the steps are those of the input's length, learnt at its end
-  long long rollSteps = 0;    // the steps the roll is checked and reserved for before the run
+  long long foreseenSteps = 0;  // the steps asked for, or those of a header the file bears out; 0: not known
 };
 
 struct ReplayOutputs {
@@ -63,15 +63,17 @@ struct ReplayOutputs {
   FilePtr roll{nullptr, std::fclose};
   RollScores rollScores;
   int rollScale = 1;
-  OutputFile scoresFile, pictureFile, soundFile, rollFile;
+  FilePtr pitch{nullptr, std::fclose};
+  OutputFile scoresFile, pictureFile, soundFile, rollFile, pitchFile;
 
   void discard() {
     scores.reset();
     picture.reset();
     roll.reset();
+    pitch.reset();
     std::string ignored;
     sound.close(ignored);
-    for (OutputFile* file : {&scoresFile, &pictureFile, &soundFile, &rollFile}) discardOutput(*file);
+    for (OutputFile* file : {&scoresFile, &pictureFile, &soundFile, &rollFile, &pitchFile}) discardOutput(*file);
   }
 };
 
@@ -142,13 +144,17 @@ bool openOutputs(const HeadlessOptions& options, ReplayOutputs& out, std::string
     if (!out.roll) return false;
     out.rollScale = options.rollScale;
   }
+  if (!options.pitchPath.empty()) {
+    out.pitch = openForWriting(options.pitchPath, out.pitchFile, reason);
+    if (!out.pitch) return false;
+  }
   return true;
 }
 
-// The steps the roll is checked and reserved for before the run: those asked for, or those of the
-// input's length where the file really holds what its header claims. 0 where it does not: the run
-// counts the blocks it keeps instead.
-long long rollStepsForeseen(const HeadlessOptions& options, const MonoSoundReader& input) {
+// The steps the roll is checked and reserved for before the run, and progress is shown against:
+// those asked for, or those of the input's length where the file really holds what its header
+// claims. 0 where it does not: the run counts the blocks it keeps instead.
+long long stepsForeseen(const HeadlessOptions& options, const MonoSoundReader& input) {
   if (options.steps >= 0) return options.steps;
   const long long claimed = input.frames();  // at 44100 Hz; the file is asked at its own rate
   if (claimed <= 0 || !soundFileHoldsFrame(options.input, input.fileFrames() - 1)) return 0;
@@ -156,12 +162,14 @@ long long rollStepsForeseen(const HeadlessOptions& options, const MonoSoundReade
 }
 
 // Everything that can be wrong with the request is found here, before start-up; the outputs are
-// opened last. Returns the exit status, kExitSuccess when the run can go ahead.
-int prepare(const HeadlessOptions& options, ReplayInputs& in, ReplayOutputs& out, std::string& reason) {
+// opened last. The length is foreseen for the roll, and for progress where `watched`. Returns the
+// exit status, kExitSuccess when the run can go ahead.
+int prepare(const HeadlessOptions& options, bool watched, ReplayInputs& in, ReplayOutputs& out, std::string& reason) {
   const std::vector<NamedFile> named = {
       {"INPUT", options.input, false},           {"--events", options.eventsPath, false},
       {"--scores", options.scoresPath, true},    {"--picture", options.picturePath, true},
       {"--output", options.outputPath, true},    {"--roll", options.rollPath, true},
+      {"--pitch", options.pitchPath, true},
   };
   if (!checkOutputsDistinct(named, reason)) return kExitUsage;
   if (!options.eventsPath.empty() && !openEvents(options.eventsPath, in.events, reason)) return kExitUsage;
@@ -169,10 +177,8 @@ int prepare(const HeadlessOptions& options, ReplayInputs& in, ReplayOutputs& out
   in.input.convertAhead();  // the analysis keeps this thread busy: another converts
   in.followsInput = options.steps < 0;
   in.steps = in.followsInput ? kStepsUntilTheInputEnds : options.steps;
-  if (!options.rollPath.empty()) {
-    in.rollSteps = rollStepsForeseen(options, in.input);
-    if (!checkRollFits(in.rollSteps, options.rollScale, reason)) return kExitUsage;
-  }
+  if (!options.rollPath.empty() || watched) in.foreseenSteps = stepsForeseen(options, in.input);
+  if (!options.rollPath.empty() && !checkRollFits(in.foreseenSteps, options.rollScale, reason)) return kExitUsage;
   if (openOutputs(options, out, reason)) return kExitSuccess;
   out.discard();
   return kExitWriteFailed;
@@ -230,35 +236,20 @@ void writeScoresRow(std::FILE* file, long long step, int column) {
   std::fwrite(line, 1, static_cast<std::size_t>(out - line), file);
 }
 
-// Shows how far a long replay has come, only where someone watches stderr.
-class Progress {
- public:
-  explicit Progress(std::FILE* errors) : errors_(errors), shown_(isTerminal(errors)), last_(Clock::now()) {}
-
-  // `total`: the steps the run is expected to take, 0 when not known.
-  void update(long long step, long long total) {
-    if (!shown_ || step % kProgressCheckSteps != 0) return;
-    auto now = Clock::now();
-    if (now - last_ < kProgressInterval) return;
-    last_ = now;
-    printed_ = true;
-    if (total > step)
-      std::fprintf(errors_, "\rsonavel: step %lld of %lld (%lld%%)", step, total, step * 100 / total);
-    else
-      std::fprintf(errors_, "\rsonavel: step %lld\x1b[K", step);
-    std::fflush(errors_);
+// The precise reading of one scored block; a block where nothing sounds leaves the fields empty.
+void writePitchRow(std::FILE* file, long long step, int column) {
+  const PitchReading& reading = tuner.pitchReading;
+  if (reading.row < 0) {
+    std::fprintf(file, "%lld,%d,,,,\n", step, column);
+    return;
   }
-  void finish() {
-    if (printed_) std::fputc('\n', errors_);
-  }
-
- private:
-  using Clock = std::chrono::steady_clock;
-  std::FILE* errors_;
-  bool shown_;
-  bool printed_ = false;
-  Clock::time_point last_;
-};
+  // Rounded first, so that a hair below zero reads +0.0 rather than -0.0.
+  const double cents = std::round(reading.cents * 10.0) / 10.0;
+  char name[kNoteNameSize];
+  noteRowNameInto(reading.row, name);
+  std::fprintf(file, "%lld,%d,%s,%.2f,%+.1f,%.3f\n", step, column, name, reading.frequency, cents == 0.0 ? 0.0 : cents,
+               reading.confidence);
+}
 
 void applyEvent(HeadlessHost& host, const ReplayEvent& event) {
   switch (event.kind) {
@@ -294,14 +285,13 @@ bool keepRollBlock(ReplayOutputs& out, const std::string& input, int column, std
 
 enum class RunEnd { Completed, Stopped, Failed };
 
-// The steps to show progress against: the run's own, or those the input's header claims until its end is found.
+// The steps to show progress against: the run's own once they are known, else those foreseen.
 long long expectedSteps(const ReplayInputs& in) {
-  if (in.steps != kStepsUntilTheInputEnds) return in.steps;
-  return in.input.frames() > 0 ? defaultReplaySteps(static_cast<std::size_t>(in.input.frames())) : 0;
+  return in.steps != kStepsUntilTheInputEnds ? in.steps : in.foreseenSteps;
 }
 
-RunEnd runSteps(HeadlessHost& host, ReplayInputs& in, ReplayOutputs& out, const std::string& input, Progress& progress,
-                std::string& reason) {
+RunEnd runSteps(HeadlessHost& host, ReplayInputs& in, ReplayOutputs& out, const std::string& input,
+                ProgressLine& progress, std::string& reason) {
   for (long long step = 0; step < in.steps; ++step) {
     if (takenStopSignal() != 0) return RunEnd::Stopped;
     progress.update(step, expectedSteps(in));
@@ -313,6 +303,7 @@ RunEnd runSteps(HeadlessHost& host, ReplayInputs& in, ReplayOutputs& out, const 
     if (!loopTurn(host)) break;
     const bool scored = tuner.historyColumn.load(std::memory_order_relaxed) != column;
     if (out.scores && scored) writeScoresRow(out.scores.get(), step, column);
+    if (out.pitch && scored) writePitchRow(out.pitch.get(), step, column);
     if (out.roll && scored && !keepRollBlock(out, input, column, reason)) return RunEnd::Failed;
     if (!audioStep(in, out, reason)) return RunEnd::Failed;
   }
@@ -354,8 +345,9 @@ bool writeOutputs(const HeadlessHost& host, ReplayOutputs& out, std::string& pro
     else if (!finishFile(out.roll, out.rollFile, reason))
       fail(out.rollFile, reason);
   }
+  if (out.pitch && !finishFile(out.pitch, out.pitchFile, reason)) fail(out.pitchFile, reason);
   if (failures.empty()) {
-    for (OutputFile* file : {&out.scoresFile, &out.pictureFile, &out.soundFile, &out.rollFile})
+    for (OutputFile* file : {&out.scoresFile, &out.pictureFile, &out.soundFile, &out.rollFile, &out.pitchFile})
       if (!commitOutput(*file, reason)) fail(*file, reason);
   }
   if (failures.empty()) return true;
@@ -379,19 +371,21 @@ int runHeadless(const HeadlessOptions& options, std::FILE* errors) {
     say("stopped by " + stopSignalName(signal) + "; no output written");
     return kExitSignalBase + signal;
   };
+  const bool watched = isTerminal(errors);
   ReplayInputs in;
   ReplayOutputs out;
   std::string reason;
-  const int refused = prepare(options, in, out, reason);
+  const int refused = prepare(options, watched, in, out, reason);
   if (takenStopSignal() != 0) return stopped(out);
   if (refused != kExitSuccess) {
     say(reason);
     return refused;
   }
   // Scripts and tests see the same lines at any rate; a person at a terminal is told.
-  if (in.input.fileRate() != kReplaySampleRate && isTerminal(errors))
+  if (in.input.fileRate() != kReplaySampleRate && watched)
     say(conversionLine(options.input, in.input.fileRate()));
   if (out.scores) writeScoresHeader(out.scores.get());
+  if (out.pitch) std::fputs("step,column,note,hz,cents,confidence\n", out.pitch.get());
 
   HeadlessHost host;
   Notices notices;
@@ -401,11 +395,12 @@ int runHeadless(const HeadlessOptions& options, std::FILE* errors) {
     return kExitCannotStart;
   }
   for (const std::string& notice : notices) say(notice);
+  keepPitchReading(static_cast<bool>(out.pitch));
   if (out.roll) {
-    out.rollScores.reserveFor(in.rollSteps);
+    out.rollScores.reserveFor(in.foreseenSteps);
     out.rollScores.keepFont(font);
   }
-  Progress progress(errors);
+  ProgressLine progress(errors, watched);
   RunEnd end = runSteps(host, in, out, options.input, progress, reason);
   progress.finish();
   if (!tuner.quitting) shutDown(host);

@@ -5,10 +5,13 @@
 
 namespace {
 
-// Client pixels to picture pixels: divide, then multiply, rounded half to even.
-// The result can be one past the last column or row, so it is a coordinate, not an index.
+// Client pixels to picture pixels. A client a whole multiple of the picture shows each
+// picture pixel as a block of that many client pixels: the block maps back to its pixel.
+// Otherwise divide, then multiply, rounded half to even; that result can be one past the
+// last column or row, so it is a coordinate, not an index.
 int scaleToPicture(int position, int clientSize, int pictureSize) {
   if (clientSize <= 0) return position;
+  if (clientSize % pictureSize == 0) return position / (clientSize / pictureSize);
   return static_cast<int>(std::nearbyint(static_cast<double>(position) / clientSize * pictureSize));
 }
 

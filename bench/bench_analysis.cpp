@@ -1,5 +1,6 @@
 // Analysis speed: the transform against FFTW on the same data, the block spectrum,
-// and note detection against its floor of 6912 cosines.
+// note detection against its floor of 6912 cosines, and the precise detector against
+// the design's on the same chord.
 
 #include <benchmark/benchmark.h>
 #include <fftw3.h>
@@ -12,6 +13,7 @@
 #include "analysis/detect.hpp"
 #include "analysis/fft.hpp"
 #include "analysis/note_table.hpp"
+#include "analysis/precise_detector.hpp"
 #include "analysis/spectrum.hpp"
 #include "core/tuner_state.hpp"
 #include "ratio.hpp"
@@ -105,7 +107,59 @@ void BM_cosines(benchmark::State& state) {
 }
 BENCHMARK(BM_cosines);
 
+// A chord of three notes with ten decaying partials each, and a little hiss: a block of
+// the kind the precise detector spends most on (many partials, several notes to name).
+constexpr int kChordBlocks = 16;
+std::vector<float> chordBlocks() {
+  std::mt19937 generator(11);
+  std::normal_distribution<double> noise(0.0, 0.0005);
+  const double roots[] = {261.63, 329.63, 392.0};
+  std::vector<float> samples(kChordBlocks * kBlockSize);
+  for (int i = 0; i < static_cast<int>(samples.size()); ++i) {
+    double v = noise(generator);
+    for (double f : roots)
+      for (int h = 1; h <= 10; ++h) v += 0.03 / h * std::sin(2 * 3.14159265358979 * f * h * i / kSampleRate);
+    samples[i] = static_cast<float>(v);
+  }
+  return samples;
+}
+
+PreciseState preciseState;
+
+void BM_preciseDetector(benchmark::State& state) {
+  resetTunerState();
+  buildNoteTable();
+  resetPreciseDetector(preciseState);
+  const std::vector<float> samples = chordBlocks();
+  float column[kNoteRows];
+  PitchReading reading;
+  int block = 0;
+  for (auto _ : state) {
+    const PreciseInput input{samples.data() + block * kBlockSize, 1.0, tuner.noteFrequency + kNoteRowOffset};
+    runPreciseDetector(input, preciseState, column, reading);
+    benchmark::DoNotOptimize(column);
+    block = (block + 1) % kChordBlocks;
+  }
+}
+BENCHMARK(BM_preciseDetector);
+
+// The design's detector on the spectrum of the same chord.
+void BM_detectNotesChord(benchmark::State& state) {
+  resetTunerState();
+  buildNoteTable();
+  resetNoteDetection();
+  const std::vector<float> samples = chordBlocks();
+  for (int i = 0; i < kBlockSize; ++i) tuner.captureBlock[i] = samples[i];
+  computeSpectrum(tuner.captureBlock, kBlockSize);
+  for (auto _ : state) {
+    detectNotes();
+    benchmark::ClobberMemory();
+  }
+}
+BENCHMARK(BM_detectNotesChord);
+
 SONAVEL_RATIO("complexFft/fftw", "BM_complexFft", "BM_fftwInPlace");
+SONAVEL_RATIO("precise/design", "BM_preciseDetector", "BM_detectNotesChord");
 SONAVEL_RATIO("detectNotes/cosines", "BM_detectNotes", "BM_cosines");
 
 }  // namespace

@@ -18,3 +18,4 @@ inline constexpr int kIdlePauseMs = 50;        // longest pause while nothing mo
 
 inline constexpr int kPictureWidth = 640;
 inline constexpr int kPictureHeight = 480;
+inline constexpr int kMostWindowScale = 8;     // screen pixels per picture pixel, at most, each way

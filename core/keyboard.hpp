@@ -7,6 +7,7 @@
 inline constexpr int DIK_ESCAPE = 1;
 inline constexpr int DIK_RETURN = 28;
 inline constexpr int DIK_A = 30;
+inline constexpr int DIK_D = 32;
 inline constexpr int DIK_SPACE = 57;
 inline constexpr int DIK_NUMPAD7 = 71;       // keypad Home
 inline constexpr int DIK_NUMPAD1 = 79;       // keypad End

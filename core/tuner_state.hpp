@@ -28,6 +28,10 @@ struct TunerState {
   bool autoGain = false;
   bool autoGainLatch = false;  // A was down at the previous frame step
   AutoGain autoGainState;
+  // The precise detector in place of the design's (key D, --detector precise).
+  bool preciseDetector = false;
+  bool detectorLatch = false;  // D was down at the previous frame step
+  PitchReading pitchReading;   // the precise detector's reading of the last scored block
 
   // Capture and transform: the audio thread's own working storage.
   double captureBlock[kBlockCapacity] = {};

@@ -33,7 +33,5 @@ class ConsoleText {
 
 // Names the calling thread for top, a debugger and the CPU report (at most 15 characters).
 void nameThisThread(const char* name);
-// Whether `stream` goes to a terminal or console that someone watches.
-bool isTerminal(std::FILE* stream);
 // The running program's own file, with '/' between folders; empty when it cannot be told.
 std::string executablePath();

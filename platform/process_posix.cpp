@@ -15,8 +15,6 @@ ConsoleText::~ConsoleText() {}
 
 void nameThisThread(const char* name) { pthread_setname_np(pthread_self(), name); }
 
-bool isTerminal(std::FILE* stream) { return isatty(fileno(stream)) != 0; }
-
 std::string executablePath() {
   char path[PATH_MAX];
   const ssize_t length = ::readlink("/proc/self/exe", path, sizeof path - 1);

@@ -53,12 +53,6 @@ void nameThisThread(const char* name) {
   if (setDescription != nullptr) setDescription(GetCurrentThread(), widen(name).c_str());
 }
 
-// A console: the runtime's own _isatty takes any character device for one, NUL included.
-bool isTerminal(std::FILE* stream) {
-  DWORD mode = 0;
-  return GetConsoleMode(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream))), &mode) != 0;
-}
-
 std::string executablePath() {
   std::wstring path(MAX_PATH, L'\0');
   for (;;) {

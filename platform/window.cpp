@@ -10,6 +10,7 @@
 #include "platform/quiet_stderr.hpp"
 #include "platform/event_watch.hpp"
 #include "platform/key_map.hpp"
+#include "platform/screen_room.hpp"
 
 namespace {
 
@@ -131,7 +132,7 @@ Sent renderPicture(const Framebuffer& picture, bool everyRow) {
   return Sent::Picture;
 }
 
-// The whole picture into the window surface, nearest-neighbour when the window is not 640 x 480.
+// The whole picture stretched over the window surface, nearest-neighbour.
 Sent blitPicture(const Framebuffer& picture, SDL_Surface* target) {
   SDL_Surface* source = SDL_CreateRGBSurfaceWithFormatFrom(picture.pixels, picture.width, picture.height, 32,
                                                            picture.pitch * kBytesPerPixel, SDL_PIXELFORMAT_RGB888);
@@ -147,25 +148,71 @@ Sent blitPicture(const Framebuffer& picture, SDL_Surface* target) {
 // row that differs from the one shown.
 enum class Rows { Every, Marked, MarkedAndDiffering };
 
-// Straight into a window surface of the picture's own size and pixel layout,
-// which keeps what was last sent: only the chosen rows are copied and handed
-// to the window system.
-Sent copyChangedRows(const Framebuffer& picture, SDL_Surface* target, Rows rows) {
+// How many window pixels a picture pixel takes each way, when the window surface is a
+// whole multiple of the picture each way; 0 each way otherwise.
+struct Magnification {
+  int x = 0;
+  int y = 0;
+};
+
+Magnification magnificationOf(const Framebuffer& picture, const SDL_Surface* target) {
+  if (target->w < picture.width || target->h < picture.height || target->w % picture.width != 0 ||
+      target->h % picture.height != 0)
+    return {};
+  return {target->w / picture.width, target->h / picture.height};
+}
+
+std::uint32_t* surfaceRow(SDL_Surface* target, int y) {
+  return reinterpret_cast<std::uint32_t*>(static_cast<std::uint8_t*>(target->pixels) +
+                                          static_cast<std::ptrdiff_t>(y) * target->pitch);
+}
+
+// Whether the window row shows `row` magnified `times` across.
+bool showsRow(const std::uint32_t* shown, const std::uint32_t* row, int width, int times) {
+  if (times == 1) return std::memcmp(shown, row, static_cast<std::size_t>(width) * kBytesPerPixel) == 0;
+  for (int x = 0; x < width; ++x)
+    if (shown[static_cast<std::ptrdiff_t>(x) * times] != row[x]) return false;
+  return true;
+}
+
+template <int kTimes>
+void magnifyRowBy(std::uint32_t* shown, const std::uint32_t* row, int width) {
+  for (int x = 0; x < width; ++x)
+    for (int copy = 0; copy < kTimes; ++copy) shown[x * kTimes + copy] = row[x];
+}
+
+// The common scales get a loop the compiler unrolls; any other takes the general one.
+void magnifyRow(std::uint32_t* shown, const std::uint32_t* row, int width, int times) {
+  switch (times) {
+    case 1: std::memcpy(shown, row, static_cast<std::size_t>(width) * kBytesPerPixel); return;
+    case 2: magnifyRowBy<2>(shown, row, width); return;
+    case 3: magnifyRowBy<3>(shown, row, width); return;
+    case 4: magnifyRowBy<4>(shown, row, width); return;
+    default:
+      for (int x = 0; x < width; ++x) std::fill_n(shown + static_cast<std::ptrdiff_t>(x) * times, times, row[x]);
+  }
+}
+
+// Straight into a window surface of the picture's pixel layout and a whole multiple of its
+// size, which keeps what was last sent: only the chosen rows are copied, each pixel a block
+// of the multiple, and only they are handed to the window system.
+Sent copyChangedRows(const Framebuffer& picture, SDL_Surface* target, Magnification times, Rows rows) {
   static SDL_Rect runs[kMaxRowRuns];
-  const std::size_t rowBytes = static_cast<std::size_t>(picture.width) * kBytesPerPixel;
+  const std::size_t shownBytes = static_cast<std::size_t>(target->w) * kBytesPerPixel;
   if (SDL_MUSTLOCK(target) && SDL_LockSurface(target) != 0) return Sent::Failed;
   int count = 0;
   for (int y = 0; y < picture.height; ++y) {
     if (rows != Rows::Every && !picture.changedRows[y]) continue;
     const std::uint32_t* row = picture.pixels + static_cast<std::ptrdiff_t>(y) * picture.pitch;
-    auto* shown = reinterpret_cast<std::uint32_t*>(static_cast<std::uint8_t*>(target->pixels) +
-                                                   static_cast<std::ptrdiff_t>(y) * target->pitch);
-    if (rows == Rows::MarkedAndDiffering && std::memcmp(shown, row, rowBytes) == 0) continue;
-    std::memcpy(shown, row, rowBytes);
-    if (count > 0 && runs[count - 1].y + runs[count - 1].h == y)
-      ++runs[count - 1].h;
+    const int top = y * times.y;
+    std::uint32_t* shown = surfaceRow(target, top);
+    if (rows == Rows::MarkedAndDiffering && showsRow(shown, row, picture.width, times.x)) continue;
+    magnifyRow(shown, row, picture.width, times.x);
+    for (int copy = 1; copy < times.y; ++copy) std::memcpy(surfaceRow(target, top + copy), shown, shownBytes);
+    if (count > 0 && runs[count - 1].y + runs[count - 1].h == top)
+      runs[count - 1].h += times.y;
     else
-      runs[count++] = SDL_Rect{0, y, picture.width, 1};
+      runs[count++] = SDL_Rect{0, top, target->w, times.y};
   }
   if (SDL_MUSTLOCK(target)) SDL_UnlockSurface(target);
   if (count == 0) return Sent::Nothing;
@@ -176,9 +223,9 @@ Sent copyChangedRows(const Framebuffer& picture, SDL_Surface* target, Rows rows)
 Sent surfacePicture(const Framebuffer& picture, Rows rows) {
   SDL_Surface* target = SDL_GetWindowSurface(screen.window);
   if (target == nullptr) return Sent::Failed;
-  const bool ownLayout = target->w == picture.width && target->h == picture.height &&
-                         target->format->format == SDL_PIXELFORMAT_RGB888 && picture.changedRows != nullptr;
-  if (ownLayout) return copyChangedRows(picture, target, rows);
+  const Magnification times = magnificationOf(picture, target);
+  const bool ownLayout = times.x > 0 && target->format->format == SDL_PIXELFORMAT_RGB888 && picture.changedRows != nullptr;
+  if (ownLayout) return copyChangedRows(picture, target, times, rows);
   return rows == Rows::Every || anyRowMarked(picture) ? blitPicture(picture, target) : Sent::Nothing;
 }
 
@@ -248,7 +295,7 @@ bool takeNewestMove(SDL_MouseMotionEvent& move) {
 
 }  // namespace
 
-bool openWindow(const char* title, std::string& reason) {
+bool openWindow(const char* title, std::string& reason, int scale) {
   // No capture: moves outside the window are not reported. A release outside is
   // still seen (X11 keeps the pointer with the window while a button is held), so
   // buttons never stick down.
@@ -267,8 +314,12 @@ bool openWindow(const char* title, std::string& reason) {
     return fail(reason, std::string("no display reachable (SDL fell back to its ") + driver +
                             " driver; set SDL_VIDEODRIVER=" + driver + " to run without a display)");
 
-  screen.window = SDL_CreateWindow(title, 0, 0, kPictureWidth, kPictureHeight, SDL_WINDOW_RESIZABLE | SDL_WINDOW_SHOWN);
+  // Hidden until it has its size: the display it lands on decides the size that suits it.
+  screen.window = SDL_CreateWindow(title, 0, 0, kPictureWidth, kPictureHeight, SDL_WINDOW_RESIZABLE | SDL_WINDOW_HIDDEN);
   if (screen.window == nullptr) return fail(reason, SDL_GetError());
+  if (scale == kScaleToSuitTheScreen) scale = chooseWindowScale(screenRoomOf(screen.window));
+  if (scale != 1) SDL_SetWindowSize(screen.window, kPictureWidth * scale, kPictureHeight * scale);
+  SDL_ShowWindow(screen.window);
   screen.renderer = createRenderer(screen.window);
   if (screen.renderer == nullptr) return fail(reason, SDL_GetError());
   if (rendersInSoftware(screen.renderer)) {

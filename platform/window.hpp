@@ -9,12 +9,18 @@
 #include "core/host.hpp"
 #include "core/keyboard.hpp"
 
-// Opens the resizable window with a 640 x 480 client area. False, with SDL's
-// reason, when there is no display; an offscreen driver SDL fell back to on its
-// own counts as none, one asked for through SDL_VIDEODRIVER does not.
-bool openWindow(const char* title, std::string& reason);
-// Stretches the picture over the whole client area. A picture identical to the
-// one on screen is not sent again, unless the window was exposed or resized.
+// The scale the screen suits, chosen as window_scale.hpp says.
+inline constexpr int kScaleToSuitTheScreen = 0;
+
+// Opens the resizable window with a client area of `scale` times 640 x 480 (1 to
+// kMostWindowScale, or the one that suits the screen). False, with SDL's reason, when
+// there is no display; an offscreen driver SDL fell back to on its own counts as
+// none, one asked for through SDL_VIDEODRIVER does not.
+bool openWindow(const char* title, std::string& reason, int scale = kScaleToSuitTheScreen);
+// Shows the picture over the whole client area: each pixel a block of whole window
+// pixels where the area is a whole multiple of 640 x 480 each way, stretched
+// otherwise. A picture identical to the one on screen is not sent again, unless
+// the window was exposed or resized.
 void presentFramebuffer(const Framebuffer& picture);
 // For a caller whose drawing marked the rows it changed: only those rows are
 // sent, without comparing (every row after the window lost its picture). The

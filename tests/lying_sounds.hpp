@@ -5,6 +5,7 @@
 #include <sndfile.h>
 
 #include <cstdint>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -36,6 +37,19 @@ inline bool writeTrue(const std::string& path, const std::vector<float>& samples
   const bool written = sf_writef_float(file, samples.data(), static_cast<sf_count_t>(samples.size())) ==
                        static_cast<sf_count_t>(samples.size());
   return sf_close(file) == 0 && written;
+}
+
+// A 16-bit WAV of `frames` frames of silence, sparse on disk: a long input that costs nothing.
+inline bool sparseSilence(const std::string& path, std::uint32_t frames) {
+  if (!writeTrue(path, {0.0f}, SF_FORMAT_WAV | SF_FORMAT_PCM_16)) return false;
+  Bytes header = readBytes(path);
+  const std::uint32_t dataBytes = 2 * frames;
+  for (int i = 0; i < 4; ++i) {
+    header[4 + i] = static_cast<unsigned char>((36 + dataBytes) >> (8 * i));  // RIFF size
+    header[40 + i] = static_cast<unsigned char>(dataBytes >> (8 * i));       // data size
+  }
+  std::error_code error;
+  return writeBytes(path, header) && (std::filesystem::resize_file(path, 44 + std::uintmax_t{dataBytes}, error), !error);
 }
 
 // Makes a FLAC file's STREAMINFO say "total samples unknown" (0), as a streaming encoder leaves it.

@@ -3,11 +3,11 @@
 set -euo pipefail
 
 run_packages="cmake g++ make pkg-config libsdl2-dev libx11-dev portaudio19-dev libsndfile1-dev libpng-dev libsoxr-dev"
-test_packages="libgtest-dev libgmock-dev libxtst-dev xvfb xauth xdotool imagemagick pulseaudio pulseaudio-utils libasound2-plugins sox lingot clang libclang-rt-dev time
+test_packages="libgtest-dev libgmock-dev libxtst-dev xvfb xauth xdotool x11-utils imagemagick pulseaudio pulseaudio-utils libasound2-plugins sox lingot clang libclang-rt-dev time
   desktop-file-utils
   pipewire pipewire-pulse wireplumber dbus-daemon"
 bench_packages="libbenchmark-dev libfftw3-dev"
-sweep_packages="fluidsynth fluid-soundfont-gm sox python3"
+sweep_packages="fluidsynth fluid-soundfont-gm timgm6mb-soundfont musescore-general-soundfont csound-soundfont sox python3"
 # `make deb`: dpkg-buildpackage checks the build-dependencies, build-essential among them.
 deb_packages="build-essential dpkg-dev debhelper lintian"
 # The cross build for Windows: the MinGW-w64 compilers, the tools the dependencies'

@@ -38,6 +38,8 @@ inline constexpr int kVolumeTroughWidth = 50;
 inline constexpr int kGainLabelX = 10;
 inline constexpr int kVolumeLabelX = 170;
 inline constexpr int kSwitchLabelX = 272;
+inline constexpr int kReadoutLabelX = 416;  // the precise detector's label, then its read-out
+inline constexpr int kReadoutX = 488;
 
 // Pointer: the scrub area is the grid's columns from just below the frame's top line down
 // (the bottom strip included).

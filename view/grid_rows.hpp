@@ -25,6 +25,10 @@ struct GridRows {
   // colour need not be drawn again while nothing was drawn over it.
   bool drawnUniform[kNoteRows] = {};
   std::uint32_t drawnColour[kNoteRows] = {};
+  // The keys both strips were last drawn with, each row's colour and length.
+  bool keysDrawn = false;
+  std::uint32_t drawnKeyColour[kNoteRows] = {};
+  int drawnKeyLength[kNoteRows] = {};
 };
 
 // Brings `rows` up to date with `notes`, working out again only the cells whose

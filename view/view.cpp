@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "analysis/note_table.hpp"
 #include "analysis/round_half_even.hpp"
 #include "view/colour.hpp"
 #include "view/draw.hpp"
@@ -161,6 +162,16 @@ void drawSlider(int troughX, int troughWidth, int filled) {
   fillRect(troughX, kSliderY + kSliderHeight, troughWidth + 1, 1, kFrameColour);
 }
 
+// While the precise detector names the notes: its label and the strongest note, e.g. "A4 +3c 441.3 Hz".
+void drawPitchReadout(const ViewFrame& frame) {
+  drawText(kReadoutLabelX, kLabelY, 0, "PRECISE:");
+  if (frame.pitchRow == kNoKey) return;
+  char name[kNoteNameSize];
+  noteRowNameInto(frame.pitchRow, name);
+  drawText(kReadoutX, kLabelY, 0, "%s %+dc %d.%d Hz", name, frame.pitchCents, frame.pitchTenthsHz / 10,
+           frame.pitchTenthsHz % 10);
+}
+
 // The toolbar over everything else: background, labels, sliders. It is drawn
 // aside and then copied, so its rows are marked only when they change.
 void drawToolbar(const ViewFrame& frame) {
@@ -179,8 +190,27 @@ void drawToolbar(const ViewFrame& frame) {
       drawText(kSwitchLabelX, kLabelY, 0, "SOFT DISPLAY: ON");
     else
       drawText(kSwitchLabelX, kLabelY, 0, "SOFT DISPLAY: OFF");
+    if (frame.preciseDetector) drawPitchReadout(frame);
   }
   for (int y = 0; y < kToolbarHeight; ++y) drawSpan(0, y, pixels + y * kPictureWidth, kPictureWidth);
+}
+
+// Whether the strips' keys are those last drawn with `rows`; they are kept for next time.
+bool keepKeys(GridRows& rows, const StripKey* keys) {
+  bool same = rows.keysDrawn;
+  for (int row = 0; row < kNoteRows; ++row) {
+    same = same && rows.drawnKeyColour[row] == keys[row].colour && rows.drawnKeyLength[row] == keys[row].length;
+    rows.drawnKeyColour[row] = keys[row].colour;
+    rows.drawnKeyLength[row] = keys[row].length;
+  }
+  rows.keysDrawn = true;
+  return same;
+}
+
+bool sameToolbar(const ViewFrame& a, const ViewFrame& b) {
+  return a.gainSlider == b.gainSlider && a.autoGain == b.autoGain && a.outputVolume == b.outputVolume &&
+         a.softDisplay == b.softDisplay && a.preciseDetector == b.preciseDetector && a.pitchRow == b.pitchRow &&
+         a.pitchCents == b.pitchCents && a.pitchTenthsHz == b.pitchTenthsHz;
 }
 
 }  // namespace
@@ -189,16 +219,21 @@ void drawView(Framebuffer& picture, const ViewFrame& frame, const NoteScores& no
               const ViewFrame* held) {
   DrawingOn drawing(picture);
   drawGridCells(rows, notes, frame.oldestColumn, held);
-  // Only a frozen view's lines cross the grid lines.
-  if (held == nullptr || held->frozen) drawGridLines();
+  // Only a frozen view's lines cross the grid lines and the frame's top line; nothing crosses
+  // the strips or the toolbar, so over a held frame they are drawn only when they change.
+  const bool crossed = held == nullptr || held->frozen;
+  if (crossed) drawGridLines();
   StripKey keys[kNoteRows];
   stripKeys(notes, frame.stripColumn, frame.litKey, keys);
-  drawRightStrip(keys);
-  drawBottomStrip(keys);
-  drawFrame();
+  const bool keysAsDrawn = keepKeys(rows, keys);
+  if (held == nullptr || !keysAsDrawn) {
+    drawRightStrip(keys);
+    drawBottomStrip(keys);
+  }
+  if (crossed) drawFrame();
   if (frame.hoverKey != kNoKey) drawHoverBand(frame.hoverKey);
   if (frame.frozen) drawMarkersAndCursor(frame);
-  drawToolbar(frame);
+  if (held == nullptr || !sameToolbar(*held, frame)) drawToolbar(frame);
 }
 
 std::uint32_t keyColourAt(const int* keyColour, int row, float score) {

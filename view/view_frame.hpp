@@ -19,11 +19,16 @@ struct ViewFrame {
   bool markersShown = false;
   int markA = 0;
   int markB = 0;
-  // Toolbar.
+  // Toolbar (sameToolbar in view.cpp compares these: a new one goes there too).
   float gainSlider = 0.0f;
   bool autoGain = false;  // the gain label reads AUTO: instead of GAIN:
   float outputVolume = 0.0f;
   int softDisplay = 0;
+  // The precise detector's read-out, shown while it is on (row kNoKey: nothing sounds).
+  bool preciseDetector = false;
+  int pitchRow = kNoKey;
+  int pitchCents = 0;       // rounded to whole cents
+  int pitchTenthsHz = 0;    // the frequency rounded to tenths of a hertz
 
   bool operator==(const ViewFrame&) const = default;
 };

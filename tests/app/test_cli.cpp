@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/cli.hpp"
+#include "core/tuner_state.hpp"
 
 namespace {
 
@@ -240,6 +241,87 @@ TEST(CommandLine, RollAndItsScale) {
     EXPECT_FALSE(parse(c.args, line, reason)) << c.reason;
     EXPECT_NE(reason.find(c.reason), std::string::npos) << "got: " << reason;
   }
+}
+
+}  // namespace
+
+namespace {
+
+TEST(CommandLine, TheWindowScaleFromOneToEightForTheWindowAlone) {
+  struct Accepted {
+    std::vector<const char*> args;
+    int scale;
+  };
+  const Accepted accepted[] = {
+      {{}, 0},  // to suit the screen
+      {{"--scale", "1"}, 1},
+      {{"--scale=8"}, 8},
+      {{"piece.wav", "--scale", "03"}, 3},
+  };
+  for (const Accepted& c : accepted) {
+    CommandLine line;
+    std::string reason;
+    ASSERT_TRUE(parse(c.args, line, reason)) << reason;
+    EXPECT_EQ(line.mode, RunMode::Live);
+    EXPECT_EQ(line.live.windowScale, c.scale);
+  }
+
+  struct Refused {
+    std::vector<const char*> args;
+    const char* reason;
+  };
+  const Refused refused[] = {
+      {{"--scale", "0"}, "--scale needs a whole number from 1 to 8, not '0'"},
+      {{"--scale", "9"}, "--scale needs a whole number from 1 to 8, not '9'"},
+      {{"--scale", "1.5"}, "--scale needs a whole number from 1 to 8, not '1.5'"},
+      {{"--scale", "-2"}, "--scale needs a whole number from 1 to 8, not '-2'"},
+      {{"--scale"}, "option --scale needs a value"},
+      {{"--headless", "in.wav", "--scale", "2"}, "--scale sizes the window; --headless opens none"},
+      {{"--list-devices", "--scale", "2"}, "--list-devices takes no other option"},
+  };
+  for (const Refused& c : refused) {
+    CommandLine line;
+    std::string reason;
+    EXPECT_FALSE(parse(c.args, line, reason)) << c.reason;
+    EXPECT_EQ(reason, c.reason);
+    EXPECT_FALSE(line.showUsage);
+  }
+}
+
+TEST(CommandLine, DetectorChoiceAndThePitchReading) {
+  CommandLine line;
+  std::string reason;
+  ASSERT_TRUE(parse({}, line, reason));
+  EXPECT_FALSE(line.start.preciseDetector);
+  ASSERT_TRUE(parse({"--detector", "precise"}, line, reason)) << reason;
+  EXPECT_TRUE(line.start.preciseDetector);
+  ASSERT_TRUE(parse({"--headless", "in.wav", "--detector=design", "--pitch", "p.csv"}, line, reason)) << reason;
+  EXPECT_FALSE(line.start.preciseDetector);
+  EXPECT_EQ(line.headless.pitchPath, "p.csv");
+  applyStartSettings(line.start);
+  EXPECT_FALSE(tuner.preciseDetector);
+  ASSERT_TRUE(parse({"song.flac", "--detector", "precise"}, line, reason)) << reason;
+  applyStartSettings(line.start);
+  EXPECT_TRUE(tuner.preciseDetector);
+
+  struct Case {
+    std::vector<const char*> args;
+    const char* reason;
+  };
+  const Case cases[] = {
+      {{"--detector", "Precise"}, "--detector needs design or precise, not 'Precise'"},
+      {{"--detector"}, "option --detector needs a value"},
+      {{"--detector", "design", "--detector", "precise"}, "option --detector given twice"},
+      {{"--list-devices", "--detector", "precise"}, "--list-devices takes no other option"},
+      {{"--pitch", "p.csv"}, "--pitch need --headless"},
+      {{"--headless", "in.wav", "--pitch", "a.csv", "--pitch", "b.csv"}, "option --pitch given twice"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_FALSE(parse(c.args, line, reason)) << c.args[0];
+    EXPECT_NE(reason.find(c.reason), std::string::npos) << "got: " << reason;
+  }
+  const std::string help = usageText();
+  for (const char* option : {"--detector D", "--pitch OUT.csv"}) EXPECT_NE(help.find(option), std::string::npos);
 }
 
 }  // namespace

@@ -102,6 +102,31 @@ TEST_F(Keys, ATogglesAutomaticGainOncePerPressWithoutTouchingTheEnterLatch) {
   EXPECT_TRUE(tuner.frozen.load());
 }
 
+TEST_F(Keys, DSwitchesTheDetectorOncePerPressAndTheFrameCarriesItsReading) {
+  step({DIK_D});
+  EXPECT_TRUE(tuner.preciseDetector);
+  for (int n = 0; n < 5; ++n) step({DIK_D, DIK_RETURN});  // held: once, whatever else is held
+  EXPECT_TRUE(tuner.preciseDetector);
+  EXPECT_TRUE(tuner.frozen.load());
+  tuner.pitchReading = PitchReading{36, 441.26, 4.96, 0.9};
+  ViewFrame frame = applyViewRules();
+  EXPECT_TRUE(frame.preciseDetector);
+  EXPECT_EQ(frame.pitchRow, 36);
+  EXPECT_EQ(frame.pitchCents, 5);
+  EXPECT_EQ(frame.pitchTenthsHz, 4413);
+  tuner.pitchReading = PitchReading{};
+  frame = applyViewRules();
+  EXPECT_EQ(frame.pitchRow, kNoKey);
+  step({});
+  step({DIK_D});
+  EXPECT_FALSE(tuner.preciseDetector);
+  tuner.pitchReading = PitchReading{36, 441.26, 4.96, 0.9};
+  EXPECT_EQ(applyViewRules(), ViewFrame(applyViewRules()));
+  frame = applyViewRules();
+  EXPECT_FALSE(frame.preciseDetector);  // the design's frame: no reading, so its pictures stay as they were
+  EXPECT_EQ(frame.pitchRow, kNoKey);
+}
+
 TEST_F(Keys, AutomaticGainStartsFromThePresentGain) {
   tuner.inputGain.store(8.0f);
   step({DIK_A});

@@ -525,3 +525,87 @@ TEST_F(ReplayFiles, BadRequestsSayWhyOnOneLineAndWriteNothing) {
 }
 
 }  // namespace
+
+namespace {
+
+// Half a second of A4, then silence: blocks with a reading, then blocks with none.
+std::vector<float> toneThenSilence() {
+  std::vector<float> samples(44100, 0.0f);
+  for (int i = 0; i < 22050; ++i) samples[i] = static_cast<float>(0.3 * std::sin(2 * 3.14159265358979 * 440.0 * i / 44100));
+  return samples;
+}
+
+TEST_F(ReplayFiles, PitchGivesTheReadingOfEveryScoredBlockAndEmptyFieldsInSilence) {
+  for (const bool precise : {true, false}) {  // the design's detector leaves the reading to the precise one
+    resetTunerState();
+    tuner.preciseDetector = precise;
+    HeadlessOptions options;
+    options.input = writeSound("tone.wav", toneThenSilence(), 1, 44100, SF_FORMAT_WAV | SF_FORMAT_FLOAT);
+    options.scoresPath = path("scores.csv");
+    options.pitchPath = path("pitch.csv");
+    ASSERT_EQ(run(options), 0) << said;
+    const std::vector<std::string> scores = readLines(options.scoresPath);
+    const std::vector<std::string> pitch = readLines(options.pitchPath);
+    ASSERT_EQ(pitch.size(), scores.size());
+    EXPECT_EQ(pitch[0], "step,column,note,hz,cents,confidence");
+    int toned = 0, silent = 0;
+    for (std::size_t i = 1; i < pitch.size(); ++i) {
+      EXPECT_EQ(pitch[i].substr(0, pitch[i].find(',', pitch[i].find(',') + 1)),
+                scores[i].substr(0, scores[i].find(',', scores[i].find(',') + 1)));  // the same step and column
+      if (pitch[i].find(",A4,440.00,") != std::string::npos) ++toned;
+      if (pitch[i].size() > 4 && pitch[i].substr(pitch[i].size() - 4) == ",,,,") ++silent;
+    }
+    EXPECT_GE(toned, 8) << precise;
+    EXPECT_GE(silent, 8) << precise;
+  }
+}
+
+TEST_F(ReplayFiles, PitchIsRefusedWhereTheOtherOutputsAreAndAskingForItChangesNoScore) {
+  HeadlessOptions base;
+  base.input = writeSound("in.wav", toneThenSilence(), 1, 44100, SF_FORMAT_WAV | SF_FORMAT_FLOAT);
+  base.eventsPath = writeText("e.ev", "# nothing\n");
+  writeText("keep.csv", "kept\n");
+  struct Case {
+    const char* what;
+    std::string HeadlessOptions::*other;
+    std::string pitch;
+    const char* says;
+    int status;
+  };
+  const Case cases[] = {
+      {"over the scores", &HeadlessOptions::scoresPath, "keep.csv", "--pitch keep.csv is the same file as --scores", kExitUsage},
+      {"over the input", nullptr, "in.wav", "--pitch in.wav is the same file as INPUT", kExitUsage},
+      {"over the events", nullptr, "e.ev", "--pitch e.ev is the same file as --events", kExitUsage},
+      {"a directory", nullptr, ".", ".: cannot write: Is a directory", kExitWriteFailed},
+  };
+  const auto before = folderContents(dir);
+  for (const Case& c : cases) {
+    HeadlessOptions options = base;
+    options.pitchPath = c.pitch;
+    if (c.other != nullptr) options.*c.other = "keep.csv";
+    EXPECT_EQ(run(options), c.status) << c.what;
+    EXPECT_NE(said.find(c.says), std::string::npos) << c.what << ": " << said;
+    EXPECT_EQ(folderContents(dir), before) << c.what;
+  }
+  if (fs::exists("/dev/full")) {
+    HeadlessOptions options = base;
+    options.pitchPath = "/dev/full";
+    options.scoresPath = path("new.csv");
+    EXPECT_EQ(run(options), kExitWriteFailed);
+    EXPECT_EQ(said, "sonavel: /dev/full: write error: No space left on device\n");
+    EXPECT_EQ(folderContents(dir), before);  // the scores were not put in place either
+  }
+  // The design's scores are the same with and without the reading beside them.
+  resetTunerState();
+  HeadlessOptions plain = base;
+  plain.scoresPath = path("plain.csv");
+  ASSERT_EQ(run(plain), 0) << said;
+  resetTunerState();
+  HeadlessOptions read = base;
+  read.scoresPath = path("read.csv");
+  read.pitchPath = path("pitch.csv");
+  ASSERT_EQ(run(read), 0) << said;
+  EXPECT_EQ(readLines(path("plain.csv")), readLines(path("read.csv")));
+}
+
+}  // namespace

@@ -26,11 +26,32 @@ TEST_P(PointerMapping, ScalesToThePictureRoundingHalfToEven) {
 INSTANTIATE_TEST_SUITE_P(Clients, PointerMapping,
                          ::testing::Values(Mapping{640, 480, 0, 0, 0, 0},          // identity
                                            Mapping{640, 480, 639, 479, 639, 479},  //
-                                           Mapping{1280, 960, 1279, 959, 640, 480},  // 639.5 rounds to even
-                                           Mapping{1280, 960, 1, 1, 0, 0},           // 0.5 rounds to even
-                                           Mapping{1280, 960, 3, 3, 2, 2},           // 1.5 rounds to even
+                                           // a whole multiple: each 2 x 2 block is its picture pixel
+                                           Mapping{1280, 960, 1279, 959, 639, 479},
+                                           Mapping{1280, 960, 1, 1, 0, 0},
+                                           Mapping{1280, 960, 3, 3, 1, 1},
+                                           Mapping{1920, 480, 1919, 479, 639, 479},  // 3 across, 1 down
+                                           // stretched: 2.5 and 7.5 round to even, 639.51 to one past the end
+                                           Mapping{768, 576, 3, 3, 2, 2},
+                                           Mapping{768, 576, 9, 9, 8, 8},
+                                           Mapping{1300, 975, 1299, 974, 640, 480},
                                            Mapping{320, 240, 100, 60, 200, 120},
                                            Mapping{0, 0, 5, 6, 5, 6}));  // a collapsed window maps nothing
+
+// At every scale the --scale option offers, every client pixel of a picture pixel's block maps to it.
+TEST(WholeScalePointer, EveryPixelOfABlockMapsToItsPicturePixelAtEveryScale) {
+  resetTunerState();
+  RecordingHost host;
+  for (int scale = 1; scale <= kMostWindowScale; ++scale) {
+    const int width = kPictureWidth * scale, height = kPictureHeight * scale;
+    for (int x = 0; x < width; ++x) {
+      const int y = x % height;
+      dispatchEvent(host, {WindowEvent::PointerMove, x, y, width, height});
+      ASSERT_EQ(tuner.mouseX, x / scale) << "scale " << scale << ", x " << x;
+      ASSERT_EQ(tuner.mouseY, y / scale) << "scale " << scale << ", y " << y;
+    }
+  }
+}
 
 TEST(PointerButtons, PressesAndReleasesSetTheirFlags) {
   resetTunerState();

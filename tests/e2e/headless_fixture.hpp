@@ -3,8 +3,11 @@
 // readers of what it writes: what every end-to-end test of the headless program shares.
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <sndfile.h>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -24,6 +27,7 @@ namespace fs = std::filesystem;
 
 inline constexpr double kA4 = 440.0009766;     // note table entry 48, row 36
 inline constexpr auto kRunTimeout = std::chrono::seconds(120);
+inline constexpr unsigned short kTerminalColumns = 100;  // of the pseudo-terminal runOnTerminal gives
 // About -30 dBFS, a plain microphone level. The spectrum is unwindowed and unscaled, so
 // a much louder sine leaks enough into G4 and G#4 for them to score too and, through
 // the neighbour rule, to push A4 down to 0.15 in some blocks; at this level A4 alone lights.
@@ -110,6 +114,60 @@ class Headless : public ::testing::Test {
     result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     result.out = slurp(outPath);
     result.err = slurp(errPath);
+    return result;
+  }
+
+  // Runs the binary in the scratch directory with stderr on a pseudo-terminal kTerminalColumns wide,
+  // stdout to /dev/null, with a time limit; `err` is all the terminal received.
+  Result runOnTerminal(const std::vector<std::string>& args) {
+    Result result;
+    const int terminal = ::posix_openpt(O_RDWR | O_NOCTTY);
+    if (terminal < 0 || ::grantpt(terminal) != 0 || ::unlockpt(terminal) != 0) {
+      ADD_FAILURE() << "no pseudo-terminal";
+      return result;
+    }
+    const winsize size{24, kTerminalColumns, 0, 0};
+    ::ioctl(terminal, TIOCSWINSZ, &size);
+    const std::string side = ::ptsname(terminal);
+    std::vector<const char*> argv{SONAVEL_BINARY};
+    for (const auto& a : args) argv.push_back(a.c_str());
+    argv.push_back(nullptr);
+    std::fflush(nullptr);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+      const int err = ::open(side.c_str(), O_RDWR | O_NOCTTY);
+      if (err < 0 || ::chdir(dir.c_str()) != 0) ::_exit(127);
+      ::dup2(err, STDERR_FILENO);
+      std::freopen("/dev/null", "r", stdin);
+      std::freopen("/dev/null", "w", stdout);
+      ::execv(SONAVEL_BINARY, const_cast<char* const*>(argv.data()));
+      ::_exit(127);
+    }
+    // Read while it runs: a terminal holds only a few kilobytes before the writer waits.
+    const auto deadline = std::chrono::steady_clock::now() + kRunTimeout;
+    int status = 0;
+    bool ended = false;
+    char buffer[4096];
+    for (;;) {
+      pollfd ready{terminal, POLLIN, 0};
+      if (::poll(&ready, 1, 20) > 0) {
+        const ssize_t got = ::read(terminal, buffer, sizeof buffer);
+        if (got > 0) {
+          result.err.append(buffer, static_cast<std::size_t>(got));
+          continue;
+        }
+      }
+      if (ended) break;  // and nothing more to read
+      ended = ::waitpid(pid, &status, WNOHANG) == pid;
+      if (!ended && std::chrono::steady_clock::now() > deadline) {
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, &status, 0);
+        ADD_FAILURE() << "sonavel did not finish in time";
+        break;
+      }
+    }
+    ::close(terminal);
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     return result;
   }
 

@@ -33,10 +33,12 @@ wait_for() {
 
 display_answers() { x xdotool getdisplaygeometry; }
 
-# start_display_and_server: Xvfb on a free display, then the sound server of
-# $route; skips when this machine cannot run either.
-start_display_and_server() {
-  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" </dev/null >"$work/xvfb.log" 2>&1 &
+# start_display [WxH [XVFB-ARGS...]]: Xvfb on a free display, 1024x768 unless told;
+# skips when this machine cannot run it.
+start_display() {
+  local size=${1:-1024x768}
+  shift
+  Xvfb -displayfd 3 -screen 0 "${size}x24" "$@" -nolisten tcp 3>"$work/display" </dev/null >"$work/xvfb.log" 2>&1 &
   started+=($!)
   xvfb_pid=$!
   display_ready() { ! kill -0 "$xvfb_pid" || [ -s "$work/display" ]; }  # up, or gone for good
@@ -45,6 +47,12 @@ start_display_and_server() {
   export DISPLAY=":$(head -n 1 "$work/display")"
   unset XAUTHORITY
   wait_for 10 display_answers || fail "Xvfb on $DISPLAY does not answer a client"
+}
+
+# start_display_and_server: Xvfb on a free display, then the sound server of
+# $route; skips when this machine cannot run either.
+start_display_and_server() {
+  start_display
   sound_server_start "$route" "$work/server"
   case $? in
     0) ;;
@@ -75,4 +83,18 @@ start_sonavel() {
     say "the window system refused sonavel ($(tail -n 1 "$work/sonavel.log"); display answers: $(display_answers >/dev/null 2>&1 && echo yes || echo no)); once more"
   done
   [ -n "$wid" ] || fail "no window titled sonavel appeared"
+}
+
+press() {  # press KEY: held long enough for a frame step to see it
+  x xdotool keydown "$1" && sleep 0.15 && x xdotool keyup "$1"
+}
+
+# quit_cleanly: Escape, and sonavel must end with status 0.
+quit_cleanly() {
+  press Escape || fail "xdotool cannot press Escape"
+  exited() { ! kill -0 "$sonavel_pid"; }
+  wait_for 30 exited || fail "sonavel did not exit after Escape"
+  wait "$sonavel_pid"
+  local status=$?
+  [ "$status" -eq 0 ] || fail "sonavel exited with status $status"
 }

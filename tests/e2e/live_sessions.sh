@@ -63,7 +63,6 @@ notes() {  # notes FILE SECONDS_OF_SILENCE_AFTER
 mkdir -p "$work/run"
 [ -f "$font" ] && cp "$font" "$work/run/font.tga"
 shot() { x import -window "$wid" "png:$1" 2>>"$work/import.log"; }
-press() { x xdotool keydown "$1" && sleep 0.15 && x xdotool keyup "$1"; }
 since_window() { awk -v a="$t_window" -v b="$(date +%s.%N)" 'BEGIN { printf "%.1f", b - a }'; }
 ticks() { awk '{ print $14 + $15 }' "/proc/$sonavel_pid/stat" 2>/dev/null || echo 0; }
 cpu_over() {  # cpu_over SECONDS: % of one core the program used over that span
@@ -92,14 +91,6 @@ thread_cpu() {  # thread_cpu NAME SECONDS: % of one core used by the program's t
 report() {
   say "$*"
   [ -z "${LIVE_SESSIONS_REPORT:-}" ] || echo "$*" >>"$LIVE_SESSIONS_REPORT"
-}
-quit_cleanly() {
-  press Escape || fail "xdotool cannot press Escape"
-  exited() { ! kill -0 "$sonavel_pid"; }
-  wait_for 30 exited || fail "sonavel did not exit after Escape"
-  wait "$sonavel_pid"
-  local status=$?
-  [ "$status" -eq 0 ] || fail "sonavel exited with status $status"
 }
 
 if [ "$case_name" = file ]; then
@@ -168,6 +159,9 @@ elif [ "$case_name" = rate ]; then
     </dev/null >>"$work/parec.log" 2>&1 &
   started+=($!)
   recorder_pid=$!
+  # The recorder hears the sink only once connected: the tone must not start before it does.
+  recording() { [ -s "$work/out.raw" ]; }
+  wait_for 10 recording || fail "parec records nothing from sonavel_out.monitor"
   SONAVEL_AUDIO_REPORT=1 start_sonavel a4.wav
   say "window $wid is up ($(elapsed) s)"
   x xdotool mousemove 1000 700

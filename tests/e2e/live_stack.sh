@@ -204,9 +204,6 @@ awk -v c="${busy_cpu:-0}" -v limit=$kThreadCpuLimit 'BEGIN { exit !(c <= limit) 
   fail "thread $busy_tid used $busy_cpu % of a core: the audio thread is spinning, not waiting for the device"
 a4_dark || fail "A4 faded while the tone was still playing"
 
-press() {  # press KEY: held long enough for a frame step to see it
-  x xdotool keydown "$1" && sleep 0.15 && x xdotool keyup "$1"
-}
 x xdotool windowfocus --sync "$wid" || fail "cannot focus the window"
 
 # --- How soon a key shows: Return tapped an even number of times (freeze, unfreeze, ...).

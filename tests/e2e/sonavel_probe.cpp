@@ -3,6 +3,9 @@
 //
 //   sonavel_probe pixel SHOT.png X Y     prints the pixel as RRGGBB (hex)
 //   sonavel_probe same A.png B.png       exit 0 when both pictures are identical
+//   sonavel_probe blocks SHOT.png P.png K
+//                                         exit 0 when SHOT is P with each pixel a K x K block;
+//                                         prints how many pixels of SHOT differ from that
 //   sonavel_probe tone REC.raw|REC.wav   prints "onset SECONDS frequency HZ level PEAK"
 //                                         for the first tone in the recording
 //   sonavel_probe span REC.raw|REC.wav   prints "first SECONDS last SECONDS": the first and the
@@ -33,8 +36,9 @@ constexpr double kSettleSeconds = 0.5;    // past the tone's decay from its star
 constexpr double kMeasureSeconds = 1.0;
 
 int usage() {
-  std::fprintf(stderr, "usage: sonavel_probe pixel SHOT.png X Y | same A.png B.png | tone RECORDING |\n"
-                       "       span RECORDING | lit SHOT.png | match SHOT.png SCORES.csv | pace SECONDS\n");
+  std::fprintf(stderr, "usage: sonavel_probe pixel SHOT.png X Y | same A.png B.png | blocks SHOT.png P.png K |\n"
+                       "       tone RECORDING | span RECORDING | lit SHOT.png | match SHOT.png SCORES.csv |\n"
+                       "       pace SECONDS\n");
   return 2;
 }
 
@@ -66,6 +70,24 @@ int same(const char* first, const char* second) {
   long differing = 0;
   for (std::size_t i = 0; i < a.rgb.size(); i += 3)
     if (a.rgb[i] != b.rgb[i] || a.rgb[i + 1] != b.rgb[i + 1] || a.rgb[i + 2] != b.rgb[i + 2]) ++differing;
+  std::printf("%ld pixels differ\n", differing);
+  return differing == 0 ? 0 : 1;
+}
+
+int blocks(const char* shot, const char* picture, int scale) {
+  probe::Picture a, b;
+  if (!probe::readPng(shot, a) || !probe::readPng(picture, b) || scale < 1) {
+    std::fprintf(stderr, "sonavel_probe: cannot read the pictures\n");
+    return 2;
+  }
+  if (a.width != b.width * scale || a.height != b.height * scale) {
+    std::printf("sizes differ: %dx%d is not %d times %dx%d\n", a.width, a.height, scale, b.width, b.height);
+    return 1;
+  }
+  long differing = 0;
+  for (int y = 0; y < a.height; ++y)
+    for (int x = 0; x < a.width; ++x)
+      if (a.at(x, y) != b.at(x / scale, y / scale)) ++differing;
   std::printf("%ld pixels differ\n", differing);
   return differing == 0 ? 0 : 1;
 }
@@ -205,6 +227,7 @@ int main(int argc, char** argv) {
   std::string command = argv[1];
   if (command == "pixel" && argc == 5) return pixel(argv[2], std::atoi(argv[3]), std::atoi(argv[4]));
   if (command == "same" && argc == 4) return same(argv[2], argv[3]);
+  if (command == "blocks" && argc == 5) return blocks(argv[2], argv[3], std::atoi(argv[4]));
   if (command == "tone" && argc == 3) return tone(argv[2]);
   if (command == "span" && argc == 3) return span(argv[2]);
   if (command == "lit" && argc == 3) return lit(argv[2]);

@@ -3,7 +3,6 @@
 // geometry and the tone's envelope, never recorded from an earlier run.
 
 #include <gtest/gtest.h>
-#include <pty.h>
 #include <sndfile.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -670,26 +669,9 @@ TEST_F(Headless, TheConversionIsToldOnlyOnATerminal) {
   ASSERT_TRUE(probe::writeSound(file("a48.wav"), toneAt(48000, 0.0, 0.5, kA4), SF_FORMAT_WAV | SF_FORMAT_FLOAT, 48000));
   std::string at44 = sineFile("a44.wav", 0.5);
   auto onTerminal = [&](const std::string& input) {
-    int terminal = -1, side = -1;
-    EXPECT_EQ(::openpty(&terminal, &side, nullptr, nullptr, nullptr), 0);
-    pid_t pid = ::fork();
-    if (pid == 0) {
-      if (::chdir(dir.c_str()) != 0) ::_exit(127);
-      std::freopen("/dev/null", "r", stdin);
-      std::freopen("/dev/null", "w", stdout);
-      ::dup2(side, STDERR_FILENO);
-      ::execl(SONAVEL_BINARY, SONAVEL_BINARY, "--headless", input.c_str(), static_cast<char*>(nullptr));
-      ::_exit(127);
-    }
-    ::close(side);
-    std::string said;
-    char buffer[256];
-    for (ssize_t got; (got = ::read(terminal, buffer, sizeof buffer)) > 0;) said.append(buffer, static_cast<std::size_t>(got));
-    ::close(terminal);
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << said;
-    return said;
+    const Result said = runOnTerminal({"--headless", input});
+    EXPECT_EQ(said.status, 0) << said.err;
+    return said.err;
   };
   EXPECT_EQ(onTerminal(file("a48.wav")),
             "sonavel: " + file("a48.wav") + " is at 48000 Hz: converted to 44100 Hz as it is read\r\n");
@@ -698,3 +680,51 @@ TEST_F(Headless, TheConversionIsToldOnlyOnATerminal) {
   EXPECT_EQ(toFile.status, 0);
   EXPECT_EQ(toFile.err, "");
 }
+
+namespace {
+
+int rowsAtLeast(const probe::ScoreRow& row, float least) {
+  return static_cast<int>(std::count_if(row.scores.begin(), row.scores.end(), [&](float s) { return s >= least; }));
+}
+
+// The precise detector from the start, then the key D (code 32) back to the design's at step 100:
+// before it A4 alone lights and the reading names it to the cent; after it, the design's scores,
+// which no row of the precise detector's has (its unlit rows stay under 0.2, the design's rise to 0.15 everywhere).
+TEST_F(Headless, TheKeyDSwitchesDetectorsAndPitchReadsTheSine) {
+  std::string input = sineFile("a4.wav", 4.0, kA4, 0.5);  // loud: the precise detector does not mind
+  std::string script = events("d.ev", "100 key 32 down\n101 key 32 up\n");
+  Result r = run({"--headless", input, "--detector", "precise", "--events", script, "--scores", file("s.csv"),
+                  "--pitch", file("p.csv"), "--picture", file("p.png")});
+  ASSERT_EQ(r.status, 0) << r.err;
+  std::vector<probe::ScoreRow> rows = scores(file("s.csv"));
+  std::ifstream pitch(file("p.csv"));
+  std::string line;
+  std::getline(pitch, line);
+  EXPECT_EQ(line, "step,column,note,hz,cents,confidence");
+  for (std::size_t k = 0; k < rows.size() && std::getline(pitch, line); ++k) {
+    EXPECT_EQ(line.rfind(std::to_string(rows[k].step) + "," + std::to_string(rows[k].column) + ",", 0), 0u) << line;
+    if (k < 2 || rows[k].step >= 100) continue;
+    EXPECT_EQ(rowsAtLeast(rows[k], 0.5f), 1) << "block " << k;
+    EXPECT_EQ(strongestRow(rows[k]), kA4Row) << "block " << k;
+    EXPECT_NE(line.find(",A4,440.00,+0.0,"), std::string::npos) << line;
+  }
+  int designBlocks = 0;
+  for (const probe::ScoreRow& row : rows)
+    designBlocks += row.step > 104 && std::count(row.scores.begin(), row.scores.end(), 0.15f) > 30;
+  EXPECT_GT(designBlocks, 20);
+  EXPECT_EQ(pitch.peek(), EOF);
+}
+
+// With --detector design, or none, every output is what it was without the option.
+TEST_F(Headless, TheDesignDetectorByNameChangesNothing) {
+  std::string input = sineFile("a4.wav", 2.0);
+  Result plain = run({"--headless", input, "--scores", file("s1.csv"), "--picture", file("p1.png")});
+  ASSERT_EQ(plain.status, 0) << plain.err;
+  Result named = run({"--headless", input, "--detector", "design", "--scores", file("s2.csv"), "--picture",
+                      file("p2.png"), "--pitch", file("p.csv")});
+  ASSERT_EQ(named.status, 0) << named.err;
+  EXPECT_EQ(slurp(file("s1.csv")), slurp(file("s2.csv")));
+  EXPECT_EQ(slurp(file("p1.png")), slurp(file("p2.png")));
+}
+
+}  // namespace

@@ -98,24 +98,11 @@ TEST_F(HostileFiles, InputsWhoseHeadersLieEndWhereTheirDataEnds) {
   }
 }
 
-// A 16-bit WAV of `frames` frames of silence, sparse on disk: a long input that costs nothing.
-void sparseSilence(const std::string& path, std::uint32_t frames) {
-  ASSERT_TRUE(lying::writeTrue(path, {0.0f}, SF_FORMAT_WAV | SF_FORMAT_PCM_16));
-  lying::Bytes header = lying::readBytes(path);
-  const std::uint32_t dataBytes = 2 * frames;
-  for (int i = 0; i < 4; ++i) {
-    header[4 + i] = static_cast<unsigned char>((36 + dataBytes) >> (8 * i));  // RIFF size
-    header[40 + i] = static_cast<unsigned char>(dataBytes >> (8 * i));       // data size
-  }
-  ASSERT_TRUE(lying::writeBytes(path, header));
-  fs::resize_file(path, 44 + static_cast<std::uintmax_t>(dataBytes));
-}
-
 // The roll's width is checked before the run only against a header the file bears out: one that
 // really holds too many blocks is refused at once; one that only claims them runs to its end.
 TEST_F(HostileFiles, TheRollIsRefusedBeforeTheRunOnlyForAFileThatHoldsTooMuch) {
   constexpr std::uint32_t kBlocks = 62500;  // at 16 pixels a block, 5 more than a roll may show
-  sparseSilence(file("long.wav"), kBlocks * 2048);
+  ASSERT_TRUE(lying::sparseSilence(file("long.wav"), kBlocks * 2048));
   std::ofstream(file("old.png")) << "old";
   Result refused = finish(start({"--headless", "long.wav", "--roll", "old.png", "--roll-scale", "16"}), kLyingRunLimit);
   EXPECT_EQ(refused.status, 2);

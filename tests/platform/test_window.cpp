@@ -90,6 +90,8 @@ class HeadlessWindow : public ::testing::Test {
     test_system::setEnvironment("SDL_VIDEODRIVER", "dummy");
     test_system::setEnvironment("SDL_RENDER_DRIVER", "software");  // no GL library to load for a picture nobody sees
     createFramebuffer();
+    // Black whatever a test before this one drew (the order of suites differs between linkers).
+    std::fill_n(framebuffer.pixels, static_cast<std::size_t>(framebuffer.pitch) * framebuffer.height, 0u);
     std::string reason;
     ASSERT_TRUE(openWindow("sonavel", reason)) << reason;
   }

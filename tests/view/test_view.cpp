@@ -221,6 +221,41 @@ TEST_F(View, ToolbarLabelsAndTheSwitchState) {
   EXPECT_EQ(at(0, 19), kBackgroundColour);
 }
 
+// The read-out's ink, column by column, from its label to the picture's right edge.
+std::vector<int> readoutInk() {
+  std::vector<int> ink;
+  for (int x = kReadoutLabelX; x < kPictureWidth; ++x) ink.push_back(inkIn(x, x));
+  return ink;
+}
+
+int inkOf(const std::vector<int>& ink) {
+  int sum = 0;
+  for (int v : ink) sum += v;
+  return sum;
+}
+
+TEST_F(View, ThePreciseDetectorsReadoutShowsOnlyWhileItIsOn) {
+  tuner.pitchReading = PitchReading{36, 441.26, 4.96, 0.9};
+  drawView();
+  EXPECT_EQ(inkOf(readoutInk()), 0);  // the design's toolbar, as it was
+  tuner.preciseDetector = true;
+  tuner.pitchReading = PitchReading{};
+  drawView();
+  const std::vector<int> label = readoutInk();
+  EXPECT_GT(inkIn(kReadoutLabelX, kReadoutX - 1), 0);  // "PRECISE:"
+  EXPECT_EQ(inkIn(kReadoutX, kPictureWidth - 1), 0);    // nothing sounds
+  tuner.pitchReading = PitchReading{36, 441.26, 4.96, 0.9};
+  drawView();
+  const std::vector<int> a4 = readoutInk();
+  EXPECT_GT(inkIn(kReadoutX, kReadoutX + 15 * kTextAdvance - 1), 0);  // "A4 +5c 441.3 Hz"
+  EXPECT_EQ(inkIn(kReadoutX + 15 * kTextAdvance, kPictureWidth - 1), 0);
+  tuner.pitchReading = PitchReading{37, 466.0, -3.0, 0.9};
+  drawView();
+  EXPECT_NE(readoutInk(), a4);
+  EXPECT_GT(inkIn(kReadoutX + 15 * kTextAdvance, kReadoutX + 16 * kTextAdvance - 1), 0);  // "A#4 -3c 466.0 Hz" is longer
+  EXPECT_NE(label, a4);
+}
+
 // The gain label's ink, column by column, as a signature of the word.
 std::vector<int> gainLabelInk() {
   std::vector<int> ink;
