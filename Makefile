@@ -15,7 +15,7 @@ VERSION = $(shell sed -n 's/^project(sonavel VERSION \([0-9.]*\).*)$$/\1/p' CMak
 
 WINDOWS_BUILD ?= $(BUILD)-windows
 
-.PHONY: run test check build install deb deps deps-test unit-sanitizers fuzz bench level-sweep level-sweep-rates clean windows windows-deps
+.PHONY: run test check build install deb deps deps-test unit-sanitizers fuzz bench level-sweep level-sweep-rates clean windows windows-deps windows-test
 
 # Configures quietly: CMake's output is shown only when it fails, where it holds the cause.
 # $(1): the build folder, $(2): more arguments.
@@ -61,11 +61,13 @@ deps-test:
 	@tools/install-deps.sh test
 
 # Sanitizer builds, a short fuzzing run and the package first, then the release build with every
-# test (the package's install-run-remove check among them); ctest's summary closes the run.
+# test (the package's install-run-remove check among them), then the Windows build's tests under
+# Wine against it; the two ctest summaries close the run.
 test: deps-test unit-sanitizers fuzz deb
 	@python3 tools/check_layers.py
 	$(MAKE) build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+	$(MAKE) windows-test
 
 # The release unit tests alone, built first if need be: the loop while working, in well under
 # a minute after a build. `make test` is the whole run, before a merge and in CI.
@@ -131,22 +133,31 @@ level-sweep-rates: build
 
 # The Windows build's libraries, cross-built from Debian's source packages into a cache outside
 # the tree (SONAVEL_WINDOWS_DEPS, default ~/.cache/sonavel/windows-deps); while the versions stay
-# the same a second run takes seconds. The cache's folder is kept in $(WINDOWS_BUILD)/deps-prefix.
+# the same a second run takes seconds. The folders are kept in $(WINDOWS_BUILD)/deps-prefix and
+# exact-prefix (glibc's math functions and soxr, which must compute as the Linux build does).
 windows-deps:
 	@tools/install-deps.sh windows
 	@mkdir -p $(WINDOWS_BUILD)
 	@tools/windows/build-deps.sh >$(WINDOWS_BUILD)/deps-prefix.new
 	@mv $(WINDOWS_BUILD)/deps-prefix.new $(WINDOWS_BUILD)/deps-prefix
+	@tools/windows/build-exact-libs.sh >$(WINDOWS_BUILD)/exact-prefix.new
+	@mv $(WINDOWS_BUILD)/exact-prefix.new $(WINDOWS_BUILD)/exact-prefix
 
-# For now the libraries and a program that links them all, run under Wine, packed into a zip
-# and an installer that are installed and removed again under Wine.
+# sonavel.exe (for consoles) and sonavelw.exe (for the Start menu) with their DLLs in
+# $(WINDOWS_BUILD), packed into sonavel-VERSION-windows-x64.zip and an NSIS installer beside them.
+windows_configure = $(call configure,$(WINDOWS_BUILD),--toolchain $(CURDIR)/cmake/mingw-w64.cmake -DCMAKE_BUILD_TYPE=Release \
+  -DSONAVEL_WINDOWS_PREFIX=$(shell cat $(WINDOWS_BUILD)/deps-prefix)\;$(shell cat $(WINDOWS_BUILD)/exact-prefix) \
+  -DSONAVEL_LINUX_BUILD=$(CURDIR)/$(BUILD) $(CMAKE_FLAGS))
 windows: windows-deps
-	@echo "cmake -S tests/windows -B $(WINDOWS_BUILD)/smoke --toolchain cmake/mingw-w64.cmake"; \
-	  log=$$(cmake -S tests/windows -B $(WINDOWS_BUILD)/smoke --toolchain $(CURDIR)/cmake/mingw-w64.cmake \
-	    -DSONAVEL_WINDOWS_PREFIX=$$(cat $(WINDOWS_BUILD)/deps-prefix) -DCMAKE_BUILD_TYPE=Release 2>&1) || \
-	  { printf '%s\n' "$$log" >&2; exit 1; }
-	cmake --build $(WINDOWS_BUILD)/smoke -j $(JOBS)
-	tests/windows/check.sh $(WINDOWS_BUILD)/smoke/sonavel_windows_smoke.exe $$(cat $(WINDOWS_BUILD)/deps-prefix)
+	$(windows_configure)
+	cmake --build $(WINDOWS_BUILD) -j $(JOBS) --target sonavel sonavelw sonavel_font
+	cmake --build $(WINDOWS_BUILD) --target windows_package
+
+# The Windows unit tests and end-to-end tests under Wine, the headless outputs compared byte for
+# byte with those of the Linux build in $(BUILD) (built first).
+windows-test: windows build
+	cmake --build $(WINDOWS_BUILD) -j $(JOBS)
+	ctest --test-dir $(WINDOWS_BUILD) --output-on-failure -j $(JOBS)
 
 clean:
 	rm -rf $(BUILD) $(BUILD)-asan $(BUILD)-tsan $(BUILD)-bench $(BUILD)-fuzz $(DEB_BUILD) $(DIST) $(WINDOWS_BUILD)

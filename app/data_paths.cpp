@@ -1,10 +1,8 @@
 #include "app/data_paths.hpp"
 
-#include <limits.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include "app/shell.hpp"
+#include "platform/file_names.hpp"
+#include "platform/process.hpp"
 
 #ifndef SONAVEL_DATADIR
 #define SONAVEL_DATADIR "/usr/local/share/sonavel"
@@ -24,17 +22,13 @@ std::vector<std::string> fontCandidates(const std::string& exeDir) {
 }
 
 std::string firstExisting(const std::vector<std::string>& candidates) {
-  struct stat status {};
   for (const std::string& path : candidates)
-    if (::stat(path.c_str(), &status) == 0) return path;
+    if (pathExists(path)) return path;
   return candidates.empty() ? std::string(kFontPath) : candidates.front();
 }
 
 std::string executableDir() {
-  char path[PATH_MAX];
-  const ssize_t length = ::readlink("/proc/self/exe", path, sizeof path - 1);
-  if (length <= 0) return {};
-  const std::string exe(path, static_cast<std::size_t>(length));
+  const std::string exe = executablePath();
   const std::size_t slash = exe.rfind('/');
   return slash == std::string::npos ? std::string() : exe.substr(0, slash);
 }

@@ -24,6 +24,8 @@ struct Pace {
 };
 Pace pace;
 BlockTiming timing;
+LoopTiming loop;
+std::chrono::steady_clock::time_point firstStep;
 
 // After a block is scored with automatic gain on: the gain and the slider for the blocks that follow.
 void followInputLevel() {
@@ -31,6 +33,23 @@ void followInputLevel() {
   const double gain = autoGainStep(tuner.autoGainState, level);
   tuner.inputGain.store(static_cast<float>(gain), std::memory_order_relaxed);
   setGainSlider(gain);  // beyond 27 times the slider stays at its end
+}
+
+double millisecondsSince(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+}
+
+// Pauses the host as asked and notes how long that really took.
+void pause(Host& host, int milliseconds) {
+  const auto start = std::chrono::steady_clock::now();
+  if (loop.pace.count + loop.idle.count == 0) firstStep = start;
+  host.sleepMs(milliseconds);
+  const double took = millisecondsSince(start);
+  PauseTiming& kind = milliseconds == kFrameSleepMs ? loop.pace : loop.idle;
+  ++kind.count;
+  kind.sumMs += took;
+  kind.mostMs = std::max(kind.mostMs, took);
+  loop.seconds = millisecondsSince(firstStep) / 1000.0;
 }
 
 void noteBlockShown(std::int64_t rungNanoseconds) {
@@ -61,12 +80,14 @@ void noteInput() { pace.inputSinceLastStep = true; }
 
 BlockTiming blockTiming() { return timing; }
 
+LoopTiming loopTiming() { return loop; }
+
 bool frameStep(Host& host) {
   keyboard->poll();
   if (keyboard->isKeyDown(DIK_ESCAPE)) return false;
   handleKeyCommands(*keyboard);
   runFrame(host);
-  host.sleepMs(pauseAfterStep());
+  pause(host, pauseAfterStep());
   return true;
 }
 

@@ -12,7 +12,7 @@ void logMessage(const char* format, ...) {
   va_start(args, format);
   std::vsnprintf(message, sizeof message, format, args);
   va_end(args);
-  std::FILE* file = std::fopen(kLogFileName, "a");
+  std::FILE* file = std::fopen(kLogFileName, "ab");  // the same bytes on every system
   if (file == nullptr) return;  // a log that cannot be written is not worth stopping for
   std::fprintf(file, "\n%s", message);
   std::fclose(file);

@@ -12,6 +12,7 @@
 #include "audio/file_feed.hpp"
 #include "audio/stream.hpp"
 #include "io/output_files.hpp"
+#include "platform/process.hpp"
 
 namespace {
 
@@ -32,13 +33,23 @@ AudioSettings audioSettings(const AudioDeviceChoice& devices) {
   return settings;
 }
 
-// With the audio report: how soon each block's column reached the window.
+// With the audio report: how soon each block's column reached the window, and how the loop paced itself.
 void sayBlockTiming() {
   const BlockTiming timing = blockTiming();
-  if (timing.blocks == 0) return;
-  char line[128];
-  std::snprintf(line, sizeof line, "audio: block to picture: mean %.1f ms, max %.1f ms over %lld blocks",
-                timing.sumMs / static_cast<double>(timing.blocks), timing.mostMs, timing.blocks);
+  char line[256];
+  if (timing.blocks > 0) {
+    std::snprintf(line, sizeof line, "audio: block to picture: mean %.1f ms, max %.1f ms over %lld blocks",
+                  timing.sumMs / static_cast<double>(timing.blocks), timing.mostMs, timing.blocks);
+    say(line);
+  }
+  const LoopTiming loop = loopTiming();
+  if (loop.seconds <= 0.0) return;
+  auto mean = [](const PauseTiming& p) { return p.count > 0 ? p.sumMs / static_cast<double>(p.count) : 0.0; };
+  std::snprintf(line, sizeof line,
+                "loop: %.1f turns a second over %.1f s; %d ms pauses took %.1f ms on average (max %.1f, %lld of them), "
+                "%d ms ones %.1f ms (%lld, ended early by work)",
+                static_cast<double>(loop.pace.count + loop.idle.count) / loop.seconds, loop.seconds, kFrameSleepMs,
+                mean(loop.pace), loop.pace.mostMs, loop.pace.count, kIdlePauseMs, mean(loop.idle), loop.idle.count);
   say(line);
 }
 
@@ -117,9 +128,11 @@ int listDevices() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  ConsoleText console;
+  ProgramArguments arguments(argc, argv);
   CommandLine line;
   std::string reason;
-  if (!parseCommandLine(argc, argv, line, reason)) {
+  if (!parseCommandLine(arguments.count(), arguments.values(), line, reason)) {
     std::fprintf(stderr, "sonavel: %s\n%s", reason.c_str(), line.showUsage ? synopsisText() : "");
     return kExitUsage;
   }

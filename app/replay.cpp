@@ -1,7 +1,5 @@
 #include "app/replay.hpp"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <bit>
 #include <cerrno>
@@ -20,6 +18,8 @@
 #include "app/headless_host.hpp"
 #include "app/progress.hpp"
 #include "io/output_files.hpp"
+#include "platform/file_names.hpp"
+#include "platform/process.hpp"
 #include "platform/regular_file.hpp"
 #include "platform/stop_signals.hpp"
 #include "platform/terminal.hpp"
@@ -82,10 +82,9 @@ constexpr std::size_t kOutputBufferBytes = 1 << 16;
 FilePtr openForWriting(const std::string& path, OutputFile& file, std::string& reason) {
   int fd = createOutput(path, file, reason);
   if (fd < 0) return FilePtr(nullptr, std::fclose);
-  FilePtr stream(::fdopen(fd, "wb"), std::fclose);
+  FilePtr stream(streamOnFile(fd, "wb"), std::fclose);
   if (!stream) {
     reason = path + ": cannot write: " + std::strerror(errno);
-    ::close(fd);
     return stream;
   }
   // The scores of an hour come to tens of megabytes: write them in large pieces.
@@ -107,8 +106,8 @@ bool advanceEvents(EventsFile& events, std::string& reason) {
 bool openEvents(const std::string& path, EventsFile& events, std::string& reason) {
   int fd = openInputFile(path, reason);
   if (fd < 0) return false;
-  ::close(fd);
-  events.stream.open(path, std::ios::binary);
+  closeFile(fd);
+  events.stream.open(nativePath(path), std::ios::binary);
   if (!events.stream) {
     reason = path + ": cannot read: " + std::strerror(errno);
     return false;

@@ -35,6 +35,19 @@ struct BlockTiming {
   double mostMs = 0.0;
 };
 BlockTiming blockTiming();
+// How long the pauses after frame steps really lasted, by the length asked: a system may round a
+// wait up to its timer's tick (Windows: 15.6 ms unless raised) or end it early for work.
+struct PauseTiming {
+  long long count = 0;
+  double sumMs = 0.0;
+  double mostMs = 0.0;
+};
+struct LoopTiming {
+  PauseTiming pace;  // kFrameSleepMs asked: input or playback can move the picture
+  PauseTiming idle;  // kIdlePauseMs asked: waiting for work
+  double seconds = 0.0;  // from the first frame step to the last pause's end
+};
+LoopTiming loopTiming();
 // The frame's own work: first clear, consume a ready block, draw, present.
 void runFrame(Host& host);
 // The window procedure: pointer fields, buttons, the close request.

@@ -1,6 +1,5 @@
 #include "audio/stream.hpp"
 
-#include <pa_linux_alsa.h>
 #include <portaudio.h>
 
 #include <algorithm>
@@ -14,12 +13,11 @@
 #include "audio/audio_callback.hpp"
 #include "audio/device_choice.hpp"
 #include "audio/file_feed.hpp"
+#include "audio/host_apis.hpp"
 #include "audio/output_relay.hpp"
-#include "audio/quiet_backends.hpp"
 
 namespace {
 
-constexpr const char* kMinLatencyVariable = "PA_MIN_LATENCY_MSEC";
 constexpr double kMillisecondsPerSecond = 1000.0;
 constexpr int kChannels = 1;
 constexpr std::size_t kReportLength = 256;  // room for a report line, host API name included
@@ -31,6 +29,7 @@ struct OpenAudio {
   AudioSettings settings;
   bool libraryHeld = false;
   PaStream* playback = nullptr;
+  std::string passedOver;  // preferred host APIs whose default devices did not take the stream
 };
 OpenAudio opened;
 
@@ -73,7 +72,7 @@ std::string errorText(PaError error) {
 // Pa_Initialize and Pa_Terminate in one scope, for the calls that only look at devices.
 class LibraryScope {
  public:
-  LibraryScope() : error_((silenceAudioBackends(), Pa_Initialize())) {}
+  LibraryScope() : error_((silenceHostApis(), Pa_Initialize())) {}
   ~LibraryScope() {
     if (error_ == paNoError) Pa_Terminate();
   }
@@ -112,13 +111,6 @@ struct DevicePair {
   int output = kNoAudioDevice;
 };
 
-// Needs the library initialised.
-bool resolveDevices(const AudioDeviceChoice& choice, DevicePair& pair, std::string& reason) {
-  std::vector<AudioDeviceSummary> devices = deviceSummaries();
-  AudioDevicePick wanted{choice.input, choice.output, Pa_GetDefaultInputDevice(), Pa_GetDefaultOutputDevice()};
-  return chooseAudioDevices(devices, wanted, pair.input, pair.output, reason);
-}
-
 PaStreamParameters monoFloat(int device, bool input) {
   const PaDeviceInfo* info = Pa_GetDeviceInfo(device);
   double deviceLatency = input ? info->defaultLowInputLatency : info->defaultLowOutputLatency;
@@ -129,6 +121,38 @@ PaStreamParameters monoFloat(int device, bool input) {
   parameters.suggestedLatency = std::max(opened.settings.minLatencyMs / kMillisecondsPerSecond, deviceLatency);
   parameters.hostApiSpecificStreamInfo = nullptr;
   return parameters;
+}
+
+// Whether `device` takes what the program opens on it: 44100 Hz mono float at the latency asked for.
+bool takesTheStream(int device, bool input) {
+  if (device == paNoDevice) return false;
+  const PaStreamParameters parameters = monoFloat(device, input);
+  return Pa_IsFormatSupported(input ? &parameters : nullptr, input ? nullptr : &parameters, kSampleRate) ==
+         paFormatIsSupported;
+}
+
+// The devices opened when none is named: the defaults of the first preferred host API whose
+// defaults take the stream (the output's alone for a file), else PortAudio's own. The host APIs
+// passed over go to `passedOver`, named. Needs the library initialised.
+DevicePair defaultDevices(bool withInput, std::string* passedOver = nullptr) {
+  for (PaHostApiTypeId type : preferredHostApis()) {
+    const PaHostApiIndex index = Pa_HostApiTypeIdToHostApiIndex(type);
+    const PaHostApiInfo* api = index >= 0 ? Pa_GetHostApiInfo(index) : nullptr;
+    if (api == nullptr) continue;
+    if ((!withInput || takesTheStream(api->defaultInputDevice, true)) && takesTheStream(api->defaultOutputDevice, false))
+      return {withInput ? api->defaultInputDevice : kNoAudioDevice, api->defaultOutputDevice};
+    if (passedOver != nullptr) *passedOver += std::string(passedOver->empty() ? "" : ", ") + api->name;
+  }
+  return {withInput ? Pa_GetDefaultInputDevice() : kNoAudioDevice, Pa_GetDefaultOutputDevice()};
+}
+
+// Needs the library initialised.
+bool resolveDevices(const AudioDeviceChoice& choice, DevicePair& pair, std::string& reason,
+                    std::string* passedOver = nullptr) {
+  std::vector<AudioDeviceSummary> devices = deviceSummaries();
+  const DevicePair defaults = defaultDevices(true, passedOver);
+  AudioDevicePick wanted{choice.input, choice.output, defaults.input, defaults.output};
+  return chooseAudioDevices(devices, wanted, pair.input, pair.output, reason);
 }
 
 // ALSA periods that make one period hold one callback buffer. PortAudio sizes an
@@ -171,7 +195,7 @@ bool openOneStream(const PaStreamParameters* input, const PaStreamParameters* ou
 
 // One duplex stream: the callback gets each input buffer with its output buffer.
 bool openDuplex(PaStreamParameters& input, PaStreamParameters& output, std::string& reason) {
-  PaAlsa_SetNumPeriods(periodsOfOneBuffer(input, output));  // read only by the ALSA host API
+  periodsForDuplex(periodsOfOneBuffer(input, output));
   return openOneStream(&input, &output, forwardToCallback, reason);
 }
 
@@ -217,7 +241,8 @@ std::string streamReport(int inputDevice) {
                 opened.playback != nullptr ? "two streams" : "one duplex stream",
                 api != nullptr && api->name != nullptr ? api->name : "?", milliseconds(capture, true),
                 milliseconds(playback, false));
-  return line;
+  if (opened.passedOver.empty()) return line;
+  return line + ("; passed over (their default devices do not take 44100 Hz mono float): " + opened.passedOver);
 }
 
 // The line SONAVEL_AUDIO_REPORT asks for at the end: how well the playback side kept up.
@@ -236,7 +261,8 @@ std::string relayReport() {
 // With the library initialised: opens and starts the stream or streams, or says why not.
 bool openAndStart(std::string& reason, std::string& report) {
   DevicePair pair;
-  if (!resolveDevices(opened.settings.devices, pair, reason)) return false;
+  opened.passedOver.clear();
+  if (!resolveDevices(opened.settings.devices, pair, reason, &opened.passedOver)) return false;
   PaStreamParameters input = monoFloat(pair.input, true);
   PaStreamParameters output = monoFloat(pair.output, false);
   const bool duplex = opened.settings.layout == StreamLayout::Duplex;
@@ -254,8 +280,8 @@ template <typename Open>
 bool startWith(const AudioSettings& settings, std::string& reason, Open open) {
   if (openStream() != nullptr) return true;
   opened.settings = settings;
-  setenv(kMinLatencyVariable, std::to_string(settings.minLatencyMs).c_str(), 1);
-  silenceAudioBackends();
+  askLeastLatency(settings.minLatencyMs);
+  silenceHostApis();
   PaError error = Pa_Initialize();
   if (error != paNoError) {
     reason = "cannot start PortAudio: " + errorText(error);
@@ -298,7 +324,7 @@ namespace {
 // With the library initialised: the output stream that plays the file, or why not.
 bool openFileOutput(const std::string& outputDevice, std::string& reason) {
   const int device =
-      chooseAudioDevice(deviceSummaries(), outputDevice, AudioDirection::Output, Pa_GetDefaultOutputDevice(), reason);
+      chooseAudioDevice(deviceSummaries(), outputDevice, AudioDirection::Output, defaultDevices(false).output, reason);
   if (device == kNoAudioDevice) return false;
   const PaStreamParameters output = monoFloat(device, false);
   return openOneStream(nullptr, &output, playFile, reason);
@@ -313,7 +339,7 @@ bool startFileAudio(const AudioSettings& settings, std::string& reason) {
 bool checkOutputDevice(const std::string& outputDevice, std::string& reason) {
   LibraryScope library;
   if (!library.started(reason)) return false;
-  return chooseAudioDevice(deviceSummaries(), outputDevice, AudioDirection::Output, Pa_GetDefaultOutputDevice(),
+  return chooseAudioDevice(deviceSummaries(), outputDevice, AudioDirection::Output, defaultDevices(false).output,
                            reason) != kNoAudioDevice;
 }
 
@@ -321,8 +347,9 @@ bool listAudioDevices(std::vector<std::string>& lines, std::string& reason) {
   LibraryScope library;
   if (!library.started(reason)) return false;
   std::vector<AudioDeviceSummary> devices = deviceSummaries();
-  int defaultInput = Pa_GetDefaultInputDevice();
-  int defaultOutput = Pa_GetDefaultOutputDevice();
+  const DevicePair defaults = defaultDevices(true);
+  const int defaultInput = defaults.input;
+  const int defaultOutput = defaults.output;
   for (int i = 0; i < static_cast<int>(devices.size()); ++i)
     lines.push_back(describeAudioDevice(i, devices[i], i == defaultInput, i == defaultOutput));
   return true;

@@ -1,8 +1,8 @@
 # Cross-compiles for 64-bit Windows with Debian's MinGW-w64 compilers (posix thread model, for
-# std::thread), finding SDL2, PortAudio, libsndfile and libpng through pkg-config in the folder
-# tools/windows/build-deps.sh prints:
-#   cmake -S . -B build-windows --toolchain cmake/mingw-w64.cmake -DSONAVEL_WINDOWS_PREFIX=DIR
-# (or SONAVEL_WINDOWS_PREFIX in the environment).
+# std::thread), finding the libraries through pkg-config in the folders tools/windows/build-deps.sh
+# and tools/windows/build-exact-libs.sh print:
+#   cmake -S . -B build-windows --toolchain cmake/mingw-w64.cmake "-DSONAVEL_WINDOWS_PREFIX=DEPS;EXACT"
+# (a CMake list of prefixes; or SONAVEL_WINDOWS_PREFIX in the environment).
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 
@@ -14,20 +14,28 @@ set(CMAKE_RC_COMPILER ${SONAVEL_WINDOWS_HOST}-windres)
 if(NOT SONAVEL_WINDOWS_PREFIX AND DEFINED ENV{SONAVEL_WINDOWS_PREFIX})
   set(SONAVEL_WINDOWS_PREFIX "$ENV{SONAVEL_WINDOWS_PREFIX}")
 endif()
-if(NOT SONAVEL_WINDOWS_PREFIX OR NOT EXISTS "${SONAVEL_WINDOWS_PREFIX}/lib/pkgconfig")
-  message(FATAL_ERROR "sonavel: SONAVEL_WINDOWS_PREFIX must name the folder tools/windows/build-deps.sh prints")
+if(NOT SONAVEL_WINDOWS_PREFIX)
+  message(FATAL_ERROR "sonavel: SONAVEL_WINDOWS_PREFIX must name the folders tools/windows/build-deps.sh and build-exact-libs.sh print")
 endif()
-# try_compile projects read this file again without the cache: hand the prefix on to them.
+set(sonavel_pkg_config_dirs "")
+foreach(prefix IN LISTS SONAVEL_WINDOWS_PREFIX)
+  if(NOT EXISTS "${prefix}/lib/pkgconfig")
+    message(FATAL_ERROR "sonavel: ${prefix} has no lib/pkgconfig: not a folder the Windows library scripts made")
+  endif()
+  list(APPEND sonavel_pkg_config_dirs "${prefix}/lib/pkgconfig")
+endforeach()
+# try_compile projects read this file again without the cache: hand the prefixes on to them.
 list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES SONAVEL_WINDOWS_PREFIX)
 
-set(CMAKE_FIND_ROOT_PATH /usr/${SONAVEL_WINDOWS_HOST} "${SONAVEL_WINDOWS_PREFIX}")
+set(CMAKE_FIND_ROOT_PATH /usr/${SONAVEL_WINDOWS_HOST} ${SONAVEL_WINDOWS_PREFIX})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
-# Only the cache's .pc files: none of the build machine's own libraries may leak in.
-set(ENV{PKG_CONFIG_LIBDIR} "${SONAVEL_WINDOWS_PREFIX}/lib/pkgconfig")
+# Only the prefixes' .pc files: none of the build machine's own libraries may leak in.
+string(REPLACE ";" ":" sonavel_pkg_config_dirs "${sonavel_pkg_config_dirs}")
+set(ENV{PKG_CONFIG_LIBDIR} "${sonavel_pkg_config_dirs}")
 set(ENV{PKG_CONFIG_PATH} "")
 unset(ENV{PKG_CONFIG_SYSROOT_DIR})
 
@@ -37,5 +45,5 @@ set(CMAKE_EXE_LINKER_FLAGS_INIT "-static-libgcc -static-libstdc++")
 set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static-libgcc -static-libstdc++")
 
 # ctest and gtest_discover_tests start the programs through Wine (WINEPREFIX from the
-# environment, else a private one each time).
+# environment, else a private one each time); the project sets its own shared one.
 set(CMAKE_CROSSCOMPILING_EMULATOR "${CMAKE_CURRENT_LIST_DIR}/../tools/windows/wine-run.sh")

@@ -1,11 +1,11 @@
 #include "io/live_input.hpp"
 
-#include <pthread.h>
 #include <chrono>
 #include <cstdio>
 
 #include "core/constants.hpp"
 #include "audio/file_feed.hpp"
+#include "platform/process.hpp"
 
 namespace {
 
@@ -42,7 +42,7 @@ void FileInput::startReading() {
 }
 
 void FileInput::runReader() {
-  pthread_setname_np(pthread_self(), "sonavel-file");  // for top and the CPU report
+  nameThisThread("sonavel-file");
   while (!stopping_.load(std::memory_order_relaxed)) {
     const bool room = fileFeedRoom() >= static_cast<std::size_t>(kReadFrames);
     if (!fill()) break;
@@ -54,7 +54,7 @@ void FileInput::runReader() {
 void FileInput::startClock() { clockThread_ = std::thread([this] { runClock(); }); }
 
 void FileInput::runClock() {
-  pthread_setname_np(pthread_self(), "sonavel-clock");  // for top and the CPU report
+  nameThisThread("sonavel-clock");
   using Clock = std::chrono::steady_clock;
   auto next = Clock::now();
   while (!stopping_.load(std::memory_order_relaxed)) {

@@ -1,10 +1,5 @@
 #include "io/session_record.hpp"
 
-#include <pthread.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -14,13 +9,15 @@
 #include "core/constants.hpp"
 #include "io/output_files.hpp"
 #include "audio/input_tap.hpp"
+#include "platform/file_names.hpp"
+#include "platform/file_writes.hpp"
+#include "platform/process.hpp"
 
 namespace {
 
 constexpr std::size_t kWriteFrames = 16384;                 // one write: 0.37 s of sound
 constexpr std::chrono::milliseconds kWriterRest{50};        // while the ring is empty
 constexpr std::chrono::milliseconds kHeaderPeriod{500};     // the longest a kill can cut from the file
-constexpr mode_t kNewFileMode = 0666;                       // before the umask
 
 }  // namespace
 
@@ -32,14 +29,16 @@ SessionRecorder::~SessionRecorder() {
 
 bool SessionRecorder::open(const std::string& path, const std::string& inputPath, std::string& reason) {
   if (!checkOutputsDistinct({{"FILE", inputPath, false}, {"--record", path, true}}, reason)) return false;
-  struct stat info {};
-  if (::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
-    reason = path + ": cannot record into it: " + (S_ISDIR(info.st_mode) ? std::strerror(EISDIR) : "not a regular file");
+  const FileKind kind = fileKind(path);
+  if (kind == FileKind::Directory || kind == FileKind::Device) {
+    reason = path + ": cannot record into it: " + (kind == FileKind::Directory ? std::strerror(EISDIR) : "not a regular file");
     return false;
   }
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, kNewFileMode);
+  std::string why;
+  // Read access too: past 4 GiB the header is read back as it is made RF64.
+  const int fd = createOrEmpty(path, why);
   if (fd < 0) {
-    reason = path + ": cannot write: " + std::strerror(errno);
+    reason = path + ": cannot write: " + why;
     return false;
   }
   path_ = path;
@@ -54,7 +53,7 @@ void SessionRecorder::start() {
 }
 
 void SessionRecorder::run() {
-  pthread_setname_np(pthread_self(), "sonavel-record");  // for top and the CPU report
+  nameThisThread("sonavel-record");
   using Clock = std::chrono::steady_clock;
   std::vector<float> samples(kWriteFrames);
   auto headerDue = Clock::now() + kHeaderPeriod;

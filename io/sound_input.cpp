@@ -1,7 +1,6 @@
 #include "io/sound_input.hpp"
 
 #include <sndfile.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -31,17 +30,19 @@ std::string openError() {
 MonoSoundReader::~MonoSoundReader() {
   resampler_.reset();  // its thread may be reading the file
   if (file_ != nullptr) sf_close(static_cast<SNDFILE*>(file_));
+  if (fd_ >= 0) closeFile(fd_);
 }
 
 bool MonoSoundReader::open(const std::string& path, std::string& reason) {
   path_ = path;
   int fd = openInputFile(path, reason);
   if (fd < 0) return false;
+  fd_ = fd;  // closed after libsndfile is done: on Windows it would close only the handle beneath it
   SF_INFO info{};
   SNDFILE* file = nullptr;
   {
     QuietStderr quiet;
-    file = sf_open_fd(fd, SFM_READ, &info, SF_TRUE);
+    file = sf_open_fd(fd, SFM_READ, &info, SF_FALSE);
   }
   if (file == nullptr) {
     reason = path + ": cannot read it as sound: " + openError();
@@ -123,15 +124,18 @@ bool soundFileHoldsFrame(const std::string& path, long long frame) {
   std::string ignored;
   const int fd = openInputFile(path, ignored);
   if (fd < 0 || frame < 0) {
-    if (fd >= 0) ::close(fd);
+    if (fd >= 0) closeFile(fd);
     return false;
   }
   QuietStderr quiet;
   SF_INFO info{};
-  SNDFILE* file = sf_open_fd(fd, SFM_READ, &info, SF_TRUE);
-  if (file == nullptr) return false;
-  std::vector<float> one(static_cast<std::size_t>(std::max(info.channels, 1)));
-  const bool holds = frame < info.frames && sf_seek(file, frame, SEEK_SET) == frame && sf_readf_float(file, one.data(), 1) == 1;
-  sf_close(file);
+  SNDFILE* file = sf_open_fd(fd, SFM_READ, &info, SF_FALSE);
+  bool holds = false;
+  if (file != nullptr) {
+    std::vector<float> one(static_cast<std::size_t>(std::max(info.channels, 1)));
+    holds = frame < info.frames && sf_seek(file, frame, SEEK_SET) == frame && sf_readf_float(file, one.data(), 1) == 1;
+    sf_close(file);
+  }
+  closeFile(fd);
   return holds;
 }

@@ -44,6 +44,7 @@ class MonoSoundReader {
 
  private:
   void* file_ = nullptr;  // SNDFILE*
+  int fd_ = -1;           // the file libsndfile reads, closed after it
   std::string path_;
   long long frames_ = 0;
   int channels_ = 1;

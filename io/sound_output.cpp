@@ -1,13 +1,13 @@
 #include "io/sound_output.hpp"
 
 #include <sndfile.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 
 #include "core/constants.hpp"
+#include "platform/file_writes.hpp"
+#include "platform/regular_file.hpp"
 
 namespace {
 
@@ -35,13 +35,13 @@ bool chunkIs(const unsigned char* header, std::size_t at, const char* id, std::u
 // Rewrites the header libsndfile wrote as RF64 for `frames` samples; false with why.
 bool rewriteAsRf64(int fd, std::uint64_t frames, std::string& why) {
   const std::uint64_t dataBytes = frames * sizeof(float);
-  struct stat info {};
-  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) return true;  // a device or pipe keeps no header
+  std::uint64_t size = 0;
+  if (!regularFileSize(fd, size)) return true;  // a device or pipe keeps no header
   unsigned char wav[kHeaderBytes];
-  if (::pread(fd, wav, kHeaderBytes, 0) != static_cast<ssize_t>(kHeaderBytes) ||
+  if (!readAt(fd, wav, kHeaderBytes, 0) ||
       std::memcmp(wav, "RIFF", 4) != 0 || std::memcmp(wav + 8, "WAVE", 4) != 0 || !chunkIs(wav, kFmtAt, "fmt ", 16) ||
       !chunkIs(wav, kFactAt, "fact", 4) || !chunkIs(wav, kPeakAt, "PEAK", 16) || std::memcmp(wav + kDataAt, "data", 4) != 0 ||
-      static_cast<std::uint64_t>(info.st_size) != kHeaderBytes + dataBytes) {
+      size != kHeaderBytes + dataBytes) {
     why = "more than 4 GiB, and its WAV header is not one that can be made RF64";
     return false;
   }
@@ -58,7 +58,7 @@ bool rewriteAsRf64(int fd, std::uint64_t frames, std::string& why) {
   std::memcpy(rf64 + 48, wav + kFmtAt, kFmtBytes);
   std::memcpy(rf64 + 72, "data", 4);
   put32(rf64 + 76, kSizeInDs64);
-  if (::pwrite(fd, rf64, kHeaderBytes, 0) == static_cast<ssize_t>(kHeaderBytes)) return true;
+  if (writeAt(fd, rf64, kHeaderBytes, 0)) return true;
   why = std::strerror(errno);
   return false;
 }
@@ -67,7 +67,7 @@ bool rewriteAsRf64(int fd, std::uint64_t frames, std::string& why) {
 
 FloatWavWriter::~FloatWavWriter() {
   if (file_ != nullptr) sf_close(static_cast<SNDFILE*>(file_));
-  if (fd_ >= 0) ::close(fd_);
+  if (fd_ >= 0) closeFile(fd_);
 }
 
 bool FloatWavWriter::open(int fd, const std::string& path, std::string& reason) {
@@ -79,7 +79,7 @@ bool FloatWavWriter::open(int fd, const std::string& path, std::string& reason) 
   SNDFILE* file = sf_open_fd(fd, SFM_WRITE, &info, SF_FALSE);
   if (file == nullptr) {
     reason = path + ": cannot write: " + sf_strerror(nullptr);
-    ::close(fd);
+    closeFile(fd);
     return false;
   }
   file_ = file;
@@ -120,7 +120,7 @@ bool FloatWavWriter::close(std::string& reason) {
   if (sf_close(file) != 0) fail("write error on close");
   std::string why;
   if (failure_.empty() && passesRiff() && !rewriteAsRf64(fd_, frames_, why)) fail("cannot write: " + why);
-  if (::close(fd_) != 0) fail(std::string("write error: ") + std::strerror(errno));
+  if (!closeFile(fd_)) fail(std::string("write error: ") + std::strerror(errno));
   fd_ = -1;
   if (!failure_.empty()) reason = failure_;
   return failure_.empty();

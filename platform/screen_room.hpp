@@ -6,6 +6,6 @@
 
 struct SDL_Window;
 
-// The usable bounds of the window's display; the DPI from X11's Xft.dpi resource, the
-// desktop's own setting where it has one, else the display's DPI as SDL reports it.
+// The usable bounds of the window's display; the DPI the desktop is set to where the system
+// tells it (desktop_dpi.hpp), else the display's DPI as SDL reports it.
 ScreenRoom screenRoomOf(SDL_Window* window);

@@ -1,16 +1,16 @@
 #pragma once
 // Runs a test inside a fresh temporary working directory, removed afterwards.
 
-#include <unistd.h>
-
 #include <filesystem>
 #include <string>
+
+#include "system_calls.hpp"
 
 class ScratchDir {
  public:
   explicit ScratchDir(const std::string& name)
       : previous_(std::filesystem::current_path()),
-        path_(std::filesystem::temp_directory_path() / ("sonavel-" + name + "-" + std::to_string(::getpid()))) {
+        path_(std::filesystem::temp_directory_path() / ("sonavel-" + name + "-" + std::to_string(test_system::processId()))) {
     std::filesystem::create_directories(path_);
     std::filesystem::current_path(path_);
   }

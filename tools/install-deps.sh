@@ -11,10 +11,11 @@ sweep_packages="fluidsynth fluid-soundfont-gm timgm6mb-soundfont musescore-gener
 # `make deb`: dpkg-buildpackage checks the build-dependencies, build-essential among them.
 deb_packages="build-essential dpkg-dev debhelper lintian"
 # The cross build for Windows: the MinGW-w64 compilers, the tools the dependencies'
-# own build systems want, Wine to run the result, NSIS and zip to package it, and
-# rsvg-convert and icotool to make the icon.
-windows_packages="mingw-w64 cmake make pkg-config dpkg-dev autoconf automake libtool gettext autogen
-  wine64 nsis zip unzip librsvg2-bin icoutils"
+# own build systems want, Wine to run the result, NSIS and zip to package it,
+# rsvg-convert and icotool to make the icon, GoogleTest's sources for the tests, and
+# libsoxr0, whose installed version the Windows build's converter is built at.
+windows_packages="mingw-w64 cmake make pkg-config dpkg-dev autoconf automake libtool gettext autogen patch
+  wine64 nsis zip unzip librsvg2-bin icoutils googletest libsoxr0"
 
 case "${1:-run}" in
   run) wanted="$run_packages" ;;
@@ -22,9 +23,8 @@ case "${1:-run}" in
   bench) wanted="$run_packages $bench_packages" ;;
   sweep) wanted="$run_packages $sweep_packages" ;;
   deb) wanted="$run_packages $deb_packages" ;;
-  *) echo "sonavel: usage: $0 run|test|bench|sweep|deb" >&2; exit 2 ;;
   windows) wanted="$windows_packages" ;;
-  *) echo "sonavel: usage: $0 run|test|bench|sweep|windows" >&2; exit 2 ;;
+  *) echo "sonavel: usage: $0 run|test|bench|sweep|deb|windows" >&2; exit 2 ;;
 esac
 
 # PipeWire's ALSA plugin conflicts with PulseAudio as a package: the live tests

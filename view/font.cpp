@@ -8,8 +8,6 @@
 #include <string>
 #include <vector>
 
-#include <unistd.h>
-
 #include "core/framebuffer.hpp"
 #include "platform/regular_file.hpp"
 #include "view/glyphs.hpp"
@@ -35,10 +33,9 @@ long fileSize(std::FILE* file) {
 bool readTgaFont(BitmapFont& target, const char* path, std::string& problem) {
   const int fd = openRegularFile(path, problem);
   if (fd < 0) return false;
-  std::FILE* raw = ::fdopen(fd, "rb");
+  std::FILE* raw = streamOnFile(fd, "rb");
   if (raw == nullptr) {
     problem = std::strerror(errno);
-    ::close(fd);
     return false;
   }
   std::unique_ptr<std::FILE, FileCloser> file(raw);

@@ -21,7 +21,7 @@ RequestExecutionLevel admin
 
 !define MUI_ICON "${STAGE}/sonavel.ico"
 !define MUI_UNICON "${STAGE}/sonavel.ico"
-!define MUI_FINISHPAGE_RUN "$INSTDIR\sonavel.exe"
+!define MUI_FINISHPAGE_RUN "$INSTDIR\sonavelw.exe"
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
 !insertmacro MUI_PAGE_FINISH
@@ -44,7 +44,8 @@ Section "${PRODUCT}"
   WriteUninstaller "$INSTDIR\uninstall.exe"
 
   CreateDirectory "$SMPROGRAMS\${PRODUCT}"
-  CreateShortcut "$SMPROGRAMS\${PRODUCT}\${PRODUCT}.lnk" "$INSTDIR\sonavel.exe" "" "$INSTDIR\sonavel.ico"
+  ; The window program: no console window opens behind it.
+  CreateShortcut "$SMPROGRAMS\${PRODUCT}\${PRODUCT}.lnk" "$INSTDIR\sonavelw.exe" "" "$INSTDIR\sonavelw.exe" 0
   CreateShortcut "$SMPROGRAMS\${PRODUCT}\Uninstall ${PRODUCT}.lnk" "$INSTDIR\uninstall.exe"
 
   WriteRegStr HKLM "Software\${PRODUCT}" "InstallDir" "$INSTDIR"

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cmath>
+#include <numbers>
 
 #include "analysis/auto_gain.hpp"
 #include "analysis/note_table.hpp"
@@ -132,7 +133,7 @@ TEST(AutoGainLevel, ALoudAndAQuietSineEndAtTheSameAnalysedPeak) {
     double gain = 1.0;
     double block[kBlockSize];
     for (int n = 0; n < 3 * kBlocksPerSecond; ++n) {
-      for (int i = 0; i < kBlockSize; ++i) block[i] = gain * amplitudes[k] * std::sin(2 * M_PI * 440.0 * i / kSampleRate);
+      for (int i = 0; i < kBlockSize; ++i) block[i] = gain * amplitudes[k] * std::sin(2 * std::numbers::pi * 440.0 * i / kSampleRate);
       computeSpectrum(block, kBlockSize);
       gain = autoGainStep(state, rawBandPeak(tuner.spectrum, tuner.noteFrequency, gain));
     }

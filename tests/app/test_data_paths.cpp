@@ -29,7 +29,7 @@ TEST(FontCandidates, WorkingDirectoryThenBesideTheProgramThenDataDirectories) {
   EXPECT_EQ(unknownProgram[1], found[3]);
 
   const std::string ownDir = executableDir();
-  EXPECT_TRUE(fs::exists(fs::path(ownDir) / "test_app")) << ownDir;
+  EXPECT_TRUE(fs::exists(fs::path(ownDir) / "test_app") || fs::exists(fs::path(ownDir) / "test_app.exe")) << ownDir;
 }
 
 TEST(FontCandidates, TheFirstThatExistsWins) {

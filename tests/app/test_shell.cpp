@@ -208,4 +208,21 @@ TEST_F(Shell, PausesAtTheFramePaceOnlyWhileThePictureCanMoveByItself) {
   EXPECT_EQ(pausesOf(3), (std::vector<int>{kFrameSleepMs, kFrameSleepMs, kFrameSleepMs}));
 }
 
+// The loop's own account of its pauses, by the length asked, for the report of how a system
+// kept the pace: every pause counted once, under the length it was asked for.
+TEST_F(Shell, EveryPauseIsTimedUnderTheLengthAsked) {
+  start();
+  const LoopTiming before = loopTiming();
+  EXPECT_TRUE(frameStep(host));  // nothing moves: a wait for work
+  dispatchEvent(host, {WindowEvent::PointerMove, 300, 237});
+  EXPECT_TRUE(frameStep(host));  // the pace, over the input's step and the next
+  EXPECT_TRUE(frameStep(host));
+  const LoopTiming after = loopTiming();
+  EXPECT_EQ(after.idle.count - before.idle.count, 1);
+  EXPECT_EQ(after.pace.count - before.pace.count, 2);
+  EXPECT_GE(after.pace.sumMs, before.pace.sumMs);
+  EXPECT_GE(after.pace.mostMs, 0.0);
+  EXPECT_GT(after.seconds, 0.0);
+}
+
 }  // namespace

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <numbers>
 #include <cstring>
 #include <vector>
 
@@ -104,8 +105,8 @@ class ShownPicture : public ::testing::Test {
       tuner.leftClicked = false;
       for (int i = 0; i < kFramesPerBuffer; ++i) {
         const double t = (static_cast<double>(step) * kFramesPerBuffer + i) / kSampleRate;
-        in[i] = static_cast<float>(0.05 * std::sin(2 * M_PI * 440 * t) + 0.03 * std::sin(2 * M_PI * 659.3 * t) +
-                                   sweepLevel * std::sin(2 * M_PI * (200 * t + 300 * t * t)));
+        in[i] = static_cast<float>(0.05 * std::sin(2 * std::numbers::pi * 440 * t) + 0.03 * std::sin(2 * std::numbers::pi * 659.3 * t) +
+                                   sweepLevel * std::sin(2 * std::numbers::pi * (200 * t + 300 * t * t)));
       }
       audioCallback(in.data(), out.data(), kFramesPerBuffer);
     }

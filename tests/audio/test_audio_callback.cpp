@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 #include <limits>
 
 #include "analysis/detect.hpp"
@@ -101,7 +102,7 @@ TEST_F(BlockCapture, GainScalesTheAnalysedCopyButNotTheRecordedOne) {
 // Needs the real block spectrum: the same input at half the gain gives half the magnitudes.
 TEST_F(BlockCapture, GainChangesTheSpectrumNotLastBlock) {
   std::vector<float> input(kBlockSize);
-  for (int i = 0; i < kBlockSize; ++i) input[i] = 0.5f * static_cast<float>(std::sin(2 * M_PI * 40 * i / kBlockSize));
+  for (int i = 0; i < kBlockSize; ++i) input[i] = 0.5f * static_cast<float>(std::sin(2 * std::numbers::pi * 40 * i / kBlockSize));
 
   runCallback(kBlockSize, input);
   std::vector<double> full(kBlockSize);
@@ -210,7 +211,7 @@ TEST_F(BlockCapture, NonFiniteOrOverflowingSamplesCountAsSilence) {
   };
   constexpr int kBlocks = 6;
   std::vector<float> tone(kBlocks * kBlockSize);
-  for (std::size_t i = 0; i < tone.size(); ++i) tone[i] = 0.03f * static_cast<float>(std::sin(2 * M_PI * 440.0 * i / 44100));
+  for (std::size_t i = 0; i < tone.size(); ++i) tone[i] = 0.03f * static_cast<float>(std::sin(2 * std::numbers::pi * 440.0 * i / 44100));
   std::vector<float> silenced = tone;
   const int at = kBlockSize + 700;  // inside the second block
   for (const BadSample& c : cases) {

@@ -2,9 +2,7 @@
 // cannot write 4 GiB, so the limit is lowered here; the header fields are read as any reader would.
 
 #include <gtest/gtest.h>
-#include <fcntl.h>
 #include <sndfile.h>
-#include <unistd.h>
 
 #include <cstdint>
 #include <string>
@@ -12,7 +10,9 @@
 
 #include "io/sound_output.hpp"
 #include "lying_sounds.hpp"
+#include "platform/file_writes.hpp"
 #include "scratch_dir.hpp"
+#include "system_calls.hpp"
 
 namespace {
 
@@ -36,7 +36,7 @@ std::string text(const lying::Bytes& bytes, std::size_t at) { return std::string
 // Writes `samples` through the writer with `limit` as its largest RIFF size; false with why.
 bool writeThrough(const std::string& path, const std::vector<float>& samples, std::uint64_t limit, std::string& reason) {
   FloatWavWriter writer(limit);
-  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  const int fd = createOrEmpty(path, reason);
   if (fd < 0 || !writer.open(fd, path, reason)) return false;
   if (!writer.write(samples.data(), static_cast<int>(samples.size()))) return false;
   return writer.close(reason);
@@ -95,7 +95,7 @@ TEST(SoundOutput, AHeaderUpdatedPastTheLimitIsRf64AtOnce) {
   ScratchDir dir("sound-output");
   FloatWavWriter writer(kHeaderBytes - 8 + 4 * 1000);
   std::string reason;
-  const int fd = ::open("rec.wav", O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  const int fd = createOrEmpty("rec.wav", reason);
   ASSERT_TRUE(writer.open(fd, "rec.wav", reason)) << reason;
   const std::vector<float> samples = ramp(1500);
   ASSERT_TRUE(writer.write(samples.data(), 800));
@@ -112,8 +112,11 @@ TEST(SoundOutput, AHeaderUpdatedPastTheLimitIsRf64AtOnce) {
 
 // A device keeps no header to rewrite: past the limit it takes the samples as before.
 TEST(SoundOutput, ADevicePastTheLimitIsStillWritten) {
+#ifdef _WIN32
+  GTEST_SKIP() << "libsndfile takes Windows' devices for pipes and writes no WAV to them";
+#endif
   std::string reason;
-  EXPECT_TRUE(writeThrough("/dev/null", ramp(2000), kHeaderBytes, reason)) << reason;
+  EXPECT_TRUE(writeThrough(test_system::kNullDevice, ramp(2000), kHeaderBytes, reason)) << reason;
 }
 
 }  // namespace

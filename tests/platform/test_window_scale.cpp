@@ -14,6 +14,7 @@
 #include "core/framebuffer.hpp"
 #include "platform/window.hpp"
 #include "platform/window_scale.hpp"
+#include "system_calls.hpp"
 
 namespace {
 
@@ -64,8 +65,8 @@ std::uint32_t patternAt(int x, int y) { return static_cast<std::uint32_t>((x * 7
 class ScaledWindow : public ::testing::Test {
  protected:
   void open(int scale) {
-    setenv("SDL_VIDEODRIVER", "dummy", 1);
-    setenv("SDL_RENDER_DRIVER", "software", 1);
+    test_system::setEnvironment("SDL_VIDEODRIVER", "dummy");
+    test_system::setEnvironment("SDL_RENDER_DRIVER", "software");
     createFramebuffer();
     for (int y = 0; y < kPictureHeight; ++y)
       for (int x = 0; x < kPictureWidth; ++x) framebuffer.pixels[y * framebuffer.pitch + x] = patternAt(x, y);

@@ -3,13 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <string>
 
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "picture.hpp"
+#include "system_calls.hpp"
 
 namespace {
 
@@ -50,7 +50,7 @@ class FontFile : public ::testing::Test {
   std::string problem;  // what the last refused load said was wrong
 
   std::string writeFile(const std::string& name, const std::vector<std::uint8_t>& bytes) {
-    const std::string path = ::testing::TempDir() + std::to_string(getpid()) + "-" + name;
+    const std::string path = ::testing::TempDir() + std::to_string(test_system::processId()) + "-" + name;
     std::ofstream out(path, std::ios::binary);
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     written.push_back(path);
@@ -126,18 +126,19 @@ TEST_F(FontFile, AMissingFileFallsBackToTheBuiltInGlyphs) {
 
 // A FIFO with no writer would block start-up for good; a directory is no image either.
 TEST_F(FontFile, AFifoOrADirectoryIsRefusedAtOnceWithWhatItIs) {
-  const std::string fifo = ::testing::TempDir() + std::to_string(getpid()) + "-font-fifo.tga";
-  const std::string folder = ::testing::TempDir() + std::to_string(getpid()) + "-font-dir.tga";
-  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-  ASSERT_EQ(::mkdir(folder.c_str(), 0700), 0);
-  const std::pair<std::string, const char*> cases[] = {{fifo, "is not a regular file"}, {folder, "is a directory"}};
+  const std::string fifo = ::testing::TempDir() + std::to_string(test_system::processId()) + "-font-fifo.tga";
+  const std::string folder = ::testing::TempDir() + std::to_string(test_system::processId()) + "-font-dir.tga";
+  const std::string notRegular = test_system::notRegularFile(fifo);
+  ASSERT_FALSE(notRegular.empty());
+  ASSERT_TRUE(std::filesystem::create_directory(folder));
+  const std::pair<std::string, const char*> cases[] = {{notRegular, "is not a regular file"}, {folder, "is a directory"}};
   for (const auto& [path, says] : cases) {
     EXPECT_FALSE(load(path)) << path;
     EXPECT_NE(problem.find(says), std::string::npos) << problem;
     EXPECT_EQ(loaded.width, kGlyphCount * kGlyphSide) << path;
   }
-  ::unlink(fifo.c_str());
-  ::rmdir(folder.c_str());
+  std::filesystem::remove(fifo);
+  std::filesystem::remove(folder);
 }
 
 TEST_F(FontFile, TheImageTheBuildWritesLoadsAsTheBuiltInGlyphs) {

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Packs a Windows build for handing out:
-#   tools/windows/package.sh BUILD PREFIX VERSION [OUT]
-# BUILD holds sonavel.exe and font.tga, PREFIX is the folder tools/windows/build-deps.sh
-# printed. Writes OUT/sonavel-VERSION-windows-x64.zip (a folder sonavel-VERSION with the
-# program, exactly the DLLs it needs, font.tga, README.txt and the licences) and
-# OUT/sonavel-VERSION-windows-x64-setup.exe (an NSIS installer of the same files). OUT: BUILD.
+#   tools/windows/package.sh BUILD VERSION OUT PREFIX...
+# BUILD holds sonavel.exe, sonavelw.exe, font.tga, sonavel.ico and the DLLs (the build folder);
+# each PREFIX is a folder tools/windows/build-deps.sh or build-exact-libs.sh printed, for the
+# licences and source versions of its libraries. Writes OUT/sonavel-VERSION-windows-x64.zip (a
+# folder sonavel-VERSION with both programs, exactly the DLLs they need, font.tga, README.txt and
+# the licences) and OUT/sonavel-VERSION-windows-x64-setup.exe (an NSIS installer of the same files).
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 source "$here/dlls.sh"
@@ -13,14 +14,18 @@ top=$(cd "$here/../.." && pwd)
 say() { echo "sonavel: $*" >&2; }
 die() { say "$*"; exit 1; }
 
-[[ $# -ge 3 && $# -le 4 ]] || die "usage: $0 BUILD PREFIX VERSION [OUT]"
+[[ $# -ge 4 ]] || die "usage: $0 BUILD VERSION OUT PREFIX..."
 build=$(cd "$1" && pwd) || die "no build folder $1"
-prefix=$2
-version=$3
-out=$(mkdir -p "${4:-$build}" && cd "${4:-$build}" && pwd)
-[[ -f $build/sonavel.exe ]] || die "$build/sonavel.exe is missing"
-[[ -f $build/font.tga ]] || die "$build/font.tga is missing"
-[[ -d $prefix/bin && -d $prefix/licences ]] || die "$prefix is not a folder made by tools/windows/build-deps.sh"
+version=$2
+out=$(mkdir -p "$3" && cd "$3" && pwd)
+shift 3
+prefixes=("$@")
+for file in sonavel.exe sonavelw.exe font.tga sonavel.ico; do
+  [[ -f $build/$file ]] || die "$build/$file is missing"
+done
+for prefix in "${prefixes[@]}"; do
+  [[ -d $prefix/licences && -f $prefix/versions.txt ]] || die "$prefix is not a folder made by the Windows library scripts"
+done
 [[ $version =~ ^[0-9A-Za-z.+~-]+$ ]] || die "version '$version' is not a plain version"
 
 name=sonavel-$version
@@ -30,18 +35,18 @@ trap 'rm -rf "$stage"' EXIT
 dir=$stage/$name
 mkdir -p "$dir/licences"
 
-cp "$build/sonavel.exe" "$build/font.tga" "$dir/"
-dlls=$(needed_dlls "$prefix/bin" "$dir/sonavel.exe") || die "sonavel.exe needs DLLs that cannot be shipped"
+cp "$build/sonavel.exe" "$build/sonavelw.exe" "$build/font.tga" "$build/sonavel.ico" "$dir/"
+x86_64-w64-mingw32-strip --strip-unneeded "$dir/sonavel.exe" "$dir/sonavelw.exe"
+dlls=$(needed_dlls "$build" "$dir/sonavel.exe" "$dir/sonavelw.exe") || die "the programs need DLLs that cannot be shipped"
 for dll in $dlls; do cp "$dll" "$dir/"; done
-cp -r "$prefix"/licences/. "$dir/licences/"
+for prefix in "${prefixes[@]}"; do cp -r "$prefix"/licences/. "$dir/licences/"; done
 {
   echo "The libraries beside sonavel.exe were built from these Debian 12 source packages"
-  echo "(source package, version), with the cross compiler named last:"
-  cat "$prefix/versions.txt"
+  echo "(source package, version), with the cross compiler named:"
+  for prefix in "${prefixes[@]}"; do cat "$prefix/versions.txt"; done
 } | sed 's/$/\r/' >"$dir/licences/sources.txt"
 # Notepad of older Windows shows a file with LF endings as one line.
 sed -e "s/@VERSION@/$version/g" -e 's/$/\r/' "$top/packaging/windows/README.txt.in" >"$dir/README.txt"
-"$here/make-icon.sh" "$top/data/sonavel.svg" "$dir/sonavel.ico"
 say "packing $(echo "$dlls" | wc -w) DLLs: $(for d in $dlls; do printf '%s ' "${d##*/}"; done)"
 
 rm -f "$out/$base.zip"

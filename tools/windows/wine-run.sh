@@ -2,7 +2,8 @@
 # Runs a Windows console program under Wine and passes its exit status through:
 #   tools/windows/wine-run.sh PROGRAM.exe [ARGS...]
 # WINEPREFIX is the caller's when set (made on first use), else a fresh private one that is
-# removed afterwards. SONAVEL_WINDOWS_PREFIX, when set, puts the cache's DLLs on the search path.
+# removed afterwards. SONAVEL_WINDOWS_DLLS (folders separated by ':') and SONAVEL_WINDOWS_PREFIX
+# (prefixes separated by ';', their bin/ folders) go on the DLL search path.
 set -euo pipefail
 
 wine=/usr/lib/wine/wine64
@@ -19,15 +20,27 @@ export WINEDEBUG=${WINEDEBUG:--all}
 # No Mono or Gecko installer on a new prefix: these programs need neither. (Wine's ALSA driver
 # stays: without any sound driver PortAudio's WASAPI fails and Pa_Initialize with it.)
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
-if [[ -n ${SONAVEL_WINDOWS_PREFIX:-} ]]; then
-  bin=$SONAVEL_WINDOWS_PREFIX/bin
-  export WINEPATH="Z:${bin//\//\\}"
-fi
+folders=()
+IFS=: read -r -a dlls <<<"${SONAVEL_WINDOWS_DLLS:-}"
+folders+=("${dlls[@]}")
+IFS=';' read -r -a prefixes <<<"${SONAVEL_WINDOWS_PREFIX:-}"
+for prefix in "${prefixes[@]}"; do folders+=("$prefix/bin"); done
+path=""
+for folder in "${folders[@]}"; do
+  [[ -n $folder ]] && path+="${path:+;}Z:${folder//\//\\}"
+done
+[[ -z $path ]] || export WINEPATH=$path
 
 # A new prefix is made first, quietly: its set-up chatter is no part of the program's output.
+# Once, however many programs start at the same time (ctest -j).
 if [[ ! -f $WINEPREFIX/system.reg ]]; then
-  "$wine" wineboot --init >/dev/null 2>&1 || true
-  "$wineserver" -w
+  (
+    flock 9
+    if [[ ! -f $WINEPREFIX/system.reg ]]; then
+      "$wine" wineboot --init >/dev/null 2>&1 || true
+      "$wineserver" -w
+    fi
+  ) 9>"${WINEPREFIX%/}.lock"
 fi
 
 status=0

@@ -1,0 +1,19 @@
+#pragma once
+// What differs between the sound systems beneath PortAudio, one file per system chosen by the
+// build: host_apis_posix.cpp (ALSA and JACK on Linux, behind their own #ifdef) and
+// host_apis_windows.cpp (WASAPI, DirectSound, MME).
+
+#include <portaudio.h>
+
+#include <vector>
+
+// Before Pa_Initialize: the sound systems print their own diagnostics on stderr while PortAudio
+// probes for devices; sonavel reports an audio failure in one line of its own instead.
+void silenceHostApis();
+// Before Pa_Initialize: the least latency, in ms, host APIs that take it from the environment give.
+void askLeastLatency(int milliseconds);
+// Before one duplex stream is opened: the periods ALSA splits its buffer into.
+void periodsForDuplex(int periods);
+// The host APIs whose default devices are tried in turn when none is named, best first (the
+// first whose defaults take the stream is used); empty: PortAudio's own default devices.
+std::vector<PaHostApiTypeId> preferredHostApis();

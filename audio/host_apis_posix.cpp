@@ -1,0 +1,44 @@
+#include "audio/host_apis.hpp"
+
+#include <cstdlib>
+#include <string>
+
+#ifdef SONAVEL_HOST_API_ALSA
+#include <alsa/asoundlib.h>
+#include <pa_linux_alsa.h>
+#endif
+#ifdef SONAVEL_HOST_API_JACK
+#include <jack/jack.h>
+#endif
+
+namespace {
+
+#ifdef SONAVEL_HOST_API_ALSA
+void dropAlsaMessage(const char*, int, const char*, int, const char*, ...) {}
+#endif
+#ifdef SONAVEL_HOST_API_JACK
+void dropJackMessage(const char*) {}
+#endif
+
+}  // namespace
+
+void silenceHostApis() {
+#ifdef SONAVEL_HOST_API_ALSA
+  snd_lib_error_set_handler(dropAlsaMessage);
+#endif
+#ifdef SONAVEL_HOST_API_JACK
+  jack_set_error_function(dropJackMessage);
+  jack_set_info_function(dropJackMessage);
+#endif
+}
+
+void askLeastLatency(int milliseconds) { setenv("PA_MIN_LATENCY_MSEC", std::to_string(milliseconds).c_str(), 1); }
+
+void periodsForDuplex([[maybe_unused]] int periods) {
+#ifdef SONAVEL_HOST_API_ALSA
+  PaAlsa_SetNumPeriods(periods);  // read only by the ALSA host API
+#endif
+}
+
+// One host API is the system's own (ALSA; Core Audio), reaching the sound servers through it.
+std::vector<PaHostApiTypeId> preferredHostApis() { return {}; }
