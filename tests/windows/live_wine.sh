@@ -22,6 +22,7 @@ readonly kSkip=77
 readonly kA4Hz=440.0 kSineLevel=0.03
 readonly kA4CellX=608 kA4CellY=237 kDarkBelow=112   # the newest column of row 36 (A4), lit
 readonly kCpuSeconds=10 kToneHoldSeconds=2.5
+readonly kPictureWidth=640 kCursorProbeY=100 kCursorHex=FFE000  # a frozen picture's cursor line
 
 work=$(mktemp -d /tmp/sonavel-live-wine.XXXXXX)
 started=()
@@ -40,7 +41,7 @@ trap 'stop_wine; cleanup' EXIT
 
 [ -x "$probe" ] || skip "no Linux build's sonavel_probe at $probe"
 command -v Xvfb >/dev/null || skip "Xvfb is not installed"
-for tool in pactl parec paplay xdotool import sox; do
+for tool in pactl parec paplay xdotool import convert sox; do
   command -v "$tool" >/dev/null || fail "$tool is missing (tools/install-deps.sh test installs it)"
 done
 [ -x "$build/sonavel.exe" ] || fail "no sonavel.exe in $build"
@@ -115,8 +116,15 @@ a4_dark || fail "A4 faded while the tone was still playing"
 
 press() { x xdotool keydown "$1" && sleep 0.15 && x xdotool keyup "$1"; }
 x xdotool windowfocus --sync "$wid" || fail "cannot focus the window"
+# The tone stops only once the freeze shows, by the cursor line a frozen picture draws across
+# the grid (a first key through a new Wine prefix can take a second to arrive).
 press Return || fail "xdotool cannot press Return"
-sleep 0.5
+cursor_shown() {
+  shot "$work/freezing.png" || return 1
+  convert "$work/freezing.png" -crop "${kPictureWidth}x1+0+$kCursorProbeY" +repage txt:- | grep -qi "#$kCursorHex"
+}
+wait_for 10 cursor_shown || fail "Return did not freeze the picture: no cursor line on row $kCursorProbeY"
+sleep 0.3
 stop_pid "$paplay_pid"
 sleep 1
 shot "$work/frozen1.png" || fail "no screenshot"
