@@ -3,7 +3,6 @@
 // audio at 48 kHz, converted to 44.1 kHz as it is read, against it at 44.1 kHz.
 
 #include <benchmark/benchmark.h>
-#include <fcntl.h>
 #include <sndfile.h>
 #include <unistd.h>
 
@@ -16,7 +15,6 @@
 
 #include "core/constants.hpp"
 #include "app/replay.hpp"
-#include "io/sound_output.hpp"
 #include "ratio.hpp"
 
 namespace {
@@ -32,7 +30,7 @@ class Workspace {
     std::filesystem::create_directories(dir_);
     std::error_code ignored;
     std::filesystem::copy_file(SONAVEL_FONT, dir_ / "font.tga", ignored);
-    writeInput();
+    writeInputAt(kSampleRate, "input.wav");
     writeInputAt(kConvertedRate, "input48k.wav");
   }
   ~Workspace() {
@@ -44,27 +42,7 @@ class Workspace {
  private:
   std::filesystem::path dir_;
 
-  // A tone at -30 dBFS over faint noise, as the live suite plays.
-  void writeInput() const {
-    FloatWavWriter writer;
-    std::string reason;
-    const int fd = ::open(path("input.wav").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (fd < 0 || !writer.open(fd, path("input.wav"), reason)) return;
-    std::mt19937 generator(3);
-    std::normal_distribution<double> noise(0.0, 0.0005);
-    std::vector<float> buffer(kFramesPerBuffer);
-    const long long total = static_cast<long long>(kInputSeconds * kSampleRate);
-    for (long long first = 0; first < total; first += kFramesPerBuffer) {
-      for (int i = 0; i < kFramesPerBuffer; ++i) {
-        const double t = static_cast<double>(first + i) / kSampleRate;
-        buffer[i] = static_cast<float>(0.0316 * std::sin(2 * M_PI * 440.0 * t) + noise(generator));
-      }
-      writer.write(buffer.data(), kFramesPerBuffer);
-    }
-    writer.close(reason);
-  }
-
-  // The same tone over the same kind of noise at another rate, as a float WAV.
+  // A tone at -30 dBFS over faint noise, as the live suite plays, at `rate` as a float WAV.
   void writeInputAt(int rate, const char* name) const {
     SF_INFO info{};
     info.samplerate = rate;
