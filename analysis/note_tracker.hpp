@@ -1,0 +1,73 @@
+#pragma once
+// Turns the precise detector's lit rows, block by block, into notes: note-on with its
+// onset sample, velocity and cents, and note-off. Pure and causal: it reads only what it
+// is given and its own state, allocates nothing, and decides a note one block after the
+// block that first shows it (the block that confirms it is no blip).
+
+#include "core/analysis_state.hpp"
+#include "core/constants.hpp"
+
+inline constexpr int kMidiKeyOfRow0 = 33;  // row 0 is A1, MIDI key 33
+inline constexpr int kOnsetFrame = 128;    // samples: the grain of the onset search (2.9 ms)
+inline constexpr int kOnsetFrames = 2 * kBlockSize / kOnsetFrame;  // over this block and the one before
+// Events one call can give: an off and an on per row from each of two blocks, and an end per row after a gap.
+inline constexpr int kMostNoteEvents = 6 * kNoteRows;
+
+struct NoteEvent {
+  long long sample;  // input sample index of the onset or the end
+  int row;           // 0 .. 71
+  bool on;
+  int velocity;      // 1 .. 127 on a note-on, 0 on a note-off
+  double cents;      // from the row's tuned pitch, on a note-on
+};
+
+struct NoteEvents {
+  NoteEvent events[kMostNoteEvents];  // in order of sample, an end before an onset at the same sample
+  int count = 0;
+};
+
+struct NoteTrackerInput {
+  const float* scores;          // the precise detector's 72 scores of this block
+  const PitchReading* reading;  // its reading of this block
+  const float* block;           // the block's kBlockSize raw samples, before any gain
+  const double* rowFrequency;   // 72 tuned frequencies, row 0 first
+  long long firstSample;        // input sample index of block[0]
+  bool afterGap;                // the detector forgot its past: every note ends before this block
+};
+
+// Idle; Lit: shown by one block, to be confirmed by the next; Held: a note sounding; Dark: a
+// note whose row the last block left unlit, ended unless the next block lights it again.
+enum class RowPhase : unsigned char { Idle, Lit, Held, Dark };
+
+struct RowNote {
+  RowPhase phase = RowPhase::Idle;
+  bool restruck = false;     // held, and this block showed a new attack still to be confirmed
+  long long onset = 0;       // of the note held, or of the one still to be confirmed
+  long long newOnset = 0;    // of the attack still to be confirmed on a held row
+  long long end = 0;         // of the last note on the row, or where a dark note ends
+  double level = 0.0;        // power of the partials when first shown
+  double cents = 0.0;
+  bool centsRead = false;    // the reading named this row while it was still to be confirmed
+};
+
+struct NoteTrackerState {
+  double window[kBlockSize];  // periodic Hann
+  alignas(64) double transform[2 * kBlockSize];
+  int fftWorkArea[kFftWorkAreaSize];
+  double fftTwiddles[kBlockSize / 2];
+  double bandPower[kNoteRows];      // this block's power near each row's pitch
+  double lastBandPower[kNoteRows];  // the block before's; zero after a gap
+  float recent[2 * kBlockSize];     // the block before, then this one; zero after a gap
+  double frameRms[kOnsetFrames];    // RMS of their frames
+  RowNote rows[kNoteRows];
+  NoteEvent pending[kMostNoteEvents];  // decided, held back until no earlier event can come
+  int pendingCount;
+  long long endOfLast;  // the sample after the last block seen; -1 before the first
+};
+
+// Before the first block.
+void resetNoteTracker(NoteTrackerState& state);
+// One block: `out` gets the events no later block can precede, in order.
+void trackNotes(const NoteTrackerInput& input, NoteTrackerState& state, NoteEvents& out);
+// At the end of the input: every held note ends after the last block seen; `out` gets the rest.
+void finishNotes(NoteTrackerState& state, NoteEvents& out);
