@@ -1,0 +1,148 @@
+// The MIDI file read back by a reader of its own, written from the file format alone:
+// header, tempo, exact ticks, running status, long waits, and a file that cannot be written.
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "io/midi_file.hpp"
+#include "scratch_dir.hpp"
+
+namespace {
+
+struct ReadEvent {
+  long long tick;
+  int status;  // 0x80, 0x90 (channel bits kept) or 0xFF
+  int first;   // key, or the meta type
+  int second;  // velocity, or the meta length
+};
+
+struct ReadFile {
+  int format = -1, tracks = -1, division = -1;
+  long tempo = -1;
+  std::vector<ReadEvent> events;  // notes and meta events but the tempo
+  bool ended = false;             // the track ends with its end-of-track event, at its stated length
+};
+
+long long bigEndian(const std::vector<unsigned char>& b, size_t at, int bytes) {
+  long long v = 0;
+  for (int i = 0; i < bytes; ++i) v = v << 8 | b.at(at + i);
+  return v;
+}
+
+ReadFile readMidi(const std::string& path) {
+  std::vector<unsigned char> b;
+  if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
+    for (int c; (c = std::fgetc(f)) != EOF;) b.push_back(static_cast<unsigned char>(c));
+    std::fclose(f);
+  }
+  ReadFile file;
+  if (b.size() < 22 || std::string(b.begin(), b.begin() + 4) != "MThd" || bigEndian(b, 4, 4) != 6) return file;
+  file.format = static_cast<int>(bigEndian(b, 8, 2));
+  file.tracks = static_cast<int>(bigEndian(b, 10, 2));
+  file.division = static_cast<int>(bigEndian(b, 12, 2));
+  if (std::string(b.begin() + 14, b.begin() + 18) != "MTrk") return file;
+  const size_t end = 22 + static_cast<size_t>(bigEndian(b, 18, 4));
+  size_t at = 22;
+  long long tick = 0;
+  int running = -1;
+  while (at < end && at < b.size()) {
+    long long delta = 0;
+    for (int c = 0x80; c & 0x80; delta = delta << 7 | (c & 0x7F)) c = b.at(at++);
+    tick += delta;
+    int status = b.at(at);
+    if (status & 0x80) ++at;
+    else status = running;
+    if (status == 0xFF) {
+      const int type = b.at(at), length = b.at(at + 1);
+      if (type == 0x51) file.tempo = static_cast<long>(bigEndian(b, at + 2, 3));
+      else file.events.push_back({tick, status, type, length});
+      at += 2 + length;
+      running = -1;
+      file.ended = type == 0x2F && at == end && end == b.size();
+      continue;
+    }
+    if (status < 0) return file;
+    file.events.push_back({tick, status, b.at(at), b.at(at + 1)});
+    at += 2;
+    running = status;
+  }
+  return file;
+}
+
+bool writeMidi(const std::string& path, const std::vector<NoteEvent>& events) {
+  std::FILE* f = std::fopen(path.c_str(), "wb");
+  MidiTrack track;
+  std::string reason;
+  bool ok = startMidiFile(f, track, reason);
+  for (const NoteEvent& e : events) writeMidiNote(track, e);
+  ok = finishMidiFile(track, reason) && ok;
+  std::fclose(f);
+  return ok;
+}
+
+NoteEvent on(long long sample, int row, int velocity) { return {sample, row, true, velocity, 0.0}; }
+NoteEvent off(long long sample, int row) { return {sample, row, false, 0, 0.0}; }
+
+TEST(MidiFile, SampleToTickTable) {
+  // A tick is 44100 / 960 = 45.9375 samples; 735 is odd, so no sample falls on a half tick.
+  const long long cases[][2] = {{0, 0},       {22, 0},          {23, 1},          {45, 1},
+                                {46, 1},      {68, 1},          {69, 2},          {44100, 960},
+                                {44122, 960}, {44123, 961},     {158760000, 3456000}, {12345678901, 268749473}};
+  for (const auto& c : cases) EXPECT_EQ(midiTickOfSample(c[0]), c[1]) << c[0];
+}
+
+TEST(MidiFile, NotesReadBackAtTheirTicks) {
+  ScratchDir scratch("midi-read-back");
+  // A chord, a re-struck note (its end and new start at one sample) and a note two hours on.
+  const std::vector<NoteEvent> notes = {on(0, 0, 100), on(0, 4, 90),   on(0, 7, 80),      off(22050, 0),
+                                        off(22050, 4), off(22050, 7),  on(30000, 71, 1),  off(36000, 71),
+                                        on(36000, 71, 127), off(44100 * 7200LL, 71)};
+  ASSERT_TRUE(writeMidi("notes.mid", notes));
+  const ReadFile file = readMidi("notes.mid");
+  EXPECT_EQ(file.format, 0);
+  EXPECT_EQ(file.tracks, 1);
+  EXPECT_EQ(file.division, 480);
+  EXPECT_EQ(file.tempo, 500000);
+  EXPECT_TRUE(file.ended);
+  ASSERT_EQ(file.events.size(), notes.size() + 1);
+  for (size_t i = 0; i < notes.size(); ++i) {
+    const ReadEvent& e = file.events[i];
+    EXPECT_EQ(e.tick, midiTickOfSample(notes[i].sample)) << i;
+    EXPECT_EQ(e.status, notes[i].on ? 0x90 : 0x80) << i;
+    EXPECT_EQ(e.first, notes[i].row + 33) << i;
+    EXPECT_EQ(e.second, notes[i].on ? notes[i].velocity : 64) << i;
+  }
+  EXPECT_EQ(file.events.back().tick, 960LL * 7200);
+}
+
+TEST(MidiFile, WaitLongerThanADeltaKeepsItsTime) {
+  ScratchDir scratch("midi-long-wait");
+  const long long late = 12345678901;  // 268,749,473 ticks: past the 0x0FFFFFFF a delta holds
+  ASSERT_TRUE(writeMidi("late.mid", {on(late, 36, 64), off(late + 44100, 36)}));
+  const ReadFile file = readMidi("late.mid");
+  ASSERT_GE(file.events.size(), 3u);
+  const ReadEvent& note = file.events[file.events.size() - 3];
+  EXPECT_EQ(note.tick, midiTickOfSample(late));
+  EXPECT_EQ(note.status, 0x90);
+  EXPECT_TRUE(file.ended);
+}
+
+TEST(MidiFile, FileThatCannotBeWrittenIsAFailure) {
+  ScratchDir scratch("midi-unwritable");
+  std::FILE* made = std::fopen("read-only.mid", "wb");
+  ASSERT_NE(made, nullptr);
+  std::fclose(made);
+  std::FILE* f = std::fopen("read-only.mid", "rb");
+  MidiTrack track;
+  std::string reason;
+  startMidiFile(f, track, reason);
+  writeMidiNote(track, on(0, 36, 64));
+  EXPECT_FALSE(finishMidiFile(track, reason));
+  EXPECT_NE(reason.find("MIDI"), std::string::npos);
+  std::fclose(f);
+}
+
+}  // namespace
