@@ -1,6 +1,6 @@
 // Analysis speed: the transform against FFTW on the same data, the block spectrum,
-// note detection against its floor of 6912 cosines, and the precise detector against
-// the design's on the same chord.
+// note detection against its floor of 6912 cosines, and the precise detector, alone and with
+// the note tracker behind it, against the design's on the same chord.
 
 #include <benchmark/benchmark.h>
 #include <fftw3.h>
@@ -13,6 +13,7 @@
 #include "analysis/detect.hpp"
 #include "analysis/fft.hpp"
 #include "analysis/note_table.hpp"
+#include "analysis/note_tracker.hpp"
 #include "analysis/precise_detector.hpp"
 #include "analysis/spectrum.hpp"
 #include "core/tuner_state.hpp"
@@ -143,6 +144,30 @@ void BM_preciseDetector(benchmark::State& state) {
 }
 BENCHMARK(BM_preciseDetector);
 
+NoteTrackerState trackerState;
+NoteEvents trackerEvents;
+
+// The precise detector and the note tracker behind it, as the notes output runs them.
+void BM_preciseAndTracker(benchmark::State& state) {
+  resetTunerState();
+  buildNoteTable();
+  resetPreciseDetector(preciseState);
+  resetNoteTracker(trackerState);
+  const std::vector<float> samples = chordBlocks();
+  float column[kNoteRows];
+  PitchReading reading;
+  long long blocks = 0;
+  for (auto _ : state) {
+    const float* block = samples.data() + (blocks % kChordBlocks) * kBlockSize;
+    const double* rows = tuner.noteFrequency + kNoteRowOffset;
+    runPreciseDetector(PreciseInput{block, 1.0, rows}, preciseState, column, reading);
+    trackNotes(NoteTrackerInput{column, &reading, block, rows, blocks * kBlockSize, false}, trackerState, trackerEvents);
+    benchmark::DoNotOptimize(trackerEvents);
+    ++blocks;
+  }
+}
+BENCHMARK(BM_preciseAndTracker);
+
 // The design's detector on the spectrum of the same chord.
 void BM_detectNotesChord(benchmark::State& state) {
   resetTunerState();
@@ -160,6 +185,7 @@ BENCHMARK(BM_detectNotesChord);
 
 SONAVEL_RATIO("complexFft/fftw", "BM_complexFft", "BM_fftwInPlace");
 SONAVEL_RATIO("precise/design", "BM_preciseDetector", "BM_detectNotesChord");
+SONAVEL_RATIO("precise+tracker/design", "BM_preciseAndTracker", "BM_detectNotesChord");
 SONAVEL_RATIO("detectNotes/cosines", "BM_detectNotes", "BM_cosines");
 
 }  // namespace
