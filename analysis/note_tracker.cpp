@@ -177,6 +177,13 @@ bool rose(const NoteTrackerState& state, int row) {
   return state.lastBandPower[row] > 0.0 && state.bandPower[row] >= kRestrikeRise * state.lastBandPower[row];
 }
 
+// A dark note lit again was struck again when its power rose from its last lit block, in this
+// block or in the dark one (the detector may miss the very block of an attack).
+bool roseSinceLit(const NoteTrackerState& state, const RowNote& note, int row) {
+  const double now = std::max(state.bandPower[row], state.lastBandPower[row]);
+  return note.litPower > 0.0 && now >= kRestrikeRise * note.litPower;
+}
+
 // A row first lit: a note to be confirmed by the next block, starting no earlier than the last one's end.
 void showNote(const NoteTrackerInput& input, const NoteTrackerState& state, RowNote& note, int row, long long onset) {
   const long long end = note.end;
@@ -190,6 +197,7 @@ void showNote(const NoteTrackerInput& input, const NoteTrackerState& state, RowN
 
 void stepHeld(const NoteTrackerInput& input, NoteTrackerState& state, RowNote& note, int row, long long onset) {
   const long long first = input.firstSample;
+  note.litPower = state.lastBandPower[row];
   if (!(input.scores[row] >= kNamed)) {
     note.phase = RowPhase::Dark;  // it may be a block the detector missed
     note.end = first;
@@ -229,7 +237,7 @@ void stepRow(const NoteTrackerInput& input, NoteTrackerState& state, int row, lo
       stepHeld(input, state, note, row, onset);
       break;
     case RowPhase::Dark:
-      if (lit && !rose(state, row)) {
+      if (lit && !roseSinceLit(state, note, row)) {
         note.phase = RowPhase::Held;  // one dark block inside a note that goes on
         break;
       }

@@ -225,6 +225,48 @@ TEST(NoteTracker, MelodyAndChordComeOutInOrder) {
   }
 }
 
+// The rows lit by the given pattern ('#' lit, '.' dark, a block each) over `samples`.
+Tracked trackPattern(const std::vector<float>& samples, int row, const std::string& pattern) {
+  resetTunerState();
+  buildNoteTable();
+  static NoteTrackerState tracker;
+  static NoteEvents out;
+  resetNoteTracker(tracker);
+  Tracked run;
+  for (size_t b = 0; b < pattern.size(); ++b) {
+    float scores[kNoteRows] = {};
+    scores[row] = pattern[b] == '#' ? 0.9f : 0.1f;
+    const PitchReading reading;
+    const float* block = samples.data() + b * kBlockSize;
+    const NoteTrackerInput input{scores, &reading, block, tuner.noteFrequency + kNoteRowOffset,
+                                 static_cast<long long>(b) * kBlockSize, false};
+    trackNotes(input, tracker, out);
+    run.events.insert(run.events.end(), out.events, out.events + out.count);
+  }
+  finishNotes(tracker, out);
+  run.events.insert(run.events.end(), out.events, out.events + out.count);
+  return run;
+}
+
+TEST(NoteTracker, OneDarkBlockIsBridgedUnlessTheNoteWasStruckInIt) {
+  struct Case {
+    const char* pattern;
+    bool struckInBlock10;  // struck again at 10.5 blocks
+    size_t notes;
+  };
+  const Case cases[] = {{"##########.#########", false, 1}, {"##########..########", false, 2},
+                        {"##########.#########", true, 2},  {"#.##################", false, 1},
+                        {"##.#.#.#.#.#.#.#.#.#", false, 1}, {"#.#.#.#.#.#.#.#.#.#.", false, 0}};
+  for (const Case& c : cases) {
+    std::vector<Strike> strikes = {{kA4, 0.0, 10.5 * kBlockSize / kSampleRate, 0.1, 0.1}};
+    if (c.struckInBlock10) strikes.push_back({kA4, 10.5 * kBlockSize / kSampleRate, 0.5, 0.1, 0.1});
+    else strikes.back().length = 1.0;
+    const Tracked run = trackPattern(render(strikes, 1.0), kA4, c.pattern);
+    expectWellFormed(run);
+    EXPECT_EQ(onsets(run).size(), c.notes) << c.pattern << (c.struckInBlock10 ? " struck" : "");
+  }
+}
+
 TEST(NoteTracker, GapEndsEveryNoteAtTheLastBlockSeen) {
   const std::vector<float> held = render({{kA4, 0.1, 3.0, 0.1, 0.0}}, 3.2);
   const Tracked run = track(held, 20, 10);
