@@ -168,6 +168,8 @@ const OptionRow kOptions[] = {
      "--roll", "roll"},
     {"--pitch", "OUT.csv", kHeadless, "the strongest note of every scored block: name, Hz, cents, confidence",
      [](CommandLine& l) -> std::string& { return l.headless.pitchPath; }, nullptr, {}, "replay"},
+    {"--midi", "OUT.mid", kHeadless, "the notes heard, as a Standard MIDI File",
+     [](CommandLine& l) -> std::string& { return l.headless.midiPath; }, nullptr, {}, "replay"},
     {"--version", nullptr, 0, "print the version"},
     {"--help", nullptr, 0, "print this help"},
 };

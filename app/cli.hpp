@@ -18,6 +18,7 @@ struct HeadlessOptions {
   std::string outputPath;
   std::string rollPath;    // the whole piece as one piano-roll picture
   std::string pitchPath;   // the strongest note of every scored block, as the precise detector reads it
+  std::string midiPath;    // the notes the precise detector heard
   int rollScale = 1;       // its pixels per block
 };
 

@@ -26,6 +26,7 @@
 #include "app/replay_events.hpp"
 #include "io/roll_output.hpp"
 #include "app/shell.hpp"
+#include "io/notes_file.hpp"
 #include "io/png_file.hpp"
 #include "io/sound_input.hpp"
 #include "io/sound_output.hpp"
@@ -64,16 +65,20 @@ struct ReplayOutputs {
   RollScores rollScores;
   int rollScale = 1;
   FilePtr pitch{nullptr, std::fclose};
-  OutputFile scoresFile, pictureFile, soundFile, rollFile, pitchFile;
+  FilePtr midi{nullptr, std::fclose};
+  std::unique_ptr<NotesFile> notes;  // the tracker's state is large: kept off the stack
+  OutputFile scoresFile, pictureFile, soundFile, rollFile, pitchFile, midiFile;
 
   void discard() {
     scores.reset();
     picture.reset();
     roll.reset();
     pitch.reset();
+    midi.reset();
     std::string ignored;
     sound.close(ignored);
-    for (OutputFile* file : {&scoresFile, &pictureFile, &soundFile, &rollFile, &pitchFile}) discardOutput(*file);
+    for (OutputFile* file : {&scoresFile, &pictureFile, &soundFile, &rollFile, &pitchFile, &midiFile})
+      discardOutput(*file);
   }
 };
 
@@ -148,6 +153,11 @@ bool openOutputs(const HeadlessOptions& options, ReplayOutputs& out, std::string
     out.pitch = openForWriting(options.pitchPath, out.pitchFile, reason);
     if (!out.pitch) return false;
   }
+  if (!options.midiPath.empty()) {
+    out.midi = openForWriting(options.midiPath, out.midiFile, reason);
+    if (!out.midi) return false;
+    out.notes = std::make_unique<NotesFile>();
+  }
   return true;
 }
 
@@ -169,7 +179,7 @@ int prepare(const HeadlessOptions& options, bool watched, ReplayInputs& in, Repl
       {"INPUT", options.input, false},           {"--events", options.eventsPath, false},
       {"--scores", options.scoresPath, true},    {"--picture", options.picturePath, true},
       {"--output", options.outputPath, true},    {"--roll", options.rollPath, true},
-      {"--pitch", options.pitchPath, true},
+      {"--pitch", options.pitchPath, true},      {"--midi", options.midiPath, true},
   };
   if (!checkOutputsDistinct(named, reason)) return kExitUsage;
   if (!options.eventsPath.empty() && !openEvents(options.eventsPath, in.events, reason)) return kExitUsage;
@@ -251,6 +261,19 @@ void writePitchRow(std::FILE* file, long long step, int column) {
                reading.confidence);
 }
 
+// The block the frame step of `step` scored starts where the buffers fed before it complete their last block.
+long long scoredBlockStart(long long step) {
+  return (step * kFramesPerBuffer / kBlockSize - 1) * kBlockSize;
+}
+
+// The notes of the block just scored, from the raw block, whichever detector scored it.
+void addNotes(ReplayOutputs& out, long long step) {
+  float block[kBlockSize];
+  for (int i = 0; i < kBlockSize; ++i) block[i] = tuner.lastBlock[i].load(std::memory_order_relaxed);
+  addNotesBlock(*out.notes, block, tuner.blockGain.load(std::memory_order_relaxed), tuner.noteFrequency + kNoteRowOffset,
+                scoredBlockStart(step));
+}
+
 void applyEvent(HeadlessHost& host, const ReplayEvent& event) {
   switch (event.kind) {
     case ReplayEvent::KeyDown: host.keys().set(event.keyCode, true); break;
@@ -304,6 +327,7 @@ RunEnd runSteps(HeadlessHost& host, ReplayInputs& in, ReplayOutputs& out, const 
     const bool scored = tuner.historyColumn.load(std::memory_order_relaxed) != column;
     if (out.scores && scored) writeScoresRow(out.scores.get(), step, column);
     if (out.pitch && scored) writePitchRow(out.pitch.get(), step, column);
+    if (out.midi && scored) addNotes(out, step);
     if (out.roll && scored && !keepRollBlock(out, input, column, reason)) return RunEnd::Failed;
     if (!audioStep(in, out, reason)) return RunEnd::Failed;
   }
@@ -346,8 +370,15 @@ bool writeOutputs(const HeadlessHost& host, ReplayOutputs& out, std::string& pro
       fail(out.rollFile, reason);
   }
   if (out.pitch && !finishFile(out.pitch, out.pitchFile, reason)) fail(out.pitchFile, reason);
+  if (out.midi) {
+    if (!finishNotesFile(*out.notes, reason))
+      fail(out.midiFile, out.midiFile.target + ": " + reason);
+    else if (!finishFile(out.midi, out.midiFile, reason))
+      fail(out.midiFile, reason);
+  }
   if (failures.empty()) {
-    for (OutputFile* file : {&out.scoresFile, &out.pictureFile, &out.soundFile, &out.rollFile, &out.pitchFile})
+    for (OutputFile* file : {&out.scoresFile, &out.pictureFile, &out.soundFile, &out.rollFile, &out.pitchFile,
+                             &out.midiFile})
       if (!commitOutput(*file, reason)) fail(*file, reason);
   }
   if (failures.empty()) return true;
@@ -386,6 +417,11 @@ int runHeadless(const HeadlessOptions& options, std::FILE* errors) {
     say(conversionLine(options.input, in.input.fileRate()));
   if (out.scores) writeScoresHeader(out.scores.get());
   if (out.pitch) std::fputs("step,column,note,hz,cents,confidence\n", out.pitch.get());
+  if (out.midi && !startNotesFile(out.midi.get(), *out.notes, reason)) {
+    out.discard();
+    say(out.midiFile.target + ": " + reason);
+    return kExitWriteFailed;
+  }
 
   HeadlessHost host;
   Notices notices;

@@ -313,15 +313,17 @@ TEST(CommandLine, DetectorChoiceAndThePitchReading) {
       {{"--detector"}, "option --detector needs a value"},
       {{"--detector", "design", "--detector", "precise"}, "option --detector given twice"},
       {{"--list-devices", "--detector", "precise"}, "--list-devices takes no other option"},
-      {{"--pitch", "p.csv"}, "--pitch need --headless"},
+      {{"--pitch", "p.csv"}, "--pitch and --midi need --headless"},
       {{"--headless", "in.wav", "--pitch", "a.csv", "--pitch", "b.csv"}, "option --pitch given twice"},
+      {{"song.flac", "--midi", "a.mid"}, "--pitch and --midi need --headless"},
   };
   for (const Case& c : cases) {
     EXPECT_FALSE(parse(c.args, line, reason)) << c.args[0];
     EXPECT_NE(reason.find(c.reason), std::string::npos) << "got: " << reason;
   }
   const std::string help = usageText();
-  for (const char* option : {"--detector D", "--pitch OUT.csv"}) EXPECT_NE(help.find(option), std::string::npos);
+  for (const char* option : {"--detector D", "--pitch OUT.csv", "--midi OUT.mid"})
+    EXPECT_NE(help.find(option), std::string::npos);
 }
 
 }  // namespace

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "headless_fixture.hpp"
+#include "midi_reader.hpp"
 #include "probe.hpp"
 
 namespace fs = std::filesystem;
@@ -725,6 +726,81 @@ TEST_F(Headless, TheDesignDetectorByNameChangesNothing) {
   ASSERT_EQ(named.status, 0) << named.err;
   EXPECT_EQ(slurp(file("s1.csv")), slurp(file("s2.csv")));
   EXPECT_EQ(slurp(file("p1.png")), slurp(file("p2.png")));
+}
+
+}  // namespace
+
+namespace {
+
+struct MelodyNote {
+  int key;        // MIDI
+  double start;   // s
+  double length;  // s
+};
+
+// Three harmonics a note, each struck and decaying (a tenth of a second to 1/e).
+std::vector<float> melody(const std::vector<MelodyNote>& notes, double seconds) {
+  std::vector<float> samples(static_cast<std::size_t>(seconds * probe::kSampleRate));
+  for (const MelodyNote& n : notes) {
+    const double hz = 440.0 * std::pow(2.0, (n.key - 69) / 12.0);
+    const auto first = static_cast<std::size_t>(n.start * probe::kSampleRate);
+    const auto count = static_cast<std::size_t>(n.length * probe::kSampleRate);
+    for (std::size_t i = 0; i < count && first + i < samples.size(); ++i) {
+      const double t = i / probe::kSampleRate;
+      const double envelope = 0.2 * std::exp(-t / 0.1) * std::min(1.0, static_cast<double>(count - i) / 220.0);
+      for (int h = 1; h <= 3; ++h)
+        samples[first + i] += static_cast<float>(envelope / h * std::sin(2 * std::numbers::pi * hz * h * t));
+    }
+  }
+  return samples;
+}
+
+// G4, E4 struck twice 0.15 s apart, C4: the notes come from the precise detector whichever draws
+// the rows, each from its onset to the millisecond, and the rows' scores are what they were without it.
+TEST_F(Headless, MidiHoldsTheMelodysNotesWithTheRestrikeSplit) {
+  const std::vector<MelodyNote> notes = {{67, 0.2, 0.4}, {64, 0.7, 0.15}, {64, 0.85, 0.4}, {60, 1.4, 0.4}};
+  ASSERT_TRUE(probe::writeSound(file("tune.wav"), melody(notes, 2.2), SF_FORMAT_WAV | SF_FORMAT_FLOAT));
+  Result precise = run({"--headless", file("tune.wav"), "--detector", "precise", "--midi", file("p.mid")});
+  ASSERT_EQ(precise.status, 0) << precise.err;
+  Result design = run({"--headless", file("tune.wav"), "--midi", file("d.mid"), "--scores", file("d.csv")});
+  ASSERT_EQ(design.status, 0) << design.err;
+  Result plain = run({"--headless", file("tune.wav"), "--scores", file("plain.csv")});
+  ASSERT_EQ(plain.status, 0) << plain.err;
+  EXPECT_EQ(slurp(file("d.csv")), slurp(file("plain.csv")));
+  EXPECT_EQ(slurp(file("d.mid")), slurp(file("p.mid")));
+
+  const test_midi::ReadFile midi = test_midi::readMidi(file("p.mid"));
+  EXPECT_EQ(midi.format, 0);
+  EXPECT_EQ(midi.division, 480);
+  EXPECT_EQ(midi.tempo, 500000);
+  EXPECT_TRUE(midi.ended);
+  std::vector<test_midi::ReadEvent> onsets;
+  for (const test_midi::ReadEvent& e : midi.events)
+    if (e.status == 0x90) onsets.push_back(e);
+  ASSERT_EQ(onsets.size(), notes.size());
+  for (std::size_t i = 0; i < notes.size(); ++i) {
+    EXPECT_EQ(onsets[i].first, notes[i].key) << i;
+    EXPECT_NEAR(onsets[i].tick, std::lround(notes[i].start * 960), 1) << i;  // a tick is 1/960 s
+    EXPECT_GE(onsets[i].second, 1);
+  }
+  // Every note ends, the first E4 by the time the second begins, within the block it faded in.
+  std::vector<long long> ends;
+  for (const test_midi::ReadEvent& e : midi.events)
+    if (e.status == 0x80) ends.push_back(e.tick);
+  ASSERT_EQ(ends.size(), notes.size());
+  EXPECT_LE(ends[1], onsets[2].tick);
+  EXPECT_GE(ends[1], onsets[2].tick - 45);
+}
+
+TEST_F(Headless, MidiRefusalsAndWriteFailures) {
+  std::string input = sineFile("a4.wav", 1.0);
+  Result same = run({"--headless", input, "--pitch", file("x.mid"), "--midi", "./x.mid"});
+  EXPECT_EQ(same.status, 2);
+  EXPECT_NE(same.err.find("--midi"), std::string::npos) << same.err;
+  Result full = run({"--headless", input, "--midi", "/dev/full"});
+  EXPECT_EQ(full.status, 1);
+  EXPECT_EQ(std::count(full.err.begin(), full.err.end(), '\n'), 1) << full.err;
+  EXPECT_EQ(full.err.rfind("sonavel: ", 0), 0u) << full.err;
 }
 
 }  // namespace
