@@ -518,7 +518,7 @@ TEST_F(Headless, TheRollLeavesTheOtherOutputsAsTheyWere) {
   ASSERT_EQ(withRoll.status, 0) << withRoll.err;
   EXPECT_EQ(slurp(file("s1.csv")), slurp(file("s2.csv")));
   EXPECT_EQ(slurp(file("p1.png")), slurp(file("p2.png")));
-  EXPECT_EQ(wavWithoutPeakTime(file("o1.wav")), wavWithoutPeakTime(file("o2.wav")));
+  EXPECT_EQ(slurp(file("o1.wav")), slurp(file("o2.wav")));  // the same bytes, whenever written
 }
 
 TEST_F(Headless, RollRefusalsLeaveEveryFileAsItWas) {
