@@ -15,6 +15,7 @@
 
 #include "analysis/detect.hpp"
 #include "analysis/note_table.hpp"
+#include "app/data_paths.hpp"
 #include "app/headless_host.hpp"
 #include "app/progress.hpp"
 #include "io/output_files.hpp"
@@ -169,7 +170,7 @@ int prepare(const HeadlessOptions& options, bool watched, ReplayInputs& in, Repl
       {"INPUT", options.input, false},           {"--events", options.eventsPath, false},
       {"--scores", options.scoresPath, true},    {"--picture", options.picturePath, true},
       {"--output", options.outputPath, true},    {"--roll", options.rollPath, true},
-      {"--pitch", options.pitchPath, true},
+      {"--pitch", options.pitchPath, true},      {"the font", findFontPath(), false},
   };
   if (!checkOutputsDistinct(named, reason)) return kExitUsage;
   if (!options.eventsPath.empty() && !openEvents(options.eventsPath, in.events, reason)) return kExitUsage;

@@ -425,6 +425,10 @@ TEST_F(ReplayFiles, OutputsNamingTheSameFileAsAnotherAreRefusedBeforeAnythingIsO
        ": it would be overwritten"},
       {"scores over the events", &HeadlessOptions::scoresPath, "sub/up/e.ev", nullptr, "",
        "--scores sub/up/e.ev is the same file as --events"},
+      {"pitch over the font the run loads", &HeadlessOptions::pitchPath, kFontPath, nullptr, "",
+       "--pitch font.tga is the same file as the font font.tga: it would be overwritten"},
+      {"picture over the font through a link", &HeadlessOptions::picturePath, "sub/up/font.tga", nullptr, "",
+       "--picture sub/up/font.tga is the same file as the font"},
   };
   const auto before = folderContents(dir);
   for (const Case& c : cases) {
