@@ -239,7 +239,7 @@ void writeScoresRow(std::FILE* file, long long step, int column) {
 
 // The precise reading of one scored block; a block where nothing sounds leaves the fields empty.
 void writePitchRow(std::FILE* file, long long step, int column) {
-  const PitchReading& reading = tuner.pitchReading;
+  const PitchReading& reading = keptPitchReading();
   if (reading.row < 0) {
     std::fprintf(file, "%lld,%d,,,,\n", step, column);
     return;

@@ -28,6 +28,7 @@ void completeBlock() {
   }
   computeSpectrum(tuner.captureBlock, tuner.blockSize);
   tuner.blockGain.store(static_cast<float>(gain), std::memory_order_relaxed);
+  tuner.blocksPublished.store(tuner.blocksPublished.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
   // Release: the frame step that sees the flag also sees this block and its spectrum.
   tuner.spectrumReady.store(true, std::memory_order_release);
   ringBell();
