@@ -3,6 +3,8 @@
 // with the detector's state kept in the shared record. The analysis folder computes and
 // does no I/O; it may use core/.
 
+#include "core/analysis_state.hpp"
+
 // Start-up: zeroes the score history and the row tracks, sets every band level to 1, and
 // the precise detector forgets what it heard and its reading.
 void resetNoteDetection();
@@ -10,9 +12,14 @@ void resetNoteDetection();
 // `tuner.preciseDetector` is on, writes column `historyColumn`, which then advances. The
 // precise one also sets `tuner.pitchReading`.
 void detectNotes();
-// Whether blocks the design's detector scores are read by the precise one as well, for the
-// pitch read-out alone (--pitch); the design's scores stay as they are.
+// The next block does not follow the last one scored (blocks passed by while frozen, or
+// were missed): the precise detector forgets the blocks it holds, as at the start.
+void forgetRecentBlocks();
+// Whether every scored block is also read by a precise detector of the outputs' own (--pitch),
+// whichever detector the picture uses; the picture's scores and reading stay as they are.
 void keepPitchReading(bool on);
+// That detector's reading of the last scored block; empty when nothing sounds or it is not kept.
+const PitchReading& keptPitchReading();
 
 // The two clean-up rules of analysis/design_detector.hpp on column `col` of the score history
 // and the record's tracks, so that their boundaries can be tested one row at a time.

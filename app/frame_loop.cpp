@@ -103,6 +103,9 @@ void runFrame(Host& host) {
       tuner.spectrumReady.exchange(false, std::memory_order_acquire)) {
     rung = lastRingNanoseconds();
     recordBlock();
+    const std::uint32_t published = tuner.blocksPublished.load(std::memory_order_relaxed);
+    if (published != tuner.blocksTaken + 1) forgetRecentBlocks();
+    tuner.blocksTaken = published;
     detectNotes();
     noteScoresChanged();
     if (tuner.autoGain) followInputLevel();
