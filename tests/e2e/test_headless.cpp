@@ -797,6 +797,24 @@ TEST_F(Headless, MidiHoldsTheMelodysNotesWithTheRestrikeSplit) {
   EXPECT_GE(ends[1], onsets[2].tick - 45);
 }
 
+// A freeze from step 100 to step 150 passes blocks by: the held A4 ends with the last block read
+// before it (block 23, ending at sample 49152, tick 1070), starts again with the first after
+// (block 36, from sample 73728, tick 1605) and ends with the last block of the input (sample 131072).
+TEST_F(Headless, MidiNoteEndsAtAFreezeAndStartsAgainAfterIt) {
+  std::string input = sineFile("a4.wav", 3.0, kA4, 0.2);
+  std::string script = events("f.ev", "100 key RETURN down\n101 key RETURN up\n150 key RETURN down\n151 key RETURN up\n");
+  Result r = run({"--headless", input, "--events", script, "--midi", file("f.mid")});
+  ASSERT_EQ(r.status, 0) << r.err;
+  const test_midi::ReadFile midi = test_midi::readMidi(file("f.mid"));
+  ASSERT_EQ(midi.events.size(), 5u);  // two notes and the end of the track
+  const long long ticks[] = {0, 1070, 1605, 2853};
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_EQ(midi.events[i].status, i % 2 == 0 ? 0x90 : 0x80) << i;
+    EXPECT_EQ(midi.events[i].first, 69) << i;
+    EXPECT_EQ(midi.events[i].tick, ticks[i]) << i;
+  }
+}
+
 TEST_F(Headless, MidiRefusalsAndWriteFailures) {
   std::string input = sineFile("a4.wav", 1.0);
   Result same = run({"--headless", input, "--pitch", file("x.mid"), "--midi", "./x.mid"});

@@ -73,6 +73,8 @@ cases=(
   "flac|ode.flac --scores s.csv --roll r.png --roll-scale 2"
   "precise|ode.wav --detector precise --pitch pitch.csv --scores s.csv --picture p.png --roll r.png"
   "precise-keyed|ode.wav --events events.txt --steps 300 --detector precise --pitch pitch.csv --picture p.png"
+  "midi|ode.wav --midi m.mid --pitch pitch.csv"
+  "midi-keyed|ode.wav --events events.txt --steps 300 --midi m.mid"
   "long-tone|ode.wav --events long-tone.txt --steps 10500 --output o.wav"
   "non-ascii|ñandú ♪.wav --scores señal.csv --picture ♫.png"
   "steps|ode.wav --steps 7 --scores s.csv --picture p.png --output o.wav"
