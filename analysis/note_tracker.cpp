@@ -98,7 +98,7 @@ long long findOnset(const NoteTrackerState& state, long long firstSample) {
   if (rising < 0) return firstSample;
   const long long recentStart = firstSample - kBlockSize;
   const float* frame = state.recent + rising * kOnsetFrame;
-  const double before = rising >= 2 ? peakOf(frame - 2 * kOnsetFrame) : 0.0;
+  const double before = peakOf(frame - 2 * kOnsetFrame);  // the rising frame is the third or later
   const double threshold = before + kOnsetShare * (peakOf(frame) - before);
   for (int i = (rising - 1) * kOnsetFrame; i < (rising + 1) * kOnsetFrame; ++i)
     if (std::fabs(state.recent[i]) > threshold) return recentStart + i;
