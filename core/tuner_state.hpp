@@ -90,7 +90,6 @@ struct TunerState {
   bool keyLatch = false;
   bool clearPending = true;
   bool quitting = false;
-  bool loggingEnabled = false;
   void* audioStream = nullptr;
 };
 
