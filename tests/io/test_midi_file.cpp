@@ -78,7 +78,7 @@ TEST(MidiFile, FileThatCannotBeWrittenIsAFailure) {
   startMidiFile(f, track, reason);
   writeMidiNote(track, on(0, 36, 64));
   EXPECT_FALSE(finishMidiFile(track, reason));
-  EXPECT_NE(reason.find("MIDI"), std::string::npos);
+  EXPECT_NE(reason.find("write error"), std::string::npos) << reason;
   std::fclose(f);
 }
 
