@@ -430,6 +430,8 @@ TEST_F(ReplayFiles, OutputsNamingTheSameFileAsAnotherAreRefusedBeforeAnythingIsO
        "--pitch font.tga is the same file as the font font.tga: it would be overwritten"},
       {"picture over the font through a link", &HeadlessOptions::picturePath, "sub/up/font.tga", nullptr, "",
        "--picture sub/up/font.tga is the same file as the font"},
+      {"midi over the pitch", &HeadlessOptions::pitchPath, "notes", &HeadlessOptions::midiPath, "./notes",
+       "--midi ./notes is the same file as --pitch notes"},
   };
   const auto before = folderContents(dir);
   for (const Case& c : cases) {
