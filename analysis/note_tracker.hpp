@@ -46,6 +46,7 @@ struct RowNote {
   long long newOnset = 0;    // of the attack still to be confirmed on a held row
   long long end = 0;         // of the last note on the row, or where a dark note ends
   double litPower = 0.0;     // near the pitch, in the last block that lit a held note
+  double peakPower = 0.0;    // near the pitch, the most since the held note's onset
   double level = 0.0;        // power of the partials when first shown
   double cents = 0.0;
   bool centsRead = false;    // the reading named this row while it was still to be confirmed
