@@ -96,19 +96,21 @@ TEST(NoteTracker, HeldNoteIsOneNoteFromItsOnsetToItsEnd) {
     double cents, decay;
     double swell;   // s to reach twice the amplitude (+6 dB), from the start
     double attack;  // s of a linear rise from nothing, as a bow or breath starts a note
+    double tremolo = 0.0;  // share of the amplitude it swings by, 5 times a second
   };
   for (const Case& c : {Case{0.0, 0.0, 0.0, 0.0}, Case{30.0, 0.0, 0.0, 0.0}, Case{-40.0, 0.0, 0.0, 0.0},
                         Case{0.0, 0.5, 0.0, 0.0}, Case{0.0, 0.0, 0.7, 0.0}, Case{0.0, 0.0, 0.0, 0.1},
-                        Case{0.0, 0.0, 0.0, 0.2}, Case{0.0, 0.0, 0.0, 0.3}}) {
+                        Case{0.0, 0.0, 0.0, 0.2}, Case{0.0, 0.0, 0.0, 0.3}, Case{0.0, 0.0, 0.0, 0.0, 0.2}}) {
     std::vector<float> samples = render({{kA4, 0.3, 2.0, 0.1, c.decay, c.cents}}, 3.0);
     for (size_t i = 0; i < samples.size(); ++i) {
       const double age = i / kSampleRate - 0.3;
       if (c.swell > 0.0) samples[i] *= static_cast<float>(1.0 + std::clamp(age / c.swell, 0.0, 1.0));
       if (c.attack > 0.0) samples[i] *= static_cast<float>(std::clamp(age / c.attack, 0.0, 1.0));
+      samples[i] *= static_cast<float>(1.0 + c.tremolo * std::sin(2 * kPi * 5.0 * age));
     }
     const std::vector<NoteEvent> events = track(samples);
     const std::string name = std::to_string(c.cents) + " cents, decay " + std::to_string(c.decay) + ", swell " +
-                             std::to_string(c.swell) + ", attack " + std::to_string(c.attack);
+                             std::to_string(c.swell) + ", attack " + std::to_string(c.attack) + ", tremolo " + std::to_string(c.tremolo);
     ASSERT_EQ(events.size(), 2u) << name;
     EXPECT_EQ(events[0].row, kA4) << name;
     if (c.attack == 0.0) {
