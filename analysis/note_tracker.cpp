@@ -19,7 +19,7 @@ constexpr double kRestrikeRise = 2.0;
 constexpr double kRestrikeFall = 1.4142135623730951;
 // An onset's frame has at least this many times the RMS of the frame two before (+1.5 dB).
 constexpr double kOnsetRise = 1.1885022274370185;
-constexpr double kOnsetShareOfLargest = 0.5;
+constexpr double kOnsetShareOfLargest = 0.5;  // the attack is the first rise of this share of the largest
 // The onset sample is where the sound first passes the peak before it by this share of its rise.
 constexpr double kOnsetShare = 0.25;
 constexpr double kHalfSemitone = 1.0293022366434921;  // 2^(1/24)
