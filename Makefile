@@ -15,7 +15,7 @@ VERSION = $(shell sed -n 's/^project(sonavel VERSION \([0-9.]*\).*)$$/\1/p' CMak
 
 WINDOWS_BUILD ?= $(BUILD)-windows
 
-.PHONY: run test check build install deb deps deps-test unit-sanitizers fuzz bench level-sweep level-sweep-rates clean windows windows-deps windows-test
+.PHONY: run test check build install deb deps deps-test unit-sanitizers fuzz bench level-sweep level-sweep-rates note-eval clean windows windows-deps windows-test
 
 # Configures quietly: CMake's output is shown only when it fails, where it holds the cause.
 # $(1): the build folder, $(2): more arguments.
@@ -130,6 +130,12 @@ level-sweep-rates: build
 	@tools/install-deps.sh sweep
 	cd $(BUILD) && python3 ../tools/level_sweep_rates.py ./sonavel level-sweep-rates-work --rates 44100,48000,96000,32000,22050 \
 	  | tee $(CURDIR)/docs/level-sweep-rates.txt
+
+# The notes `--midi` gives back, scored with mir_eval against what was written, from -40 to
+# -1 dBFS on four SoundFonts (some minutes); the table is kept in docs/note-eval.txt.
+note-eval: build
+	@tools/install-deps.sh sweep
+	cd $(BUILD) && /usr/bin/python3 ../tools/note_eval.py ./sonavel note-eval-work | tee $(CURDIR)/docs/note-eval.txt
 
 # The Windows build's libraries, cross-built from Debian's source packages into a cache outside
 # the tree (SONAVEL_WINDOWS_DEPS, default ~/.cache/sonavel/windows-deps); while the versions stay

@@ -7,7 +7,8 @@ test_packages="libgtest-dev libgmock-dev libxtst-dev xvfb xauth xdotool x11-util
   desktop-file-utils
   pipewire pipewire-pulse wireplumber dbus-daemon"
 bench_packages="libbenchmark-dev libfftw3-dev"
-sweep_packages="fluidsynth fluid-soundfont-gm timgm6mb-soundfont musescore-general-soundfont csound-soundfont sox python3"
+sweep_packages="fluidsynth fluid-soundfont-gm timgm6mb-soundfont musescore-general-soundfont csound-soundfont sox python3
+  python3-mir-eval python3-mido"
 # `make deb`: dpkg-buildpackage checks the build-dependencies, build-essential among them.
 deb_packages="build-essential dpkg-dev debhelper lintian"
 # The cross build for Windows: the MinGW-w64 compilers, the tools the dependencies'
