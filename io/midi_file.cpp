@@ -23,6 +23,7 @@ constexpr int kMetaTempo = 0x51;
 constexpr int kMetaEndOfTrack = 0x2F;
 
 void put(MidiTrack& track, const unsigned char* bytes, size_t count) {
+  if (count == 0) return;  // an empty meta event has no data, and no pointer to it
   if (std::fwrite(bytes, 1, count, track.file) != count) track.failed = true;
   track.bytes += count;
 }
