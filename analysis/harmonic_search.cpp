@@ -37,11 +37,19 @@ constexpr double kCancelMatch = 0.2;       // partials matched at least this wel
 constexpr double kEnvelopeHeadroom = 2.0;
 constexpr int kAnchoredHarmonics = 3;      // the first harmonics are looked for at h x f0 exactly
 constexpr double kNoFundamentalShare = 0.5;  // the salience kept by a series missing its first partial
+// A series whose fundamental is missing keeps its whole salience when its partials 2 to 5 and
+// 6 or 7 sound: a low piano or cello note early on, whose fundamental builds up late. Two or
+// three sines (C4 and G4 as partials 2 and 3 of C3), or a triad's notes, are not such a series.
+// The penalty for partials half-way between harmonics counts in full only when the octave below
+// shows more than one such partial or a fundamental of its own; a lone one (the fifth of a
+// pure-sine chord) is more likely a note of its own.
+constexpr double kLoneBetweenShare = 0.2;
 // Even partials over odd ones, in energy among the first kBalanceHarmonics: above kEvenOnly
 // (+20 dB) the note is the octave above.
 constexpr int kBalanceHarmonics = 10;
 constexpr double kEvenOnly = 100.0;
-constexpr double kCountedStrength = 0.1;  // a partial this strong counts towards a second note's
+constexpr double kCountedStrength = 0.1;
+constexpr double kToneStrength = 0.5;     // a lone untouched partial this strong is a note  // a partial this strong counts towards a second note's
 // A note needs this salience (a lone pure tone well above the floor has 1) and, after the
 // first, this share of the first's; a row lit in the previous block needs kHeldShare of both.
 constexpr double kLeastSalience = 0.45;
@@ -135,23 +143,40 @@ constexpr auto kHarmonicWeight = [] {
   return w;
 }();
 
-double salienceOf(const SearchWork& work, const Series& series) {
-  double sum = 0.0;
+bool heard(const SearchWork& work, const Series& series, int h) {
+  return h <= series.last && series.on[h] >= 0 && series.match[h] >= kFitMatch && work.strength[series.on[h]] > 0.0;
+}
+
+// `belowSounds`: a peak sits at half the fundamental (the octave below has a fundamental).
+double salienceOf(const SearchWork& work, const Series& series, bool belowSounds) {
+  double sum = 0.0, penalty = 0.0;
+  int betweens = 0;
   for (int h = 1; h <= series.last; ++h) {
     const double weight = kHarmonicWeight[h];
     if (series.on[h] >= 0) sum += weight * work.strength[series.on[h]] * series.match[h];
-    if (series.between[h] >= 0)
-      sum -= kBetweenPenalty * weight * work.strength[series.between[h]] * series.betweenMatch[h];
+    if (series.between[h] >= 0) {
+      const double lost = kBetweenPenalty * weight * work.strength[series.between[h]] * series.betweenMatch[h];
+      penalty += lost;
+      betweens += lost > 0.0 && series.betweenMatch[h] >= kFitMatch;
+    }
   }
-  // A fundamental with nothing at its own frequency is more likely an octave under the notes.
+  sum -= betweens >= 2 || belowSounds ? penalty : kLoneBetweenShare * penalty;
+  // A fundamental with nothing at its own frequency is more likely an octave under the notes,
+  // unless the partials above it are a full series.
   const bool sounding = series.last >= 1 && series.on[1] >= 0 && series.match[1] > 0.0 && work.strength[series.on[1]] > 0.0;
-  return sounding ? sum : sum * kNoFundamentalShare;
+  if (sounding) return sum;
+  const bool rich = heard(work, series, 2) && heard(work, series, 3) && heard(work, series, 4) &&
+                    heard(work, series, 5) && heard(work, series, 6) + heard(work, series, 7) >= 1;
+  return rich ? sum : sum * kNoFundamentalShare;
 }
 
 double salienceAt(const PeakList& peaks, const SearchWork& work, double f0) {
   Series series;
   followSeries(peaks, f0, series, kMostHarmonics, true);
-  return salienceOf(work, series);
+  const double half = 0.5 * f0;
+  const int below = nearestPeak(peaks, half);
+  const bool belowSounds = below >= 0 && matchAt(peaks, below, half, matchWidth(1)) > 0.0 && work.strength[below] > 0.0;
+  return salienceOf(work, series, belowSounds);
 }
 
 // The fundamental that best fits the partials matched near `f0` (least squares on h x f0).
@@ -265,6 +290,14 @@ bool hasSeveralPartials(const PeakList& peaks, const SearchWork& work, double f0
   return partials >= 2;
 }
 
+// A strong partial that no found note has taken any of is a pure tone of its own (a sine, an organ
+// flute, whistling): it may be named beside other notes with no second partial.
+bool untouchedTone(const PeakList& peaks, const SearchWork& work, double f0) {
+  const int p = nearestPeak(peaks, f0);
+  return p >= 0 && matchAt(peaks, p, f0, matchWidth(1)) >= kFitMatch && work.residual[p] >= peaks.peaks[p].amplitude &&
+         work.strength[p] >= kToneStrength;
+}
+
 bool nearFound(const NoteSearch& out, int row, int distance) {
   for (int i = 0; i < out.count; ++i)
     if (std::abs(out.notes[i].row - row) == distance) return true;
@@ -280,7 +313,7 @@ bool passes(const PeakList& peaks, const SearchWork& work, const SearchCandidate
   if (nearFound(out, c.row, 1)) share = kNeighbourShare;
   else if (nearFound(out, c.row, 12)) share = kOctaveShare;
   if (c.salience < kLeastSalience * ease || c.salience < share * ease * first) return false;
-  return out.count == 0 || hasSeveralPartials(peaks, work, c.frequency);
+  return out.count == 0 || hasSeveralPartials(peaks, work, c.frequency) || untouchedTone(peaks, work, c.frequency);
 }
 
 // The candidate that may be named next, or -1. Cancelling only ever lowers a salience, so a
