@@ -37,9 +37,10 @@ constexpr double kCancelMatch = 0.2;       // partials matched at least this wel
 constexpr double kEnvelopeHeadroom = 2.0;
 constexpr int kAnchoredHarmonics = 3;      // the first harmonics are looked for at h x f0 exactly
 constexpr double kNoFundamentalShare = 0.5;  // the salience kept by a series missing its first partial
-// A series whose fundamental is missing keeps its whole salience when its partials 2 to 5 and
-// 6 or 7 sound: a low piano or cello note early on, whose fundamental builds up late. Two or
-// three sines (C4 and G4 as partials 2 and 3 of C3), or a triad's notes, are not such a series.
+// A series whose fundamental is missing keeps its whole salience when its partials 2 to 5 and 7
+// sound: a low piano or cello note early on, whose fundamental builds up late. Two or three sines
+// (C4 and G4 as partials 2 and 3 of C3) are not such a series, nor a major triad (partials 4, 5
+// and 6 of the note two octaves under its root), which has no seventh.
 // The penalty for partials half-way between harmonics counts in full only when the octave below
 // shows more than one such partial or a fundamental of its own; a lone one (the fifth of a
 // pure-sine chord) is more likely a note of its own.
@@ -49,7 +50,9 @@ constexpr double kLoneBetweenShare = 0.2;
 constexpr int kBalanceHarmonics = 10;
 constexpr double kEvenOnly = 100.0;
 constexpr double kCountedStrength = 0.1;
-constexpr double kToneStrength = 0.5;     // a lone untouched partial this strong is a note  // a partial this strong counts towards a second note's
+// A lone untouched partial within this share of the strongest (-6 dB) is a note; weaker, it is
+// more likely a partial of a note whose fundamental is weak.
+constexpr double kToneShare = 0.5;  // a partial this strong counts towards a second note's
 // A note needs this salience (a lone pure tone well above the floor has 1) and, after the
 // first, this share of the first's; a row lit in the previous block needs kHeldShare of both.
 constexpr double kLeastSalience = 0.45;
@@ -166,7 +169,7 @@ double salienceOf(const SearchWork& work, const Series& series, bool belowSounds
   const bool sounding = series.last >= 1 && series.on[1] >= 0 && series.match[1] > 0.0 && work.strength[series.on[1]] > 0.0;
   if (sounding) return sum;
   const bool rich = heard(work, series, 2) && heard(work, series, 3) && heard(work, series, 4) &&
-                    heard(work, series, 5) && heard(work, series, 6) + heard(work, series, 7) >= 1;
+                    heard(work, series, 5) && heard(work, series, 7);
   return rich ? sum : sum * kNoFundamentalShare;
 }
 
@@ -295,7 +298,7 @@ bool hasSeveralPartials(const PeakList& peaks, const SearchWork& work, double f0
 bool untouchedTone(const PeakList& peaks, const SearchWork& work, double f0) {
   const int p = nearestPeak(peaks, f0);
   return p >= 0 && matchAt(peaks, p, f0, matchWidth(1)) >= kFitMatch && work.residual[p] >= peaks.peaks[p].amplitude &&
-         work.strength[p] >= kToneStrength;
+         peaks.peaks[p].amplitude >= kToneShare * peaks.strongest;
 }
 
 bool nearFound(const NoteSearch& out, int row, int distance) {
