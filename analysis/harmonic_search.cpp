@@ -49,6 +49,10 @@ constexpr double kLoneBetweenShare = 0.2;
 // (+20 dB) the note is the octave above.
 constexpr int kBalanceHarmonics = 10;
 constexpr double kEvenOnly = 100.0;
+// From kHighLeadHz (C6) up, a series whose second partial is kHighLeadRatio (+6 dB) over its
+// first is the octave above's.
+constexpr double kHighLeadHz = 1046.5;
+constexpr double kHighLeadRatio = 2.0;
 constexpr double kCountedStrength = 0.1;
 // A lone untouched partial within this share of the strongest (-6 dB) is a note; weaker, it is
 // more likely a partial of a note whose fundamental is weak.
@@ -61,6 +65,23 @@ constexpr double kHeldShare = 0.6;
 // The semitone beside or the octave of a note already found must be stronger to count.
 constexpr double kNeighbourShare = 0.6;
 constexpr double kOctaveShare = 0.35;
+// A note beside another needs a partial among its first kBesideHarmonics within kBesideShare
+// (-20 dB) of the frame's strongest, from kHighLeadHz up within kHighBesideShare (-12 dB): a
+// decaying high note sets strings and the room ringing at a fifth, a seventh or an octave below.
+constexpr int kBesideHarmonics = 4;
+constexpr double kBesideShare = 0.1;
+constexpr double kHighBesideShare = 0.25;
+// The octave above a found note is named with it when its even partials 4 .. 2 x kOctaveLastPair
+// stand this many dB over their odd neighbours on average (kOctaveHeldDb when it was lit in the
+// previous block); partials are floored at kOctaveQuiet of the strongest (-60 dB).
+constexpr int kOctaveLastPair = 6;
+constexpr double kOctaveEvidenceDb = 4.0;
+constexpr double kOctaveHeldDb = 2.0;
+constexpr double kOctaveQuiet = 0.001;
+constexpr int kOctaveLeastPairs = 3;  // even partials weighed at least: a short series tells too little
+constexpr double kPureQuiet = 0.01;  // a pair of tones has nothing above its second partial within -40 dB
+constexpr int kOctaveHighestRow = 27;  // C4
+constexpr double kOctaveSalienceShare = 0.5;  // of the lower note's
 
 double clamp01(double x) { return x < 0.0 ? 0.0 : (x > 1.0 ? 1.0 : x); }
 
@@ -282,6 +303,18 @@ double evenOverOdd(const PeakList& peaks, const SearchWork& work, double f0) {
   return odd > 0.0 ? even / odd : (even > 0.0 ? kEvenOnly * 2.0 : 0.0);
 }
 
+// Whether the series on `f0` is high and its second partial stands well over its first: a high
+// string's fundamental leads its partials, so a stronger "second partial" is the note itself
+// and the weak "fundamental" a resonance an octave below (a decaying piano F#7 over F#6).
+bool highOctaveAbove(const PeakList& peaks, const SearchWork& work, double f0) {
+  if (f0 < kHighLeadHz) return false;
+  Series series;
+  followSeries(peaks, f0, series, 2);
+  if (series.last < 2 || series.match[2] < kFitMatch) return false;
+  const double first = series.match[1] >= kFitMatch ? work.residual[series.on[1]] : 0.0;
+  return work.residual[series.on[2]] >= kHighLeadRatio * first;
+}
+
 // Beside a note already found, a lone partial is more likely hum or a resonance than a second note.
 bool hasSeveralPartials(const PeakList& peaks, const SearchWork& work, double f0) {
   if (2.0 * f0 > kPreciseMaxPartialHz) return true;  // its second partial is not looked at
@@ -301,6 +334,15 @@ bool untouchedTone(const PeakList& peaks, const SearchWork& work, double f0) {
          peaks.peaks[p].amplitude >= kToneShare * peaks.strongest;
 }
 
+// Whether a note's loudest partial among its first few reaches `share` of the frame's strongest.
+bool loudEnough(const PeakList& peaks, double f0, double share) {
+  Series series;
+  followSeries(peaks, f0, series, kBesideHarmonics);
+  for (int h = 1; h <= series.last; ++h)
+    if (series.match[h] >= kFitMatch && peaks.peaks[series.on[h]].amplitude >= share * peaks.strongest) return true;
+  return false;
+}
+
 bool nearFound(const NoteSearch& out, int row, int distance) {
   for (int i = 0; i < out.count; ++i)
     if (std::abs(out.notes[i].row - row) == distance) return true;
@@ -316,7 +358,10 @@ bool passes(const PeakList& peaks, const SearchWork& work, const SearchCandidate
   if (nearFound(out, c.row, 1)) share = kNeighbourShare;
   else if (nearFound(out, c.row, 12)) share = kOctaveShare;
   if (c.salience < kLeastSalience * ease || c.salience < share * ease * first) return false;
-  return out.count == 0 || hasSeveralPartials(peaks, work, c.frequency) || untouchedTone(peaks, work, c.frequency);
+  if (out.count == 0) return true;
+  // Beside a louder note, faint partials are its strings' and the room's resonances, not a note.
+  if (!loudEnough(peaks, c.frequency, c.frequency >= kHighLeadHz ? kHighBesideShare : kBesideShare)) return false;
+  return hasSeveralPartials(peaks, work, c.frequency) || untouchedTone(peaks, work, c.frequency);
 }
 
 // The candidate that may be named next, or -1. Cancelling only ever lowers a salience, so a
@@ -338,6 +383,64 @@ int bestCandidate(const PeakList& peaks, SearchWork& work, const bool* held, con
     }
     if (passes(peaks, work, c, held, out)) return top;
     c.taken = true;
+  }
+}
+
+// Whether `hz` is a partial of a found note other than note `self`: a partial two notes share
+// tells nothing of either.
+bool sharedPartial(const NoteSearch& out, int self, double hz) {
+  for (int i = 0; i < out.count; ++i) {
+    if (i == self) continue;
+    const double h = std::round(hz / out.notes[i].frequency);
+    if (h >= 1.0 && std::fabs(kCentsPerUnit * (hz / (h * out.notes[i].frequency) - 1.0)) <= matchWidth(static_cast<int>(h)))
+      return true;
+  }
+  return false;
+}
+
+// How far the even partials 4 .. 2 x kOctaveLastPair of found note `self` stand above their odd
+// neighbours, in dB on average (those another found note shares left out): near 0 for one note,
+// several dB when the octave above sounds with it and adds its partials to every even one.
+// `pure` tells whether the series is a pair of tones: its first two partials, both strong, and
+// nothing above them.
+double evenExcessDb(const PeakList& peaks, const NoteSearch& out, int self, bool& pure) {
+  const double f0 = out.notes[self].frequency;
+  Series series;
+  followSeries(peaks, f0, series, 2 * kOctaveLastPair + 1);
+  const double quiet = peaks.strongest * kOctaveQuiet;
+  double level[2 * kOctaveLastPair + 2];
+  bool upper = false;
+  for (int h = 1; h <= 2 * kOctaveLastPair + 1; ++h) {
+    const bool on = h <= series.last && series.match[h] >= kFitMatch;
+    level[h] = on ? std::max(peaks.peaks[series.on[h]].amplitude, quiet) : 0.0;
+    if (h >= 3 && on) upper |= peaks.peaks[series.on[h]].amplitude >= kPureQuiet * peaks.strongest;
+  }
+  pure = level[1] > 0.0 && level[2] >= kToneShare * peaks.strongest && !upper;
+  double sum = 0.0;
+  int pairs = 0;
+  for (int k = 2; k <= kOctaveLastPair; ++k) {
+    const double below = level[2 * k - 1], above = level[2 * k + 1];
+    if ((below <= 0.0 && above <= 0.0) || sharedPartial(out, self, 2 * k * f0)) continue;
+    const double odd = below > 0.0 && above > 0.0 ? std::sqrt(below * above) : std::max(below, above);
+    sum += 20.0 * std::log10(std::max(level[2 * k], quiet) / odd);
+    ++pairs;
+  }
+  return pairs >= kOctaveLeastPairs ? sum / pairs : 0.0;
+}
+
+// Names the octave above each found note that sounds with it, doubling its even partials (C3
+// with C4, the doubled octaves of an open guitar chord). The partials' evidence is weighed only
+// under C4: higher up a lone note's even partials often stand out as far.
+void addOctaves(const PeakList& peaks, const bool* held, NoteSearch& out) {
+  const int found = out.count;
+  for (int i = 0; i < found && out.count < kMostNotes; ++i) {
+    const FoundNote note = out.notes[i];
+    const int row = note.row + 12;
+    if (row >= kNoteRows || rowFound(out, row)) continue;
+    bool pure = false;
+    const double excess = evenExcessDb(peaks, out, i, pure);
+    const bool doubled = note.row < kOctaveHighestRow && excess >= (held[row] ? kOctaveHeldDb : kOctaveEvidenceDb);
+    if (pure || doubled) out.notes[out.count++] = {row, 2.0 * note.frequency, kOctaveSalienceShare * note.salience};
   }
 }
 
@@ -374,7 +477,8 @@ void searchNotes(const PeakList& peaks, const double* rowFrequency, const bool* 
     c.taken = true;
     FoundNote note{c.row, c.frequency, c.salience};
     // A series whose odd partials are all but missing is the octave above's.
-    for (int up = 0; up < 2 && evenOverOdd(peaks, work, note.frequency) > kEvenOnly; ++up) {
+    for (int up = 0; up < 2 && (evenOverOdd(peaks, work, note.frequency) > kEvenOnly ||
+                                highOctaveAbove(peaks, work, note.frequency)); ++up) {
       const double f0 = fitFundamental(peaks, work, 2.0 * note.frequency);
       const int row = rowOf(f0, rowFrequency);
       if (row < 0 || row >= kNoteRows || rowFound(out, row)) break;
@@ -386,4 +490,5 @@ void searchNotes(const PeakList& peaks, const double* rowFrequency, const bool* 
     for (int i = 0; i < work.candidateCount; ++i) work.candidates[i].fresh = false;
     if (out.count == 1 && before > 0.0) out.firstShare = 1.0 - totalStrength(peaks, work) / before;
   }
+  addOctaves(peaks, held, out);
 }
