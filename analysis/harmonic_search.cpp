@@ -74,7 +74,7 @@ constexpr double kHighBesideShare = 0.25;
 // The octave above a found note is named with it when its even partials 4 .. 2 x kOctaveLastPair
 // stand this many dB over their odd neighbours on average (kOctaveHeldDb when it was lit in the
 // previous block); partials are floored at kOctaveQuiet of the strongest (-60 dB).
-constexpr int kOctaveLastPair = 6;
+constexpr int kOctaveLastPair = 8;
 constexpr double kOctaveEvidenceDb = 4.0;
 constexpr double kOctaveHeldDb = 2.0;
 constexpr double kOctaveQuiet = 0.001;
@@ -387,10 +387,12 @@ int bestCandidate(const PeakList& peaks, SearchWork& work, const bool* held, con
 }
 
 // Whether `hz` is a partial of a found note other than note `self`: a partial two notes share
-// tells nothing of either.
+// tells nothing of either. Notes whole octaves below are left aside: their partials fall on odd
+// and even partials of `self` alike.
 bool sharedPartial(const NoteSearch& out, int self, double hz) {
   for (int i = 0; i < out.count; ++i) {
-    if (i == self) continue;
+    const int below = out.notes[self].row - out.notes[i].row;
+    if (i == self || (below > 0 && below % 12 == 0)) continue;
     const double h = std::round(hz / out.notes[i].frequency);
     if (h >= 1.0 && std::fabs(kCentsPerUnit * (hz / (h * out.notes[i].frequency) - 1.0)) <= matchWidth(static_cast<int>(h)))
       return true;
