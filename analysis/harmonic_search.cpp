@@ -479,8 +479,13 @@ void searchNotes(const PeakList& peaks, const double* rowFrequency, const bool* 
     c.taken = true;
     FoundNote note{c.row, c.frequency, c.salience};
     // A series whose odd partials are all but missing is the octave above's.
-    for (int up = 0; up < 2 && (evenOverOdd(peaks, work, note.frequency) > kEvenOnly ||
-                                highOctaveAbove(peaks, work, note.frequency)); ++up) {
+    // A note lit in the previous block keeps its row through a moment of strong second partial
+    // (a violin's vibrato); a resonance below a lit note does not.
+    const auto highLead = [&](const FoundNote& n) {
+      const bool kept = held[n.row] && (n.row + 12 >= kNoteRows || !held[n.row + 12]);
+      return !kept && highOctaveAbove(peaks, work, n.frequency);
+    };
+    for (int up = 0; up < 2 && (evenOverOdd(peaks, work, note.frequency) > kEvenOnly || highLead(note)); ++up) {
       const double f0 = fitFundamental(peaks, work, 2.0 * note.frequency);
       const int row = rowOf(f0, rowFrequency);
       if (row < 0 || row >= kNoteRows || rowFound(out, row)) break;
