@@ -116,7 +116,7 @@ bench:
 	@echo; sed 's/\x1b\[[0-9;]*m//g' $(BUILD)-bench/all.txt | grep '^ratio '
 
 # How well the played notes are shown from -40 to -1 dBFS, with and without automatic gain
-# (ten minutes or so); the tables are kept in docs/level-sweep.txt, and with DETECTOR=precise
+# (twenty minutes or so); the tables are kept in docs/level-sweep.txt, and with DETECTOR=precise
 # in docs/level-sweep-precise.txt.
 DETECTOR ?= design
 level-sweep: build

@@ -37,11 +37,26 @@ constexpr double kCancelMatch = 0.2;       // partials matched at least this wel
 constexpr double kEnvelopeHeadroom = 2.0;
 constexpr int kAnchoredHarmonics = 3;      // the first harmonics are looked for at h x f0 exactly
 constexpr double kNoFundamentalShare = 0.5;  // the salience kept by a series missing its first partial
+// A series whose fundamental is missing keeps its whole salience when its partials 2 to 5 and 7
+// sound: a low piano or cello note early on, whose fundamental builds up late. Two or three sines
+// (C4 and G4 as partials 2 and 3 of C3) are not such a series, nor a major triad (partials 4, 5
+// and 6 of the note two octaves under its root), which has no seventh.
+// The penalty for partials half-way between harmonics counts in full only when the octave below
+// shows more than one such partial or a fundamental of its own; a lone one (the fifth of a
+// pure-sine chord) is more likely a note of its own.
+constexpr double kLoneBetweenShare = 0.2;
 // Even partials over odd ones, in energy among the first kBalanceHarmonics: above kEvenOnly
 // (+20 dB) the note is the octave above.
 constexpr int kBalanceHarmonics = 10;
 constexpr double kEvenOnly = 100.0;
-constexpr double kCountedStrength = 0.1;  // a partial this strong counts towards a second note's
+// From kHighLeadHz (C6) up, a series whose second partial is kHighLeadRatio (+6 dB) over its
+// first is the octave above's.
+constexpr double kHighLeadHz = 1046.5;
+constexpr double kHighLeadRatio = 2.0;
+constexpr double kCountedStrength = 0.1;
+// A lone untouched partial within this share of the strongest (-6 dB) is a note; weaker, it is
+// more likely a partial of a note whose fundamental is weak.
+constexpr double kToneShare = 0.5;  // a partial this strong counts towards a second note's
 // A note needs this salience (a lone pure tone well above the floor has 1) and, after the
 // first, this share of the first's; a row lit in the previous block needs kHeldShare of both.
 constexpr double kLeastSalience = 0.45;
@@ -50,6 +65,23 @@ constexpr double kHeldShare = 0.6;
 // The semitone beside or the octave of a note already found must be stronger to count.
 constexpr double kNeighbourShare = 0.6;
 constexpr double kOctaveShare = 0.35;
+// A note beside another needs a partial among its first kBesideHarmonics within kBesideShare
+// (-20 dB) of the frame's strongest, from kHighLeadHz up within kHighBesideShare (-12 dB): a
+// decaying high note sets strings and the room ringing at a fifth, a seventh or an octave below.
+constexpr int kBesideHarmonics = 4;
+constexpr double kBesideShare = 0.1;
+constexpr double kHighBesideShare = 0.25;
+// The octave above a found note is named with it when its even partials 4 .. 2 x kOctaveLastPair
+// stand this many dB over their odd neighbours on average (kOctaveHeldDb when it was lit in the
+// previous block); partials are floored at kOctaveQuiet of the strongest (-60 dB).
+constexpr int kOctaveLastPair = 8;
+constexpr double kOctaveEvidenceDb = 4.0;
+constexpr double kOctaveHeldDb = 2.0;
+constexpr double kOctaveQuiet = 0.001;
+constexpr int kOctaveLeastPairs = 3;  // even partials weighed at least: a short series tells too little
+constexpr double kPureQuiet = 0.01;  // a pair of tones has nothing above its second partial within -40 dB
+constexpr int kOctaveHighestRow = 27;  // C4
+constexpr double kOctaveSalienceShare = 0.5;  // of the lower note's
 
 double clamp01(double x) { return x < 0.0 ? 0.0 : (x > 1.0 ? 1.0 : x); }
 
@@ -135,23 +167,40 @@ constexpr auto kHarmonicWeight = [] {
   return w;
 }();
 
-double salienceOf(const SearchWork& work, const Series& series) {
-  double sum = 0.0;
+bool heard(const SearchWork& work, const Series& series, int h) {
+  return h <= series.last && series.on[h] >= 0 && series.match[h] >= kFitMatch && work.strength[series.on[h]] > 0.0;
+}
+
+// `belowSounds`: a peak sits at half the fundamental (the octave below has a fundamental).
+double salienceOf(const SearchWork& work, const Series& series, bool belowSounds) {
+  double sum = 0.0, penalty = 0.0;
+  int betweens = 0;
   for (int h = 1; h <= series.last; ++h) {
     const double weight = kHarmonicWeight[h];
     if (series.on[h] >= 0) sum += weight * work.strength[series.on[h]] * series.match[h];
-    if (series.between[h] >= 0)
-      sum -= kBetweenPenalty * weight * work.strength[series.between[h]] * series.betweenMatch[h];
+    if (series.between[h] >= 0) {
+      const double lost = kBetweenPenalty * weight * work.strength[series.between[h]] * series.betweenMatch[h];
+      penalty += lost;
+      betweens += lost > 0.0 && series.betweenMatch[h] >= kFitMatch;
+    }
   }
-  // A fundamental with nothing at its own frequency is more likely an octave under the notes.
+  sum -= betweens >= 2 || belowSounds ? penalty : kLoneBetweenShare * penalty;
+  // A fundamental with nothing at its own frequency is more likely an octave under the notes,
+  // unless the partials above it are a full series.
   const bool sounding = series.last >= 1 && series.on[1] >= 0 && series.match[1] > 0.0 && work.strength[series.on[1]] > 0.0;
-  return sounding ? sum : sum * kNoFundamentalShare;
+  if (sounding) return sum;
+  const bool rich = heard(work, series, 2) && heard(work, series, 3) && heard(work, series, 4) &&
+                    heard(work, series, 5) && heard(work, series, 7);
+  return rich ? sum : sum * kNoFundamentalShare;
 }
 
 double salienceAt(const PeakList& peaks, const SearchWork& work, double f0) {
   Series series;
   followSeries(peaks, f0, series, kMostHarmonics, true);
-  return salienceOf(work, series);
+  const double half = 0.5 * f0;
+  const int below = nearestPeak(peaks, half);
+  const bool belowSounds = below >= 0 && matchAt(peaks, below, half, matchWidth(1)) > 0.0 && work.strength[below] > 0.0;
+  return salienceOf(work, series, belowSounds);
 }
 
 // The fundamental that best fits the partials matched near `f0` (least squares on h x f0).
@@ -254,6 +303,18 @@ double evenOverOdd(const PeakList& peaks, const SearchWork& work, double f0) {
   return odd > 0.0 ? even / odd : (even > 0.0 ? kEvenOnly * 2.0 : 0.0);
 }
 
+// Whether the series on `f0` is high and its second partial stands well over its first: a high
+// string's fundamental leads its partials, so a stronger "second partial" is the note itself
+// and the weak "fundamental" a resonance an octave below (a decaying piano F#7 over F#6).
+bool highOctaveAbove(const PeakList& peaks, const SearchWork& work, double f0) {
+  if (f0 < kHighLeadHz) return false;
+  Series series;
+  followSeries(peaks, f0, series, 2);
+  if (series.last < 2 || series.match[2] < kFitMatch) return false;
+  const double first = series.match[1] >= kFitMatch ? work.residual[series.on[1]] : 0.0;
+  return work.residual[series.on[2]] >= kHighLeadRatio * first;
+}
+
 // Beside a note already found, a lone partial is more likely hum or a resonance than a second note.
 bool hasSeveralPartials(const PeakList& peaks, const SearchWork& work, double f0) {
   if (2.0 * f0 > kPreciseMaxPartialHz) return true;  // its second partial is not looked at
@@ -263,6 +324,23 @@ bool hasSeveralPartials(const PeakList& peaks, const SearchWork& work, double f0
   for (int h = 1; h <= series.last; ++h)
     partials += series.match[h] >= kFitMatch && work.strength[series.on[h]] >= kCountedStrength;
   return partials >= 2;
+}
+
+// A strong partial that no found note has taken any of is a pure tone of its own (a sine, an organ
+// flute, whistling): it may be named beside other notes with no second partial.
+bool untouchedTone(const PeakList& peaks, const SearchWork& work, double f0) {
+  const int p = nearestPeak(peaks, f0);
+  return p >= 0 && matchAt(peaks, p, f0, matchWidth(1)) >= kFitMatch && work.residual[p] >= peaks.peaks[p].amplitude &&
+         peaks.peaks[p].amplitude >= kToneShare * peaks.strongest;
+}
+
+// Whether a note's loudest partial among its first few reaches `share` of the frame's strongest.
+bool loudEnough(const PeakList& peaks, double f0, double share) {
+  Series series;
+  followSeries(peaks, f0, series, kBesideHarmonics);
+  for (int h = 1; h <= series.last; ++h)
+    if (series.match[h] >= kFitMatch && peaks.peaks[series.on[h]].amplitude >= share * peaks.strongest) return true;
+  return false;
 }
 
 bool nearFound(const NoteSearch& out, int row, int distance) {
@@ -280,7 +358,10 @@ bool passes(const PeakList& peaks, const SearchWork& work, const SearchCandidate
   if (nearFound(out, c.row, 1)) share = kNeighbourShare;
   else if (nearFound(out, c.row, 12)) share = kOctaveShare;
   if (c.salience < kLeastSalience * ease || c.salience < share * ease * first) return false;
-  return out.count == 0 || hasSeveralPartials(peaks, work, c.frequency);
+  if (out.count == 0) return true;
+  // Beside a louder note, faint partials are its strings' and the room's resonances, not a note.
+  if (!loudEnough(peaks, c.frequency, c.frequency >= kHighLeadHz ? kHighBesideShare : kBesideShare)) return false;
+  return hasSeveralPartials(peaks, work, c.frequency) || untouchedTone(peaks, work, c.frequency);
 }
 
 // The candidate that may be named next, or -1. Cancelling only ever lowers a salience, so a
@@ -302,6 +383,66 @@ int bestCandidate(const PeakList& peaks, SearchWork& work, const bool* held, con
     }
     if (passes(peaks, work, c, held, out)) return top;
     c.taken = true;
+  }
+}
+
+// Whether `hz` is a partial of a found note other than note `self`: a partial two notes share
+// tells nothing of either. Notes whole octaves below are left aside: their partials fall on odd
+// and even partials of `self` alike.
+bool sharedPartial(const NoteSearch& out, int self, double hz) {
+  for (int i = 0; i < out.count; ++i) {
+    const int below = out.notes[self].row - out.notes[i].row;
+    if (i == self || (below > 0 && below % 12 == 0)) continue;
+    const double h = std::round(hz / out.notes[i].frequency);
+    if (h >= 1.0 && std::fabs(kCentsPerUnit * (hz / (h * out.notes[i].frequency) - 1.0)) <= matchWidth(static_cast<int>(h)))
+      return true;
+  }
+  return false;
+}
+
+// How far the even partials 4 .. 2 x kOctaveLastPair of found note `self` stand above their odd
+// neighbours, in dB on average (those another found note shares left out): near 0 for one note,
+// several dB when the octave above sounds with it and adds its partials to every even one.
+// `pure` tells whether the series is a pair of tones: its first two partials, both strong, and
+// nothing above them.
+double evenExcessDb(const PeakList& peaks, const NoteSearch& out, int self, bool& pure) {
+  const double f0 = out.notes[self].frequency;
+  Series series;
+  followSeries(peaks, f0, series, 2 * kOctaveLastPair + 1);
+  const double quiet = peaks.strongest * kOctaveQuiet;
+  double level[2 * kOctaveLastPair + 2];
+  bool upper = false;
+  for (int h = 1; h <= 2 * kOctaveLastPair + 1; ++h) {
+    const bool on = h <= series.last && series.match[h] >= kFitMatch;
+    level[h] = on ? std::max(peaks.peaks[series.on[h]].amplitude, quiet) : 0.0;
+    if (h >= 3 && on) upper |= peaks.peaks[series.on[h]].amplitude >= kPureQuiet * peaks.strongest;
+  }
+  pure = level[1] > 0.0 && level[2] >= kToneShare * peaks.strongest && !upper;
+  double sum = 0.0;
+  int pairs = 0;
+  for (int k = 2; k <= kOctaveLastPair; ++k) {
+    const double below = level[2 * k - 1], above = level[2 * k + 1];
+    if ((below <= 0.0 && above <= 0.0) || sharedPartial(out, self, 2 * k * f0)) continue;
+    const double odd = below > 0.0 && above > 0.0 ? std::sqrt(below * above) : std::max(below, above);
+    sum += 20.0 * std::log10(std::max(level[2 * k], quiet) / odd);
+    ++pairs;
+  }
+  return pairs >= kOctaveLeastPairs ? sum / pairs : 0.0;
+}
+
+// Names the octave above each found note that sounds with it, doubling its even partials (C3
+// with C4, the doubled octaves of an open guitar chord). The partials' evidence is weighed only
+// under C4: higher up a lone note's even partials often stand out as far.
+void addOctaves(const PeakList& peaks, const bool* held, NoteSearch& out) {
+  const int found = out.count;
+  for (int i = 0; i < found && out.count < kMostNotes; ++i) {
+    const FoundNote note = out.notes[i];
+    const int row = note.row + 12;
+    if (row >= kNoteRows || rowFound(out, row)) continue;
+    bool pure = false;
+    const double excess = evenExcessDb(peaks, out, i, pure);
+    const bool doubled = note.row < kOctaveHighestRow && excess >= (held[row] ? kOctaveHeldDb : kOctaveEvidenceDb);
+    if (pure || doubled) out.notes[out.count++] = {row, 2.0 * note.frequency, kOctaveSalienceShare * note.salience};
   }
 }
 
@@ -338,7 +479,13 @@ void searchNotes(const PeakList& peaks, const double* rowFrequency, const bool* 
     c.taken = true;
     FoundNote note{c.row, c.frequency, c.salience};
     // A series whose odd partials are all but missing is the octave above's.
-    for (int up = 0; up < 2 && evenOverOdd(peaks, work, note.frequency) > kEvenOnly; ++up) {
+    // A note lit in the previous block keeps its row through a moment of strong second partial
+    // (a violin's vibrato); a resonance below a lit note does not.
+    const auto highLead = [&](const FoundNote& n) {
+      const bool kept = held[n.row] && (n.row + 12 >= kNoteRows || !held[n.row + 12]);
+      return !kept && highOctaveAbove(peaks, work, n.frequency);
+    };
+    for (int up = 0; up < 2 && (evenOverOdd(peaks, work, note.frequency) > kEvenOnly || highLead(note)); ++up) {
       const double f0 = fitFundamental(peaks, work, 2.0 * note.frequency);
       const int row = rowOf(f0, rowFrequency);
       if (row < 0 || row >= kNoteRows || rowFound(out, row)) break;
@@ -350,4 +497,5 @@ void searchNotes(const PeakList& peaks, const double* rowFrequency, const bool* 
     for (int i = 0; i < work.candidateCount; ++i) work.candidates[i].fresh = false;
     if (out.count == 1 && before > 0.0) out.firstShare = 1.0 - totalStrength(peaks, work) / before;
   }
+  addOctaves(peaks, held, out);
 }

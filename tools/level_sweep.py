@@ -1,8 +1,10 @@
 #!/usr/bin/env python3
 """Level sweep: how well the played notes are shown at input levels from -40 to -1 dBFS.
 
-Renders a corpus (sines, and single notes, a melody, fast scales and chords of piano,
-guitar, violin and flute through fluidsynth, with several SoundFonts), peak-normalises
+Renders a corpus (sines and pure-sine chords, and single notes, a melody, fast scales and
+chords of piano, guitar, violin, cello and flute through fluidsynth, with several SoundFonts:
+octave doublings, low notes and a melody in the E2 register, decaying high notes among them),
+peak-normalises
 every piece to each level with sox, replays it through `sonavel --headless --scores`
 (and `--pitch` for the precise detector), with and without --auto-gain, and compares the
 scores with the notes that were written. Then silence and white noise, a level step, the
@@ -42,9 +44,9 @@ FONTS = [
     ("musescore", "/usr/share/sounds/sf3/MuseScore_General.sf3", "held out"),
     ("csound", "/usr/share/sounds/sf2/sf_GMbank.sf2", "held out"),
 ]
-INSTRUMENTS = {"piano": 0, "guitar": 24, "violin": 40, "flute": 73}
+INSTRUMENTS = {"piano": 0, "guitar": 24, "violin": 40, "cello": 42, "flute": 73}
 # Highest and lowest notes each instrument plays here, as MIDI numbers.
-RANGES = {"piano": (36, 96), "guitar": (40, 76), "violin": (55, 93), "flute": (60, 96)}
+RANGES = {"piano": (36, 96), "guitar": (40, 76), "violin": (55, 93), "cello": (36, 67), "flute": (60, 96)}
 GAP = 0.25  # seconds of silence between pieces
 
 
@@ -111,9 +113,46 @@ def open_chords(name):
     return strummed(OPEN_CHORDS) if name == "guitar" else []
 
 
-MATERIALS = [("single", single_notes), ("melody", melody), ("scale", fast_scale), ("chords", chords),
-             ("open", open_chords)]
-CHORD_MATERIALS = ("chords", "open")
+# Octave doublings, piano and guitar: both notes struck together, held.
+OCTAVE_PAIRS = [(48, 60), (43, 55), (52, 64), (45, 57), (55, 67), (40, 52), (50, 62), (57, 69)]
+
+
+def octaves(name):
+    if name not in ("piano", "guitar"):
+        return []
+    return [(i * 1.2, 1.1, m) for i, pair in enumerate(OCTAVE_PAIRS) for m in pair]
+
+
+def low_notes(name):
+    """Piano and cello notes from A1 to A2, whose fundamentals are weak at first; the judging
+    from 50 ms into a block puts every judged block's end 96 ms or more after the onset."""
+    if name not in ("piano", "cello"):
+        return []
+    first = 33 if name == "piano" else 36
+    return [(i * 1.2, 1.1, m) for i, m in enumerate(range(first, 46, 2))]
+
+
+def low_melody(name):
+    """The melody in the E2 register."""
+    if name not in ("piano", "cello"):
+        return []
+    steps = [0, 2, 4, 5, 7, 5, 4, 2, 0, 4, 7, 12, 7, 4, 0]
+    return [(i * 0.3, 0.28, 40 + s) for i, s in enumerate(steps)]
+
+
+def high_decay(name):
+    """High piano notes held for two seconds while they decay."""
+    return [(i * 2.2, 2.0, m) for i, m in enumerate((96, 98, 100, 102, 103))] if name == "piano" else []
+
+
+def only_cello(make):
+    return lambda name: make(name) if name != "cello" else []
+
+
+MATERIALS = [("single", single_notes), ("melody", only_cello(melody)), ("scale", only_cello(fast_scale)),
+             ("chords", chords), ("open", open_chords), ("octaves", octaves), ("low", low_notes),
+             ("lowmel", low_melody), ("high", high_decay)]
+CHORD_MATERIALS = ("chords", "open", "octaves", "sines")
 
 
 # ---- files -------------------------------------------------------------------------------
@@ -172,6 +211,14 @@ def sine_notes():
     return notes
 
 
+# Pure-sine chords: triads, fifths and octaves of equal sines, as organ stops and test tones are.
+SINE_CHORDS = [(60, 64, 67), (57, 60, 64), (48, 52, 55), (67, 71, 74), (60, 67), (55, 62), (48, 60), (57, 69)]
+
+
+def sine_chords():
+    return [(i * 1.2, 1.1, m) for i, shape in enumerate(SINE_CHORDS) for m in shape]
+
+
 def render_sines(notes, path):
     total = int((notes[-1][0] + notes[-1][1] + GAP) * RATE)
     samples = [0.0] * total
@@ -180,7 +227,10 @@ def render_sines(notes, path):
         first, count = int(start * RATE), int(length * RATE)
         step = 2 * math.pi * hz / RATE
         for n in range(count):
-            samples[first + n] = 0.5 * math.sin(step * n)
+            samples[first + n] += 0.5 * math.sin(step * n)
+    peak = max(abs(v) for v in samples)
+    if peak > 0.5:
+        samples = [0.5 * v / peak for v in samples]
     write_wav(path, samples)
 
 
@@ -374,11 +424,14 @@ def time_per_block(binary, sound, work, detector, runs=5):
 def build_corpus(work, fonts, only):
     timbres = []
     if not only or "sine" in only:
+        parts = []
+        for material, notes in (("single", sine_notes()), ("sines", sine_chords())):
+            piece = os.path.join(work, f"sine_{material}.wav")
+            if not os.path.exists(piece):
+                render_sines(notes, piece)
+            parts.append((material, piece, notes))
         sines = os.path.join(work, "sines.wav")
-        notes = sine_notes()
-        if not os.path.exists(sines):
-            render_sines(notes, sines)
-        timbres.append(("", "sine", sines, [("single", s, l, m) for s, l, m in notes]))
+        timbres.append(("", "sine", sines, concatenate(parts, sines)))
     for font, path, _ in fonts:
         for name, program in INSTRUMENTS.items():
             if only and name not in only:
@@ -439,7 +492,7 @@ def main():
             normalise(source, level, path)
             by_level[level] = {auto: judge(replay(binary, path, auto, work, detector, readout), notes)
                                for auto in (False, True)}
-        materials = ["single"] if name == "sine" else [m for m, make in MATERIALS if make(name)]
+        materials = ["single", "sines"] if name == "sine" else [m for m, make in MATERIALS if make(name)]
         for material in materials:
             for level in levels:
                 tallies = [by_level[level][auto].get(material) for auto in (False, True)]

@@ -182,6 +182,70 @@ TEST_F(Precise, TheReadingFollowsTheReferencePitch) {
   EXPECT_NEAR(reading.cents, 1200.0 * std::log2(440.0 / 442.0), 0.5);  // about -7.9
 }
 
+// Rows of C2, C3, C4, E4, G4: 15 + 12 per octave from C3.
+constexpr int kC2 = 3, kC3 = 15, kC4 = 27, kE4 = 31, kG4 = 34;
+
+TEST_F(Precise, PureSinesAreEachANoteInChordsAndOctaves) {
+  struct Case {
+    const char* what;
+    Rows rows;
+  };
+  const Case cases[] = {
+      {"triad", {kC4, kE4, kG4}}, {"fifth", {kC4, kG4}}, {"octave", {kC3, kC4}}, {"fourth", {kG4 - 12, kC4}}};
+  for (const Case& c : cases) {
+    SetUp();
+    std::vector<Partial> sines;
+    for (int row : c.rows) sines.push_back({rowHz(row), 1.0});
+    feed(sines, 0.3);
+    EXPECT_EQ(litRows(), c.rows) << c.what;
+  }
+}
+
+// A plucked or struck harmonic series of 12 partials falling as 1/h.
+std::vector<Partial> struck(double f0) {
+  std::vector<Partial> partials;
+  for (int h = 1; h <= 12; ++h) partials.push_back({f0 * h, 1.0 / h});
+  return partials;
+}
+
+TEST_F(Precise, AnOctaveDoublingLightsBothRows) {
+  feed(joined({struck(rowHz(kC3)), struck(rowHz(kC4))}), 0.3);
+  EXPECT_EQ(litRows(), (Rows{kC3, kC4}));
+  SetUp();
+  feed(struck(rowHz(kC3)), 0.3);  // alone, the lower note stays alone
+  EXPECT_EQ(litRows(), (Rows{kC3}));
+}
+
+TEST_F(Precise, ALowNoteWithoutItsFundamentalIsNamedInItsFirstWindow) {
+  // A piano or cello C2 at its onset: the fundamental not yet risen, partials 2 and 3 leading.
+  const std::vector<Partial> partials = note(rowHz(kC2), {0.0, 1.0, 0.7, 0.5, 0.45, 0.3, 0.25, 0.2, 0.15, 0.1});
+  feed(partials, 0.3, 2);
+  EXPECT_EQ(litRows(), (Rows{kC2}));
+}
+
+TEST_F(Precise, ADecayingHighNoteStaysOnItsRowOverResonancesBelow) {
+  // F#7 fading by 13 dB a second over what it set ringing: a string a little sharp of F#6 (its
+  // second partial under F#7's), and one near G6 with its second partial. Judged while F#7 still
+  // stands over the resonances.
+  constexpr int kFSharp7 = 69;
+  const double f = rowHz(kFSharp7);
+  const Partial resonances[] = {{f / 2 * 1.0087, 0.06}, {1580.0, 0.03}, {3170.0, 0.03}};
+  float block[kBlockSize];
+  for (int b = 0; b < 16; ++b) {
+    for (int i = 0; i < kBlockSize; ++i, ++sample) {
+      const double t = static_cast<double>(sample) / kSampleRate;
+      double v = 0.5 * std::exp(-1.5 * t) * std::sin(2 * kPi * f * t);
+      for (const Partial& r : resonances) v += r.amplitude * std::sin(2 * kPi * r.hz * t);
+      block[i] = static_cast<float>(v);
+    }
+    const PreciseInput input{block, 1.0, tuner.noteFrequency + kNoteRowOffset};
+    runPreciseDetector(input, state, column, reading);
+    if (b >= kSettleBlocks) {
+      EXPECT_EQ(litRows(), (Rows{kFSharp7})) << "block " << b;
+    }
+  }
+}
+
 TEST_F(Precise, ANoteThatStoppedIsGoneWithinTwoBlocks) {
   feed(note(rowHz(30), {1.0, 0.5}), 0.3);
   EXPECT_EQ(litRows(), (Rows{30}));
