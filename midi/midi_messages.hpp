@@ -1,0 +1,28 @@
+#pragma once
+// The note messages sent for the tracker's notes, and the keys they leave sounding: a
+// synthesiser holds a key until it is told to let go, so every note-on gets its note-off.
+// Pure: no port, no I/O.
+
+#include "analysis/note_tracker.hpp"
+
+inline constexpr int kMidiChannel = 0;        // channel 1 on the wire
+inline constexpr int kMidiKeys = 128;
+inline constexpr int kMidiMostVelocity = 127;
+inline constexpr int kMidiReleaseVelocity = 64;  // the default a note-off carries when nothing measured it
+inline constexpr unsigned char kMidiNoteOff = 0x80;
+inline constexpr unsigned char kMidiNoteOn = 0x90;
+inline constexpr int kMostMessagesPerEvent = 2;  // a note-on for a key still held ends it first
+
+struct MidiMessage {
+  unsigned char bytes[3];
+};
+
+struct HeldKeys {
+  bool held[kMidiKeys] = {};
+};
+
+// The messages for one tracker event into `out`, and the held keys updated; how many. None for a
+// row outside the table or the end of a key not held.
+int midiMessagesFor(const NoteEvent& event, HeldKeys& keys, MidiMessage out[kMostMessagesPerEvent]);
+// A note-off for every key still held, lowest first, into `out`; how many. No key is held after.
+int releaseHeldKeys(HeldKeys& keys, MidiMessage out[kMidiKeys]);

@@ -1,0 +1,84 @@
+// The note messages built from the tracker's events: the bytes a synthesiser reads, and that
+// no key is left sounding.
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "midi/midi_messages.hpp"
+
+namespace {
+
+using Bytes = std::vector<int>;
+
+NoteEvent on(int row, int velocity) { return NoteEvent{0, row, true, velocity, 0.0}; }
+NoteEvent off(int row) { return NoteEvent{0, row, false, 0, 0.0}; }
+
+std::vector<Bytes> messagesFor(const NoteEvent& event, HeldKeys& keys) {
+  MidiMessage out[kMostMessagesPerEvent];
+  const int count = midiMessagesFor(event, keys, out);
+  std::vector<Bytes> messages;
+  for (int i = 0; i < count; ++i) messages.push_back({out[i].bytes[0], out[i].bytes[1], out[i].bytes[2]});
+  return messages;
+}
+
+std::vector<Bytes> released(HeldKeys& keys) {
+  MidiMessage out[kMidiKeys];
+  const int count = releaseHeldKeys(keys, out);
+  std::vector<Bytes> messages;
+  for (int i = 0; i < count; ++i) messages.push_back({out[i].bytes[0], out[i].bytes[1], out[i].bytes[2]});
+  return messages;
+}
+
+TEST(MidiMessages, NoteOnTakesTheRowsKeyOnChannelOneAndAVelocityASynthesiserSounds) {
+  struct Case {
+    int row, velocity;
+    Bytes expected;
+  } cases[] = {
+      {0, 64, {0x90, 33, 64}},     // A1, the lowest row
+      {36, 100, {0x90, 69, 100}},  // A4
+      {71, 64, {0x90, 104, 64}},   // the highest row
+      {10, 1, {0x90, 43, 1}},
+      {10, 0, {0x90, 43, 1}},      // velocity 0 would be a note-off on the wire
+      {10, -7, {0x90, 43, 1}},
+      {10, 127, {0x90, 43, 127}},
+      {10, 128, {0x90, 43, 127}},  // a data byte has seven bits
+      {10, 1000, {0x90, 43, 127}},
+  };
+  for (const Case& c : cases) {
+    HeldKeys keys;
+    EXPECT_EQ(messagesFor(on(c.row, c.velocity), keys), std::vector<Bytes>{c.expected})
+        << "row " << c.row << " velocity " << c.velocity;
+  }
+}
+
+TEST(MidiMessages, RowsOutsideTheTableSendNothing) {
+  for (int row : {-1, kNoteRows, 1000}) {
+    HeldKeys keys;
+    EXPECT_TRUE(messagesFor(on(row, 64), keys).empty()) << row;
+    EXPECT_TRUE(released(keys).empty()) << row;
+  }
+}
+
+TEST(MidiMessages, EveryNoteOnGetsExactlyOneNoteOff) {
+  HeldKeys keys;
+  EXPECT_TRUE(messagesFor(off(36), keys).empty());  // an end without a start sends nothing
+  messagesFor(on(36, 90), keys);
+  EXPECT_EQ(messagesFor(off(36), keys), (std::vector<Bytes>{{0x80, 69, 64}}));
+  EXPECT_TRUE(messagesFor(off(36), keys).empty());  // nor a second end
+  messagesFor(on(36, 90), keys);
+  // Struck again while held: ended first, so the synthesiser never counts two note-ons.
+  EXPECT_EQ(messagesFor(on(36, 50), keys), (std::vector<Bytes>{{0x80, 69, 64}, {0x90, 69, 50}}));
+  EXPECT_EQ(released(keys), (std::vector<Bytes>{{0x80, 69, 64}}));
+}
+
+TEST(MidiMessages, LettingGoEndsEveryKeyStillHeldOnceLowestFirst) {
+  HeldKeys keys;
+  for (int row : {71, 0, 36, 12}) messagesFor(on(row, 80), keys);
+  messagesFor(off(12), keys);
+  EXPECT_EQ(released(keys), (std::vector<Bytes>{{0x80, 33, 64}, {0x80, 69, 64}, {0x80, 104, 64}}));
+  EXPECT_TRUE(released(keys).empty());
+  EXPECT_TRUE(messagesFor(off(0), keys).empty());  // the tracker's own end, after the freeze, adds nothing
+}
+
+}  // namespace
