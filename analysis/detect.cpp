@@ -14,6 +14,9 @@ struct PreciseRun {
   bool sawLastBlock = false;  // it read the block before this one
   bool readingKept = false;   // it reads the design's blocks too, for the pitch read-out
   float scratch[kNoteRows];   // its scores of a block the design's detector scores
+  float block[kBlockSize];    // the raw block it read last
+  const float* scores = nullptr;  // its scores of the block scored last; null when it did not read it
+  bool restarted = false;     // it forgot its past before that block
 };
 PreciseRun precise;
 
@@ -21,10 +24,12 @@ float* column(int col) { return tuner.scoreHistory + col * kNoteRows; }
 
 void runPrecise(float* scores) {
   // Blocks it did not see leave a gap: what it kept from before is forgotten.
+  precise.restarted = !precise.sawLastBlock;
   if (!precise.sawLastBlock) resetPreciseDetector(precise.state);
   precise.sawLastBlock = true;
-  float block[kBlockSize];
+  float* block = precise.block;
   for (int i = 0; i < kBlockSize; ++i) block[i] = tuner.lastBlock[i].load(std::memory_order_relaxed);
+  precise.scores = scores;
   const PreciseInput input{block, tuner.blockGain.load(std::memory_order_relaxed), tuner.noteFrequency + kNoteRowOffset};
   runPreciseDetector(input, precise.state, scores, tuner.pitchReading);
 }
@@ -36,6 +41,7 @@ void runDesign(float* scores) {
     runPrecise(precise.scratch);
   } else {
     precise.sawLastBlock = false;
+    precise.scores = nullptr;
     tuner.pitchReading = PitchReading{};
   }
 }
@@ -48,6 +54,7 @@ void resetNoteDetection() {
   for (NoteTrack& track : tuner.noteTrack) track = NoteTrack{};
   resetPreciseDetector(precise.state);
   precise.sawLastBlock = false;
+  precise.scores = nullptr;
   tuner.pitchReading = PitchReading{};
 }
 
@@ -64,3 +71,8 @@ void detectNotes() {
 }
 
 void keepPitchReading(bool on) { precise.readingKept = on; }
+
+PreciseBlock lastPreciseBlock() {
+  if (precise.scores == nullptr) return PreciseBlock{};
+  return PreciseBlock{precise.scores, &tuner.pitchReading, precise.block, precise.restarted};
+}

@@ -99,14 +99,17 @@ void runFrame(Host& host) {
   }
   // While frozen the flag stays raised, so the first frame after unfreezing takes the newest block.
   std::int64_t rung = 0;
-  if (!tuner.frozen.load(std::memory_order_relaxed) &&
-      tuner.spectrumReady.exchange(false, std::memory_order_acquire)) {
+  std::int64_t scoredBlock = -1;
+  const bool frozen = tuner.frozen.load(std::memory_order_relaxed);
+  if (!frozen && tuner.spectrumReady.exchange(false, std::memory_order_acquire)) {
+    scoredBlock = tuner.blocksPublished.load(std::memory_order_relaxed) - 1;
     rung = lastRingNanoseconds();
     recordBlock();
     detectNotes();
     noteScoresChanged();
     if (tuner.autoGain) followInputLevel();
   }
+  host.afterScoring(scoredBlock, frozen);
   if (showFrame(host, applyViewRules()) && rung != 0) noteBlockShown(rung);
 }
 

@@ -11,7 +11,8 @@
 
 // The audio thread must never wait on a lock, not even one hidden inside an atomic.
 static_assert(std::atomic<bool>::is_always_lock_free && std::atomic<int>::is_always_lock_free &&
-              std::atomic<float>::is_always_lock_free && std::atomic<double>::is_always_lock_free);
+              std::atomic<float>::is_always_lock_free && std::atomic<double>::is_always_lock_free &&
+              std::atomic<std::int64_t>::is_always_lock_free);
 
 namespace {
 
@@ -31,6 +32,7 @@ void completeBlock() {
   }
   computeSpectrum(tuner.captureBlock, tuner.blockSize);
   tuner.blockGain.store(static_cast<float>(gain), std::memory_order_relaxed);
+  tuner.blocksPublished.fetch_add(1, std::memory_order_relaxed);
   // Release: the frame step that sees the flag also sees this block and its spectrum.
   tuner.spectrumReady.store(true, std::memory_order_release);
   ringBell();

@@ -45,6 +45,7 @@ struct TunerState {
   std::atomic<double> spectrum[kBlockSize];
   std::atomic<bool> spectrumReady{false};
   std::atomic<float> blockGain{1.0f};  // the factor the published block was analysed with
+  std::atomic<std::int64_t> blocksPublished{0};  // since the stream started; the published block is the last
 
   // Histories: scores are the main thread's; recorded samples are read by playback.
   std::atomic<int> historyColumn{0};
