@@ -101,7 +101,7 @@ python3 "$timing" compare "$work/tune.notes" "$work/tune.wav" "$work/heard.raw" 
 status=$?
 cat "$work/compare.txt"
 [ -z "${LIVE_MIDI_REPORT:-}" ] || grep '^latency' "$work/compare.txt" >"$LIVE_MIDI_REPORT"
-[ $status -eq 0 ] || fail "the notes sent are not the tune's"
+[ $status -eq 0 ] || fail "$(grep -m 1 '^problem: ' "$work/compare.txt" | cut -c 10-)"
 awk -v k=$kHeldKey '$3 == k { d += ($2 >= 144 && $2 < 160 && $4 > 0) ? 1 : -1 } END { exit d != 0 }' "$work/midi.txt" ||
   fail "A3's note-ons and note-offs do not pair up"
 
