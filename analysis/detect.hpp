@@ -12,20 +12,25 @@ void resetNoteDetection();
 // `tuner.preciseDetector` is on, writes column `historyColumn`, which then advances. The
 // precise one also sets `tuner.pitchReading`.
 void detectNotes();
-// Whether blocks the design's detector scores are read by the precise one as well, for the
-// pitch read-out alone (--pitch); the design's scores stay as they are.
+// The next block does not follow the last one scored (blocks passed by while frozen, or
+// were missed): the precise detector forgets the blocks it holds, as at the start.
+void forgetRecentBlocks();
+// Whether every scored block is also read by a precise detector of the outputs' own (--pitch),
+// whichever detector the picture uses; the picture's scores and reading stay as they are.
 void keepPitchReading(bool on);
+// That detector's reading of the last scored block; empty when nothing sounds or it is not kept.
+const PitchReading& keptPitchReading();
 
-// What the precise detector made of the block scored last: its scores, its reading and the raw
-// block it read. Null pointers when it did not read that block; `restarted` when it had forgotten
-// what it heard before.
+// What the outputs' precise detector made of the last scored block: its scores, its reading and
+// the raw block it read (live MIDI out tracks notes on them). Null pointers while it is not kept;
+// `restarted` when it had forgotten its past before that block.
 struct PreciseBlock {
   const float* scores = nullptr;
   const PitchReading* reading = nullptr;
   const float* block = nullptr;
   bool restarted = false;
 };
-PreciseBlock lastPreciseBlock();
+PreciseBlock keptPreciseBlock();
 
 // The two clean-up rules of analysis/design_detector.hpp on column `col` of the score history
 // and the record's tracks, so that their boundaries can be tested one row at a time.

@@ -14,9 +14,12 @@ constexpr float kNamed = 0.5f;  // a score at or above this names the row's note
 // A held note is struck again when the power near its pitch rises this much from one block
 // to the next (+3 dB): a held, bowed or blown note swells far slower.
 constexpr double kRestrikeRise = 2.0;
+// ... and only once it has fallen this much below its peak (-1.5 dB): a bowed or blown note
+// rises over several blocks as it starts, and that is one attack.
+constexpr double kRestrikeFall = 1.4142135623730951;
 // An onset's frame has at least this many times the RMS of the frame two before (+1.5 dB).
 constexpr double kOnsetRise = 1.1885022274370185;
-constexpr double kOnsetShareOfLargest = 0.5;
+constexpr double kOnsetShareOfLargest = 0.5;  // the attack is the first rise of this share of the largest
 // The onset sample is where the sound first passes the peak before it by this share of its rise.
 constexpr double kOnsetShare = 0.25;
 constexpr double kHalfSemitone = 1.0293022366434921;  // 2^(1/24)
@@ -98,7 +101,7 @@ long long findOnset(const NoteTrackerState& state, long long firstSample) {
   if (rising < 0) return firstSample;
   const long long recentStart = firstSample - kBlockSize;
   const float* frame = state.recent + rising * kOnsetFrame;
-  const double before = rising >= 2 ? peakOf(frame - 2 * kOnsetFrame) : 0.0;
+  const double before = peakOf(frame - 2 * kOnsetFrame);  // the rising frame is the third or later
   const double threshold = before + kOnsetShare * (peakOf(frame) - before);
   for (int i = (rising - 1) * kOnsetFrame; i < (rising + 1) * kOnsetFrame; ++i)
     if (std::fabs(state.recent[i]) > threshold) return recentStart + i;
@@ -197,7 +200,8 @@ void showNote(const NoteTrackerInput& input, const NoteTrackerState& state, RowN
 
 void stepHeld(const NoteTrackerInput& input, NoteTrackerState& state, RowNote& note, int row, long long onset) {
   const long long first = input.firstSample;
-  note.litPower = state.lastBandPower[row];
+  const double last = state.lastBandPower[row];
+  note.litPower = last;
   if (!(input.scores[row] >= kNamed)) {
     note.phase = RowPhase::Dark;  // it may be a block the detector missed
     note.end = first;
@@ -208,13 +212,15 @@ void stepHeld(const NoteTrackerInput& input, NoteTrackerState& state, RowNote& n
     push(state, onsetOf(note, row, note.newOnset, partialsPower(state, row)));
     note.onset = note.newOnset;
     note.restruck = false;
-  } else if (note.onset < first - kBlockSize && rose(state, row)) {  // the note's own rise is over by then
+    note.peakPower = last;
+  } else if (note.onset < first - kBlockSize && rose(state, row) && last * kRestrikeFall <= note.peakPower) {
     note.restruck = true;
     note.newOnset = onset;
     note.level = partialsPower(state, row);
     note.centsRead = false;
     readCents(note, row, *input.reading);
   }
+  note.peakPower = std::max(note.peakPower, state.bandPower[row]);
 }
 
 void stepRow(const NoteTrackerInput& input, NoteTrackerState& state, int row, long long onset) {
@@ -232,6 +238,7 @@ void stepRow(const NoteTrackerInput& input, NoteTrackerState& state, int row, lo
       readCents(note, row, *input.reading);
       push(state, onsetOf(note, row, note.onset, partialsPower(state, row)));
       note.phase = RowPhase::Held;
+      note.peakPower = std::max(state.lastBandPower[row], state.bandPower[row]);
       break;
     case RowPhase::Held:
       stepHeld(input, state, note, row, onset);

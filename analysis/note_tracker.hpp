@@ -41,11 +41,12 @@ enum class RowPhase : unsigned char { Idle, Lit, Held, Dark };
 
 struct RowNote {
   RowPhase phase = RowPhase::Idle;
-  bool restruck = false;     // held, and this block showed a new attack still to be confirmed
+  bool restruck = false;     // held, and the last block showed a new attack, to be confirmed by this one
   long long onset = 0;       // of the note held, or of the one still to be confirmed
   long long newOnset = 0;    // of the attack still to be confirmed on a held row
   long long end = 0;         // of the last note on the row, or where a dark note ends
   double litPower = 0.0;     // near the pitch, in the last block that lit a held note
+  double peakPower = 0.0;    // near the pitch, the most since the held note's onset
   double level = 0.0;        // power of the partials when first shown
   double cents = 0.0;
   bool centsRead = false;    // the reading named this row while it was still to be confirmed

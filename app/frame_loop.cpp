@@ -99,17 +99,20 @@ void runFrame(Host& host) {
   }
   // While frozen the flag stays raised, so the first frame after unfreezing takes the newest block.
   std::int64_t rung = 0;
-  std::int64_t scoredBlock = -1;
+  bool scored = false;
   const bool frozen = tuner.frozen.load(std::memory_order_relaxed);
   if (!frozen && tuner.spectrumReady.exchange(false, std::memory_order_acquire)) {
-    scoredBlock = tuner.blocksPublished.load(std::memory_order_relaxed) - 1;
+    scored = true;
     rung = lastRingNanoseconds();
     recordBlock();
+    const std::uint32_t published = tuner.blocksPublished.load(std::memory_order_relaxed);
+    if (published != tuner.blocksTaken + 1) forgetRecentBlocks();
+    tuner.blocksTaken = published;
     detectNotes();
     noteScoresChanged();
     if (tuner.autoGain) followInputLevel();
   }
-  host.afterScoring(scoredBlock, frozen);
+  host.afterScoring(scored, frozen);
   if (showFrame(host, applyViewRules()) && rung != 0) noteBlockShown(rung);
 }
 

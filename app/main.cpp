@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/cli.hpp"
+#include "app/data_paths.hpp"
 #include "app/exit_status.hpp"
 #include "app/live_host.hpp"
 #include "app/midi_out.hpp"
@@ -91,7 +92,8 @@ int prepareLive(const CommandLine& line, FileInput& file, MidiOut& midi, Notices
     return kExitUsage;
   if (!prepareMidi(line.live, midi, notices, reason)) return kExitUsage;
   if (record.empty()) return kExitSuccess;
-  if (!checkOutputsDistinct({{"FILE", input, false}, {"--record", record, true}}, reason)) return kExitUsage;
+  const std::vector<NamedFile> named = {{"FILE", input, false}, {"--record", record, true}, {"the font", findFontPath(), false}};
+  if (!checkOutputsDistinct(named, reason)) return kExitUsage;
   return recorder.open(record, input, reason) ? kExitSuccess : kExitRecordFailed;
 }
 

@@ -14,27 +14,26 @@ bool MidiOut::open(const MidiSystemChoice& choice, int device, std::string& reas
   if (!port_) return false;
   keepPitchReading(true);  // whichever detector draws, the precise one reads every block for the notes
   resetNoteTracker(*tracker_);
-  lastBlock_ = -1;
+  nextSample_ = -1;
   return true;
 }
 
-void MidiOut::follow(std::int64_t scoredBlock, bool frozen) {
+void MidiOut::follow(bool scored, bool frozen) {
   if (!port_) return;
   if (frozen) {
-    if (lastBlock_ >= 0) letGo();
+    if (nextSample_ >= 0) letGo();
     return;
   }
-  if (scoredBlock < 0) return;
-  const PreciseBlock precise = lastPreciseBlock();
-  if (precise.scores == nullptr) return;
-  // A block the frame step missed (the main thread was late) is no reason to cut the notes held: the
-  // detector went on from the blocks it saw, and so do they. Only a detector that forgot its past ends them.
-  if (scoredBlock <= lastBlock_) return;
+  const PreciseBlock precise = keptPreciseBlock();
+  if (!scored || precise.scores == nullptr) return;
+  // Blocks passed by leave the detector restarted, and the tracker ends its notes there; the
+  // samples only need to run on, so each block tracked follows the one before.
+  const long long first = nextSample_ < 0 ? 0 : nextSample_;
   const NoteTrackerInput input{precise.scores, precise.reading, precise.block, tuner.noteFrequency + kNoteRowOffset,
-                               scoredBlock * kBlockSize, precise.restarted};
+                               first, precise.restarted};
   trackNotes(input, *tracker_, events_);
   send(events_);
-  lastBlock_ = scoredBlock;
+  nextSample_ = first + kBlockSize;
 }
 
 void MidiOut::close() {
@@ -66,7 +65,7 @@ void MidiOut::letGo() {
   MidiMessage offs[kMidiKeys];
   sendMessages(offs, releaseHeldKeys(keys_, offs));
   resetNoteTracker(*tracker_);
-  lastBlock_ = -1;
+  nextSample_ = -1;
 }
 
 std::vector<std::string> midiOutputLines(const MidiSystemChoice& choice) {

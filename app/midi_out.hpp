@@ -21,9 +21,9 @@ class MidiOut {
   // reading every block; false with why.
   bool open(const MidiSystemChoice& choice, int device, std::string& reason);
   bool isOpen() const { return port_ != nullptr; }
-  // Each frame step after scoring: the notes of block `scoredBlock` (-1: none this step); while
-  // `frozen`, every held key is let go and the notes start afresh after.
-  void follow(std::int64_t scoredBlock, bool frozen);
+  // Each frame step after scoring: the notes of the block scored, if one was; while `frozen`, every
+  // held key is let go and the notes start afresh after.
+  void follow(bool scored, bool frozen);
   // Lets go of every held key; nothing is sent after.
   void close();
   // What went wrong while sending, a line each without the "sonavel: " prefix.
@@ -38,7 +38,7 @@ class MidiOut {
   std::unique_ptr<NoteTrackerState> tracker_;  // large: kept off the stack
   NoteEvents events_;
   HeldKeys keys_;
-  std::int64_t lastBlock_ = -1;  // the last block tracked; -1: none since the start or the last freeze
+  long long nextSample_ = -1;  // where the block after the last one tracked starts; -1: none since the start or a freeze
   std::vector<std::string> notices_;
 };
 

@@ -15,6 +15,7 @@
 
 #include "analysis/detect.hpp"
 #include "analysis/note_table.hpp"
+#include "app/data_paths.hpp"
 #include "app/headless_host.hpp"
 #include "app/progress.hpp"
 #include "io/output_files.hpp"
@@ -180,6 +181,7 @@ int prepare(const HeadlessOptions& options, bool watched, ReplayInputs& in, Repl
       {"--scores", options.scoresPath, true},    {"--picture", options.picturePath, true},
       {"--output", options.outputPath, true},    {"--roll", options.rollPath, true},
       {"--pitch", options.pitchPath, true},      {"--midi", options.midiPath, true},
+      {"the font", findFontPath(), false},
   };
   if (!checkOutputsDistinct(named, reason)) return kExitUsage;
   if (!options.eventsPath.empty() && !openEvents(options.eventsPath, in.events, reason)) return kExitUsage;
@@ -248,7 +250,7 @@ void writeScoresRow(std::FILE* file, long long step, int column) {
 
 // The precise reading of one scored block; a block where nothing sounds leaves the fields empty.
 void writePitchRow(std::FILE* file, long long step, int column) {
-  const PitchReading& reading = tuner.pitchReading;
+  const PitchReading& reading = keptPitchReading();
   if (reading.row < 0) {
     std::fprintf(file, "%lld,%d,,,,\n", step, column);
     return;

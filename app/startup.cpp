@@ -3,7 +3,6 @@
 #include "analysis/detect.hpp"
 #include "analysis/note_table.hpp"
 #include "app/data_paths.hpp"
-#include "app/log.hpp"
 #include "app/shell.hpp"
 #include "app/shown_picture.hpp"
 #include "core/tuner_state.hpp"
@@ -14,8 +13,6 @@
 std::unique_ptr<KeyboardDevice> keyboard;
 
 StartResult startUp(Host& host, std::string& reason, Notices& notices) {
-  disableLog();
-  logMessage("Setting graphics mode");
   createFramebuffer();
   if (!host.openWindow(reason)) return StartResult::NoWindow;
   tuner.quitting = false;
@@ -23,7 +20,6 @@ StartResult startUp(Host& host, std::string& reason, Notices& notices) {
   host.present(framebuffer);
   forgetShownPicture();
 
-  logMessage("Loading font");
   const std::string fontPath = findFontPath();
   std::string problem;
   if (!loadFont(font, fontPath.c_str(), problem))
@@ -36,7 +32,6 @@ StartResult startUp(Host& host, std::string& reason, Notices& notices) {
   resetNoteDetection();
   if (!allocateRecording()) notices.push_back("no memory for the recording; playback is off");
   host.startAudio();  // without a stream the program runs on silent, as a viewer of nothing
-  disableLog();
   return StartResult::Running;
 }
 
@@ -56,5 +51,4 @@ void cleanUp(Host& host) {
   freeFont(font);
   host.stopAudio();  // no callback runs after this, so the recording can go
   freeRecording();
-  logMessage("Cleanup done, goodbye");
 }

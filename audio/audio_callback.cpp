@@ -11,16 +11,12 @@
 
 // The audio thread must never wait on a lock, not even one hidden inside an atomic.
 static_assert(std::atomic<bool>::is_always_lock_free && std::atomic<int>::is_always_lock_free &&
-              std::atomic<float>::is_always_lock_free && std::atomic<double>::is_always_lock_free &&
-              std::atomic<std::int64_t>::is_always_lock_free);
+              std::atomic<float>::is_always_lock_free && std::atomic<double>::is_always_lock_free);
 
 namespace {
 
 // Together with `outputVolume`: the default volume of 0.25 passes samples through unchanged.
 constexpr double kOutputScale = 4.0;
-// Far above full scale (1.0) yet small enough that no score, level or spectrum value
-// can overflow at any gain; a sample beyond it, or NaN or infinite, is taken as silence.
-constexpr float kLoudestInput = 1.0e6f;
 
 // Keeps the raw block for the recording, gains the analysed copy, publishes its spectrum.
 void completeBlock() {
@@ -32,7 +28,7 @@ void completeBlock() {
   }
   computeSpectrum(tuner.captureBlock, tuner.blockSize);
   tuner.blockGain.store(static_cast<float>(gain), std::memory_order_relaxed);
-  tuner.blocksPublished.fetch_add(1, std::memory_order_relaxed);
+  tuner.blocksPublished.store(tuner.blocksPublished.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
   // Release: the frame step that sees the flag also sees this block and its spectrum.
   tuner.spectrumReady.store(true, std::memory_order_release);
   ringBell();

@@ -168,6 +168,31 @@ void BM_preciseAndTracker(benchmark::State& state) {
 }
 BENCHMARK(BM_preciseAndTracker);
 
+// The note tracker alone, on the detector's scores and readings of the same chord.
+void BM_noteTracker(benchmark::State& state) {
+  resetTunerState();
+  buildNoteTable();
+  resetPreciseDetector(preciseState);
+  resetNoteTracker(trackerState);
+  const std::vector<float> samples = chordBlocks();
+  const double* rows = tuner.noteFrequency + kNoteRowOffset;
+  std::vector<float> columns(kChordBlocks * kNoteRows);
+  std::vector<PitchReading> readings(kChordBlocks);
+  for (int b = 0; b < kChordBlocks; ++b)
+    runPreciseDetector(PreciseInput{samples.data() + b * kBlockSize, 1.0, rows}, preciseState,
+                       columns.data() + b * kNoteRows, readings[b]);
+  long long blocks = 0;
+  for (auto _ : state) {
+    const int b = static_cast<int>(blocks % kChordBlocks);
+    const NoteTrackerInput input{columns.data() + b * kNoteRows, &readings[b], samples.data() + b * kBlockSize, rows,
+                                 blocks * kBlockSize, false};
+    trackNotes(input, trackerState, trackerEvents);
+    benchmark::DoNotOptimize(trackerEvents);
+    ++blocks;
+  }
+}
+BENCHMARK(BM_noteTracker);
+
 // The design's detector on the spectrum of the same chord.
 void BM_detectNotesChord(benchmark::State& state) {
   resetTunerState();
@@ -186,6 +211,7 @@ BENCHMARK(BM_detectNotesChord);
 SONAVEL_RATIO("complexFft/fftw", "BM_complexFft", "BM_fftwInPlace");
 SONAVEL_RATIO("precise/design", "BM_preciseDetector", "BM_detectNotesChord");
 SONAVEL_RATIO("precise+tracker/design", "BM_preciseAndTracker", "BM_detectNotesChord");
+SONAVEL_RATIO("tracker/design", "BM_noteTracker", "BM_detectNotesChord");
 SONAVEL_RATIO("detectNotes/cosines", "BM_detectNotes", "BM_cosines");
 
 }  // namespace

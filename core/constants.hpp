@@ -10,6 +10,9 @@ inline constexpr int kNoteCount = 120;         // note table entries from 27.5 H
 inline constexpr int kPitchClasses = 12;
 inline constexpr double kStandardPitch = 440.0; // Hz, A4 of the note table as built
 inline constexpr double kSampleRate = 44100.0; // Hz, both directions
+// Far above full scale (1.0) yet small enough that no score, level or spectrum value can
+// overflow at any gain; a sample beyond it, or NaN or infinite, is taken as silence.
+inline constexpr float kLoudestInput = 1.0e6f;
 inline constexpr int kFramesPerBuffer = 512;   // frames per audio callback (11.6 ms)
 inline constexpr int kFftWorkAreaSize = 66;    // 2 + sqrt(4096), room up to 16384 doubles
 inline constexpr int kFftTwiddleCapacity = kBlockCapacity / 4;

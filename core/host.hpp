@@ -4,7 +4,6 @@
 // stream, and a clock to sleep on. The live program plugs in SDL2 and
 // PortAudio; headless runs and tests plug in their own.
 
-#include <cstdint>
 #include <string>
 
 #include "core/framebuffer.hpp"
@@ -46,7 +45,7 @@ class Host {
   virtual PictureNeed pictureNeed() const { return PictureNeed::EveryFrame; }
   // For PictureNeed::Changes: the window lost what it showed (exposed, resized) and needs a picture.
   virtual bool pictureLost() { return false; }
-  // Each frame step, once the block it took (number `scoredBlock` since the audio started, -1 for
-  // none) is scored: the live host's MIDI out follows the notes. `frozen`: the picture is held.
-  virtual void afterScoring(std::int64_t /*scoredBlock*/, bool /*frozen*/) {}
+  // Each frame step, once the block it took (if `scored`) is scored: the live host's MIDI out
+  // follows the notes. `frozen`: the picture is held.
+  virtual void afterScoring(bool /*scored*/, bool /*frozen*/) {}
 };

@@ -45,7 +45,8 @@ struct TunerState {
   std::atomic<double> spectrum[kBlockSize];
   std::atomic<bool> spectrumReady{false};
   std::atomic<float> blockGain{1.0f};  // the factor the published block was analysed with
-  std::atomic<std::int64_t> blocksPublished{0};  // since the stream started; the published block is the last
+  std::atomic<std::uint32_t> blocksPublished{0};  // counts blocks, so a frame step can tell one was passed by
+  std::uint32_t blocksTaken = 0;                  // the count of the last block scored: the main thread's
 
   // Histories: scores are the main thread's; recorded samples are read by playback.
   std::atomic<int> historyColumn{0};
@@ -89,7 +90,6 @@ struct TunerState {
   bool keyLatch = false;
   bool clearPending = true;
   bool quitting = false;
-  bool loggingEnabled = false;
   void* audioStream = nullptr;
 };
 

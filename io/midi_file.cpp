@@ -1,5 +1,8 @@
 #include "io/midi_file.hpp"
 
+#include <cerrno>
+#include <cstring>
+
 #include "core/constants.hpp"
 
 namespace {
@@ -81,7 +84,7 @@ bool startMidiFile(std::FILE* file, MidiTrack& track, std::string& reason) {
   unsigned char tempo[3];
   putBigEndian(tempo, kMidiMicrosecondsPerQuarter, 3);
   putMeta(track, 0, kMetaTempo, tempo, 3);
-  if (track.failed) reason = "cannot write the MIDI file";
+  if (track.failed) reason = std::string("write error: ") + std::strerror(errno);
   return !track.failed;
 }
 
@@ -107,13 +110,19 @@ bool finishMidiFile(MidiTrack& track, std::string& reason) {
     reason = "the MIDI file's track is longer than 4 GiB";
     return false;
   }
+  if (std::fflush(track.file) != 0 || track.failed) {
+    reason = std::string("write error: ") + std::strerror(errno);
+    return false;
+  }
+  if (std::fseek(track.file, track.lengthAt, SEEK_SET) != 0) {
+    reason = "a MIDI file's track length goes at its start once known: it cannot be written to a pipe";
+    return false;
+  }
   unsigned char length[4];
   putBigEndian(length, track.bytes, 4);
-  const bool placed = std::fseek(track.file, track.lengthAt, SEEK_SET) == 0 &&
-                      std::fwrite(length, 1, sizeof length, track.file) == sizeof length &&
-                      std::fseek(track.file, 0, SEEK_END) == 0;
-  if (track.failed || !placed || std::fflush(track.file) != 0 || std::ferror(track.file)) {
-    reason = placed ? "cannot write the MIDI file" : "cannot write the MIDI file's track length (it must be a regular file)";
+  if (std::fwrite(length, 1, sizeof length, track.file) != sizeof length || std::fflush(track.file) != 0 ||
+      std::fseek(track.file, 0, SEEK_END) != 0) {
+    reason = std::string("write error: ") + std::strerror(errno);
     return false;
   }
   return true;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
 
 #include "core/constants.hpp"
 
@@ -50,6 +51,10 @@ bool Resampler::open(int fromRate, const std::string& name, RateSource source, s
 bool Resampler::takeInput(std::string& reason) {
   const int got = source_(input_.data(), kSourceReadFrames, reason);
   if (got < 0) return false;
+  // A bad sample is silenced before the filter, which would spread it over many output samples:
+  // it then costs one sample at any rate, as it does in a file at 44100 Hz.
+  for (int i = 0; i < got; ++i)
+    if (!(std::fabs(input_[i]) <= kLoudestInput)) input_[i] = 0.0f;
   inputFirst_ = 0;
   inputCount_ = got;
   inputEnded_ = got == 0;

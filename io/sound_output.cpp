@@ -63,6 +63,19 @@ bool rewriteAsRf64(int fd, std::uint64_t frames, std::string& why) {
   return false;
 }
 
+// libsndfile stamps the PEAK chunk with the second it wrote it; a zero there makes the same
+// run give the same bytes. False with errno set when the header could not be rewritten.
+bool clearPeakTime(int fd) {
+  constexpr std::size_t kPeakTimeAt = kPeakAt + 12;  // after the chunk's id, its size and the version
+  std::uint64_t size = 0;
+  if (!regularFileSize(fd, size) || size < kHeaderBytes) return true;  // a device or pipe keeps no header
+  unsigned char wav[kHeaderBytes];
+  if (!readAt(fd, wav, kHeaderBytes, 0)) return false;
+  if (std::memcmp(wav, "RIFF", 4) != 0 || !chunkIs(wav, kPeakAt, "PEAK", 16)) return true;
+  const unsigned char zero[4] = {};
+  return std::memcmp(wav + kPeakTimeAt, zero, sizeof zero) == 0 || writeAt(fd, zero, sizeof zero, kPeakTimeAt);
+}
+
 }  // namespace
 
 FloatWavWriter::~FloatWavWriter() {
@@ -108,6 +121,7 @@ bool FloatWavWriter::write(const float* samples, int count) {
 bool FloatWavWriter::updateHeader() {
   if (file_ == nullptr || !failure_.empty()) return false;
   sf_command(static_cast<SNDFILE*>(file_), SFC_UPDATE_HEADER_NOW, nullptr, 0);
+  if (!clearPeakTime(fd_)) fail(std::string("write error: ") + std::strerror(errno));
   std::string why;
   if (passesRiff() && !rewriteAsRf64(fd_, frames_, why)) fail("cannot write: " + why);
   return failure_.empty();
@@ -118,6 +132,7 @@ bool FloatWavWriter::close(std::string& reason) {
   SNDFILE* file = static_cast<SNDFILE*>(file_);
   file_ = nullptr;
   if (sf_close(file) != 0) fail("write error on close");
+  if (failure_.empty() && !clearPeakTime(fd_)) fail(std::string("write error: ") + std::strerror(errno));
   std::string why;
   if (failure_.empty() && passesRiff() && !rewriteAsRf64(fd_, frames_, why)) fail("cannot write: " + why);
   if (!closeFile(fd_)) fail(std::string("write error: ") + std::strerror(errno));

@@ -46,7 +46,11 @@ inline ReadFile readMidi(const std::string& path) {
   int running = -1;
   while (at < end && at < b.size()) {
     long long delta = 0;
-    for (int c = 0x80; c & 0x80; delta = delta << 7 | (c & 0x7F)) c = b.at(at++);
+    int c = 0x80;
+    for (int bytes = 0; c & 0x80; delta = delta << 7 | (c & 0x7F), ++bytes) {
+      if (bytes == 4) return file;  // a delta holds four bytes at most
+      c = b.at(at++);
+    }
     tick += delta;
     int status = b.at(at);
     if (status & 0x80) ++at;

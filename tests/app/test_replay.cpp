@@ -9,6 +9,7 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -425,6 +426,12 @@ TEST_F(ReplayFiles, OutputsNamingTheSameFileAsAnotherAreRefusedBeforeAnythingIsO
        ": it would be overwritten"},
       {"scores over the events", &HeadlessOptions::scoresPath, "sub/up/e.ev", nullptr, "",
        "--scores sub/up/e.ev is the same file as --events"},
+      {"pitch over the font the run loads", &HeadlessOptions::pitchPath, kFontPath, nullptr, "",
+       "--pitch font.tga is the same file as the font font.tga: it would be overwritten"},
+      {"picture over the font through a link", &HeadlessOptions::picturePath, "sub/up/font.tga", nullptr, "",
+       "--picture sub/up/font.tga is the same file as the font"},
+      {"midi over the pitch", &HeadlessOptions::pitchPath, "notes", &HeadlessOptions::midiPath, "./notes",
+       "--midi ./notes is the same file as --pitch notes"},
   };
   const auto before = folderContents(dir);
   for (const Case& c : cases) {
@@ -606,6 +613,103 @@ TEST_F(ReplayFiles, PitchIsRefusedWhereTheOtherOutputsAreAndAskingForItChangesNo
   read.pitchPath = path("pitch.csv");
   ASSERT_EQ(run(read), 0) << said;
   EXPECT_EQ(readLines(path("plain.csv")), readLines(path("read.csv")));
+}
+
+// A melody with a chord and a rest: something for every detector and key to act on.
+std::vector<float> shortMelody() {
+  const struct {
+    double seconds;
+    std::vector<double> notes;  // Hz
+  } parts[] = {{0.5, {440.0}}, {0.6, {261.63, 329.63, 392.0}}, {0.2, {}}, {0.5, {261.63}}, {0.3, {110.0, 220.0}}};
+  std::vector<float> samples;
+  for (const auto& part : parts) {
+    const std::size_t from = samples.size();
+    samples.resize(from + static_cast<std::size_t>(part.seconds * 44100));
+    for (std::size_t i = from; i < samples.size(); ++i)
+      for (const double hz : part.notes)
+        for (int h = 1; h <= 3; ++h)
+          samples[i] += static_cast<float>(0.05 / h * std::sin(2 * 3.14159265358979 * hz * h * static_cast<double>(i) / 44100));
+  }
+  return samples;
+}
+
+// Presses of D, A, Return and Space at random steps, one key down for one step each.
+std::string randomPresses(std::uint32_t seed, long long steps) {
+  std::mt19937 random(seed);
+  const char* keys[] = {"32", "30", "RETURN", "SPACE"};  // D, A
+  std::vector<std::pair<long long, std::string>> lines;
+  const int presses = 1 + static_cast<int>(random() % 8);
+  for (int n = 0; n < presses; ++n) {
+    const long long step = static_cast<long long>(random() % static_cast<std::uint32_t>(steps));
+    const std::string key = keys[random() % std::size(keys)];
+    lines.emplace_back(step, std::to_string(step) + " key " + key + " down");
+    lines.emplace_back(step + 1, std::to_string(step + 1) + " key " + key + " up");
+  }
+  std::stable_sort(lines.begin(), lines.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+  std::string text;
+  for (const auto& line : lines) text += line.second + "\n";
+  return text;
+}
+
+// Whatever the keys do, the scores, the picture and the roll are the same bytes whether or not the
+// pitch reading and the sound are written beside them: an output never changes another.
+TEST_F(ReplayFiles, AnOutputNeverChangesAnotherWhateverTheKeysDo) {
+  const std::string input = writeSound("melody.wav", shortMelody(), 1, 44100, SF_FORMAT_WAV | SF_FORMAT_FLOAT);
+  constexpr int kEventFiles = 200;
+  constexpr long long kSteps = 190;
+  for (std::uint32_t seed = 1; seed <= kEventFiles; ++seed) {
+    const std::string events = randomPresses(seed, kSteps);
+    std::vector<std::string> bytes[2];
+    for (const bool more : {false, true}) {
+      resetTunerState();
+      HeadlessOptions options;
+      options.input = input;
+      options.eventsPath = writeText("keys.ev", events);
+      options.scoresPath = path("scores.csv");
+      options.picturePath = path("picture.png");
+      options.rollPath = path("roll.png");
+      if (more) {
+        options.pitchPath = path("pitch.csv");
+        options.outputPath = path("out.wav");
+      }
+      ASSERT_EQ(run(options), 0) << said;
+      for (const char* output : {"scores.csv", "picture.png", "roll.png"}) {
+        std::ifstream in(path(output), std::ios::binary);
+        bytes[more].emplace_back(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+      }
+    }
+    ASSERT_EQ(bytes[0], bytes[1]) << "events:\n" << events;
+  }
+}
+
+// A freeze passes blocks by: the first block after it is read afresh, as at the start of a file,
+// not mixed with the last one before it.
+TEST_F(ReplayFiles, TheFirstBlockAfterAFreezeIsReadWithoutTheOneBeforeIt) {
+  std::vector<float> samples(6 * 44100);
+  for (std::size_t i = 0; i < samples.size(); ++i) {
+    const double hz = i < 66150 ? 440.0 : 261.63;  // A4 for 1.5 s, then C4
+    samples[i] = static_cast<float>(0.05 * std::sin(2 * 3.14159265358979 * hz * static_cast<double>(i) / 44100));
+  }
+  resetTunerState();
+  tuner.preciseDetector = true;
+  HeadlessOptions options;
+  options.input = writeSound("a-then-c.wav", samples, 1, 44100, SF_FORMAT_WAV | SF_FORMAT_FLOAT);
+  options.eventsPath = writeText("freeze.ev", "100 key RETURN down\n101 key RETURN up\n300 key RETURN down\n301 key RETURN up\n");
+  options.scoresPath = path("scores.csv");
+  options.pitchPath = path("pitch.csv");
+  ASSERT_EQ(run(options), 0) << said;
+  const std::vector<std::string> scores = readLines(options.scoresPath), pitch = readLines(options.pitchPath);
+  ASSERT_EQ(scores.size(), pitch.size());
+  std::size_t after = 1;
+  while (after < pitch.size() && std::stoll(pitch[after]) <= 100) ++after;  // frozen from step 100 to 300
+  ASSERT_LT(after, pitch.size());
+  EXPECT_NE(pitch[after].find(",C4,"), std::string::npos) << pitch[after];
+  std::vector<std::string> fields;
+  std::stringstream row(scores[after]);
+  for (std::string field; std::getline(row, field, ',');) fields.push_back(field);
+  ASSERT_EQ(fields.size(), 2u + 72u);
+  EXPECT_GE(std::stof(fields[2 + 27]), 0.5f) << "C4 lit in the picture too";
+  EXPECT_LT(std::stof(fields[2 + 36]), 0.5f) << "and A4, from before the freeze, is not";
 }
 
 }  // namespace

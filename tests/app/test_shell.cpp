@@ -6,7 +6,6 @@
 #include <filesystem>
 #include <fstream>
 
-#include "app/log.hpp"
 #include "app/shell.hpp"
 #include "core/tuner_state.hpp"
 #include "view/font.hpp"
@@ -168,7 +167,9 @@ TEST_F(Shell, ReadyBlockIsConsumedOnlyWhileLive) {
   EXPECT_EQ(tuner.historyColumn.load(), 1);  // a flag, not a queue
 }
 
+// A whole run writes nothing into the working directory, where a log might have gone.
 TEST_F(Shell, WholeRunWritesNoLogAndLeavesAnExistingOneAlone) {
+  constexpr const char* kLogFileName = "log.txt";
   start();
   host.keys.press(DIK_ESCAPE);
   runLoop(host);

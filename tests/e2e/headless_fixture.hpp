@@ -44,16 +44,6 @@ inline std::string slurp(const fs::path& path) {
   return {std::istreambuf_iterator<char>(in), {}};
 }
 
-// A float WAV's PEAK chunk carries the second it was written; two runs may straddle one.
-inline std::string wavWithoutPeakTime(const fs::path& path) {
-  std::string bytes = slurp(path);
-  constexpr std::size_t kPeakTimeOffset = 12;  // after the chunk id, its size and the version
-  std::size_t peak = bytes.find("PEAK");
-  if (peak != std::string::npos && peak + kPeakTimeOffset + 4 <= bytes.size())
-    bytes.replace(peak + kPeakTimeOffset, 4, 4, '\0');
-  return bytes;
-}
-
 class Headless : public ::testing::Test {
  protected:
   fs::path dir;

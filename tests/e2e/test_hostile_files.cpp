@@ -93,7 +93,7 @@ TEST_F(HostileFiles, InputsWhoseHeadersLieEndWhereTheirDataEnds) {
     EXPECT_EQ(scores(file("lied.csv")).size(), (decoded.size() + 511) / 512 / 4) << c.what;
     EXPECT_EQ(slurp(file("lied.csv")), slurp(file("truth.csv"))) << c.what;
     EXPECT_EQ(slurp(file("lied.png")), slurp(file("truth.png"))) << c.what;
-    EXPECT_EQ(wavWithoutPeakTime(file("lied.wav")), wavWithoutPeakTime(file("truth.wav"))) << c.what;
+    EXPECT_EQ(slurp(file("lied.wav")), slurp(file("truth.wav"))) << c.what;
     EXPECT_EQ(slurp(file("lied-roll.png")), slurp(file("truth-roll.png"))) << c.what;
   }
 }

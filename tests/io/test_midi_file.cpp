@@ -1,5 +1,6 @@
 // The MIDI file read back by a reader of the tests' own, written from the file format alone:
-// header, tempo, exact ticks, running status, long waits, and a file that cannot be written.
+// header, tempo, exact ticks, running status, a wait longer than a delta, and a file that
+// cannot be written.
 
 #include <gtest/gtest.h>
 
@@ -41,10 +42,12 @@ TEST(MidiFile, SampleToTickTable) {
 
 TEST(MidiFile, NotesReadBackAtTheirTicks) {
   ScratchDir scratch("midi-read-back");
-  // A chord, a re-struck note (its end and new start at one sample) and a note two hours on.
-  const std::vector<NoteEvent> notes = {on(0, 0, 100), on(0, 4, 90),   on(0, 7, 80),      off(22050, 0),
-                                        off(22050, 4), off(22050, 7),  on(30000, 71, 1),  off(36000, 71),
-                                        on(36000, 71, 127), off(44100 * 7200LL, 71)};
+  // A chord, a re-struck note (its end and new start at one sample), and a note 268,749,473
+  // ticks on: past the 0x0FFFFFFF a delta holds.
+  const std::vector<NoteEvent> notes = {on(0, 0, 100),      on(0, 4, 90),      on(0, 7, 80),     off(22050, 0),
+                                        off(22050, 4),      off(22050, 7),     on(30000, 71, 1), off(36000, 71),
+                                        on(36000, 71, 127), off(44100, 71),    on(12345678901, 36, 64),
+                                        off(12345678901 + 44100, 36)};
   ASSERT_TRUE(writeMidi("notes.mid", notes));
   const ReadFile file = readMidi("notes.mid");
   EXPECT_EQ(file.format, 0);
@@ -52,27 +55,16 @@ TEST(MidiFile, NotesReadBackAtTheirTicks) {
   EXPECT_EQ(file.division, 480);
   EXPECT_EQ(file.tempo, 500000);
   EXPECT_TRUE(file.ended);
-  ASSERT_EQ(file.events.size(), notes.size() + 1);
+  std::vector<ReadEvent> read;
+  for (const ReadEvent& e : file.events)
+    if (e.status != 0xFF) read.push_back(e);
+  ASSERT_EQ(read.size(), notes.size());
   for (size_t i = 0; i < notes.size(); ++i) {
-    const ReadEvent& e = file.events[i];
-    EXPECT_EQ(e.tick, midiTickOfSample(notes[i].sample)) << i;
-    EXPECT_EQ(e.status, notes[i].on ? 0x90 : 0x80) << i;
-    EXPECT_EQ(e.first, notes[i].row + 33) << i;
-    EXPECT_EQ(e.second, notes[i].on ? notes[i].velocity : 64) << i;
+    EXPECT_EQ(read[i].tick, midiTickOfSample(notes[i].sample)) << i;
+    EXPECT_EQ(read[i].status, notes[i].on ? 0x90 : 0x80) << i;
+    EXPECT_EQ(read[i].first, notes[i].row + 33) << i;
+    EXPECT_EQ(read[i].second, notes[i].on ? notes[i].velocity : 64) << i;
   }
-  EXPECT_EQ(file.events.back().tick, 960LL * 7200);
-}
-
-TEST(MidiFile, WaitLongerThanADeltaKeepsItsTime) {
-  ScratchDir scratch("midi-long-wait");
-  const long long late = 12345678901;  // 268,749,473 ticks: past the 0x0FFFFFFF a delta holds
-  ASSERT_TRUE(writeMidi("late.mid", {on(late, 36, 64), off(late + 44100, 36)}));
-  const ReadFile file = readMidi("late.mid");
-  ASSERT_GE(file.events.size(), 3u);
-  const ReadEvent& note = file.events[file.events.size() - 3];
-  EXPECT_EQ(note.tick, midiTickOfSample(late));
-  EXPECT_EQ(note.status, 0x90);
-  EXPECT_TRUE(file.ended);
 }
 
 TEST(MidiFile, FileThatCannotBeWrittenIsAFailure) {
@@ -86,7 +78,7 @@ TEST(MidiFile, FileThatCannotBeWrittenIsAFailure) {
   startMidiFile(f, track, reason);
   writeMidiNote(track, on(0, 36, 64));
   EXPECT_FALSE(finishMidiFile(track, reason));
-  EXPECT_NE(reason.find("MIDI"), std::string::npos);
+  EXPECT_NE(reason.find("write error"), std::string::npos) << reason;
   std::fclose(f);
 }
 

@@ -17,7 +17,7 @@
 namespace {
 
 constexpr std::uint64_t kHeaderBytes = 80;  // libsndfile's float WAV header, and the RF64 one
-constexpr std::size_t kPeakTimeAt = 56;     // the PEAK chunk's write time, which two writers may not share
+constexpr std::size_t kPeakTimeAt = 60;     // the PEAK chunk's write time: libsndfile's own writer stamps it
 
 std::vector<float> ramp(std::size_t count) {
   std::vector<float> samples(count);
@@ -61,8 +61,8 @@ TEST(SoundOutput, PastTheLimitTheHeaderIsRf64WithTheTrueLength) {
     if (!c.rf64) {
       ASSERT_TRUE(lying::writeTrue("plain.wav", samples, SF_FORMAT_WAV | SF_FORMAT_FLOAT));
       lying::Bytes plain = lying::readBytes("plain.wav");
-      for (std::size_t i = kPeakTimeAt; i < kPeakTimeAt + 4; ++i) bytes[i] = plain[i] = 0;
-      EXPECT_EQ(bytes, plain) << c.samples;
+      for (std::size_t i = kPeakTimeAt; i < kPeakTimeAt + 4; ++i) plain[i] = 0;
+      EXPECT_EQ(bytes, plain) << c.samples << ": the same samples give the same bytes, the time left at 0";
     }
     SF_INFO info{};
     SNDFILE* file = sf_open("out.wav", SFM_READ, &info);
