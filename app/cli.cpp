@@ -145,7 +145,7 @@ const OptionRow kOptions[] = {
      nullptr, setWindowScale, {}, nullptr, "--scale sizes the window; --headless opens none"},
     {"--midi-out", nullptr, kWindow,
      "send the notes heard as MIDI note-on and note-off, as they are\n"
-     "decided: on Linux from a port named sonavel, on Windows to output 0",
+     "heard: on Linux from a port named sonavel, on Windows to output 0",
      nullptr, setMidiOut, {}, nullptr, "--midi-out sends notes live; --headless writes them with --midi OUT.mid"},
     {"--midi-device", "N", kWindow, "send them to MIDI output N of --list-devices instead", nullptr, setMidiDevice,
      "--midi-out", nullptr, "--midi-device chooses where --midi-out sends; --headless sends nothing"},

@@ -32,7 +32,7 @@ void MidiOut::follow(bool scored, bool frozen) {
   const NoteTrackerInput input{precise.scores, precise.reading, precise.block, tuner.noteFrequency + kNoteRowOffset,
                                first, precise.restarted};
   trackNotes(input, *tracker_, events_);
-  send(events_);
+  sendMessages(messages_, midiMessagesForBlock(events_, *tracker_, keys_, messages_));
   nextSample_ = first + kBlockSize;
 }
 

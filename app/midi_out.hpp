@@ -1,6 +1,6 @@
 #pragma once
 // Live MIDI out: the note tracker on every block the kept precise detector reads, its notes
-// sent the frame step they are decided, never from the audio callback. Main thread only.
+// sent from the frame step that scores the block, never from the audio callback. Main thread only.
 
 #include <cstdint>
 #include <memory>
@@ -37,6 +37,7 @@ class MidiOut {
   MidiPortPtr port_;
   std::unique_ptr<NoteTrackerState> tracker_;  // large: kept off the stack
   NoteEvents events_;
+  MidiMessage messages_[kMostMessagesPerBlock];
   HeldKeys keys_;
   long long nextSample_ = -1;  // where the block after the last one tracked starts; -1: none since the start or a freeze
   std::vector<std::string> notices_;

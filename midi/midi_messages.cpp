@@ -21,10 +21,35 @@ int midiMessagesFor(const NoteEvent& event, HeldKeys& keys, MidiMessage out[kMos
   if (event.row < 0 || event.row >= kNoteRows) return 0;
   const int key = event.row + kMidiKeyOfRow0;
   bool& held = keys.held[key];
+  bool& early = keys.early[key];
+  if (event.on && early) {  // the tracker decided the note already sounding
+    early = false;
+    return 0;
+  }
   int count = 0;
   if (held) out[count++] = noteOff(key);  // a synthesiser counts its note-ons: a second one would stick
   if (event.on) out[count++] = noteOn(key, event.velocity);
   held = event.on;
+  early = false;
+  return count;
+}
+
+int midiMessagesForBlock(const NoteEvents& events, const NoteTrackerState& tracker, HeldKeys& keys,
+                         MidiMessage out[kMostMessagesPerBlock]) {
+  int count = 0;
+  for (int i = 0; i < events.count; ++i) count += midiMessagesFor(events.events[i], keys, out + count);
+  for (int row = 0; row < kNoteRows; ++row) {
+    const int key = row + kMidiKeyOfRow0;
+    const RowNote& note = tracker.rows[row];
+    if (keys.early[key] && note.phase == RowPhase::Idle) {  // a blip, or ended by a gap before it was decided
+      out[count++] = noteOff(key);
+      keys.held[key] = keys.early[key] = false;
+    }
+    if (note.phase == RowPhase::Lit && !keys.held[key]) {
+      out[count++] = noteOn(key, noteVelocity(note.level));
+      keys.held[key] = keys.early[key] = true;
+    }
+  }
   return count;
 }
 
@@ -32,7 +57,7 @@ int releaseHeldKeys(HeldKeys& keys, MidiMessage out[kMidiKeys]) {
   int count = 0;
   for (int key = 0; key < kMidiKeys; ++key) {
     if (keys.held[key]) out[count++] = noteOff(key);
-    keys.held[key] = false;
+    keys.held[key] = keys.early[key] = false;
   }
   return count;
 }

@@ -19,10 +19,20 @@ struct MidiMessage {
 
 struct HeldKeys {
   bool held[kMidiKeys] = {};
+  bool early[kMidiKeys] = {};  // sounding since the block that first showed it, not yet decided by the tracker
 };
+
+// A block's worth: its events, and a note-on or a note-off per row besides.
+inline constexpr int kMostMessagesPerBlock = kMostNoteEvents * kMostMessagesPerEvent + kNoteRows;
 
 // The messages for one tracker event into `out`, and the held keys updated; how many. None for a
 // row outside the table or the end of a key not held.
 int midiMessagesFor(const NoteEvent& event, HeldKeys& keys, MidiMessage out[kMostMessagesPerEvent]);
+// One block's messages into `out`; how many. The tracker's events first, then a note-on for each
+// row it shows for the first time: it decides a note only with the next block, and a player hears
+// that block's wait, so the key sounds at once and the tracker's note-on for it later sends nothing.
+// A row it then lets drop as a blip gets its note-off.
+int midiMessagesForBlock(const NoteEvents& events, const NoteTrackerState& tracker, HeldKeys& keys,
+                         MidiMessage out[kMostMessagesPerBlock]);
 // A note-off for every key still held, lowest first, into `out`; how many. No key is held after.
 int releaseHeldKeys(HeldKeys& keys, MidiMessage out[kMidiKeys]);

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <vector>
 
 #include "midi/midi_messages.hpp"
@@ -79,6 +80,64 @@ TEST(MidiMessages, LettingGoEndsEveryKeyStillHeldOnceLowestFirst) {
   EXPECT_EQ(released(keys), (std::vector<Bytes>{{0x80, 33, 64}, {0x80, 69, 64}, {0x80, 104, 64}}));
   EXPECT_TRUE(released(keys).empty());
   EXPECT_TRUE(messagesFor(off(0), keys).empty());  // the tracker's own end, after the freeze, adds nothing
+}
+
+// One block as the MIDI side sees it: the phase the tracker left row 36 (A4) in, and its events.
+struct Block {
+  RowPhase phase;
+  std::vector<NoteEvent> events;
+  std::vector<Bytes> expected;
+};
+
+std::vector<Bytes> blockMessages(const Block& block, NoteTrackerState& tracker, HeldKeys& keys) {
+  tracker.rows[36].phase = block.phase;
+  NoteEvents events;
+  for (const NoteEvent& event : block.events) events.events[events.count++] = event;
+  MidiMessage out[kMostMessagesPerBlock];
+  const int count = midiMessagesForBlock(events, tracker, keys, out);
+  std::vector<Bytes> messages;
+  for (int i = 0; i < count; ++i) messages.push_back({out[i].bytes[0], out[i].bytes[1], out[i].bytes[2]});
+  return messages;
+}
+
+TEST(MidiMessages, ARowSoundsFromTheBlockThatShowsItAndEndsIfTheTrackerDropsIt) {
+  constexpr double kLevel = 1e6;
+  const int velocity = noteVelocity(kLevel);
+  const Bytes a4On{0x90, 69, velocity}, a4Off{0x80, 69, 64};
+  using P = RowPhase;
+  const struct Case {
+    const char* name;
+    std::vector<Block> blocks;
+  } cases[] = {
+      {"decided the next block: sounds once, from the first",
+       {{P::Lit, {}, {a4On}}, {P::Held, {on(36, 90)}, {}}, {P::Held, {}, {}}, {P::Idle, {off(36)}, {a4Off}}}},
+      {"a blip: ended when the tracker lets it drop", {{P::Lit, {}, {a4On}}, {P::Idle, {}, {a4Off}}, {P::Idle, {}, {}}}},
+      {"decided, its note-on held back a block: no end in between",
+       {{P::Lit, {}, {a4On}}, {P::Held, {}, {}}, {P::Held, {on(36, 90)}, {}}, {P::Idle, {off(36)}, {a4Off}}}},
+      {"struck again after a dark block: the end, then the new note at once",
+       {{P::Held, {on(36, 90)}, {{0x90, 69, 90}}}, {P::Dark, {}, {}}, {P::Lit, {off(36)}, {a4Off, a4On}},
+        {P::Held, {on(36, 80)}, {}}, {P::Idle, {off(36)}, {a4Off}}}},
+  };
+  for (const Case& c : cases) {
+    auto tracker = std::make_unique<NoteTrackerState>();
+    resetNoteTracker(*tracker);
+    tracker->rows[36].level = kLevel;
+    HeldKeys keys;
+    int step = 0;
+    for (const Block& block : c.blocks)
+      EXPECT_EQ(blockMessages(block, *tracker, keys), block.expected) << c.name << ", block " << step++;
+    EXPECT_TRUE(released(keys).empty()) << c.name << ": a key left sounding";
+  }
+}
+
+TEST(MidiMessages, AKeySoundingBeforeItIsDecidedIsLetGoOnFreeze) {
+  auto tracker = std::make_unique<NoteTrackerState>();
+  resetNoteTracker(*tracker);
+  HeldKeys keys;
+  blockMessages(Block{RowPhase::Lit, {}, {}}, *tracker, keys);
+  EXPECT_EQ(released(keys), (std::vector<Bytes>{{0x80, 69, 64}}));
+  resetNoteTracker(*tracker);  // as after a freeze: the row is idle and nothing is sounding
+  EXPECT_TRUE(blockMessages(Block{RowPhase::Idle, {}, {}}, *tracker, keys).empty());
 }
 
 }  // namespace
