@@ -100,7 +100,9 @@ python3 "$timing" compare "$work/tune.notes" "$work/tune.wav" "$work/heard.raw" 
   "$work/tune-midi.txt" "$work/run/session.wav" >"$work/compare.txt"
 status=$?
 cat "$work/compare.txt"
-[ -z "${LIVE_MIDI_REPORT:-}" ] || grep '^latency' "$work/compare.txt" >"$LIVE_MIDI_REPORT"
+playback=$(grep -o 'captured .*' "$work/sonavel.log")
+say "audio with MIDI out: $playback"
+[ -z "${LIVE_MIDI_REPORT:-}" ] || { grep '^latency' "$work/compare.txt"; echo "audio: $playback"; } >"$LIVE_MIDI_REPORT"
 [ $status -eq 0 ] || fail "$(grep -m 1 '^problem: ' "$work/compare.txt" | cut -c 10-)"
 awk -v k=$kHeldKey '$3 == k { d += ($2 >= 144 && $2 < 160 && $4 > 0) ? 1 : -1 } END { exit d != 0 }' "$work/midi.txt" ||
   fail "A3's note-ons and note-offs do not pair up"
