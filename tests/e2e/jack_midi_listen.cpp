@@ -3,7 +3,8 @@
 // it starts to be processed here (at most one period after it was sent). Ends on SIGTERM or
 // SIGINT with every line written.
 //
-// usage: jack_midi_listen PORT OUT.txt   (the server is JACK_DEFAULT_SERVER's, as for any client)
+// usage: jack_midi_listen PORT OUT.txt   (the server is JACK_DEFAULT_SERVER's, as for any client;
+//        PORT "-" connects nothing: the sender connects to our port "sonavel_listen:in")
 // Exit 0 after a signal, 1 when the server or the port cannot be reached in time.
 
 #include <jack/jack.h>
@@ -14,6 +15,7 @@
 #include <csignal>
 #include <cstdio>
 #include <ctime>
+#include <string_view>
 #include <thread>
 
 namespace {
@@ -97,13 +99,15 @@ int main(int argc, char** argv) {
   input = jack_port_register(client, "in", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
   jack_set_process_callback(client, process, nullptr);
   if (input == nullptr || jack_activate(client) != 0) return 1;
-  std::fprintf(stderr, "jack_midi_listen: waiting for %s\n", argv[1]);
-  if (!connectWhenThere(client, argv[1])) {
+  const bool waitsToBeConnected = std::string_view(argv[1]) == "-";
+  if (!waitsToBeConnected) std::fprintf(stderr, "jack_midi_listen: waiting for %s\n", argv[1]);
+  if (!waitsToBeConnected && !connectWhenThere(client, argv[1])) {
     std::fprintf(stderr, "jack_midi_listen: %s never appeared\n", argv[1]);
     jack_client_close(client);
     return 1;
   }
-  std::fprintf(stderr, "jack_midi_listen: connected to %s\n", argv[1]);
+  std::fprintf(stderr, "jack_midi_listen: %s %s\n", waitsToBeConnected ? "listening as" : "connected to",
+               waitsToBeConnected ? jack_port_name(input) : argv[1]);
   while (!stopping.load()) {
     drain(out);
     std::this_thread::sleep_for(std::chrono::milliseconds(kPollMs));

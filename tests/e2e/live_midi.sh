@@ -6,8 +6,9 @@
 # tune must come as a note-on of its key, nothing else, each ended by a note-off by the
 # time the program has quit; onset to note-on must stay within 100 ms on average and
 # 150 ms at most; the session sonavel records must hold the tune sample for sample (no
-# dropout). Then a held note frozen with Return must get its note-off at once, and an
-# unknown --midi-device is refused with status 2.
+# dropout). Then a held note frozen with Return must get its note-off at once,
+# --midi-device must reach the output it names, held keys must be let go when the
+# program quits, and an unknown --midi-device is refused with status 2.
 #
 # usage: live_midi.sh SONAVEL FONT.tga LISTENER
 # With LIVE_MIDI_REPORT set, the latency line is also written to that file.
@@ -106,6 +107,25 @@ say "audio with MIDI out: $playback"
 [ $status -eq 0 ] || fail "$(grep -m 1 '^problem: ' "$work/compare.txt" | cut -c 10-)"
 awk -v k=$kHeldKey '$3 == k { d += ($2 >= 144 && $2 < 160 && $4 > 0) ? 1 : -1 } END { exit d != 0 }' "$work/midi.txt" ||
   fail "A3's note-ons and note-offs do not pair up"
+
+# --- --midi-device: sonavel connects its port to the output chosen from the list itself.
+"$listener" - "$work/direct.txt" </dev/null >"$work/listener2.log" 2>&1 &
+started+=($!)
+direct_pid=$!
+listed() { (cd "$work/run" && "$sonavel" --list-devices 2>/dev/null) | grep -q 'sonavel_listen'; }
+wait_for 10 listed || fail "--list-devices does not list the listener's MIDI input"
+index=$(cd "$work/run" && "$sonavel" --list-devices 2>/dev/null | awk '/sonavel_listen/ { print $1 }')
+start_sonavel --midi-out --midi-device "$index"
+sleep 1
+paplay -d sonavel_in "$work/held.wav" </dev/null >>"$work/paplay.log" 2>&1 &
+started+=($!)
+direct_on() { awk -v k=$kHeldKey '$2 >= 144 && $2 < 160 && $3 == k && $4 > 0' "$work/direct.txt" | grep -q .; }
+wait_for 5 direct_on || fail "--midi-device $index sent nothing to the listener"
+quit_cleanly
+stop_pid "$direct_pid"
+awk '{ d += ($2 >= 144 && $2 < 160 && $4 > 0) ? 1 : -1 } END { exit d != 0 }' "$work/direct.txt" ||
+  fail "--midi-device $index: note-ons and note-offs do not pair up"
+say "--midi-device $index reached the listener; every key let go at the end"
 
 # --- A MIDI output that is not there is a refusal, before any window.
 (cd "$work/run" && "$sonavel" --midi-out --midi-device 99) </dev/null >/dev/null 2>"$work/unknown.log"
