@@ -2,11 +2,16 @@
 
 #include <RtMidi.h>
 
+#include <chrono>
+#include <thread>
+
 #include "platform/quiet_stderr.hpp"
 
 // The ALSA sequencer first: every Linux synthesiser and DAW reaches it, and PipeWire bridges it to
 // JACK. JACK when there is no sequencer (containers, JACK-only studios).
 constexpr RtMidi::Api kMidiSystems[] = {RtMidi::LINUX_ALSA, RtMidi::UNIX_JACK};
+// Longer than a JACK cycle at any usual setting (2048 frames at 44.1 kHz is 46 ms).
+constexpr std::chrono::milliseconds kJackDeliveryWait{100};
 
 struct MidiPort {
   std::unique_ptr<RtMidiOut> out;
@@ -58,8 +63,12 @@ std::vector<std::string> portNames(MidiPort& port) {
 }  // namespace
 
 void MidiPortClose::operator()(MidiPort* port) const {
+  // JACK takes what was sent on its next cycle; a client closed before then loses it, and the
+  // last note-offs with it: a key left sounding on the synthesiser.
+  if (port != nullptr && port->out && port->out->getCurrentApi() == RtMidi::UNIX_JACK)
+    std::this_thread::sleep_for(kJackDeliveryWait);
   QuietStderr quiet;
-  delete port;  // RtMidi waits for JACK to take what was sent
+  delete port;
 }
 
 bool listMidiOutputs(const MidiSystemChoice& choice, std::vector<std::string>& names, std::string& reason) {
