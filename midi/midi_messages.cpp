@@ -15,6 +15,16 @@ MidiMessage noteOn(int key, int velocity) {
                       static_cast<unsigned char>(velocity)}};
 }
 
+// Rows above a note where its partials fall (2nd to 8th harmonic): the detector may name one for
+// a block as a note begins, so a row there waits for the tracker to confirm it.
+constexpr int kPartialRowsAbove[] = {12, 19, 24, 28, 31, 34, 36};
+
+bool mayBeAPartial(const NoteTrackerState& tracker, int row) {
+  for (int above : kPartialRowsAbove)
+    if (row - above >= 0 && tracker.rows[row - above].phase != RowPhase::Idle) return true;
+  return false;
+}
+
 }  // namespace
 
 int midiMessagesFor(const NoteEvent& event, HeldKeys& keys, MidiMessage out[kMostMessagesPerEvent]) {
@@ -45,7 +55,7 @@ int midiMessagesForBlock(const NoteEvents& events, const NoteTrackerState& track
       out[count++] = noteOff(key);
       keys.held[key] = keys.early[key] = false;
     }
-    if (note.phase == RowPhase::Lit && !keys.held[key]) {
+    if (note.phase == RowPhase::Lit && !keys.held[key] && !mayBeAPartial(tracker, row)) {
       out[count++] = noteOn(key, noteVelocity(note.level));
       keys.held[key] = keys.early[key] = true;
     }

@@ -31,7 +31,8 @@ int midiMessagesFor(const NoteEvent& event, HeldKeys& keys, MidiMessage out[kMos
 // One block's messages into `out`; how many. The tracker's events first, then a note-on for each
 // row it shows for the first time: it decides a note only with the next block, and a player hears
 // that block's wait, so the key sounds at once and the tracker's note-on for it later sends nothing.
-// A row it then lets drop as a blip gets its note-off.
+// A row it then lets drop as a blip gets its note-off. A row where a partial of a note already shown
+// falls waits for the tracker: that is where one-block blips come from.
 int midiMessagesForBlock(const NoteEvents& events, const NoteTrackerState& tracker, HeldKeys& keys,
                          MidiMessage out[kMostMessagesPerBlock]);
 // A note-off for every key still held, lowest first, into `out`; how many. No key is held after.

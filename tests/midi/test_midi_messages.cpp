@@ -130,6 +130,24 @@ TEST(MidiMessages, ARowSoundsFromTheBlockThatShowsItAndEndsIfTheTrackerDropsIt) 
   }
 }
 
+TEST(MidiMessages, ARowWhereAPartialOfANoteShownFallsWaitsForTheTracker) {
+  struct Case {
+    int below;  // rows below A4 of a note already shown
+    bool early;
+  } cases[] = {{12, false}, {19, false}, {24, false}, {36, false}, {11, true}, {13, true}, {35, true}, {0, true}};
+  for (const Case& c : cases) {
+    auto tracker = std::make_unique<NoteTrackerState>();
+    resetNoteTracker(*tracker);
+    HeldKeys keys;
+    if (c.below > 0) tracker->rows[36 - c.below].phase = RowPhase::Held;
+    const std::vector<Bytes> sent = blockMessages(Block{RowPhase::Lit, {}, {}}, *tracker, keys);
+    EXPECT_EQ(!sent.empty(), c.early) << c.below << " rows below";
+    // Either way the tracker's decision sounds it once.
+    const std::vector<Bytes> decided = blockMessages(Block{RowPhase::Held, {on(36, 90)}, {}}, *tracker, keys);
+    EXPECT_EQ(decided.size(), c.early ? 0u : 1u) << c.below << " rows below";
+  }
+}
+
 TEST(MidiMessages, AKeySoundingBeforeItIsDecidedIsLetGoOnFreeze) {
   auto tracker = std::make_unique<NoteTrackerState>();
   resetNoteTracker(*tracker);
