@@ -4,14 +4,14 @@
 # real binary with --midi-out. A melody and a chord sequence are played into the
 # input sink; a JACK MIDI client of our own records sonavel's port. Every note of the
 # tune must come as a note-on of its key, nothing else but at most two one-block blips,
-# each ended by a note-off by the time the program has quit; onset to note-on must stay within 100 ms on average and
-# 150 ms at most; the session sonavel records must hold the tune sample for sample (no
-# dropout). Then a held note frozen with Return must get its note-off at once,
+# each ended by a note-off by the time the program has quit; onset to note-on must stay
+# within 100 ms on average and 150 ms at most; the session sonavel records must hold
+# the tune sample for sample (no dropout). Then a held note frozen with Return must get its note-off at once,
 # --midi-device must reach the output it names, held keys must be let go when the
 # program quits, and an unknown --midi-device is refused with status 2.
 #
 # usage: live_midi.sh SONAVEL FONT.tga LISTENER
-# With LIVE_MIDI_REPORT set, the latency line is also written to that file.
+# With LIVE_MIDI_REPORT set, the latency, blips, audio and CPU lines also go to that file.
 # Exit 0 pass, 1 fail, 77 skip (Xvfb, PulseAudio or jackd cannot run here).
 set -u
 
