@@ -140,7 +140,7 @@ windows-deps:
 	@mkdir -p $(WINDOWS_BUILD)
 	@tools/windows/build-deps.sh >$(WINDOWS_BUILD)/deps-prefix.new
 	@mv $(WINDOWS_BUILD)/deps-prefix.new $(WINDOWS_BUILD)/deps-prefix
-	@tools/windows/build-exact-libs.sh >$(WINDOWS_BUILD)/exact-prefix.new
+	@tools/windows/build-exact-libs.sh "$$(cat $(WINDOWS_BUILD)/deps-prefix)" >$(WINDOWS_BUILD)/exact-prefix.new
 	@mv $(WINDOWS_BUILD)/exact-prefix.new $(WINDOWS_BUILD)/exact-prefix
 
 # sonavel.exe (for consoles) and sonavelw.exe (for the Start menu) with their DLLs in

@@ -12,8 +12,6 @@ DesignReads designReads;  // the reads resolved for the note table in use
 struct PreciseRun {
   PreciseState state;
   bool sawLastBlock = false;  // it read the block before this one
-  bool restarted = false;     // it forgot its past before the block it read last
-  float block[kBlockSize];    // the raw block it read last
 };
 
 // Two runs, so that what one output wants never changes what another shows: the picture's
@@ -22,20 +20,18 @@ struct PreciseRun {
 PreciseRun shown;
 PreciseRun heard;
 bool readingKept = false;
-float heardScores[kNoteRows];
-PitchReading heardReading;
+KeptReading kept;
 
 float* column(int col) { return tuner.scoreHistory + col * kNoteRows; }
 
-void runPrecise(PreciseRun& run, float* scores, PitchReading& reading) {
-  // Blocks it did not see leave a gap: what it kept from before is forgotten.
-  run.restarted = !run.sawLastBlock;
-  if (!run.sawLastBlock) resetPreciseDetector(run.state);
+// Returns whether it forgot what it held: blocks it did not see leave a gap.
+bool runPrecise(PreciseRun& run, const float* block, float* scores, PitchReading& reading) {
+  const bool afterGap = !run.sawLastBlock;
+  if (afterGap) resetPreciseDetector(run.state);
   run.sawLastBlock = true;
-  float* block = run.block;
-  for (int i = 0; i < kBlockSize; ++i) block[i] = tuner.lastBlock[i].load(std::memory_order_relaxed);
   const PreciseInput input{block, tuner.blockGain.load(std::memory_order_relaxed), tuner.noteFrequency + kNoteRowOffset};
   runPreciseDetector(input, run.state, scores, reading);
+  return afterGap;
 }
 
 void runDesign(float* scores) {
@@ -53,7 +49,7 @@ void resetNoteDetection() {
   for (NoteTrack& track : tuner.noteTrack) track = NoteTrack{};
   forgetRecentBlocks();
   tuner.pitchReading = PitchReading{};
-  heardReading = PitchReading{};
+  kept.reading = PitchReading{};
 }
 
 void forgetRecentBlocks() {
@@ -68,21 +64,18 @@ void applyOctaveRule(int col, int row) { applyOctaveRule(column(col), tuner.note
 void detectNotes() {
   int col = tuner.historyColumn.load(std::memory_order_relaxed);
   if (col < 0 || col >= kHistoryColumns) col = 0;  // the ring index is ours alone; never write outside it
-  if (tuner.preciseDetector) runPrecise(shown, column(col), tuner.pitchReading);
+  if (tuner.preciseDetector || readingKept)
+    for (int i = 0; i < kBlockSize; ++i) kept.block[i] = tuner.lastBlock[i].load(std::memory_order_relaxed);
+  if (tuner.preciseDetector) runPrecise(shown, kept.block, column(col), tuner.pitchReading);
   else runDesign(column(col));
-  if (readingKept) runPrecise(heard, heardScores, heardReading);
+  if (readingKept) kept.afterGap = runPrecise(heard, kept.block, kept.scores, kept.reading);
   tuner.historyColumn.store((col + 1) % kHistoryColumns, std::memory_order_relaxed);
 }
 
 void keepPitchReading(bool on) {
   readingKept = on;
   heard.sawLastBlock = false;
-  heardReading = PitchReading{};
+  kept.reading = PitchReading{};
 }
 
-const PitchReading& keptPitchReading() { return heardReading; }
-
-PreciseBlock keptPreciseBlock() {
-  if (!readingKept) return PreciseBlock{};
-  return PreciseBlock{heardScores, &heardReading, heard.block, heard.restarted};
-}
+const KeptReading& keptReading() { return kept; }

@@ -4,6 +4,7 @@
 // does no I/O; it may use core/.
 
 #include "core/analysis_state.hpp"
+#include "core/constants.hpp"
 
 // Start-up: zeroes the score history and the row tracks, sets every band level to 1, and
 // the precise detector forgets what it heard and its reading.
@@ -15,22 +16,19 @@ void detectNotes();
 // The next block does not follow the last one scored (blocks passed by while frozen, or
 // were missed): the precise detector forgets the blocks it holds, as at the start.
 void forgetRecentBlocks();
-// Whether every scored block is also read by a precise detector of the outputs' own (--pitch),
-// whichever detector the picture uses; the picture's scores and reading stay as they are.
+// Whether every scored block is also read by a precise detector of the outputs' own (--pitch,
+// --midi), whichever detector the picture uses; the picture's scores and reading stay as they are.
 void keepPitchReading(bool on);
-// That detector's reading of the last scored block; empty when nothing sounds or it is not kept.
-const PitchReading& keptPitchReading();
 
-// What the outputs' precise detector made of the last scored block: its scores, its reading and
-// the raw block it read (live MIDI out tracks notes on them). Null pointers while it is not kept;
-// `restarted` when it had forgotten its past before that block.
-struct PreciseBlock {
-  const float* scores = nullptr;
-  const PitchReading* reading = nullptr;
-  const float* block = nullptr;
-  bool restarted = false;
+// What that detector made of the last scored block.
+struct KeptReading {
+  float scores[kNoteRows];
+  PitchReading reading;     // empty when nothing sounds or it is not kept
+  float block[kBlockSize];  // the raw block it read
+  bool afterGap = true;     // it forgot what it held before this block (the first, or after a gap)
 };
-PreciseBlock keptPreciseBlock();
+const KeptReading& keptReading();
+
 
 // The two clean-up rules of analysis/design_detector.hpp on column `col` of the score history
 // and the record's tracks, so that their boundaries can be tested one row at a time.

@@ -24,13 +24,13 @@ void MidiOut::follow(bool scored, bool frozen) {
     if (nextSample_ >= 0) letGo();
     return;
   }
-  const PreciseBlock precise = keptPreciseBlock();
-  if (!scored || precise.scores == nullptr) return;
+  if (!scored) return;
   // Blocks passed by leave the detector restarted, and the tracker ends its notes there; the
   // samples only need to run on, so each block tracked follows the one before.
+  const KeptReading& kept = keptReading();
   const long long first = nextSample_ < 0 ? 0 : nextSample_;
-  const NoteTrackerInput input{precise.scores, precise.reading, precise.block, tuner.noteFrequency + kNoteRowOffset,
-                               first, precise.restarted};
+  const NoteTrackerInput input{kept.scores, &kept.reading, kept.block, tuner.noteFrequency + kNoteRowOffset, first,
+                               kept.afterGap};
   trackNotes(input, *tracker_, events_);
   sendMessages(messages_, midiMessagesForBlock(events_, *tracker_, keys_, messages_));
   nextSample_ = first + kBlockSize;

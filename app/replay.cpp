@@ -250,7 +250,7 @@ void writeScoresRow(std::FILE* file, long long step, int column) {
 
 // The precise reading of one scored block; a block where nothing sounds leaves the fields empty.
 void writePitchRow(std::FILE* file, long long step, int column) {
-  const PitchReading& reading = keptPitchReading();
+  const PitchReading& reading = keptReading().reading;
   if (reading.row < 0) {
     std::fprintf(file, "%lld,%d,,,,\n", step, column);
     return;
@@ -268,12 +268,11 @@ long long scoredBlockStart(long long step) {
   return (step * kFramesPerBuffer / kBlockSize - 1) * kBlockSize;
 }
 
-// The notes of the block just scored, from the raw block, whichever detector scored it.
+// The notes of the block just scored, as the outputs' precise detector read it, whichever detector scored the rows.
 void addNotes(ReplayOutputs& out, long long step) {
-  float block[kBlockSize];
-  for (int i = 0; i < kBlockSize; ++i) block[i] = tuner.lastBlock[i].load(std::memory_order_relaxed);
-  addNotesBlock(*out.notes, block, tuner.blockGain.load(std::memory_order_relaxed), tuner.noteFrequency + kNoteRowOffset,
-                scoredBlockStart(step));
+  const KeptReading& kept = keptReading();
+  addNotesBlock(*out.notes, NoteTrackerInput{kept.scores, &kept.reading, kept.block, tuner.noteFrequency + kNoteRowOffset,
+                                             scoredBlockStart(step), kept.afterGap});
 }
 
 void applyEvent(HeadlessHost& host, const ReplayEvent& event) {
@@ -433,7 +432,7 @@ int runHeadless(const HeadlessOptions& options, std::FILE* errors) {
     return kExitCannotStart;
   }
   for (const std::string& notice : notices) say(notice);
-  keepPitchReading(static_cast<bool>(out.pitch));
+  keepPitchReading(out.pitch || out.midi);
   if (out.roll) {
     out.rollScores.reserveFor(in.foreseenSteps);
     out.rollScores.keepFont(font);

@@ -26,11 +26,17 @@ link_libraries(sonavel_glibc_math)
 # moves there would fault, so the assembler makes every vector move an unaligned one.
 add_compile_options(-Wa,-muse-unaligned-vector-move)
 
-# Every DLL of the library prefixes beside the programs, so that the build folder runs as it is.
+# Every DLL of the library prefixes beside the programs, so that the build folder runs as it is;
+# one of a later prefix takes the place of one of the same name before it (the bit-exact builds).
 set(sonavel_windows_dlls "")
 foreach(prefix IN LISTS SONAVEL_WINDOWS_PREFIX)
   file(GLOB dlls "${prefix}/bin/*.dll")
-  list(APPEND sonavel_windows_dlls ${dlls})
+  foreach(dll IN LISTS dlls)
+    get_filename_component(name "${dll}" NAME)
+    string(REPLACE "." "\\." name "${name}")
+    list(FILTER sonavel_windows_dlls EXCLUDE REGEX "/${name}$")
+    list(APPEND sonavel_windows_dlls "${dll}")
+  endforeach()
 endforeach()
 add_custom_target(sonavel_dlls ALL
   COMMAND ${CMAKE_COMMAND} -E copy_if_different ${sonavel_windows_dlls} ${CMAKE_BINARY_DIR}

@@ -1,12 +1,13 @@
 // Writes a short known piece for trying the roll: the opening two phrases of
 // "Ode to Joy" in C major with three harmonics per note, then a C major chord.
-// usage: sonavel_make_melody OUT.wav
+// usage: sonavel_make_melody OUT.wav|.flac|.ogg|.opus|.mp3 (the format from the name's end)
 
 #include <sndfile.h>
 
 #include <cmath>
 #include <cstdio>
 #include <numbers>
+#include <string>
 #include <vector>
 
 #include "app/exit_status.hpp"
@@ -14,6 +15,7 @@
 namespace {
 
 constexpr double kSampleRate = 44100.0;
+constexpr double kOpusRate = 48000.0;      // Opus takes no 44100 Hz
 constexpr double kNoteSeconds = 0.4;
 constexpr double kChordSeconds = 1.6;
 constexpr double kLevel = 0.03;           // the fundamental's peak, about -30 dBFS
@@ -30,11 +32,11 @@ constexpr int kChord[] = {60, 64, 67};
 double frequencyOf(int midi) { return 440.0 * std::pow(2.0, (midi - kA4Midi) / 12.0); }
 
 // Adds one struck note with its harmonics from sample `start` for `seconds`.
-void addNote(std::vector<float>& out, std::size_t start, double seconds, int midi) {
-  const std::size_t count = static_cast<std::size_t>(seconds * kSampleRate);
+void addNote(std::vector<float>& out, double rate, std::size_t start, double seconds, int midi) {
+  const std::size_t count = static_cast<std::size_t>(seconds * rate);
   if (out.size() < start + count) out.resize(start + count);
   for (std::size_t i = 0; i < count; ++i) {
-    const double t = i / kSampleRate;
+    const double t = i / rate;
     const double envelope = std::min(1.0, t / kAttackSeconds) * std::exp(-kDecayPerSecond * t);
     double sample = 0.0;
     int harmonic = 1;
@@ -44,24 +46,45 @@ void addNote(std::vector<float>& out, std::size_t start, double seconds, int mid
   }
 }
 
+struct Format {
+  const char* ending;
+  int format;
+  double rate;
+};
+constexpr Format kFormats[] = {
+    {".wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, kSampleRate},   {".flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, kSampleRate},
+    {".ogg", SF_FORMAT_OGG | SF_FORMAT_VORBIS, kSampleRate},  {".opus", SF_FORMAT_OGG | SF_FORMAT_OPUS, kOpusRate},
+    {".mp3", SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, kSampleRate},
+};
+
+// The format the file's name ends in; a name with none of them is a float WAV.
+Format formatFor(const std::string& name) {
+  for (const Format& format : kFormats) {
+    const std::string ending = format.ending;
+    if (name.size() > ending.size() && name.compare(name.size() - ending.size(), ending.size(), ending) == 0) return format;
+  }
+  return kFormats[0];
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc != 2) {
-    std::fprintf(stderr, "usage: sonavel_make_melody OUT.wav\n");
+    std::fprintf(stderr, "usage: sonavel_make_melody OUT.wav|.flac|.ogg|.opus|.mp3\n");
     return kExitUsage;
   }
+  const Format format = formatFor(argv[1]);
   std::vector<float> samples;
   std::size_t at = 0;
   for (int midi : kTune) {
-    addNote(samples, at, kNoteSeconds, midi);
-    at += static_cast<std::size_t>(kNoteSeconds * kSampleRate);
+    addNote(samples, format.rate, at, kNoteSeconds, midi);
+    at += static_cast<std::size_t>(kNoteSeconds * format.rate);
   }
-  for (int midi : kChord) addNote(samples, at, kChordSeconds, midi);
+  for (int midi : kChord) addNote(samples, format.rate, at, kChordSeconds, midi);
   SF_INFO info{};
-  info.samplerate = static_cast<int>(kSampleRate);
+  info.samplerate = static_cast<int>(format.rate);
   info.channels = 1;
-  info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
+  info.format = format.format;
   SNDFILE* file = sf_open(argv[1], SFM_WRITE, &info);
   if (file == nullptr) {
     std::fprintf(stderr, "sonavel_make_melody: %s: %s\n", argv[1], sf_strerror(nullptr));

@@ -652,7 +652,7 @@ std::string randomPresses(std::uint32_t seed, long long steps) {
 }
 
 // Whatever the keys do, the scores, the picture and the roll are the same bytes whether or not the
-// pitch reading and the sound are written beside them: an output never changes another.
+// pitch reading, the notes and the sound are written beside them: an output never changes another.
 TEST_F(ReplayFiles, AnOutputNeverChangesAnotherWhateverTheKeysDo) {
   const std::string input = writeSound("melody.wav", shortMelody(), 1, 44100, SF_FORMAT_WAV | SF_FORMAT_FLOAT);
   constexpr int kEventFiles = 200;
@@ -670,6 +670,7 @@ TEST_F(ReplayFiles, AnOutputNeverChangesAnotherWhateverTheKeysDo) {
       options.rollPath = path("roll.png");
       if (more) {
         options.pitchPath = path("pitch.csv");
+        options.midiPath = path("notes.mid");
         options.outputPath = path("out.wav");
       }
       ASSERT_EQ(run(options), 0) << said;

@@ -8,6 +8,11 @@
 #                   correctly rounded one: glibc's are not always.
 #   libsoxr.dll     the sample-rate converter, with Debian's compiler flags, its math from
 #                   glibc-math.dll (its filters are designed with exp, log, pow, sin, cos, asin).
+#   libvorbis*.dll  the Ogg Vorbis decoder, with the flags its own build gives it on Linux
+#                   (-ffast-math among them, which lets the compiler reorder its float sums) and
+#                   its math from glibc-math.dll; these take the place of the plain build's.
+#
+#   build-exact-libs.sh DEPS_PREFIX   (what tools/windows/build-deps.sh printed: libogg is there)
 #
 # Run after tools/windows/build-deps.sh, whose private deb-src lists it uses. Progress goes to
 # stderr; stdout gets one line, the install prefix (bin/, lib/ with pkgconfig/, include/,
@@ -165,15 +170,42 @@ PC
     cp "$src/debian/copyright" "$prefix/licences/libsoxr/"
 }
 
+# --- libvorbis -------------------------------------------------------------------------------
+
+# Its configure gives a Linux host -O3 -ffast-math before Debian's flags (the -O2 there wins) and
+# any other host no -ffast-math: the same flags are given here by hand. Its libogg is the plain
+# build's, in $4.
+build_vorbis() {
+  local dsc=$1 src=$2 prefix=$3 deps=$4
+  dpkg-source --no-check -x "$dsc" "$src" >/dev/null
+  (
+    cd "$src"
+    autoreconf -fi -I m4 >autoreconf.log 2>&1 || { tail -n 30 autoreconf.log >&2; exit 1; }
+    PKG_CONFIG_LIBDIR="$deps/lib/pkgconfig" PKG_CONFIG_PATH="" CC=$cc CPPFLAGS="-I$deps/include" \
+      CFLAGS="-g0 -O2 -ffast-math -D_REENTRANT -fsigned-char" LIBS="-lglibc-math" \
+      LDFLAGS="-L$prefix/lib -L$deps/lib -static-libgcc -Wl,--allow-multiple-definition" \
+      ./configure --build="$(dpkg-architecture -qDEB_BUILD_GNU_TYPE)" --host="$host" --prefix="$prefix" \
+      --enable-shared --disable-static --disable-docs --disable-examples >configure.log 2>&1 ||
+      { tail -n 30 configure.log >&2; exit 1; }
+    make -j"$jobs" >build.log 2>&1 && make install >>build.log 2>&1 || { tail -n 30 build.log >&2; exit 1; }
+  ) || die "building libvorbis failed"
+  rm -rf "$prefix/share" "$prefix"/lib/*.la
+  mkdir -p "$prefix/licences/libvorbis"
+  cp "$src/debian/copyright" "$src/COPYING" "$prefix/licences/libvorbis/"
+}
+
 main() {
+  local deps=${1:-}
+  [[ -n $deps && -f $deps/lib/pkgconfig/ogg.pc ]] || die "usage: build-exact-libs.sh DEPS_PREFIX (the Windows libraries' prefix, with libogg)"
   [[ -d $apt_dir/lists ]] || die "$apt_dir has no package lists: run tools/windows/build-deps.sh first"
   command -v "$cc" >/dev/null || die "the cross compiler is missing: run tools/install-deps.sh windows"
-  local glibc soxr compiler key prefix work
+  local glibc soxr vorbis compiler key prefix work
   glibc=$(fetch_installed_source glibc libc6)
   soxr=$(fetch_installed_source libsoxr libsoxr0)
+  vorbis=$(fetch_installed_source libvorbis libvorbis0a)
   compiler=$(dpkg-query -W -f='${Package} ${Version}' gcc-mingw-w64-x86-64-posix)
-  key=$( { sha256sum <"$glibc"; sha256sum <"$soxr"; sha256sum "$script" "$shims"/* | cut -d' ' -f1; echo "$compiler"; } |
-    sha256sum | cut -c1-16)
+  key=$( { sha256sum <"$glibc"; sha256sum <"$soxr"; sha256sum <"$vorbis"; sha256sum "$script" "$shims"/* | cut -d' ' -f1
+    echo "$compiler"; echo "$deps"; } | sha256sum | cut -c1-16)
   prefix=$root/exact/$key
   if [[ -f $prefix/.complete ]]; then
     say "the bit-exact Windows libraries are up to date in $prefix"
@@ -192,10 +224,13 @@ main() {
   cp "$work/glibc/COPYING.LIB" "$work/glibc/debian/copyright" "$prefix/licences/glibc/"
   say "building $(basename "$soxr" .dsc) for $host"
   build_soxr "$soxr" "$work/soxr" "$prefix"
+  say "building $(basename "$vorbis" .dsc) for $host"
+  build_vorbis "$vorbis" "$work/vorbis" "$prefix" "$deps"
   "$host-strip" --strip-unneeded "$prefix"/bin/*.dll
   {
     echo "glibc $(sed -n 's/^Version: //p' "$glibc") (sin, cos, sincos, exp, log, log10, pow, asin and cbrt only)"
     echo "libsoxr $(sed -n 's/^Version: //p' "$soxr")"
+    echo "libvorbis $(sed -n 's/^Version: //p' "$vorbis")"
   } >"$prefix/versions.txt"
   touch "$prefix/.complete"
   echo "$prefix"
