@@ -29,7 +29,6 @@ struct KeptReading {
 };
 const KeptReading& keptReading();
 
-
 // The two clean-up rules of analysis/design_detector.hpp on column `col` of the score history
 // and the record's tracks, so that their boundaries can be tested one row at a time.
 void applyNeighbourRule(int col, int row, double score);
