@@ -263,6 +263,8 @@ bool anyNote(const NoteTrackerInput& input, const NoteTrackerState& state) {
 
 }  // namespace
 
+int noteVelocity(double power) { return velocityOf(power); }
+
 void resetNoteTracker(NoteTrackerState& state) {
   for (int i = 0; i < kBlockSize; ++i) state.window[i] = 0.5 - 0.5 * std::cos(kTwoPi * i / kBlockSize);
   std::memset(state.fftWorkArea, 0, sizeof state.fftWorkArea);

@@ -67,6 +67,8 @@ struct NoteTrackerState {
   long long endOfLast;  // the sample after the last block seen; -1 before the first
 };
 
+// The velocity of a note whose partials have `power` (a row's `level`), 1 .. 127.
+int noteVelocity(double power);
 // Before the first block.
 void resetNoteTracker(NoteTrackerState& state);
 // One block: `out` gets the events no later block can precede, in order.

@@ -23,6 +23,7 @@ constexpr double kMostStartGain = 27.0;  // the GAIN slider's full trough, 3 cub
 constexpr std::size_t kHelpColumn = 24;  // where each option's help text starts in --help
 constexpr std::size_t kSynopsisWidth = 80;
 constexpr std::string_view kSynopsisIndent = "               ";
+constexpr int kMostMidiDevice = 999;
 
 // A plain decimal number within [least, most]; no sign tricks, no hex, no infinities.
 bool parseNumberIn(const std::string& text, double least, double most, double& out) {
@@ -108,6 +109,14 @@ bool setDetector(const std::string& text, CommandLine& line, std::string& reason
 }
 
 bool setAutoGain(const std::string&, CommandLine& line, std::string&) { return line.start.autoGain = true; }
+bool setMidiOut(const std::string&, CommandLine& line, std::string&) { return line.live.midiOut = true; }
+
+bool setMidiDevice(const std::string& text, CommandLine& line, std::string& reason) {
+  if (parseWholeIn(text, 0, kMostMidiDevice, line.live.midiDevice)) return true;
+  reason = "--midi-device needs an index from --list-devices, 0 to " + std::to_string(kMostMidiDevice) + ", not '" +
+           text + "'";
+  return false;
+}
 bool setSwitch(const std::string&, CommandLine&, std::string&) { return true; }
 
 // In the order --help lists them. A new option is one row here and its entry in the manual page.
@@ -123,7 +132,7 @@ const OptionRow kOptions[] = {
      "float WAV (whole even if the program is killed)",
      [](CommandLine& l) -> std::string& { return l.live.recordPath; }, nullptr, {}, nullptr,
      "--record keeps a live session; --headless writes its sound with --output"},
-    {"--list-devices", nullptr, kListing, "list the audio devices: index, host API, channels, defaults", nullptr,
+    {"--list-devices", nullptr, kListing, "list the audio devices: index, host API, channels, defaults;\nthen the MIDI outputs", nullptr,
      setSwitch, {}, nullptr, kDeviceRefusal},
     {"--input-device", "D", kLive, "listen to device D (an index from --list-devices, or a name)",
      [](CommandLine& l) -> std::string& { return l.devices.input; }, nullptr, {}, nullptr, kDeviceRefusal,
@@ -134,6 +143,12 @@ const OptionRow kOptions[] = {
      "open the window at N times 640 x 480, 1 to 8\n"
      "(default: the largest that suits the screen)",
      nullptr, setWindowScale, {}, nullptr, "--scale sizes the window; --headless opens none"},
+    {"--midi-out", nullptr, kWindow,
+     "send the notes heard as MIDI note-on and note-off, as they are\n"
+     "heard: on Linux from a port named sonavel, on Windows to output 0",
+     nullptr, setMidiOut, {}, nullptr, "--midi-out sends notes live; --headless writes them with --midi OUT.mid"},
+    {"--midi-device", "N", kWindow, "send them to MIDI output N of --list-devices instead", nullptr, setMidiDevice,
+     "--midi-out", nullptr, "--midi-device chooses where --midi-out sends; --headless sends nothing"},
     {"--auto-gain", nullptr, kAnalysing, "start with automatic gain on (key A toggles it)", nullptr, setAutoGain},
     {"--gain", "G", kAnalysing, "starting gain of the analysed input, 0 to 27 (default 1)", nullptr, setGain},
     {"--a4", "HZ", kAnalysing, "reference pitch of A4, 400 to 480 Hz (default 440)", nullptr, setReferencePitch},

@@ -27,6 +27,8 @@ struct LiveOptions {
   std::string inputFile;   // empty: the input device
   std::string recordPath;  // empty: nothing recorded
   int windowScale = 0;     // window pixels per picture pixel, 1 .. kMostWindowScale; 0: to suit the screen
+  bool midiOut = false;    // send the notes heard as MIDI
+  int midiDevice = -1;     // --midi-device N; -1: the program's own port (Linux) or the first output (Windows)
 };
 
 // How the analysis starts, live or headless.

@@ -99,8 +99,10 @@ void runFrame(Host& host) {
   }
   // While frozen the flag stays raised, so the first frame after unfreezing takes the newest block.
   std::int64_t rung = 0;
-  if (!tuner.frozen.load(std::memory_order_relaxed) &&
-      tuner.spectrumReady.exchange(false, std::memory_order_acquire)) {
+  bool scored = false;
+  const bool frozen = tuner.frozen.load(std::memory_order_relaxed);
+  if (!frozen && tuner.spectrumReady.exchange(false, std::memory_order_acquire)) {
+    scored = true;
     rung = lastRingNanoseconds();
     recordBlock();
     const std::uint32_t published = tuner.blocksPublished.load(std::memory_order_relaxed);
@@ -110,6 +112,7 @@ void runFrame(Host& host) {
     noteScoresChanged();
     if (tuner.autoGain) followInputLevel();
   }
+  host.afterScoring(scored, frozen);
   if (showFrame(host, applyViewRules()) && rung != 0) noteBlockShown(rung);
 }
 

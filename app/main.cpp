@@ -8,6 +8,7 @@
 #include "app/data_paths.hpp"
 #include "app/exit_status.hpp"
 #include "app/live_host.hpp"
+#include "app/midi_out.hpp"
 #include "app/replay.hpp"
 #include "app/shell.hpp"
 #include "audio/file_feed.hpp"
@@ -54,9 +55,33 @@ void sayBlockTiming() {
   say(line);
 }
 
-// The file to analyse and the recording are refused before the window opens. Returns the exit
-// status: kExitSuccess when the program can go ahead.
-int prepareLive(const CommandLine& line, FileInput& file, SessionRecorder& recorder, std::string& reason) {
+// SONAVEL_MIDI_SYSTEM=alsa or jack: that MIDI system alone, where Linux offers both.
+MidiSystemChoice midiSystem() {
+  const char* only = std::getenv("SONAVEL_MIDI_SYSTEM");
+  return MidiSystemChoice{only != nullptr ? only : ""};
+}
+
+// --midi-out: a --midi-device that is not in the list is refused like an unknown audio device. A MIDI
+// system that does not answer is one line, and the analyser runs on without MIDI out, as it runs
+// without sound when the sound server is missing: the window is still of use, and the line says why.
+bool prepareMidi(const LiveOptions& live, MidiOut& midi, Notices& notices, std::string& reason) {
+  if (!live.midiOut) return true;
+  std::vector<std::string> names;
+  std::string why;
+  if (live.midiDevice >= 0 && listMidiOutputs(midiSystem(), names, why) &&
+      live.midiDevice >= static_cast<int>(names.size())) {
+    reason = "--midi-device " + std::to_string(live.midiDevice) + ": there is no such MIDI output (" +
+             std::to_string(names.size()) + " listed by --list-devices)";
+    return false;
+  }
+  if (!midi.open(midiSystem(), live.midiDevice, why)) notices.push_back(why + ": running without MIDI out");
+  return true;
+}
+
+// The file to analyse, the MIDI output and the recording are refused before the window opens.
+// Returns the exit status: kExitSuccess when the program can go ahead.
+int prepareLive(const CommandLine& line, FileInput& file, MidiOut& midi, Notices& notices, SessionRecorder& recorder,
+                std::string& reason) {
   const AudioDeviceChoice& devices = line.devices;
   const std::string& input = line.live.inputFile;
   const std::string& record = line.live.recordPath;
@@ -65,6 +90,7 @@ int prepareLive(const CommandLine& line, FileInput& file, SessionRecorder& recor
   if (playsFile && !devices.output.empty() && !checkOutputDevice(devices.output, reason)) return kExitUsage;
   if (!playsFile && (!devices.input.empty() || !devices.output.empty()) && !checkAudioDevices(devices, reason))
     return kExitUsage;
+  if (!prepareMidi(line.live, midi, notices, reason)) return kExitUsage;
   if (record.empty()) return kExitSuccess;
   const std::vector<NamedFile> named = {{"FILE", input, false}, {"--record", record, true}, {"the font", findFontPath(), false}};
   if (!checkOutputsDistinct(named, reason)) return kExitUsage;
@@ -90,8 +116,10 @@ int finishLive(int status, const FileInput& file, SessionRecorder& recorder) {
 int runLive(const CommandLine& line) {
   FileInput file;
   SessionRecorder recorder;
+  MidiOut midi;
+  Notices midiNotices;
   std::string reason;
-  const int refused = prepareLive(line, file, recorder, reason);
+  const int refused = prepareLive(line, file, midi, midiNotices, recorder, reason);
   if (refused != kExitSuccess) {
     say(reason);
     return refused;
@@ -100,6 +128,7 @@ int runLive(const CommandLine& line) {
   LiveHost host(audio);
   if (!line.live.inputFile.empty()) host.useFile(&file);
   if (recorder.isOpen()) host.record(&recorder);
+  if (midi.isOpen()) host.sendNotes(&midi);
   host.scaleWindow(line.live.windowScale);
   Notices notices;
   if (startUp(host, reason, notices) == StartResult::NoWindow) {
@@ -108,9 +137,12 @@ int runLive(const CommandLine& line) {
     return kExitNoWindow;
   }
   sayEach(notices);
+  sayEach(midiNotices);
   sayEach(host.takeNotices());
   const int status = runLoop(host);
+  midi.close();  // no key left sounding on the synthesiser
   sayEach(host.takeNotices());
+  sayEach(midi.takeNotices());
   if (audio.report) sayBlockTiming();
   return finishLive(status, file, recorder);
 }
@@ -124,6 +156,7 @@ int listDevices() {
   }
   for (const std::string& line : lines) std::printf("%s\n", line.c_str());
   if (lines.empty()) say("PortAudio finds no audio devices");
+  for (const std::string& line : midiOutputLines(midiSystem())) std::printf("%s\n", line.c_str());
   return kExitSuccess;
 }
 

@@ -21,7 +21,8 @@ MAY_USE = {
     "audio": ["core", "analysis"],
     "view": ["core", "analysis", "platform/regular_file.hpp"],
     "io": ["core", "platform", "analysis", "audio", "view"],
-    "app": ["core", "platform", "analysis", "audio", "view", "io"],
+    "midi": ["core", "platform", "analysis"],
+    "app": ["core", "platform", "analysis", "audio", "view", "io", "midi"],
 }
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([a-z_0-9]+)/([a-z_0-9]+)\.(?:hpp|h)"', re.M)
 

@@ -2,10 +2,11 @@
 # Installs the Debian/Ubuntu packages that are missing for: run | test | bench | sweep | deb | windows.
 set -euo pipefail
 
-run_packages="cmake g++ make pkg-config libsdl2-dev libx11-dev portaudio19-dev libsndfile1-dev libpng-dev libsoxr-dev"
+run_packages="cmake g++ make pkg-config libsdl2-dev libx11-dev portaudio19-dev libsndfile1-dev libpng-dev libsoxr-dev librtmidi-dev"
 test_packages="libgtest-dev libgmock-dev libxtst-dev xvfb xauth xdotool x11-utils imagemagick pulseaudio pulseaudio-utils libasound2-plugins sox lingot clang libclang-rt-dev time
   desktop-file-utils
-  pipewire pipewire-pulse wireplumber dbus-daemon"
+  pipewire pipewire-pulse wireplumber dbus-daemon
+  jackd2 libjack-jackd2-dev python3"
 bench_packages="libbenchmark-dev libfftw3-dev"
 sweep_packages="fluidsynth fluid-soundfont-gm timgm6mb-soundfont musescore-general-soundfont csound-soundfont sox python3
   python3-mir-eval python3-mido"
