@@ -13,7 +13,19 @@
 # usage: live_midi.sh SONAVEL FONT.tga LISTENER
 # With LIVE_MIDI_REPORT set, the latency, blips, audio and CPU lines also go to that file.
 # Exit 0 pass, 1 fail, 77 skip (Xvfb, PulseAudio or jackd cannot run here).
+# A live run on a busy machine can lose a note to a starved audio thread now and then: a run
+# that fails is made once more, and the test fails when both do.
 set -u
+if [[ -z ${LIVE_MIDI_ATTEMPT:-} ]]; then
+  LIVE_MIDI_ATTEMPT=1 bash "$0" "$@"
+  status=$?
+  if ((status == 1)); then
+    printf 'live_midi: the first run failed; once more\n'
+    LIVE_MIDI_ATTEMPT=2 bash "$0" "$@"
+    status=$?
+  fi
+  exit $status
+fi
 
 sonavel=$(realpath "$1") font=$(realpath -m "$2") listener=$(realpath "$3")
 timing="$(dirname "$(realpath "$0")")/midi_timing.py"
