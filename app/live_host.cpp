@@ -1,6 +1,7 @@
 #include "app/live_host.hpp"
 
 #include "app/shell.hpp"
+#include "audio/block_queue.hpp"
 #include "audio/stream.hpp"
 #include "platform/event_watch.hpp"
 
@@ -28,6 +29,7 @@ bool LiveHost::pictureLost() { return windowNeedsPicture(); }
 void LiveHost::destroyWindow() { ::destroyWindow(); }
 bool LiveHost::startAudio() {
   if (recorder_ != nullptr) recorder_->start();
+  if (midi_ != nullptr) startBlockQueue();
   std::string reason, report;
   if (file_ == nullptr) {
     const bool started = ::startAudio(audio_, reason, report);
@@ -48,6 +50,7 @@ void LiveHost::stopAudio() {
   if (file_ != nullptr) file_->stop();  // the clock, when it runs the callback, stops first
   std::string report;
   ::stopAudio(report);
+  stopBlockQueue();
   if (!report.empty()) notices_.push_back(report);
 }
 

@@ -39,8 +39,8 @@ class LiveHost : public Host {
   // The window keeps its picture: only one that can differ is sent, or one it lost.
   PictureNeed pictureNeed() const override { return PictureNeed::Changes; }
   bool pictureLost() override;
-  void afterScoring(bool scored, bool frozen) override {
-    if (midi_ != nullptr) midi_->follow(scored, frozen);
+  void afterScoring(bool, bool frozen) override {
+    if (midi_ != nullptr) midi_->follow(frozen);
   }
   // What the audio side had to say since the last call, a line each without the "sonavel: " prefix:
   // running without sound, and the lines SONAVEL_AUDIO_REPORT asks for.

@@ -2,38 +2,43 @@
 
 #include <utility>
 
-#include "analysis/detect.hpp"
 #include "core/tuner_state.hpp"
 
-MidiOut::MidiOut() : tracker_(std::make_unique<NoteTrackerState>()) { resetNoteTracker(*tracker_); }
+MidiOut::MidiOut()
+    : detector_(std::make_unique<PreciseState>()),
+      tracker_(std::make_unique<NoteTrackerState>()),
+      block_(std::make_unique<QueuedBlock>()) {
+  resetNoteTracker(*tracker_);
+}
 
 MidiOut::~MidiOut() { close(); }
 
 bool MidiOut::open(const MidiSystemChoice& choice, int device, std::string& reason) {
   port_ = openMidiPort(choice, device, reason);
   if (!port_) return false;
-  keepPitchReading(true);  // whichever detector draws, the precise one reads every block for the notes
   resetNoteTracker(*tracker_);
-  nextSample_ = -1;
+  lastNumber_ = -1;
   return true;
 }
 
-void MidiOut::follow(bool scored, bool frozen) {
+void MidiOut::follow(bool frozen) {
   if (!port_) return;
-  if (frozen) {
-    if (nextSample_ >= 0) letGo();
-    return;
-  }
-  if (!scored) return;
-  // Blocks passed by leave the detector restarted, and the tracker ends its notes there; the
-  // samples only need to run on, so each block tracked follows the one before.
-  const KeptReading& kept = keptReading();
-  const long long first = nextSample_ < 0 ? 0 : nextSample_;
-  const NoteTrackerInput input{kept.scores, &kept.reading, kept.block, tuner.noteFrequency + kNoteRowOffset, first,
-                               kept.afterGap};
-  trackNotes(input, *tracker_, events_);
+  if (frozen && lastNumber_ >= 0) letGo();
+  while (takeQueuedBlock(*block_))
+    if (!frozen) track(*block_);
+}
+
+// A block the queue dropped, or the first since the start or a freeze, restarts the detector,
+// and the tracker ends its notes there.
+void MidiOut::track(const QueuedBlock& block) {
+  const bool afterGap = lastNumber_ < 0 || block.number != static_cast<std::uint32_t>(lastNumber_ + 1);
+  if (afterGap) resetPreciseDetector(*detector_);
+  lastNumber_ = block.number;
+  const double* rows = tuner.noteFrequency + kNoteRowOffset;
+  runPreciseDetector(PreciseInput{block.samples, block.gain, rows}, *detector_, scores_, reading_);
+  const long long first = static_cast<long long>(block.number) * kBlockSize;
+  trackNotes(NoteTrackerInput{scores_, &reading_, block.samples, rows, first, afterGap}, *tracker_, events_);
   sendMessages(messages_, midiMessagesForBlock(events_, *tracker_, keys_, messages_));
-  nextSample_ = first + kBlockSize;
 }
 
 void MidiOut::close() {
@@ -65,7 +70,7 @@ void MidiOut::letGo() {
   MidiMessage offs[kMidiKeys];
   sendMessages(offs, releaseHeldKeys(keys_, offs));
   resetNoteTracker(*tracker_);
-  nextSample_ = -1;
+  lastNumber_ = -1;
 }
 
 std::vector<std::string> midiOutputLines(const MidiSystemChoice& choice) {

@@ -5,6 +5,7 @@
 #include "analysis/spectrum.hpp"
 #include "core/bell.hpp"
 #include "core/tuner_state.hpp"
+#include "audio/block_queue.hpp"
 #include "audio/input_tap.hpp"
 #include "audio/playback.hpp"
 #include "audio/tone.hpp"
@@ -22,6 +23,7 @@ constexpr double kOutputScale = 4.0;
 void completeBlock() {
   tuner.captureFill = 0;
   double gain = tuner.inputGain.load(std::memory_order_relaxed);
+  queueBlock(tuner.captureBlock, static_cast<float>(gain));
   for (int i = 0; i < tuner.blockSize; ++i) {
     tuner.lastBlock[i].store(static_cast<float>(tuner.captureBlock[i]), std::memory_order_relaxed);
     tuner.captureBlock[i] *= gain;

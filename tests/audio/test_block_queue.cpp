@@ -1,0 +1,99 @@
+// The queue that hands every block to MIDI out in order, whatever the frame step takes.
+
+#include <thread>
+
+#include "audio/block_queue.hpp"
+
+#include "audio_fixture.hpp"
+
+namespace {
+
+// Sample i of block b: tells blocks and positions apart, exact in float.
+float sampleOf(long b, int i) { return static_cast<float>(b % 64) / 128.0f + static_cast<float>(i) / 65536.0f; }
+
+std::vector<float> blocks(long first, long count) {
+  std::vector<float> samples(static_cast<std::size_t>(count) * kBlockSize);
+  for (long b = 0; b < count; ++b)
+    for (int i = 0; i < kBlockSize; ++i) samples[static_cast<std::size_t>(b * kBlockSize + i)] = sampleOf(first + b, i);
+  return samples;
+}
+
+class BlockQueue : public AudioState {
+ protected:
+  void SetUp() override {
+    AudioState::SetUp();
+    startBlockQueue();
+  }
+  void TearDown() override {
+    stopBlockQueue();
+    QueuedBlock left;
+    while (takeQueuedBlock(left)) {}
+    AudioState::TearDown();
+  }
+  static void feed(long first, long count) { runCallback(static_cast<unsigned long>(count) * kBlockSize, blocks(first, count)); }
+  QueuedBlock taken;
+};
+
+// A callback that completes three blocks leaves the frame step only the last; the queue keeps them all.
+TEST_F(BlockQueue, BlocksCompletedInOneCallbackAreAllQueuedOldestFirstBeforeGain) {
+  tuner.inputGain = 4.0f;
+  feed(0, 3);
+  for (std::uint32_t b = 0; b < 3; ++b) {
+    ASSERT_TRUE(takeQueuedBlock(taken)) << b;
+    EXPECT_EQ(taken.number, b);
+    EXPECT_EQ(taken.gain, 4.0f);
+    for (int i = 0; i < kBlockSize; ++i) ASSERT_EQ(taken.samples[i], sampleOf(b, i)) << "block " << b << " sample " << i;
+  }
+  EXPECT_FALSE(takeQueuedBlock(taken));
+}
+
+TEST_F(BlockQueue, AFullQueueDropsTheNewestAndTheNumbersShowTheGap) {
+  feed(0, kQueuedBlocks + 3);
+  for (int b = 0; b < kQueuedBlocks; ++b) {
+    ASSERT_TRUE(takeQueuedBlock(taken));
+    ASSERT_EQ(taken.number, static_cast<std::uint32_t>(b));
+  }
+  EXPECT_FALSE(takeQueuedBlock(taken));
+  feed(kQueuedBlocks + 3, 1);
+  ASSERT_TRUE(takeQueuedBlock(taken));
+  EXPECT_EQ(taken.number, static_cast<std::uint32_t>(kQueuedBlocks + 3));
+  EXPECT_EQ(taken.samples[5], sampleOf(kQueuedBlocks + 3, 5));
+}
+
+TEST_F(BlockQueue, NothingIsQueuedWhileOffAndAStartBeginsAfresh) {
+  feed(0, 2);
+  stopBlockQueue();
+  feed(2, 2);
+  int waiting = 0;
+  while (takeQueuedBlock(taken)) ++waiting;
+  EXPECT_EQ(waiting, 2);
+  startBlockQueue();
+  feed(4, 1);
+  ASSERT_TRUE(takeQueuedBlock(taken));
+  EXPECT_EQ(taken.number, 0u);
+  EXPECT_EQ(taken.samples[0], sampleOf(4, 0));
+}
+
+// The callback on its own thread against a reader taking as it goes: every block whole and in order.
+TEST_F(BlockQueue, AReaderOnAnotherThreadSeesEveryBlockWholeAndInOrder) {
+  constexpr long kBlocks = 200;
+  std::thread audio([] {
+    for (long b = 0; b < kBlocks; ++b) feed(b, 1);
+  });
+  long seen = 0;
+  long expected = 0;
+  while (expected < kBlocks) {
+    if (!takeQueuedBlock(taken)) {
+      std::this_thread::yield();
+      continue;
+    }
+    ASSERT_GE(static_cast<long>(taken.number), expected);
+    expected = taken.number + 1;
+    ++seen;
+    for (int i = 0; i < kBlockSize; ++i) ASSERT_EQ(taken.samples[i], sampleOf(taken.number, i)) << taken.number;
+  }
+  audio.join();
+  EXPECT_GE(seen, kQueuedBlocks);  // only a full queue loses blocks, and then the numbers say so
+}
+
+}  // namespace
