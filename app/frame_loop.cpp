@@ -25,6 +25,7 @@ struct Pace {
 Pace pace;
 BlockTiming timing;
 LoopTiming loop;
+bool frozeSinceLastBlock = false;  // blocks published while frozen are not scored, and not late
 std::chrono::steady_clock::time_point firstStep;
 
 // After a block is scored with automatic gain on: the gain and the slider for the blocks that follow.
@@ -106,12 +107,17 @@ void runFrame(Host& host) {
     rung = lastRingNanoseconds();
     recordBlock();
     const std::uint32_t published = tuner.blocksPublished.load(std::memory_order_relaxed);
-    if (published != tuner.blocksTaken + 1) forgetRecentBlocks();
+    if (published != tuner.blocksTaken + 1) {
+      forgetRecentBlocks();
+      if (!frozeSinceLastBlock && tuner.blocksTaken > 0) timing.passedBy += static_cast<std::uint32_t>(published - tuner.blocksTaken - 1);
+    }
     tuner.blocksTaken = published;
+    frozeSinceLastBlock = false;
     detectNotes();
     noteScoresChanged();
     if (tuner.autoGain) followInputLevel();
   }
+  if (frozen) frozeSinceLastBlock = true;
   host.afterScoring(scored, frozen);
   if (showFrame(host, applyViewRules()) && rung != 0) noteBlockShown(rung);
 }

@@ -40,8 +40,8 @@ void sayBlockTiming() {
   const BlockTiming timing = blockTiming();
   char line[256];
   if (timing.blocks > 0) {
-    std::snprintf(line, sizeof line, "audio: block to picture: mean %.1f ms, max %.1f ms over %lld blocks",
-                  timing.sumMs / static_cast<double>(timing.blocks), timing.mostMs, timing.blocks);
+    std::snprintf(line, sizeof line, "audio: block to picture: mean %.1f ms, max %.1f ms over %lld blocks, %lld passed by",
+                  timing.sumMs / static_cast<double>(timing.blocks), timing.mostMs, timing.blocks, timing.passedBy);
     say(line);
   }
   const LoopTiming loop = loopTiming();

@@ -31,6 +31,7 @@ void noteInput();
 // How soon the columns of rung blocks (core/bell.hpp) reached the window, from the ring.
 struct BlockTiming {
   long long blocks = 0;
+  long long passedBy = 0;  // blocks the audio thread published that no frame step scored (freezes aside)
   double sumMs = 0.0;
   double mostMs = 0.0;
 };
