@@ -92,7 +92,7 @@ int main(int argc, char** argv) {
   if (out == nullptr) return 1;
   jack_client_t* client = jack_client_open("sonavel_listen", JackNoStartServer, nullptr);
   if (client == nullptr) {
-    std::fprintf(stderr, "jack_midi_listen: no JACK server\n");
+    std::fprintf(stderr, "listener: no JACK server\n");
     return 1;
   }
   ring = jack_ringbuffer_create(kRingBytes);
@@ -100,13 +100,13 @@ int main(int argc, char** argv) {
   jack_set_process_callback(client, process, nullptr);
   if (input == nullptr || jack_activate(client) != 0) return 1;
   const bool waitsToBeConnected = std::string_view(argv[1]) == "-";
-  if (!waitsToBeConnected) std::fprintf(stderr, "jack_midi_listen: waiting for %s\n", argv[1]);
+  if (!waitsToBeConnected) std::fprintf(stderr, "listener: waiting for %s\n", argv[1]);
   if (!waitsToBeConnected && !connectWhenThere(client, argv[1])) {
-    std::fprintf(stderr, "jack_midi_listen: %s never appeared\n", argv[1]);
+    std::fprintf(stderr, "listener: %s never appeared\n", argv[1]);
     jack_client_close(client);
     return 1;
   }
-  std::fprintf(stderr, "jack_midi_listen: %s %s\n", waitsToBeConnected ? "listening as" : "connected to",
+  std::fprintf(stderr, "listener: %s %s\n", waitsToBeConnected ? "listening as" : "connected to",
                waitsToBeConnected ? jack_port_name(input) : argv[1]);
   while (!stopping.load()) {
     drain(out);
@@ -114,7 +114,7 @@ int main(int argc, char** argv) {
   }
   jack_deactivate(client);
   drain(out);
-  if (lost.load() > 0) std::fprintf(stderr, "jack_midi_listen: %d messages lost\n", lost.load());
+  if (lost.load() > 0) std::fprintf(stderr, "listener: %d messages lost\n", lost.load());
   jack_client_close(client);
   std::fclose(out);
   return 0;

@@ -6,9 +6,10 @@
 x() { timeout 15 "$@"; }
 elapsed() { awk -v a="$t_start" -v b="$(date +%s.%N)" 'BEGIN { printf "%.1f", b - a }'; }
 
+# With LIVE_KEEP=PREFIX the scratch folder, logs and recordings, is kept as PREFIX-PID.
 cleanup() {
   for ((i = ${#started[@]} - 1; i >= 0; i--)); do stop_pid "${started[i]}"; done
-  rm -rf "$work"
+  [ -n "${LIVE_KEEP:-}" ] && cp -r "$work" "$LIVE_KEEP-$$" 2>/dev/null; rm -rf "$work"
 }
 
 show_logs() {
