@@ -137,9 +137,4 @@ TEST(DropFadedNotes, AFadingNoteMuchWeakerThanTheFirstIsTheReleaseOfANoteBefore)
   EXPECT_EQ(halves.kept({{kA5, 0.3, -6.0}, {kG4}}, {kA5, kG4}, {1.0, 3.0}), (Rows{kA5, kG4}));
 }
 
-TEST(DropFadedNotes, NothingFoundStaysNothing) {
-  Halves halves;
-  EXPECT_EQ(halves.kept({{kA4}}, {}), Rows{});
-}
-
 }  // namespace
