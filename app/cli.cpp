@@ -119,6 +119,12 @@ bool setMidiDevice(const std::string& text, CommandLine& line, std::string& reas
 }
 bool setSwitch(const std::string&, CommandLine&, std::string&) { return true; }
 
+// --midi names the same file in the window as in a headless run.
+bool setLiveMidiPath(const std::string& path, CommandLine& line, std::string&) {
+  line.live.midiPath = path;
+  return true;
+}
+
 // In the order --help lists them. A new option is one row here and its entry in the manual page.
 const OptionRow kOptions[] = {
     {"FILE", nullptr, kFile,
@@ -183,8 +189,8 @@ const OptionRow kOptions[] = {
      "--roll", "roll"},
     {"--pitch", "OUT.csv", kHeadless, "the strongest note of every scored block: name, Hz, cents, confidence",
      [](CommandLine& l) -> std::string& { return l.headless.pitchPath; }, nullptr, {}, "replay"},
-    {"--midi", "OUT.mid", kHeadless, "the notes heard, as a Standard MIDI File",
-     [](CommandLine& l) -> std::string& { return l.headless.midiPath; }, nullptr, {}, "replay"},
+    {"--midi", "OUT.mid", kAnalysing, "the notes heard, as a Standard MIDI File (in the window:\nwritten when it closes)",
+     [](CommandLine& l) -> std::string& { return l.headless.midiPath; }, setLiveMidiPath},
     {"--version", nullptr, 0, "print the version"},
     {"--help", nullptr, 0, "print this help"},
 };

@@ -29,6 +29,7 @@ struct LiveOptions {
   int windowScale = 0;     // window pixels per picture pixel, 1 .. kMostWindowScale; 0: to suit the screen
   bool midiOut = false;    // send the notes heard as MIDI
   int midiDevice = -1;     // --midi-device N; -1: the program's own port (Linux) or the first output (Windows)
+  std::string midiPath;    // the notes heard, as a MIDI file written when the program ends
 };
 
 // How the analysis starts, live or headless.

@@ -29,7 +29,7 @@ bool LiveHost::pictureLost() { return windowNeedsPicture(); }
 void LiveHost::destroyWindow() { ::destroyWindow(); }
 bool LiveHost::startAudio() {
   if (recorder_ != nullptr) recorder_->start();
-  if (midi_ != nullptr) startBlockQueue();
+  if (notes_ != nullptr) startBlockQueue();
   std::string reason, report;
   if (file_ == nullptr) {
     const bool started = ::startAudio(audio_, reason, report);

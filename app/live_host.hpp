@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "core/host.hpp"
-#include "app/midi_out.hpp"
+#include "app/live_notes.hpp"
 #include "io/live_input.hpp"
 #include "io/session_record.hpp"
 #include "audio/stream.hpp"
@@ -23,8 +23,8 @@ class LiveHost : public Host {
   void useFile(FileInput* file) { file_ = file; }
   // Records what the callback captures from the start of the audio to its end.
   void record(SessionRecorder* recorder) { recorder_ = recorder; }
-  // The notes heard go out as MIDI through `midi`, an open one.
-  void sendNotes(MidiOut* midi) { midi_ = midi; }
+  // The notes heard go to `notes` (MIDI out, a MIDI file): the audio side queues every block for it.
+  void followNotes(LiveNotes* notes) { notes_ = notes; }
   // The window opens at `scale` times 640 x 480; kScaleToSuitTheScreen unless told.
   void scaleWindow(int scale) { windowScale_ = scale; }
 
@@ -40,7 +40,7 @@ class LiveHost : public Host {
   PictureNeed pictureNeed() const override { return PictureNeed::Changes; }
   bool pictureLost() override;
   void afterScoring(bool, bool frozen) override {
-    if (midi_ != nullptr) midi_->follow(frozen);
+    if (notes_ != nullptr) notes_->follow(frozen);
   }
   // What the audio side had to say since the last call, a line each without the "sonavel: " prefix:
   // running without sound, and the lines SONAVEL_AUDIO_REPORT asks for.
@@ -52,7 +52,7 @@ class LiveHost : public Host {
   std::vector<std::string> notices_;
   FileInput* file_ = nullptr;
   SessionRecorder* recorder_ = nullptr;
-  MidiOut* midi_ = nullptr;
+  LiveNotes* notes_ = nullptr;
   int windowScale_ = kScaleToSuitTheScreen;
   std::unique_ptr<StopSignals> hangUp_;  // from the window's opening on
 };

@@ -8,6 +8,7 @@
 #include "app/data_paths.hpp"
 #include "app/exit_status.hpp"
 #include "app/live_host.hpp"
+#include "app/live_notes.hpp"
 #include "app/midi_out.hpp"
 #include "app/replay.hpp"
 #include "app/shell.hpp"
@@ -78,48 +79,63 @@ bool prepareMidi(const LiveOptions& live, MidiOut& midi, Notices& notices, std::
   return true;
 }
 
-// The file to analyse, the MIDI output and the recording are refused before the window opens.
+// What a live session writes: the recording, the notes' MIDI file.
+struct LiveOutputs {
+  SessionRecorder recorder;
+  LiveNotes notes;
+};
+
+// The file to analyse, the MIDI output, the recording and the notes' file are refused before the window opens.
 // Returns the exit status: kExitSuccess when the program can go ahead.
-int prepareLive(const CommandLine& line, FileInput& file, MidiOut& midi, Notices& notices, SessionRecorder& recorder,
+int prepareLive(const CommandLine& line, FileInput& file, MidiOut& midi, Notices& notices, LiveOutputs& out,
                 std::string& reason) {
   const AudioDeviceChoice& devices = line.devices;
   const std::string& input = line.live.inputFile;
   const std::string& record = line.live.recordPath;
+  const std::string& notes = line.live.midiPath;
   const bool playsFile = !input.empty();
   if (playsFile && !file.open(input, reason)) return kExitUsage;
   if (playsFile && !devices.output.empty() && !checkOutputDevice(devices.output, reason)) return kExitUsage;
   if (!playsFile && (!devices.input.empty() || !devices.output.empty()) && !checkAudioDevices(devices, reason))
     return kExitUsage;
   if (!prepareMidi(line.live, midi, notices, reason)) return kExitUsage;
-  if (record.empty()) return kExitSuccess;
-  const std::vector<NamedFile> named = {{"FILE", input, false}, {"--record", record, true}, {"the font", findFontPath(), false}};
-  if (!checkOutputsDistinct(named, reason)) return kExitUsage;
-  return recorder.open(record, input, reason) ? kExitSuccess : kExitRecordFailed;
+  const std::vector<NamedFile> named = {
+      {"FILE", input, false}, {"--record", record, true}, {"--midi", notes, true}, {"the font", findFontPath(), false}};
+  if ((!record.empty() || !notes.empty()) && !checkOutputsDistinct(named, reason)) return kExitUsage;
+  // The notes' file first: under a temporary name, it is gone again if the recording is refused.
+  if (!notes.empty() && !out.notes.openFile(notes, reason)) return kExitWriteFailed;
+  if (!record.empty() && !out.recorder.open(record, input, reason)) return kExitRecordFailed;
+  return kExitSuccess;
 }
 
-// Finishes the recording after the audio has stopped; says what it lost or why it failed.
-int finishLive(int status, const FileInput& file, SessionRecorder& recorder) {
+// Finishes the recording and the notes' file after the audio has stopped; says what the
+// recording lost or why either failed.
+int finishLive(int status, const FileInput& file, LiveOutputs& out) {
   if (!file.readFailure().empty()) say(file.readFailure());
   const std::string late = underrunLine(file.path(), fileFeedCounts());
   if (!late.empty()) say(late);
-  RecordSummary summary;
   std::string reason;
-  if (!recorder.finish(summary, reason)) {
+  if (!out.notes.finish(reason)) {
+    say(reason);
+    if (status == kExitSuccess) status = kExitWriteFailed;
+  }
+  RecordSummary summary;
+  if (!out.recorder.finish(summary, reason)) {
     say(reason);
     return status == kExitSuccess ? kExitRecordFailed : status;
   }
-  const std::string lost = droppedSamplesLine(recorder.path(), summary);
+  const std::string lost = droppedSamplesLine(out.recorder.path(), summary);
   if (!lost.empty()) say(lost);
   return status;
 }
 
 int runLive(const CommandLine& line) {
   FileInput file;
-  SessionRecorder recorder;
+  LiveOutputs out;
   MidiOut midi;
   Notices midiNotices;
   std::string reason;
-  const int refused = prepareLive(line, file, midi, midiNotices, recorder, reason);
+  const int refused = prepareLive(line, file, midi, midiNotices, out, reason);
   if (refused != kExitSuccess) {
     say(reason);
     return refused;
@@ -127,13 +143,14 @@ int runLive(const CommandLine& line) {
   const AudioSettings audio = audioSettings(line.devices);
   LiveHost host(audio);
   if (!line.live.inputFile.empty()) host.useFile(&file);
-  if (recorder.isOpen()) host.record(&recorder);
-  if (midi.isOpen()) host.sendNotes(&midi);
+  if (out.recorder.isOpen()) host.record(&out.recorder);
+  if (midi.isOpen()) out.notes.sendTo(&midi);
+  if (out.notes.wanted()) host.followNotes(&out.notes);
   host.scaleWindow(line.live.windowScale);
   Notices notices;
   if (startUp(host, reason, notices) == StartResult::NoWindow) {
     say("cannot open a window: " + reason);
-    finishLive(kExitSuccess, file, recorder);
+    finishLive(kExitSuccess, file, out);
     return kExitNoWindow;
   }
   sayEach(notices);
@@ -144,7 +161,7 @@ int runLive(const CommandLine& line) {
   sayEach(host.takeNotices());
   sayEach(midi.takeNotices());
   if (audio.report) sayBlockTiming();
-  return finishLive(status, file, recorder);
+  return finishLive(status, file, out);
 }
 
 int listDevices() {

@@ -2,14 +2,7 @@
 
 #include <utility>
 
-#include "core/tuner_state.hpp"
-
-MidiOut::MidiOut()
-    : detector_(std::make_unique<PreciseState>()),
-      tracker_(std::make_unique<NoteTrackerState>()),
-      block_(std::make_unique<QueuedBlock>()) {
-  resetNoteTracker(*tracker_);
-}
+MidiOut::MidiOut() : tracker_(std::make_unique<NoteTrackerState>()) { resetNoteTracker(*tracker_); }
 
 MidiOut::~MidiOut() { close(); }
 
@@ -17,27 +10,12 @@ bool MidiOut::open(const MidiSystemChoice& choice, int device, std::string& reas
   port_ = openMidiPort(choice, device, reason);
   if (!port_) return false;
   resetNoteTracker(*tracker_);
-  lastNumber_ = -1;
   return true;
 }
 
-void MidiOut::follow(bool frozen) {
+void MidiOut::track(const NoteTrackerInput& block) {
   if (!port_) return;
-  if (frozen && lastNumber_ >= 0) letGo();
-  while (takeQueuedBlock(*block_))
-    if (!frozen) track(*block_);
-}
-
-// A block the queue dropped, or the first since the start or a freeze, restarts the detector,
-// and the tracker ends its notes there.
-void MidiOut::track(const QueuedBlock& block) {
-  const bool afterGap = lastNumber_ < 0 || block.number != static_cast<std::uint32_t>(lastNumber_ + 1);
-  if (afterGap) resetPreciseDetector(*detector_);
-  lastNumber_ = block.number;
-  const double* rows = tuner.noteFrequency + kNoteRowOffset;
-  runPreciseDetector(PreciseInput{block.samples, block.gain, rows}, *detector_, scores_, reading_);
-  const long long first = static_cast<long long>(block.number) * kBlockSize;
-  trackNotes(NoteTrackerInput{scores_, &reading_, block.samples, rows, first, afterGap}, *tracker_, events_);
+  trackNotes(block, *tracker_, events_);
   sendMessages(messages_, midiMessagesForBlock(events_, *tracker_, keys_, messages_));
 }
 
@@ -70,7 +48,6 @@ void MidiOut::letGo() {
   MidiMessage offs[kMidiKeys];
   sendMessages(offs, releaseHeldKeys(keys_, offs));
   resetNoteTracker(*tracker_);
-  lastNumber_ = -1;
 }
 
 std::vector<std::string> midiOutputLines(const MidiSystemChoice& choice) {

@@ -313,14 +313,22 @@ TEST(CommandLine, DetectorChoiceAndThePitchReading) {
       {{"--detector"}, "option --detector needs a value"},
       {{"--detector", "design", "--detector", "precise"}, "option --detector given twice"},
       {{"--list-devices", "--detector", "precise"}, "--list-devices takes no other option"},
-      {{"--pitch", "p.csv"}, "--pitch and --midi need --headless"},
+      {{"--pitch", "p.csv"}, "--output and --pitch need --headless"},
       {{"--headless", "in.wav", "--pitch", "a.csv", "--pitch", "b.csv"}, "option --pitch given twice"},
-      {{"song.flac", "--midi", "a.mid"}, "--pitch and --midi need --headless"},
+      {{"song.flac", "--midi", "a.mid", "--scores", "s.csv"}, "--pitch need --headless"},
+      {{"--midi", "a.mid", "--midi", "b.mid"}, "option --midi given twice"},
   };
   for (const Case& c : cases) {
     EXPECT_FALSE(parse(c.args, line, reason)) << c.args[0];
     EXPECT_NE(reason.find(c.reason), std::string::npos) << "got: " << reason;
   }
+  // The notes' file is for the window as for a headless run.
+  ASSERT_TRUE(parse({"song.flac", "--midi", "a.mid"}, line, reason)) << reason;
+  EXPECT_EQ(line.live.midiPath, "a.mid");
+  ASSERT_TRUE(parse({"--midi=b.mid", "--midi-out"}, line, reason)) << reason;
+  EXPECT_EQ(line.live.midiPath, "b.mid");
+  ASSERT_TRUE(parse({"--headless", "in.wav", "--midi", "c.mid"}, line, reason)) << reason;
+  EXPECT_EQ(line.headless.midiPath, "c.mid");
   const std::string help = usageText();
   for (const char* option : {"--detector D", "--pitch OUT.csv", "--midi OUT.mid"})
     EXPECT_NE(help.find(option), std::string::npos);

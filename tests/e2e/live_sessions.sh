@@ -8,9 +8,11 @@
 #           although Return paused the file in the second; the output sink hears
 #           the file; the window stays after the end until Escape. Without a
 #           sound server the clock drives the file and one line says so.
-#   record  `sonavel --record OUT.wav` listening to a melody played into the input
-#           sink: after Return and Escape, `--headless` of the recording scores
-#           200 blocks in a row exactly as the frozen window showed them.
+#   record  `sonavel --record OUT.wav --midi OUT.mid` listening to a melody played
+#           into the input sink: after Return and Escape, `--headless` of the
+#           recording scores 200 blocks in a row exactly as the frozen window showed
+#           them, and writes the same MIDI file, byte for byte, when it stops where
+#           the freeze began.
 #   rate    `sonavel FILE` with A4 for 3 s in a 48 kHz file: the output sink hears
 #           440 Hz for 3 s (unconverted it would be 404 Hz for 3.27 s), the window
 #           shows the A4 row as long, and SONAVEL_AUDIO_REPORT=1 says the file was converted.
@@ -198,7 +200,7 @@ else
     fail "sox cannot repeat the melody"
   paplay -d sonavel_in "$work/tune.wav" </dev/null >"$work/paplay.log" 2>&1 &
   started+=($!)
-  start_sonavel --record session.wav
+  start_sonavel --record session.wav --midi session.mid
   say "window $wid is up ($(elapsed) s)"
   x xdotool mousemove 1000 700
   x xdotool windowfocus --sync "$wid" || fail "cannot focus the window"
@@ -216,6 +218,19 @@ else
   seconds=$(soxi -D "$work/run/session.wav" 2>/dev/null || echo "?")
   say "recording of $seconds s; its blocks $offset.. match the window but for ${mismatched:-?} of ${cells:-?} cells"
   [ "${mismatched:-1}" -eq 0 ] || fail "the replayed recording does not score what the window showed"
+  # The freeze ended the notes held at the end of the last block read: a headless run that
+  # stops after that block must end them there too. The last note-off tells the block, to one.
+  read -r _ count _ last < <("$probe" notes "$work/run/session.mid") || fail "--midi left no whole MIDI file"
+  [ "${count:-0}" -ge 6 ] || fail "the window's --midi holds ${count:-0} note messages, not a melody's"
+  blocks=$(( (last * 735 / 16 + 1024) / 2048 ))  # 960 ticks a second: a tick is 735/16 samples
+  matched=""
+  for end in $blocks $((blocks - 1)) $((blocks + 1)); do
+    (cd "$work/run" && "$sonavel" --headless session.wav --steps $((end * 4)) --midi replay.mid) 2>>"$work/headless.log" ||
+      fail "--headless --midi cannot replay the recording"
+    cmp -s "$work/run/replay.mid" "$work/run/session.mid" && { matched=$end; break; }
+  done
+  [ -n "$matched" ] || fail "the window's --midi ($count note messages) differs from --headless --midi of its recording"
+  say "the window's --midi: $count note messages, the same bytes as --headless of its first $matched blocks"
   report "sonavel --record CPU: $cpu % of one core while listening to a melody; the writer thread: $writer %"
 fi
 say "PASS in $(elapsed) s"

@@ -27,6 +27,7 @@
 #include <string>
 #include <vector>
 
+#include "../midi_reader.hpp"
 #include "probe.hpp"
 
 namespace {
@@ -38,7 +39,7 @@ constexpr double kMeasureSeconds = 1.0;
 int usage() {
   std::fprintf(stderr, "usage: sonavel_probe pixel SHOT.png X Y | same A.png B.png | blocks SHOT.png P.png K |\n"
                        "       tone RECORDING | span RECORDING | lit SHOT.png | match SHOT.png SCORES.csv |\n"
-                       "       pace SECONDS\n");
+                       "       pace SECONDS | notes FILE.mid\n");
   return 2;
 }
 
@@ -220,6 +221,23 @@ int pace(double span) {
   return 0;
 }
 
+// "notes N last T": the note-ons and note-offs of a MIDI file, and the tick of the last one.
+int notes(const char* path) {
+  const test_midi::ReadFile file = test_midi::readMidi(path);
+  if (!file.ended) {
+    std::fprintf(stderr, "sonavel_probe: %s is not a whole MIDI file\n", path);
+    return 2;
+  }
+  long long count = 0, last = 0;
+  for (const test_midi::ReadEvent& event : file.events) {
+    if (event.status == 0xFF) continue;
+    ++count;
+    last = event.tick;
+  }
+  std::printf("notes %lld last %lld\n", count, last);
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -233,5 +251,6 @@ int main(int argc, char** argv) {
   if (command == "lit" && argc == 3) return lit(argv[2]);
   if (command == "match" && argc == 4) return match(argv[2], argv[3]);
   if (command == "pace" && argc == 3) return pace(std::atof(argv[2]));
+  if (command == "notes" && argc == 3) return notes(argv[2]);
   return usage();
 }
