@@ -33,6 +33,11 @@ constexpr int kMostVelocity = 127;
 constexpr int kPartialRows[] = {0, 12, 19, 24};
 constexpr double kBinHz = kSampleRate / kBlockSize;
 
+// A note that starts late in the block that first shows it brings only the window's tail into
+// the power measured; the full level is inferred from the share of the window it sounded in,
+// at most this much louder (15 dB: an onset three quarters into the block, where the rows first light).
+constexpr double kLeastWindowShare = 0.03125;
+
 // A sine of amplitude A under the periodic Hann window puts 3 A^2 N^2 / 32 into its bins.
 double amplitudeSquared(double power) { return power * 32.0 / (3.0 * kBlockSize * kBlockSize); }
 
@@ -187,6 +192,18 @@ bool roseSinceLit(const NoteTrackerState& state, const RowNote& note, int row) {
   return note.litPower > 0.0 && now >= kRestrikeRise * note.litPower;
 }
 
+// The share of the squared window's energy from sample `from` of the block on.
+double windowShareFrom(const NoteTrackerState& state, long long from) {
+  if (from <= 0) return 1.0;
+  double after = 0.0, all = 0.0;
+  for (int i = 0; i < kBlockSize; ++i) {
+    const double energy = state.window[i] * state.window[i];
+    all += energy;
+    if (i >= from) after += energy;
+  }
+  return std::max(after / all, kLeastWindowShare);
+}
+
 // A row first lit: a note to be confirmed by the next block, starting no earlier than the last one's end.
 void showNote(const NoteTrackerInput& input, const NoteTrackerState& state, RowNote& note, int row, long long onset) {
   const long long end = note.end;
@@ -195,6 +212,7 @@ void showNote(const NoteTrackerInput& input, const NoteTrackerState& state, RowN
   note.onset = onset > end ? onset : end;
   note.end = end;
   note.level = partialsPower(state, row);
+  note.fullLevel = note.level / windowShareFrom(state, note.onset - input.firstSample);
   readCents(note, row, *input.reading);
 }
 

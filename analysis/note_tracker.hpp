@@ -48,6 +48,8 @@ struct RowNote {
   double litPower = 0.0;     // near the pitch, in the last block that lit a held note
   double peakPower = 0.0;    // near the pitch, the most since the held note's onset
   double level = 0.0;        // power of the partials when first shown
+  double fullLevel = 0.0;    // the same as if the note had sounded through all that block: for a
+                             // note-on sent before the next block confirms the note
   double cents = 0.0;
   bool centsRead = false;    // the reading named this row while it was still to be confirmed
 };

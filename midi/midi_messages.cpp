@@ -56,7 +56,7 @@ int midiMessagesForBlock(const NoteEvents& events, const NoteTrackerState& track
       keys.held[key] = keys.early[key] = false;
     }
     if (note.phase == RowPhase::Lit && !keys.held[key] && !mayBeAPartial(tracker, row)) {
-      out[count++] = noteOn(key, noteVelocity(note.level));
+      out[count++] = noteOn(key, noteVelocity(note.fullLevel));
       keys.held[key] = keys.early[key] = true;
     }
   }

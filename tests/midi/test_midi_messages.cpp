@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdlib>
 #include <memory>
+#include <numbers>
 #include <vector>
 
 #include "midi/midi_messages.hpp"
@@ -121,12 +124,52 @@ TEST(MidiMessages, ARowSoundsFromTheBlockThatShowsItAndEndsIfTheTrackerDropsIt) 
   for (const Case& c : cases) {
     auto tracker = std::make_unique<NoteTrackerState>();
     resetNoteTracker(*tracker);
-    tracker->rows[36].level = kLevel;
+    tracker->rows[36].fullLevel = kLevel;
     HeldKeys keys;
     int step = 0;
     for (const Block& block : c.blocks)
       EXPECT_EQ(blockMessages(block, *tracker, keys), block.expected) << c.name << ", block " << step++;
     EXPECT_TRUE(released(keys).empty()) << c.name << ": a key left sounding";
+  }
+}
+
+// A note sent from the block that first shows it is as loud as the note the tracker decides a
+// block later, wherever in that first block it started: the tail of the window it sounded in
+// must not make a forte note piano.
+TEST(MidiMessages, AnEarlyNoteOnHasTheVelocityOfTheNoteWhereverItStartsInItsFirstBlock) {
+  constexpr int kRow = 36;  // A4
+  constexpr double kAmplitude = 0.1;
+  // 3 dB: a short burst leaks out of the row's band, so the late starts come a little quieter.
+  constexpr int kMostVelocityApart = 6;
+  double rowHz[kNoteRows];
+  for (int r = 0; r < kNoteRows; ++r) rowHz[r] = 55.0 * std::pow(2.0, r / 12.0);
+  for (const int start : {0, 256, 512, 1024, 1280, 1536}) {
+    auto tracker = std::make_unique<NoteTrackerState>();
+    resetNoteTracker(*tracker);
+    HeldKeys keys;
+    int early = -1, decided = -1;
+    std::vector<float> block(kBlockSize);
+    for (int b = 0; b < 4 && decided < 0; ++b) {
+      for (int i = 0; i < kBlockSize; ++i) {
+        const long long n = static_cast<long long>(b - 1) * kBlockSize + i - start;  // samples since the onset
+        block[i] = n < 0 ? 0.0f : static_cast<float>(kAmplitude * std::sin(2.0 * std::numbers::pi * 440.0 * n / kSampleRate));
+      }
+      float scores[kNoteRows] = {};
+      if (b >= 1) scores[kRow] = 1.0f;  // the detector names A4 from the block the note starts in
+      const PitchReading reading;
+      NoteEvents events;
+      trackNotes(NoteTrackerInput{scores, &reading, block.data(), rowHz, static_cast<long long>(b) * kBlockSize, b == 0},
+                 *tracker, events);
+      MidiMessage out[kMostMessagesPerBlock];
+      const int count = midiMessagesForBlock(events, *tracker, keys, out);
+      for (int i = 0; i < count; ++i)
+        if (out[i].bytes[0] == 0x90 && early < 0) early = out[i].bytes[2];
+      for (int i = 0; i < events.count; ++i)
+        if (events.events[i].on) decided = events.events[i].velocity;
+    }
+    ASSERT_GT(early, 0) << "onset " << start;
+    ASSERT_GT(decided, 0) << "onset " << start;
+    EXPECT_LE(std::abs(early - decided), kMostVelocityApart) << "onset " << start << " samples into its first block";
   }
 }
 
