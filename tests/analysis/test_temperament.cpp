@@ -1,4 +1,4 @@
-// Temperaments: the tuned rows against published tunings, A4 held, keys, and the names taken.
+// Temperaments: the tuned rows against published tunings, A4 held, keys and their names.
 
 #include <gtest/gtest.h>
 
@@ -102,29 +102,16 @@ TEST(Temperament, TheKeyMovesTheTuningWithIt) {
     EXPECT_NEAR(tunedAbove(tuned, equal, tonic, tonic + 7), cents(3.0 / 2), 0.001) << key;
     EXPECT_NEAR(tunedAbove(tuned, equal, tonic, tonic + 9), cents(5.0 / 3), 0.001) << key;
   }
-  // On A the anchor is the tonic: C#5 stands a pure third above A4 itself.
-  tableOf({Temperament::Just, 9}, kStandardPitch, tuned);
-  EXPECT_NEAR(tuned[kA4 + 4] / tuned[kA4], 1.25, 1e-6);
 }
 
-TEST(Temperament, NamesOnTheCommandLine) {
-  for (int t = 0; t < kTemperamentCount; ++t) {
-    Temperament named = Temperament::Equal;
-    EXPECT_TRUE(temperamentNamed(temperamentName(Temperament(t)), named));
-    EXPECT_EQ(named, Temperament(t));
-  }
-  Temperament named = Temperament::Just;
-  for (const char* bad : {"", "Just", "werckmeister", "equal ", "kirnberger"}) EXPECT_FALSE(temperamentNamed(bad, named)) << bad;
-  EXPECT_EQ(named, Temperament::Just);  // a refusal leaves it alone
-
+TEST(Temperament, KeyNamesWithOneSharpOrFlat) {
   struct Key {
     const char* name;
     int semitones;  // -1: refused
   };
-  const Key keys[] = {{"C", 0},  {"c", 0},  {"C#", 1}, {"Db", 1},  {"D", 2},   {"Eb", 3},  {"e", 4},  {"F", 5},
-                      {"F#", 6}, {"Gb", 6}, {"G", 7},  {"Ab", 8},  {"A", 9},   {"Bb", 10}, {"bb", 10}, {"B", 11},
-                      {"Cb", 11}, {"B#", 0}, {"E#", 5}, {"", -1},  {"H", -1},  {"C##", -1}, {"Cx", -1}, {"#", -1},
-                      {"CB", -1}, {"1", -1}, {"a#b", -1}};
+  const Key keys[] = {{"C", 0},  {"c", 0},   {"C#", 1}, {"Db", 1}, {"Eb", 3},  {"e", 4},   {"F#", 6},  {"Gb", 6},
+                      {"A", 9},  {"bb", 10}, {"B", 11}, {"Cb", 11}, {"B#", 0},  {"", -1},   {"H", -1},  {"C##", -1},
+                      {"Cx", -1}, {"#", -1}, {"CB", -1}, {"a#b", -1}};
   for (const Key& k : keys) {
     int semitones = -1;
     EXPECT_EQ(keyNamed(k.name, semitones), k.semitones >= 0) << k.name;
