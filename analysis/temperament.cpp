@@ -5,6 +5,7 @@
 namespace {
 
 constexpr double kCentsPerOctave = 1200.0;
+constexpr double kOctaveRatio = 2.0;  // pow, not exp2: the Windows build checks pow's bits against glibc's
 constexpr int kAStep = 9;  // A, in semitones above C: entry 0 of the note table is an A
 
 struct TemperamentRow {
@@ -75,6 +76,6 @@ void temperNoteTable(const TemperamentChoice& choice, double* noteFrequency) {
   const double anchor = temperamentCents(choice.temperament, stepOf(kAStep));
   for (int k = 0; k < kNoteCount; ++k) {
     const int step = stepOf((k + kAStep) % kPitchClasses);
-    noteFrequency[k] *= std::exp2((temperamentCents(choice.temperament, step) - anchor) / kCentsPerOctave);
+    noteFrequency[k] *= std::pow(kOctaveRatio, (temperamentCents(choice.temperament, step) - anchor) / kCentsPerOctave);
   }
 }
