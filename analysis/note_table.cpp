@@ -1,5 +1,6 @@
 #include "analysis/note_table.hpp"
 
+#include "analysis/temperament.hpp"
 #include "core/tuner_state.hpp"
 
 namespace {
@@ -20,6 +21,8 @@ void buildNoteTable() {
     tuner.noteFrequency[k] = f * scale;
     f = f * ratio;
   }
+  // Equal temperament is the table as it stands: not even a factor of 1 touches it.
+  if (tuner.tuning.temperament != Temperament::Equal) temperNoteTable(tuner.tuning, tuner.noteFrequency);
   for (int p = 0; p < kPitchClasses; ++p) tuner.keyColour[p] = kKeyColours[p];
 }
 

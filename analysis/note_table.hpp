@@ -15,7 +15,8 @@ inline constexpr int kKeyColours[kPitchClasses] = {kWhiteKey, kBlackKey, kWhiteK
 inline constexpr double kLowestReferencePitch = 400.0;   // Hz, A4 the table can be tuned to
 inline constexpr double kHighestReferencePitch = 480.0;
 
-// Fills `noteFrequency` (scaled to `referencePitch`) and `keyColour` of the shared state.
+// Fills `noteFrequency` (scaled to `referencePitch`, in the temperament of `tuning`) and `keyColour`
+// of the shared state.
 void buildNoteTable();
 
 // "A1", "A#1", ... "G#7": the name of note row `row` (0 .. 71).

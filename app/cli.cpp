@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "analysis/note_table.hpp"
+#include "analysis/temperament.hpp"
 #include "app/controls.hpp"
 #include "app/whole_number.hpp"
 #include "core/tuner_state.hpp"
@@ -108,6 +109,26 @@ bool setDetector(const std::string& text, CommandLine& line, std::string& reason
   return false;
 }
 
+// "equal, just, ... or vallotti": every temperament's name.
+std::string temperamentNames() {
+  std::string names;
+  for (int t = 0; t < kTemperamentCount; ++t)
+    names.append(t == 0 ? "" : t + 1 == kTemperamentCount ? " or " : ", ").append(temperamentName(Temperament(t)));
+  return names;
+}
+
+bool setTemperament(const std::string& text, CommandLine& line, std::string& reason) {
+  if (temperamentNamed(text, line.start.tuning.temperament)) return true;
+  reason = "--temperament needs " + temperamentNames() + ", not '" + text + "'";
+  return false;
+}
+
+bool setKey(const std::string& text, CommandLine& line, std::string& reason) {
+  if (keyNamed(text, line.start.tuning.key)) return true;
+  reason = "--key needs a note from C to B, with # or b (C, C#, Db, ... B), not '" + text + "'";
+  return false;
+}
+
 bool setAutoGain(const std::string&, CommandLine& line, std::string&) { return line.start.autoGain = true; }
 bool setMidiOut(const std::string&, CommandLine& line, std::string&) { return line.live.midiOut = true; }
 
@@ -162,6 +183,12 @@ const OptionRow kOptions[] = {
      "design (default) or precise: names the notes from their partials,\n"
      "with a cents read-out (key D switches)",
      nullptr, setDetector},
+    {"--temperament", "T", kAnalysing,
+     "tune the rows in T: equal (default), just, pythagorean, meantone,\n"
+     "werckmeister3 or vallotti; A4 stays at --a4",
+     nullptr, setTemperament},
+    {"--key", "NOTE", kAnalysing, "the key the temperament is built on, C to B, # or b (default C)", nullptr, setKey,
+     "--temperament"},
     {"--headless", "INPUT", kHeadless,
      "replay a sound file (8 to 384 kHz, converted to 44100 Hz as it is\n"
      "read) without window or audio device, one 512-frame audio buffer\n"
@@ -426,6 +453,7 @@ bool parseCommandLine(int argc, const char* const* argv, CommandLine& line, std:
 
 void applyStartSettings(const StartSettings& start) {
   tuner.referencePitch = start.referencePitch;
+  tuner.tuning = start.tuning;
   setGainSlider(start.gain);
   updateInputGain();
   setAutoGain(start.autoGain);

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/constants.hpp"
+#include "core/temperament_choice.hpp"
 #include "audio/stream.hpp"
 
 enum class RunMode { Live, ListDevices, Version, Help, Headless };
@@ -38,6 +39,7 @@ struct StartSettings {
   double gain = 1.0;            // the starting `inputGain`, 0 .. 27
   double referencePitch = kStandardPitch;  // Hz of A4, 400 .. 480
   bool preciseDetector = false;            // --detector precise
+  TemperamentChoice tuning;                // --temperament T --key NOTE
 };
 
 struct CommandLine {

@@ -15,6 +15,7 @@
 
 #include "core/analysis_state.hpp"
 #include "core/constants.hpp"
+#include "core/temperament_choice.hpp"
 
 struct TunerState {
   static constexpr int blockSize = kBlockSize;
@@ -83,6 +84,7 @@ struct TunerState {
 
   // Note table: filled before the stream starts, read-only afterwards.
   double referencePitch = kStandardPitch;  // Hz of A4; the table is scaled by it / 440
+  TemperamentChoice tuning;                // the table's temperament; A4 stays at referencePitch
   double noteFrequency[kNoteCount] = {};
   int keyColour[kPitchClasses] = {};
 

@@ -255,3 +255,24 @@ TEST_F(Precise, ANoteThatStoppedIsGoneWithinTwoBlocks) {
 }
 
 }  // namespace
+
+namespace {
+
+// The cents read-out follows the temperament: a pure 5/4 above the table's C4 is in tune in
+// just intonation on C, and 13.7 cents flat of equal temperament's E4.
+TEST_F(Precise, APureThirdAboveCReadsInTuneInJustIntonationAndFlatInEqual) {
+  struct Case {
+    Temperament temperament;
+    double cents;
+  };
+  for (const Case c : {Case{Temperament::Just, 0.0}, Case{Temperament::Equal, -13.686}}) {
+    SetUp();
+    tuner.tuning = {c.temperament, 0};
+    buildNoteTable();
+    feed({{tuner.noteFrequency[kNoteRowOffset + kC4] * 5.0 / 4.0, 1.0}}, 0.5);
+    EXPECT_EQ(reading.row, kE4);
+    EXPECT_NEAR(reading.cents, c.cents, 0.3) << static_cast<int>(c.temperament);
+  }
+}
+
+}  // namespace

@@ -335,3 +335,41 @@ TEST(CommandLine, DetectorChoiceAndThePitchReading) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(StartSettings, TemperamentAndKeyLiveOrHeadless) {
+  CommandLine line;
+  std::string reason;
+  ASSERT_TRUE(parse({"song.flac", "--key=Eb", "--temperament", "meantone"}, line, reason)) << reason;
+  resetTunerState();
+  applyStartSettings(line.start);
+  EXPECT_EQ(tuner.tuning.temperament, Temperament::Meantone);
+  EXPECT_EQ(tuner.tuning.key, 3);
+  ASSERT_TRUE(parse({"--headless", "in.wav", "--temperament", "vallotti"}, line, reason)) << reason;
+  EXPECT_EQ(line.start.tuning.temperament, Temperament::Vallotti);
+  EXPECT_EQ(line.start.tuning.key, 0);
+}
+
+TEST(StartSettings, RefusesAnUnknownTemperamentOrKeyInOneLine) {
+  struct Case {
+    std::vector<const char*> args;
+    const char* reason;
+  };
+  const Case cases[] = {
+      {{"--temperament", "x"},
+       "--temperament needs equal, just, pythagorean, meantone, werckmeister3 or vallotti, not 'x'"},
+      {{"--temperament", "just", "--key", "H"}, "--key needs a note from C to B, with # or b (C, C#, Db, ... B), not 'H'"},
+      {{"--headless", "in.wav", "--key", "D"}, "--key needs --temperament"},
+      {{"--list-devices", "--temperament", "just"}, "--list-devices takes no other option"},
+  };
+  for (const Case& c : cases) {
+    CommandLine line;
+    std::string reason;
+    EXPECT_FALSE(parse(c.args, line, reason)) << c.args[0];
+    EXPECT_NE(reason.find(c.reason), std::string::npos) << "got: " << reason;
+    EXPECT_EQ(reason.find('\n'), std::string::npos) << reason;
+  }
+}
+
+}  // namespace
