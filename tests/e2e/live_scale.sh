@@ -72,7 +72,9 @@ check_at() {
   shift
   [ "$exact" = "$least" ] || exact=""
   start_sonavel "$@"
-  size=$(window_size) || fail "no window geometry"
+  # X reuses a closed client's window ids: the search can still meet the last run's window as it
+  # goes. The window is looked for once more.
+  size=$(window_size) || { sleep 0.5 && wait_for 10 window_up && size=$(window_size); } || fail "no window geometry"
   read -r width height <<<"$size"
   scale=$((width / 640))
   [ $((scale * 640)) -eq "$width" ] && [ $((scale * 480)) -eq "$height" ] ||
