@@ -8,6 +8,8 @@ constexpr const char* kPitchNames[kPitchClasses] = {"A", "A#", "B", "C", "C#", "
                                                    "D#", "E", "F", "F#", "G", "G#"};
 constexpr int kRowsBelowFirstC = 3;  // row 0 is A1; octave numbers change at C
 constexpr int kFirstRowOctave = 1;
+static_assert(kMostTransposition % kPitchClasses == 0, "whole octaves keep the pitch classes in step");
+static_assert(kMostTransposition <= 4 * kPitchClasses, "octaves -3 .. 11 keep every name within four characters");
 }  // namespace
 
 void buildNoteTable() {
@@ -27,11 +29,18 @@ void buildNoteTable() {
 }
 
 void noteRowNameInto(int row, char (&name)[kNoteNameSize]) {
-  const int octave = (row + kPitchClasses - kRowsBelowFirstC) / kPitchClasses + kFirstRowOctave;  // 1 .. 7
-  const char* pitch = kPitchNames[row % kPitchClasses];
+  // Counted from a row three octaves below the first, so both divisions round down.
+  const int lifted = row + kMostTransposition;
+  const int pitchClass = lifted % kPitchClasses;
+  const int octave = (lifted + kPitchClasses - kRowsBelowFirstC) / kPitchClasses + kFirstRowOctave -
+                     kMostTransposition / kPitchClasses;  // 1 .. 7 for the rows, -2 .. 10 transposed
+  const char* pitch = kPitchNames[pitchClass];
   int length = 0;
   for (; pitch[length] != '\0'; ++length) name[length] = pitch[length];
-  name[length] = static_cast<char>('0' + octave);
+  if (octave < 0) name[length++] = '-';
+  const int digits = octave < 0 ? -octave : octave;
+  if (digits >= 10) name[length++] = static_cast<char>('0' + digits / 10);
+  name[length] = static_cast<char>('0' + digits % 10);
   name[length + 1] = '\0';
 }
 

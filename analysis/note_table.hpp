@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "analysis/transposition.hpp"
 #include "core/constants.hpp"
 
 inline constexpr float kLowestNote = 27.5f;            // Hz, entry 0 (the A of the lowest octave)
@@ -19,8 +20,9 @@ inline constexpr double kHighestReferencePitch = 480.0;
 // of the shared state.
 void buildNoteTable();
 
-// "A1", "A#1", ... "G#7": the name of note row `row` (0 .. 71).
+// "A1", "A#1", ... "G#7": the name of note row `row` (0 .. 71). A transposed name may lie up to
+// kMostTransposition rows past either end: "A-2" for row -36, "G#10" for row 107.
 std::string noteRowName(int row);
 // The same into `name`, without allocating: for the picture and the per-block outputs.
-inline constexpr int kNoteNameSize = 5;  // the longest name, "A#1", with its terminating zero
+inline constexpr int kNoteNameSize = 5;  // the longest names, "A#-2" and "A#10", with their terminating zero
 void noteRowNameInto(int row, char (&name)[kNoteNameSize]);

@@ -9,6 +9,7 @@
 
 #include "analysis/note_table.hpp"
 #include "analysis/temperament.hpp"
+#include "analysis/transposition.hpp"
 #include "app/controls.hpp"
 #include "app/whole_number.hpp"
 #include "core/tuner_state.hpp"
@@ -129,6 +130,13 @@ bool setKey(const std::string& text, CommandLine& line, std::string& reason) {
   return false;
 }
 
+bool setTransposition(const std::string& text, CommandLine& line, std::string& reason) {
+  if (transpositionNamed(text, line.start.transposition)) return true;
+  const std::string most = std::to_string(kMostTransposition);
+  reason = "--transpose needs Bb, Eb, F, A, G, C or semitones from -" + most + " to +" + most + ", not '" + text + "'";
+  return false;
+}
+
 bool setAutoGain(const std::string&, CommandLine& line, std::string&) { return line.start.autoGain = true; }
 bool setMidiOut(const std::string&, CommandLine& line, std::string&) { return line.live.midiOut = true; }
 
@@ -189,6 +197,11 @@ const OptionRow kOptions[] = {
      nullptr, setTemperament},
     {"--key", "NOTE", kAnalysing, "the key the temperament is built on, C to B, # or b (default C)", nullptr, setKey,
      "--temperament"},
+    {"--transpose", "NAME", kAnalysing,
+     "the notes as written for Bb, Eb, F, A or G instruments, C (concert,\n"
+     "default) or a shift of -36 to +36 semitones (key T cycles concert,\n"
+     "Bb, Eb, F)",
+     nullptr, setTransposition},
     {"--headless", "INPUT", kHeadless,
      "replay a sound file (8 to 384 kHz, converted to 44100 Hz as it is\n"
      "read) without window or audio device, one 512-frame audio buffer\n"
@@ -200,7 +213,7 @@ const OptionRow kOptions[] = {
      "  <step> move <x> <y>\n"
      "  <step> button left|right down|up\n"
      "  <step> close\n"
-     "NAME: ESCAPE RETURN SPACE HOME END DELETE NUMPADENTER",
+     "NAME: ESCAPE RETURN SPACE HOME END DELETE NUMPADENTER A D T",
      [](CommandLine& l) -> std::string& { return l.headless.eventsPath; }, nullptr, {}, "replay"},
     {"--steps", "N", kHeadless, "number of steps (default: enough to score the last block)", nullptr, setSteps, {},
      "replay"},
@@ -458,6 +471,7 @@ void applyStartSettings(const StartSettings& start) {
   updateInputGain();
   setAutoGain(start.autoGain);
   tuner.preciseDetector = start.preciseDetector;
+  tuner.transposition = start.transposition;
 }
 
 std::vector<OptionName> commandLineOptions() {

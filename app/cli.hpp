@@ -40,6 +40,7 @@ struct StartSettings {
   double referencePitch = kStandardPitch;  // Hz of A4, 400 .. 480
   bool preciseDetector = false;            // --detector precise
   TemperamentChoice tuning;                // --temperament T --key NOTE
+  int transposition = 0;                   // --transpose: semitones from concert to written names
 };
 
 struct CommandLine {

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "analysis/history_ring.hpp"
+#include "analysis/transposition.hpp"
 #include "core/keyboard.hpp"
 #include "core/tuner_state.hpp"
 #include "view/geometry.hpp"
@@ -71,6 +72,10 @@ void handleKeyCommands(const KeyboardDevice& keys) {
   const bool detectorKey = keys.isKeyDown(DIK_D);
   if (detectorKey && !tuner.detectorLatch) tuner.preciseDetector = !tuner.preciseDetector;
   tuner.detectorLatch = detectorKey;
+  // T latches on its own as well: the next of the common transpositions.
+  const bool transposeKey = keys.isKeyDown(DIK_T);
+  if (transposeKey && !tuner.transposeLatch) tuner.transposition = nextCommonTransposition(tuner.transposition);
+  tuner.transposeLatch = transposeKey;
   if (!tuner.frozen.load(kRelaxed)) tuner.autoPlay.store(false, kRelaxed);
 }
 
@@ -168,6 +173,7 @@ ViewFrame applyViewRules() {
   frame.softDisplay = tuner.softDisplay;
   if (tuner.preciseDetector) {
     frame.preciseDetector = true;
+    frame.transposition = tuner.transposition;
     const PitchReading& reading = tuner.pitchReading;
     if (reading.row >= 0) {
       frame.pitchRow = reading.row;

@@ -7,7 +7,7 @@
 
 class KeyboardDevice;
 
-// Enter, Space, Home, End, Delete, A, D; clears `autoPlay` while not frozen.
+// Enter, Space, Home, End, Delete, A, D, T; clears `autoPlay` while not frozen.
 void handleKeyCommands(const KeyboardDevice& keys);
 
 // The pointer rules of one frame, in their fixed order (scrubbing, tone pick, markers while

@@ -14,6 +14,7 @@ constexpr std::size_t kLongestLine = 4096;  // anything longer is not an events 
 const std::pair<const char*, int> kKeyNames[] = {
     {"ESCAPE", DIK_ESCAPE}, {"RETURN", DIK_RETURN}, {"SPACE", DIK_SPACE},   {"HOME", DIK_HOME},
     {"END", DIK_END},       {"DELETE", DIK_DELETE}, {"NUMPADENTER", DIK_NUMPADENTER},
+    {"A", DIK_A},           {"D", DIK_D},           {"T", DIK_T},
 };
 
 constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";  // some editors start UTF-8 text with it
@@ -117,7 +118,7 @@ bool parseAction(const std::vector<std::string>& words, ReplayEvent& event, std:
   long long number = 0;
   if (code < 0 && parseWhole(words[2], 0, kKeyCount - 1, number)) code = static_cast<int>(number);
   if (code < 0) {
-    what = "unknown key '" + shown(words[2]) + "' (ESCAPE RETURN SPACE HOME END DELETE NUMPADENTER or a code 0..255)";
+    what = "unknown key '" + shown(words[2]) + "' (ESCAPE RETURN SPACE HOME END DELETE NUMPADENTER A D T or a code 0..255)";
     return false;
   }
   event.kind = down ? ReplayEvent::KeyDown : ReplayEvent::KeyUp;

@@ -5,6 +5,7 @@
 
 // Key codes name physical keys, whatever the layout.
 inline constexpr int DIK_ESCAPE = 1;
+inline constexpr int DIK_T = 20;
 inline constexpr int DIK_RETURN = 28;
 inline constexpr int DIK_A = 30;
 inline constexpr int DIK_D = 32;

@@ -33,6 +33,10 @@ struct TunerState {
   bool preciseDetector = false;
   bool detectorLatch = false;  // D was down at the previous frame step
   PitchReading pitchReading;   // the precise detector's reading of the last scored block
+  // Semitones from the concert note to the note a transposing instrument's player reads
+  // (--transpose, key T): only the names change, never a row, a score or a MIDI key.
+  int transposition = 0;
+  bool transposeLatch = false;  // T was down at the previous frame step
 
   // Capture and transform: the audio thread's own working storage.
   double captureBlock[kBlockCapacity] = {};

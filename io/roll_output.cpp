@@ -45,13 +45,13 @@ void RollScores::add(const float* blockScores) { scores_.insert(scores_.end(), b
 
 long long RollScores::blocks() const { return static_cast<long long>(scores_.size() / kNoteRows); }
 
-bool RollScores::writePng(std::FILE* file, int scale, std::string& reason) const {
+bool RollScores::writePng(std::FILE* file, int scale, std::string& reason, int transposition) const {
   const long long width = rollWidth(blocks(), scale);
   if (width > kMostRollWidth) {
     reason = "too many blocks for one picture";
     return false;
   }
-  const std::vector<std::string> labels = rollRowLabels();
+  const std::vector<std::string> labels = rollRowLabels(transposition);
   const RollPicture roll{scores_.data(), blocks(), scale, labels.data(), font_.pixels ? &font_ : nullptr};
   std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width) * kBandRows);
   Framebuffer band{static_cast<int>(width), kBandRows, static_cast<int>(width), pixels.data()};
@@ -66,11 +66,11 @@ bool RollScores::writePng(std::FILE* file, int scale, std::string& reason) const
   return writePngRows(file, static_cast<int>(width), kRollHeight, row, reason);
 }
 
-std::vector<std::string> rollRowLabels() {
+std::vector<std::string> rollRowLabels(int transposition) {
   std::vector<std::string> labels(kNoteRows);
   for (int row = 0; row < kNoteRows; ++row) {
-    std::string name = noteRowName(row);
-    if (name.size() == 2 && name[0] == 'C') labels[row] = name;
+    std::string name = noteRowName(row + transposition);
+    if (name[0] == 'C' && name[1] != '#') labels[row] = name;
   }
   return labels;
 }

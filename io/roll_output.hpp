@@ -28,8 +28,9 @@ class RollScores {
   void keepFont(const BitmapFont& source);
   void add(const float* blockScores);  // the 72 scores of one block, as scored
   long long blocks() const;
-  // The picture as an 8-bit RGB PNG into an open file; false with why.
-  bool writePng(std::FILE* file, int scale, std::string& reason) const;
+  // The picture as an 8-bit RGB PNG into an open file, its rows named `transposition` semitones
+  // above concert; false with why.
+  bool writePng(std::FILE* file, int scale, std::string& reason, int transposition = 0) const;
 
  private:
   std::vector<float> scores_;
@@ -37,5 +38,6 @@ class RollScores {
   BitmapFont font_;
 };
 
-// The names the roll shows beside the rows: those of the C rows, empty for the others.
-std::vector<std::string> rollRowLabels();
+// The names the roll shows beside the rows: those of the rows whose name `transposition`
+// semitones above concert is a C, empty for the others.
+std::vector<std::string> rollRowLabels(int transposition = 0);

@@ -1,5 +1,6 @@
 #include "view/roll_picture.hpp"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -24,6 +25,11 @@ constexpr int kSecondsPerMinute = 60;
 constexpr int kSecondsPerHour = 3600;
 
 int rowY(int row) { return kBottomRowY - kRowHeight * row; }
+
+// A name too long to start at kRowLabelX ("C-1" of a transposed roll) starts further left, clear of the keys.
+long long rowLabelX(const std::string& label) {
+  return std::max(0LL, std::min<long long>(kRowLabelX, kStripLeft - kTextAdvance * static_cast<long long>(label.size())));
+}
 
 // Roll coordinates, drawn into the band that starts at roll row `top`.
 struct BandPen {
@@ -122,7 +128,7 @@ void drawRollBand(const RollPicture& roll, int top, Framebuffer& band) {
   drawFrame(pen, gridRight);
   if (roll.rowLabels != nullptr) {
     for (int row = 0; row < kNoteRows; ++row)
-      if (!roll.rowLabels[row].empty()) pen.text(kRowLabelX, rowY(row) - kRowLabelRise, roll.rowLabels[row]);
+      if (!roll.rowLabels[row].empty()) pen.text(rowLabelX(roll.rowLabels[row]), rowY(row) - kRowLabelRise, roll.rowLabels[row]);
   }
   drawTimeAxis(pen, roll.scale, gridRight, width);
 }

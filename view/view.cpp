@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "analysis/note_table.hpp"
+#include "analysis/transposition.hpp"
 #include "analysis/round_half_even.hpp"
 #include "view/colour.hpp"
 #include "view/draw.hpp"
@@ -163,11 +164,18 @@ void drawSlider(int troughX, int troughWidth, int filled) {
 }
 
 // While the precise detector names the notes: its label and the strongest note, e.g. "A4 +3c 441.3 Hz".
+// Transposed, the label names the instrument ("IN Bb:") and the note is the written one.
 void drawPitchReadout(const ViewFrame& frame) {
-  drawText(kReadoutLabelX, kLabelY, 0, "PRECISE:");
+  if (frame.transposition == 0) {
+    drawText(kReadoutLabelX, kLabelY, 0, "PRECISE:");
+  } else {
+    char label[kTranspositionLabelSize];
+    transpositionLabelInto(frame.transposition, label);
+    drawText(kReadoutLabelX, kLabelY, 0, "IN %s:", label);
+  }
   if (frame.pitchRow == kNoKey) return;
   char name[kNoteNameSize];
-  noteRowNameInto(frame.pitchRow, name);
+  noteRowNameInto(frame.pitchRow + frame.transposition, name);
   drawText(kReadoutX, kLabelY, 0, "%s %+dc %d.%d Hz", name, frame.pitchCents, frame.pitchTenthsHz / 10,
            frame.pitchTenthsHz % 10);
 }
@@ -210,7 +218,8 @@ bool keepKeys(GridRows& rows, const StripKey* keys) {
 bool sameToolbar(const ViewFrame& a, const ViewFrame& b) {
   return a.gainSlider == b.gainSlider && a.autoGain == b.autoGain && a.outputVolume == b.outputVolume &&
          a.softDisplay == b.softDisplay && a.preciseDetector == b.preciseDetector && a.pitchRow == b.pitchRow &&
-         a.pitchCents == b.pitchCents && a.pitchTenthsHz == b.pitchTenthsHz;
+         a.pitchCents == b.pitchCents && a.pitchTenthsHz == b.pitchTenthsHz &&
+         a.transposition == b.transposition;
 }
 
 }  // namespace

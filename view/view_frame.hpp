@@ -29,6 +29,7 @@ struct ViewFrame {
   int pitchRow = kNoKey;
   int pitchCents = 0;       // rounded to whole cents
   int pitchTenthsHz = 0;    // the frequency rounded to tenths of a hertz
+  int transposition = 0;    // semitones from concert to the written name read out; 0 shows concert names
 
   bool operator==(const ViewFrame&) const = default;
 };

@@ -373,3 +373,35 @@ TEST(StartSettings, RefusesAnUnknownTemperamentOrKeyInOneLine) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(StartSettings, TransposeLiveOrHeadlessByInstrumentOrSemitones) {
+  const std::pair<std::vector<const char*>, int> cases[] = {
+      {{"--transpose", "Eb"}, 9},
+      {{"song.flac", "--transpose=-12"}, -12},
+      {{"--headless", "in.wav", "--transpose", "+14"}, 14},
+      {{"--headless", "in.wav"}, 0},
+  };
+  for (const auto& [args, semitones] : cases) {
+    CommandLine line;
+    std::string reason;
+    ASSERT_TRUE(parse(args, line, reason)) << reason;
+    resetTunerState();
+    applyStartSettings(line.start);
+    EXPECT_EQ(tuner.transposition, semitones) << args.back();
+  }
+}
+
+TEST(StartSettings, RefusesATranspositionItCannotNameInOneLine) {
+  for (const char* value : {"H", "bb", "+37", "-37", "2.5", "Bb,Eb"}) {
+    CommandLine line;
+    std::string reason;
+    EXPECT_FALSE(parse({"--headless", "in.wav", "--transpose", value}, line, reason)) << value;
+    EXPECT_EQ(reason, std::string("--transpose needs Bb, Eb, F, A, G, C or semitones from -36 to +36, not '") + value +
+                          "'");
+    EXPECT_FALSE(line.showUsage) << value;  // a bad value, not an unknown option: one line, status 2
+  }
+}
+
+}  // namespace

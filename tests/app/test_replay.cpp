@@ -65,7 +65,7 @@ TEST(ReplayEvents, EveryKindOfLineWithCommentsAndBlanks) {
 TEST(ReplayEvents, KeyNamesAndCodes) {
   const std::pair<const char*, int> names[] = {{"ESCAPE", 1}, {"RETURN", 28}, {"SPACE", 57},
                                                {"HOME", 199}, {"END", 207},   {"DELETE", 211},
-                                               {"NUMPADENTER", 156}};
+                                               {"NUMPADENTER", 156}, {"A", 30}, {"D", 32}, {"T", 20}};
   for (auto [name, code] : names) EXPECT_EQ(keyCodeForName(name), code) << name;
   EXPECT_EQ(keyCodeForName("return"), -1);  // names are upper case, as listed
   std::vector<ReplayEvent> events;
@@ -711,6 +711,72 @@ TEST_F(ReplayFiles, TheFirstBlockAfterAFreezeIsReadWithoutTheOneBeforeIt) {
   ASSERT_EQ(fields.size(), 2u + 72u);
   EXPECT_GE(std::stof(fields[2 + 27]), 0.5f) << "C4 lit in the picture too";
   EXPECT_LT(std::stof(fields[2 + 36]), 0.5f) << "and A4, from before the freeze, is not";
+}
+
+std::string fileBytes(const std::string& file) {
+  std::ifstream in(file, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// The note names of --pitch, by step, for steps in [from, to].
+std::vector<std::string> namesBetween(const std::vector<std::string>& pitch, long long from, long long to) {
+  std::vector<std::string> names;
+  for (std::size_t i = 1; i < pitch.size(); ++i) {
+    const long long step = std::stoll(pitch[i]);
+    const std::size_t start = pitch[i].find(',', pitch[i].find(',') + 1) + 1;
+    const std::string name = pitch[i].substr(start, pitch[i].find(',', start) - start);
+    if (from <= step && step <= to && !name.empty()) names.push_back(name);
+  }
+  return names;
+}
+
+// A concert C5 reads D5 for a B-flat instrument and A5 for an E-flat one, whether from --transpose or
+// the key T in an events file; the scores, the notes and the roll's rows stay concert.
+TEST_F(ReplayFiles, TheKeyTAndTransposeRenameThePitchNotesAndNothingElse) {
+  std::vector<float> samples(3 * 44100);
+  for (std::size_t i = 0; i < samples.size(); ++i)
+    samples[i] = static_cast<float>(0.3 * std::sin(2 * 3.14159265358979 * 523.25 * static_cast<double>(i) / 44100));
+  const std::string input = writeSound("c5.wav", samples, 1, 44100, SF_FORMAT_WAV | SF_FORMAT_FLOAT);
+  struct Run {
+    int transposition;
+    const char* events;
+    std::string scores, midi, roll;
+    std::vector<std::string> pitch;
+  };
+  Run runs[] = {{0, "# no keys\n", {}, {}, {}, {}},
+                {0, "100 key T down\n101 key T up\n200 key 20 down\n201 key 20 up\n", {}, {}, {}, {}},
+                {2, "# no keys\n", {}, {}, {}, {}}};
+  for (Run& r : runs) {
+    resetTunerState();
+    tuner.preciseDetector = true;
+    tuner.transposition = r.transposition;
+    HeadlessOptions options;
+    options.input = input;
+    options.eventsPath = writeText("keys.ev", r.events);
+    options.scoresPath = path("scores.csv");
+    options.pitchPath = path("pitch.csv");
+    options.midiPath = path("notes.mid");
+    options.rollPath = path("roll.png");
+    ASSERT_EQ(run(options), 0) << said;
+    r.scores = fileBytes(options.scoresPath);
+    r.midi = fileBytes(options.midiPath);
+    r.roll = fileBytes(options.rollPath);
+    r.pitch = readLines(options.pitchPath);
+  }
+  const auto all = [](const std::vector<std::string>& names, const char* name) {
+    return !names.empty() && std::count(names.begin(), names.end(), name) == static_cast<long>(names.size());
+  };
+  EXPECT_TRUE(all(namesBetween(runs[0].pitch, 0, 1000), "C5"));
+  EXPECT_TRUE(all(namesBetween(runs[1].pitch, 0, 96), "C5"));
+  EXPECT_TRUE(all(namesBetween(runs[1].pitch, 104, 196), "D5"));  // Bb after the first press
+  EXPECT_TRUE(all(namesBetween(runs[1].pitch, 204, 1000), "A5"));  // Eb after the second
+  EXPECT_TRUE(all(namesBetween(runs[2].pitch, 0, 1000), "D5"));
+  for (const Run& r : {runs[1], runs[2]}) {
+    EXPECT_EQ(r.scores, runs[0].scores);  // the header keeps the concert names, every score its bits
+    EXPECT_EQ(r.midi, runs[0].midi);      // keys stay concert, to sound right on a synthesiser
+    EXPECT_FALSE(r.midi.empty());
+    EXPECT_NE(r.roll, runs[0].roll);      // the rows' labels are written names
+  }
 }
 
 }  // namespace

@@ -56,4 +56,35 @@ TEST(RollOutput, KeepsEveryBlockAndItsOwnFont) {
   std::fclose(sink);
 }
 
+// The labels mark the rows whose written name is a C: the concert Cs by default, others when transposed.
+TEST(RollOutput, LabelsNameTheRowsWhoseWrittenNameIsAC) {
+  struct Case {
+    int transposition;
+    int firstRow;         // the lowest row labelled; every twelfth above it is labelled too
+    const char* first;    // its label
+    const char* last;     // the highest row's label
+  };
+  const Case cases[] = {
+      {0, 3, "C2", "C7"},      // concert: C2 .. C7
+      {2, 1, "C2", "C7"},      // Bb: the A# rows read C
+      {9, 6, "C3", "C8"},      // Eb: the D# rows read C, a sixth up
+      {-24, 3, "C0", "C5"},
+      {-36, 3, "C-1", "C4"},   // three characters, still shown
+      {36, 3, "C5", "C10"},
+  };
+  for (const Case& c : cases) {
+    const std::vector<std::string> labels = rollRowLabels(c.transposition);
+    ASSERT_EQ(labels.size(), 72u);
+    std::vector<std::string> named;
+    for (int row = 0; row < 72; ++row) {
+      EXPECT_EQ(labels[row].empty(), row < c.firstRow || (row - c.firstRow) % 12 != 0) << c.transposition << " " << row;
+      if (!labels[row].empty()) named.push_back(labels[row]);
+    }
+    ASSERT_FALSE(named.empty());
+    EXPECT_EQ(named.front(), c.first) << c.transposition;
+    EXPECT_EQ(named.back(), c.last) << c.transposition;
+  }
+  EXPECT_EQ(rollRowLabels(), rollRowLabels(0));
+}
+
 }  // namespace

@@ -256,6 +256,28 @@ TEST_F(View, ThePreciseDetectorsReadoutShowsOnlyWhileItIsOn) {
   EXPECT_NE(label, a4);
 }
 
+// Transposed, the read-out names the written note (concert G#4 on a B-flat instrument reads A#4, as a
+// concert A#4 reads untransposed) and its label the instrument instead of PRECISE:.
+TEST_F(View, TheReadoutNamesTheWrittenNoteAndItsLabelTheInstrument) {
+  tuner.preciseDetector = true;
+  tuner.pitchReading = PitchReading{37, 466.0, -3.0, 0.9};
+  drawView();
+  const std::vector<int> concert = readoutInk();
+  tuner.transposition = 2;
+  tuner.pitchReading = PitchReading{35, 466.0, -3.0, 0.9};
+  drawView();
+  const std::vector<int> written = readoutInk();
+  const std::size_t labelColumns = kReadoutX - kReadoutLabelX;
+  EXPECT_EQ(std::vector<int>(written.begin() + labelColumns, written.end()),
+            std::vector<int>(concert.begin() + labelColumns, concert.end()));
+  EXPECT_NE(std::vector<int>(written.begin(), written.begin() + labelColumns),
+            std::vector<int>(concert.begin(), concert.begin() + labelColumns));  // "IN Bb:", not "PRECISE:"
+  tuner.transposition = -36;  // "A-2 ..." at the far end of the range still fits the toolbar
+  tuner.pitchReading = PitchReading{1, 58.3, 49.6, 0.9};
+  drawView();
+  EXPECT_GT(inkIn(kReadoutX + 3 * kTextAdvance, kReadoutX + 4 * kTextAdvance - 1), 0);  // the fourth character of "A#-2"
+}
+
 // The gain label's ink, column by column, as a signature of the word.
 std::vector<int> gainLabelInk() {
   std::vector<int> ink;
