@@ -5,6 +5,7 @@
 
 #include "analysis/transposition.hpp"
 #include "core/constants.hpp"
+#include "core/note_naming.hpp"
 
 inline constexpr float kLowestNote = 27.5f;            // Hz, entry 0 (the A of the lowest octave)
 inline constexpr float kSemitoneRatio = 1.0594631f;    // stored ratio, slightly above 2^(1/12)
@@ -20,9 +21,10 @@ inline constexpr double kHighestReferencePitch = 480.0;
 // of the shared state.
 void buildNoteTable();
 
-// "A1", "A#1", ... "G#7": the name of note row `row` (0 .. 71). A transposed name may lie up to
-// kMostTransposition rows past either end: "A-2" for row -36, "G#10" for row 107.
-std::string noteRowName(int row);
+// "A1", "A#1", ... "G#7": the name of note row `row` (0 .. 71), English by default, else as
+// `naming` spells it ("Sib1", "H1", "Do#4"); octaves change at C (Do) in every system. A transposed
+// name may lie up to kMostTransposition rows past either end: "A-2" for row -36, "G#10" for row 107.
+std::string noteRowName(int row, NoteNaming naming = {});
 // The same into `name`, without allocating: for the picture and the per-block outputs.
-inline constexpr int kNoteNameSize = 5;  // the longest names, "A#-2" and "A#10", with their terminating zero
-void noteRowNameInto(int row, char (&name)[kNoteNameSize]);
+inline constexpr int kNoteNameSize = 7;  // the longest names, "Sol#-1" and "Sol#10", with their terminating zero
+void noteRowNameInto(int row, char (&name)[kNoteNameSize], NoteNaming naming = {});

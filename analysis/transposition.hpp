@@ -7,7 +7,7 @@
 #include "core/constants.hpp"
 
 // Three octaves either way: every band and orchestral instrument from the glockenspiel (-24)
-// to the E-flat contrabass saxophone (+33), and every written name stays four characters.
+// to the E-flat contrabass saxophone (+33), and every octave number stays two characters.
 inline constexpr int kMostTransposition = 36;  // semitones
 
 // "Bb", "Eb", "F", "A", "G", "C" (concert), or a whole number of semitones with an optional

@@ -137,6 +137,21 @@ bool setTransposition(const std::string& text, CommandLine& line, std::string& r
   return false;
 }
 
+bool setNames(const std::string& text, CommandLine& line, std::string& reason) {
+  constexpr struct {
+    std::string_view name;
+    NameSystem system;
+  } kSystems[] = {{"english", NameSystem::English}, {"german", NameSystem::German}, {"solfege", NameSystem::Solfege}};
+  for (const auto& entry : kSystems)
+    if (text == entry.name) {
+      line.start.naming.system = entry.system;
+      return true;
+    }
+  reason = "--names needs english, german or solfege, not '" + text + "'";
+  return false;
+}
+
+bool setFlats(const std::string&, CommandLine& line, std::string&) { return line.start.naming.flats = true; }
 bool setAutoGain(const std::string&, CommandLine& line, std::string&) { return line.start.autoGain = true; }
 bool setMidiOut(const std::string&, CommandLine& line, std::string&) { return line.live.midiOut = true; }
 
@@ -202,6 +217,13 @@ const OptionRow kOptions[] = {
      "default) or a shift of -36 to +36 semitones (key T cycles concert,\n"
      "Bb, Eb, F)",
      nullptr, setTransposition},
+    {"--names", "NAME", kAnalysing,
+     "name the notes in english (default: C D E F G A B), german (C D E\n"
+     "F G A H, B for B flat, Cis Dis Fis Gis) or solfege (Do Re Mi Fa Sol\n"
+     "La Si, fixed do)",
+     nullptr, setNames},
+    {"--flats", nullptr, kAnalysing, "spell black keys as flats (Bb Eb; Des Es; Reb Mib), not sharps", nullptr,
+     setFlats},
     {"--headless", "INPUT", kHeadless,
      "replay a sound file (8 to 384 kHz, converted to 44100 Hz as it is\n"
      "read) without window or audio device, one 512-frame audio buffer\n"
@@ -472,6 +494,7 @@ void applyStartSettings(const StartSettings& start) {
   setAutoGain(start.autoGain);
   tuner.preciseDetector = start.preciseDetector;
   tuner.transposition = start.transposition;
+  tuner.naming = start.naming;
 }
 
 std::vector<OptionName> commandLineOptions() {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/constants.hpp"
+#include "core/note_naming.hpp"
 #include "core/temperament_choice.hpp"
 #include "audio/stream.hpp"
 
@@ -41,6 +42,7 @@ struct StartSettings {
   bool preciseDetector = false;            // --detector precise
   TemperamentChoice tuning;                // --temperament T --key NOTE
   int transposition = 0;                   // --transpose: semitones from concert to written names
+  NoteNaming naming;                       // --names, --flats
 };
 
 struct CommandLine {

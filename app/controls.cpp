@@ -174,6 +174,7 @@ ViewFrame applyViewRules() {
   if (tuner.preciseDetector) {
     frame.preciseDetector = true;
     frame.transposition = tuner.transposition;
+    frame.naming = tuner.naming;
     const PitchReading& reading = tuner.pitchReading;
     if (reading.row >= 0) {
       frame.pitchRow = reading.row;

@@ -258,7 +258,7 @@ void writePitchRow(std::FILE* file, long long step, int column) {
   // Rounded first, so that a hair below zero reads +0.0 rather than -0.0.
   const double cents = std::round(reading.cents * 10.0) / 10.0;
   char name[kNoteNameSize];
-  noteRowNameInto(reading.row + tuner.transposition, name);  // the written name; the row stays concert
+  noteRowNameInto(reading.row + tuner.transposition, name, tuner.naming);  // the written name; the row stays concert
   std::fprintf(file, "%lld,%d,%s,%.2f,%+.1f,%.3f\n", step, column, name, reading.frequency, cents == 0.0 ? 0.0 : cents,
                reading.confidence);
 }
@@ -365,7 +365,7 @@ bool writeOutputs(const HeadlessHost& host, ReplayOutputs& out, std::string& pro
   }
   if (!out.sound.close(reason)) fail(out.soundFile, reason);
   if (out.roll) {
-    if (!out.rollScores.writePng(out.roll.get(), out.rollScale, reason, tuner.transposition))
+    if (!out.rollScores.writePng(out.roll.get(), out.rollScale, reason, tuner.transposition, tuner.naming))
       fail(out.rollFile, out.rollFile.target + ": " + reason);
     else if (!finishFile(out.roll, out.rollFile, reason))
       fail(out.rollFile, reason);

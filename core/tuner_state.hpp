@@ -15,6 +15,7 @@
 
 #include "core/analysis_state.hpp"
 #include "core/constants.hpp"
+#include "core/note_naming.hpp"
 #include "core/temperament_choice.hpp"
 
 struct TunerState {
@@ -37,6 +38,7 @@ struct TunerState {
   // (--transpose, key T): only the names change, never a row, a score or a MIDI key.
   int transposition = 0;
   bool transposeLatch = false;  // T was down at the previous frame step
+  NoteNaming naming;            // --names, --flats: how every note is named; rows and scores stay
 
   // Capture and transform: the audio thread's own working storage.
   double captureBlock[kBlockCapacity] = {};

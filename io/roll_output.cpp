@@ -11,6 +11,9 @@ namespace {
 
 constexpr long long kBuffersPerBlock = kBlockSize / kFramesPerBuffer;
 constexpr int kBandRows = 16;  // picture rows drawn at a time: memory stays a few rows of the width
+constexpr int kPitchClassOfC = 3;  // counted from A, as the rows are
+
+bool writtenC(int writtenRow) { return (writtenRow % kPitchClasses + kPitchClasses) % kPitchClasses == kPitchClassOfC; }
 
 }  // namespace
 
@@ -45,13 +48,13 @@ void RollScores::add(const float* blockScores) { scores_.insert(scores_.end(), b
 
 long long RollScores::blocks() const { return static_cast<long long>(scores_.size() / kNoteRows); }
 
-bool RollScores::writePng(std::FILE* file, int scale, std::string& reason, int transposition) const {
+bool RollScores::writePng(std::FILE* file, int scale, std::string& reason, int transposition, NoteNaming naming) const {
   const long long width = rollWidth(blocks(), scale);
   if (width > kMostRollWidth) {
     reason = "too many blocks for one picture";
     return false;
   }
-  const std::vector<std::string> labels = rollRowLabels(transposition);
+  const std::vector<std::string> labels = rollRowLabels(transposition, naming);
   const RollPicture roll{scores_.data(), blocks(), scale, labels.data(), font_.pixels ? &font_ : nullptr};
   std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width) * kBandRows);
   Framebuffer band{static_cast<int>(width), kBandRows, static_cast<int>(width), pixels.data()};
@@ -66,11 +69,14 @@ bool RollScores::writePng(std::FILE* file, int scale, std::string& reason, int t
   return writePngRows(file, static_cast<int>(width), kRollHeight, row, reason);
 }
 
-std::vector<std::string> rollRowLabels(int transposition) {
+std::vector<std::string> rollRowLabels(int transposition, NoteNaming naming) {
   std::vector<std::string> labels(kNoteRows);
   for (int row = 0; row < kNoteRows; ++row) {
-    std::string name = noteRowName(row + transposition);
-    if (name[0] == 'C' && name[1] != '#') labels[row] = name;
+    if (!writtenC(row + transposition)) continue;
+    std::string name = noteRowName(row + transposition, naming);
+    // Every label names a C, so a name too wide for the margin ("Do-1", "Do10") keeps its octave.
+    if (name.size() > kMostRowLabelGlyphs) name.erase(0, name.find_first_of("-0123456789"));
+    labels[row] = name;
   }
   return labels;
 }

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "core/note_naming.hpp"
 #include "view/font.hpp"
 
 // Most blocks `steps` steps can score: one per four audio buffers.
@@ -29,8 +30,8 @@ class RollScores {
   void add(const float* blockScores);  // the 72 scores of one block, as scored
   long long blocks() const;
   // The picture as an 8-bit RGB PNG into an open file, its rows named `transposition` semitones
-  // above concert; false with why.
-  bool writePng(std::FILE* file, int scale, std::string& reason, int transposition = 0) const;
+  // above concert, spelled as `naming` says; false with why.
+  bool writePng(std::FILE* file, int scale, std::string& reason, int transposition = 0, NoteNaming naming = {}) const;
 
  private:
   std::vector<float> scores_;
@@ -39,5 +40,6 @@ class RollScores {
 };
 
 // The names the roll shows beside the rows: those of the rows whose name `transposition`
-// semitones above concert is a C, empty for the others.
-std::vector<std::string> rollRowLabels(int transposition = 0);
+// semitones above concert is a C, empty for the others; a name wider than the margin beside the
+// keys ("Do-1") is its octave alone ("-1").
+std::vector<std::string> rollRowLabels(int transposition = 0, NoteNaming naming = {});

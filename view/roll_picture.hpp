@@ -2,6 +2,7 @@
 // The whole piece as one piano-roll: a column for every analysed block, the
 // window's rows, colours and keyboard, a time axis and the names of the C rows.
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -15,6 +16,7 @@ inline constexpr int kRollRightMargin = 32;      // room for the last time label
 inline constexpr int kMostRollWidth = 1000000;   // pixels; the PNG library's own limit
 inline constexpr int kMostRollScale = 16;        // pixels per block
 inline constexpr int kRollLabelSeconds = 10;     // a labelled tick every 10 s, a plain one every second
+inline constexpr std::size_t kMostRowLabelGlyphs = 3;  // a row's name that fits left of the keys ("C-1")
 
 struct RollPicture {
   const float* scores = nullptr;             // `blocks` x 72, one block after the other

@@ -1,6 +1,8 @@
 #include "view/view.hpp"
 
 #include <algorithm>
+#include <cstdio>
+#include <cstring>
 
 #include "analysis/note_table.hpp"
 #include "analysis/transposition.hpp"
@@ -14,6 +16,8 @@
 namespace {
 
 constexpr int kWhiteKeyColour = 0xFFFFFF;
+constexpr std::size_t kReadoutGlyphs = (kPictureWidth - kReadoutX) / kTextAdvance;  // to the picture's edge
+constexpr int kReadoutSize = 32;  // the read-out's line before it is cut to fit, and its zero
 
 constexpr double kStripThreshold = 0.25;         // scores at or below this leave the key plain
 constexpr double kStripScale = 1.3333334f;       // 4/3 as stored in single precision
@@ -175,9 +179,14 @@ void drawPitchReadout(const ViewFrame& frame) {
   }
   if (frame.pitchRow == kNoKey) return;
   char name[kNoteNameSize];
-  noteRowNameInto(frame.pitchRow + frame.transposition, name);
-  drawText(kReadoutX, kLabelY, 0, "%s %+dc %d.%d Hz", name, frame.pitchCents, frame.pitchTenthsHz / 10,
-           frame.pitchTenthsHz % 10);
+  noteRowNameInto(frame.pitchRow + frame.transposition, name, frame.naming);
+  char line[kReadoutSize];
+  std::snprintf(line, sizeof line, "%s %+dc %d.%d Hz", name, frame.pitchCents, frame.pitchTenthsHz / 10,
+                frame.pitchTenthsHz % 10);
+  // Only names longer than English ones ("Sol#10") need it: the tenths go before the edge does.
+  if (std::strlen(line) > kReadoutGlyphs)
+    std::snprintf(line, sizeof line, "%s %+dc %d Hz", name, frame.pitchCents, frame.pitchTenthsHz / 10);
+  drawText(kReadoutX, kLabelY, 0, "%s", line);
 }
 
 // The toolbar over everything else: background, labels, sliders. It is drawn
@@ -219,7 +228,7 @@ bool sameToolbar(const ViewFrame& a, const ViewFrame& b) {
   return a.gainSlider == b.gainSlider && a.autoGain == b.autoGain && a.outputVolume == b.outputVolume &&
          a.softDisplay == b.softDisplay && a.preciseDetector == b.preciseDetector && a.pitchRow == b.pitchRow &&
          a.pitchCents == b.pitchCents && a.pitchTenthsHz == b.pitchTenthsHz &&
-         a.transposition == b.transposition;
+         a.transposition == b.transposition && a.naming == b.naming;
 }
 
 }  // namespace

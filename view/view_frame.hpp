@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "core/note_naming.hpp"
+
 inline constexpr int kNoKey = -1;
 
 struct ViewFrame {
@@ -30,6 +32,7 @@ struct ViewFrame {
   int pitchCents = 0;       // rounded to whole cents
   int pitchTenthsHz = 0;    // the frequency rounded to tenths of a hertz
   int transposition = 0;    // semitones from concert to the written name read out; 0 shows concert names
+  NoteNaming naming;        // the read-out's note names
 
   bool operator==(const ViewFrame&) const = default;
 };
