@@ -405,3 +405,41 @@ TEST(StartSettings, RefusesATranspositionItCannotNameInOneLine) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(StartSettings, NamesAndFlatsLiveOrHeadless) {
+  struct Case {
+    std::vector<const char*> args;
+    NoteNaming naming;
+  };
+  const Case cases[] = {
+      {{"--headless", "in.wav"}, {}},
+      {{"--names", "german"}, {NameSystem::German, false}},
+      {{"song.flac", "--names=solfege", "--flats"}, {NameSystem::Solfege, true}},
+      {{"--headless", "in.wav", "--flats", "--names", "english"}, {NameSystem::English, true}},
+  };
+  for (const Case& c : cases) {
+    CommandLine line;
+    std::string reason;
+    ASSERT_TRUE(parse(c.args, line, reason)) << reason;
+    resetTunerState();
+    applyStartSettings(line.start);
+    EXPECT_EQ(tuner.naming, c.naming) << c.args.back();
+  }
+}
+
+TEST(StartSettings, RefusesANamingSystemItDoesNotKnowInOneLine) {
+  for (const char* value : {"English", "solfège", "french", "german,flats"}) {
+    CommandLine line;
+    std::string reason;
+    EXPECT_FALSE(parse({"--headless", "in.wav", "--names", value}, line, reason)) << value;
+    EXPECT_EQ(reason, std::string("--names needs english, german or solfege, not '") + value + "'");
+    EXPECT_FALSE(line.showUsage) << value;
+  }
+  CommandLine line;
+  std::string reason;
+  EXPECT_FALSE(parse({"--headless", "in.wav", "--flats=yes"}, line, reason));  // a switch takes no value
+}
+
+}  // namespace

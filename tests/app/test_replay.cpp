@@ -780,3 +780,49 @@ TEST_F(ReplayFiles, TheKeyTAndTransposeRenameThePitchNotesAndNothingElse) {
 }
 
 }  // namespace
+
+namespace {
+
+// --names and --flats rename the --pitch notes (a concert A#4 reads Bb4, B4 in German, Sib4 in
+// solfege) and leave the scores, header included, and the MIDI notes byte for byte as they were.
+TEST_F(ReplayFiles, NamingSystemsRenameThePitchNotesAndNothingElse) {
+  std::vector<float> samples(2 * 44100);
+  for (std::size_t i = 0; i < samples.size(); ++i)
+    samples[i] = static_cast<float>(0.3 * std::sin(2 * 3.14159265358979 * 466.16 * static_cast<double>(i) / 44100));
+  const std::string input = writeSound("asharp4.wav", samples, 1, 44100, SF_FORMAT_WAV | SF_FORMAT_FLOAT);
+  struct Run {
+    NoteNaming naming;
+    const char* name;
+    std::string scores, midi;
+    std::vector<std::string> pitch;
+  };
+  Run runs[] = {{{}, "A#4", {}, {}, {}},
+                {{NameSystem::English, true}, "Bb4", {}, {}, {}},
+                {{NameSystem::German, false}, "B4", {}, {}, {}},
+                {{NameSystem::Solfege, true}, "Sib4", {}, {}, {}},
+                {{NameSystem::Solfege, false}, "La#4", {}, {}, {}}};
+  for (Run& r : runs) {
+    resetTunerState();
+    tuner.preciseDetector = true;
+    tuner.naming = r.naming;
+    HeadlessOptions options;
+    options.input = input;
+    options.scoresPath = path("scores.csv");
+    options.pitchPath = path("pitch.csv");
+    options.midiPath = path("notes.mid");
+    ASSERT_EQ(run(options), 0) << said;
+    r.scores = fileBytes(options.scoresPath);
+    r.midi = fileBytes(options.midiPath);
+    r.pitch = readLines(options.pitchPath);
+  }
+  for (const Run& r : runs) {
+    const std::vector<std::string> names = namesBetween(r.pitch, 0, 1000);
+    ASSERT_FALSE(names.empty()) << r.name;
+    EXPECT_EQ(std::count(names.begin(), names.end(), r.name), static_cast<long>(names.size())) << r.name;
+    EXPECT_EQ(r.pitch.front(), runs[0].pitch.front());  // the same columns: no column comes or goes
+    EXPECT_EQ(r.scores, runs[0].scores) << r.name;
+    EXPECT_EQ(r.midi, runs[0].midi) << r.name;
+  }
+}
+
+}  // namespace

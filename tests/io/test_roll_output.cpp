@@ -7,6 +7,7 @@
 
 #include "io/roll_output.hpp"
 #include "view/glyphs.hpp"
+#include "view/roll_picture.hpp"
 
 namespace {
 
@@ -85,6 +86,36 @@ TEST(RollOutput, LabelsNameTheRowsWhoseWrittenNameIsAC) {
     EXPECT_EQ(named.back(), c.last) << c.transposition;
   }
   EXPECT_EQ(rollRowLabels(), rollRowLabels(0));
+}
+
+// Every system labels its written Cs; a name wider than the margin beside the keys keeps its octave.
+TEST(RollOutput, LabelsInEveryNamingSystemFitBesideTheKeys) {
+  struct Case {
+    int transposition;
+    NoteNaming naming;
+    const char* first;
+    const char* last;
+  };
+  const Case cases[] = {
+      {0, {NameSystem::German, true}, "C2", "C7"},
+      {0, {NameSystem::Solfege, false}, "Do2", "Do7"},
+      {2, {NameSystem::Solfege, true}, "Do2", "Do7"},  // the Bb rows read Do
+      {-36, {NameSystem::Solfege, false}, "-1", "Do4"},
+      {36, {NameSystem::Solfege, true}, "Do5", "10"},
+  };
+  for (const Case& c : cases) {
+    const std::vector<std::string> labels = rollRowLabels(c.transposition, c.naming);
+    const std::vector<std::string> english = rollRowLabels(c.transposition);
+    std::vector<std::string> named;
+    for (int row = 0; row < 72; ++row) {
+      EXPECT_EQ(labels[row].empty(), english[row].empty()) << row;  // the same rows, the written Cs
+      EXPECT_LE(labels[row].size(), kMostRowLabelGlyphs) << labels[row];
+      if (!labels[row].empty()) named.push_back(labels[row]);
+    }
+    ASSERT_FALSE(named.empty());
+    EXPECT_EQ(named.front(), c.first) << c.transposition;
+    EXPECT_EQ(named.back(), c.last) << c.transposition;
+  }
 }
 
 }  // namespace

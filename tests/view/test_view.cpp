@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "picture.hpp"
@@ -276,6 +277,42 @@ TEST_F(View, TheReadoutNamesTheWrittenNoteAndItsLabelTheInstrument) {
   tuner.pitchReading = PitchReading{1, 58.3, 49.6, 0.9};
   drawView();
   EXPECT_GT(inkIn(kReadoutX + 3 * kTextAdvance, kReadoutX + 4 * kTextAdvance - 1), 0);  // the fourth character of "A#-2"
+}
+
+// The 8 x 8 pixels of the read-out's character cell `cell`, ink or not.
+std::vector<bool> readoutCell(int cell) {
+  std::vector<bool> glyph;
+  for (int y = 7; y < 15; ++y)
+    for (int x = kReadoutX + cell * kTextAdvance; x < kReadoutX + (cell + 1) * kTextAdvance; ++x)
+      glyph.push_back(at(x, y) == kGlyphInk);
+  return glyph;
+}
+
+// The longest names ("Sol#10") would carry the line past the picture's edge: the frequency loses its
+// tenths and the line still ends in "Hz" at the edge, while English names keep them.
+TEST_F(View, TheLongestNamesFitTheReadout) {
+  constexpr int kLastCell = (kPictureWidth - kReadoutX) / kTextAdvance - 1;
+  tuner.preciseDetector = true;
+  tuner.pitchReading = PitchReading{36, 441.3, 5.0, 0.9};
+  drawView();
+  const std::vector<bool> z = readoutCell(14);  // "A4 +5c 441.3 Hz"
+  ASSERT_NE(std::count(z.begin(), z.end(), true), 0);
+  tuner.transposition = 36;
+  tuner.pitchReading = PitchReading{71, 3322.4, -49.0, 0.9};
+  drawView();
+  const auto inkOfCell = [](int cell) { const std::vector<bool> g = readoutCell(cell); return std::count(g.begin(), g.end(), true); };
+  EXPECT_EQ(readoutCell(kLastCell), z);         // "G#10 -49c 3322.4 Hz" fits to the edge as it is
+  EXPECT_LT(inkOfCell(kLastCell - 4), inkOfCell(kLastCell - 5));  // with its tenths: "." after "2"
+  for (NameSystem system : {NameSystem::Solfege, NameSystem::German})
+    for (bool flats : {false, true}) {
+      tuner.naming = NoteNaming{system, flats};
+      drawView();
+      int last = kLastCell;
+      while (last > 0 && inkOfCell(last) == 0) --last;
+      EXPECT_EQ(readoutCell(last), z);  // "Sol#10 -49c 3322 Hz", "Gis10 -49c 3322 Hz"
+      for (int cell = 0; cell < 4; ++cell) EXPECT_NE(readoutCell(cell), std::vector<bool>(64, false)) << cell;
+      EXPECT_TRUE(picture.guardsIntact());
+    }
 }
 
 // The gain label's ink, column by column, as a signature of the word.
