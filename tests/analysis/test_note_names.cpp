@@ -27,12 +27,7 @@ TEST(NoteNames, EveryPitchClassOfAnOctaveInEverySystem) {
       {kSolfegeFlats, {"Do4", "Reb4", "Re4", "Mib4", "Mi4", "Fa4", "Solb4", "Sol4", "Lab4", "La4", "Sib4", "Si4"}},
   };
   for (const Case& c : cases)
-    for (int p = 0; p < kPitchClasses; ++p) {
-      EXPECT_EQ(noteRowName(kRowC4 + p, c.naming), c.octave4[p]) << p;
-      char name[kNoteNameSize];
-      noteRowNameInto(kRowC4 + p, name, c.naming);
-      EXPECT_STREQ(name, c.octave4[p]);
-    }
+    for (int p = 0; p < kPitchClasses; ++p) EXPECT_EQ(noteRowName(kRowC4 + p, c.naming), c.octave4[p]) << p;
 }
 
 // The octave changes at C (Do) in every system, below the first row and above the last as well.
@@ -46,8 +41,8 @@ TEST(NoteNames, OctavesChangeAtCAndReachTheTransposedEnds) {
       {kEnglish, 0, "A1"},          {kEnglish, 71, "G#7"},        {kEnglishFlats, 71, "Ab7"},
       {kGerman, 2, "H1"},           {kGerman, 3, "C2"},           {kGermanFlats, 1, "B1"},
       {kSolfege, 2, "Si1"},         {kSolfege, 3, "Do2"},         {kSolfegeFlats, 1, "Sib1"},
-      {kSolfege, 26, "Si3"},        {kSolfege, 27, "Do4"},        {kGerman, 38, "H4"},
-      {kGerman, 39, "C5"},          {kSolfegeFlats, 38, "Si4"},   {kSolfegeFlats, 39, "Do5"},
+      {kGerman, 38, "H4"},          {kGerman, 39, "C5"},          {kSolfegeFlats, 38, "Si4"},
+      {kSolfegeFlats, 39, "Do5"},
       // rows named only when transposed: a minus sign, two-digit octaves, the longest names
       {kSolfege, -36, "La-2"},      {kSolfegeFlats, -35, "Sib-2"}, {kGerman, -34, "H-2"},
       {kSolfege, -33, "Do-1"},      {kSolfege, -25, "Sol#-1"},    {kSolfegeFlats, -27, "Solb-1"},
