@@ -100,10 +100,8 @@ void runFrame(Host& host) {
   }
   // While frozen the flag stays raised, so the first frame after unfreezing takes the newest block.
   std::int64_t rung = 0;
-  bool scored = false;
   const bool frozen = tuner.frozen.load(std::memory_order_relaxed);
   if (!frozen && tuner.spectrumReady.exchange(false, std::memory_order_acquire)) {
-    scored = true;
     rung = lastRingNanoseconds();
     recordBlock();
     const std::uint32_t published = tuner.blocksPublished.load(std::memory_order_relaxed);
@@ -118,7 +116,7 @@ void runFrame(Host& host) {
     if (tuner.autoGain) followInputLevel();
   }
   if (frozen) frozeSinceLastBlock = true;
-  host.afterScoring(scored, frozen);
+  host.afterScoring(frozen);
   if (showFrame(host, applyViewRules()) && rung != 0) noteBlockShown(rung);
 }
 

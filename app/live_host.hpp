@@ -39,7 +39,7 @@ class LiveHost : public Host {
   // The window keeps its picture: only one that can differ is sent, or one it lost.
   PictureNeed pictureNeed() const override { return PictureNeed::Changes; }
   bool pictureLost() override;
-  void afterScoring(bool, bool frozen) override {
+  void afterScoring(bool frozen) override {
     if (notes_ != nullptr) notes_->follow(frozen);
   }
   // What the audio side had to say since the last call, a line each without the "sonavel: " prefix:

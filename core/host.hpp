@@ -45,7 +45,7 @@ class Host {
   virtual PictureNeed pictureNeed() const { return PictureNeed::EveryFrame; }
   // For PictureNeed::Changes: the window lost what it showed (exposed, resized) and needs a picture.
   virtual bool pictureLost() { return false; }
-  // Each frame step, once the block it took (if `scored`) is scored: the live host's MIDI out
-  // follows the notes. `frozen`: the picture is held.
-  virtual void afterScoring(bool /*scored*/, bool /*frozen*/) {}
+  // Each frame step, after any block it took is scored: the live notes read the blocks queued
+  // for them. `frozen`: the picture is held.
+  virtual void afterScoring(bool /*frozen*/) {}
 };
