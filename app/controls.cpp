@@ -80,16 +80,17 @@ void handleKeyCommands(const KeyboardDevice& keys) {
 }
 
 std::uint32_t applyScrubbing() {
+  const Palette& palette = themePalette(tuner.theme);
   const bool onGrid = kScrubLeft <= tuner.mouseX && tuner.mouseX <= kScrubRight && tuner.mouseY >= kScrubTop;
   if (!(onGrid && tuner.leftDown && tuner.frozen.load(kRelaxed))) {
     tuner.scrubbing.store(false, kRelaxed);
-    return kCursorColour;
+    return palette.cursor;
   }
   if (!tuner.scrubbing.load(kRelaxed)) tuner.playSample.store(0, kRelaxed);
   const int column = (tuner.historyColumn.load(kRelaxed) + (tuner.mouseX - kScrubLeft) / kColumnWidth) % kHistoryColumns;
   tuner.playColumn.store(column, kRelaxed);
   tuner.scrubbing.store(true, kRelaxed);
-  return kScrubCursorColour;
+  return palette.scrubCursor;
 }
 
 int applyTonePick() {
@@ -146,6 +147,7 @@ void clearMarkersWhileLive() {
 
 ViewFrame applyViewRules() {
   ViewFrame frame;
+  frame.palette = &themePalette(tuner.theme);
   const int historyColumn = tuner.historyColumn.load(kRelaxed);
   frame.oldestColumn = wrapColumn(historyColumn);
   frame.frozen = tuner.frozen.load(kRelaxed);

@@ -21,6 +21,8 @@ void drawView(const ViewFrame& frame, GridRows& rows) { drawView(framebuffer, fr
 
 void drawView() { drawView(applyViewRules()); }
 
-void updateGridRows(GridRows& rows) { updateGridRows(rows, recordScores()); }
+void updateGridRows(GridRows& rows) { updateGridRows(rows, recordScores(), themePalette(tuner.theme)); }
 
-std::uint32_t gridCellColour(int row, float score) { return gridCellColour(tuner.keyColour, row, score); }
+std::uint32_t gridCellColour(int row, float score) {
+  return gridCellColour(themePalette(tuner.theme), tuner.keyColour, row, score);
+}

@@ -18,6 +18,6 @@ void drawView(const ViewFrame& frame, GridRows& rows);
 // The frame's whole view step: the pointer rules, then the picture they leave. Does not present.
 void drawView();
 
-// The grid colours of `rows`, and of one cell, from the record's scores and key colours.
+// The grid colours of `rows`, and of one cell, from the record's scores and key colours, in its theme.
 void updateGridRows(GridRows& rows);
 std::uint32_t gridCellColour(int row, float score);

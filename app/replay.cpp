@@ -34,6 +34,7 @@
 #include "core/tuner_state.hpp"
 #include "audio/audio_callback.hpp"
 #include "view/font.hpp"
+#include "view/palette.hpp"
 
 namespace {
 
@@ -365,7 +366,8 @@ bool writeOutputs(const HeadlessHost& host, ReplayOutputs& out, std::string& pro
   }
   if (!out.sound.close(reason)) fail(out.soundFile, reason);
   if (out.roll) {
-    if (!out.rollScores.writePng(out.roll.get(), out.rollScale, reason, tuner.transposition, tuner.naming))
+    if (!out.rollScores.writePng(out.roll.get(), out.rollScale, reason, tuner.transposition, tuner.naming,
+                                 themePalette(tuner.theme)))
       fail(out.rollFile, out.rollFile.target + ": " + reason);
     else if (!finishFile(out.roll, out.rollFile, reason))
       fail(out.rollFile, reason);

@@ -36,20 +36,20 @@ void timeDrawing(benchmark::State& state, Draw draw) {
 
 void BM_clearScreen(benchmark::State& state) {
   prepareLiveState();
-  timeDrawing(state, [] { clearScreen(kBackgroundColour); });
+  timeDrawing(state, [] { clearScreen(kDesignPalette.background); });
 }
 BENCHMARK(BM_clearScreen);
 
 void BM_drawView(benchmark::State& state) {
   prepareLiveState();
-  clearScreen(kBackgroundColour);
+  clearScreen(kDesignPalette.background);
   timeDrawing(state, [] { drawView(); });
 }
 BENCHMARK(BM_drawView);
 
 void BM_drawViewFrozenWithMarkers(benchmark::State& state) {
   prepareLiveState();
-  clearScreen(kBackgroundColour);
+  clearScreen(kDesignPalette.background);
   tuner.frozen.store(true);
   tuner.markersShown = true;
   tuner.markA = 10;
@@ -78,7 +78,7 @@ void BM_drawViewNewColumn(benchmark::State& state) {
   prepareLiveState();
   unsigned seed = 1;
   for (int column = 0; column < kHistoryColumns; ++column) writeLiveColumn(column, seed);
-  clearScreen(kBackgroundColour);
+  clearScreen(kDesignPalette.background);
   drawView();
   timeDrawing(state, [&seed] {
     const int column = tuner.historyColumn.load();

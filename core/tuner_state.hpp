@@ -17,6 +17,7 @@
 #include "core/constants.hpp"
 #include "core/note_naming.hpp"
 #include "core/temperament_choice.hpp"
+#include "core/theme_choice.hpp"
 
 struct TunerState {
   static constexpr int blockSize = kBlockSize;
@@ -39,6 +40,7 @@ struct TunerState {
   int transposition = 0;
   bool transposeLatch = false;  // T was down at the previous frame step
   NoteNaming naming;            // --names, --flats: how every note is named; rows and scores stay
+  Theme theme = Theme::Design;  // --theme: the colours the picture and the roll are drawn in
 
   // Capture and transform: the audio thread's own working storage.
   double captureBlock[kBlockCapacity] = {};

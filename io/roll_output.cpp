@@ -48,14 +48,16 @@ void RollScores::add(const float* blockScores) { scores_.insert(scores_.end(), b
 
 long long RollScores::blocks() const { return static_cast<long long>(scores_.size() / kNoteRows); }
 
-bool RollScores::writePng(std::FILE* file, int scale, std::string& reason, int transposition, NoteNaming naming) const {
+bool RollScores::writePng(std::FILE* file, int scale, std::string& reason, int transposition, NoteNaming naming,
+                          const Palette& palette) const {
   const long long width = rollWidth(blocks(), scale);
   if (width > kMostRollWidth) {
     reason = "too many blocks for one picture";
     return false;
   }
   const std::vector<std::string> labels = rollRowLabels(transposition, naming);
-  const RollPicture roll{scores_.data(), blocks(), scale, labels.data(), font_.pixels ? &font_ : nullptr};
+  RollPicture roll{scores_.data(), blocks(), scale, labels.data(), font_.pixels ? &font_ : nullptr};
+  roll.palette = &palette;
   std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width) * kBandRows);
   Framebuffer band{static_cast<int>(width), kBandRows, static_cast<int>(width), pixels.data()};
   auto row = [&](int y) {

@@ -9,6 +9,7 @@
 
 #include "core/note_naming.hpp"
 #include "view/font.hpp"
+#include "view/palette.hpp"
 
 // Most blocks `steps` steps can score: one per four audio buffers.
 long long mostBlocksIn(long long steps);
@@ -30,8 +31,9 @@ class RollScores {
   void add(const float* blockScores);  // the 72 scores of one block, as scored
   long long blocks() const;
   // The picture as an 8-bit RGB PNG into an open file, its rows named `transposition` semitones
-  // above concert, spelled as `naming` says; false with why.
-  bool writePng(std::FILE* file, int scale, std::string& reason, int transposition = 0, NoteNaming naming = {}) const;
+  // above concert, spelled as `naming` says, in `palette`'s colours; false with why.
+  bool writePng(std::FILE* file, int scale, std::string& reason, int transposition = 0, NoteNaming naming = {},
+                const Palette& palette = kDesignPalette) const;
 
  private:
   std::vector<float> scores_;

@@ -10,5 +10,9 @@ inline std::uint32_t rgb(int red, int green, int blue) {
          static_cast<std::uint32_t>(blue);
 }
 
+inline int redOf(std::uint32_t colour) { return static_cast<int>(colour >> 16 & 0xFF); }
+inline int greenOf(std::uint32_t colour) { return static_cast<int>(colour >> 8 & 0xFF); }
+inline int blueOf(std::uint32_t colour) { return static_cast<int>(colour & 0xFF); }
+
 // `full` scaled by `unit`, to the nearest integer, ties to even.
 inline int component(double full, double unit) { return static_cast<int>(roundHalfEven(full * unit)); }

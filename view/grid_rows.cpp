@@ -8,22 +8,22 @@ namespace {
 
 constexpr int kScoresPerColumnBytes = kNoteRows * static_cast<int>(sizeof(float));
 
-// The three kinds of grid row and their colours at score 0; a score s scales each component by 1 - s.
-struct RowShade {
-  double red, green, blue;
-};
-constexpr RowShade kARowShade = {224.0, 224.0, 224.0};
-constexpr RowShade kWhiteRowShade = {192.0, 192.0, 208.0};
-constexpr RowShade kBlackRowShade = {192.0, 160.0, 176.0};
-
-const RowShade& rowShade(const int* keyColour, int row) {
-  if (row % kPitchClasses == 0) return kARowShade;
-  return keyColour[row % kPitchClasses] != 0 ? kWhiteRowShade : kBlackRowShade;
+// The three kinds of grid row: the A rows, the other white keys' and the black keys'.
+const Shade& rowShade(const Palette& palette, const int* keyColour, int row) {
+  if (row % kPitchClasses == 0) return palette.aRow;
+  return keyColour[row % kPitchClasses] != 0 ? palette.whiteRow : palette.blackRow;
 }
 
-std::uint32_t shadedColour(const RowShade& shade, float score) {
-  const double u = 1.0 - static_cast<double>(score);
-  return rgb(component(shade.red, u), component(shade.green, u), component(shade.blue, u));
+// One component at score s: unlit * (1 - s) + lit * s, to the nearest integer.
+int shadedComponent(int unlit, int lit, double score) {
+  return static_cast<int>(roundHalfEven(static_cast<double>(unlit) * (1.0 - score) + static_cast<double>(lit) * score));
+}
+
+std::uint32_t shadedColour(const Shade& shade, float score) {
+  const double s = score;
+  return rgb(shadedComponent(redOf(shade.unlit), redOf(shade.lit), s),
+             shadedComponent(greenOf(shade.unlit), greenOf(shade.lit), s),
+             shadedComponent(blueOf(shade.unlit), blueOf(shade.lit), s));
 }
 
 std::uint32_t bitsOf(float score) {
@@ -32,18 +32,19 @@ std::uint32_t bitsOf(float score) {
   return bits;
 }
 
-void setCell(GridRows& rows, const int* keyColour, int column, int row, float score) {
-  const std::uint32_t colour = gridCellColour(keyColour, row, score);
+void setCell(GridRows& rows, const Palette& palette, const int* keyColour, int column, int row, float score) {
+  const std::uint32_t colour = gridCellColour(palette, keyColour, row, score);
   std::uint32_t* cell = rows.pixels[row] + kColumnWidth * column;
   for (int x = 0; x < kColumnWidth; ++x) cell[x] = colour;
   rows.scoreBits[column * kNoteRows + row] = bitsOf(score);
 }
 
-void fillAll(GridRows& rows, const NoteScores& notes) {
+void fillAll(GridRows& rows, const NoteScores& notes, const Palette& palette) {
   for (int column = 0; column < kHistoryColumns; ++column)
     for (int row = 0; row < kNoteRows; ++row)
-      setCell(rows, notes.keyColour, column, row, notes.history[column * kNoteRows + row]);
+      setCell(rows, palette, notes.keyColour, column, row, notes.history[column * kNoteRows + row]);
   std::memcpy(rows.keyColour, notes.keyColour, sizeof rows.keyColour);
+  rows.palette = &palette;
   rows.filled = true;
 }
 
@@ -54,14 +55,15 @@ float clampedScore(float score) {
   return positive < 1.0f ? positive : 1.0f;
 }
 
-std::uint32_t gridCellColour(const int* keyColour, int row, float score) {
-  return shadedColour(rowShade(keyColour, row), clampedScore(score));
+std::uint32_t gridCellColour(const Palette& palette, const int* keyColour, int row, float score) {
+  return shadedColour(rowShade(palette, keyColour, row), clampedScore(score));
 }
 
-void updateGridRows(GridRows& rows, const NoteScores& notes) {
-  // The key colours choose each row's shade: when they change, every cell may.
-  if (!rows.filled || std::memcmp(rows.keyColour, notes.keyColour, sizeof rows.keyColour) != 0) {
-    fillAll(rows, notes);
+void updateGridRows(GridRows& rows, const NoteScores& notes, const Palette& palette) {
+  // The key colours choose each row's shade and the palette its colours: when either changes, every cell may.
+  if (!rows.filled || rows.palette != &palette ||
+      std::memcmp(rows.keyColour, notes.keyColour, sizeof rows.keyColour) != 0) {
+    fillAll(rows, notes, palette);
     return;
   }
   for (int column = 0; column < kHistoryColumns; ++column) {
@@ -69,6 +71,6 @@ void updateGridRows(GridRows& rows, const NoteScores& notes) {
     const std::uint32_t* kept = rows.scoreBits + column * kNoteRows;
     if (std::memcmp(kept, scores, kScoresPerColumnBytes) == 0) continue;
     for (int row = 0; row < kNoteRows; ++row)
-      if (kept[row] != bitsOf(scores[row])) setCell(rows, notes.keyColour, column, row, scores[row]);
+      if (kept[row] != bitsOf(scores[row])) setCell(rows, palette, notes.keyColour, column, row, scores[row]);
   }
 }

@@ -6,6 +6,7 @@
 
 #include "core/constants.hpp"
 #include "view/geometry.hpp"
+#include "view/palette.hpp"
 
 // The scores a picture shows and the key colours that shade their rows; the view only reads them.
 struct NoteScores {
@@ -19,6 +20,7 @@ struct GridRows {
   // The scores' bits the pixels were worked out from, laid out as the score history.
   std::uint32_t scoreBits[kHistoryColumns * kNoteRows];
   int keyColour[kPitchClasses];  // the key colours the rows were shaded with
+  const Palette* palette = nullptr;  // and the palette
   bool filled = false;
   int drawnOldestColumn = -1;    // the oldest column when the rows were last drawn
   // Each row as last drawn: in one colour, and which. Such a row that still has that one
@@ -31,11 +33,11 @@ struct GridRows {
   int drawnKeyLength[kNoteRows] = {};
 };
 
-// Brings `rows` up to date with `notes`, working out again only the cells whose
-// score bits (or row shade) differ from last time.
-void updateGridRows(GridRows& rows, const NoteScores& notes);
+// Brings `rows` up to date with `notes` in `palette`, working out again only the cells whose
+// score bits (or row shade, or palette) differ from last time.
+void updateGridRows(GridRows& rows, const NoteScores& notes, const Palette& palette);
 
 // A score held to 0..1 (not-a-number to 0), as every colour takes it.
 float clampedScore(float score);
 // The colour of a cell of `row` at `score`, worked out afresh (also for pictures drawn beside the window's).
-std::uint32_t gridCellColour(const int* keyColour, int row, float score);
+std::uint32_t gridCellColour(const Palette& palette, const int* keyColour, int row, float score);

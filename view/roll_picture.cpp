@@ -35,6 +35,7 @@ long long rowLabelX(const std::string& label) {
 struct BandPen {
   int top;
   const BitmapFont* font;
+  std::uint32_t ink;
 
   void rect(long long x, int y, long long width, int height, std::uint32_t colour) const {
     fillRect(static_cast<int>(x), y - top, static_cast<int>(width), height, colour);
@@ -43,7 +44,7 @@ struct BandPen {
     if (font == nullptr) return;
     for (std::size_t i = 0; i < characters.size(); ++i)
       drawGlyph(*font, static_cast<int>(x) + kTextAdvance * static_cast<int>(i), y - top,
-                static_cast<signed char>(characters[i]) - kFirstGlyphCode, 0);
+                static_cast<signed char>(characters[i]) - kFirstGlyphCode, ink);
   }
 };
 
@@ -53,31 +54,32 @@ bool bandHolds(int top, int height, int y, int extent) { return y < top + height
 void drawRow(const RollPicture& roll, int row, const BandPen& pen, std::vector<std::uint32_t>& span) {
   const int y = rowY(row);
   for (long long block = 0; block < roll.blocks; ++block) {
-    const std::uint32_t colour = gridCellColour(roll.keyColour, row, roll.scores[block * kNoteRows + row]);
+    const std::uint32_t colour = gridCellColour(*roll.palette, roll.keyColour, row, roll.scores[block * kNoteRows + row]);
     for (int k = 0; k < roll.scale; ++k) span[block * roll.scale + k] = colour;
   }
   const long long width = roll.blocks * roll.scale;
-  pen.rect(kRollGridLeft, y, width, 1, kLineColour);
+  pen.rect(kRollGridLeft, y, width, 1, roll.palette->line);
   for (int line = 1; line < kRowHeight; ++line)
     drawSpan(kRollGridLeft, y + line - pen.top, span.data(), static_cast<int>(width));
 }
 
 // The window's right-hand keyboard mirrored: keys grow leftwards from the frame, at score 0.
 void drawKeyboard(const RollPicture& roll, const BandPen& pen) {
+  const Palette& palette = *roll.palette;
   for (int row = 0; row < kNoteRows; ++row) {
     const int y = rowY(row);
-    pen.rect(kStripLeft, y, kStripDepth, kRowHeight, kLineColour);
+    pen.rect(kStripLeft, y, kStripDepth, kRowHeight, palette.line);
     const int length = isWhiteKeyRow(roll.keyColour, row) ? kWhiteKeyLength : kBlackKeyLength;
-    pen.rect(kFrameX - length, y + 1, length, kKeyWidth, keyColourAt(roll.keyColour, row, 0.0f));
+    pen.rect(kFrameX - length, y + 1, length, kKeyWidth, keyColourAt(palette, roll.keyColour, row, 0.0f));
   }
-  pen.rect(kStripLeft, kBottomStripY, kStripDepth, 1, kLineColour);
+  pen.rect(kStripLeft, kBottomStripY, kStripDepth, 1, palette.line);
 }
 
-void drawFrame(const BandPen& pen, long long gridRight) {
-  pen.rect(kFrameX, kGridTop, gridRight - kFrameX + 1, 1, kFrameColour);
-  pen.rect(kFrameX, kGridTop, 1, kGridHeight, kFrameColour);
-  pen.rect(gridRight, kGridTop, 1, kGridHeight, kFrameColour);
-  pen.rect(kFrameX, kBottomStripY, gridRight - kFrameX + 1, 1, kFrameColour);
+void drawFrame(const BandPen& pen, long long gridRight, std::uint32_t colour) {
+  pen.rect(kFrameX, kGridTop, gridRight - kFrameX + 1, 1, colour);
+  pen.rect(kFrameX, kGridTop, 1, kGridHeight, colour);
+  pen.rect(gridRight, kGridTop, 1, kGridHeight, colour);
+  pen.rect(kFrameX, kBottomStripY, gridRight - kFrameX + 1, 1, colour);
 }
 
 std::string timeLabel(long long second) {
@@ -93,12 +95,12 @@ std::string timeLabel(long long second) {
 
 // A tick every second below the grid, longer and labelled every 10 s; a label that would
 // reach past either edge of the picture is left out.
-void drawTimeAxis(const BandPen& pen, int scale, long long gridRight, long long width) {
+void drawTimeAxis(const BandPen& pen, int scale, long long gridRight, long long width, std::uint32_t tickColour) {
   for (long long second = 0;; ++second) {
     const long long x = rollSecondX(second, scale);
     if (x > gridRight) break;
     const bool labelled = second % kRollLabelSeconds == 0;
-    pen.rect(x, kTickTop, 1, labelled ? kLabelTickHeight : kSecondTickHeight, kFrameColour);
+    pen.rect(x, kTickTop, 1, labelled ? kLabelTickHeight : kSecondTickHeight, tickColour);
     if (!labelled) continue;
     const std::string label = timeLabel(second);
     const long long labelX = x - kTextAdvance * static_cast<long long>(label.size()) / 2;
@@ -117,18 +119,19 @@ long long rollSecondX(long long second, int scale) {
 
 void drawRollBand(const RollPicture& roll, int top, Framebuffer& band) {
   DrawingOn target(band);
-  const BandPen pen{top, roll.font};
+  const Palette& palette = *roll.palette;
+  const BandPen pen{top, roll.font, palette.text};
   const long long width = band.width;
   const long long gridRight = kRollGridLeft + roll.blocks * roll.scale;
-  pen.rect(0, top, width, band.height, kBackgroundColour);
+  pen.rect(0, top, width, band.height, palette.background);
   std::vector<std::uint32_t> span(static_cast<std::size_t>(roll.blocks * roll.scale));
   for (int row = 0; row < kNoteRows; ++row)
     if (bandHolds(top, band.height, rowY(row), kRowHeight)) drawRow(roll, row, pen, span);
   drawKeyboard(roll, pen);
-  drawFrame(pen, gridRight);
+  drawFrame(pen, gridRight, palette.frame);
   if (roll.rowLabels != nullptr) {
     for (int row = 0; row < kNoteRows; ++row)
       if (!roll.rowLabels[row].empty()) pen.text(rowLabelX(roll.rowLabels[row]), rowY(row) - kRowLabelRise, roll.rowLabels[row]);
   }
-  drawTimeAxis(pen, roll.scale, gridRight, width);
+  drawTimeAxis(pen, roll.scale, gridRight, width, palette.frame);
 }

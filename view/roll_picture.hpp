@@ -9,6 +9,7 @@
 #include "analysis/note_table.hpp"
 #include "core/framebuffer.hpp"
 #include "view/font.hpp"
+#include "view/palette.hpp"
 
 inline constexpr int kRollHeight = 480;          // the window's rows at the window's heights
 inline constexpr int kRollGridLeft = 47;         // first pixel column of the first block
@@ -25,6 +26,7 @@ struct RollPicture {
   const std::string* rowLabels = nullptr;    // 72 names, empty where a row has none
   const BitmapFont* font = nullptr;
   const int* keyColour = kKeyColours;        // the window's key colours
+  const Palette* palette = &kDesignPalette;  // and its colours
 };
 
 // Width in pixels of the roll of `blocks` blocks at `scale` pixels each (may exceed kMostRollWidth).

@@ -22,6 +22,7 @@ constexpr int kReadoutSize = 32;  // the read-out's line before it is cut to fit
 constexpr double kStripThreshold = 0.25;         // scores at or below this leave the key plain
 constexpr double kStripScale = 1.3333334f;       // 4/3 as stored in single precision
 constexpr double kFullComponent = 255.0;
+constexpr int kFullHeat = 255;                   // a key lit in full
 
 // Slider pixels per unit of value.
 constexpr double kGainPixelsPerUnit = 33.333332f;  // 100/3 as stored in single precision
@@ -42,8 +43,9 @@ bool cellsBare(const ViewFrame* held, int row) {
 // in silence every row is. When the columns have moved on, a row of differing
 // cells cannot look as before: it is written without comparing. Any other row is
 // compared, which also mends what lines and bands drew over it last time.
-void drawGridCells(GridRows& rows, const NoteScores& notes, int oldestColumn, const ViewFrame* held) {
-  updateGridRows(rows, notes);
+void drawGridCells(GridRows& rows, const NoteScores& notes, const ViewFrame& frame, const ViewFrame* held) {
+  updateGridRows(rows, notes, *frame.palette);
+  const int oldestColumn = frame.oldestColumn;
   const bool moved = oldestColumn != rows.drawnOldestColumn;
   rows.drawnOldestColumn = oldestColumn;
   const int older = kColumnWidth * oldestColumn;  // pixels of the columns before the oldest
@@ -63,10 +65,16 @@ void drawGridCells(GridRows& rows, const NoteScores& notes, int oldestColumn, co
   }
 }
 
-std::uint32_t stripKeyColour(float score, bool white) {
+// One component `heat` 255ths of the way from `plain` to `lit`.
+int heatedComponent(int plain, int lit, int heat) { return plain + (lit - plain) * heat / kFullHeat; }
+
+std::uint32_t stripKeyColour(const Palette& palette, float score, bool white) {
   const double level = std::max(0.0, (static_cast<double>(clampedScore(score)) - kStripThreshold) * kStripScale);
-  const int heat = std::min(255, static_cast<int>(roundHalfEven(kFullComponent * level)));
-  return white ? rgb(255, 255 - heat, 255 - heat) : rgb(heat, 0, 0);
+  const int heat = std::min(kFullHeat, static_cast<int>(roundHalfEven(kFullComponent * level)));
+  const Shade& key = white ? palette.whiteKey : palette.blackKey;
+  return rgb(heatedComponent(redOf(key.unlit), redOf(key.lit), heat),
+             heatedComponent(greenOf(key.unlit), greenOf(key.lit), heat),
+             heatedComponent(blueOf(key.unlit), blueOf(key.lit), heat));
 }
 
 // On both strips a key fills its box of line colour but the box's first pixel row or column.
@@ -78,58 +86,59 @@ struct StripKey {
 };
 
 // Each row's key on both strips: its score in `stripColumn`, or the picked colour when lit.
-void stripKeys(const NoteScores& notes, int stripColumn, int litKey, StripKey* keys) {
+void stripKeys(const NoteScores& notes, const ViewFrame& frame, StripKey* keys) {
+  const Palette& palette = *frame.palette;
   for (int row = 0; row < kNoteRows; ++row) {
     const bool white = isWhiteKeyRow(notes.keyColour, row);
-    keys[row].colour = stripKeyColour(notes.history[stripColumn * kNoteRows + row], white);
-    if (litKey == row + kNoteRowOffset) keys[row].colour = kPickedKeyColour;
+    keys[row].colour = stripKeyColour(palette, notes.history[frame.stripColumn * kNoteRows + row], white);
+    if (frame.litKey == row + kNoteRowOffset) keys[row].colour = palette.pickedKey;
     keys[row].length = white ? kWhiteKeyLength : kBlackKeyLength;
   }
 }
 
 // Grid lines over the cells; the top row's lies under the frame's top line.
-void drawGridLines() {
-  for (int row = 0; row < kNoteRows - 1; ++row) fillRect(kGridLeft, rowY(row), kGridWidth, 1, kLineColour);
+void drawGridLines(const Palette& palette) {
+  for (int row = 0; row < kNoteRows - 1; ++row) fillRect(kGridLeft, rowY(row), kGridWidth, 1, palette.line);
 }
 
 // Right strip, each row a box of line colour with its key inside, drawn a pixel
 // row at a time. Its first pixel column lies under the frame's right line.
-void drawRightStrip(const StripKey* keys) {
+void drawRightStrip(const Palette& palette, const StripKey* keys) {
   constexpr int kLeft = kRightStripX + 1;
   std::uint32_t span[kStripDepth - 1];
   for (int row = 0; row < kNoteRows; ++row) {
     const int y = rowY(row);
-    fillRect(kLeft, y, kStripDepth - 1, 1, kLineColour);
-    for (int x = 1; x < kStripDepth; ++x) span[x - 1] = x <= keys[row].length ? keys[row].colour : kLineColour;
+    fillRect(kLeft, y, kStripDepth - 1, 1, palette.line);
+    for (int x = 1; x < kStripDepth; ++x) span[x - 1] = x <= keys[row].length ? keys[row].colour : palette.line;
     for (int line = 1; line <= kKeyWidth; ++line) drawSpan(kLeft, y + line, span, kStripDepth - 1);
   }
 }
 
 // Bottom strip, a pixel row at a time across all keys; each key ends at its
 // length. Its first pixel row lies under the frame's bottom line.
-void drawBottomStrip(const StripKey* keys) {
+void drawBottomStrip(const Palette& palette, const StripKey* keys) {
   constexpr int kWidth = kRowHeight * kNoteRows;
   constexpr int kLeft = kBottomStripKeyX - 1;
   std::uint32_t span[kWidth];
-  for (std::uint32_t& pixel : span) pixel = kLineColour;
+  for (std::uint32_t& pixel : span) pixel = palette.line;
   for (int line = 1; line < kStripDepth; ++line) {
     for (int row = 0; row < kNoteRows; ++row) {
       std::uint32_t* key = span + kRowHeight * row + 1;
       if (line == 1) std::fill(key, key + kKeyWidth, keys[row].colour);
-      if (line == keys[row].length + 1) std::fill(key, key + kKeyWidth, kLineColour);
+      if (line == keys[row].length + 1) std::fill(key, key + kKeyWidth, palette.line);
     }
     drawSpan(kLeft, kBottomStripY + line, span, kWidth);
   }
 }
 
 // The strips' closing lines, then the frame around the grid, which nothing else draws under.
-void drawFrame() {
-  fillRect(kRightStripX + 1, kBottomStripY, kStripDepth - 1, 1, kLineColour);
-  fillRect(kBottomStripRightEdge, kBottomStripY + 1, 1, kStripDepth - 1, kLineColour);
-  fillRect(kGridLeft - 1, kGridTop, kGridWidth + 1, 1, kFrameColour);
-  fillRect(kGridLeft - 1, kGridTop, 1, kGridHeight, kFrameColour);
-  fillRect(kRightStripX, kGridTop, 1, kGridHeight, kFrameColour);
-  fillRect(kGridLeft - 1, kBottomStripY, kGridWidth + 2, 1, kFrameColour);
+void drawFrame(const Palette& palette) {
+  fillRect(kRightStripX + 1, kBottomStripY, kStripDepth - 1, 1, palette.line);
+  fillRect(kBottomStripRightEdge, kBottomStripY + 1, 1, kStripDepth - 1, palette.line);
+  fillRect(kGridLeft - 1, kGridTop, kGridWidth + 1, 1, palette.frame);
+  fillRect(kGridLeft - 1, kGridTop, 1, kGridHeight, palette.frame);
+  fillRect(kRightStripX, kGridTop, 1, kGridHeight, palette.frame);
+  fillRect(kGridLeft - 1, kBottomStripY, kGridWidth + 2, 1, palette.frame);
 }
 
 // A full-height line through the middle of the display column at offset p (3 per column); 0 and 600 on are not drawn.
@@ -139,43 +148,45 @@ void drawColumnLine(int p, std::uint32_t colour, bool skipEdges) {
 }
 
 // Five colour rows of the picked row, over its cells.
-void drawHoverBand(int key) {
-  fillRect(kGridLeft, kHoverBandBaseY - kRowHeight * key, kGridWidth, kHoverBandHeight, kHoverBandColour);
+void drawHoverBand(const Palette& palette, int key) {
+  fillRect(kGridLeft, kHoverBandBaseY - kRowHeight * key, kGridWidth, kHoverBandHeight, palette.hoverBand);
 }
 
 // While frozen: the ruler of half marker distances, the markers, then the cursor.
 void drawMarkersAndCursor(const ViewFrame& frame) {
+  const Palette& palette = *frame.palette;
   const int markA = frame.markA;
   const int markB = frame.markB;
   if (frame.markersShown && markA != markB) {
-    for (int k = -20; k <= 20; ++k) drawColumnLine(((markB - markA) * k * 3) / 2 + 3 * markA, kRulerColour, true);
+    for (int k = -20; k <= 20; ++k) drawColumnLine(((markB - markA) * k * 3) / 2 + 3 * markA, palette.ruler, true);
   }
   if (frame.markersShown) {
-    drawColumnLine(3 * markA, kMarkerColour, true);
-    drawColumnLine(3 * markB, kMarkerColour, true);
+    drawColumnLine(3 * markA, palette.marker, true);
+    drawColumnLine(3 * markB, palette.marker, true);
   }
   drawColumnLine(3 * frame.cursorColumn, frame.cursorColour, false);
 }
 
-void drawSlider(int troughX, int troughWidth, int filled) {
-  fillRect(troughX, kSliderY, troughWidth, kSliderHeight, kLineColour);
-  fillRect(troughX, kSliderY, filled, kSliderHeight, kSliderFillColour);
-  fillRect(troughX + filled, kSliderY, 1, kSliderHeight, kSliderKnobColour);
-  fillRect(troughX, kSliderY, troughWidth, 1, kFrameColour);
-  fillRect(troughX, kSliderY, 1, kSliderHeight, kFrameColour);
-  fillRect(troughX + troughWidth, kSliderY, 1, kSliderHeight, kFrameColour);
-  fillRect(troughX, kSliderY + kSliderHeight, troughWidth + 1, 1, kFrameColour);
+void drawSlider(const Palette& palette, int troughX, int troughWidth, int filled) {
+  fillRect(troughX, kSliderY, troughWidth, kSliderHeight, palette.line);
+  fillRect(troughX, kSliderY, filled, kSliderHeight, palette.sliderFill);
+  fillRect(troughX + filled, kSliderY, 1, kSliderHeight, palette.sliderKnob);
+  fillRect(troughX, kSliderY, troughWidth, 1, palette.frame);
+  fillRect(troughX, kSliderY, 1, kSliderHeight, palette.frame);
+  fillRect(troughX + troughWidth, kSliderY, 1, kSliderHeight, palette.frame);
+  fillRect(troughX, kSliderY + kSliderHeight, troughWidth + 1, 1, palette.frame);
 }
 
 // While the precise detector names the notes: its label and the strongest note, e.g. "A4 +3c 441.3 Hz".
 // Transposed, the label names the instrument ("IN Bb:") and the note is the written one.
 void drawPitchReadout(const ViewFrame& frame) {
+  const std::uint32_t ink = frame.palette->text;
   if (frame.transposition == 0) {
-    drawText(kReadoutLabelX, kLabelY, 0, "PRECISE:");
+    drawText(kReadoutLabelX, kLabelY, ink, "PRECISE:");
   } else {
     char label[kTranspositionLabelSize];
     transpositionLabelInto(frame.transposition, label);
-    drawText(kReadoutLabelX, kLabelY, 0, "IN %s:", label);
+    drawText(kReadoutLabelX, kLabelY, ink, "IN %s:", label);
   }
   if (frame.pitchRow == kNoKey) return;
   char name[kNoteNameSize];
@@ -186,7 +197,7 @@ void drawPitchReadout(const ViewFrame& frame) {
   // Only names longer than English ones ("Sol#10") need it: the tenths go before the edge does.
   if (std::strlen(line) > kReadoutGlyphs)
     std::snprintf(line, sizeof line, "%s %+dc %d Hz", name, frame.pitchCents, frame.pitchTenthsHz / 10);
-  drawText(kReadoutX, kLabelY, 0, "%s", line);
+  drawText(kReadoutX, kLabelY, ink, "%s", line);
 }
 
 // The toolbar over everything else: background, labels, sliders. It is drawn
@@ -198,15 +209,16 @@ void drawToolbar(const ViewFrame& frame) {
     band.height = kToolbarHeight;
     band.pixels = pixels;
     DrawingOn drawing(band);
-    fillRect(0, 0, kPictureWidth, kToolbarHeight, kToolbarColour);
-    drawText(kGainLabelX, kLabelY, 0, frame.autoGain ? "AUTO:" : "GAIN:");
-    drawSlider(kGainTroughX, kGainTroughWidth, component(frame.gainSlider, kGainPixelsPerUnit));
-    drawText(kVolumeLabelX, kLabelY, 0, "VOL:");
-    drawSlider(kVolumeTroughX, kVolumeTroughWidth, component(frame.outputVolume, kVolumePixelsPerUnit));
+    const Palette& palette = *frame.palette;
+    fillRect(0, 0, kPictureWidth, kToolbarHeight, palette.toolbar);
+    drawText(kGainLabelX, kLabelY, palette.text, frame.autoGain ? "AUTO:" : "GAIN:");
+    drawSlider(palette, kGainTroughX, kGainTroughWidth, component(frame.gainSlider, kGainPixelsPerUnit));
+    drawText(kVolumeLabelX, kLabelY, palette.text, "VOL:");
+    drawSlider(palette, kVolumeTroughX, kVolumeTroughWidth, component(frame.outputVolume, kVolumePixelsPerUnit));
     if (frame.softDisplay != 0)
-      drawText(kSwitchLabelX, kLabelY, 0, "SOFT DISPLAY: ON");
+      drawText(kSwitchLabelX, kLabelY, palette.text, "SOFT DISPLAY: ON");
     else
-      drawText(kSwitchLabelX, kLabelY, 0, "SOFT DISPLAY: OFF");
+      drawText(kSwitchLabelX, kLabelY, palette.text, "SOFT DISPLAY: OFF");
     if (frame.preciseDetector) drawPitchReadout(frame);
   }
   for (int y = 0; y < kToolbarHeight; ++y) drawSpan(0, y, pixels + y * kPictureWidth, kPictureWidth);
@@ -228,7 +240,7 @@ bool sameToolbar(const ViewFrame& a, const ViewFrame& b) {
   return a.gainSlider == b.gainSlider && a.autoGain == b.autoGain && a.outputVolume == b.outputVolume &&
          a.softDisplay == b.softDisplay && a.preciseDetector == b.preciseDetector && a.pitchRow == b.pitchRow &&
          a.pitchCents == b.pitchCents && a.pitchTenthsHz == b.pitchTenthsHz &&
-         a.transposition == b.transposition && a.naming == b.naming;
+         a.transposition == b.transposition && a.naming == b.naming && a.palette == b.palette;
 }
 
 }  // namespace
@@ -236,26 +248,27 @@ bool sameToolbar(const ViewFrame& a, const ViewFrame& b) {
 void drawView(Framebuffer& picture, const ViewFrame& frame, const NoteScores& notes, GridRows& rows,
               const ViewFrame* held) {
   DrawingOn drawing(picture);
-  drawGridCells(rows, notes, frame.oldestColumn, held);
+  const Palette& palette = *frame.palette;
+  drawGridCells(rows, notes, frame, held);
   // Only a frozen view's lines cross the grid lines and the frame's top line; nothing crosses
   // the strips or the toolbar, so over a held frame they are drawn only when they change.
-  const bool crossed = held == nullptr || held->frozen;
-  if (crossed) drawGridLines();
+  const bool crossed = held == nullptr || held->frozen || held->palette != frame.palette;
+  if (crossed) drawGridLines(palette);
   StripKey keys[kNoteRows];
-  stripKeys(notes, frame.stripColumn, frame.litKey, keys);
+  stripKeys(notes, frame, keys);
   const bool keysAsDrawn = keepKeys(rows, keys);
   if (held == nullptr || !keysAsDrawn) {
-    drawRightStrip(keys);
-    drawBottomStrip(keys);
+    drawRightStrip(palette, keys);
+    drawBottomStrip(palette, keys);
   }
-  if (crossed) drawFrame();
-  if (frame.hoverKey != kNoKey) drawHoverBand(frame.hoverKey);
+  if (crossed) drawFrame(palette);
+  if (frame.hoverKey != kNoKey) drawHoverBand(palette, frame.hoverKey);
   if (frame.frozen) drawMarkersAndCursor(frame);
   if (held == nullptr || !sameToolbar(*held, frame)) drawToolbar(frame);
 }
 
-std::uint32_t keyColourAt(const int* keyColour, int row, float score) {
-  return stripKeyColour(score, isWhiteKeyRow(keyColour, row));
+std::uint32_t keyColourAt(const Palette& palette, const int* keyColour, int row, float score) {
+  return stripKeyColour(palette, score, isWhiteKeyRow(keyColour, row));
 }
 
 bool isWhiteKeyRow(const int* keyColour, int row) { return keyColour[row % kPitchClasses] == kWhiteKeyColour; }

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "core/note_naming.hpp"
+#include "view/palette.hpp"
 
 inline constexpr int kNoKey = -1;
 
@@ -33,6 +34,7 @@ struct ViewFrame {
   int pitchTenthsHz = 0;    // the frequency rounded to tenths of a hertz
   int transposition = 0;    // semitones from concert to the written name read out; 0 shows concert names
   NoteNaming naming;        // the read-out's note names
+  const Palette* palette = &kDesignPalette;  // every colour drawn
 
   bool operator==(const ViewFrame&) const = default;
 };

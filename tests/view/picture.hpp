@@ -47,7 +47,7 @@ inline void startLikeTheProgram() {
   resetTunerState();
   buildNoteTable();
   if (font.pixels == nullptr) buildBuiltinFont(font);
-  clearScreen(kBackgroundColour);
+  clearScreen(kDesignPalette.background);
 }
 
 // Frozen with both markers set, as Home and End leave them.

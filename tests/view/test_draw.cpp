@@ -80,8 +80,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(ClearScreen, WritesEveryPixelOfThePictureAndNothingBeyond) {
   GuardedPicture picture;
-  clearScreen(kBackgroundColour);
-  EXPECT_EQ(picture.countPixels(kBackgroundColour), kPicturePixels);
+  clearScreen(kDesignPalette.background);
+  EXPECT_EQ(picture.countPixels(kDesignPalette.background), kPicturePixels);
   EXPECT_TRUE(picture.guardsIntact());
 }
 

@@ -90,7 +90,7 @@ TEST_F(KeptGridRows, NaNPayloadsAndSignedZerosGiveTheirOwnColours) {
 
 ViewFrame randomFrame(std::mt19937& random) {
   auto number = [&random](int low, int high) { return std::uniform_int_distribution<int>(low, high)(random); };
-  static const std::uint32_t kCursorColours[] = {kCursorColour, kScrubCursorColour, 0};
+  static const std::uint32_t kCursorColours[] = {kDesignPalette.cursor, kDesignPalette.scrubCursor, 0};
   ViewFrame frame;
   frame.oldestColumn = tuner.historyColumn.load();
   frame.frozen = number(0, 1) == 1;
@@ -118,7 +118,7 @@ ViewFrame randomFrame(std::mt19937& random) {
 void drawSessionKeptAndFresh(bool withHeldFrame) {
   std::mt19937 random(11);
   for (float& score : tuner.scoreHistory) score = withHeldFrame ? 0.0f : randomScore(random);
-  std::vector<std::uint32_t> shown(kPicturePixels, kBackgroundColour);
+  std::vector<std::uint32_t> shown(kPicturePixels, kDesignPalette.background);
   std::vector<std::uint32_t> fresh(kPicturePixels);
   bool changedRows[kPictureHeight];
   auto kept = std::make_unique<GridRows>();
@@ -144,7 +144,7 @@ void drawSessionKeptAndFresh(bool withHeldFrame) {
     }
     framebuffer.pixels = fresh.data();
     framebuffer.changedRows = nullptr;
-    clearScreen(kBackgroundColour);
+    clearScreen(kDesignPalette.background);
     auto nothingKept = std::make_unique<GridRows>();
     drawView(frame, *nothingKept);
     ASSERT_TRUE(shown == fresh) << "step " << step;

@@ -112,7 +112,7 @@ TEST_F(View, FrameAndClosingLinesSurroundTheGrid) {
   EXPECT_EQ(at(532, 470), 0xA0A0A0u);
   // The margins keep the one-time clear.
   for (auto [x, y] : {std::pair{5, 100}, {636, 100}, {300, 21}, {50, 470}, {560, 470}})
-    EXPECT_EQ(at(x, y), kBackgroundColour) << x << "," << y;
+    EXPECT_EQ(at(x, y), kDesignPalette.background) << x << "," << y;
   EXPECT_TRUE(picture.guardsIntact());
 }
 
@@ -219,7 +219,7 @@ TEST_F(View, ToolbarLabelsAndTheSwitchState) {
   tuner.softDisplay = 1;
   drawView();
   EXPECT_EQ(inkIn(400, 407), 0);  // "ON" is one character shorter
-  EXPECT_EQ(at(0, 19), kBackgroundColour);
+  EXPECT_EQ(at(0, 19), kDesignPalette.background);
 }
 
 // The read-out's ink, column by column, from its label to the picture's right edge.
