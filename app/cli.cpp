@@ -13,6 +13,7 @@
 #include "app/controls.hpp"
 #include "app/whole_number.hpp"
 #include "core/tuner_state.hpp"
+#include "view/palette.hpp"
 #include "view/roll_picture.hpp"
 
 #ifndef SONAVEL_VERSION
@@ -151,6 +152,12 @@ bool setNames(const std::string& text, CommandLine& line, std::string& reason) {
   return false;
 }
 
+bool setTheme(const std::string& text, CommandLine& line, std::string& reason) {
+  if (themeNamed(text.c_str(), line.start.theme)) return true;
+  reason = "--theme needs design, dark or contrast, not '" + text + "'";
+  return false;
+}
+
 bool setFlats(const std::string&, CommandLine& line, std::string&) { return line.start.naming.flats = true; }
 bool setAutoGain(const std::string&, CommandLine& line, std::string&) { return line.start.autoGain = true; }
 bool setMidiOut(const std::string&, CommandLine& line, std::string&) { return line.live.midiOut = true; }
@@ -224,6 +231,10 @@ const OptionRow kOptions[] = {
      nullptr, setNames},
     {"--flats", nullptr, kAnalysing, "spell black keys as flats (Bb Eb; Des Es; Reb Mib), not sharps", nullptr,
      setFlats},
+    {"--theme", "NAME", kAnalysing,
+     "draw the window (and --picture, --roll) in design (default) colours,\n"
+     "dark, or contrast: for colour-blind eyes, lit cells bright and marked",
+     nullptr, setTheme},
     {"--headless", "INPUT", kHeadless,
      "replay a sound file (8 to 384 kHz, converted to 44100 Hz as it is\n"
      "read) without window or audio device, one 512-frame audio buffer\n"
@@ -495,6 +506,7 @@ void applyStartSettings(const StartSettings& start) {
   tuner.preciseDetector = start.preciseDetector;
   tuner.transposition = start.transposition;
   tuner.naming = start.naming;
+  tuner.theme = start.theme;
 }
 
 std::vector<OptionName> commandLineOptions() {

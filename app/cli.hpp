@@ -7,6 +7,7 @@
 #include "core/constants.hpp"
 #include "core/note_naming.hpp"
 #include "core/temperament_choice.hpp"
+#include "core/theme_choice.hpp"
 #include "audio/stream.hpp"
 
 enum class RunMode { Live, ListDevices, Version, Help, Headless };
@@ -43,6 +44,7 @@ struct StartSettings {
   TemperamentChoice tuning;                // --temperament T --key NOTE
   int transposition = 0;                   // --transpose: semitones from concert to written names
   NoteNaming naming;                       // --names, --flats
+  Theme theme = Theme::Design;             // --theme
 };
 
 struct CommandLine {
