@@ -36,6 +36,11 @@ void setCell(GridRows& rows, const Palette& palette, const int* keyColour, int c
   const std::uint32_t colour = gridCellColour(palette, keyColour, row, score);
   std::uint32_t* cell = rows.pixels[row] + kColumnWidth * column;
   for (int x = 0; x < kColumnWidth; ++x) cell[x] = colour;
+  if (palette.marksLitCells) {
+    const std::uint32_t mark = gridMarkColour(palette, keyColour, row, score);
+    std::uint32_t* marked = rows.markPixels[row] + kColumnWidth * column;
+    for (int x = 0; x < kColumnWidth; ++x) marked[x] = mark;
+  }
   rows.scoreBits[column * kNoteRows + row] = bitsOf(score);
 }
 
@@ -57,6 +62,11 @@ float clampedScore(float score) {
 
 std::uint32_t gridCellColour(const Palette& palette, const int* keyColour, int row, float score) {
   return shadedColour(rowShade(palette, keyColour, row), clampedScore(score));
+}
+
+std::uint32_t gridMarkColour(const Palette& palette, const int* keyColour, int row, float score) {
+  if (palette.marksLitCells && clampedScore(score) >= palette.markScore) return palette.mark;
+  return gridCellColour(palette, keyColour, row, score);
 }
 
 void updateGridRows(GridRows& rows, const NoteScores& notes, const Palette& palette) {

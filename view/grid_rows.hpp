@@ -17,6 +17,8 @@ struct NoteScores {
 struct GridRows {
   // Row by row, every history column's cell as its 3 pixels, history column 0 first.
   std::uint32_t pixels[kNoteRows][kGridWidth];
+  // The same for the pixel row kMarkLine, where a palette that marks lit cells marks them.
+  std::uint32_t markPixels[kNoteRows][kGridWidth];
   // The scores' bits the pixels were worked out from, laid out as the score history.
   std::uint32_t scoreBits[kHistoryColumns * kNoteRows];
   int keyColour[kPitchClasses];  // the key colours the rows were shaded with
@@ -41,3 +43,5 @@ void updateGridRows(GridRows& rows, const NoteScores& notes, const Palette& pale
 float clampedScore(float score);
 // The colour of a cell of `row` at `score`, worked out afresh (also for pictures drawn beside the window's).
 std::uint32_t gridCellColour(const Palette& palette, const int* keyColour, int row, float score);
+// Its colour on the pixel row kMarkLine: the mark where the palette marks a cell this lit.
+std::uint32_t gridMarkColour(const Palette& palette, const int* keyColour, int row, float score);

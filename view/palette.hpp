@@ -13,6 +13,9 @@ struct Shade {
   std::uint32_t lit;
 };
 
+// A mark is drawn through a cell's middle pixel row (of the 5 under the grid line).
+inline constexpr int kMarkLine = 3;
+
 // Text drawn in this colour takes the font's own (the program's font inks in black).
 inline constexpr std::uint32_t kFontsOwnInk = 0;
 
@@ -37,6 +40,11 @@ struct Palette {
   // The strips' keys, plain up to the strips' threshold and lit in full at score 1.
   Shade whiteKey;
   Shade blackKey;
+  // Whether cells from `markScore` on carry a line of `mark` through their middle: lit
+  // notes then differ by shape too, a bar split in two, whatever colours the eye tells apart.
+  bool marksLitCells = false;
+  float markScore = 1.0f;
+  std::uint32_t mark = 0;
 };
 
 // The design's colours: lit cells darken toward black, lit keys redden.
@@ -105,6 +113,9 @@ inline constexpr Palette kContrastPalette = {
     .blackRow = {0x06080F, 0xFFFF60},
     .whiteKey = {0x707078, 0xFFFF60},
     .blackKey = {0x181820, 0xFFFF60},
+    .marksLitCells = true,
+    .markScore = 0.5f,
+    .mark = 0x000000,
 };
 
 // The palette of `theme`.

@@ -51,16 +51,25 @@ struct BandPen {
 bool bandHolds(int top, int height, int y, int extent) { return y < top + height && y + extent > top; }
 
 // One row's grid line and cells, each block `scale` pixels wide.
-void drawRow(const RollPicture& roll, int row, const BandPen& pen, std::vector<std::uint32_t>& span) {
+// A palette that marks lit cells marks them on the pixel row kMarkLine, from `marks`.
+void drawRow(const RollPicture& roll, int row, const BandPen& pen, std::vector<std::uint32_t>& span,
+             std::vector<std::uint32_t>& marks) {
+  const Palette& palette = *roll.palette;
   const int y = rowY(row);
   for (long long block = 0; block < roll.blocks; ++block) {
-    const std::uint32_t colour = gridCellColour(*roll.palette, roll.keyColour, row, roll.scores[block * kNoteRows + row]);
+    const float score = roll.scores[block * kNoteRows + row];
+    const std::uint32_t colour = gridCellColour(palette, roll.keyColour, row, score);
     for (int k = 0; k < roll.scale; ++k) span[block * roll.scale + k] = colour;
+    if (!palette.marksLitCells) continue;
+    const std::uint32_t mark = gridMarkColour(palette, roll.keyColour, row, score);
+    for (int k = 0; k < roll.scale; ++k) marks[block * roll.scale + k] = mark;
   }
   const long long width = roll.blocks * roll.scale;
-  pen.rect(kRollGridLeft, y, width, 1, roll.palette->line);
-  for (int line = 1; line < kRowHeight; ++line)
-    drawSpan(kRollGridLeft, y + line - pen.top, span.data(), static_cast<int>(width));
+  pen.rect(kRollGridLeft, y, width, 1, palette.line);
+  for (int line = 1; line < kRowHeight; ++line) {
+    const auto& colours = palette.marksLitCells && line == kMarkLine ? marks : span;
+    drawSpan(kRollGridLeft, y + line - pen.top, colours.data(), static_cast<int>(width));
+  }
 }
 
 // The window's right-hand keyboard mirrored: keys grow leftwards from the frame, at score 0.
@@ -125,8 +134,9 @@ void drawRollBand(const RollPicture& roll, int top, Framebuffer& band) {
   const long long gridRight = kRollGridLeft + roll.blocks * roll.scale;
   pen.rect(0, top, width, band.height, palette.background);
   std::vector<std::uint32_t> span(static_cast<std::size_t>(roll.blocks * roll.scale));
+  std::vector<std::uint32_t> marks(palette.marksLitCells ? span.size() : 0);
   for (int row = 0; row < kNoteRows; ++row)
-    if (bandHolds(top, band.height, rowY(row), kRowHeight)) drawRow(roll, row, pen, span);
+    if (bandHolds(top, band.height, rowY(row), kRowHeight)) drawRow(roll, row, pen, span, marks);
   drawKeyboard(roll, pen);
   drawFrame(pen, gridRight, palette.frame);
   if (roll.rowLabels != nullptr) {

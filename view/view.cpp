@@ -52,15 +52,17 @@ void drawGridCells(GridRows& rows, const NoteScores& notes, const ViewFrame& fra
   const int newer = kGridWidth - older;
   for (int row = 0; row < kNoteRows; ++row) {
     const std::uint32_t* pixels = rows.pixels[row];
-    const bool uniform = runIs(pixels, kGridWidth, pixels[0]);
+    const std::uint32_t* marks = frame.palette->marksLitCells ? rows.markPixels[row] : pixels;
+    const bool uniform = runIs(pixels, kGridWidth, pixels[0]) && (marks == pixels || runIs(marks, kGridWidth, pixels[0]));
     const bool unchanged = uniform && rows.drawnUniform[row] && rows.drawnColour[row] == pixels[0];
     rows.drawnUniform[row] = uniform;
     rows.drawnColour[row] = pixels[0];
     if (unchanged && cellsBare(held, row)) continue;
     const auto draw = moved && !uniform ? replaceSpan : drawSpan;
     for (int line = 1; line < kRowHeight; ++line) {
-      draw(kGridLeft, rowY(row) + line, pixels + older, newer);
-      draw(kGridLeft + newer, rowY(row) + line, pixels, older);
+      const std::uint32_t* colours = line == kMarkLine ? marks : pixels;
+      draw(kGridLeft, rowY(row) + line, colours + older, newer);
+      draw(kGridLeft + newer, rowY(row) + line, colours, older);
     }
   }
 }

@@ -88,7 +88,8 @@ TEST_F(KeptGridRows, NaNPayloadsAndSignedZerosGiveTheirOwnColours) {
   }
 }
 
-ViewFrame randomFrame(std::mt19937& random) {
+// With `anyTheme`, one frame in eight is drawn in another theme's palette than the last.
+ViewFrame randomFrame(std::mt19937& random, bool anyTheme) {
   auto number = [&random](int low, int high) { return std::uniform_int_distribution<int>(low, high)(random); };
   static const std::uint32_t kCursorColours[] = {kDesignPalette.cursor, kDesignPalette.scrubCursor, 0};
   ViewFrame frame;
@@ -108,6 +109,9 @@ ViewFrame randomFrame(std::mt19937& random) {
   frame.autoGain = number(0, 1) == 1;
   frame.outputVolume = std::uniform_real_distribution<float>(0.0f, 1.0f)(random);
   frame.softDisplay = number(0, 1);
+  static const Palette* palette = &kDesignPalette;
+  if (anyTheme && number(0, 7) == 0) palette = &themePalette(Theme(number(0, kThemeCount - 1)));
+  frame.palette = anyTheme ? palette : &kDesignPalette;
   return frame;
 }
 
@@ -115,7 +119,7 @@ ViewFrame randomFrame(std::mt19937& random) {
 // (and, with `withHeldFrame`, told which frame the picture shows, over near silence
 // where most rows are one colour), equals the picture drawn on a fresh clear with
 // nothing kept; every row that changed is marked.
-void drawSessionKeptAndFresh(bool withHeldFrame) {
+void drawSessionKeptAndFresh(bool withHeldFrame, bool anyTheme = false) {
   std::mt19937 random(11);
   for (float& score : tuner.scoreHistory) score = withHeldFrame ? 0.0f : randomScore(random);
   std::vector<std::uint32_t> shown(kPicturePixels, kDesignPalette.background);
@@ -126,7 +130,7 @@ void drawSessionKeptAndFresh(bool withHeldFrame) {
   bool holds = false;
   for (int step = 0; step < 400; ++step) {
     changeScores(random, withHeldFrame);
-    const ViewFrame frame = randomFrame(random);
+    const ViewFrame frame = randomFrame(random, anyTheme);
     const std::vector<std::uint32_t> before = shown;
     std::fill(std::begin(changedRows), std::end(changedRows), false);
     framebuffer.pixels = shown.data();
@@ -155,6 +159,13 @@ TEST_F(KeptGridRows, PicturesOverAnySessionEqualPicturesDrawnFromScratch) { draw
 
 // Told what the picture shows, the drawing leaves alone what is sure to be there already.
 TEST_F(KeptGridRows, PicturesDrawnOverTheHeldFrameEqualPicturesDrawnFromScratch) { drawSessionKeptAndFresh(true); }
+
+// The same in every theme, the contrast theme's marks through lit cells included, and
+// across a change of palette, which every kept colour must follow.
+TEST_F(KeptGridRows, PicturesInAnyThemeEqualPicturesDrawnFromScratch) {
+  drawSessionKeptAndFresh(false, true);
+  drawSessionKeptAndFresh(true, true);
+}
 
 // A new column moves every row of the grid one cell on: a row of one colour
 // looks as before and must not be marked, a row with a lit cell is. Nothing
