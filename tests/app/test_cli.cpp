@@ -443,3 +443,38 @@ TEST(StartSettings, RefusesANamingSystemItDoesNotKnowInOneLine) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(StartSettings, ThemeLiveOrHeadlessAndRefusedInOneLineWhenUnknown) {
+  struct Case {
+    std::vector<const char*> args;
+    Theme theme;
+  };
+  const Case cases[] = {
+      {{"--headless", "in.wav"}, Theme::Design},
+      {{"--theme", "dark"}, Theme::Dark},
+      {{"song.flac", "--theme=contrast"}, Theme::Contrast},
+      {{"--headless", "in.wav", "--theme", "design", "--picture", "p.png"}, Theme::Design},
+  };
+  for (const Case& c : cases) {
+    CommandLine line;
+    std::string reason;
+    ASSERT_TRUE(parse(c.args, line, reason)) << reason;
+    resetTunerState();
+    applyStartSettings(line.start);
+    EXPECT_EQ(tuner.theme, c.theme) << c.args.back();
+  }
+  for (const char* value : {"Dark", "light", "high-contrast", "dark,contrast"}) {
+    CommandLine line;
+    std::string reason;
+    EXPECT_FALSE(parse({"--headless", "in.wav", "--theme", value}, line, reason)) << value;
+    EXPECT_EQ(reason, std::string("--theme needs design, dark or contrast, not '") + value + "'");
+  }
+  CommandLine line;
+  std::string reason;
+  EXPECT_FALSE(parse({"--theme"}, line, reason));
+  EXPECT_FALSE(parse({"--list-devices", "--theme", "dark"}, line, reason));
+}
+
+}  // namespace
