@@ -108,6 +108,19 @@ TEST_P(ThemeContrast, LitCellsKeysAndTextStandOutForEveryVision) {
   }
 }
 
+// Where lit cells carry a mark, the mark must show on every lit cell for every vision too.
+TEST(ThemeContrast, MarksStandOutOnTheCellsTheyMark) {
+  for (int t = 0; t < kThemeCount; ++t) {
+    const Palette& palette = themePalette(Theme(t));
+    if (!palette.marksLitCells) continue;
+    for (const Vision& vision : kVisions)
+      for (const Shade* shade : {&palette.aRow, &palette.whiteRow, &palette.blackRow})
+        for (float score : {palette.markScore, 1.0f})
+          EXPECT_GE(contrast(palette.mark, shadeAt(*shade, score), vision), kLeastGraphicContrast)
+              << themeName(Theme(t)) << " " << vision.name << " " << score;
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(Themes, ThemeContrast,
                          ::testing::Values(ThemeCase{Theme::Design, false}, ThemeCase{Theme::Dark, true},
                                            ThemeCase{Theme::Contrast, true}));
