@@ -827,3 +827,42 @@ TEST_F(Headless, MidiRefusalsAndWriteFailures) {
 }
 
 }  // namespace
+
+namespace {
+
+// The themes headless: --theme design draws what no option draws, byte for byte, every theme
+// keeps the scores, and the other themes draw the lit A4 in their own way.
+TEST_F(Headless, ThemesChangeThePicturesAloneAndDesignNothing) {
+  const std::string input = sineFile("a4.wav", 3.0);
+  const std::string script = events("ev.txt", "3 key D down\n4 key D up\n");
+  struct Run {
+    const char* theme;  // nullptr: no --theme
+    std::string stem;
+  };
+  const Run runs[] = {{nullptr, "none"}, {"design", "design"}, {"dark", "dark"}, {"contrast", "contrast"}};
+  for (const Run& r : runs) {
+    std::vector<std::string> args = {"--headless", input, "--events", script, "--scores", file(r.stem + ".csv"),
+                                     "--picture", file(r.stem + ".png"), "--roll", file(r.stem + "-roll.png")};
+    if (r.theme != nullptr) args.insert(args.end(), {"--theme", r.theme});
+    const Result result = run(args);
+    ASSERT_EQ(result.status, 0) << r.stem << ": " << result.err;
+    EXPECT_EQ(slurp(file(r.stem + ".csv")), slurp(file("none.csv"))) << r.stem;
+  }
+  EXPECT_EQ(slurp(file("design.png")), slurp(file("none.png")));
+  EXPECT_EQ(slurp(file("design-roll.png")), slurp(file("none-roll.png")));
+
+  const float newest = scores(file("none.csv")).back().scores[kA4Row];
+  ASSERT_GE(newest, 0.5f);
+  const probe::Picture dark = picture(file("dark.png")), contrast = picture(file("contrast.png"));
+  EXPECT_EQ(dark.at(2, 100), 0x1C1C22u);  // the background, as the dark palette has it
+  EXPECT_GT(dark.at(kNewestColumnX, kA4CellY) >> 16, 0xC0u) << "lit cells brighten in the dark";
+  EXPECT_EQ(contrast.at(2, 100), 0x000000u);
+  for (int x = kNewestColumnX; x < kNewestColumnX + 3; ++x) {
+    EXPECT_GT(contrast.at(x, kA4CellY) >> 16, 0xC0u) << "lit cells brighten in the contrast theme";
+    EXPECT_EQ(contrast.at(x, kA4CellY + 2), 0x000000u) << "and are split through their middle";
+  }
+  EXPECT_NE(slurp(file("dark-roll.png")), slurp(file("none-roll.png")));
+  EXPECT_NE(slurp(file("contrast-roll.png")), slurp(file("dark-roll.png")));
+}
+
+}  // namespace

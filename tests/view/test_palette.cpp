@@ -123,7 +123,8 @@ TEST(ThemeContrast, MarksStandOutOnTheCellsTheyMark) {
 
 INSTANTIATE_TEST_SUITE_P(Themes, ThemeContrast,
                          ::testing::Values(ThemeCase{Theme::Design, false}, ThemeCase{Theme::Dark, true},
-                                           ThemeCase{Theme::Contrast, true}));
+                                           ThemeCase{Theme::Contrast, true}),
+                         [](const auto& info) { return std::string(themeName(info.param.theme)); });
 
 // The simulation itself, against values worked out by hand: white stays white and black
 // black under every matrix (each row sums to 1), and pure red darkens for a protanope.
