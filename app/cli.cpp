@@ -232,8 +232,8 @@ const OptionRow kOptions[] = {
     {"--flats", nullptr, kAnalysing, "spell black keys as flats (Bb Eb; Des Es; Reb Mib), not sharps", nullptr,
      setFlats},
     {"--theme", "NAME", kAnalysing,
-     "draw the window (and --picture, --roll) in design (default) colours,\n"
-     "dark, or contrast: for colour-blind eyes, lit cells bright and marked",
+     "draw the window, --picture and --roll in design (default) colours,\n"
+     "dark, or contrast: for colour-blind eyes, lit cells bright and split",
      nullptr, setTheme},
     {"--headless", "INPUT", kHeadless,
      "replay a sound file (8 to 384 kHz, converted to 44100 Hz as it is\n"
