@@ -48,21 +48,6 @@ struct ReplayInputs {
   long long foreseenSteps = 0;  // the steps asked for, or those of a header the file bears out; 0: not known
 };
 
-constexpr std::size_t kOutputBufferBytes = 1 << 16;
-
-FilePtr openForWriting(const std::string& path, OutputFile& file, std::string& reason) {
-  int fd = createOutput(path, file, reason);
-  if (fd < 0) return FilePtr(nullptr, std::fclose);
-  FilePtr stream(streamOnFile(fd, "wb"), std::fclose);
-  if (!stream) {
-    reason = path + ": cannot write: " + std::strerror(errno);
-    return stream;
-  }
-  // The scores of an hour come to tens of megabytes: write them in large pieces.
-  std::setvbuf(stream.get(), nullptr, _IOFBF, kOutputBufferBytes);
-  return stream;
-}
-
 // Takes the next event from the file, if any; false with "FILE:LINE: what" in `reason`.
 bool advanceEvents(EventsFile& events, std::string& reason) {
   events.pending = false;
@@ -125,11 +110,6 @@ int prepare(const HeadlessOptions& options, bool watched, ReplayInputs& in, Repl
   if (openOutputs(options, out, reason)) return kExitSuccess;
   out.discard();
   return kExitWriteFailed;
-}
-
-// The block the frame step of `step` scored starts where the buffers fed before it complete their last block.
-long long scoredBlockStart(long long step) {
-  return (step * kFramesPerBuffer / kBlockSize - 1) * kBlockSize;
 }
 
 void applyEvent(HeadlessHost& host, const ReplayEvent& event) {
@@ -219,7 +199,7 @@ int runHeadless(const HeadlessOptions& options, std::FILE* errors) {
     return kExitCannotStart;
   }
   for (const std::string& notice : notices) say(notice);
-  keepPitchReading(outputsReadPitch(out));
+  keepPitchReading(noteDetection, outputsReadPitch(out));
   if (out.asked(kRollOutput)) {
     out.rollScores.reserveFor(in.foreseenSteps);
     out.rollScores.keepFont(font);

@@ -7,6 +7,7 @@
 #include "analysis/detect.hpp"
 #include "analysis/note_table.hpp"
 #include "app/headless_host.hpp"
+#include "app/shell.hpp"
 #include "core/tuner_state.hpp"
 #include "io/midi_file.hpp"
 #include "io/pitch_csv.hpp"
@@ -97,7 +98,7 @@ bool rollTakeBlock(ReplayOutputs& out, OutputSlot&, long long, int column, const
 }
 
 bool pitchTakeBlock(ReplayOutputs&, OutputSlot& slot, long long step, int column, const std::string&, std::string&) {
-  writePitchRow(slot.stream.get(), step, column, keptReading().reading, tuner.transposition, tuner.naming);
+  writePitchRow(slot.stream.get(), step, column, noteDetection.kept.reading, tuner.transposition, tuner.naming);
   return true;
 }
 
@@ -108,7 +109,7 @@ long long scoredBlockStart(long long step) {
 
 // The notes of the block just scored, as the outputs' precise detector read it, whichever detector scored the rows.
 bool midiTakeBlock(ReplayOutputs& out, OutputSlot&, long long step, int, const std::string&, std::string&) {
-  const KeptReading& kept = keptReading();
+  const KeptReading& kept = noteDetection.kept;
   addNotesBlock(*out.notes, NoteTrackerInput{kept.scores, &kept.reading, kept.block, tuner.noteFrequency + kNoteRowOffset,
                                              scoredBlockStart(step), kept.afterGap});
   return true;
