@@ -6,6 +6,7 @@
 #include "analysis/transposition.hpp"
 #include "core/constants.hpp"
 #include "core/note_naming.hpp"
+#include "core/tuner_state.hpp"
 
 inline constexpr float kLowestNote = 27.5f;            // Hz, entry 0 (the A of the lowest octave)
 inline constexpr float kSemitoneRatio = 1.0594631f;    // stored ratio, slightly above 2^(1/12)
@@ -17,9 +18,9 @@ inline constexpr int kKeyColours[kPitchClasses] = {kWhiteKey, kBlackKey, kWhiteK
 inline constexpr double kLowestReferencePitch = 400.0;   // Hz, A4 the table can be tuned to
 inline constexpr double kHighestReferencePitch = 480.0;
 
-// Fills `noteFrequency` (scaled to `referencePitch`, in the temperament of `tuning`) and `keyColour`
-// of the shared state.
-void buildNoteTable();
+// Fills the record's `noteFrequency` (scaled to its `referencePitch`, in the temperament of its
+// `tuning`) and `keyColour`.
+void buildNoteTable(TunerState& record);
 
 // "A1", "A#1", ... "G#7": the name of note row `row` (0 .. 71), English by default, else as
 // `naming` spells it ("Sib1", "H1", "Do#4"); octaves change at C (Do) in every system. A transposed

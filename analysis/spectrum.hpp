@@ -3,12 +3,14 @@
 
 #include <atomic>
 
-// Audio thread: transforms the (gained) block and publishes its magnitudes into
-// `tuner.spectrum`, each bin's magnitude in two adjacent entries.
-void computeSpectrum(const double* samples, int count);
+#include "core/tuner_state.hpp"
+
+// Audio thread: transforms the (gained) block with the record's FFT storage and publishes its
+// magnitudes into `record.spectrum`, each bin's magnitude in two adjacent entries.
+void computeSpectrum(TunerState& record, const double* samples, int count);
 // Main thread: the published spectrum at position x (entries), raised-cosine blended. The
 // defining read: detection goes through the resolved reads below, which give exactly this.
-double spectrumAt(double x);
+double spectrumAt(const TunerState& record, double x);
 
 // A read position resolved once, for positions that never change: the entries it
 // blends and the blend weight. Reading it gives exactly spectrumAt at that position.
@@ -18,7 +20,6 @@ struct SpectrumRead {
   double weight;  // raised-cosine weight of entry index + 1
 };
 SpectrumRead resolveSpectrumRead(double x);
-// Main thread: the published spectrum at each of `count` resolved positions.
-void readSpectrumEach(const SpectrumRead* reads, double* values, int count);
-// The same from `spectrum`, kBlockSize entries laid out as the published one.
+// Main thread: the spectrum `spectrum` (kBlockSize entries laid out as the published one) at
+// each of `count` resolved positions.
 void readSpectrumEach(const std::atomic<double>* spectrum, const SpectrumRead* reads, double* values, int count);

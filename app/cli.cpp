@@ -11,7 +11,7 @@
 #include "analysis/temperament.hpp"
 #include "analysis/transposition.hpp"
 #include "app/controls.hpp"
-#include "app/whole_number.hpp"
+#include "core/whole_number.hpp"
 #include "core/tuner_state.hpp"
 #include "view/palette.hpp"
 #include "view/roll_picture.hpp"

@@ -106,12 +106,12 @@ void runFrame(Host& host) {
     recordBlock();
     const std::uint32_t published = tuner.blocksPublished.load(std::memory_order_relaxed);
     if (published != tuner.blocksTaken + 1) {
-      forgetRecentBlocks();
+      forgetRecentBlocks(noteDetection);
       if (!frozeSinceLastBlock && tuner.blocksTaken > 0) timing.passedBy += static_cast<std::uint32_t>(published - tuner.blocksTaken - 1);
     }
     tuner.blocksTaken = published;
     frozeSinceLastBlock = false;
-    detectNotes();
+    detectNotes(tuner, noteDetection);
     noteScoresChanged();
     if (tuner.autoGain) followInputLevel();
   }

@@ -17,12 +17,4 @@ void drawView(const ViewFrame& frame, const ViewFrame* held) {
   drawView(framebuffer, frame, recordScores(), keptRows, held);
 }
 
-void drawView(const ViewFrame& frame, GridRows& rows) { drawView(framebuffer, frame, recordScores(), rows); }
-
 void drawView() { drawView(applyViewRules()); }
-
-void updateGridRows(GridRows& rows) { updateGridRows(rows, recordScores(), themePalette(tuner.theme)); }
-
-std::uint32_t gridCellColour(int row, float score) {
-  return gridCellColour(themePalette(tuner.theme), tuner.keyColour, row, score);
-}

@@ -2,8 +2,6 @@
 // The view over the shared record: its scores and key colours drawn onto the program's
 // framebuffer, with the grid colours the window keeps from picture to picture.
 
-#include <cstdint>
-
 #include "view/grid_rows.hpp"
 #include "view/view_frame.hpp"
 
@@ -13,11 +11,5 @@ NoteScores recordScores();
 // A frame's picture on the program's framebuffer, with the window's kept grid colours;
 // `held`: the frame the framebuffer shows from the last such drawing, null when not known.
 void drawView(const ViewFrame& frame, const ViewFrame* held = nullptr);
-// The same with the grid colours kept in `rows` rather than the window's own.
-void drawView(const ViewFrame& frame, GridRows& rows);
 // The frame's whole view step: the pointer rules, then the picture they leave. Does not present.
 void drawView();
-
-// The grid colours of `rows`, and of one cell, from the record's scores and key colours, in its theme.
-void updateGridRows(GridRows& rows);
-std::uint32_t gridCellColour(int row, float score);

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/detect.hpp"
 #include "core/host.hpp"
 #include "core/keyboard.hpp"
 
@@ -15,6 +16,8 @@ inline constexpr std::uint32_t kStartupColour = 0x000000;
 
 // The keyboard device start-up creates; the frame step polls it.
 extern std::unique_ptr<KeyboardDevice> keyboard;
+// The detectors' state beside the record, passed to analysis with it.
+extern NoteDetection noteDetection;
 
 enum class StartResult { Running, NoWindow };
 // What the program runs on without, one line each without the "sonavel: " prefix; the entry point prints them.

@@ -11,6 +11,7 @@
 #include "view/font.hpp"
 
 std::unique_ptr<KeyboardDevice> keyboard;
+NoteDetection noteDetection;
 
 StartResult startUp(Host& host, std::string& reason, Notices& notices) {
   createFramebuffer();
@@ -28,8 +29,8 @@ StartResult startUp(Host& host, std::string& reason, Notices& notices) {
 
   std::memset(tuner.transformBuffer, 0, 2 * tuner.blockSize * sizeof(double));
   std::memset(tuner.captureBlock, 0, 2 * tuner.blockSize * sizeof(double));
-  buildNoteTable();
-  resetNoteDetection();
+  buildNoteTable(tuner);
+  resetNoteDetection(tuner, noteDetection);
   if (!allocateRecording()) notices.push_back("no memory for the recording; playback is off");
   host.startAudio();  // without a stream the program runs on silent, as a viewer of nothing
   return StartResult::Running;

@@ -28,7 +28,7 @@ void completeBlock() {
     tuner.lastBlock[i].store(static_cast<float>(tuner.captureBlock[i]), std::memory_order_relaxed);
     tuner.captureBlock[i] *= gain;
   }
-  computeSpectrum(tuner.captureBlock, tuner.blockSize);
+  computeSpectrum(tuner, tuner.captureBlock, tuner.blockSize);
   tuner.blockGain.store(static_cast<float>(gain), std::memory_order_relaxed);
   tuner.blocksPublished.store(tuner.blocksPublished.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
   // Release: the frame step that sees the flag also sees this block and its spectrum.

@@ -21,6 +21,8 @@
 
 namespace {
 
+NoteDetection detection;  // the detectors' state beside the record, as the program keeps it
+
 constexpr int kPoints = 2048;
 constexpr int kLength = 2 * kPoints;  // doubles
 constexpr int kDetectReads = 72 * 96;
@@ -68,20 +70,20 @@ BENCHMARK(BM_fftwInPlace);
 
 void prepareTone() {
   resetTunerState();
-  buildNoteTable();
-  resetNoteDetection();
+  buildNoteTable(tuner);
+  resetNoteDetection(tuner, detection);
   std::mt19937 generator(7);
   std::normal_distribution<double> noise(0.0, 0.002);
   for (int i = 0; i < kBlockSize; ++i)
     tuner.captureBlock[i] = 0.02 * std::sin(2 * 3.14159265358979 * 440.0 * i / kSampleRate) +
                             0.01 * std::sin(2 * 3.14159265358979 * 659.3 * i / kSampleRate) + noise(generator);
-  computeSpectrum(tuner.captureBlock, kBlockSize);
+  computeSpectrum(tuner, tuner.captureBlock, kBlockSize);
 }
 
 void BM_computeSpectrum(benchmark::State& state) {
   prepareTone();
   for (auto _ : state) {
-    computeSpectrum(tuner.captureBlock, kBlockSize);
+    computeSpectrum(tuner, tuner.captureBlock, kBlockSize);
     benchmark::ClobberMemory();
   }
 }
@@ -90,7 +92,7 @@ BENCHMARK(BM_computeSpectrum);
 void BM_detectNotes(benchmark::State& state) {
   prepareTone();
   for (auto _ : state) {
-    detectNotes();
+    detectNotes(tuner, detection);
     benchmark::ClobberMemory();
   }
 }
@@ -129,7 +131,7 @@ PreciseState preciseState;
 
 void BM_preciseDetector(benchmark::State& state) {
   resetTunerState();
-  buildNoteTable();
+  buildNoteTable(tuner);
   resetPreciseDetector(preciseState);
   const std::vector<float> samples = chordBlocks();
   float column[kNoteRows];
@@ -150,7 +152,7 @@ NoteEvents trackerEvents;
 // The precise detector and the note tracker behind it, as the notes output runs them.
 void BM_preciseAndTracker(benchmark::State& state) {
   resetTunerState();
-  buildNoteTable();
+  buildNoteTable(tuner);
   resetPreciseDetector(preciseState);
   resetNoteTracker(trackerState);
   const std::vector<float> samples = chordBlocks();
@@ -171,7 +173,7 @@ BENCHMARK(BM_preciseAndTracker);
 // The note tracker alone, on the detector's scores and readings of the same chord.
 void BM_noteTracker(benchmark::State& state) {
   resetTunerState();
-  buildNoteTable();
+  buildNoteTable(tuner);
   resetPreciseDetector(preciseState);
   resetNoteTracker(trackerState);
   const std::vector<float> samples = chordBlocks();
@@ -196,13 +198,13 @@ BENCHMARK(BM_noteTracker);
 // The design's detector on the spectrum of the same chord.
 void BM_detectNotesChord(benchmark::State& state) {
   resetTunerState();
-  buildNoteTable();
-  resetNoteDetection();
+  buildNoteTable(tuner);
+  resetNoteDetection(tuner, detection);
   const std::vector<float> samples = chordBlocks();
   for (int i = 0; i < kBlockSize; ++i) tuner.captureBlock[i] = samples[i];
-  computeSpectrum(tuner.captureBlock, kBlockSize);
+  computeSpectrum(tuner, tuner.captureBlock, kBlockSize);
   for (auto _ : state) {
-    detectNotes();
+    detectNotes(tuner, detection);
     benchmark::ClobberMemory();
   }
 }

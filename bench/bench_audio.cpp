@@ -20,7 +20,7 @@ constexpr double kBufferSeconds = kFramesPerBuffer / kSampleRate;
 
 void prepare() {
   resetTunerState();
-  buildNoteTable();
+  buildNoteTable(tuner);
   allocateRecording();
 }
 

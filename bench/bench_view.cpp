@@ -19,7 +19,7 @@ void prepareLiveState() {
   resetTunerState();
   createFramebuffer();
   if (font.pixels == nullptr) buildBuiltinFont(font);
-  buildNoteTable();
+  buildNoteTable(tuner);
   for (int i = 0; i < kHistoryColumns * kNoteRows; ++i) tuner.scoreHistory[i] = static_cast<float>((i * 37) % 101) / 100.0f;
   tuner.historyColumn.store(37);
 }

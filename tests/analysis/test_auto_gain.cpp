@@ -111,7 +111,7 @@ TEST(AutoGainLaw, StaysWithinItsRangeAndLeavesZero) {
 
 TEST(AutoGainLevel, StrongestPartialInTheNoteRowsDividedByTheBlocksGain) {
   resetTunerState();
-  buildNoteTable();
+  buildNoteTable(tuner);
   static std::atomic<double> spectrum[kBlockSize];
   for (auto& entry : spectrum) entry.store(1.0);
   auto entryOf = [](double hz) { return static_cast<int>(hz * 2 * kBlockSize / kSampleRate); };
@@ -125,7 +125,7 @@ TEST(AutoGainLevel, StrongestPartialInTheNoteRowsDividedByTheBlocksGain) {
 
 TEST(AutoGainLevel, ALoudAndAQuietSineEndAtTheSameAnalysedPeak) {
   resetTunerState();
-  buildNoteTable();
+  buildNoteTable(tuner);
   double analysed[2] = {};
   const double amplitudes[2] = {0.01, 0.9};  // -40 and -1 dBFS
   for (int k = 0; k < 2; ++k) {
@@ -134,7 +134,7 @@ TEST(AutoGainLevel, ALoudAndAQuietSineEndAtTheSameAnalysedPeak) {
     double block[kBlockSize];
     for (int n = 0; n < 3 * kBlocksPerSecond; ++n) {
       for (int i = 0; i < kBlockSize; ++i) block[i] = gain * amplitudes[k] * std::sin(2 * std::numbers::pi * 440.0 * i / kSampleRate);
-      computeSpectrum(block, kBlockSize);
+      computeSpectrum(tuner, block, kBlockSize);
       gain = autoGainStep(state, rawBandPeak(tuner.spectrum, tuner.noteFrequency, gain));
     }
     analysed[k] = rawBandPeak(tuner.spectrum, tuner.noteFrequency, 1.0);

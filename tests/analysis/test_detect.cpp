@@ -15,6 +15,8 @@
 
 namespace {
 
+NoteDetection detection;  // the detectors' state beside the record, as the program keeps it
+
 constexpr float kK = 1.0f / 22050.0f;
 // Tall enough to score far above 1 at its own row, low enough that rows seeing it at
 // their window's edge stay below one half.
@@ -25,8 +27,8 @@ float& stored(int col, int row) { return tuner.scoreHistory[col * kNoteRows + ro
 
 void startUp() {
   resetTunerState();
-  buildNoteTable();
-  resetNoteDetection();
+  buildNoteTable(tuner);
+  resetNoteDetection(tuner, detection);
 }
 
 void setEntry(int i, double v) { tuner.spectrum[i].store(v, std::memory_order_relaxed); }
@@ -44,8 +46,8 @@ void addLine(int row, double height) {
 
 TEST(DetectNotes, AnAllZeroSpectrumScoresNearlyNothingAndDecaysTheLevels) {
   startUp();
-  detectNotes();
-  detectNotes();
+  detectNotes(tuner, detection);
+  detectNotes(tuner, detection);
   const float once = static_cast<float>(0.9f * 1.0);
   const float twice = static_cast<float>(0.9f * static_cast<double>(once));
   for (int row = 0; row < kNoteRows; ++row) {
@@ -61,7 +63,7 @@ TEST(DetectNotes, LongDigitalSilenceStaysBlankInBothScorings) {
   startUp();
   for (int soft = 0; soft <= 1; ++soft) {
     tuner.softDisplay = soft;
-    for (int block = 0; block < 1000; ++block) detectNotes();  // 46 s of zeros
+    for (int block = 0; block < 1000; ++block) detectNotes(tuner, detection);  // 46 s of zeros
     const int newest = (tuner.historyColumn.load() + kHistoryColumns - 1) % kHistoryColumns;
     for (int row = 0; row < kNoteRows; ++row) {
       EXPECT_LT(score(newest, row), 1e-3f) << "soft " << soft << " row " << row;
@@ -73,7 +75,7 @@ TEST(DetectNotes, LongDigitalSilenceStaysBlankInBothScorings) {
 TEST(DetectNotes, AStrongRowIsStoredAsOneButKeepsItsUnclampedScore) {
   startUp();
   addLine(36, kStrongLine);
-  detectNotes();
+  detectNotes(tuner, detection);
   EXPECT_EQ(score(0, 36), 1.0f);
   EXPECT_GT(tuner.noteTrack[36].effective, 1.0f);
   EXPECT_EQ(tuner.noteTrack[36].combined, tuner.noteTrack[36].effective);
@@ -83,7 +85,7 @@ TEST(DetectNotes, AStrongRowIsStoredAsOneButKeepsItsUnclampedScore) {
     EXPECT_LE(score(0, row), 0.5f) << row;
   }
   const float first = tuner.noteTrack[36].combined;
-  detectNotes();
+  detectNotes(tuner, detection);
   EXPECT_EQ(tuner.noteTrack[36].previousCombined, first);
 }
 
@@ -91,7 +93,7 @@ TEST(DetectNotes, TheLowestRowHasNoNeighbourOrOctaveBelow) {
   startUp();
   addLine(0, kStrongLine);
   addLine(11, kStrongLine);
-  detectNotes();
+  detectNotes(tuner, detection);
   EXPECT_EQ(score(0, 0), 1.0f);
   EXPECT_EQ(score(0, 11), 1.0f);
 }
@@ -108,7 +110,7 @@ TEST(DetectNotes, OfTwoStrongRowsTheUpperKeepsOnlyWhatTheLowerDoesNotExplain) {
     startUp();
     addLine(c.lower, kStrongLine);
     addLine(c.upper, kStrongLine);
-    detectNotes();
+    detectNotes(tuner, detection);
     EXPECT_EQ(score(0, c.lower), 1.0f) << c.lower;
     EXPECT_EQ(score(0, c.upper), c.upperScore) << c.upper;
     if (c.keepsUnclamped) EXPECT_GT(tuner.noteTrack[c.upper].effective, 1.0f) << c.upper;
@@ -120,11 +122,11 @@ TEST(DetectNotes, WritesOneColumnPerBlockAndWrapsAfterTheLast) {
   startUp();
   tuner.historyColumn.store(199);
   addLine(44, kStrongLine);
-  detectNotes();
+  detectNotes(tuner, detection);
   EXPECT_EQ(tuner.historyColumn.load(), 0);
   EXPECT_EQ(score(199, 44), 1.0f);
   EXPECT_EQ(score(0, 44), 0.0f);
-  detectNotes();
+  detectNotes(tuner, detection);
   EXPECT_EQ(tuner.historyColumn.load(), 1);
   EXPECT_EQ(score(0, 44), 1.0f);
 }
@@ -133,7 +135,7 @@ TEST(DetectNotes, SoftDisplayAveragesWithTheLastSoftBlock) {
   startUp();
   addLine(36, 4.0);
   tuner.softDisplay = 1;
-  detectNotes();
+  detectNotes(tuner, detection);
   const float z1 = tuner.noteTrack[36].softPrevious;
   ASSERT_GT(z1, 0.05f);
   ASSERT_LT(z1, 2.0f);
@@ -142,11 +144,11 @@ TEST(DetectNotes, SoftDisplayAveragesWithTheLastSoftBlock) {
 
   // A block without the soft display leaves its term alone.
   tuner.softDisplay = 0;
-  detectNotes();
+  detectNotes(tuner, detection);
   EXPECT_EQ(tuner.noteTrack[36].softPrevious, z1);
 
   tuner.softDisplay = 1;
-  detectNotes();
+  detectNotes(tuner, detection);
   const float z3 = tuner.noteTrack[36].softPrevious;
   EXPECT_NE(z3, z1);
   EXPECT_NEAR(score(2, 36), (z1 + z3) / 2, 1e-6);
@@ -156,7 +158,7 @@ TEST(DetectNotes, SoftDisplayIsClampedToOne) {
   startUp();
   addLine(36, kStrongLine);
   tuner.softDisplay = 1;
-  detectNotes();
+  detectNotes(tuner, detection);
   EXPECT_EQ(score(0, 36), 1.0f);
   EXPECT_GT(tuner.noteTrack[36].softPrevious, 2.0f);
 }
@@ -183,7 +185,7 @@ TEST(NeighbourRule, TheWeakerOfTwoStrongNeighboursDropsTo015) {
     tuner.noteTrack[row - 1].effective = c.lowerEffective;
     stored(5, row) = c.upperScore;
     tuner.noteTrack[row].effective = c.upperScore;
-    applyNeighbourRule(5, row, c.upperScore);
+    applyNeighbourRule(tuner, 5, row, c.upperScore);
     EXPECT_EQ(score(5, row - 1), c.lowerStored) << c.lowerEffective << " vs " << c.upperScore;
     EXPECT_EQ(tuner.noteTrack[row - 1].effective, c.lowerEffectiveAfter) << c.lowerEffective << " vs " << c.upperScore;
     EXPECT_EQ(score(5, row), c.upperStored) << c.lowerEffective << " vs " << c.upperScore;
@@ -211,7 +213,7 @@ TEST(OctaveRule, TheLowerOctaveAbove025ExplainsHalfOfItsExcess) {
     stored(col, row - 12) = c.below;
     stored(col, row) = c.own;
     tuner.noteTrack[row].effective = c.effective;
-    applyOctaveRule(col, row);
+    applyOctaveRule(tuner, col, row);
     EXPECT_FLOAT_EQ(score(col, row), c.storedAfter) << c.below << " under " << c.own;
     EXPECT_FLOAT_EQ(tuner.noteTrack[row].effective, c.effectiveAfter) << c.below << " under " << c.own;
     EXPECT_EQ(score(col, row - 12), c.below);
@@ -227,9 +229,9 @@ TEST(DetectNotes, A440HzToneLightsRow36Most) {
   for (int blockIndex = 0; blockIndex < 3; ++blockIndex) {
     for (int i = 0; i < kBlockSize; ++i)
       block[i] = kAmplitude * std::sin(2 * kPi * 440.0 * (i + blockIndex * kBlockSize) / kSampleRate);
-    computeSpectrum(block.data(), kBlockSize);
+    computeSpectrum(tuner, block.data(), kBlockSize);
     const int col = tuner.historyColumn.load();
-    detectNotes();
+    detectNotes(tuner, detection);
     int strongest = 0;
     for (int row = 1; row < kNoteRows; ++row)
       if (score(col, row) > score(col, strongest)) strongest = row;
@@ -244,16 +246,16 @@ TEST(DetectNotes, FollowsTheNoteTableWhenItChanges) {
   startUp();
   const int row = 30;
   addLine(row, kStrongLine);
-  detectNotes();
+  detectNotes(tuner, detection);
   EXPECT_GT(score(0, row), 0.5f);
   EXPECT_LT(score(0, row + 1), 0.5f);
 
   // Every note a semitone lower: the same line now sits on the next row up.
   for (int k = kNoteCount - 1; k > 0; --k) tuner.noteFrequency[k] = tuner.noteFrequency[k - 1];
   tuner.noteFrequency[0] = tuner.noteFrequency[1] / kSemitoneRatio;
-  resetNoteDetection();
+  resetNoteDetection(tuner, detection);
   tuner.historyColumn.store(0);
-  detectNotes();
+  detectNotes(tuner, detection);
   EXPECT_GT(score(0, row + 1), 0.5f);
   EXPECT_LT(score(0, row), 0.5f);
 }
@@ -285,7 +287,7 @@ TEST(DetectNotes, VectorAndPortableMeasuresGiveTheSameBits) {
       if (block % 5 == 4) addLine(block % kNoteRows, kStrongLine);
       if (block % 3 == 1) addPlateau((block * 7) % kNoteRows, kStrongLine);
       if (block == 20) tuner.softDisplay = 1;
-      detectNotes();
+      detectNotes(tuner, detection);
     }
     Run result{std::vector<float>(std::begin(tuner.scoreHistory), std::end(tuner.scoreHistory)),
                std::vector<float>(std::begin(tuner.noteLevel), std::end(tuner.noteLevel))};

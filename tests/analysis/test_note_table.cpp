@@ -14,7 +14,7 @@ struct Reference {
 
 TEST(NoteTable, MatchesTheReferenceFrequencies) {
   resetTunerState();
-  buildNoteTable();
+  buildNoteTable(tuner);
   const Reference table[] = {{0, 27.5},          {1, 29.13523644},  {8, 43.65354508},   {11, 51.9131136},
                              {12, 55.00003052},  {13, 58.27050522}, {16, 69.29570901},  {24, 110.0001221},
                              {48, 440.0009766},  {83, 3322.450332}, {87, 4186.025885},  {119, 26579.6469}};
@@ -26,15 +26,15 @@ TEST(NoteTable, MatchesTheReferenceFrequencies) {
 
 TEST(NoteTable, ReferencePitchScalesEveryEntry) {
   resetTunerState();
-  buildNoteTable();
+  buildNoteTable(tuner);
   double standard[kNoteCount];
   for (int k = 0; k < kNoteCount; ++k) standard[k] = tuner.noteFrequency[k];
   tuner.referencePitch = 440.0;  // said outright: the very same bits
-  buildNoteTable();
+  buildNoteTable(tuner);
   for (int k = 0; k < kNoteCount; ++k) ASSERT_EQ(tuner.noteFrequency[k], standard[k]) << k;
   for (double pitch : {415.0, 442.0, 400.0, 480.0}) {
     tuner.referencePitch = pitch;
-    buildNoteTable();
+    buildNoteTable(tuner);
     EXPECT_NEAR(tuner.noteFrequency[48], pitch, 0.0011) << pitch;  // A4, with the table's slight drift
     for (int k = 0; k < kNoteCount; ++k) ASSERT_DOUBLE_EQ(tuner.noteFrequency[k], standard[k] * pitch / 440.0);
   }
@@ -46,7 +46,7 @@ TEST(NoteTable, RatioIsTheStoredSinglePrecisionValue) {
 
 TEST(NoteTable, KeyColoursFollowThePianoFromA) {
   resetTunerState();
-  buildNoteTable();
+  buildNoteTable(tuner);
   const int expected[kPitchClasses] = {0xFFFFFF, 0, 0xFFFFFF, 0xFFFFFF, 0, 0xFFFFFF,
                                        0,        0xFFFFFF, 0xFFFFFF, 0, 0xFFFFFF, 0};
   for (int p = 0; p < kPitchClasses; ++p) EXPECT_EQ(tuner.keyColour[p], expected[p]) << p;

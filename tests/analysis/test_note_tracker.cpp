@@ -51,7 +51,7 @@ std::vector<float> render(const std::vector<Strike>& strikes, double seconds, do
 // onset and end, and all ended.
 std::vector<NoteEvent> track(const std::vector<float>& samples, int row = -1, const std::string& pattern = "") {
   resetTunerState();
-  buildNoteTable();
+  buildNoteTable(tuner);
   static PreciseState precise;
   static NoteTrackerState tracker;
   static NoteEvents out;

@@ -45,7 +45,7 @@ class Precise : public ::testing::Test {
 
   void SetUp() override {
     resetTunerState();
-    buildNoteTable();
+    buildNoteTable(tuner);
     resetPreciseDetector(state);
   }
 
@@ -176,7 +176,7 @@ TEST_F(Precise, TheReadingOfASineIsWithinTwoCentsAndFiveAtTheLowestRow) {
 
 TEST_F(Precise, TheReadingFollowsTheReferencePitch) {
   tuner.referencePitch = 442.0;
-  buildNoteTable();
+  buildNoteTable(tuner);
   feed({{440.0, 1.0}}, 0.5);
   EXPECT_EQ(reading.row, 36);
   EXPECT_NEAR(reading.cents, 1200.0 * std::log2(440.0 / 442.0), 0.5);  // about -7.9
@@ -268,7 +268,7 @@ TEST_F(Precise, APureThirdAboveCReadsInTuneInJustIntonationAndFlatInEqual) {
   for (const Case c : {Case{Temperament::Just, 0.0}, Case{Temperament::Equal, -13.686}}) {
     SetUp();
     tuner.tuning = {c.temperament, 0};
-    buildNoteTable();
+    buildNoteTable(tuner);
     feed({{tuner.noteFrequency[kNoteRowOffset + kC4] * 5.0 / 4.0, 1.0}}, 0.5);
     EXPECT_EQ(reading.row, kE4);
     EXPECT_NEAR(reading.cents, c.cents, 0.3) << static_cast<int>(c.temperament);

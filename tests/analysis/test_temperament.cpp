@@ -20,7 +20,7 @@ void tableOf(TemperamentChoice choice, double pitch, double (&out)[kNoteCount]) 
   resetTunerState();
   tuner.referencePitch = pitch;
   tuner.tuning = choice;
-  buildNoteTable();
+  buildNoteTable(tuner);
   for (int k = 0; k < kNoteCount; ++k) out[k] = tuner.noteFrequency[k];
 }
 

@@ -32,8 +32,8 @@ class AudioThreads : public ::testing::Test {
   void SetUp() override {
     resetTunerState();
     createFramebuffer();
-    buildNoteTable();
-    resetNoteDetection();
+    buildNoteTable(tuner);
+    resetNoteDetection(tuner, noteDetection);
     ASSERT_TRUE(allocateRecording());
     tuner.clearPending = false;
   }

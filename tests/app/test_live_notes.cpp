@@ -29,7 +29,7 @@ class LiveNotesFile : public ::testing::Test {
 
   void SetUp() override {
     resetTunerState();
-    buildNoteTable();
+    buildNoteTable(tuner);
     startBlockQueue();
   }
   void TearDown() override { stopBlockQueue(); }

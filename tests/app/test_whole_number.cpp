@@ -4,7 +4,7 @@
 
 #include <climits>
 
-#include "app/whole_number.hpp"
+#include "core/whole_number.hpp"
 
 namespace {
 

@@ -14,7 +14,7 @@ class AudioState : public ::testing::Test {
  protected:
   void SetUp() override {
     resetTunerState();
-    buildNoteTable();
+    buildNoteTable(tuner);
     ASSERT_TRUE(allocateRecording());
   }
   void TearDown() override { freeRecording(); }

@@ -12,6 +12,8 @@
 
 namespace {
 
+NoteDetection detection;  // the detectors' state beside the record, as the program keeps it
+
 // Input sample number k of a run: distinct, exact in float, well inside full scale.
 float ramp(long k) { return static_cast<float>(k % 4096) / 8192.0f - 0.25f; }
 
@@ -186,14 +188,14 @@ struct BadSample {
 };
 
 std::vector<std::vector<float>> scoreBlocks(const std::vector<float>& input) {
-  resetNoteDetection();
+  resetNoteDetection(tuner, detection);
   std::vector<std::vector<float>> columns;
   for (std::size_t first = 0; first < input.size(); first += kBlockSize) {
     std::vector<float> block(input.begin() + static_cast<long>(first), input.begin() + static_cast<long>(first) + kBlockSize);
     std::vector<float> out(kBlockSize);
     audioCallback(block.data(), out.data(), kBlockSize);
     int col = tuner.historyColumn.load();
-    detectNotes();
+    detectNotes(tuner, detection);
     columns.emplace_back(tuner.scoreHistory + col * kNoteRows, tuner.scoreHistory + (col + 1) * kNoteRows);
     for (int i = 0; i < kBlockSize; ++i) columns.back().push_back(tuner.lastBlock[i].load());
   }

@@ -176,7 +176,7 @@ TEST_F(Tone, KeysOutsideTheNoteTableAreNoRequest) {
 
 TEST_F(Tone, FollowsTheReferencePitch) {
   tuner.referencePitch = 415.0;
-  buildNoteTable();
+  buildNoteTable(tuner);
   press(36 + kNoteRowOffset);  // row 36, A4
   // Upward crossings over ten seconds, timed between the first and the last.
   int first = -1, last = -1, periods = -1;

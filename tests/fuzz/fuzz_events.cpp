@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/replay_events.hpp"
+#include "io/replay_events.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   std::istringstream in(std::string(reinterpret_cast<const char*>(data), size));

@@ -56,7 +56,7 @@ class LiveInput : public ::testing::Test {
   ScratchDir dir{"live-input"};
   void SetUp() override {
     resetTunerState();
-    buildNoteTable();
+    buildNoteTable(tuner);
     ASSERT_TRUE(allocateRecording());
   }
   void TearDown() override {

@@ -45,7 +45,7 @@ inline std::uint32_t at(int x, int y) { return framebuffer.pixels[y * framebuffe
 // The state the first frame finds: start values, the note table, the built-in font, the one-time clear.
 inline void startLikeTheProgram() {
   resetTunerState();
-  buildNoteTable();
+  buildNoteTable(tuner);
   if (font.pixels == nullptr) buildBuiltinFont(font);
   clearScreen(kDesignPalette.background);
 }

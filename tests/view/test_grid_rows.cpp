@@ -12,6 +12,13 @@
 
 namespace {
 
+// The record's grid colours, and one cell's, as the window draws them.
+void updateRows(GridRows& rows) { updateGridRows(rows, recordScores(), themePalette(tuner.theme)); }
+std::uint32_t cellColour(int row, float score) {
+  return gridCellColour(themePalette(tuner.theme), tuner.keyColour, row, score);
+}
+void drawKept(const ViewFrame& frame, GridRows& rows) { drawView(framebuffer, frame, recordScores(), rows); }
+
 constexpr int kNoMarker = -1;  // a marker not set
 
 // Scores as they come, and every kind the colours must hold to 0..1.
@@ -59,7 +66,7 @@ class KeptGridRows : public ::testing::Test {
 void expectRowsMatchTheScores(const GridRows& rows) {
   for (int column = 0; column < kHistoryColumns; ++column)
     for (int row = 0; row < kNoteRows; ++row) {
-      const std::uint32_t fresh = gridCellColour(row, tuner.scoreHistory[column * kNoteRows + row]);
+      const std::uint32_t fresh = cellColour(row, tuner.scoreHistory[column * kNoteRows + row]);
       for (int x = 0; x < kColumnWidth; ++x)
         ASSERT_EQ(rows.pixels[row][kColumnWidth * column + x], fresh) << "column " << column << " row " << row;
     }
@@ -71,7 +78,7 @@ TEST_F(KeptGridRows, KeptColoursEqualFreshOnesOverRandomHistories) {
   auto rows = std::make_unique<GridRows>();
   for (int step = 0; step < 300; ++step) {
     changeScores(random);
-    updateGridRows(*rows);
+    updateRows(*rows);
     expectRowsMatchTheScores(*rows);
   }
 }
@@ -79,12 +86,12 @@ TEST_F(KeptGridRows, KeptColoursEqualFreshOnesOverRandomHistories) {
 TEST_F(KeptGridRows, NaNPayloadsAndSignedZerosGiveTheirOwnColours) {
   auto rows = std::make_unique<GridRows>();
   setScore(0, 0, 0.5f);
-  updateGridRows(*rows);
+  updateRows(*rows);
   // Bit patterns that differ yet compare equal (or never equal) as floats.
   for (float score : {-0.0f, 0.0f, std::numeric_limits<float>::quiet_NaN(), 1.0f, -std::numeric_limits<float>::quiet_NaN()}) {
     setScore(0, 0, score);
-    updateGridRows(*rows);
-    EXPECT_EQ(rows->pixels[0][0], gridCellColour(0, score)) << score;
+    updateRows(*rows);
+    EXPECT_EQ(rows->pixels[0][0], cellColour(0, score)) << score;
   }
 }
 
@@ -138,7 +145,7 @@ void drawSessionKeptAndFresh(bool withHeldFrame, bool anyTheme = false) {
     if (withHeldFrame)
       drawView(framebuffer, frame, recordScores(), *kept, holds ? &held : nullptr);
     else
-      drawView(frame, *kept);
+      drawKept(frame, *kept);
     held = frame;
     holds = true;
     for (int y = 0; y < kPictureHeight; ++y) {
@@ -150,7 +157,7 @@ void drawSessionKeptAndFresh(bool withHeldFrame, bool anyTheme = false) {
     framebuffer.changedRows = nullptr;
     clearScreen(kDesignPalette.background);
     auto nothingKept = std::make_unique<GridRows>();
-    drawView(frame, *nothingKept);
+    drawKept(frame, *nothingKept);
     ASSERT_TRUE(shown == fresh) << "step " << step;
   }
 }
@@ -179,11 +186,11 @@ TEST_F(KeptGridRows, MovingOnMarksOnlyTheRowsWhoseCellsDiffer) {
   ViewFrame frame;
   frame.oldestColumn = tuner.historyColumn.load();
   frame.stripColumn = kHistoryColumns - 1;
-  drawView(frame, *kept);
+  drawKept(frame, *kept);
   std::fill(std::begin(changedRows), std::end(changedRows), false);
   frame.oldestColumn = (frame.oldestColumn + 1) % kHistoryColumns;  // a new column of silence
   tuner.historyColumn.store(frame.oldestColumn);
-  drawView(frame, *kept);
+  drawKept(frame, *kept);
   framebuffer.changedRows = nullptr;
   const int litTop = kBottomRowY - kRowHeight * kLitRow + 1;
   for (int y = 0; y < kPictureHeight; ++y)

@@ -87,7 +87,7 @@ TEST_P(ContrastMark, SplitsCellsLitFromHalfOn) {
   tuner.theme = Theme::Contrast;
   setScore(0, kRowB, c.score);
   drawView();
-  const std::uint32_t cell = gridCellColour(kRowB, c.score);
+  const std::uint32_t cell = gridCellColour(kContrastPalette, tuner.keyColour, kRowB, c.score);
   for (int line = 1; line <= 5; ++line)
     for (int x : {10, 11, 12}) {
       const bool mark = c.marked && line == kMarkLine;

@@ -1,4 +1,4 @@
-#include "app/whole_number.hpp"
+#include "core/whole_number.hpp"
 
 namespace {
 

@@ -1,11 +1,11 @@
-#include "app/replay_events.hpp"
+#include "io/replay_events.hpp"
 
 #include <sstream>
 #include <utility>
 
 #include "core/constants.hpp"
 #include "core/keyboard.hpp"
-#include "app/whole_number.hpp"
+#include "core/whole_number.hpp"
 
 namespace {
 
