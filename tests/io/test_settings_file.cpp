@@ -112,8 +112,8 @@ TEST(SettingsFile, WrittenWholeIntoFoldersMadeForItAndReadBack) {
 TEST(SettingsFile, WhatCannotBeSettingsIsRefusedWithItsName) {
   ScratchDir scratch("settings-refused");
   std::filesystem::create_directories("folder");
-  std::ofstream("large") << std::string(100 * 1024, '#');
-  std::ofstream("plain") << "a4 = 442\n";
+  std::ofstream("large", std::ios::binary) << std::string(100 * 1024, '#');
+  std::ofstream("plain", std::ios::binary) << "a4 = 442\n";
   std::string text, reason;
   EXPECT_EQ(readSettingsFile("folder", text, reason), SettingsRead::Failed);
   EXPECT_EQ(reason.rfind("folder: cannot read: ", 0), 0u) << reason;
