@@ -169,6 +169,7 @@ bool setMidiDevice(const std::string& text, CommandLine& line, std::string& reas
   return false;
 }
 bool setSwitch(const std::string&, CommandLine&, std::string&) { return true; }
+bool setNoSettings(const std::string&, CommandLine& line, std::string&) { return line.live.noSettings = true; }
 
 // --midi names the same file in the window as in a headless run.
 bool setLiveMidiPath(const std::string& path, CommandLine& line, std::string&) {
@@ -262,6 +263,10 @@ const OptionRow kOptions[] = {
      "--roll", "roll"},
     {"--pitch", "OUT.csv", kHeadless, "the strongest note of every scored block: name, Hz, cents, confidence",
      [](CommandLine& l) -> std::string& { return l.headless.pitchPath; }, nullptr, {}, "replay"},
+    {"--no-settings", nullptr, kAnalysing,
+     "neither read nor write the settings file: every setting at its\n"
+     "default unless given (--headless never reads it)",
+     nullptr, setNoSettings},
     {"--midi", "OUT.mid", kAnalysing, "the notes heard, as a Standard MIDI File (in the window:\nwritten when it closes)",
      [](CommandLine& l) -> std::string& { return l.headless.midiPath; }, setLiveMidiPath},
     {"--version", nullptr, 0, "print the version"},
@@ -492,9 +497,32 @@ bool parseCommandLine(int argc, const char* const* argv, CommandLine& line, std:
     }
   }
   if (!checkCombination(seen, reason)) return false;
+  for (const OptionRow& row : kOptions)
+    if (seen.row[indexOf(row)]) line.given.emplace_back(row.name);
   if (seen.given("--headless")) line.mode = RunMode::Headless;
   else if (seen.given("--list-devices")) line.mode = RunMode::ListDevices;
   return true;
+}
+
+bool formTakes(std::string_view name, const CommandLine& line) {
+  const OptionRow* option = findOption("--" + std::string(name));
+  const unsigned form = line.mode != RunMode::Live ? 0u : line.live.inputFile.empty() ? kLive : kFile;
+  return option != nullptr && (option->forms & form) != 0;
+}
+
+SettingTaken takeSetting(std::string_view name, const std::string& value, CommandLine& line, std::string& reason) {
+  const std::string option = "--" + std::string(name);
+  if (!formTakes(name, line) || std::find(line.given.begin(), line.given.end(), option) != line.given.end())
+    return SettingTaken::NotHere;
+  const OptionRow& row = *findOption(option);
+  if (row.value == nullptr && value != "on" && value != "off") {
+    reason = std::string(name) + " needs on or off, not '" + value + "'";
+    return SettingTaken::Refused;
+  }
+  if (row.value == nullptr && value == "off") return SettingTaken::Applied;
+  if (row.text != nullptr) row.text(line) = value;
+  if (row.set != nullptr && !row.set(value, line, reason)) return SettingTaken::Refused;
+  return SettingTaken::Applied;
 }
 
 void applyStartSettings(const StartSettings& start) {

@@ -2,6 +2,7 @@
 // The command line: what to run and with which files and devices.
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/constants.hpp"
@@ -33,6 +34,7 @@ struct LiveOptions {
   bool midiOut = false;    // send the notes heard as MIDI
   int midiDevice = -1;     // --midi-device N; -1: the program's own port (Linux) or the first output (Windows)
   std::string midiPath;    // the notes heard, as a MIDI file written when the program ends
+  bool noSettings = false; // --no-settings: the settings file neither read nor written
 };
 
 // How the analysis starts, live or headless.
@@ -54,10 +56,18 @@ struct CommandLine {
   LiveOptions live;
   StartSettings start;
   bool showUsage = false;  // after a refusal: the option or argument itself is unknown
+  std::vector<std::string> given;  // the options the command line gave, as the table names them ("--a4")
 };
 
 // Fills `line` from the arguments; false with a one-line reason (without the "sonavel: " prefix).
 bool parseCommandLine(int argc, const char* const* argv, CommandLine& line, std::string& reason);
+
+// A kept setting applied to `line` as the option --NAME would apply `value` (a switch takes on
+// or off), unless the command line gave that option or this form of the command takes none.
+enum class SettingTaken { Applied, NotHere, Refused };
+SettingTaken takeSetting(std::string_view name, const std::string& value, CommandLine& line, std::string& reason);
+// Whether this form of the command (the window on a device or on FILE) takes --NAME.
+bool formTakes(std::string_view name, const CommandLine& line);
 
 // Puts the settings into the shared state; before start-up, which builds the note table from them.
 void applyStartSettings(const StartSettings& start);

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -7,6 +8,7 @@
 #include "app/cli.hpp"
 #include "app/data_paths.hpp"
 #include "app/exit_status.hpp"
+#include "app/kept_settings.hpp"
 #include "app/live_host.hpp"
 #include "app/live_notes.hpp"
 #include "app/midi_out.hpp"
@@ -129,7 +131,28 @@ int finishLive(int status, const FileInput& file, LiveOutputs& out) {
   return status;
 }
 
-int runLive(const CommandLine& line) {
+// A device the settings file names that is not there now (unplugged, renamed) gives one line,
+// and the default takes its place for this run; the file keeps it for when it is back.
+void dropMissingKeptDevices(const KeptSettings& kept, CommandLine& line, Notices& notices) {
+  auto fromFile = [&](const char* name) {
+    return std::find(kept.applied.begin(), kept.applied.end(), name) != kept.applied.end();
+  };
+  const bool input = fromFile("input-device"), output = fromFile("output-device");
+  std::string reason;
+  if (!input && !output) return;
+  const bool found = line.live.inputFile.empty() ? checkAudioDevices(line.devices, reason)
+                                                 : checkOutputDevice(line.devices.output, reason);
+  if (found) return;
+  if (input) line.devices.input.clear();
+  if (output) line.devices.output.clear();
+  notices.push_back(kept.path + ": " + reason + "; the default device is used");
+}
+
+// `asked` is the command line with the kept settings in it: what is written back at exit.
+int runLive(const CommandLine& asked, const KeptSettings& kept, Notices& keptNotices) {
+  CommandLine line = asked;
+  dropMissingKeptDevices(kept, line, keptNotices);
+  sayEach(keptNotices);
   FileInput file;
   LiveOutputs out;
   MidiOut midi;
@@ -161,6 +184,7 @@ int runLive(const CommandLine& line) {
   sayEach(host.takeNotices());
   sayEach(midi.takeNotices());
   if (audio.report) sayBlockTiming();
+  if (!writeKeptSettings(kept, asked, reason)) say(reason + "; the settings of this run are not kept");
   return finishLive(status, file, out);
 }
 
@@ -188,6 +212,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "sonavel: %s\n%s", reason.c_str(), line.showUsage ? synopsisText() : "");
     return kExitUsage;
   }
+  Notices keptNotices;
+  const KeptSettings kept = readKeptSettings(keptSettingsPath(line, keptNotices), line, keptNotices);
   applyStartSettings(line.start);
   switch (line.mode) {
     case RunMode::Help: std::fputs(usageText(), stdout); return kExitSuccess;
@@ -196,5 +222,5 @@ int main(int argc, char** argv) {
     case RunMode::Headless: return runHeadless(line.headless, stderr);
     case RunMode::Live: break;
   }
-  return runLive(line);
+  return runLive(line, kept, keptNotices);
 }

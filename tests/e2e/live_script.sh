@@ -2,6 +2,10 @@
 # caller defines `say`, kSkip, `work` (its scratch folder), `started` (the
 # processes it started) and t_start, then sets `trap cleanup EXIT`.
 
+# The program keeps its settings in the scratch folder: none of the user's reach a test, and
+# none of a test's reach the user.
+export XDG_CONFIG_HOME="$work/config"
+
 # Clients of the servers get a time limit each: a wedged server must fail the run, not hang it.
 x() { timeout 15 "$@"; }
 elapsed() { awk -v a="$t_start" -v b="$(date +%s.%N)" 'BEGIN { printf "%.1f", b - a }'; }

@@ -38,7 +38,7 @@ mkdir -p "$work/run" && cp "$font" "$work/run/font.tga"
 
 for signal in HUP TERM INT; do
   # No sound server: the program runs as a viewer of silence, which is all this needs.
-  (cd "$work/run" && exec env PULSE_SERVER=unix:"$work/none" "$sonavel") >"$work/sonavel.log" 2>&1 &
+  (cd "$work/run" && exec env PULSE_SERVER=unix:"$work/none" XDG_CONFIG_HOME="$work/config" "$sonavel") >"$work/sonavel.log" 2>&1 &
   sonavel_pid=$!
   sleep $kStartSeconds
   kill -0 "$sonavel_pid" 2>/dev/null || fail "sonavel ended at start-up"

@@ -3,7 +3,8 @@
 # PulseAudio with two mono null sinks, reached through Wine's own PulseAudio driver beneath
 # PortAudio's host APIs. A 440 Hz sine played into the input must light A4 at the right edge of
 # a screenshot; Return freezes; the right button on A4 sounds the reference tone into the output
-# at 440 Hz; Escape ends the program with status 0. Reports the streams PortAudio opened, the
+# at 440 Hz; D then Escape ends the program with status 0 and keeps the precise detector in
+# %APPDATA%\sonavel\settings. Reports the streams PortAudio opened, the
 # frame loop's pace (turns a second, how long its 5 ms and 50 ms pauses really took) and the
 # main thread's CPU share while it analyses the tone.
 #
@@ -155,12 +156,20 @@ report "output tone: onset ${onset:-none} s into the recording, ${frequency:-0} 
 awk -v f="${frequency:-0}" -v a=$kA4Hz 'BEGIN { exit !(f > a * 0.99 && f < a * 1.01) }' || fail "the reference tone is not near 440 Hz"
 awk -v l="${level:-0}" 'BEGIN { exit !(l > 0.04 && l < 0.06) }' || fail "the reference tone is not at its sustained level of 0.05"
 
+# D switches the detector; kept at exit in the roaming application data folder.
+press d || fail "xdotool cannot press D"
+sleep 0.3
 press Escape || fail "xdotool cannot press Escape"
 exited() { ! kill -0 "$sonavel_pid"; }
 wait_for 30 exited || fail "sonavel.exe did not exit after Escape"
 wait "$sonavel_pid"
 status=$?
 [ "$status" -eq 0 ] || fail "sonavel.exe exited with status $status"
+appdata=$(wine cmd.exe /c echo %APPDATA% 2>/dev/null | tr -d '\r')
+settings=$(wine winepath.exe -u "$appdata\\sonavel\\settings" 2>/dev/null | tr -d '\r')
+[ -f "$settings" ] || fail "no settings file at $appdata\\sonavel\\settings ($settings)"
+grep -qx 'detector = precise' "$settings" || fail "the settings file holds $(tr '\n' ';' <"$settings")"
+say "D kept in $appdata\\sonavel\\settings"
 while read -r line; do report "${line%$'\r'}"; done < <(grep -a '^sonavel: \(audio\|loop\):' "$work/sonavel.log")
 others=$(grep -a '^sonavel: ' "$work/sonavel.log" | grep -av '^sonavel: \(audio\|loop\):' || true)
 [ -z "$others" ] || fail "sonavel.exe said: $others"
