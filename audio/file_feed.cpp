@@ -61,3 +61,5 @@ void feedFromFile(float* output, unsigned long frameCount) {
 FeedCounts fileFeedCounts() { return {fed.load(kRelaxed), underrun.load(kRelaxed), paused.load(kRelaxed)}; }
 
 bool fileFeedDone() { return ended.load(std::memory_order_acquire) && ahead.waiting() == 0; }
+
+bool fileFeedEnded() { return ended.load(std::memory_order_acquire); }

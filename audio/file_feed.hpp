@@ -32,3 +32,5 @@ void feedFromFile(float* output, unsigned long frameCount);
 FeedCounts fileFeedCounts();
 // Either thread: the file has ended and every sample of it was taken.
 bool fileFeedDone();
+// Either thread: the reader has pushed its last samples (some may still wait in the ring).
+bool fileFeedEnded();

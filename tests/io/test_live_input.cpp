@@ -111,14 +111,12 @@ std::vector<float> hearToTheEnd() {
   std::vector<float> heard;
   std::vector<float> out(kFramesPerBuffer);
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-  int idle = 0;
   while (!fileFeedDone() && std::chrono::steady_clock::now() < deadline) {
-    // A short ring waits for the reader, as real time would; after 100 ms it is the end of the file.
-    if (kFeedRingFrames - fileFeedRoom() < static_cast<std::size_t>(kFramesPerBuffer) && ++idle < 100) {
+    // A short ring waits for the reader, however late a loaded machine makes it, until the file's end.
+    if (kFeedRingFrames - fileFeedRoom() < static_cast<std::size_t>(kFramesPerBuffer) && !fileFeedEnded()) {
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
       continue;
     }
-    idle = 0;
     feedFromFile(out.data(), kFramesPerBuffer);
     heard.insert(heard.end(), out.begin(), out.end());
   }
