@@ -21,7 +21,26 @@ void runDesign(TunerState& record, NoteDetection& detection, float* scores) {
   record.pitchReading = PitchReading{};
 }
 
+void runPreciseShown(TunerState& record, NoteDetection& detection, float* scores) {
+  runPrecise(record, detection.shown, detection.kept.block, scores, record.pitchReading);
+}
+
+// Each detector's step, in the enum's order.
+struct DetectorRow {
+  bool readsBlock;  // takes the raw block rather than the published spectrum
+  bool reads;       // reads a pitch for the read-out
+  void (*score)(TunerState& record, NoteDetection& detection, float* scores);
+};
+constexpr DetectorRow kDetectors[kDetectorCount] = {
+    {false, false, runDesign},
+    {true, true, runPreciseShown},
+};
+
+const DetectorRow& detectorRow(Detector detector) { return kDetectors[static_cast<int>(detector)]; }
+
 }  // namespace
+
+bool detectorReads(Detector detector) { return detectorRow(detector).reads; }
 
 void resetNoteDetection(TunerState& record, NoteDetection& detection) {
   for (float& score : record.scoreHistory) score = 0.0f;
@@ -49,10 +68,10 @@ void detectNotes(TunerState& record, NoteDetection& detection) {
   int col = record.historyColumn.load(std::memory_order_relaxed);
   if (col < 0 || col >= kHistoryColumns) col = 0;  // the ring index is ours alone; never write outside it
   KeptReading& kept = detection.kept;
-  if (record.preciseDetector || detection.readingKept)
+  const DetectorRow& detector = detectorRow(record.detector);
+  if (detector.readsBlock || detection.readingKept)
     for (int i = 0; i < kBlockSize; ++i) kept.block[i] = record.lastBlock[i].load(std::memory_order_relaxed);
-  if (record.preciseDetector) runPrecise(record, detection.shown, kept.block, column(record, col), record.pitchReading);
-  else runDesign(record, detection, column(record, col));
+  detector.score(record, detection, column(record, col));
   if (detection.readingKept) kept.afterGap = runPrecise(record, detection.heard, kept.block, kept.scores, kept.reading);
   record.historyColumn.store((col + 1) % kHistoryColumns, std::memory_order_relaxed);
 }

@@ -38,10 +38,11 @@ struct NoteDetection {
 // Start-up: zeroes the score history and the row tracks, sets every band level to 1, and
 // the precise detectors forget what they heard and their readings.
 void resetNoteDetection(TunerState& record, NoteDetection& detection);
-// Main thread, once per consumed block: the design's detector, or the precise one while
-// `record.preciseDetector` is on, writes column `historyColumn`, which then advances. The
-// precise one also sets `record.pitchReading`.
+// Main thread, once per consumed block: the record's `detector` writes column `historyColumn`,
+// which then advances, and sets `record.pitchReading` (empty from a detector that reads none).
 void detectNotes(TunerState& record, NoteDetection& detection);
+// Whether `detector` reads a pitch for the toolbar's read-out.
+bool detectorReads(Detector detector);
 // The next block does not follow the last one scored (blocks passed by while frozen, or
 // were missed): the precise detectors forget the blocks they hold, as at the start.
 void forgetRecentBlocks(NoteDetection& detection);

@@ -105,8 +105,11 @@ bool setReferencePitch(const std::string& text, CommandLine& line, std::string& 
 }
 
 bool setDetector(const std::string& text, CommandLine& line, std::string& reason) {
-  line.start.preciseDetector = text == "precise";
-  if (text == "design" || text == "precise") return true;
+  for (int i = 0; i < kDetectorCount; ++i)
+    if (text == kDetectorNames[i]) {
+      line.start.detector = static_cast<Detector>(i);
+      return true;
+    }
   reason = "--detector needs design or precise, not '" + text + "'";
   return false;
 }
@@ -531,7 +534,7 @@ void applyStartSettings(const StartSettings& start) {
   setGainSlider(start.gain);
   updateInputGain();
   setAutoGain(start.autoGain);
-  tuner.preciseDetector = start.preciseDetector;
+  tuner.detector = start.detector;
   tuner.transposition = start.transposition;
   tuner.naming = start.naming;
   tuner.theme = start.theme;

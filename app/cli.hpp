@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/detector_choice.hpp"
 #include "core/constants.hpp"
 #include "core/note_naming.hpp"
 #include "core/temperament_choice.hpp"
@@ -42,7 +43,7 @@ struct StartSettings {
   bool autoGain = false;
   double gain = 1.0;            // the starting `inputGain`, 0 .. 27
   double referencePitch = kStandardPitch;  // Hz of A4, 400 .. 480
-  bool preciseDetector = false;            // --detector precise
+  Detector detector = Detector::Design;   // --detector
   TemperamentChoice tuning;                // --temperament T --key NOTE
   int transposition = 0;                   // --transpose: semitones from concert to written names
   NoteNaming naming;                       // --names, --flats

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "analysis/detect.hpp"
 #include "analysis/history_ring.hpp"
 #include "analysis/transposition.hpp"
 #include "core/keyboard.hpp"
@@ -68,9 +69,9 @@ void handleKeyCommands(const KeyboardDevice& keys) {
     tuner.markB = cursor;
     if (tuner.markA == kNoMarker) tuner.markA = cursor;
   }
-  // D latches on its own too: the precise detector in place of the design's, or back.
+  // D latches on its own too: the next detector, the precise one in place of the design's or back.
   const bool detectorKey = keys.isKeyDown(DIK_D);
-  if (detectorKey && !tuner.detectorLatch) tuner.preciseDetector = !tuner.preciseDetector;
+  if (detectorKey && !tuner.detectorLatch) tuner.detector = nextDetector(tuner.detector);
   tuner.detectorLatch = detectorKey;
   // T latches on its own as well: the next of the common transpositions.
   const bool transposeKey = keys.isKeyDown(DIK_T);
@@ -173,8 +174,8 @@ ViewFrame applyViewRules() {
   frame.autoGain = tuner.autoGain;
   frame.outputVolume = tuner.outputVolume.load(kRelaxed);
   frame.softDisplay = tuner.softDisplay;
-  if (tuner.preciseDetector) {
-    frame.preciseDetector = true;
+  if (detectorReads(tuner.detector)) {
+    frame.showsReading = true;
     frame.transposition = tuner.transposition;
     frame.naming = tuner.naming;
     const PitchReading& reading = tuner.pitchReading;

@@ -48,7 +48,10 @@ struct KeptRow {
 // One row per kept setting, in the order a new file lists them.
 const KeptRow kKept[] = {
     {"auto-gain", [](const CommandLine&) -> std::string { return tuner.autoGain ? "on" : ""; }},
-    {"detector", [](const CommandLine&) -> std::string { return tuner.preciseDetector ? "precise" : ""; }},
+    {"detector",
+     [](const CommandLine&) -> std::string {
+       return tuner.detector == kDefaults.detector ? "" : kDetectorNames[static_cast<int>(tuner.detector)];
+     }},
     {"a4",
      [](const CommandLine&) {
        return tuner.referencePitch == kDefaults.referencePitch ? "" : shortestText(tuner.referencePitch);

@@ -15,6 +15,7 @@
 
 #include "core/analysis_state.hpp"
 #include "core/constants.hpp"
+#include "core/detector_choice.hpp"
 #include "core/note_naming.hpp"
 #include "core/temperament_choice.hpp"
 #include "core/theme_choice.hpp"
@@ -31,8 +32,8 @@ struct TunerState {
   bool autoGain = false;
   bool autoGainLatch = false;  // A was down at the previous frame step
   AutoGain autoGainState;
-  // The precise detector in place of the design's (key D, --detector precise).
-  bool preciseDetector = false;
+  // The detector that scores the rows (key D, --detector).
+  Detector detector = Detector::Design;
   bool detectorLatch = false;  // D was down at the previous frame step
   PitchReading pitchReading;   // the precise detector's reading of the last scored block
   // Semitones from the concert note to the note a transposing instrument's player reads

@@ -221,7 +221,7 @@ void drawToolbar(const ViewFrame& frame) {
       drawText(kSwitchLabelX, kLabelY, palette.text, "SOFT DISPLAY: ON");
     else
       drawText(kSwitchLabelX, kLabelY, palette.text, "SOFT DISPLAY: OFF");
-    if (frame.preciseDetector) drawPitchReadout(frame);
+    if (frame.showsReading) drawPitchReadout(frame);
   }
   for (int y = 0; y < kToolbarHeight; ++y) drawSpan(0, y, pixels + y * kPictureWidth, kPictureWidth);
 }
@@ -240,7 +240,7 @@ bool keepKeys(GridRows& rows, const StripKey* keys) {
 
 bool sameToolbar(const ViewFrame& a, const ViewFrame& b) {
   return a.gainSlider == b.gainSlider && a.autoGain == b.autoGain && a.outputVolume == b.outputVolume &&
-         a.softDisplay == b.softDisplay && a.preciseDetector == b.preciseDetector && a.pitchRow == b.pitchRow &&
+         a.softDisplay == b.softDisplay && a.showsReading == b.showsReading && a.pitchRow == b.pitchRow &&
          a.pitchCents == b.pitchCents && a.pitchTenthsHz == b.pitchTenthsHz &&
          a.transposition == b.transposition && a.naming == b.naming && a.palette == b.palette;
 }

@@ -27,8 +27,8 @@ struct ViewFrame {
   bool autoGain = false;  // the gain label reads AUTO: instead of GAIN:
   float outputVolume = 0.0f;
   int softDisplay = 0;
-  // The precise detector's read-out, shown while it is on (row kNoKey: nothing sounds).
-  bool preciseDetector = false;
+  // The detector's read-out, shown while one that reads a pitch is on (row kNoKey: nothing sounds).
+  bool showsReading = false;
   int pitchRow = kNoKey;
   int pitchCents = 0;       // rounded to whole cents
   int pitchTenthsHz = 0;    // the frequency rounded to tenths of a hertz

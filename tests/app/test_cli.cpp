@@ -292,17 +292,17 @@ TEST(CommandLine, DetectorChoiceAndThePitchReading) {
   CommandLine line;
   std::string reason;
   ASSERT_TRUE(parse({}, line, reason));
-  EXPECT_FALSE(line.start.preciseDetector);
+  EXPECT_EQ(line.start.detector, Detector::Design);
   ASSERT_TRUE(parse({"--detector", "precise"}, line, reason)) << reason;
-  EXPECT_TRUE(line.start.preciseDetector);
+  EXPECT_EQ(line.start.detector, Detector::Precise);
   ASSERT_TRUE(parse({"--headless", "in.wav", "--detector=design", "--pitch", "p.csv"}, line, reason)) << reason;
-  EXPECT_FALSE(line.start.preciseDetector);
+  EXPECT_EQ(line.start.detector, Detector::Design);
   EXPECT_EQ(line.headless.pitchPath, "p.csv");
   applyStartSettings(line.start);
-  EXPECT_FALSE(tuner.preciseDetector);
+  EXPECT_EQ(tuner.detector, Detector::Design);
   ASSERT_TRUE(parse({"song.flac", "--detector", "precise"}, line, reason)) << reason;
   applyStartSettings(line.start);
-  EXPECT_TRUE(tuner.preciseDetector);
+  EXPECT_EQ(tuner.detector, Detector::Precise);
 
   struct Case {
     std::vector<const char*> args;

@@ -104,13 +104,13 @@ TEST_F(Keys, ATogglesAutomaticGainOncePerPressWithoutTouchingTheEnterLatch) {
 
 TEST_F(Keys, DSwitchesTheDetectorOncePerPressAndTheFrameCarriesItsReading) {
   step({DIK_D});
-  EXPECT_TRUE(tuner.preciseDetector);
+  EXPECT_EQ(tuner.detector, Detector::Precise);
   for (int n = 0; n < 5; ++n) step({DIK_D, DIK_RETURN});  // held: once, whatever else is held
-  EXPECT_TRUE(tuner.preciseDetector);
+  EXPECT_EQ(tuner.detector, Detector::Precise);
   EXPECT_TRUE(tuner.frozen.load());
   tuner.pitchReading = PitchReading{36, 441.26, 4.96, 0.9};
   ViewFrame frame = applyViewRules();
-  EXPECT_TRUE(frame.preciseDetector);
+  EXPECT_TRUE(frame.showsReading);
   EXPECT_EQ(frame.pitchRow, 36);
   EXPECT_EQ(frame.pitchCents, 5);
   EXPECT_EQ(frame.pitchTenthsHz, 4413);
@@ -119,11 +119,11 @@ TEST_F(Keys, DSwitchesTheDetectorOncePerPressAndTheFrameCarriesItsReading) {
   EXPECT_EQ(frame.pitchRow, kNoKey);
   step({});
   step({DIK_D});
-  EXPECT_FALSE(tuner.preciseDetector);
+  EXPECT_EQ(tuner.detector, Detector::Design);
   tuner.pitchReading = PitchReading{36, 441.26, 4.96, 0.9};
   EXPECT_EQ(applyViewRules(), ViewFrame(applyViewRules()));
   frame = applyViewRules();
-  EXPECT_FALSE(frame.preciseDetector);  // the design's frame: no reading, so its pictures stay as they were
+  EXPECT_FALSE(frame.showsReading);  // the design's frame: no reading, so its pictures stay as they were
   EXPECT_EQ(frame.pitchRow, kNoKey);
 }
 

@@ -53,7 +53,7 @@ TEST_F(KeptSettingsTest, EachSettingTakenAsItsOptionWouldBe) {
   start({});
   EXPECT_TRUE(notices.empty()) << notices.front();
   EXPECT_TRUE(tuner.autoGain);
-  EXPECT_TRUE(tuner.preciseDetector);
+  EXPECT_EQ(tuner.detector, Detector::Precise);
   EXPECT_EQ(tuner.referencePitch, 442.5);
   EXPECT_EQ(tuner.tuning.temperament, Temperament::Just);
   EXPECT_EQ(tuner.tuning.key, 2);
@@ -70,7 +70,7 @@ TEST_F(KeptSettingsTest, TheCommandLineWinsForItsRunAndTheRestOfTheFileStillCoun
   start({"--a4", "415", "--flats"});
   EXPECT_TRUE(notices.empty());
   EXPECT_EQ(tuner.referencePitch, 415.0);
-  EXPECT_TRUE(tuner.preciseDetector);
+  EXPECT_EQ(tuner.detector, Detector::Precise);
   EXPECT_TRUE(tuner.naming.flats);
   write("auto-gain = on\n");
   start({"--auto-gain"});  // given twice, once by each, is no refusal
@@ -85,7 +85,7 @@ TEST_F(KeptSettingsTest, BadValuesGetOneLineNamingTheFileAndTheirDefaults) {
             "settings: line 1: --a4 needs a frequency from 400 to 480 (Hz), not '1000'; that line and 5 more are not "
             "used");
   EXPECT_EQ(tuner.referencePitch, kStandardPitch);
-  EXPECT_FALSE(tuner.preciseDetector);
+  EXPECT_EQ(tuner.detector, Detector::Design);
   EXPECT_FALSE(tuner.naming.flats);
   EXPECT_EQ(line.live.windowScale, 0);
   EXPECT_EQ(tuner.transposition, 0);
@@ -102,7 +102,7 @@ TEST_F(KeptSettingsTest, TheStateAtExitIsWrittenAndReadBackTheSame) {
                                    "F#", "--scale", "3", "--output-device", "Speakers", "--theme", "dark"});
   // What the keys change while the window is open: A, D and T.
   tuner.autoGain = true;
-  tuner.preciseDetector = true;
+  tuner.detector = Detector::Precise;
   tuner.transposition = nextCommonTransposition(tuner.transposition);
   std::string reason;
   ASSERT_TRUE(writeKeptSettings(kept, line, reason)) << reason;
@@ -127,8 +127,8 @@ TEST_F(KeptSettingsTest, WhatARunDoesNotTakeIsLeftQuietlyInTheFile) {
   EXPECT_TRUE(notices.empty());
   EXPECT_TRUE(line.live.recordPath.empty());
   EXPECT_TRUE(line.devices.input.empty());
-  EXPECT_TRUE(tuner.preciseDetector);
-  tuner.preciseDetector = false;
+  EXPECT_EQ(tuner.detector, Detector::Precise);
+  tuner.detector = Detector::Design;
   tuner.naming.flats = true;
   std::string reason;
   ASSERT_TRUE(writeKeptSettings(kept, line, reason)) << reason;
@@ -150,7 +150,7 @@ TEST_F(KeptSettingsTest, AFileThatCannotBeReadIsLeftAlone) {
   const KeptSettings kept = start({"--detector", "precise"});
   ASSERT_EQ(notices.size(), 1u);
   EXPECT_EQ(notices[0].rfind("settings: cannot read: ", 0), 0u) << notices[0];
-  EXPECT_TRUE(tuner.preciseDetector);
+  EXPECT_EQ(tuner.detector, Detector::Precise);
   std::string reason;
   EXPECT_TRUE(writeKeptSettings(kept, line, reason));
   EXPECT_TRUE(std::filesystem::is_directory("settings"));

@@ -417,7 +417,7 @@ std::vector<float> toneThenSilence() {
 TEST_F(ReplayFiles, PitchGivesTheReadingOfEveryScoredBlockAndEmptyFieldsInSilence) {
   for (const bool precise : {true, false}) {  // the design's detector leaves the reading to the precise one
     resetTunerState();
-    tuner.preciseDetector = precise;
+    tuner.detector = precise ? Detector::Precise : Detector::Design;
     HeadlessOptions options;
     options.input = writeSound("tone.wav", toneThenSilence(), 1, 44100, SF_FORMAT_WAV | SF_FORMAT_FLOAT);
     options.scoresPath = path("scores.csv");
@@ -564,7 +564,7 @@ TEST_F(ReplayFiles, TheFirstBlockAfterAFreezeIsReadWithoutTheOneBeforeIt) {
     samples[i] = static_cast<float>(0.05 * std::sin(2 * 3.14159265358979 * hz * static_cast<double>(i) / 44100));
   }
   resetTunerState();
-  tuner.preciseDetector = true;
+  tuner.detector = Detector::Precise;
   HeadlessOptions options;
   options.input = writeSound("a-then-c.wav", samples, 1, 44100, SF_FORMAT_WAV | SF_FORMAT_FLOAT);
   options.eventsPath = writeText("freeze.ev", "100 key RETURN down\n101 key RETURN up\n300 key RETURN down\n301 key RETURN up\n");
@@ -620,7 +620,7 @@ TEST_F(ReplayFiles, TheKeyTAndTransposeRenameThePitchNotesAndNothingElse) {
                 {2, "# no keys\n", {}, {}, {}, {}}};
   for (Run& r : runs) {
     resetTunerState();
-    tuner.preciseDetector = true;
+    tuner.detector = Detector::Precise;
     tuner.transposition = r.transposition;
     HeadlessOptions options;
     options.input = input;
@@ -674,7 +674,7 @@ TEST_F(ReplayFiles, NamingSystemsRenameThePitchNotesAndNothingElse) {
                 {{NameSystem::Solfege, true}, "Sib4", {}, {}, {}}};
   for (Run& r : runs) {
     resetTunerState();
-    tuner.preciseDetector = true;
+    tuner.detector = Detector::Precise;
     tuner.naming = r.naming;
     HeadlessOptions options;
     options.input = input;

@@ -31,7 +31,7 @@ void drawEverything(Theme theme) {
   setScore(5, kRowA + 12, 1.0f);
   tuner.playColumn.store(5);
   freezeWithMarkers(10, 20);
-  tuner.preciseDetector = true;
+  tuner.detector = Detector::Precise;
   tuner.pitchReading.row = 24;
   tuner.pitchReading.frequency = 440.0;
   tuner.rightDown = true;

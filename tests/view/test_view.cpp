@@ -239,7 +239,7 @@ TEST_F(View, ThePreciseDetectorsReadoutShowsOnlyWhileItIsOn) {
   tuner.pitchReading = PitchReading{36, 441.26, 4.96, 0.9};
   drawView();
   EXPECT_EQ(inkOf(readoutInk()), 0);  // the design's toolbar, as it was
-  tuner.preciseDetector = true;
+  tuner.detector = Detector::Precise;
   tuner.pitchReading = PitchReading{};
   drawView();
   const std::vector<int> label = readoutInk();
@@ -260,7 +260,7 @@ TEST_F(View, ThePreciseDetectorsReadoutShowsOnlyWhileItIsOn) {
 // Transposed, the read-out names the written note (concert G#4 on a B-flat instrument reads A#4, as a
 // concert A#4 reads untransposed) and its label the instrument instead of PRECISE:.
 TEST_F(View, TheReadoutNamesTheWrittenNoteAndItsLabelTheInstrument) {
-  tuner.preciseDetector = true;
+  tuner.detector = Detector::Precise;
   tuner.pitchReading = PitchReading{37, 466.0, -3.0, 0.9};
   drawView();
   const std::vector<int> concert = readoutInk();
@@ -292,7 +292,7 @@ std::vector<bool> readoutCell(int cell) {
 // tenths and the line still ends in "Hz" at the edge, while English names keep them.
 TEST_F(View, TheLongestNamesFitTheReadout) {
   constexpr int kLastCell = (kPictureWidth - kReadoutX) / kTextAdvance - 1;
-  tuner.preciseDetector = true;
+  tuner.detector = Detector::Precise;
   tuner.pitchReading = PitchReading{36, 441.3, 5.0, 0.9};
   drawView();
   const std::vector<bool> z = readoutCell(14);  // "A4 +5c 441.3 Hz"
