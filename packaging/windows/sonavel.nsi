@@ -12,6 +12,12 @@ SetCompressor /SOLID lzma
 
 !define PRODUCT "sonavel"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\${PRODUCT}"
+; "Open with sonavel" for the sound files it plays: a ProgID named in each type's OpenWithProgids
+; (offered, never made the default), and the program's own entry under Applications.
+!define CLASSES "Software\Classes"
+!define PROGID "sonavel.sound"
+!define APP_KEY "${CLASSES}\Applications\sonavelw.exe"
+!define SHCNE_ASSOCCHANGED 0x08000000
 
 Name "${PRODUCT} ${VERSION}"
 OutFile "${OUTFILE}"
@@ -28,6 +34,29 @@ RequestExecutionLevel admin
 !insertmacro MUI_UNPAGE_CONFIRM
 !insertmacro MUI_UNPAGE_INSTFILES
 !insertmacro MUI_LANGUAGE "English"
+
+; Offers the ProgID for one type, and names the type among those the program opens.
+!macro OfferType EXT
+  WriteRegStr HKLM "${CLASSES}\${EXT}\OpenWithProgids" "${PROGID}" ""
+  WriteRegStr HKLM "${APP_KEY}\SupportedTypes" "${EXT}" ""
+!macroend
+
+; Takes the offer back; the type's OpenWithProgids key goes too when nothing else is left in it.
+!macro WithdrawType EXT
+  DeleteRegValue HKLM "${CLASSES}\${EXT}\OpenWithProgids" "${PROGID}"
+  EnumRegValue $0 HKLM "${CLASSES}\${EXT}\OpenWithProgids" 0
+  EnumRegKey $1 HKLM "${CLASSES}\${EXT}\OpenWithProgids" 0
+  StrCmp "$0$1" "" 0 +2
+    DeleteRegKey HKLM "${CLASSES}\${EXT}\OpenWithProgids"
+!macroend
+
+!macro ForEachType MACRO
+  !insertmacro ${MACRO} ".wav"
+  !insertmacro ${MACRO} ".flac"
+  !insertmacro ${MACRO} ".ogg"
+  !insertmacro ${MACRO} ".opus"
+  !insertmacro ${MACRO} ".mp3"
+!macroend
 
 ; The Start-menu entry is for every user of the machine, as the program is.
 Function .onInit
@@ -57,6 +86,16 @@ Section "${PRODUCT}"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
+
+  ; `sonavelw FILE` plays the file in the window.
+  WriteRegStr HKLM "${CLASSES}\${PROGID}" "" "Sound file"
+  WriteRegStr HKLM "${CLASSES}\${PROGID}\DefaultIcon" "" "$INSTDIR\sonavel.ico"
+  WriteRegStr HKLM "${CLASSES}\${PROGID}\shell\open" "FriendlyAppName" "${PRODUCT}"
+  WriteRegStr HKLM "${CLASSES}\${PROGID}\shell\open\command" "" '"$INSTDIR\sonavelw.exe" "%1"'
+  WriteRegStr HKLM "${APP_KEY}" "FriendlyAppName" "${PRODUCT}"
+  WriteRegStr HKLM "${APP_KEY}\shell\open\command" "" '"$INSTDIR\sonavelw.exe" "%1"'
+  !insertmacro ForEachType OfferType
+  System::Call 'shell32::SHChangeNotify(i ${SHCNE_ASSOCCHANGED}, i 0, p 0, p 0)'
 SectionEnd
 
 Section "Uninstall"
@@ -68,4 +107,8 @@ Section "Uninstall"
   RMDir "$INSTDIR"
   DeleteRegKey HKLM "${UNINSTALL_KEY}"
   DeleteRegKey HKLM "Software\${PRODUCT}"
+  !insertmacro ForEachType WithdrawType
+  DeleteRegKey HKLM "${APP_KEY}"
+  DeleteRegKey HKLM "${CLASSES}\${PROGID}"
+  System::Call 'shell32::SHChangeNotify(i ${SHCNE_ASSOCCHANGED}, i 0, p 0, p 0)'
 SectionEnd
