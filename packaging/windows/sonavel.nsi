@@ -9,6 +9,7 @@ Target amd64-unicode
 SetCompressor /SOLID lzma
 
 !include "MUI2.nsh"
+!include "LogicLib.nsh"
 
 !define PRODUCT "sonavel"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\${PRODUCT}"
@@ -41,13 +42,25 @@ RequestExecutionLevel admin
   WriteRegStr HKLM "${APP_KEY}\SupportedTypes" "${EXT}" ""
 !macroend
 
-; Takes the offer back; the type's OpenWithProgids key goes too when nothing else is left in it.
+; Deletes the key when it holds nothing at all: no subkey, no named value, no default value.
+!macro DeleteKeyIfEmpty KEY
+  EnumRegValue $0 HKLM "${KEY}" 0
+  EnumRegKey $1 HKLM "${KEY}" 0
+  ${If} "$0$1" == ""
+    ClearErrors
+    ReadRegStr $2 HKLM "${KEY}" ""
+    ${If} ${Errors}
+      DeleteRegKey HKLM "${KEY}"
+    ${EndIf}
+  ${EndIf}
+!macroend
+
+; Takes the offer back; the keys it was written into go too when nothing else is left in them
+; (where the installer made them).
 !macro WithdrawType EXT
   DeleteRegValue HKLM "${CLASSES}\${EXT}\OpenWithProgids" "${PROGID}"
-  EnumRegValue $0 HKLM "${CLASSES}\${EXT}\OpenWithProgids" 0
-  EnumRegKey $1 HKLM "${CLASSES}\${EXT}\OpenWithProgids" 0
-  StrCmp "$0$1" "" 0 +2
-    DeleteRegKey HKLM "${CLASSES}\${EXT}\OpenWithProgids"
+  !insertmacro DeleteKeyIfEmpty "${CLASSES}\${EXT}\OpenWithProgids"
+  !insertmacro DeleteKeyIfEmpty "${CLASSES}\${EXT}"
 !macroend
 
 !macro ForEachType MACRO

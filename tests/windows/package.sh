@@ -54,9 +54,9 @@ reg_value() {
 }
 reg_key() { quiet "$wine" reg.exe query "$1" >/dev/null 2>&1; }
 readonly sound_types=(.wav .flac .ogg .opus .mp3) classes='HKLM\Software\Classes' progid=sonavel.sound
-# Another player's offer for WAV, which the uninstaller must leave.
-quiet "$wine" reg.exe add "$classes\.wav\OpenWithProgids" /v other.player /d "" /f >/dev/null 2>&1 ||
-  fail "reg.exe cannot write the registry"
+# Another player's offer for WAV, and MP3's own file type, which the uninstaller must leave.
+quiet "$wine" reg.exe add "$classes\.wav\OpenWithProgids" /v other.player /d "" /f >/dev/null 2>&1 &&
+  quiet "$wine" reg.exe add "$classes\.mp3" /ve /d mp3file /f >/dev/null 2>&1 || fail "reg.exe cannot write the registry"
 
 quiet "$wine" "$setup" /S '/D=C:\sonavel' || fail "the installer exited with status $?"
 installed=$WINEPREFIX/drive_c/sonavel
@@ -95,8 +95,10 @@ leftover=$(find "$installed" "$menu" 2>/dev/null || true)
 for type in "${sound_types[@]}"; do
   ! reg_value "$classes\\$type\OpenWithProgids" $progid >/dev/null || fail "the uninstaller left sonavel's offer for $type"
 done
-for key in "$classes\\$progid" "$classes\Applications\sonavelw.exe" "$classes\.flac\OpenWithProgids"; do
+# The types' keys the installer made go with it; .wav and .mp3, which held more, stay.
+for key in "$classes\\$progid" "$classes\Applications\sonavelw.exe" "$classes\.opus" "$classes\.mp3\OpenWithProgids"; do
   ! reg_key "$key" || fail "the uninstaller left $key"
 done
 reg_value "$classes\.wav\OpenWithProgids" other.player >/dev/null || fail "the uninstaller took another player's offer for .wav"
+[[ $(reg_value "$classes\.mp3") == mp3file ]] || fail "the uninstaller took .mp3's own file type"
 say "the uninstaller took everything away, the file types' offers too, and left another player's"
