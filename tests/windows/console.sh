@@ -57,7 +57,7 @@ for program in sonavel sonavelw; do
   check "$program.exe carries the icon and its version" \
     bash -c "wrestool -l '$build/$program.exe' | grep -q 'type=14' && wrestool -l '$build/$program.exe' | grep -q 'type=16'"
   # The manifest (resource type 24, id 1) Windows reads as it starts the program.
-  wrestool -x -t 24 -n 1 "$build/$program.exe" >"$work/$program.manifest" 2>/dev/null
+  wrestool -x --raw -t 24 -n 1 "$build/$program.exe" >"$work/$program.manifest" 2>/dev/null
   check "$program.exe declares per-monitor DPI awareness, v2 before v1" \
     grep -q '<dpiAwareness[^>]*>PerMonitorV2, PerMonitor</dpiAwareness>' "$work/$program.manifest"
   check "$program.exe asks for per-monitor awareness where only dpiAware is read" \
