@@ -20,8 +20,12 @@ readonly kA4Hz=440.0
 # The lowest picture pixel of row 36 (A4): the one below picks G#4, and so does the last window
 # pixel of its block under a mapping that rounds.
 readonly kA4X=300 kA4Y=240
+# A left click on the frozen grid puts the cursor on that column. Without it the cursor stands
+# where the sound heard so far left it, which differs from run to run.
+readonly kScrubX=160 kScrubY=400
 readonly kLitKeyX=620 kLitKeyY=237 kPickedKey=44CCFF  # the right strip's A4 key, lit while its tone is held
-readonly kToneHoldSeconds=1.5
+readonly kToneHoldSeconds=2.5  # the probe measures from 0.5 s to 1.5 s past the tone's onset
+readonly kCursorProbeY=100 kCursorHex=FFE000  # a frozen picture's cursor line
 
 work=$(mktemp -d /tmp/sonavel-wine-scale.XXXXXX)
 started=()
@@ -35,7 +39,7 @@ trap 'stop_wine; cleanup' EXIT
 probe=$linux/tests/sonavel_probe
 [ -x "$probe" ] && [ -x "$linux/sonavel" ] || skip "no Linux build's sonavel and sonavel_probe in $linux"
 command -v Xvfb >/dev/null || skip "Xvfb is not installed"
-for tool in pactl parec xdotool xprop import sox; do
+for tool in pactl parec xdotool xprop import convert sox; do
   command -v "$tool" >/dev/null || fail "$tool is missing (tools/install-deps.sh test installs it)"
 done
 [ -x "$build/sonavel.exe" ] || fail "no sonavel.exe in $build"
@@ -45,9 +49,10 @@ wine() { SONAVEL_WINDOWS_DLLS=$build "$wine_run" "$@"; }
 mkdir -p "$work/run"
 cp "$build/font.tga" "$work/run/"
 # The picture the window must show: the same events, headless, before any block is scored.
-printf '%s\n' "0 key RETURN down" "1 key RETURN up" "1 move $kA4X $kA4Y" "2 button right down" >"$work/a4.events"
+printf '%s\n' "0 key RETURN down" "1 key RETURN up" "1 move $kScrubX $kScrubY" "2 button left down" "3 button left up" \
+  "3 move $kA4X $kA4Y" "4 button right down" >"$work/a4.events"
 sox -n -r 44100 -c 1 -b 16 "$work/silence.wav" trim 0 0.05 || fail "sox cannot make the input"
-(cd "$work/run" && "$linux/sonavel" --headless "$work/silence.wav" --steps 4 --events "$work/a4.events" \
+(cd "$work/run" && "$linux/sonavel" --headless "$work/silence.wav" --steps 6 --events "$work/a4.events" \
   --picture "$work/expected.png") </dev/null >"$work/headless.log" 2>&1 || fail "the headless picture: $(cat "$work/headless.log")"
 
 sound_server_start "$route" "$work/server"
@@ -79,12 +84,19 @@ shows_expected() {  # shows_expected SCALE: the window is the headless picture i
     "$probe" blocks "$work/shot.png" "$work/expected.png" "$1" >"$work/blocks.txt"
 }
 
+frozen() {  # frozen SCALE: the window shows the cursor line of a frozen picture
+  x import -window "$wid" "png:$work/freezing.png" 2>>"$work/import.log" &&
+    convert "$work/freezing.png" -crop "$((640 * $1))x1+0+$((kCursorProbeY * $1))" +repage txt:- | grep -qi "#$kCursorHex"
+}
+
 # linux_size SCREEN DPI: sets size to the Linux program's window size on this screen with Xft.dpi at DPI.
 linux_size() {
   x xprop -root -f RESOURCE_MANAGER 8s -set RESOURCE_MANAGER "Xft.dpi: $2" || fail "xprop cannot set Xft.dpi"
   sonavel=$linux_sonavel
   start_sonavel
   opened_size || fail "no geometry for the Linux window on $1 at Xft.dpi $2"
+  x xdotool windowfocus --sync "$wid" || fail "cannot focus the Linux window"
+  sleep 0.5  # past the focus change the window library defers
   quit_cleanly
   x xprop -root -remove RESOURCE_MANAGER || fail "xprop cannot remove Xft.dpi"
 }
@@ -106,9 +118,21 @@ check_wine() {
   [ "$size" = "$want" ] ||
     fail "on $screen at LogPixels $dpi sonavel.exe opened at ${width}x$height, the Linux program at ${3}x$4"
   scale=$((width / 640))
-  x xdotool windowfocus --sync "$wid" || fail "cannot focus the window"
-  sleep 0.5
-  press Return || fail "xdotool cannot press Return"
+  # Wine can lose a first key to a window just mapped, with no window manager to settle its focus:
+  # Return is pressed again (focus taken again) until the freeze shows, by the cursor line a frozen
+  # picture draws across the grid, before the pointer moves.
+  local try
+  for try in 1 2 3; do
+    x xdotool windowfocus --sync "$wid" || fail "cannot focus the window"
+    sleep 0.5
+    press Return || fail "xdotool cannot press Return"
+    wait_for 5 frozen "$scale" && break
+    [ "$try" -lt 3 ] || fail "at LogPixels $dpi Return did not freeze the picture"
+    say "at LogPixels $dpi Return did not arrive; once more"
+  done
+  x xdotool mousemove --window "$wid" $((kScrubX * scale)) $((kScrubY * scale)) && x xdotool click 1 ||
+    fail "xdotool cannot click on the grid"
+  sleep 0.2
   # The middle of the picture pixel's block, then its last window pixel: both are that pixel.
   x xdotool mousemove --window "$wid" $((kA4X * scale + scale / 2)) $((kA4Y * scale + scale / 2)) ||
     fail "xdotool cannot move the pointer"
