@@ -158,6 +158,13 @@ for screen in "${kScreens[@]}"; do
   start_display "$screen" -noreset  # the desktop's scale set on its root window stays between clients
   wine cmd.exe /c exit 0 >/dev/null 2>&1
   say "Xvfb $screen on $DISPLAY, Wine prefix ready ($(elapsed) s)"
+  if [ "$screen" = "${kScreens[0]}" ]; then
+    # The unit tests of a move to a monitor of another scale need real windows: Wine makes them here.
+    (cd "$build/tests" && wine "$build/tests/test_platform.exe" --gtest_filter='MonitorScaleChange.*') \
+      </dev/null >"$work/monitor_scale.log" 2>&1 || fail "test_platform's MonitorScaleChange: $(grep -a -A3 'Failure' "$work/monitor_scale.log" | head -n 12)"
+    grep -aq 'SKIPPED' "$work/monitor_scale.log" && fail "test_platform's MonitorScaleChange skipped on Xvfb"
+    say "a move to a monitor of another scale: $(grep -a '^\[  PASSED  \]' "$work/monitor_scale.log" | tr -d '\r') ($(elapsed) s)"
+  fi
   for dpi in "${kDpis[@]}"; do
     linux_size "$screen" "$dpi"
     check_wine "$screen" "$dpi" $size
