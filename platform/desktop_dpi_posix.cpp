@@ -17,3 +17,8 @@ double desktopDpi(SDL_Window* window) {
   const double dpi = std::strtod(text, &end);
   return end != text ? dpi : 0;
 }
+
+// Xft.dpi holds for every monitor and is read once by Xlib: there is no change to follow.
+void watchDesktopDpi(SDL_Window*) {}
+
+bool takeDesktopDpiChange() { return false; }

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <strings.h>
 
+#include "platform/desktop_dpi.hpp"
 #include "platform/quiet_stderr.hpp"
 #include "platform/event_watch.hpp"
 #include "platform/key_map.hpp"
@@ -24,6 +25,7 @@ struct Screen {
   SDL_Renderer* renderer = nullptr;  // none when pictures go to the window surface
   SDL_Texture* texture = nullptr;
   bool stale = true;                 // the window must be sent the picture again
+  bool suitsTheScreen = false;       // opened at the scale that suits its screen, not one asked for
   int framesSent = 0;
 };
 
@@ -257,6 +259,14 @@ bool buttonEvent(const SDL_MouseButtonEvent& button, bool down, WindowEvent& eve
 // The next waiting event, left in the queue.
 bool peekNext(SDL_Event& next) { return SDL_PeepEvents(&next, 1, SDL_PEEKEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) == 1; }
 
+// After a move to a monitor of another scale, a window opened at the scale that suits its screen
+// takes the one that suits the new monitor; one opened at a scale asked for keeps its size.
+void suitNewMonitor() {
+  if (!screen.suitsTheScreen) return;
+  const int scale = chooseWindowScale(screenRoomOf(screen.window));
+  SDL_SetWindowSize(screen.window, kPictureWidth * scale, kPictureHeight * scale);
+}
+
 // The next event in SDL's queue, which is refilled from the window system only
 // when that may have sent something.
 bool takeOne(SDL_Event& event) {
@@ -264,6 +274,7 @@ bool takeOne(SDL_Event& event) {
     SDL_PumpEvents();
     windowSystemPumped();
   }
+  if (takeDesktopDpiChange()) suitNewMonitor();
   return SDL_PeepEvents(&event, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) == 1;
 }
 
@@ -317,7 +328,8 @@ bool openWindow(const char* title, std::string& reason, int scale) {
   // Hidden until it has its size: the display it lands on decides the size that suits it.
   screen.window = SDL_CreateWindow(title, 0, 0, kPictureWidth, kPictureHeight, SDL_WINDOW_RESIZABLE | SDL_WINDOW_HIDDEN);
   if (screen.window == nullptr) return fail(reason, SDL_GetError());
-  if (scale == kScaleToSuitTheScreen) scale = chooseWindowScale(screenRoomOf(screen.window));
+  screen.suitsTheScreen = scale == kScaleToSuitTheScreen;
+  if (screen.suitsTheScreen) scale = chooseWindowScale(screenRoomOf(screen.window));
   if (scale != 1) SDL_SetWindowSize(screen.window, kPictureWidth * scale, kPictureHeight * scale);
   SDL_ShowWindow(screen.window);
   screen.renderer = createRenderer(screen.window);
@@ -337,6 +349,7 @@ bool openWindow(const char* title, std::string& reason, int scale) {
   stopKeyEvents();
   SDL_AddEventWatch(noteLostPicture, nullptr);
   watchWindowSystem(screen.window);
+  watchDesktopDpi(screen.window);
   return true;
 }
 
@@ -378,6 +391,7 @@ bool takeWindowEvent(WindowEvent& event) {
 
 void destroyWindow() {
   watchWindowSystem(nullptr);
+  watchDesktopDpi(nullptr);
   SDL_DelEventWatch(noteLostPicture, nullptr);
   if (screen.texture != nullptr) SDL_DestroyTexture(screen.texture);
   if (screen.renderer != nullptr) SDL_DestroyRenderer(screen.renderer);

@@ -15,9 +15,10 @@ deb_packages="build-essential dpkg-dev debhelper lintian"
 # The cross build for Windows: the MinGW-w64 compilers, the tools the dependencies'
 # own build systems want, Wine to run the result, NSIS and zip to package it,
 # rsvg-convert and icotool to make the icon, GoogleTest's sources for the tests, and
-# libsoxr0, whose installed version the Windows build's converter is built at.
+# libsoxr0, whose installed version the Windows build's converter is built at, and Python's
+# YAML reader for the winget manifests' check.
 windows_packages="mingw-w64 cmake make pkg-config dpkg-dev autoconf automake libtool gettext autogen patch
-  wine64 nsis zip unzip librsvg2-bin icoutils googletest libsoxr0"
+  wine64 nsis zip unzip librsvg2-bin icoutils googletest libsoxr0 python3-yaml"
 
 case "${1:-run}" in
   run) wanted="$run_packages" ;;

@@ -2,7 +2,7 @@
 # sonavel.exe as a shell sees it, under Wine: --help, --version and --list-devices on stdout with
 # status 0, a bad option on stderr with status 2, Ctrl+C ending a run as on Linux (status 130,
 # no output left), NUL taking outputs as /dev/null does; sonavel.exe a console program and
-# sonavelw.exe a window program, both with the icon.
+# sonavelw.exe a window program, both with the icon and a manifest declaring DPI awareness.
 #   console.sh WINDOWS_BUILD
 set -uo pipefail
 build=$1
@@ -56,5 +56,11 @@ check "sonavelw.exe is a window program" test "$(subsystem "$build/sonavelw.exe"
 for program in sonavel sonavelw; do
   check "$program.exe carries the icon and its version" \
     bash -c "wrestool -l '$build/$program.exe' | grep -q 'type=14' && wrestool -l '$build/$program.exe' | grep -q 'type=16'"
+  # The manifest (resource type 24, id 1) Windows reads as it starts the program.
+  wrestool -x --raw -t 24 -n 1 "$build/$program.exe" >"$work/$program.manifest" 2>/dev/null
+  check "$program.exe declares per-monitor DPI awareness, v2 before v1" \
+    grep -q '<dpiAwareness[^>]*>PerMonitorV2, PerMonitor</dpiAwareness>' "$work/$program.manifest"
+  check "$program.exe asks for per-monitor awareness where only dpiAware is read" \
+    grep -q '<dpiAware[^>]*>true/pm</dpiAware>' "$work/$program.manifest"
 done
 ((failures == 0))

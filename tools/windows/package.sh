@@ -5,7 +5,9 @@
 # each PREFIX is a folder tools/windows/build-deps.sh or build-exact-libs.sh printed, for the
 # licences and source versions of its libraries. Writes OUT/sonavel-VERSION-windows-x64.zip (a
 # folder sonavel-VERSION with both programs, exactly the DLLs they need, font.tga, README.txt and
-# the licences) and OUT/sonavel-VERSION-windows-x64-setup.exe (an NSIS installer of the same files).
+# the licences) and OUT/sonavel-VERSION-windows-x64-setup.exe (an NSIS installer of the same files),
+# and the winget manifests of that installer in OUT/winget/manifests/s/sonavel/sonavel/VERSION, for
+# the URL it is published at: SONAVEL_INSTALLER_URL, else a placeholder under example.org.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 source "$here/dlls.sh"
@@ -69,3 +71,8 @@ rm -f "$out/$base-setup.exe"
 makensis -V2 -DVERSION="$version" -DSTAGE="$dir" -DLISTS="$stage" -DOUTFILE="$out/$base-setup.exe" \
   "$top/packaging/windows/sonavel.nsi" >"$stage/makensis.log" 2>&1 || { cat "$stage/makensis.log" >&2; die "makensis failed"; }
 say "wrote $out/$base-setup.exe"
+
+url=${SONAVEL_INSTALLER_URL:-https://example.org/sonavel/releases/$version/$base-setup.exe}
+manifests=$(/usr/bin/python3 "$here/winget.py" fill "$version" "$out/$base-setup.exe" "$url" "$out/winget") ||
+  die "the winget manifests do not pass their check"
+say "wrote the winget manifests in $manifests"
