@@ -95,7 +95,7 @@ bool frameStep(Host& host) {
 void runFrame(Host& host) {
   if (tuner.clearPending) {
     tuner.clearPending = false;
-    clearScreen(themePalette(tuner.theme).background);
+    clearScreen(framebuffer, themePalette(tuner.theme).background);
     forgetShownPicture();
   }
   // While frozen the flag stays raised, so the first frame after unfreezing takes the newest block.

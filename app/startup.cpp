@@ -17,7 +17,7 @@ StartResult startUp(Host& host, std::string& reason, Notices& notices) {
   createFramebuffer();
   if (!host.openWindow(reason)) return StartResult::NoWindow;
   tuner.quitting = false;
-  clearScreen(kStartupColour);
+  clearScreen(framebuffer, kStartupColour);
   host.present(framebuffer);
   forgetShownPicture();
 

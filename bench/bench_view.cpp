@@ -36,20 +36,20 @@ void timeDrawing(benchmark::State& state, Draw draw) {
 
 void BM_clearScreen(benchmark::State& state) {
   prepareLiveState();
-  timeDrawing(state, [] { clearScreen(kDesignPalette.background); });
+  timeDrawing(state, [] { clearScreen(framebuffer, kDesignPalette.background); });
 }
 BENCHMARK(BM_clearScreen);
 
 void BM_drawView(benchmark::State& state) {
   prepareLiveState();
-  clearScreen(kDesignPalette.background);
+  clearScreen(framebuffer, kDesignPalette.background);
   timeDrawing(state, [] { drawView(); });
 }
 BENCHMARK(BM_drawView);
 
 void BM_drawViewFrozenWithMarkers(benchmark::State& state) {
   prepareLiveState();
-  clearScreen(kDesignPalette.background);
+  clearScreen(framebuffer, kDesignPalette.background);
   tuner.frozen.store(true);
   tuner.markersShown = true;
   tuner.markA = 10;
@@ -78,7 +78,7 @@ void BM_drawViewNewColumn(benchmark::State& state) {
   prepareLiveState();
   unsigned seed = 1;
   for (int column = 0; column < kHistoryColumns; ++column) writeLiveColumn(column, seed);
-  clearScreen(kDesignPalette.background);
+  clearScreen(framebuffer, kDesignPalette.background);
   drawView();
   timeDrawing(state, [&seed] {
     const int column = tuner.historyColumn.load();

@@ -34,58 +34,58 @@ bool runIs(const std::uint32_t* run, int count, std::uint32_t colour) {
   return differs == 0;
 }
 
-void clearScreen(std::uint32_t colour) {
+void clearScreen(Framebuffer& picture, std::uint32_t colour) {
   for (int y = 0; y < kPictureHeight; ++y) {
-    fillRun(framebuffer.pixels + y * framebuffer.pitch, kPictureWidth, colour);
-    markRowChanged(framebuffer, y);
+    fillRun(picture.pixels + y * picture.pitch, kPictureWidth, colour);
+    markRowChanged(picture, y);
   }
 }
 
-void fillRect(int x, int y, int width, int height, std::uint32_t colour) {
+void fillRect(Framebuffer& picture, int x, int y, int width, int height, std::uint32_t colour) {
   // Clip in 64 bits: x + width must not overflow for extreme arguments.
   const long long left = std::max<long long>(x, 0);
   const long long top = std::max<long long>(y, 0);
-  const long long right = std::min<long long>(static_cast<long long>(x) + width, framebuffer.width);
-  const long long bottom = std::min<long long>(static_cast<long long>(y) + height, framebuffer.height);
+  const long long right = std::min<long long>(static_cast<long long>(x) + width, picture.width);
+  const long long bottom = std::min<long long>(static_cast<long long>(y) + height, picture.height);
   if (left >= right || top >= bottom) return;
   const int runLength = static_cast<int>(right - left);
-  std::uint32_t* row = framebuffer.pixels + top * framebuffer.pitch + left;
-  for (long long line = top; line < bottom; ++line, row += framebuffer.pitch) {
+  std::uint32_t* row = picture.pixels + top * picture.pitch + left;
+  for (long long line = top; line < bottom; ++line, row += picture.pitch) {
     // A row that stands still stays unmarked; a picture no window shows has no marks to keep.
-    if (framebuffer.changedRows != nullptr && runIs(row, runLength, colour)) continue;
+    if (picture.changedRows != nullptr && runIs(row, runLength, colour)) continue;
     fillRun(row, runLength, colour);
-    markRowChanged(framebuffer, line);
+    markRowChanged(picture, line);
   }
 }
 
 namespace {
 
 // The part of a row run inside the picture, or null when none of it is.
-std::uint32_t* clippedSpan(int x, int y, const std::uint32_t*& colours, int& count) {
-  if (y < 0 || y >= framebuffer.height || count <= 0) return nullptr;
+std::uint32_t* clippedSpan(Framebuffer& picture, int x, int y, const std::uint32_t*& colours, int& count) {
+  if (y < 0 || y >= picture.height || count <= 0) return nullptr;
   const long long left = std::max<long long>(x, 0);
-  const long long right = std::min<long long>(static_cast<long long>(x) + count, framebuffer.width);
+  const long long right = std::min<long long>(static_cast<long long>(x) + count, picture.width);
   if (left >= right) return nullptr;
   colours += left - x;
   count = static_cast<int>(right - left);
-  return framebuffer.pixels + static_cast<long long>(y) * framebuffer.pitch + left;
+  return picture.pixels + static_cast<long long>(y) * picture.pitch + left;
 }
 
 }  // namespace
 
-void drawSpan(int x, int y, const std::uint32_t* colours, int count) {
-  std::uint32_t* out = clippedSpan(x, y, colours, count);
+void drawSpan(Framebuffer& picture, int x, int y, const std::uint32_t* colours, int count) {
+  std::uint32_t* out = clippedSpan(picture, x, y, colours, count);
   if (out == nullptr) return;
   const std::size_t bytes = static_cast<std::size_t>(count) * sizeof(std::uint32_t);
   // A picture that stands still is only read, not rewritten: no cache line turns dirty.
-  if (framebuffer.changedRows != nullptr && std::memcmp(out, colours, bytes) == 0) return;
+  if (picture.changedRows != nullptr && std::memcmp(out, colours, bytes) == 0) return;
   std::memcpy(out, colours, bytes);
-  markRowChanged(framebuffer, y);
+  markRowChanged(picture, y);
 }
 
-void replaceSpan(int x, int y, const std::uint32_t* colours, int count) {
-  std::uint32_t* out = clippedSpan(x, y, colours, count);
+void replaceSpan(Framebuffer& picture, int x, int y, const std::uint32_t* colours, int count) {
+  std::uint32_t* out = clippedSpan(picture, x, y, colours, count);
   if (out == nullptr) return;
   std::memcpy(out, colours, static_cast<std::size_t>(count) * sizeof(std::uint32_t));
-  markRowChanged(framebuffer, y);
+  markRowChanged(picture, y);
 }

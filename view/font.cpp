@@ -88,27 +88,27 @@ bool loadFont(BitmapFont& target, const char* path, std::string& problem) {
   return false;
 }
 
-void drawGlyph(const BitmapFont& source, int x, int y, int glyph, std::uint32_t colour) {
+void drawGlyph(Framebuffer& picture, const BitmapFont& source, int x, int y, int glyph, std::uint32_t colour) {
   const int side = source.height;
   if (source.pixels == nullptr || side <= 0 || glyph < 0 || glyph >= source.width / side) return;
   for (int row = 0; row < side; ++row) {
     const long long pictureY = static_cast<long long>(y) + row;
-    if (pictureY < 0 || pictureY >= framebuffer.height) continue;
+    if (pictureY < 0 || pictureY >= picture.height) continue;
     const std::uint32_t* cell = source.pixels + static_cast<std::size_t>(row) * source.width +
                                 static_cast<std::size_t>(glyph) * side;
-    std::uint32_t* out = framebuffer.pixels + pictureY * framebuffer.pitch;
+    std::uint32_t* out = picture.pixels + pictureY * picture.pitch;
     for (int column = 0; column < side; ++column) {
       const long long pictureX = static_cast<long long>(x) + column;
-      if (pictureX < 0 || pictureX >= framebuffer.width || cell[column] == kTransparentTexel) continue;
+      if (pictureX < 0 || pictureX >= picture.width || cell[column] == kTransparentTexel) continue;
       const std::uint32_t pixel = colour == 0 ? cell[column] : colour;
       if (out[pictureX] == pixel) continue;
       out[pictureX] = pixel;
-      markRowChanged(framebuffer, pictureY);
+      markRowChanged(picture, pictureY);
     }
   }
 }
 
-void drawText(int x, int y, std::uint32_t colour, const char* format, ...) {
+void drawText(Framebuffer& picture, int x, int y, std::uint32_t colour, const char* format, ...) {
   char text[kTextBufferSize];
   va_list arguments;
   va_start(arguments, format);
@@ -117,8 +117,8 @@ void drawText(int x, int y, std::uint32_t colour, const char* format, ...) {
   if (formatted <= 0) return;
   for (int i = 0; text[i] != '\0'; ++i) {
     const long long glyphX = static_cast<long long>(x) + static_cast<long long>(kTextAdvance) * i;
-    if (glyphX >= framebuffer.width) break;
+    if (glyphX >= picture.width) break;
     if (glyphX + font.height <= 0) continue;
-    drawGlyph(font, static_cast<int>(glyphX), y, static_cast<signed char>(text[i]) - kFirstGlyphCode, colour);
+    drawGlyph(picture, font, static_cast<int>(glyphX), y, static_cast<signed char>(text[i]) - kFirstGlyphCode, colour);
   }
 }

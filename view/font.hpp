@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "core/framebuffer.hpp"
 #include "view/bitmap_font.hpp"
 
 extern BitmapFont font;
@@ -21,7 +22,8 @@ bool loadFont(BitmapFont& target, const char* path, std::string& problem);
 // colours, any other colour every visible texel in that colour. Cells outside
 // the image draw nothing; the picture's edges clip. Public as the font's one drawing
 // primitive, which drawText is built on and tests check cell by cell.
-void drawGlyph(const BitmapFont& source, int x, int y, int glyph, std::uint32_t colour);
+void drawGlyph(Framebuffer& picture, const BitmapFont& source, int x, int y, int glyph, std::uint32_t colour);
 
 // printf-style text in the global font, one character every 8 pixels from (x, y).
-void drawText(int x, int y, std::uint32_t colour, const char* format, ...) __attribute__((format(printf, 4, 5)));
+void drawText(Framebuffer& picture, int x, int y, std::uint32_t colour, const char* format, ...)
+    __attribute__((format(printf, 5, 6)));

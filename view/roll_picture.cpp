@@ -33,17 +33,18 @@ long long rowLabelX(const std::string& label) {
 
 // Roll coordinates, drawn into the band that starts at roll row `top`.
 struct BandPen {
+  Framebuffer& band;
   int top;
   const BitmapFont* font;
   std::uint32_t ink;
 
   void rect(long long x, int y, long long width, int height, std::uint32_t colour) const {
-    fillRect(static_cast<int>(x), y - top, static_cast<int>(width), height, colour);
+    fillRect(band, static_cast<int>(x), y - top, static_cast<int>(width), height, colour);
   }
   void text(long long x, int y, const std::string& characters) const {
     if (font == nullptr) return;
     for (std::size_t i = 0; i < characters.size(); ++i)
-      drawGlyph(*font, static_cast<int>(x) + kTextAdvance * static_cast<int>(i), y - top,
+      drawGlyph(band, *font, static_cast<int>(x) + kTextAdvance * static_cast<int>(i), y - top,
                 static_cast<signed char>(characters[i]) - kFirstGlyphCode, ink);
   }
 };
@@ -68,7 +69,7 @@ void drawRow(const RollPicture& roll, int row, const BandPen& pen, std::vector<s
   pen.rect(kRollGridLeft, y, width, 1, palette.line);
   for (int line = 1; line < kRowHeight; ++line) {
     const auto& colours = palette.marksLitCells && line == kMarkLine ? marks : span;
-    drawSpan(kRollGridLeft, y + line - pen.top, colours.data(), static_cast<int>(width));
+    drawSpan(pen.band, kRollGridLeft, y + line - pen.top, colours.data(), static_cast<int>(width));
   }
 }
 
@@ -127,9 +128,8 @@ long long rollSecondX(long long second, int scale) {
 }
 
 void drawRollBand(const RollPicture& roll, int top, Framebuffer& band) {
-  DrawingOn target(band);
   const Palette& palette = *roll.palette;
-  const BandPen pen{top, roll.font, palette.text};
+  const BandPen pen{band, top, roll.font, palette.text};
   const long long width = band.width;
   const long long gridRight = kRollGridLeft + roll.blocks * roll.scale;
   pen.rect(0, top, width, band.height, palette.background);

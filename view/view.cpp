@@ -43,7 +43,8 @@ bool cellsBare(const ViewFrame* held, int row) {
 // in silence every row is. When the columns have moved on, a row of differing
 // cells cannot look as before: it is written without comparing. Any other row is
 // compared, which also mends what lines and bands drew over it last time.
-void drawGridCells(GridRows& rows, const NoteScores& notes, const ViewFrame& frame, const ViewFrame* held) {
+void drawGridCells(Framebuffer& picture, GridRows& rows, const NoteScores& notes, const ViewFrame& frame,
+                   const ViewFrame* held) {
   updateGridRows(rows, notes, *frame.palette);
   const int oldestColumn = frame.oldestColumn;
   const bool moved = oldestColumn != rows.drawnOldestColumn;
@@ -61,8 +62,8 @@ void drawGridCells(GridRows& rows, const NoteScores& notes, const ViewFrame& fra
     const auto draw = moved && !uniform ? replaceSpan : drawSpan;
     for (int line = 1; line < kRowHeight; ++line) {
       const std::uint32_t* colours = line == kMarkLine ? marks : pixels;
-      draw(kGridLeft, rowY(row) + line, colours + older, newer);
-      draw(kGridLeft + newer, rowY(row) + line, colours, older);
+      draw(picture, kGridLeft, rowY(row) + line, colours + older, newer);
+      draw(picture, kGridLeft + newer, rowY(row) + line, colours, older);
     }
   }
 }
@@ -99,26 +100,26 @@ void stripKeys(const NoteScores& notes, const ViewFrame& frame, StripKey* keys) 
 }
 
 // Grid lines over the cells; the top row's lies under the frame's top line.
-void drawGridLines(const Palette& palette) {
-  for (int row = 0; row < kNoteRows - 1; ++row) fillRect(kGridLeft, rowY(row), kGridWidth, 1, palette.line);
+void drawGridLines(Framebuffer& picture, const Palette& palette) {
+  for (int row = 0; row < kNoteRows - 1; ++row) fillRect(picture, kGridLeft, rowY(row), kGridWidth, 1, palette.line);
 }
 
 // Right strip, each row a box of line colour with its key inside, drawn a pixel
 // row at a time. Its first pixel column lies under the frame's right line.
-void drawRightStrip(const Palette& palette, const StripKey* keys) {
+void drawRightStrip(Framebuffer& picture, const Palette& palette, const StripKey* keys) {
   constexpr int kLeft = kRightStripX + 1;
   std::uint32_t span[kStripDepth - 1];
   for (int row = 0; row < kNoteRows; ++row) {
     const int y = rowY(row);
-    fillRect(kLeft, y, kStripDepth - 1, 1, palette.line);
+    fillRect(picture, kLeft, y, kStripDepth - 1, 1, palette.line);
     for (int x = 1; x < kStripDepth; ++x) span[x - 1] = x <= keys[row].length ? keys[row].colour : palette.line;
-    for (int line = 1; line <= kKeyWidth; ++line) drawSpan(kLeft, y + line, span, kStripDepth - 1);
+    for (int line = 1; line <= kKeyWidth; ++line) drawSpan(picture, kLeft, y + line, span, kStripDepth - 1);
   }
 }
 
 // Bottom strip, a pixel row at a time across all keys; each key ends at its
 // length. Its first pixel row lies under the frame's bottom line.
-void drawBottomStrip(const Palette& palette, const StripKey* keys) {
+void drawBottomStrip(Framebuffer& picture, const Palette& palette, const StripKey* keys) {
   constexpr int kWidth = kRowHeight * kNoteRows;
   constexpr int kLeft = kBottomStripKeyX - 1;
   std::uint32_t span[kWidth];
@@ -129,66 +130,66 @@ void drawBottomStrip(const Palette& palette, const StripKey* keys) {
       if (line == 1) std::fill(key, key + kKeyWidth, keys[row].colour);
       if (line == keys[row].length + 1) std::fill(key, key + kKeyWidth, palette.line);
     }
-    drawSpan(kLeft, kBottomStripY + line, span, kWidth);
+    drawSpan(picture, kLeft, kBottomStripY + line, span, kWidth);
   }
 }
 
 // The strips' closing lines, then the frame around the grid, which nothing else draws under.
-void drawFrame(const Palette& palette) {
-  fillRect(kRightStripX + 1, kBottomStripY, kStripDepth - 1, 1, palette.line);
-  fillRect(kBottomStripRightEdge, kBottomStripY + 1, 1, kStripDepth - 1, palette.line);
-  fillRect(kGridLeft - 1, kGridTop, kGridWidth + 1, 1, palette.frame);
-  fillRect(kGridLeft - 1, kGridTop, 1, kGridHeight, palette.frame);
-  fillRect(kRightStripX, kGridTop, 1, kGridHeight, palette.frame);
-  fillRect(kGridLeft - 1, kBottomStripY, kGridWidth + 2, 1, palette.frame);
+void drawFrame(Framebuffer& picture, const Palette& palette) {
+  fillRect(picture, kRightStripX + 1, kBottomStripY, kStripDepth - 1, 1, palette.line);
+  fillRect(picture, kBottomStripRightEdge, kBottomStripY + 1, 1, kStripDepth - 1, palette.line);
+  fillRect(picture, kGridLeft - 1, kGridTop, kGridWidth + 1, 1, palette.frame);
+  fillRect(picture, kGridLeft - 1, kGridTop, 1, kGridHeight, palette.frame);
+  fillRect(picture, kRightStripX, kGridTop, 1, kGridHeight, palette.frame);
+  fillRect(picture, kGridLeft - 1, kBottomStripY, kGridWidth + 2, 1, palette.frame);
 }
 
 // A full-height line through the middle of the display column at offset p (3 per column); 0 and 600 on are not drawn.
-void drawColumnLine(int p, std::uint32_t colour, bool skipEdges) {
+void drawColumnLine(Framebuffer& picture, int p, std::uint32_t colour, bool skipEdges) {
   if (skipEdges && !(0 < p && p < kGridWidth)) return;
-  fillRect(p + kLineX, kGridTop, 1, kGridHeight, colour);
+  fillRect(picture, p + kLineX, kGridTop, 1, kGridHeight, colour);
 }
 
 // Five colour rows of the picked row, over its cells.
-void drawHoverBand(const Palette& palette, int key) {
-  fillRect(kGridLeft, kHoverBandBaseY - kRowHeight * key, kGridWidth, kHoverBandHeight, palette.hoverBand);
+void drawHoverBand(Framebuffer& picture, const Palette& palette, int key) {
+  fillRect(picture, kGridLeft, kHoverBandBaseY - kRowHeight * key, kGridWidth, kHoverBandHeight, palette.hoverBand);
 }
 
 // While frozen: the ruler of half marker distances, the markers, then the cursor.
-void drawMarkersAndCursor(const ViewFrame& frame) {
+void drawMarkersAndCursor(Framebuffer& picture, const ViewFrame& frame) {
   const Palette& palette = *frame.palette;
   const int markA = frame.markA;
   const int markB = frame.markB;
   if (frame.markersShown && markA != markB) {
-    for (int k = -20; k <= 20; ++k) drawColumnLine(((markB - markA) * k * 3) / 2 + 3 * markA, palette.ruler, true);
+    for (int k = -20; k <= 20; ++k) drawColumnLine(picture, ((markB - markA) * k * 3) / 2 + 3 * markA, palette.ruler, true);
   }
   if (frame.markersShown) {
-    drawColumnLine(3 * markA, palette.marker, true);
-    drawColumnLine(3 * markB, palette.marker, true);
+    drawColumnLine(picture, 3 * markA, palette.marker, true);
+    drawColumnLine(picture, 3 * markB, palette.marker, true);
   }
-  drawColumnLine(3 * frame.cursorColumn, frame.cursorColour, false);
+  drawColumnLine(picture, 3 * frame.cursorColumn, frame.cursorColour, false);
 }
 
-void drawSlider(const Palette& palette, int troughX, int troughWidth, int filled) {
-  fillRect(troughX, kSliderY, troughWidth, kSliderHeight, palette.line);
-  fillRect(troughX, kSliderY, filled, kSliderHeight, palette.sliderFill);
-  fillRect(troughX + filled, kSliderY, 1, kSliderHeight, palette.sliderKnob);
-  fillRect(troughX, kSliderY, troughWidth, 1, palette.frame);
-  fillRect(troughX, kSliderY, 1, kSliderHeight, palette.frame);
-  fillRect(troughX + troughWidth, kSliderY, 1, kSliderHeight, palette.frame);
-  fillRect(troughX, kSliderY + kSliderHeight, troughWidth + 1, 1, palette.frame);
+void drawSlider(Framebuffer& picture, const Palette& palette, int troughX, int troughWidth, int filled) {
+  fillRect(picture, troughX, kSliderY, troughWidth, kSliderHeight, palette.line);
+  fillRect(picture, troughX, kSliderY, filled, kSliderHeight, palette.sliderFill);
+  fillRect(picture, troughX + filled, kSliderY, 1, kSliderHeight, palette.sliderKnob);
+  fillRect(picture, troughX, kSliderY, troughWidth, 1, palette.frame);
+  fillRect(picture, troughX, kSliderY, 1, kSliderHeight, palette.frame);
+  fillRect(picture, troughX + troughWidth, kSliderY, 1, kSliderHeight, palette.frame);
+  fillRect(picture, troughX, kSliderY + kSliderHeight, troughWidth + 1, 1, palette.frame);
 }
 
 // While the precise detector names the notes: its label and the strongest note, e.g. "A4 +3c 441.3 Hz".
 // Transposed, the label names the instrument ("IN Bb:") and the note is the written one.
-void drawPitchReadout(const ViewFrame& frame) {
+void drawPitchReadout(Framebuffer& picture, const ViewFrame& frame) {
   const std::uint32_t ink = frame.palette->text;
   if (frame.transposition == 0) {
-    drawText(kReadoutLabelX, kLabelY, ink, "PRECISE:");
+    drawText(picture, kReadoutLabelX, kLabelY, ink, "PRECISE:");
   } else {
     char label[kTranspositionLabelSize];
     transpositionLabelInto(frame.transposition, label);
-    drawText(kReadoutLabelX, kLabelY, ink, "IN %s:", label);
+    drawText(picture, kReadoutLabelX, kLabelY, ink, "IN %s:", label);
   }
   if (frame.pitchRow == kNoKey) return;
   char name[kNoteNameSize];
@@ -199,31 +200,30 @@ void drawPitchReadout(const ViewFrame& frame) {
   // Only names longer than English ones ("Sol#10") need it: the tenths go before the edge does.
   if (std::strlen(line) > kReadoutGlyphs)
     std::snprintf(line, sizeof line, "%s %+dc %d Hz", name, frame.pitchCents, frame.pitchTenthsHz / 10);
-  drawText(kReadoutX, kLabelY, ink, "%s", line);
+  drawText(picture, kReadoutX, kLabelY, ink, "%s", line);
 }
 
 // The toolbar over everything else: background, labels, sliders. It is drawn
 // aside and then copied, so its rows are marked only when they change.
-void drawToolbar(const ViewFrame& frame) {
+void drawToolbar(Framebuffer& picture, const ViewFrame& frame) {
   static std::uint32_t pixels[kToolbarHeight * kPictureWidth];
   {
     Framebuffer band;
     band.height = kToolbarHeight;
     band.pixels = pixels;
-    DrawingOn drawing(band);
     const Palette& palette = *frame.palette;
-    fillRect(0, 0, kPictureWidth, kToolbarHeight, palette.toolbar);
-    drawText(kGainLabelX, kLabelY, palette.text, frame.autoGain ? "AUTO:" : "GAIN:");
-    drawSlider(palette, kGainTroughX, kGainTroughWidth, component(frame.gainSlider, kGainPixelsPerUnit));
-    drawText(kVolumeLabelX, kLabelY, palette.text, "VOL:");
-    drawSlider(palette, kVolumeTroughX, kVolumeTroughWidth, component(frame.outputVolume, kVolumePixelsPerUnit));
+    fillRect(band, 0, 0, kPictureWidth, kToolbarHeight, palette.toolbar);
+    drawText(band, kGainLabelX, kLabelY, palette.text, frame.autoGain ? "AUTO:" : "GAIN:");
+    drawSlider(band, palette, kGainTroughX, kGainTroughWidth, component(frame.gainSlider, kGainPixelsPerUnit));
+    drawText(band, kVolumeLabelX, kLabelY, palette.text, "VOL:");
+    drawSlider(band, palette, kVolumeTroughX, kVolumeTroughWidth, component(frame.outputVolume, kVolumePixelsPerUnit));
     if (frame.softDisplay != 0)
-      drawText(kSwitchLabelX, kLabelY, palette.text, "SOFT DISPLAY: ON");
+      drawText(band, kSwitchLabelX, kLabelY, palette.text, "SOFT DISPLAY: ON");
     else
-      drawText(kSwitchLabelX, kLabelY, palette.text, "SOFT DISPLAY: OFF");
-    if (frame.showsReading) drawPitchReadout(frame);
+      drawText(band, kSwitchLabelX, kLabelY, palette.text, "SOFT DISPLAY: OFF");
+    if (frame.showsReading) drawPitchReadout(band, frame);
   }
-  for (int y = 0; y < kToolbarHeight; ++y) drawSpan(0, y, pixels + y * kPictureWidth, kPictureWidth);
+  for (int y = 0; y < kToolbarHeight; ++y) drawSpan(picture, 0, y, pixels + y * kPictureWidth, kPictureWidth);
 }
 
 // Whether the strips' keys are those last drawn with `rows`; they are kept for next time.
@@ -249,24 +249,23 @@ bool sameToolbar(const ViewFrame& a, const ViewFrame& b) {
 
 void drawView(Framebuffer& picture, const ViewFrame& frame, const NoteScores& notes, GridRows& rows,
               const ViewFrame* held) {
-  DrawingOn drawing(picture);
   const Palette& palette = *frame.palette;
-  drawGridCells(rows, notes, frame, held);
+  drawGridCells(picture, rows, notes, frame, held);
   // Only a frozen view's lines cross the grid lines and the frame's top line; nothing crosses
   // the strips or the toolbar, so over a held frame they are drawn only when they change.
   const bool crossed = held == nullptr || held->frozen || held->palette != frame.palette;
-  if (crossed) drawGridLines(palette);
+  if (crossed) drawGridLines(picture, palette);
   StripKey keys[kNoteRows];
   stripKeys(notes, frame, keys);
   const bool keysAsDrawn = keepKeys(rows, keys);
   if (held == nullptr || !keysAsDrawn) {
-    drawRightStrip(palette, keys);
-    drawBottomStrip(palette, keys);
+    drawRightStrip(picture, palette, keys);
+    drawBottomStrip(picture, palette, keys);
   }
-  if (crossed) drawFrame(palette);
-  if (frame.hoverKey != kNoKey) drawHoverBand(palette, frame.hoverKey);
-  if (frame.frozen) drawMarkersAndCursor(frame);
-  if (held == nullptr || !sameToolbar(*held, frame)) drawToolbar(frame);
+  if (crossed) drawFrame(picture, palette);
+  if (frame.hoverKey != kNoKey) drawHoverBand(picture, palette, frame.hoverKey);
+  if (frame.frozen) drawMarkersAndCursor(picture, frame);
+  if (held == nullptr || !sameToolbar(*held, frame)) drawToolbar(picture, frame);
 }
 
 std::uint32_t keyColourAt(const Palette& palette, const int* keyColour, int row, float score) {

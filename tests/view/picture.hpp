@@ -47,7 +47,7 @@ inline void startLikeTheProgram() {
   resetTunerState();
   buildNoteTable(tuner);
   if (font.pixels == nullptr) buildBuiltinFont(font);
-  clearScreen(kDesignPalette.background);
+  clearScreen(framebuffer, kDesignPalette.background);
 }
 
 // Frozen with both markers set, as Home and End leave them.

@@ -16,7 +16,7 @@ class FillWidth : public ::testing::TestWithParam<int> {};
 TEST_P(FillWidth, WritesExactlyThatManyPixelsPerRow) {
   GuardedPicture picture;
   const int width = GetParam();
-  fillRect(5, 3, width, 2, kInk);
+  fillRect(framebuffer, 5, 3, width, 2, kInk);
   for (int y = 2; y <= 5; ++y) {
     for (int x = 0; x < 40; ++x) {
       const bool inside = y >= 3 && y <= 4 && x >= 5 && x < 5 + width;
@@ -29,8 +29,8 @@ INSTANTIATE_TEST_SUITE_P(OneToSeventeen, FillWidth, ::testing::Range(1, 18));
 
 TEST(FillRect, AWidthOfOneIsAVerticalLineAndAHeightOfOneAHorizontalLine) {
   GuardedPicture picture;
-  fillRect(100, 50, 1, 30, kInk);
-  fillRect(200, 60, 25, 1, kInk);
+  fillRect(framebuffer, 100, 50, 1, 30, kInk);
+  fillRect(framebuffer, 200, 60, 25, 1, kInk);
   EXPECT_EQ(picture.countPixels(kInk), 30 + 25);
   EXPECT_EQ(at(100, 50), kInk);
   EXPECT_EQ(at(100, 79), kInk);
@@ -40,16 +40,16 @@ TEST(FillRect, AWidthOfOneIsAVerticalLineAndAHeightOfOneAHorizontalLine) {
 TEST(FillRect, NonPositiveSizesWriteNothing) {
   GuardedPicture picture;
   for (int size : {0, -5}) {
-    fillRect(10, 10, size, 8, kInk);
-    fillRect(10, 10, 8, size, kInk);
+    fillRect(framebuffer, 10, 10, size, 8, kInk);
+    fillRect(framebuffer, 10, 10, 8, size, kInk);
   }
   EXPECT_EQ(picture.countPixels(kInk), 0);
 }
 
 TEST(FillRect, LaterDrawingWins) {
   GuardedPicture picture;
-  fillRect(30, 30, 9, 9, kInk);
-  fillRect(30, 30, 9, 9, 0xABCDEF);
+  fillRect(framebuffer, 30, 30, 9, 9, kInk);
+  fillRect(framebuffer, 30, 30, 9, 9, 0xABCDEF);
   EXPECT_EQ(picture.countPixels(0xABCDEF), 81);
   EXPECT_EQ(picture.countPixels(kInk), 0);
 }
@@ -63,7 +63,7 @@ class FillClipping : public ::testing::TestWithParam<Clip> {};
 TEST_P(FillClipping, KeepsInsideThePixelArray) {
   GuardedPicture picture;
   const Clip& c = GetParam();
-  fillRect(c.x, c.y, c.width, c.height, kInk);
+  fillRect(framebuffer, c.x, c.y, c.width, c.height, kInk);
   EXPECT_EQ(picture.countPixels(kInk), c.visiblePixels);
   EXPECT_TRUE(picture.guardsIntact());
 }
@@ -80,7 +80,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(ClearScreen, WritesEveryPixelOfThePictureAndNothingBeyond) {
   GuardedPicture picture;
-  clearScreen(kDesignPalette.background);
+  clearScreen(framebuffer, kDesignPalette.background);
   EXPECT_EQ(picture.countPixels(kDesignPalette.background), kPicturePixels);
   EXPECT_TRUE(picture.guardsIntact());
 }
@@ -88,9 +88,9 @@ TEST(ClearScreen, WritesEveryPixelOfThePictureAndNothingBeyond) {
 TEST(DrawSpan, CopiesOneRowOfColoursClippedAtTheEdges) {
   GuardedPicture picture;
   const std::uint32_t colours[4] = {1, 2, 3, 4};
-  drawSpan(-1, 0, colours, 4);
-  drawSpan(638, 479, colours, 4);
-  drawSpan(0, 480, colours, 4);
+  drawSpan(framebuffer, -1, 0, colours, 4);
+  drawSpan(framebuffer, 638, 479, colours, 4);
+  drawSpan(framebuffer, 0, 480, colours, 4);
   EXPECT_EQ(at(0, 0), 2u);
   EXPECT_EQ(at(2, 0), 4u);
   EXPECT_EQ(at(638, 479), 1u);

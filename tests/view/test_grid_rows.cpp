@@ -155,7 +155,7 @@ void drawSessionKeptAndFresh(bool withHeldFrame, bool anyTheme = false) {
     }
     framebuffer.pixels = fresh.data();
     framebuffer.changedRows = nullptr;
-    clearScreen(kDesignPalette.background);
+    clearScreen(framebuffer, kDesignPalette.background);
     auto nothingKept = std::make_unique<GridRows>();
     drawKept(frame, *nothingKept);
     ASSERT_TRUE(shown == fresh) << "step " << step;

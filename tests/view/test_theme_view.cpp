@@ -26,7 +26,7 @@ class ThemedView : public ::testing::Test {
 // band, the picked key and the precise read-out.
 void drawEverything(Theme theme) {
   tuner.theme = theme;
-  clearScreen(themePalette(theme).background);
+  clearScreen(framebuffer, themePalette(theme).background);
   for (int column = 0; column < kHistoryColumns; ++column) setScore(column, kRowB, column / 199.0f);
   setScore(5, kRowA + 12, 1.0f);
   tuner.playColumn.store(5);
