@@ -18,6 +18,13 @@ bool priming = true;               // playback thread only: waiting for the cush
 // Written by one side each, read by the report.
 std::atomic<unsigned long long> captured{0}, played{0}, silent{0}, gaps{0}, dropped{0};
 constexpr auto kRelaxed = std::memory_order_relaxed;
+std::array<std::atomic<unsigned long long>, kFillWindows> leastFill;  // written by the playback side
+
+// Playback thread: what waited for a call that plays from the ring.
+void noteFill(std::size_t waiting) {
+  const std::size_t window = std::min<std::size_t>(played.load(kRelaxed) / kFillWindowFrames, kFillWindows - 1);
+  if (waiting < leastFill[window].load(kRelaxed)) leastFill[window].store(waiting, kRelaxed);
+}
 
 void add(std::atomic<unsigned long long>& counter, unsigned long long frames) {
   counter.store(counter.load(kRelaxed) + frames, kRelaxed);
@@ -29,11 +36,14 @@ void resetOutputRelay() {
   composedOutput.clear();
   priming = true;
   for (auto* counter : {&captured, &played, &silent, &gaps, &dropped}) counter->store(0, kRelaxed);
+  for (auto& least : leastFill) least.store(kNoFill, kRelaxed);
 }
 
 RelayCounts outputRelayCounts() {
-  return {captured.load(kRelaxed), played.load(kRelaxed), silent.load(kRelaxed), gaps.load(kRelaxed),
-          dropped.load(kRelaxed)};
+  RelayCounts counts{captured.load(kRelaxed), played.load(kRelaxed), silent.load(kRelaxed), gaps.load(kRelaxed),
+                     dropped.load(kRelaxed), {}};
+  for (std::size_t i = 0; i < kFillWindows; ++i) counts.leastFill[i] = leastFill[i].load(kRelaxed);
+  return counts;
 }
 
 void relayCapture(const float* input, unsigned long frameCount) {
@@ -53,6 +63,7 @@ void relayPlayback(float* output, unsigned long frameCount) {
     waiting = kRelayCushionFrames + frameCount;
   }
   if (priming && waiting >= kRelayCushionFrames) priming = false;
+  if (!priming) noteFill(waiting);
   const std::size_t taken = priming ? 0 : composedOutput.pop(output, frameCount);
   std::fill(output + taken, output + frameCount, 0.0f);
   add(played, frameCount);

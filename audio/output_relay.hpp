@@ -5,6 +5,7 @@
 // callback sees exactly the input and order it would see in one duplex stream.
 // Neither side allocates, locks or waits.
 
+#include <array>
 #include <cstddef>
 
 #include "core/constants.hpp"
@@ -18,6 +19,12 @@ inline constexpr std::size_t kRelayCushionFrames = 4 * kFramesPerBuffer;
 // start of the capture side does not delay the tone and the playback for good.
 inline constexpr std::size_t kRelayHighFrames = kRelayCushionFrames + 8 * kFramesPerBuffer;
 
+// The least output found waiting by a playback call that played from the ring, over
+// each stretch of this many frames of playback (the last stretch takes the rest).
+inline constexpr std::size_t kFillWindowFrames = 10 * static_cast<std::size_t>(kSampleRate);
+inline constexpr std::size_t kFillWindows = 64;
+inline constexpr unsigned long long kNoFill = ~0ull;  // no such call in the stretch
+
 // Frame counts since the last reset, for the start-up and shutdown report.
 struct RelayCounts {
   unsigned long long captured = 0;
@@ -25,6 +32,7 @@ struct RelayCounts {
   unsigned long long silent = 0;   // played as silence: the capture side had not delivered
   unsigned long long gaps = 0;     // playback calls that played some silence
   unsigned long long dropped = 0;  // composed but never played
+  std::array<unsigned long long, kFillWindows> leastFill{};  // per stretch, or kNoFill
 };
 
 // Only while neither side runs.
