@@ -268,9 +268,9 @@ std::string relayReport() {
   char line[kReportLength];
   std::snprintf(line, sizeof line,
                 "audio: captured %.1f s, played %.1f s, %.1f ms of it silence in %llu gaps, %.1f ms "
-                "composed but dropped",
+                "composed but dropped, %.1f ms of the tone carried on where the relay ran dry %llu times",
                 ms(counts.captured) / 1000.0, ms(counts.played) / 1000.0, ms(counts.silent), counts.gaps,
-                ms(counts.dropped));
+                ms(counts.dropped), ms(counts.carried), counts.carries);
   return line;
 }
 

@@ -78,6 +78,8 @@ def report(log):
     found = {"relay": number(r"audio: captured .*?in (\d+) gaps", text, int),
              "relay_silence_ms": number(r"audio: captured .*?, ([\d.]+) ms of it silence", text),
              "relay_dropped_ms": number(r"silence in \d+ gaps, ([\d.]+) ms composed but dropped", text),
+             "carried_ms": number(r"([\d.]+) ms of the tone carried on", text),
+             "carries": number(r"where the relay ran dry (\d+) times", text, int),
              "fill_least_ms": number(r"relay fill: least ([\d.]+) ms", text),
              "block_to_picture_mean_ms": number(r"block to picture: mean ([\d.]+) ms", text),
              "block_to_picture_max_ms": number(r"block to picture: mean [\d.]+ ms, max ([\d.]+) ms", text),
@@ -125,7 +127,9 @@ def line(n, path):
     where = ", ".join([f"{g['samples']} silent at {g['at_s']} s" for g in r["gaps"]] +
                       [f"break at {b['at_s']} s" for b in r["breaks"]])
     print(f"soak: run {n}: {r['tone_seconds']:.1f} s of tone at {r.get('frequency', 0)} Hz, "
-          f"{events(r)} gaps{' (' + where + ')' if where else ''}; relay gaps {r.get('relay')}, "
+          f"{events(r)} gaps{' (' + where + ')' if where else ''}; relay gaps {r.get('relay')}"
+          + (f", tone carried {r['carried_ms']} ms in {r['carries']}" if r.get("carried_ms") is not None else "")
+          + ", "
           f"fill least {r.get('fill_least_ms')} ms"
           + side_text(r, "capture") + side_text(r, "playback")
           + f"; block to picture mean {r.get('block_to_picture_mean_ms')} ms max {r.get('block_to_picture_max_ms')} ms"
