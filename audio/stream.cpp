@@ -185,6 +185,13 @@ int periodsOfOneBuffer(const PaStreamParameters& input, const PaStreamParameters
   return static_cast<int>(std::ceil((latencyFrames + kFramesPerBuffer) / kFramesPerBuffer));
 }
 
+// Whether the stream runs on ALSA, the only host API whose threads can be asked for real-time scheduling.
+bool onAlsa(const PaStreamParameters& parameters) {
+  const PaDeviceInfo* device = Pa_GetDeviceInfo(parameters.device);
+  const PaHostApiInfo* api = device != nullptr ? Pa_GetHostApiInfo(device->hostApi) : nullptr;
+  return api != nullptr && api->type == paALSA;
+}
+
 bool startStream(PaStream* stream, std::string& reason) {
   const PaError error = Pa_StartStream(stream);
   if (error == paNoError) return true;
@@ -201,6 +208,7 @@ bool openOneStream(const PaStreamParameters* input, const PaStreamParameters* ou
     reason = "cannot open the audio stream: " + errorText(error);
     return false;
   }
+  if (opened.settings.realtime && onAlsa(input != nullptr ? *input : *output)) askRealtime(stream);
   if (!startStream(stream, reason)) {
     Pa_CloseStream(stream);
     return false;
@@ -231,6 +239,8 @@ bool openSplit(PaStreamParameters& input, PaStreamParameters& output, std::strin
     if (capture != nullptr) Pa_CloseStream(capture);
     return false;
   }
+  if (opened.settings.realtime && onAlsa(input)) askRealtime(capture);
+  if (opened.settings.realtime && onAlsa(output)) askRealtime(playback);
   if (!startStream(playback, reason) || !startStream(capture, reason)) {
     Pa_CloseStream(capture);  // closing stops a started stream first
     Pa_CloseStream(playback);

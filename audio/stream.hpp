@@ -25,6 +25,7 @@ struct AudioSettings {
   StreamLayout layout = StreamLayout::Split;
   int minLatencyMs = kMinLatencyMs;  // the least latency each stream asks for
   bool report = false;               // say what was opened, and at the end how the playback kept up
+  bool realtime = false;             // ALSA's callback threads ask for real-time scheduling
 };
 
 // Opens and starts the streams; false with the reason when the program must run without audio.

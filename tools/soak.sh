@@ -9,15 +9,17 @@
 # over all runs follows, with gaps per hour of tone.
 #
 # usage: tools/soak.sh [--route pulseaudio|pipewire-pulse|pipewire-alsa] [--runs N]
-#                      [--seconds S] [--loops N] [--out DIR] [--keep-audio] [BUILD]
+#                      [--seconds S] [--loops N] [--realtime] [--out DIR] [--keep-audio] [BUILD]
 # Defaults: PulseAudio, 1 run, 87 s held, 2 busy loops for 60 s of it (starting
 # 10 s in), BUILD=build, the results in a new folder under /tmp (said at the end).
+# --realtime runs the program with SONAVEL_AUDIO_REALTIME=1; each run notes how
+# many of its threads got real-time scheduling.
 # Exit 0 when every run was made (whatever it found), 1 when a run failed, 77 when
 # this machine cannot run Xvfb or the sound server.
 set -u
 
 here=$(cd "$(dirname "$0")" && pwd)
-route=pulseaudio runs=1 hold=87 loops=2 load_seconds=60 load_start=10 out="" keep_audio=0 build=build
+route=pulseaudio runs=1 hold=87 loops=2 load_seconds=60 load_start=10 out="" keep_audio=0 build=build realtime=0
 while [ $# -gt 0 ]; do
   case "$1" in
     --route) route=$2; shift ;;
@@ -26,6 +28,7 @@ while [ $# -gt 0 ]; do
     --loops) loops=$2; shift ;;
     --out) out=$2; shift ;;
     --keep-audio) keep_audio=1 ;;
+    --realtime) realtime=1 ;;
     --one) one=$2; shift ;;  # one run into the folder given, for the loop below
     -h | --help) sed -n '2,17p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     -*) echo "soak: unknown option $1" >&2; exit 2 ;;
@@ -63,7 +66,10 @@ if [ -n "${one:-}" ]; then
   make_sinks_prompt
   mkdir -p "$work/run"
   [ -f "$font" ] && cp "$font" "$work/run/font.tga"
+  if [ "$realtime" = 1 ]; then export SONAVEL_AUDIO_REALTIME=1; else unset SONAVEL_AUDIO_REALTIME; fi
   SONAVEL_AUDIO_REPORT=1 start_sonavel
+  sleep 0.5
+  ps -L -o cls= -p "$sonavel_pid" | grep -c -E 'FF|RR' >"$one/realtime-threads"
   x xdotool windowfocus --sync "$wid" || fail "cannot focus the window"
   sleep 1
   if [ -x "$keylag" ]; then
@@ -96,13 +102,14 @@ fi
 [ -n "$out" ] || out=$(mktemp -d /tmp/sonavel-soak-results.XXXXXX)
 mkdir -p "$out"
 {
-  echo "soak: $runs runs on $route, A4 held $hold s, $loops busy loops for $load_seconds s from $load_start s in"
+  echo "soak: $runs runs on $route, A4 held $hold s, $loops busy loops for $load_seconds s from $load_start s in$([ "$realtime" = 1 ] && echo ', real-time scheduling asked for')"
   echo "soak: $(nproc) cores, load average before: $(cut -d' ' -f1-3 /proc/loadavg)"
 } | tee "$out/summary.txt"
 failed=0
 for run in $(seq "$runs"); do
   bash "$0" --one "$out/run$run" --route "$route" --seconds "$hold" --loops "$loops" \
-    $([ "$keep_audio" = 1 ] && echo --keep-audio) "$build" >"$out/run$run.log" 2>&1
+    $([ "$keep_audio" = 1 ] && echo --keep-audio) $([ "$realtime" = 1 ] && echo --realtime) "$build" \
+    >"$out/run$run.log" 2>&1
   status=$?
   [ $status -eq 77 ] && { tail -n 1 "$out/run$run.log"; exit 77; }
   if [ $status -ne 0 ] || [ ! -s "$out/run$run/result.json" ]; then
@@ -111,6 +118,8 @@ for run in $(seq "$runs"); do
     continue
   fi
   /usr/bin/python3 "$here/soak_analyse.py" line "$run" "$out/run$run/result.json" | tee -a "$out/summary.txt"
+  [ "$realtime" = 0 ] || echo "soak: run $run: $(cat "$out/run$run/realtime-threads") threads with real-time scheduling" |
+    tee -a "$out/summary.txt"
 done
 /usr/bin/python3 "$here/soak_analyse.py" summary "$out"/run*/result.json | tee -a "$out/summary.txt"
 echo "soak: results in $out"
