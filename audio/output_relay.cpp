@@ -37,6 +37,8 @@ ToneMark next;            // a mark read ahead of `taken`, while `nextRead`
 bool nextRead = false;
 ToneVoice carrying;       // the tone carried on, while `owed` > 0
 std::size_t owed = 0;     // samples played ahead of the ring, to drop as they come
+bool carriedOut = false;  // the carry ran past kRelayCarryFrames into silence
+std::size_t fading = 0;   // samples left of the fade from the carried tone to the composed output
 
 // Written by one side each, read by the report.
 std::atomic<unsigned long long> captured{0}, played{0}, silent{0}, gaps{0}, dropped{0}, carried{0}, carries{0};
@@ -83,11 +85,43 @@ std::size_t take(float* output, std::size_t count) {
 }
 
 // Playback thread: composed samples already played as the carried tone go unplayed.
+bool sameVoice(const ToneVoice& a, const ToneVoice& b) {
+  return a.phase == b.phase && a.note == b.note && a.level == b.level && a.lastOut == b.lastOut;
+}
+
+// Playback thread: composed samples already played as the carried tone go unplayed. Once
+// caught up, the composed output goes on from there; where the request changed during the
+// carry (the button let go, another key), it differs from the carried tone, and a short
+// fade joins the two.
 void settleOwed() {
   if (owed == 0) return;
+  carriedOut = owed > kRelayCarryFrames;
   const std::size_t gone = composedOutput.drop(owed);
   taken += gone;
   owed -= gone;
+  if (owed > 0) return;
+  readMarks();
+  if (carriedOut || latest.at != taken || !sameVoice(latest.voice, carrying)) fading = kRelayFadeFrames;
+}
+
+// Playback thread: the composed samples in `output` faded in over what the carry would have
+// gone on with (silence when it had run out).
+void fadeIn(float* output, std::size_t count) {
+  static float ours[kFramesPerBuffer];  // playback thread only
+  for (std::size_t done = 0; done < count && fading > 0;) {
+    const std::size_t n = std::min({count - done, fading, static_cast<std::size_t>(kFramesPerBuffer)});
+    if (carriedOut)
+      std::fill(ours, ours + n, 0.0f);
+    else
+      composeToneFrom(carrying, ours, n);
+    const std::size_t faded = kRelayFadeFrames - fading;
+    for (std::size_t k = 0; k < n; ++k) {
+      const float weight = static_cast<float>(faded + k + 1) / static_cast<float>(kRelayFadeFrames + 1);
+      output[done + k] = weight * output[done + k] + (1.0f - weight) * ours[k];
+    }
+    fading -= n;
+    done += n;
+  }
 }
 
 // Playback thread, the ring run dry after `taken`: whether the tone can be carried on
@@ -97,6 +131,7 @@ bool startCarrying() {
   if (latest.at > taken || behind > kFramesPerBuffer || !latest.alone || latest.voice.note == kToneSilent)
     return false;
   carrying = latest.voice;
+  fading = 0;
   static float skipped[kFramesPerBuffer];  // playback thread only
   composeToneFrom(carrying, skipped, behind);
   add(carries, 1);
@@ -127,6 +162,8 @@ void resetOutputRelay() {
   latest = ToneMark{};
   nextRead = false;
   owed = 0;
+  carriedOut = false;
+  fading = 0;
   for (auto* counter : {&captured, &played, &silent, &gaps, &dropped, &carried, &carries})
     counter->store(0, kRelaxed);
   for (auto& least : leastFill) least.store(kNoFill, kRelaxed);
@@ -161,6 +198,7 @@ void relayPlayback(float* output, unsigned long frameCount) {
   if (priming && waiting >= kRelayCushionFrames) priming = false;
   if (!priming) noteFill(waiting);
   const std::size_t got = priming || owed > 0 ? 0 : take(output, frameCount);
+  if (fading > 0) fadeIn(output, got);
   readMarks();  // every call, so the marks never pile up
   add(played, frameCount);
   if (got == frameCount) return;

@@ -19,11 +19,13 @@
 // relay runs dry it composes the tone on itself, sample for sample as the capture
 // side will, from the tone's state at the last sample it played, and drops as many
 // of the composed samples when they come. Only a request changed in between (the
-// button let go) can make the two differ. Carrying on stops after kRelayCarryFrames
-// and the rest is silence, the relay still in step.
+// button let go, another key) can make the two differ; then the composed output
+// fades in over kRelayFadeFrames. Carrying on stops after kRelayCarryFrames and the
+// rest is silence, the relay still in step.
 inline constexpr std::size_t kRelayCushionFrames = 4 * kFramesPerBuffer;
 // Longer than any stall the capture side's own buffer outlasts without losing input.
 inline constexpr std::size_t kRelayCarryFrames = 16 * kFramesPerBuffer;  // 186 ms
+inline constexpr std::size_t kRelayFadeFrames = 128;                     // 2.9 ms
 // Above this much waiting output the oldest goes, down to the cushion, so a head
 // start of the capture side does not delay the tone and the playback for good.
 inline constexpr std::size_t kRelayHighFrames = kRelayCushionFrames + 8 * kFramesPerBuffer;

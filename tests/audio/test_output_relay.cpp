@@ -1,7 +1,9 @@
 // Capture and playback as two streams: the playback side plays exactly what the
 // callback composed on the capture side, in order, whatever the two sides' timing.
 
+#include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <thread>
 #include <vector>
 
@@ -198,12 +200,50 @@ TEST_F(ToneRelay, BeyondTheLongestCarryItIsSilenceCountedAsAGapAndTheToneResumes
   EXPECT_EQ(head(played, carryEnd), head(expected, carryEnd));
   EXPECT_EQ(std::vector<float>(played.begin() + carryEnd, played.begin() + carryEnd + 2 * kBuffer),
             std::vector<float>(2 * kBuffer, 0.0f));
-  EXPECT_EQ(std::vector<float>(played.end() - 4 * kBuffer, played.end()),
-            std::vector<float>(expected.end() - 4 * kBuffer, expected.end()));
+  // faded in from the silence, then the composed output as it was
+  EXPECT_LT(std::fabs(*(played.end() - 4 * kBuffer)), 0.01f);
+  EXPECT_EQ(std::vector<float>(played.end() - 4 * kBuffer + kRelayFadeFrames, played.end()),
+            std::vector<float>(expected.end() - 4 * kBuffer + kRelayFadeFrames, expected.end()));
   const RelayCounts counts = outputRelayCounts();
   EXPECT_EQ(counts.gaps, 1u);
   EXPECT_EQ(counts.silent, 2 * kBuffer);
   EXPECT_EQ(counts.carried, kRelayCarryFrames);
+}
+
+// The largest step between neighbouring samples.
+float steepest(const std::vector<float>& samples) {
+  float most = 0.0f;
+  for (std::size_t i = 1; i < samples.size(); ++i) most = std::max(most, std::fabs(samples[i] - samples[i - 1]));
+  return most;
+}
+
+// The button let go (or moved to another key) after the playback side carried the tone on
+// and before the capture side composed those samples: the two differ, and the composed
+// output fades in, never steeper than the composed output itself.
+TEST_F(ToneRelay, ARequestChangedDuringADrySpellFadesIntoTheComposedOutputWithoutAStep) {
+  auto change = [](int key) {
+    if (key < 0)
+      tuner.toneHeld = false;
+    else
+      tuner.toneKey = key;
+  };
+  for (int key : {-1, kA4Key + 7}) {
+    SCOPED_TRACE(key);
+    std::vector<float> composedStream = duplexOutput(kCushionBuffers);
+    change(key);
+    const std::vector<float> after = duplexOutput(8);
+    composedStream.insert(composedStream.end(), after.begin(), after.end());
+    played.clear();
+    capture(kCushionBuffers);
+    play(kCushionBuffers + 2);  // two buffers carried on with A4 held
+    change(key);
+    capture(8);
+    play(6);
+    EXPECT_LE(steepest(played), steepest(composedStream));
+    EXPECT_EQ(outputRelayCounts().carries, 1u);
+    TearDown();
+    SetUp();
+  }
 }
 
 // Capture buffers of other sizes leave the marks where the ring runs dry all the same.
