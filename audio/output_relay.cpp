@@ -95,7 +95,6 @@ bool sameVoice(const ToneVoice& a, const ToneVoice& b) {
 // fade joins the two.
 void settleOwed() {
   if (owed == 0) return;
-  carriedOut = owed > kRelayCarryFrames;
   const std::size_t gone = composedOutput.drop(owed);
   taken += gone;
   owed -= gone;
@@ -132,22 +131,27 @@ bool startCarrying() {
     return false;
   carrying = latest.voice;
   fading = 0;
+  carriedOut = false;
   static float skipped[kFramesPerBuffer];  // playback thread only
   composeToneFrom(carrying, skipped, behind);
   add(carries, 1);
   return true;
 }
 
-// Playback thread: the tone carried on into `output`, silence past kRelayCarryFrames;
-// how many samples of tone it wrote.
+// Playback thread: the tone carried on into `output`; how many samples it wrote. Carried
+// as far as it goes, the rest is a gap as any other: silence until the late output has
+// come, the carried part of it dropped, and a fresh cushion.
 std::size_t carryOn(float* output, std::size_t count) {
-  const std::size_t room = owed < kRelayCarryFrames ? kRelayCarryFrames - owed : 0;
-  const std::size_t carry = std::min(count, room);
+  const std::size_t carry = std::min(count, kRelayCarryFrames - owed);
   composeToneFrom(carrying, output, carry);
   std::fill(output + carry, output + count, 0.0f);
-  if (owed <= kRelayCarryFrames && owed + count > kRelayCarryFrames) add(gaps, 1);  // carried as far as it goes
-  owed += count;
+  owed += carry;
   add(carried, carry);
+  if (carry < count) {
+    add(gaps, 1);
+    priming = true;
+    carriedOut = true;
+  }
   return carry;
 }
 
@@ -195,7 +199,7 @@ void relayPlayback(float* output, unsigned long frameCount) {
     add(dropped, gone);
     waiting = kRelayCushionFrames + frameCount;
   }
-  if (priming && waiting >= kRelayCushionFrames) priming = false;
+  if (priming && owed == 0 && waiting >= kRelayCushionFrames) priming = false;
   if (!priming) noteFill(waiting);
   const std::size_t got = priming || owed > 0 ? 0 : take(output, frameCount);
   if (fading > 0) fadeIn(output, got);
@@ -204,7 +208,7 @@ void relayPlayback(float* output, unsigned long frameCount) {
   if (got == frameCount) return;
   // Dry: the tone carried on where it sounds alone, else silence and a fresh cushion.
   std::size_t quiet = frameCount - got;
-  if (owed > 0 || (!priming && startCarrying())) {
+  if (!priming && (owed > 0 || startCarrying())) {
     quiet -= carryOn(output + got, frameCount - got);
   } else {
     std::fill(output + got, output + frameCount, 0.0f);

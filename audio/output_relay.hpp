@@ -20,8 +20,8 @@
 // side will, from the tone's state at the last sample it played, and drops as many
 // of the composed samples when they come. Only a request changed in between (the
 // button let go, another key) can make the two differ; then the composed output
-// fades in over kRelayFadeFrames. Carrying on stops after kRelayCarryFrames and the
-// rest is silence, the relay still in step.
+// fades in over kRelayFadeFrames. Carrying on stops after kRelayCarryFrames: the rest
+// is a gap as before, and what the capture side composed meanwhile fades in after it.
 inline constexpr std::size_t kRelayCushionFrames = 4 * kFramesPerBuffer;
 // Longer than any stall the capture side's own buffer outlasts without losing input.
 inline constexpr std::size_t kRelayCarryFrames = 16 * kFramesPerBuffer;  // 186 ms

@@ -189,7 +189,7 @@ TEST_F(ToneRelay, ADrySpellCarriesTheToneOnInPhaseAndTheLateOutputPicksUpInStep)
   }
 }
 
-TEST_F(ToneRelay, BeyondTheLongestCarryItIsSilenceCountedAsAGapAndTheToneResumesInStep) {
+TEST_F(ToneRelay, BeyondTheLongestCarryItIsAGapAndTheToneFadesBackInStep) {
   constexpr int kDry = kCarryBuffers + 2;
   const std::vector<float> expected = duplexOutput(kCushionBuffers + kDry + 4);
   capture(kCushionBuffers);
@@ -200,14 +200,38 @@ TEST_F(ToneRelay, BeyondTheLongestCarryItIsSilenceCountedAsAGapAndTheToneResumes
   EXPECT_EQ(head(played, carryEnd), head(expected, carryEnd));
   EXPECT_EQ(std::vector<float>(played.begin() + carryEnd, played.begin() + carryEnd + 2 * kBuffer),
             std::vector<float>(2 * kBuffer, 0.0f));
-  // faded in from the silence, then the composed output as it was
-  EXPECT_LT(std::fabs(*(played.end() - 4 * kBuffer)), 0.01f);
-  EXPECT_EQ(std::vector<float>(played.end() - 4 * kBuffer + kRelayFadeFrames, played.end()),
-            std::vector<float>(expected.end() - 4 * kBuffer + kRelayFadeFrames, expected.end()));
+  // What came late past the carry fades in from the silence, in step.
+  const auto resumed = played.end() - 4 * kBuffer;
+  const std::size_t from = carryEnd;
+  EXPECT_LT(std::fabs(*resumed), 0.01f);
+  EXPECT_EQ(std::vector<float>(resumed + kRelayFadeFrames, played.end()),
+            std::vector<float>(expected.begin() + static_cast<std::ptrdiff_t>(from + kRelayFadeFrames),
+                               expected.begin() + static_cast<std::ptrdiff_t>(from + 4 * kBuffer)));
   const RelayCounts counts = outputRelayCounts();
   EXPECT_EQ(counts.gaps, 1u);
   EXPECT_EQ(counts.silent, 2 * kBuffer);
   EXPECT_EQ(counts.carried, kRelayCarryFrames);
+}
+
+// The playback side stays ahead of the capture side by more than the longest carry (each
+// run dry of the output device's own puts it further ahead): after the one gap the relay
+// waits for a fresh cushion, and the tone comes back for good.
+TEST_F(ToneRelay, APlaybackSideThatStaysAheadGetsOneGapAndAFreshCushion) {
+  constexpr int kLate = kCarryBuffers + 1;
+  constexpr int kSteady = 40;
+  const std::vector<float> expected = duplexOutput(kCushionBuffers + kSteady);
+  capture(kCushionBuffers);
+  play(kCushionBuffers + kLate);
+  for (int i = 0; i < kSteady; ++i) {
+    capture(1);
+    play(1);
+  }
+  // The newest buffer played is the one a cushion behind the newest composed.
+  const std::size_t newest = (kCushionBuffers + kSteady - kCushionBuffers) * kBuffer;
+  EXPECT_EQ(std::vector<float>(played.end() - kBuffer, played.end()),
+            std::vector<float>(expected.begin() + static_cast<std::ptrdiff_t>(newest),
+                               expected.begin() + static_cast<std::ptrdiff_t>(newest + kBuffer)));
+  EXPECT_EQ(outputRelayCounts().gaps, 1u);
 }
 
 // The largest step between neighbouring samples.
