@@ -48,10 +48,10 @@ bool LiveHost::startAudio() {
 
 void LiveHost::stopAudio() {
   if (file_ != nullptr) file_->stop();  // the clock, when it runs the callback, stops first
-  std::string report;
+  std::vector<std::string> report;
   ::stopAudio(report);
   stopBlockQueue();
-  if (!report.empty()) notices_.push_back(report);
+  notices_.insert(notices_.end(), report.begin(), report.end());
 }
 
 std::vector<std::string> LiveHost::takeNotices() { return std::exchange(notices_, {}); }

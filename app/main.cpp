@@ -28,13 +28,15 @@ void sayEach(const std::vector<std::string>& lines) {
 }
 
 // The audio as the command line and the environment ask for it: SONAVEL_AUDIO_STREAMS=duplex
-// for one duplex stream, SONAVEL_AUDIO_REPORT for a line on what was opened.
+// for one duplex stream, SONAVEL_AUDIO_REPORT for a line on what was opened, SONAVEL_AUDIO_REALTIME
+// for real-time scheduling of the callbacks where the system grants it.
 AudioSettings audioSettings(const AudioDeviceChoice& devices) {
   AudioSettings settings;
   settings.devices = devices;
   const char* layout = std::getenv("SONAVEL_AUDIO_STREAMS");
   if (layout != nullptr && std::strcmp(layout, "duplex") == 0) settings.layout = StreamLayout::Duplex;
   settings.report = std::getenv("SONAVEL_AUDIO_REPORT") != nullptr;
+  settings.realtime = std::getenv("SONAVEL_AUDIO_REALTIME") != nullptr;
   return settings;
 }
 

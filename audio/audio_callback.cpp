@@ -104,3 +104,11 @@ int audioCallbackHeard(const float* input, float* output, unsigned long frameCou
 }
 
 void composeOnly(float* output, unsigned long frameCount) { composeBuffer(output, frameCount); }
+
+void composeToneFrom(ToneVoice& voice, float* output, unsigned long frameCount) {
+  for (unsigned long n = 0; n < frameCount; ++n) {
+    float sample = 0.0f;
+    toneStepVoice(voice, sample);
+    output[n] = scaledOutput(sample);
+  }
+}

@@ -14,6 +14,10 @@ void silenceHostApis();
 void askLeastLatency(int milliseconds);
 // Before one duplex stream is opened: the periods ALSA splits its buffer into.
 void periodsForDuplex(int periods);
+// Before a stream of the system's own host API (ALSA) starts: its callback thread asks for
+// real-time (FIFO) scheduling. Where the system refuses, PortAudio says nothing and the thread
+// runs as it would have.
+void askRealtime(PaStream* stream);
 // The host APIs whose default devices are tried in turn when none is named, best first (the
 // first whose defaults take the stream is used); empty: PortAudio's own default devices.
 std::vector<PaHostApiTypeId> preferredHostApis();

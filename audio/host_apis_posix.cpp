@@ -40,5 +40,11 @@ void periodsForDuplex([[maybe_unused]] int periods) {
 #endif
 }
 
+void askRealtime([[maybe_unused]] PaStream* stream) {
+#ifdef SONAVEL_HOST_API_ALSA
+  PaAlsa_EnableRealtimeScheduling(stream, 1);
+#endif
+}
+
 // One host API is the system's own (ALSA; Core Audio), reaching the sound servers through it.
 std::vector<PaHostApiTypeId> preferredHostApis() { return {}; }

@@ -5,6 +5,7 @@
 // callback sees exactly the input and order it would see in one duplex stream.
 // Neither side allocates, locks or waits.
 
+#include <array>
 #include <cstddef>
 
 #include "core/constants.hpp"
@@ -13,10 +14,27 @@
 // is ready, later still when the machine is busy), so the playback side keeps a
 // cushion: it starts, and starts again after running dry, only once this much
 // composed output waits. One gap of silence then replaces many small ones.
+//
+// While the reference tone sounds alone, the playback side does not wait: where the
+// relay runs dry it composes the tone on itself, sample for sample as the capture
+// side will, from the tone's state at the last sample it played, and drops as many
+// of the composed samples when they come. Only a request changed in between (the
+// button let go, another key) can make the two differ; then the composed output
+// fades in over kRelayFadeFrames. Carrying on stops after kRelayCarryFrames: the rest
+// is a gap as before, and what the capture side composed meanwhile fades in after it.
 inline constexpr std::size_t kRelayCushionFrames = 4 * kFramesPerBuffer;
+// Longer than any stall the capture side's own buffer outlasts without losing input.
+inline constexpr std::size_t kRelayCarryFrames = 16 * kFramesPerBuffer;  // 186 ms
+inline constexpr std::size_t kRelayFadeFrames = 128;                     // 2.9 ms
 // Above this much waiting output the oldest goes, down to the cushion, so a head
 // start of the capture side does not delay the tone and the playback for good.
 inline constexpr std::size_t kRelayHighFrames = kRelayCushionFrames + 8 * kFramesPerBuffer;
+
+// The least output found waiting by a playback call that played from the ring, over
+// each stretch of this many frames of playback (the last stretch takes the rest).
+inline constexpr std::size_t kFillWindowFrames = 10 * static_cast<std::size_t>(kSampleRate);
+inline constexpr std::size_t kFillWindows = 64;
+inline constexpr unsigned long long kNoFill = ~0ull;  // no such call in the stretch
 
 // Frame counts since the last reset, for the start-up and shutdown report.
 struct RelayCounts {
@@ -25,6 +43,9 @@ struct RelayCounts {
   unsigned long long silent = 0;   // played as silence: the capture side had not delivered
   unsigned long long gaps = 0;     // playback calls that played some silence
   unsigned long long dropped = 0;  // composed but never played
+  unsigned long long carried = 0;  // played as the tone carried on by the playback side
+  unsigned long long carries = 0;  // times the relay ran dry with the tone carried on
+  std::array<unsigned long long, kFillWindows> leastFill{};  // per stretch, or kNoFill
 };
 
 // Only while neither side runs.

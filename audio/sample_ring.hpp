@@ -1,19 +1,19 @@
 #pragma once
-// A fixed ring of float samples between one writing thread and one reading
-// thread. Neither side allocates, locks or waits; the writer publishes with
+// A fixed ring of float samples (or other plain values) between one writing thread
+// and one reading thread. Neither side allocates, locks or waits; the writer publishes with
 // release and the reader takes with acquire.
 
 #include <array>
 #include <atomic>
 #include <cstddef>
 
-template <std::size_t Capacity>
+template <std::size_t Capacity, typename T = float>
 class SampleRing {
   static_assert(Capacity > 0 && (Capacity & (Capacity - 1)) == 0, "capacity must be a power of two");
 
  public:
   // Writer: appends as many of the samples as there is room for; returns how many.
-  std::size_t push(const float* samples, std::size_t count) {
+  std::size_t push(const T* samples, std::size_t count) {
     const std::size_t head = head_.load(std::memory_order_relaxed);
     const std::size_t tail = tail_.load(std::memory_order_acquire);
     const std::size_t room = Capacity - (head - tail);
@@ -24,7 +24,7 @@ class SampleRing {
   }
 
   // Reader: takes up to count samples, oldest first; returns how many.
-  std::size_t pop(float* samples, std::size_t count) {
+  std::size_t pop(T* samples, std::size_t count) {
     const std::size_t tail = tail_.load(std::memory_order_relaxed);
     const std::size_t head = head_.load(std::memory_order_acquire);
     const std::size_t waiting = head - tail;
@@ -44,6 +44,15 @@ class SampleRing {
     return waiting - keep;
   }
 
+  // Reader: drops up to `count` of the oldest samples; returns how many went.
+  std::size_t drop(std::size_t count) {
+    const std::size_t tail = tail_.load(std::memory_order_relaxed);
+    const std::size_t head = head_.load(std::memory_order_acquire);
+    const std::size_t taken = count < head - tail ? count : head - tail;
+    tail_.store(tail + taken, std::memory_order_release);
+    return taken;
+  }
+
   // Either side: a snapshot, exact only on the reader's side of a quiet writer.
   std::size_t waiting() const {
     return head_.load(std::memory_order_acquire) - tail_.load(std::memory_order_acquire);
@@ -56,7 +65,7 @@ class SampleRing {
   }
 
  private:
-  std::array<float, Capacity> buffer_{};
+  std::array<T, Capacity> buffer_{};
   std::atomic<std::size_t> head_{0};  // total samples ever written
   std::atomic<std::size_t> tail_{0};  // total samples ever read
 };

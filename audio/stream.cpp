@@ -3,6 +3,7 @@
 #include <portaudio.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <string>
@@ -11,6 +12,7 @@
 #include "core/constants.hpp"
 #include "core/tuner_state.hpp"
 #include "audio/audio_callback.hpp"
+#include "audio/callback_clock.hpp"
 #include "audio/device_choice.hpp"
 #include "audio/file_feed.hpp"
 #include "audio/host_apis.hpp"
@@ -35,19 +37,33 @@ OpenAudio opened;
 
 PaStream* openStream() { return static_cast<PaStream*>(tuner.audioStream); }
 
+// How punctually each side's callback comes, for the audio report: the capture
+// stream's (or the duplex stream's) and the playback stream's.
+CallbackClock captureClock, playbackClock;
+
+// Callback threads: steady_clock reads the vDSO clock, no system call.
+void clockCall(CallbackClock& clock, unsigned long frameCount, PaStreamCallbackFlags flags) {
+  const auto now = std::chrono::steady_clock::now().time_since_epoch();
+  clockCall(clock, std::chrono::duration_cast<std::chrono::nanoseconds>(now).count(), frameCount,
+            (flags & paInputOverflow) != 0, (flags & paOutputUnderflow) != 0);
+}
+
 int forwardToCallback(const void* input, void* output, unsigned long frameCount, const PaStreamCallbackTimeInfo*,
-                      PaStreamCallbackFlags, void*) {
+                      PaStreamCallbackFlags flags, void*) {
+  clockCall(captureClock, frameCount, flags);
   return audioCallback(static_cast<const float*>(input), static_cast<float*>(output), frameCount);
 }
 
 int captureToRelay(const void* input, void*, unsigned long frameCount, const PaStreamCallbackTimeInfo*,
-                   PaStreamCallbackFlags, void*) {
+                   PaStreamCallbackFlags flags, void*) {
+  clockCall(captureClock, frameCount, flags);
   relayCapture(static_cast<const float*>(input), frameCount);
   return paContinue;
 }
 
 int playFromRelay(const void*, void* output, unsigned long frameCount, const PaStreamCallbackTimeInfo*,
-                  PaStreamCallbackFlags, void*) {
+                  PaStreamCallbackFlags flags, void*) {
+  clockCall(playbackClock, frameCount, flags);
   relayPlayback(static_cast<float*>(output), frameCount);
   return paContinue;
 }
@@ -169,6 +185,13 @@ int periodsOfOneBuffer(const PaStreamParameters& input, const PaStreamParameters
   return static_cast<int>(std::ceil((latencyFrames + kFramesPerBuffer) / kFramesPerBuffer));
 }
 
+// Whether the stream runs on ALSA, the only host API whose threads can be asked for real-time scheduling.
+bool onAlsa(const PaStreamParameters& parameters) {
+  const PaDeviceInfo* device = Pa_GetDeviceInfo(parameters.device);
+  const PaHostApiInfo* api = device != nullptr ? Pa_GetHostApiInfo(device->hostApi) : nullptr;
+  return api != nullptr && api->type == paALSA;
+}
+
 bool startStream(PaStream* stream, std::string& reason) {
   const PaError error = Pa_StartStream(stream);
   if (error == paNoError) return true;
@@ -185,6 +208,7 @@ bool openOneStream(const PaStreamParameters* input, const PaStreamParameters* ou
     reason = "cannot open the audio stream: " + errorText(error);
     return false;
   }
+  if (opened.settings.realtime && onAlsa(input != nullptr ? *input : *output)) askRealtime(stream);
   if (!startStream(stream, reason)) {
     Pa_CloseStream(stream);
     return false;
@@ -215,6 +239,8 @@ bool openSplit(PaStreamParameters& input, PaStreamParameters& output, std::strin
     if (capture != nullptr) Pa_CloseStream(capture);
     return false;
   }
+  if (opened.settings.realtime && onAlsa(input)) askRealtime(capture);
+  if (opened.settings.realtime && onAlsa(output)) askRealtime(playback);
   if (!startStream(playback, reason) || !startStream(capture, reason)) {
     Pa_CloseStream(capture);  // closing stops a started stream first
     Pa_CloseStream(playback);
@@ -252,9 +278,42 @@ std::string relayReport() {
   char line[kReportLength];
   std::snprintf(line, sizeof line,
                 "audio: captured %.1f s, played %.1f s, %.1f ms of it silence in %llu gaps, %.1f ms "
-                "composed but dropped",
+                "composed but dropped, %.1f ms of the tone carried on where the relay ran dry %llu times",
                 ms(counts.captured) / 1000.0, ms(counts.played) / 1000.0, ms(counts.silent), counts.gaps,
-                ms(counts.dropped));
+                ms(counts.dropped), ms(counts.carried), counts.carries);
+  return line;
+}
+
+// The line SONAVEL_AUDIO_REPORT asks for at the end: the least output the playback side found
+// waiting, over all and per stretch of playback.
+std::string fillReport() {
+  const RelayCounts counts = outputRelayCounts();
+  auto ms = [](unsigned long long frames) { return 1000.0 * static_cast<double>(frames) / kSampleRate; };
+  std::string stretches;
+  unsigned long long least = kNoFill;
+  for (unsigned long long fill : counts.leastFill) {
+    if (fill == kNoFill) continue;
+    least = std::min(least, fill);
+    char each[16];
+    std::snprintf(each, sizeof each, " %.0f", ms(fill));
+    stretches += each;
+  }
+  if (least == kNoFill) return "audio: relay fill: the playback side never played from the relay";
+  char line[kReportLength];
+  std::snprintf(line, sizeof line, "audio: relay fill: least %.1f ms (%llu frames); least per %.0f s, in ms:",
+                ms(least), least, static_cast<double>(kFillWindowFrames) / kSampleRate);
+  return line + stretches;
+}
+
+// The line SONAVEL_AUDIO_REPORT asks for at the end: how punctually one side's callback came.
+std::string paceReport(const char* side, const CallbackClock& clock) {
+  const CallbackPace pace = callbackPace(clock);
+  char line[kReportLength];
+  std::snprintf(line, sizeof line,
+                "audio: %s callback: %llu calls, period %.1f ms, interval max %.1f ms, p99 %.2f ms, "
+                "most late %.1f ms; input overflows %llu, output underflows %llu",
+                side, pace.calls, pace.periodMs, pace.longestMs, pace.p99Ms, pace.mostLateMs, pace.inputOverflows,
+                pace.outputUnderflows);
   return line;
 }
 
@@ -266,6 +325,8 @@ bool openAndStart(std::string& reason, std::string& report) {
   PaStreamParameters input = monoFloat(pair.input, true);
   PaStreamParameters output = monoFloat(pair.output, false);
   const bool duplex = opened.settings.layout == StreamLayout::Duplex;
+  resetClock(captureClock);
+  resetClock(playbackClock);
   if (!(duplex ? openDuplex(input, output, reason) : openSplit(input, output, reason))) return false;
   if (opened.settings.report) report = streamReport(pair.input);
   return true;
@@ -301,17 +362,23 @@ bool startAudio(const AudioSettings& settings, std::string& reason, std::string&
   return startWith(settings, reason, [&] { return openAndStart(reason, report); });
 }
 
-void stopAudio(std::string& report) {
+void stopAudio(std::vector<std::string>& report) {
+  const bool split = opened.playback != nullptr;
+  const bool hadStream = openStream() != nullptr;
   if (PaStream* stream = openStream()) {
     Pa_StopStream(stream);  // lets the queued output play out; no callback runs after it
     Pa_CloseStream(stream);
     tuner.audioStream = nullptr;
   }
-  if (opened.playback != nullptr) {  // after the capture side, so it plays what that composed last
+  if (split) {  // after the capture side, so it plays what that composed last
     Pa_StopStream(opened.playback);
     Pa_CloseStream(opened.playback);
     opened.playback = nullptr;
-    if (opened.settings.report) report = relayReport();
+    if (opened.settings.report) report = {relayReport(), fillReport()};
+  }
+  if (hadStream && opened.settings.report && captureClock.calls.load(std::memory_order_relaxed) > 0) {
+    report.push_back(paceReport(split ? "capture" : "duplex", captureClock));
+    if (split) report.push_back(paceReport("playback", playbackClock));
   }
   if (opened.libraryHeld) {
     Pa_Terminate();

@@ -25,14 +25,16 @@ struct AudioSettings {
   StreamLayout layout = StreamLayout::Split;
   int minLatencyMs = kMinLatencyMs;  // the least latency each stream asks for
   bool report = false;               // say what was opened, and at the end how the playback kept up
+  bool realtime = false;             // ALSA's callback threads ask for real-time scheduling
 };
 
 // Opens and starts the streams; false with the reason when the program must run without audio.
 // With `settings.report`, `report` gets a line on the streams opened.
 bool startAudio(const AudioSettings& settings, std::string& reason, std::string& report);
-// Stops (letting queued output play out), closes, terminates. With the report asked for and two
-// streams, `report` gets a line on how well the playback side kept up.
-void stopAudio(std::string& report);
+// Stops (letting queued output play out), closes, terminates. With the report asked for, `report`
+// gets lines on how punctually the callbacks came and, with two streams, how well the playback
+// side kept up.
+void stopAudio(std::vector<std::string>& report);
 // The devices PortAudio sees, a line each; false with the reason when PortAudio cannot start.
 bool listAudioDevices(std::vector<std::string>& lines, std::string& reason);
 // Resolves a choice without opening anything; false with a one-line reason for an unknown device.

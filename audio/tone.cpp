@@ -19,47 +19,67 @@ bool crossesZero(float value, float previous) {
   return (value > 0.0f && previous <= 0.0f) || (value <= 0.0f && previous > 0.0f);
 }
 
-// One attempt only: if the main thread reset the phase since it was read, its reset is
-// the later store and wins; the advance of this sample is dropped.
-void advancePhase(double phase, double step) {
-  tuner.tonePhase.compare_exchange_strong(phase, phase + step, std::memory_order_relaxed);
+struct Request {
+  int key;
+  bool held;
+};
+
+Request request() {
+  const int key = tuner.toneKey.load(std::memory_order_relaxed);
+  return {key, tuner.toneHeld.load(std::memory_order_relaxed) && isPlayableKey(key)};
+}
+
+// One sample of a sounding voice: its value, then the voice moved on by that sample.
+float stepSounding(ToneVoice& voice, Request wanted) {
+  const float value = bentSine(voice.phase, voice.level);
+  if (crossesZero(value, voice.lastOut)) {
+    if (wanted.held) {
+      if (wanted.key != voice.note) voice.level = kToneStartLevel;
+      voice.note = wanted.key;
+    } else {
+      voice.note = kToneSilent;  // this sample, the one that crossed, was the last
+    }
+  }
+  voice.lastOut = value;
+  if (voice.note != kToneSilent) voice.phase = voice.phase + tuner.noteFrequency[voice.note] * kTonePhaseStepPerHertz;
+  voice.level = static_cast<float>(static_cast<double>(voice.level) * kToneDecayPerSample);
+  if (voice.level < kToneFloorLevel) voice.level = kToneFloorLevel;
+  return value;
 }
 
 }  // namespace
 
-bool toneIdle() {
-  return tuner.toneNote == kToneSilent &&
-         !(tuner.toneHeld.load(std::memory_order_relaxed) && isPlayableKey(tuner.toneKey.load(std::memory_order_relaxed)));
+bool toneIdle() { return tuner.toneNote == kToneSilent && !request().held; }
+
+ToneVoice toneVoice() {
+  return {tuner.tonePhase.load(std::memory_order_relaxed), tuner.toneNote, tuner.toneLevel, tuner.toneLastOut};
+}
+
+void toneStepVoice(ToneVoice& voice, float& sample) {
+  const Request wanted = request();
+  if (voice.note == kToneSilent) {
+    if (!wanted.held) return;
+    voice = {0.0, wanted.key, kToneStartLevel, voice.lastOut};
+  }
+  sample = stepSounding(voice, wanted);
 }
 
 void toneStep(float& sample) {
-  int key = tuner.toneKey.load(std::memory_order_relaxed);
-  bool held = tuner.toneHeld.load(std::memory_order_relaxed) && isPlayableKey(key);
-
+  const Request wanted = request();
   if (tuner.toneNote == kToneSilent) {
-    if (!held) return;
+    if (!wanted.held) return;
     tuner.tonePhase.store(0.0, std::memory_order_relaxed);
-    tuner.toneNote = key;
+    tuner.toneNote = wanted.key;
     tuner.toneLevel = kToneStartLevel;
   }
-
-  double phase = tuner.tonePhase.load(std::memory_order_relaxed);
-  float value = bentSine(phase, tuner.toneLevel);
-  sample = value;
-
-  if (crossesZero(value, tuner.toneLastOut)) {
-    if (held) {
-      if (key != tuner.toneNote) tuner.toneLevel = kToneStartLevel;
-      tuner.toneNote = key;
-    } else {
-      tuner.toneNote = kToneSilent;  // this sample, the one that crossed, was the last
-    }
-  }
-  tuner.toneLastOut = value;
-
-  if (tuner.toneNote != kToneSilent)
-    advancePhase(phase, tuner.noteFrequency[tuner.toneNote] * kTonePhaseStepPerHertz);
-
-  tuner.toneLevel = static_cast<float>(static_cast<double>(tuner.toneLevel) * kToneDecayPerSample);
-  if (tuner.toneLevel < kToneFloorLevel) tuner.toneLevel = kToneFloorLevel;
+  ToneVoice voice = toneVoice();
+  const double phase = voice.phase;
+  sample = stepSounding(voice, wanted);
+  tuner.toneNote = voice.note;
+  tuner.toneLevel = voice.level;
+  tuner.toneLastOut = voice.lastOut;
+  // One attempt only: if the main thread reset the phase since it was read, its reset is
+  // the later store and wins; the advance of this sample is dropped.
+  double expected = phase;
+  if (voice.note != kToneSilent) tuner.tonePhase.compare_exchange_strong(expected, voice.phase, std::memory_order_relaxed);
 }

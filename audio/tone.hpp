@@ -9,8 +9,22 @@ inline constexpr float kToneFloorLevel = 0.05f;
 inline constexpr double kTonePhaseStepPerHertz = 0.00014247585714285716;
 inline constexpr int kToneSilent = -1;
 
+// What the next sample of the tone depends on besides the request: the callback's
+// tone fields, copied out so another thread can carry the tone on (output_relay).
+struct ToneVoice {
+  double phase = 0.0;
+  int note = kToneSilent;
+  float level = kToneFloorLevel;
+  float lastOut = 0.0f;
+};
+
 // Audio thread, once per output sample. `sample` is 0.0 on entry; while the tone
 // sounds it becomes the tone's value, otherwise it is left alone.
 void toneStep(float& sample);
 // True when toneStep would leave the sample and every tone field as they are.
 bool toneIdle();
+// The callback's thread: its tone fields as they stand.
+ToneVoice toneVoice();
+// Any thread: toneStep's sample for the request as it stands, from `voice` instead of
+// the callback's fields, which it leaves alone; `voice` moves on one sample.
+void toneStepVoice(ToneVoice& voice, float& sample);

@@ -66,6 +66,26 @@ start_display_and_server() {
   esac
 }
 
+# record SOURCE FILE: the source's samples as 44100 Hz mono float into FILE.
+record() {
+  parec --latency-msec=10 -d "$1" --rate=44100 --channels=1 --format=float32le "$2" \
+    </dev/null >>"$work/parec.log" 2>&1 &
+  started+=($!)
+}
+
+# make_sinks_prompt: an idle null sink renders ahead, so suspend and resume both
+# sinks and wait until their latency is low.
+sinks_prompt() {
+  x pactl list sinks | awk '/^[[:space:]]*Latency:/ { if ($2 > 200000) slow = 1; n++ } END { exit !(n == 2 && !slow) }'
+}
+make_sinks_prompt() {
+  local sink
+  for sink in sonavel_in sonavel_out; do
+    x pactl suspend-sink "$sink" 1 && x pactl suspend-sink "$sink" 0 || fail "cannot suspend and resume $sink"
+  done
+  wait_for 20 sinks_prompt || fail "the null sinks keep a high latency"
+}
+
 # start_sonavel ARGS...: sonavel in $work/run, its window up; sets sonavel_pid and
 # wid. A fresh Xvfb has once refused the program's connection though it answered
 # a client a moment before; that one refusal gets a second try, said in the log.

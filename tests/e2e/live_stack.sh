@@ -54,23 +54,11 @@ done
 start_display_and_server
 say "Xvfb on $DISPLAY, $route ready ($(elapsed) s)"
 
-# --- Recorders on both monitors; an idle null sink renders ahead, so suspend and
-# resume both sinks and wait until their latency is low before anything plays.
-record() {  # record SOURCE FILE
-  parec --latency-msec=10 -d "$1" --rate=44100 --channels=1 --format=float32le "$2" \
-    </dev/null >>"$work/parec.log" 2>&1 &
-  started+=($!)
-}
+# --- Recorders on both monitors, the sinks made prompt before anything plays.
 record sonavel_in.monitor "$work/in.raw"
 record sonavel_out.monitor "$work/out.raw"
 out_recorder_pid=${started[-1]}
-for sink in sonavel_in sonavel_out; do
-  x pactl suspend-sink "$sink" 1 && x pactl suspend-sink "$sink" 0 || fail "cannot suspend and resume $sink"
-done
-sinks_prompt() {
-  x pactl list sinks | awk '/^[[:space:]]*Latency:/ { if ($2 > 200000) slow = 1; n++ } END { exit !(n == 2 && !slow) }'
-}
-wait_for 20 sinks_prompt || fail "the null sinks keep a high latency"
+make_sinks_prompt
 
 # --- The test tone into the input sink, at paplay's default latency.
 sox -n -r 44100 -c 1 -b 16 "$work/a4.wav" synth 120 sine $kA4Hz vol $kSineLevel || fail "sox cannot make the tone"

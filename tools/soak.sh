@@ -1,0 +1,127 @@
+#!/usr/bin/env bash
+# The reference tone held under load, as a user on a busy machine hears it: the
+# window on Xvfb and a private sound server (tests/e2e/sound_servers.sh), frozen,
+# the right button held on A4 while busy loops load the cores, the output sink
+# recorded. Each run is judged by tools/soak_analyse.py: gaps in the tone (runs of
+# 32 or more samples of silence, and breaks in its phase), the relay's least fill
+# and how punctually the capture and playback callbacks came (the program's audio
+# report, SONAVEL_AUDIO_REPORT=1), and key to picture before the hold. A summary
+# over all runs follows, with gaps per hour of tone.
+#
+# usage: tools/soak.sh [--route pulseaudio|pipewire-pulse|pipewire-alsa] [--runs N]
+#                      [--seconds S] [--loops N] [--realtime] [--out DIR] [--keep-audio] [BUILD]
+# Defaults: PulseAudio, 1 run, 87 s held, 2 busy loops for 60 s of it (starting
+# 10 s in), BUILD=build, the results in a new folder under /tmp (said at the end).
+# --realtime runs the program with SONAVEL_AUDIO_REALTIME=1; each run notes how
+# many of its threads got real-time scheduling.
+# Exit 0 when every run was made (whatever it found), 1 when a run failed, 77 when
+# this machine cannot run Xvfb or the sound server.
+set -u
+
+here=$(cd "$(dirname "$0")" && pwd)
+route=pulseaudio runs=1 hold=87 loops=2 load_seconds=60 load_start=10 out="" keep_audio=0 build=build realtime=0
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --route) route=$2; shift ;;
+    --runs) runs=$2; shift ;;
+    --seconds) hold=$2; shift ;;
+    --loops) loops=$2; shift ;;
+    --out) out=$2; shift ;;
+    --keep-audio) keep_audio=1 ;;
+    --realtime) realtime=1 ;;
+    --one) one=$2; shift ;;  # one run into the folder given, for the loop below
+    -h | --help) sed -n '2,17p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -*) echo "soak: unknown option $1" >&2; exit 2 ;;
+    *) build=$1 ;;
+  esac
+  shift
+done
+case "$route" in pulseaudio | pipewire-pulse | pipewire-alsa) ;; *) echo "soak: unknown route $route" >&2; exit 2 ;; esac
+[ "$load_seconds" -le "$hold" ] || load_seconds=$hold
+[ $((load_start + load_seconds)) -le "$hold" ] || load_start=$((hold - load_seconds))
+
+# ---------------------------------------------------------------- one run
+if [ -n "${one:-}" ]; then
+  sonavel=$(realpath "$build/sonavel") font=$(realpath -m "$build/font.tga")
+  keylag=$(realpath -m "$build/tests/sonavel_keylag")
+  readonly kSkip=77
+  readonly kA4RowY=237 kHoldX=300  # row 36, A4, in the default window
+  source "$here/../tests/e2e/sound_servers.sh"
+  work=$(mktemp -d /tmp/sonavel-soak.XXXXXX)
+  started=()
+  t_start=$(date +%s.%N)
+  say() { printf 'soak: %s\n' "$*"; }
+  source "$here/../tests/e2e/live_script.sh"
+  keep() {
+    cp "$work"/sonavel.log "$one/" 2>/dev/null
+    [ "$keep_audio" = 0 ] || cp "$work/out.raw" "$one/" 2>/dev/null
+  }
+  trap 'keep; cleanup' EXIT
+  mkdir -p "$one"
+  [ -x "$sonavel" ] || fail "no sonavel binary at $sonavel"
+  command -v Xvfb >/dev/null || skip "Xvfb is not installed"
+  start_display_and_server
+  record sonavel_out.monitor "$work/out.raw"
+  recorder=${started[-1]}
+  make_sinks_prompt
+  mkdir -p "$work/run"
+  [ -f "$font" ] && cp "$font" "$work/run/font.tga"
+  if [ "$realtime" = 1 ]; then export SONAVEL_AUDIO_REALTIME=1; else unset SONAVEL_AUDIO_REALTIME; fi
+  SONAVEL_AUDIO_REPORT=1 start_sonavel
+  sleep 0.5
+  ps -L -o cls= -p "$sonavel_pid" | grep -c -E 'FF|RR' >"$one/realtime-threads"
+  # a loaded machine can take longer than one client's time limit to hand over the focus
+  wait_for 60 x xdotool windowfocus --sync "$wid" || fail "cannot focus the window"
+  sleep 1
+  if [ -x "$keylag" ]; then
+    x "$keylag" "$wid" 20 >"$one/keylag.txt" 2>&1 || say "key latency not measured: $(cat "$one/keylag.txt")"
+  fi
+  press Return || fail "xdotool cannot press Return"
+  x xdotool mousemove --window "$wid" $kHoldX $kA4RowY || fail "xdotool cannot move the pointer"
+  sleep 0.3
+  date +%s.%N >"$one/held-at"
+  x xdotool mousedown 3 || fail "xdotool cannot press the right button"
+  sleep "$load_start"
+  busy=()
+  for _ in $(seq "$loops"); do
+    bash -c 'while :; do :; done' &
+    started+=($!) busy+=($!)
+  done
+  sleep "$load_seconds"
+  for pid in "${busy[@]}"; do stop_pid "$pid"; done
+  sleep $((hold - load_start - load_seconds))
+  x xdotool mouseup 3
+  sleep 0.5
+  stop_pid "$recorder"
+  quit_cleanly
+  /usr/bin/python3 "$here/soak_analyse.py" run "$work/out.raw" "$work/sonavel.log" "$one/keylag.txt" \
+    >"$one/result.json" || fail "cannot analyse the recording"
+  exit 0
+fi
+
+# ---------------------------------------------------------------- the runs
+[ -n "$out" ] || out=$(mktemp -d /tmp/sonavel-soak-results.XXXXXX)
+mkdir -p "$out"
+{
+  echo "soak: $runs runs on $route, A4 held $hold s, $loops busy loops for $load_seconds s from $load_start s in$([ "$realtime" = 1 ] && echo ', real-time scheduling asked for')"
+  echo "soak: $(nproc) cores, load average before: $(cut -d' ' -f1-3 /proc/loadavg)"
+} | tee "$out/summary.txt"
+failed=0
+for run in $(seq "$runs"); do
+  bash "$0" --one "$out/run$run" --route "$route" --seconds "$hold" --loops "$loops" \
+    $([ "$keep_audio" = 1 ] && echo --keep-audio) $([ "$realtime" = 1 ] && echo --realtime) "$build" \
+    >"$out/run$run.log" 2>&1
+  status=$?
+  [ $status -eq 77 ] && { tail -n 1 "$out/run$run.log"; exit 77; }
+  if [ $status -ne 0 ] || [ ! -s "$out/run$run/result.json" ]; then
+    failed=1
+    echo "soak: run $run failed: $(grep -m 1 FAIL "$out/run$run.log")" | tee -a "$out/summary.txt"
+    continue
+  fi
+  /usr/bin/python3 "$here/soak_analyse.py" line "$run" "$out/run$run/result.json" | tee -a "$out/summary.txt"
+  [ "$realtime" = 0 ] || echo "soak: run $run: $(cat "$out/run$run/realtime-threads") threads with real-time scheduling" |
+    tee -a "$out/summary.txt"
+done
+/usr/bin/python3 "$here/soak_analyse.py" summary "$out"/run*/result.json | tee -a "$out/summary.txt"
+echo "soak: results in $out"
+exit $failed
