@@ -21,8 +21,8 @@ void askRealtime(PaStream* stream);
 // The host APIs whose default devices are tried in turn when none is named, best first (the
 // first whose defaults take the stream is used); empty: PortAudio's own default devices.
 std::vector<PaHostApiTypeId> preferredHostApis();
-// Whether a device of this host API may be opened at its own rate, the program converting to and
-// from 44100 Hz (WASAPI's shared mode opens only at the rate the device mixes at).
+// Whether a device of this host API is opened at its own rate, the program converting to and from
+// 44100 Hz (WASAPI's shared mode mixes at the device's rate, and PortAudio opens it only there).
 bool convertsAtDeviceRate(PaHostApiTypeId type);
 // The host-specific stream information that asks for the device alone (WASAPI's exclusive mode);
 // null where the host API has no such mode.

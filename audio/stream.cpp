@@ -14,6 +14,7 @@
 #include "audio/audio_callback.hpp"
 #include "audio/callback_clock.hpp"
 #include "audio/device_choice.hpp"
+#include "audio/exclusive_mode.hpp"
 #include "audio/file_feed.hpp"
 #include "audio/host_apis.hpp"
 #include "audio/output_relay.hpp"
@@ -24,7 +25,6 @@ namespace {
 constexpr double kMillisecondsPerSecond = 1000.0;
 constexpr int kChannels = 1;
 constexpr std::size_t kReportLength = 256;  // room for a report line, host API name included
-constexpr double kExclusiveRates[] = {kSampleRate, 48000.0};  // Hz: the program's own, else the usual mix rate
 
 // What start-up opened, main thread only: the settings it was given, whether it holds one
 // Pa_Initialize that stopAudio must undo, and the playback stream when capture and playback
@@ -172,13 +172,15 @@ PaHostApiTypeId hostApiType(int device) {
   return api != nullptr ? api->type : paInDevelopment;
 }
 
-// The rate the live streams open `device` at: 44100 Hz where it takes that, else its own rate
-// where the host API lets the program convert; 0 where neither.
+// The rate the live streams open `device` at: its own where the host API lets the program convert
+// (the system would convert any other rate itself, where it opened it at all), else 44100 Hz; 0
+// where it takes neither.
 double openingRate(int device, bool input) {
-  if (takesTheStream(device, input)) return kSampleRate;
-  if (device == paNoDevice || !convertsAtDeviceRate(hostApiType(device))) return 0;
-  const double own = Pa_GetDeviceInfo(device)->defaultSampleRate;
-  return takesAt(monoFloat(device, input), input, own) ? own : 0;
+  if (device != paNoDevice && convertsAtDeviceRate(hostApiType(device))) {
+    const double own = Pa_GetDeviceInfo(device)->defaultSampleRate;
+    if (takesAt(monoFloat(device, input), input, own)) return own;
+  }
+  return takesTheStream(device, input) ? kSampleRate : 0;
 }
 
 // The devices opened when none is named: the defaults of the first preferred host API whose
@@ -393,28 +395,28 @@ bool openAt(PaStreamParameters& input, PaStreamParameters& output, const BridgeR
   return duplex ? openDuplex(input, output, reason) : openSplit(input, output, reason);
 }
 
-// The devices held alone, at the first of kExclusiveRates both take; false with a note of why not.
+// The devices held alone (exclusive_mode.hpp), at their least latency; false with a note of why not.
 bool openExclusive(const DevicePair& pair, std::vector<std::string>& notes) {
   void* inputInfo = exclusiveStreamInfo(hostApiType(pair.input));
   void* outputInfo = exclusiveStreamInfo(hostApiType(pair.output));
-  if (inputInfo == nullptr || outputInfo == nullptr) {
-    notes.push_back("--exclusive applies to WASAPI devices on Windows only; the audio runs as usual");
-    return false;
-  }
-  std::string refusal = "the devices take neither 44100 Hz nor 48000 Hz held alone";
-  for (double rate : kExclusiveRates) {
+  auto tryRate = [&](double rate, std::string& why) {
     PaStreamParameters input = monoFloat(pair.input, true), output = monoFloat(pair.output, false);
     input.suggestedLatency = Pa_GetDeviceInfo(pair.input)->defaultLowInputLatency;
     output.suggestedLatency = Pa_GetDeviceInfo(pair.output)->defaultLowOutputLatency;
     input.hostApiSpecificStreamInfo = inputInfo;
     output.hostApiSpecificStreamInfo = outputInfo;
-    if (!takesAt(input, true, rate) || !takesAt(output, false, rate)) continue;
-    opened.exclusive = true;
-    if (openAt(input, output, {rate, rate}, refusal)) return true;
-    opened.exclusive = false;
-  }
-  notes.push_back("exclusive mode refused (" + refusal + "); using shared mode");
-  return false;
+    PaError error = Pa_IsFormatSupported(&input, nullptr, rate);
+    if (error == paFormatIsSupported) error = Pa_IsFormatSupported(nullptr, &output, rate);
+    if (error != paFormatIsSupported) {
+      why = errorText(error);
+      return false;
+    }
+    opened.exclusive = openAt(input, output, {rate, rate}, why);
+    return opened.exclusive;
+  };
+  const ExclusiveOutcome outcome = holdExclusive(inputInfo != nullptr && outputInfo != nullptr, tryRate);
+  if (!outcome.held) notes.push_back(outcome.note);
+  return outcome.held;
 }
 
 // With the library initialised: opens and starts the stream or streams, or says why not.
