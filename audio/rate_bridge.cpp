@@ -84,8 +84,15 @@ void pumpInput(Bridge& b) {
             [&](const float* samples, std::size_t count) { b.ends.capture(samples, count); });
 }
 
+// What the output ring is topped up to: the least, raised a buffer for each short playback call.
+std::size_t outputTarget(const Bridge& b) {
+  const unsigned long long raised = b.shortCalls.load(std::memory_order_relaxed) * kFramesPerBuffer;
+  return std::min<unsigned long long>(kBridgeOutputFrames + raised, kBridgeMostOutputFrames);
+}
+
 void pumpOutput(Bridge& b) {
-  for (int round = 0; round < kMostRounds && b.output.waiting() < kBridgeOutputFrames; ++round) {
+  const std::size_t target = outputTarget(b);
+  for (int round = 0; round < kMostRounds && b.output.waiting() < target; ++round) {
     b.ends.playback(b.composed, kFramesPerBuffer);
     convert(b.toDevice, b.composed, kFramesPerBuffer, b.converted,
             [&](const float* samples, std::size_t count) { b.output.push(samples, count); });

@@ -21,8 +21,11 @@ struct BridgeEnds {
 };
 
 // Device frames kept waiting for the playback callback: a callback buffer and room for the
-// helper's wake-ups and libsoxr's bursts.
+// helper's wake-ups and libsoxr's bursts. Each playback call that finds too few raises it by a
+// buffer, up to kBridgeMostOutputFrames: a busy machine that starves the helper buys itself the
+// latency it needs, and an idle one keeps the least.
 inline constexpr unsigned long kBridgeOutputFrames = 2 * kFramesPerBuffer;
+inline constexpr unsigned long kBridgeMostOutputFrames = 8 * kFramesPerBuffer;
 inline constexpr double kBridgePollMs = 1.0;  // the helper thread's sleep between rounds
 
 struct BridgeCounts {
