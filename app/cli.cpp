@@ -172,6 +172,7 @@ bool setMidiDevice(const std::string& text, CommandLine& line, std::string& reas
   return false;
 }
 bool setSwitch(const std::string&, CommandLine&, std::string&) { return true; }
+bool setExclusive(const std::string&, CommandLine& line, std::string&) { return line.live.exclusive = true; }
 bool setNoSettings(const std::string&, CommandLine& line, std::string&) { return line.live.noSettings = true; }
 
 // --midi names the same file in the window as in a headless run.
@@ -200,6 +201,10 @@ const OptionRow kOptions[] = {
      "FILE takes the place of the input device: it takes no --input-device"},
     {"--output-device", "D", kWindow, "play the tone and the playback (and FILE) on device D",
      [](CommandLine& l) -> std::string& { return l.devices.output; }, nullptr, {}, nullptr, kDeviceRefusal},
+    {"--exclusive", nullptr, kLive,
+     "hold the audio devices alone for a lower latency (WASAPI on Windows;\n"
+     "elsewhere, or where refused, the audio runs as usual)",
+     nullptr, setExclusive, {}, nullptr, kDeviceRefusal, "FILE opens only an output: it takes no --exclusive"},
     {"--scale", "N", kWindow,
      "open the window at N times 640 x 480, 1 to 8\n"
      "(default: the largest that suits the screen)",

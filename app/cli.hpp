@@ -36,6 +36,7 @@ struct LiveOptions {
   int midiDevice = -1;     // --midi-device N; -1: the program's own port (Linux) or the first output (Windows)
   std::string midiPath;    // the notes heard, as a MIDI file written when the program ends
   bool noSettings = false; // --no-settings: the settings file neither read nor written
+  bool exclusive = false;  // --exclusive: the audio devices held alone (WASAPI on Windows)
 };
 
 // How the analysis starts, live or headless.

@@ -30,11 +30,12 @@ void LiveHost::destroyWindow() { ::destroyWindow(); }
 bool LiveHost::startAudio() {
   if (recorder_ != nullptr) recorder_->start();
   if (notes_ != nullptr) startBlockQueue();
-  std::string reason, report;
+  std::string reason;
   if (file_ == nullptr) {
-    const bool started = ::startAudio(audio_, reason, report);
+    std::vector<std::string> notes;
+    const bool started = ::startAudio(audio_, reason, notes);
     if (!started) notices_.push_back("no sound: " + reason + "; running without audio");
-    if (!report.empty()) notices_.push_back(report);
+    notices_.insert(notices_.end(), notes.begin(), notes.end());
     return started;
   }
   file_->startReading();

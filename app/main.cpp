@@ -30,9 +30,10 @@ void sayEach(const std::vector<std::string>& lines) {
 // The audio as the command line and the environment ask for it: SONAVEL_AUDIO_STREAMS=duplex
 // for one duplex stream, SONAVEL_AUDIO_REPORT for a line on what was opened, SONAVEL_AUDIO_REALTIME
 // for real-time scheduling of the callbacks where the system grants it.
-AudioSettings audioSettings(const AudioDeviceChoice& devices) {
+AudioSettings audioSettings(const CommandLine& line) {
   AudioSettings settings;
-  settings.devices = devices;
+  settings.devices = line.devices;
+  settings.exclusive = line.live.exclusive;
   const char* layout = std::getenv("SONAVEL_AUDIO_STREAMS");
   if (layout != nullptr && std::strcmp(layout, "duplex") == 0) settings.layout = StreamLayout::Duplex;
   settings.report = std::getenv("SONAVEL_AUDIO_REPORT") != nullptr;
@@ -165,7 +166,7 @@ int runLive(const CommandLine& asked, const KeptSettings& kept, Notices& keptNot
     say(reason);
     return refused;
   }
-  const AudioSettings audio = audioSettings(line.devices);
+  const AudioSettings audio = audioSettings(line);
   LiveHost host(audio);
   if (!line.live.inputFile.empty()) host.useFile(&file);
   if (out.recorder.isOpen()) host.record(&out.recorder);

@@ -21,3 +21,14 @@ void askRealtime(PaStream* stream);
 // The host APIs whose default devices are tried in turn when none is named, best first (the
 // first whose defaults take the stream is used); empty: PortAudio's own default devices.
 std::vector<PaHostApiTypeId> preferredHostApis();
+// Whether a device of this host API is opened at its own rate, the program converting to and from
+// 44100 Hz (WASAPI's shared mode mixes at the device's rate, and PortAudio opens it only there).
+bool convertsAtDeviceRate(PaHostApiTypeId type);
+// The host-specific stream information that asks for the device alone (WASAPI's exclusive mode);
+// null where the host API has no such mode.
+void* exclusiveStreamInfo(PaHostApiTypeId type);
+// How the audio report names the way a device of this host API is held: "shared", "exclusive",
+// or empty where the host API has one way only.
+const char* sharingWord(PaHostApiTypeId type, bool exclusive);
+// On the thread that converts between rates: raised above normal, as the callbacks' own are.
+void raiseHelperThread();

@@ -48,3 +48,9 @@ void askRealtime([[maybe_unused]] PaStream* stream) {
 
 // One host API is the system's own (ALSA; Core Audio), reaching the sound servers through it.
 std::vector<PaHostApiTypeId> preferredHostApis() { return {}; }
+
+// ALSA, JACK and the sound servers take 44100 Hz and convert for themselves, if they must.
+bool convertsAtDeviceRate(PaHostApiTypeId) { return false; }
+void* exclusiveStreamInfo(PaHostApiTypeId) { return nullptr; }
+const char* sharingWord(PaHostApiTypeId, bool) { return ""; }
+void raiseHelperThread() {}

@@ -14,9 +14,11 @@
 #include "audio/audio_callback.hpp"
 #include "audio/callback_clock.hpp"
 #include "audio/device_choice.hpp"
+#include "audio/exclusive_mode.hpp"
 #include "audio/file_feed.hpp"
 #include "audio/host_apis.hpp"
 #include "audio/output_relay.hpp"
+#include "audio/rate_bridge.hpp"
 
 namespace {
 
@@ -32,6 +34,8 @@ struct OpenAudio {
   bool libraryHeld = false;
   PaStream* playback = nullptr;
   std::string passedOver;  // preferred host APIs whose default devices did not take the stream
+  BridgeRates rates;       // the devices' rates; where either is not 44100 Hz, the rate bridge converts
+  bool exclusive = false;  // the devices are held alone (WASAPI's exclusive mode)
 };
 OpenAudio opened;
 
@@ -65,6 +69,20 @@ int playFromRelay(const void*, void* output, unsigned long frameCount, const PaS
                   PaStreamCallbackFlags flags, void*) {
   clockCall(playbackClock, frameCount, flags);
   relayPlayback(static_cast<float*>(output), frameCount);
+  return paContinue;
+}
+
+int captureToBridge(const void* input, void*, unsigned long frameCount, const PaStreamCallbackTimeInfo*,
+                    PaStreamCallbackFlags flags, void*) {
+  clockCall(captureClock, frameCount, flags);
+  bridgeCapture(static_cast<const float*>(input), frameCount);
+  return paContinue;
+}
+
+int playFromBridge(const void*, void* output, unsigned long frameCount, const PaStreamCallbackTimeInfo*,
+                   PaStreamCallbackFlags flags, void*) {
+  clockCall(playbackClock, frameCount, flags);
+  bridgePlayback(static_cast<float*>(output), frameCount);
   return paContinue;
 }
 
@@ -139,23 +157,44 @@ PaStreamParameters monoFloat(int device, bool input) {
   return parameters;
 }
 
+bool takesAt(const PaStreamParameters& parameters, bool input, double rate) {
+  return Pa_IsFormatSupported(input ? &parameters : nullptr, input ? nullptr : &parameters, rate) == paFormatIsSupported;
+}
+
 // Whether `device` takes what the program opens on it: 44100 Hz mono float at the latency asked for.
 bool takesTheStream(int device, bool input) {
-  if (device == paNoDevice) return false;
-  const PaStreamParameters parameters = monoFloat(device, input);
-  return Pa_IsFormatSupported(input ? &parameters : nullptr, input ? nullptr : &parameters, kSampleRate) ==
-         paFormatIsSupported;
+  return device != paNoDevice && takesAt(monoFloat(device, input), input, kSampleRate);
+}
+
+PaHostApiTypeId hostApiType(int device) {
+  const PaDeviceInfo* info = device != paNoDevice ? Pa_GetDeviceInfo(device) : nullptr;
+  const PaHostApiInfo* api = info != nullptr ? Pa_GetHostApiInfo(info->hostApi) : nullptr;
+  return api != nullptr ? api->type : paInDevelopment;
+}
+
+// The rate the live streams open `device` at: its own where the host API lets the program convert
+// (the system would convert any other rate itself, where it opened it at all), else 44100 Hz; 0
+// where it takes neither.
+double openingRate(int device, bool input) {
+  if (device != paNoDevice && convertsAtDeviceRate(hostApiType(device))) {
+    const double own = Pa_GetDeviceInfo(device)->defaultSampleRate;
+    if (takesAt(monoFloat(device, input), input, own)) return own;
+  }
+  return takesTheStream(device, input) ? kSampleRate : 0;
 }
 
 // The devices opened when none is named: the defaults of the first preferred host API whose
-// defaults take the stream (the output's alone for a file), else PortAudio's own. The host APIs
-// passed over go to `passedOver`, named. Needs the library initialised.
+// defaults take the stream (the output's alone for a file, which is not converted), else
+// PortAudio's own. The host APIs passed over go to `passedOver`, named. Needs the library initialised.
 DevicePair defaultDevices(bool withInput, std::string* passedOver = nullptr) {
+  auto opens = [withInput](int device, bool input) {
+    return withInput ? openingRate(device, input) > 0 : takesTheStream(device, input);
+  };
   for (PaHostApiTypeId type : preferredHostApis()) {
     const PaHostApiIndex index = Pa_HostApiTypeIdToHostApiIndex(type);
     const PaHostApiInfo* api = index >= 0 ? Pa_GetHostApiInfo(index) : nullptr;
     if (api == nullptr) continue;
-    if ((!withInput || takesTheStream(api->defaultInputDevice, true)) && takesTheStream(api->defaultOutputDevice, false))
+    if ((!withInput || opens(api->defaultInputDevice, true)) && opens(api->defaultOutputDevice, false))
       return {withInput ? api->defaultInputDevice : kNoAudioDevice, api->defaultOutputDevice};
     if (passedOver != nullptr) *passedOver += std::string(passedOver->empty() ? "" : ", ") + api->name;
   }
@@ -223,32 +262,53 @@ bool openDuplex(PaStreamParameters& input, PaStreamParameters& output, std::stri
   return openOneStream(&input, &output, forwardToCallback, reason);
 }
 
+bool converting() { return opened.rates.input != kSampleRate || opened.rates.output != kSampleRate; }
+
 // Capture and playback as two streams joined by the output relay. Each waits on
-// its own device, so neither can spin on the other's readiness.
+// its own device, so neither can spin on the other's readiness. A device at its own rate is
+// served through the rate bridge, whose helper thread then runs the relay's two ends.
 bool openSplit(PaStreamParameters& input, PaStreamParameters& output, std::string& reason) {
   PaStream* capture = nullptr;
   PaStream* playback = nullptr;
   resetOutputRelay();
-  PaError error = Pa_OpenStream(&capture, &input, nullptr, kSampleRate, kFramesPerBuffer, paNoFlag,
-                                captureToRelay, nullptr);
+  const bool bridged = converting();
+  if (bridged && !openRateBridge(opened.rates, {relayCapture, relayPlayback}, reason)) return false;
+  PaError error = Pa_OpenStream(&capture, &input, nullptr, opened.rates.input, kFramesPerBuffer, paNoFlag,
+                                bridged ? captureToBridge : captureToRelay, nullptr);
   if (error == paNoError)
-    error = Pa_OpenStream(&playback, nullptr, &output, kSampleRate, kFramesPerBuffer, paNoFlag, playFromRelay,
-                          nullptr);
+    error = Pa_OpenStream(&playback, nullptr, &output, opened.rates.output, kFramesPerBuffer, paNoFlag,
+                          bridged ? playFromBridge : playFromRelay, nullptr);
   if (error != paNoError) {
     reason = "cannot open the audio stream: " + errorText(error);
     if (capture != nullptr) Pa_CloseStream(capture);
+    closeRateBridge();
     return false;
   }
+  if (bridged) startRateBridge(raiseHelperThread);
   if (opened.settings.realtime && onAlsa(input)) askRealtime(capture);
   if (opened.settings.realtime && onAlsa(output)) askRealtime(playback);
   if (!startStream(playback, reason) || !startStream(capture, reason)) {
     Pa_CloseStream(capture);  // closing stops a started stream first
     Pa_CloseStream(playback);
+    closeRateBridge();
     return false;
   }
   tuner.audioStream = capture;
   opened.playback = playback;
   return true;
+}
+
+// For the report, where the host API holds devices either way: " shared at 48000 Hz" and the like.
+std::string sharingText(int inputDevice) {
+  const std::string word = sharingWord(hostApiType(inputDevice), opened.exclusive);
+  if (word.empty()) return "";
+  char text[kReportLength];
+  if (opened.rates.input == opened.rates.output)
+    std::snprintf(text, sizeof text, " %s at %.0f Hz", word.c_str(), opened.rates.input);
+  else
+    std::snprintf(text, sizeof text, " %s at %.0f Hz in, %.0f Hz out", word.c_str(), opened.rates.input,
+                  opened.rates.output);
+  return text + std::string(converting() ? " (converted to and from 44100 Hz)" : "");
 }
 
 // The line SONAVEL_AUDIO_REPORT asks for: the streams' host API and the latencies PortAudio reports.
@@ -263,12 +323,12 @@ std::string streamReport(int inputDevice) {
   const PaDeviceInfo* device = Pa_GetDeviceInfo(inputDevice);
   const PaHostApiInfo* api = device != nullptr ? Pa_GetHostApiInfo(device->hostApi) : nullptr;
   char line[kReportLength];
-  std::snprintf(line, sizeof line, "audio: %s on %s, input latency %.1f ms, output latency %.1f ms",
+  std::snprintf(line, sizeof line, "audio: %s on %s%s, input latency %.1f ms, output latency %.1f ms",
                 opened.playback != nullptr ? "two streams" : "one duplex stream",
-                api != nullptr && api->name != nullptr ? api->name : "?", milliseconds(capture, true),
-                milliseconds(playback, false));
+                api != nullptr && api->name != nullptr ? api->name : "?", sharingText(inputDevice).c_str(),
+                milliseconds(capture, true), milliseconds(playback, false));
   if (opened.passedOver.empty()) return line;
-  return line + ("; passed over (their default devices do not take 44100 Hz mono float): " + opened.passedOver);
+  return line + ("; passed over (their default devices take no stream this program can open): " + opened.passedOver);
 }
 
 // The line SONAVEL_AUDIO_REPORT asks for at the end: how well the playback side kept up.
@@ -305,6 +365,16 @@ std::string fillReport() {
   return line + stretches;
 }
 
+// The line SONAVEL_AUDIO_REPORT asks for at the end: what converting between rates lost.
+std::string bridgeReport() {
+  const BridgeCounts counts = rateBridgeCounts();
+  char line[kReportLength];
+  std::snprintf(line, sizeof line,
+                "audio: rate conversion: %llu input frames lost, %llu output frames played as silence in %llu calls",
+                counts.inputLost, counts.outputShort, counts.shortCalls);
+  return line;
+}
+
 // The line SONAVEL_AUDIO_REPORT asks for at the end: how punctually one side's callback came.
 std::string paceReport(const char* side, const CallbackClock& clock) {
   const CallbackPace pace = callbackPace(clock);
@@ -317,18 +387,56 @@ std::string paceReport(const char* side, const CallbackClock& clock) {
   return line;
 }
 
+// Opens and starts the streams at `rates`: one duplex stream where asked for and nothing is
+// converted, else two.
+bool openAt(PaStreamParameters& input, PaStreamParameters& output, const BridgeRates& rates, std::string& reason) {
+  opened.rates = rates;
+  const bool duplex = opened.settings.layout == StreamLayout::Duplex && !converting();
+  return duplex ? openDuplex(input, output, reason) : openSplit(input, output, reason);
+}
+
+// The devices held alone (exclusive_mode.hpp), at their least latency; false with a note of why not.
+bool openExclusive(const DevicePair& pair, std::vector<std::string>& notes) {
+  void* inputInfo = exclusiveStreamInfo(hostApiType(pair.input));
+  void* outputInfo = exclusiveStreamInfo(hostApiType(pair.output));
+  auto tryRate = [&](double rate, std::string& why) {
+    PaStreamParameters input = monoFloat(pair.input, true), output = monoFloat(pair.output, false);
+    input.suggestedLatency = Pa_GetDeviceInfo(pair.input)->defaultLowInputLatency;
+    output.suggestedLatency = Pa_GetDeviceInfo(pair.output)->defaultLowOutputLatency;
+    input.hostApiSpecificStreamInfo = inputInfo;
+    output.hostApiSpecificStreamInfo = outputInfo;
+    PaError error = Pa_IsFormatSupported(&input, nullptr, rate);
+    if (error == paFormatIsSupported) error = Pa_IsFormatSupported(nullptr, &output, rate);
+    if (error != paFormatIsSupported) {
+      why = errorText(error);
+      return false;
+    }
+    opened.exclusive = openAt(input, output, {rate, rate}, why);
+    return opened.exclusive;
+  };
+  const ExclusiveOutcome outcome = holdExclusive(inputInfo != nullptr && outputInfo != nullptr, tryRate);
+  if (!outcome.held) notes.push_back(outcome.note);
+  return outcome.held;
+}
+
 // With the library initialised: opens and starts the stream or streams, or says why not.
-bool openAndStart(std::string& reason, std::string& report) {
+bool openAndStart(std::string& reason, std::vector<std::string>& notes) {
   DevicePair pair;
   opened.passedOver.clear();
+  opened.exclusive = false;
   if (!resolveDevices(opened.settings.devices, pair, reason, &opened.passedOver)) return false;
-  PaStreamParameters input = monoFloat(pair.input, true);
-  PaStreamParameters output = monoFloat(pair.output, false);
-  const bool duplex = opened.settings.layout == StreamLayout::Duplex;
   resetClock(captureClock);
   resetClock(playbackClock);
-  if (!(duplex ? openDuplex(input, output, reason) : openSplit(input, output, reason))) return false;
-  if (opened.settings.report) report = streamReport(pair.input);
+  if (!opened.settings.exclusive || !openExclusive(pair, notes)) {
+    PaStreamParameters input = monoFloat(pair.input, true);
+    PaStreamParameters output = monoFloat(pair.output, false);
+    // A device that takes neither rate gets 44100 Hz, and PortAudio's refusal says why.
+    auto rateOf = [](double rate) { return rate > 0 ? rate : kSampleRate; };
+    if (!openAt(input, output, {rateOf(openingRate(pair.input, true)), rateOf(openingRate(pair.output, false))},
+                reason))
+      return false;
+  }
+  if (opened.settings.report) notes.push_back(streamReport(pair.input));
   return true;
 }
 
@@ -358,8 +466,8 @@ bool startWith(const AudioSettings& settings, std::string& reason, Open open) {
 
 }  // namespace
 
-bool startAudio(const AudioSettings& settings, std::string& reason, std::string& report) {
-  return startWith(settings, reason, [&] { return openAndStart(reason, report); });
+bool startAudio(const AudioSettings& settings, std::string& reason, std::vector<std::string>& notes) {
+  return startWith(settings, reason, [&] { return openAndStart(reason, notes); });
 }
 
 void stopAudio(std::vector<std::string>& report) {
@@ -375,6 +483,8 @@ void stopAudio(std::vector<std::string>& report) {
     Pa_CloseStream(opened.playback);
     opened.playback = nullptr;
     if (opened.settings.report) report = {relayReport(), fillReport()};
+    if (opened.settings.report && converting()) report.push_back(bridgeReport());
+    closeRateBridge();
   }
   if (hadStream && opened.settings.report && captureClock.calls.load(std::memory_order_relaxed) > 0) {
     report.push_back(paceReport(split ? "capture" : "duplex", captureClock));

@@ -26,11 +26,13 @@ struct AudioSettings {
   int minLatencyMs = kMinLatencyMs;  // the least latency each stream asks for
   bool report = false;               // say what was opened, and at the end how the playback kept up
   bool realtime = false;             // ALSA's callback threads ask for real-time scheduling
+  bool exclusive = false;            // hold the devices alone where the host API can (WASAPI)
 };
 
 // Opens and starts the streams; false with the reason when the program must run without audio.
-// With `settings.report`, `report` gets a line on the streams opened.
-bool startAudio(const AudioSettings& settings, std::string& reason, std::string& report);
+// `notes` gets a line where the exclusive mode asked for was not had, and with `settings.report` a
+// line on the streams opened.
+bool startAudio(const AudioSettings& settings, std::string& reason, std::vector<std::string>& notes);
 // Stops (letting queued output play out), closes, terminates. With the report asked for, `report`
 // gets lines on how punctually the callbacks came and, with two streams, how well the playback
 // side kept up.

@@ -65,6 +65,9 @@ TEST(CommandLine, DevicesByIndexOrName) {
   EXPECT_EQ(line.mode, RunMode::Live);
   EXPECT_EQ(line.devices.input, "2");
   EXPECT_EQ(line.devices.output, "pulse");
+  EXPECT_FALSE(line.live.exclusive);
+  ASSERT_TRUE(parse({"--exclusive", "--input-device", "2"}, line, reason)) << reason;
+  EXPECT_TRUE(line.live.exclusive);
 }
 
 TEST(CommandLine, RefusesWithAReason) {
@@ -100,6 +103,9 @@ TEST(CommandLine, RefusesWithAReason) {
       {{"--list-devices", "--output-device", "1"}, "--list-devices takes no other option"},
       {{"--list-devices=yes"}, "option --list-devices takes no value"},
       {{"--version=2"}, "option --version takes no value"},
+      {{"--headless", "a.wav", "--exclusive"}, "takes no device options"},
+      {{"piece.wav", "--exclusive"}, "FILE opens only an output: it takes no --exclusive"},
+      {{"--exclusive=yes"}, "option --exclusive takes no value"},
   };
   for (const Case& c : cases) {
     CommandLine line;

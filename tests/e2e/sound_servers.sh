@@ -7,7 +7,8 @@
 #   pipewire-alsa    PipeWire, through PipeWire's own ALSA plugin (what a desktop
 #                    with pipewire-alsa gets for "default")
 #
-# sound_server_start ROUTE DIR: starts the server with every file under DIR and
+# sound_server_start ROUTE DIR: starts the server (its null sinks at sound_server_rate, default
+# 44100 Hz) with every file under DIR and
 # exports what its clients need (HOME, XDG_RUNTIME_DIR, PULSE_SERVER, and for
 # PipeWire PIPEWIRE_RUNTIME_DIR, DBUS_SESSION_BUS_ADDRESS, ALSA_CONFIG_PATH).
 # Appends each process it starts to the caller's array `started`. Returns 77
@@ -44,7 +45,7 @@ sound_server_up() { timeout 5 pactl info; }
 sound_server_sinks() {
   local sink
   for sink in sonavel_in sonavel_out; do
-    timeout 10 pactl load-module module-null-sink sink_name=$sink rate=44100 channels=1 format=float32le \
+    timeout 10 pactl load-module module-null-sink sink_name=$sink rate=${sound_server_rate:-44100} channels=1 format=float32le \
       >/dev/null || return 1
   done
   timeout 10 pactl set-default-source sonavel_in.monitor && timeout 10 pactl set-default-sink sonavel_out

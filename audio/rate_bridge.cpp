@@ -1,0 +1,170 @@
+#include "audio/rate_bridge.hpp"
+
+#include <soxr.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <thread>
+
+#include "audio/sample_ring.hpp"
+
+namespace {
+
+constexpr std::size_t kRingFrames = 16384;      // 341 ms at 48000 Hz: far above any callback burst
+constexpr std::size_t kPieceFrames = 1024;      // device input converted at a time
+constexpr std::size_t kConvertedFrames = 8192;  // room for one piece converted, or a burst of libsoxr's
+constexpr int kMostRounds = 16;                 // output buffers composed in one pump at most
+constexpr unsigned kOneThread = 1;              // the helper converts; libsoxr starts no threads
+
+struct Bridge {
+  BridgeRates rates;
+  BridgeEnds ends{};
+  soxr_t toProgram = nullptr;  // device rate to 44100 Hz; null when the input needs none
+  soxr_t toDevice = nullptr;   // 44100 Hz to the device rate; null when the output needs none
+  SampleRing<kRingFrames> input, output;
+  float piece[kPieceFrames]{};
+  float composed[kFramesPerBuffer]{};
+  float converted[kConvertedFrames]{};
+  std::atomic<unsigned long long> inputLost{0}, outputShort{0}, shortCalls{0};
+  std::atomic<bool> running{false};
+  std::thread helper;
+};
+std::unique_ptr<Bridge> bridge;  // made and freed by the main thread while no stream runs
+
+soxr_t makeConverter(double from, double to, std::string& reason) {
+  if (from == to) return nullptr;
+  const soxr_io_spec_t io = soxr_io_spec(SOXR_FLOAT32_I, SOXR_FLOAT32_I);
+  const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_HQ, 0);
+  const soxr_runtime_spec_t runtime = soxr_runtime_spec(kOneThread);
+  soxr_error_t error = nullptr;
+  soxr_t converter = soxr_create(from, to, 1, &error, &io, &quality, &runtime);
+  if (error != nullptr) {
+    soxr_delete(converter);
+    reason = "cannot convert " + std::to_string(static_cast<int>(from)) + " Hz to " +
+             std::to_string(static_cast<int>(to)) + " Hz: " + error;
+    return nullptr;
+  }
+  return converter;
+}
+
+void freeConverters(Bridge& b) {
+  soxr_delete(b.toProgram);
+  soxr_delete(b.toDevice);
+  b.toProgram = b.toDevice = nullptr;
+}
+
+// Converts all `count` samples (or passes them on with no converter), handing each piece of the
+// result to `take`.
+template <typename Take>
+void convert(soxr_t converter, const float* samples, std::size_t count, float* room, Take take) {
+  if (converter == nullptr) {
+    take(samples, count);
+    return;
+  }
+  std::size_t at = 0;
+  for (int round = 0; round < kMostRounds; ++round) {
+    std::size_t used = 0, made = 0;
+    if (soxr_process(converter, samples + at, count - at, &used, room, kConvertedFrames, &made) != nullptr) return;
+    at += used;
+    if (made > 0) take(room, made);
+    if (at == count && made < kConvertedFrames) return;  // all taken in, nothing more ready
+  }
+}
+
+void add(std::atomic<unsigned long long>& counter, unsigned long long frames) {
+  counter.store(counter.load(std::memory_order_relaxed) + frames, std::memory_order_relaxed);
+}
+
+void pumpInput(Bridge& b) {
+  while (const std::size_t got = b.input.pop(b.piece, kPieceFrames))
+    convert(b.toProgram, b.piece, got, b.converted,
+            [&](const float* samples, std::size_t count) { b.ends.capture(samples, count); });
+}
+
+// What the output ring is topped up to: the least, raised a buffer for each short playback call.
+std::size_t outputTarget(const Bridge& b) {
+  const unsigned long long raised = b.shortCalls.load(std::memory_order_relaxed) * kFramesPerBuffer;
+  return std::min<unsigned long long>(kBridgeOutputFrames + raised, kBridgeMostOutputFrames);
+}
+
+void pumpOutput(Bridge& b) {
+  const std::size_t target = outputTarget(b);
+  for (int round = 0; round < kMostRounds && b.output.waiting() < target; ++round) {
+    b.ends.playback(b.composed, kFramesPerBuffer);
+    convert(b.toDevice, b.composed, kFramesPerBuffer, b.converted,
+            [&](const float* samples, std::size_t count) { b.output.push(samples, count); });
+  }
+}
+
+void helperLoop(Bridge& b, void (*onStart)()) {
+  if (onStart != nullptr) onStart();
+  while (b.running.load(std::memory_order_acquire)) {
+    pumpRateBridge();
+    std::this_thread::sleep_for(std::chrono::duration<double, std::milli>(kBridgePollMs));
+  }
+}
+
+}  // namespace
+
+bool openRateBridge(const BridgeRates& rates, const BridgeEnds& ends, std::string& reason) {
+  closeRateBridge();
+  auto made = std::make_unique<Bridge>();
+  made->rates = rates;
+  made->ends = ends;
+  reason.clear();
+  made->toProgram = makeConverter(rates.input, kSampleRate, reason);
+  if (reason.empty()) made->toDevice = makeConverter(kSampleRate, rates.output, reason);
+  if (!reason.empty()) {
+    freeConverters(*made);
+    return false;
+  }
+  const float silence[kBridgeOutputFrames] = {};
+  made->output.push(silence, kBridgeOutputFrames);
+  bridge = std::move(made);
+  return true;
+}
+
+void startRateBridge(void (*onStart)()) {
+  if (bridge == nullptr || bridge->running.load()) return;
+  bridge->running.store(true, std::memory_order_release);
+  bridge->helper = std::thread(helperLoop, std::ref(*bridge), onStart);
+}
+
+void pumpRateBridge() {
+  pumpInput(*bridge);
+  pumpOutput(*bridge);
+}
+
+void closeRateBridge() {
+  if (bridge == nullptr) return;
+  bridge->running.store(false, std::memory_order_release);
+  if (bridge->helper.joinable()) bridge->helper.join();
+  freeConverters(*bridge);
+  bridge.reset();
+}
+
+BridgeCounts rateBridgeCounts() {
+  if (bridge == nullptr) return {};
+  return {bridge->inputLost.load(), bridge->outputShort.load(), bridge->shortCalls.load()};
+}
+
+void bridgeCapture(const float* input, unsigned long frameCount) {
+  const float silence[kFramesPerBuffer] = {};
+  for (unsigned long done = 0; done < frameCount;) {
+    const unsigned long count = std::min<unsigned long>(frameCount - done, kFramesPerBuffer);
+    const std::size_t taken = bridge->input.push(input != nullptr ? input + done : silence, count);
+    if (taken < count) add(bridge->inputLost, count - taken);
+    done += count;
+  }
+}
+
+void bridgePlayback(float* output, unsigned long frameCount) {
+  const std::size_t got = bridge->output.pop(output, frameCount);
+  if (got == frameCount) return;
+  std::fill(output + got, output + frameCount, 0.0f);
+  add(bridge->outputShort, frameCount - got);
+  add(bridge->shortCalls, 1);
+}

@@ -1,0 +1,52 @@
+#pragma once
+// Devices that run at their own rate (WASAPI in shared mode mixes at 48000 Hz on most
+// machines) while everything else runs at 44100 Hz. The device callbacks only pass samples
+// through two fixed rings; a helper thread converts them with libsoxr, which may allocate and
+// lock while it works, and serves the relay's capture and playback ends at 44100 Hz.
+
+#include <string>
+
+#include "core/constants.hpp"
+
+// Each side's device rate; a side at kSampleRate passes through unconverted.
+struct BridgeRates {
+  double input = kSampleRate;
+  double output = kSampleRate;
+};
+
+// The 44100 Hz ends the helper thread serves: the relay's in the program (output_relay.hpp).
+struct BridgeEnds {
+  void (*capture)(const float* input, unsigned long frameCount);
+  void (*playback)(float* output, unsigned long frameCount);
+};
+
+// Device frames kept waiting for the playback callback: a callback buffer and room for the
+// helper's wake-ups and libsoxr's bursts. Each playback call that finds too few raises it by a
+// buffer, up to kBridgeMostOutputFrames: a busy machine that starves the helper buys itself the
+// latency it needs, and an idle one keeps the least.
+inline constexpr unsigned long kBridgeOutputFrames = 2 * kFramesPerBuffer;
+inline constexpr unsigned long kBridgeMostOutputFrames = 8 * kFramesPerBuffer;
+inline constexpr double kBridgePollMs = 1.0;  // the helper thread's sleep between rounds
+
+struct BridgeCounts {
+  unsigned long long inputLost = 0;   // device input frames that found the capture ring full
+  unsigned long long outputShort = 0; // device output frames played as silence: the helper was late
+  unsigned long long shortCalls = 0;  // playback calls with any such frames
+};
+
+// Main thread, while no stream runs: converters and rings made ready, the output ring primed with
+// kBridgeOutputFrames of silence. False with a one-line reason when libsoxr refuses a rate.
+bool openRateBridge(const BridgeRates& rates, const BridgeEnds& ends, std::string& reason);
+// Main thread: the helper thread, which runs `onStart` first (its priority) and then pumps every
+// kBridgePollMs until closed.
+void startRateBridge(void (*onStart)());
+// Helper thread (or a test in its place): converts the input waiting and tops the output up.
+void pumpRateBridge();
+// Main thread, after the streams stopped: the helper joined, the converters freed.
+void closeRateBridge();
+BridgeCounts rateBridgeCounts();
+
+// Capture callback: queues the device's input; any frame count.
+void bridgeCapture(const float* input, unsigned long frameCount);
+// Playback callback: writes every one of the frameCount samples.
+void bridgePlayback(float* output, unsigned long frameCount);
