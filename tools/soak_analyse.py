@@ -126,14 +126,15 @@ def line(n, path):
     r = json.load(open(path, encoding="utf-8"))
     where = ", ".join([f"{g['samples']} silent at {g['at_s']} s" for g in r["gaps"]] +
                       [f"break at {b['at_s']} s" for b in r["breaks"]])
-    print(f"soak: run {n}: {r['tone_seconds']:.1f} s of tone at {r.get('frequency', 0)} Hz, "
-          f"{events(r)} gaps{' (' + where + ')' if where else ''}; relay gaps {r.get('relay')}"
-          + (f", tone carried {r['carried_ms']} ms in {r['carries']}" if r.get("carried_ms") is not None else "")
-          + ", "
-          f"fill least {r.get('fill_least_ms')} ms"
-          + side_text(r, "capture") + side_text(r, "playback")
-          + f"; block to picture mean {r.get('block_to_picture_mean_ms')} ms max {r.get('block_to_picture_max_ms')} ms"
-          + (f"; {r['key_to_picture']}" if r.get("key_to_picture") else ""))
+    text = (f"soak: run {n}: {r['tone_seconds']:.1f} s of tone at {r.get('frequency', 0)} Hz, "
+            f"{events(r)} gaps{' (' + where + ')' if where else ''}")
+    if r.get("relay") is not None:  # the program's own report; a control run has none
+        text += (f"; relay gaps {r['relay']}"
+                 + (f", tone carried {r['carried_ms']} ms in {r['carries']}" if r.get("carried_ms") is not None else "")
+                 + f", fill least {r.get('fill_least_ms')} ms"
+                 + side_text(r, "capture") + side_text(r, "playback")
+                 + f"; block to picture mean {r.get('block_to_picture_mean_ms')} ms max {r.get('block_to_picture_max_ms')} ms")
+    print(text + (f"; {r['key_to_picture']}" if r.get("key_to_picture") else ""))
 
 
 def summary(paths):

@@ -66,9 +66,10 @@ start_display_and_server() {
   esac
 }
 
-# record SOURCE FILE: the source's samples as 44100 Hz mono float into FILE.
+# record SOURCE FILE: the source's samples as 44100 Hz mono float into FILE, read every
+# $record_ms ms (10 unless the caller set it).
 record() {
-  parec --latency-msec=10 -d "$1" --rate=44100 --channels=1 --format=float32le "$2" \
+  parec --latency-msec="${record_ms:-10}" -d "$1" --rate=44100 --channels=1 --format=float32le "$2" \
     </dev/null >>"$work/parec.log" 2>&1 &
   started+=($!)
 }
