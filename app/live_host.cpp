@@ -1,6 +1,7 @@
 #include "app/live_host.hpp"
 
 #include "app/shell.hpp"
+#include "audio/audio_shared.hpp"
 #include "audio/block_queue.hpp"
 #include "audio/stream.hpp"
 #include "platform/event_watch.hpp"
@@ -28,19 +29,19 @@ bool LiveHost::takeEvent(WindowEvent& event) {
 bool LiveHost::pictureLost() { return windowNeedsPicture(); }
 void LiveHost::destroyWindow() { ::destroyWindow(); }
 bool LiveHost::startAudio() {
-  if (recorder_ != nullptr) recorder_->start();
-  if (notes_ != nullptr) startBlockQueue();
+  if (recorder_ != nullptr) recorder_->start(shared_.tap);
+  if (notes_ != nullptr) startBlockQueue(shared_.blocks);
   std::string reason, report;
   if (file_ == nullptr) {
-    const bool started = ::startAudio(audio_, reason, report);
+    const bool started = ::startAudio(shared_, audio_, reason, report);
     if (!started) notices_.push_back("no sound: " + reason + "; running without audio");
     if (!report.empty()) notices_.push_back(report);
     return started;
   }
-  file_->startReading();
+  file_->startReading(shared_);
   if (audio_.report && file_->fileRate() != kReplaySampleRate)
     notices_.push_back("audio: " + conversionLine(file_->path(), file_->fileRate()));
-  if (startFileAudio(audio_, reason)) return true;
+  if (startFileAudio(shared_, audio_, reason)) return true;
   notices_.push_back("no sound output (" + reason + "); " + file_->path() + " plays silently, timed by the clock");
   file_->startClock();
   return false;
@@ -49,8 +50,8 @@ bool LiveHost::startAudio() {
 void LiveHost::stopAudio() {
   if (file_ != nullptr) file_->stop();  // the clock, when it runs the callback, stops first
   std::vector<std::string> report;
-  ::stopAudio(report);
-  stopBlockQueue();
+  ::stopAudio(shared_, report);
+  stopBlockQueue(shared_.blocks);
   notices_.insert(notices_.end(), report.begin(), report.end());
 }
 

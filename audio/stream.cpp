@@ -10,11 +10,10 @@
 #include <vector>
 
 #include "core/constants.hpp"
-#include "core/tuner_state.hpp"
 #include "audio/audio_callback.hpp"
+#include "audio/audio_shared.hpp"
 #include "audio/callback_clock.hpp"
 #include "audio/device_choice.hpp"
-#include "audio/file_feed.hpp"
 #include "audio/host_apis.hpp"
 #include "audio/output_relay.hpp"
 
@@ -24,22 +23,9 @@ constexpr double kMillisecondsPerSecond = 1000.0;
 constexpr int kChannels = 1;
 constexpr std::size_t kReportLength = 256;  // room for a report line, host API name included
 
-// What start-up opened, main thread only: the settings it was given, whether it holds one
-// Pa_Initialize that stopAudio must undo, and the playback stream when capture and playback
-// run as two streams (the capture stream, which runs the callback, is `tuner.audioStream`).
-struct OpenAudio {
-  AudioSettings settings;
-  bool libraryHeld = false;
-  PaStream* playback = nullptr;
-  std::string passedOver;  // preferred host APIs whose default devices did not take the stream
-};
-OpenAudio opened;
+PaStream* openStream(const OpenStreams& opened) { return static_cast<PaStream*>(opened.capture); }
 
-PaStream* openStream() { return static_cast<PaStream*>(tuner.audioStream); }
-
-// How punctually each side's callback comes, for the audio report: the capture
-// stream's (or the duplex stream's) and the playback stream's.
-CallbackClock captureClock, playbackClock;
+AudioShared& shared(void* userData) { return *static_cast<AudioShared*>(userData); }
 
 // Callback threads: steady_clock reads the vDSO clock, no system call.
 void clockCall(CallbackClock& clock, unsigned long frameCount, PaStreamCallbackFlags flags) {
@@ -49,28 +35,31 @@ void clockCall(CallbackClock& clock, unsigned long frameCount, PaStreamCallbackF
 }
 
 int forwardToCallback(const void* input, void* output, unsigned long frameCount, const PaStreamCallbackTimeInfo*,
-                      PaStreamCallbackFlags flags, void*) {
-  clockCall(captureClock, frameCount, flags);
-  return audioCallback(static_cast<const float*>(input), static_cast<float*>(output), frameCount);
+                      PaStreamCallbackFlags flags, void* userData) {
+  AudioShared& audio = shared(userData);
+  clockCall(audio.captureClock, frameCount, flags);
+  return audioCallback(audio, static_cast<const float*>(input), static_cast<float*>(output), frameCount);
 }
 
 int captureToRelay(const void* input, void*, unsigned long frameCount, const PaStreamCallbackTimeInfo*,
-                   PaStreamCallbackFlags flags, void*) {
-  clockCall(captureClock, frameCount, flags);
-  relayCapture(static_cast<const float*>(input), frameCount);
+                   PaStreamCallbackFlags flags, void* userData) {
+  AudioShared& audio = shared(userData);
+  clockCall(audio.captureClock, frameCount, flags);
+  relayCapture(audio, static_cast<const float*>(input), frameCount);
   return paContinue;
 }
 
 int playFromRelay(const void*, void* output, unsigned long frameCount, const PaStreamCallbackTimeInfo*,
-                  PaStreamCallbackFlags flags, void*) {
-  clockCall(playbackClock, frameCount, flags);
-  relayPlayback(static_cast<float*>(output), frameCount);
+                  PaStreamCallbackFlags flags, void* userData) {
+  AudioShared& audio = shared(userData);
+  clockCall(audio.playbackClock, frameCount, flags);
+  relayPlayback(audio.relay, audio.record, static_cast<float*>(output), frameCount);
   return paContinue;
 }
 
 int playFile(const void*, void* output, unsigned long frameCount, const PaStreamCallbackTimeInfo*,
-             PaStreamCallbackFlags, void*) {
-  feedFromFile(static_cast<float*>(output), frameCount);
+             PaStreamCallbackFlags, void* userData) {
+  feedFromFile(shared(userData), static_cast<float*>(output), frameCount);
   return paContinue;
 }
 
@@ -127,22 +116,22 @@ struct DevicePair {
   int output = kNoAudioDevice;
 };
 
-PaStreamParameters monoFloat(int device, bool input) {
+PaStreamParameters monoFloat(int device, bool input, int minLatencyMs) {
   const PaDeviceInfo* info = Pa_GetDeviceInfo(device);
   double deviceLatency = input ? info->defaultLowInputLatency : info->defaultLowOutputLatency;
   PaStreamParameters parameters{};
   parameters.device = device;
   parameters.channelCount = kChannels;
   parameters.sampleFormat = paFloat32;
-  parameters.suggestedLatency = std::max(opened.settings.minLatencyMs / kMillisecondsPerSecond, deviceLatency);
+  parameters.suggestedLatency = std::max(minLatencyMs / kMillisecondsPerSecond, deviceLatency);
   parameters.hostApiSpecificStreamInfo = nullptr;
   return parameters;
 }
 
 // Whether `device` takes what the program opens on it: 44100 Hz mono float at the latency asked for.
-bool takesTheStream(int device, bool input) {
+bool takesTheStream(int device, bool input, int minLatencyMs) {
   if (device == paNoDevice) return false;
-  const PaStreamParameters parameters = monoFloat(device, input);
+  const PaStreamParameters parameters = monoFloat(device, input, minLatencyMs);
   return Pa_IsFormatSupported(input ? &parameters : nullptr, input ? nullptr : &parameters, kSampleRate) ==
          paFormatIsSupported;
 }
@@ -150,12 +139,13 @@ bool takesTheStream(int device, bool input) {
 // The devices opened when none is named: the defaults of the first preferred host API whose
 // defaults take the stream (the output's alone for a file), else PortAudio's own. The host APIs
 // passed over go to `passedOver`, named. Needs the library initialised.
-DevicePair defaultDevices(bool withInput, std::string* passedOver = nullptr) {
+DevicePair defaultDevices(bool withInput, int minLatencyMs, std::string* passedOver = nullptr) {
   for (PaHostApiTypeId type : preferredHostApis()) {
     const PaHostApiIndex index = Pa_HostApiTypeIdToHostApiIndex(type);
     const PaHostApiInfo* api = index >= 0 ? Pa_GetHostApiInfo(index) : nullptr;
     if (api == nullptr) continue;
-    if ((!withInput || takesTheStream(api->defaultInputDevice, true)) && takesTheStream(api->defaultOutputDevice, false))
+    if ((!withInput || takesTheStream(api->defaultInputDevice, true, minLatencyMs)) &&
+        takesTheStream(api->defaultOutputDevice, false, minLatencyMs))
       return {withInput ? api->defaultInputDevice : kNoAudioDevice, api->defaultOutputDevice};
     if (passedOver != nullptr) *passedOver += std::string(passedOver->empty() ? "" : ", ") + api->name;
   }
@@ -163,10 +153,10 @@ DevicePair defaultDevices(bool withInput, std::string* passedOver = nullptr) {
 }
 
 // Needs the library initialised.
-bool resolveDevices(const AudioDeviceChoice& choice, DevicePair& pair, std::string& reason,
+bool resolveDevices(const AudioDeviceChoice& choice, int minLatencyMs, DevicePair& pair, std::string& reason,
                     std::string* passedOver = nullptr) {
   std::vector<AudioDeviceSummary> devices = deviceSummaries();
-  const DevicePair defaults = defaultDevices(true, passedOver);
+  const DevicePair defaults = defaultDevices(true, minLatencyMs, passedOver);
   AudioDevicePick wanted{choice.input, choice.output, defaults.input, defaults.output};
   return chooseAudioDevices(devices, wanted, pair.input, pair.output, reason);
 }
@@ -199,11 +189,12 @@ bool startStream(PaStream* stream, std::string& reason) {
   return false;
 }
 
-// Opens and starts one stream that runs `callback`, as `tuner.audioStream`.
-bool openOneStream(const PaStreamParameters* input, const PaStreamParameters* output, PaStreamCallback* callback,
+// Opens and starts one stream that runs `callback`, as `audio.streams.capture`.
+bool openOneStream(AudioShared& audio, const PaStreamParameters* input, const PaStreamParameters* output, PaStreamCallback* callback,
                    std::string& reason) {
+  OpenStreams& opened = audio.streams;
   PaStream* stream = nullptr;
-  PaError error = Pa_OpenStream(&stream, input, output, kSampleRate, kFramesPerBuffer, paNoFlag, callback, nullptr);
+  PaError error = Pa_OpenStream(&stream, input, output, kSampleRate, kFramesPerBuffer, paNoFlag, callback, &audio);
   if (error != paNoError) {
     reason = "cannot open the audio stream: " + errorText(error);
     return false;
@@ -213,27 +204,28 @@ bool openOneStream(const PaStreamParameters* input, const PaStreamParameters* ou
     Pa_CloseStream(stream);
     return false;
   }
-  tuner.audioStream = stream;
+  opened.capture = stream;
   return true;
 }
 
 // One duplex stream: the callback gets each input buffer with its output buffer.
-bool openDuplex(PaStreamParameters& input, PaStreamParameters& output, std::string& reason) {
+bool openDuplex(AudioShared& audio, PaStreamParameters& input, PaStreamParameters& output, std::string& reason) {
   periodsForDuplex(periodsOfOneBuffer(input, output));
-  return openOneStream(&input, &output, forwardToCallback, reason);
+  return openOneStream(audio, &input, &output, forwardToCallback, reason);
 }
 
 // Capture and playback as two streams joined by the output relay. Each waits on
 // its own device, so neither can spin on the other's readiness.
-bool openSplit(PaStreamParameters& input, PaStreamParameters& output, std::string& reason) {
+bool openSplit(AudioShared& audio, PaStreamParameters& input, PaStreamParameters& output, std::string& reason) {
+  OpenStreams& opened = audio.streams;
   PaStream* capture = nullptr;
   PaStream* playback = nullptr;
-  resetOutputRelay();
+  resetOutputRelay(audio.relay);
   PaError error = Pa_OpenStream(&capture, &input, nullptr, kSampleRate, kFramesPerBuffer, paNoFlag,
-                                captureToRelay, nullptr);
+                                captureToRelay, &audio);
   if (error == paNoError)
     error = Pa_OpenStream(&playback, nullptr, &output, kSampleRate, kFramesPerBuffer, paNoFlag, playFromRelay,
-                          nullptr);
+                          &audio);
   if (error != paNoError) {
     reason = "cannot open the audio stream: " + errorText(error);
     if (capture != nullptr) Pa_CloseStream(capture);
@@ -246,19 +238,19 @@ bool openSplit(PaStreamParameters& input, PaStreamParameters& output, std::strin
     Pa_CloseStream(playback);
     return false;
   }
-  tuner.audioStream = capture;
+  opened.capture = capture;
   opened.playback = playback;
   return true;
 }
 
 // The line SONAVEL_AUDIO_REPORT asks for: the streams' host API and the latencies PortAudio reports.
-std::string streamReport(int inputDevice) {
+std::string streamReport(const OpenStreams& opened, int inputDevice) {
   auto milliseconds = [](PaStream* stream, bool input) {
     const PaStreamInfo* info = stream != nullptr ? Pa_GetStreamInfo(stream) : nullptr;
     if (info == nullptr) return -1.0;
     return 1000.0 * (input ? info->inputLatency : info->outputLatency);
   };
-  PaStream* capture = openStream();
+  PaStream* capture = openStream(opened);
   PaStream* playback = opened.playback != nullptr ? opened.playback : capture;
   const PaDeviceInfo* device = Pa_GetDeviceInfo(inputDevice);
   const PaHostApiInfo* api = device != nullptr ? Pa_GetHostApiInfo(device->hostApi) : nullptr;
@@ -272,8 +264,8 @@ std::string streamReport(int inputDevice) {
 }
 
 // The line SONAVEL_AUDIO_REPORT asks for at the end: how well the playback side kept up.
-std::string relayReport() {
-  const RelayCounts counts = outputRelayCounts();
+std::string relayReport(const OutputRelay& relay) {
+  const RelayCounts counts = outputRelayCounts(relay);
   auto ms = [](unsigned long long frames) { return 1000.0 * static_cast<double>(frames) / kSampleRate; };
   char line[kReportLength];
   std::snprintf(line, sizeof line,
@@ -286,8 +278,8 @@ std::string relayReport() {
 
 // The line SONAVEL_AUDIO_REPORT asks for at the end: the least output the playback side found
 // waiting, over all and per stretch of playback.
-std::string fillReport() {
-  const RelayCounts counts = outputRelayCounts();
+std::string fillReport(const OutputRelay& relay) {
+  const RelayCounts counts = outputRelayCounts(relay);
   auto ms = [](unsigned long long frames) { return 1000.0 * static_cast<double>(frames) / kSampleRate; };
   std::string stretches;
   unsigned long long least = kNoFill;
@@ -318,17 +310,19 @@ std::string paceReport(const char* side, const CallbackClock& clock) {
 }
 
 // With the library initialised: opens and starts the stream or streams, or says why not.
-bool openAndStart(std::string& reason, std::string& report) {
+bool openAndStart(AudioShared& audio, std::string& reason, std::string& report) {
+  OpenStreams& opened = audio.streams;
+  const int latency = opened.settings.minLatencyMs;
   DevicePair pair;
   opened.passedOver.clear();
-  if (!resolveDevices(opened.settings.devices, pair, reason, &opened.passedOver)) return false;
-  PaStreamParameters input = monoFloat(pair.input, true);
-  PaStreamParameters output = monoFloat(pair.output, false);
+  if (!resolveDevices(opened.settings.devices, latency, pair, reason, &opened.passedOver)) return false;
+  PaStreamParameters input = monoFloat(pair.input, true, latency);
+  PaStreamParameters output = monoFloat(pair.output, false, latency);
   const bool duplex = opened.settings.layout == StreamLayout::Duplex;
-  resetClock(captureClock);
-  resetClock(playbackClock);
-  if (!(duplex ? openDuplex(input, output, reason) : openSplit(input, output, reason))) return false;
-  if (opened.settings.report) report = streamReport(pair.input);
+  resetClock(audio.captureClock);
+  resetClock(audio.playbackClock);
+  if (!(duplex ? openDuplex(audio, input, output, reason) : openSplit(audio, input, output, reason))) return false;
+  if (opened.settings.report) report = streamReport(opened, pair.input);
   return true;
 }
 
@@ -338,8 +332,8 @@ namespace {
 
 // Starts the library with `settings`, runs `open` and keeps the library only when it opened a stream.
 template <typename Open>
-bool startWith(const AudioSettings& settings, std::string& reason, Open open) {
-  if (openStream() != nullptr) return true;
+bool startWith(OpenStreams& opened, const AudioSettings& settings, std::string& reason, Open open) {
+  if (openStream(opened) != nullptr) return true;
   opened.settings = settings;
   askLeastLatency(settings.minLatencyMs);
   silenceHostApis();
@@ -358,27 +352,28 @@ bool startWith(const AudioSettings& settings, std::string& reason, Open open) {
 
 }  // namespace
 
-bool startAudio(const AudioSettings& settings, std::string& reason, std::string& report) {
-  return startWith(settings, reason, [&] { return openAndStart(reason, report); });
+bool startAudio(AudioShared& audio, const AudioSettings& settings, std::string& reason, std::string& report) {
+  return startWith(audio.streams, settings, reason, [&] { return openAndStart(audio, reason, report); });
 }
 
-void stopAudio(std::vector<std::string>& report) {
+void stopAudio(AudioShared& audio, std::vector<std::string>& report) {
+  OpenStreams& opened = audio.streams;
   const bool split = opened.playback != nullptr;
-  const bool hadStream = openStream() != nullptr;
-  if (PaStream* stream = openStream()) {
+  const bool hadStream = openStream(opened) != nullptr;
+  if (PaStream* stream = openStream(opened)) {
     Pa_StopStream(stream);  // lets the queued output play out; no callback runs after it
     Pa_CloseStream(stream);
-    tuner.audioStream = nullptr;
+    opened.capture = nullptr;
   }
   if (split) {  // after the capture side, so it plays what that composed last
     Pa_StopStream(opened.playback);
     Pa_CloseStream(opened.playback);
     opened.playback = nullptr;
-    if (opened.settings.report) report = {relayReport(), fillReport()};
+    if (opened.settings.report) report = {relayReport(audio.relay), fillReport(audio.relay)};
   }
-  if (hadStream && opened.settings.report && captureClock.calls.load(std::memory_order_relaxed) > 0) {
-    report.push_back(paceReport(split ? "capture" : "duplex", captureClock));
-    if (split) report.push_back(paceReport("playback", playbackClock));
+  if (hadStream && opened.settings.report && audio.captureClock.calls.load(std::memory_order_relaxed) > 0) {
+    report.push_back(paceReport(split ? "capture" : "duplex", audio.captureClock));
+    if (split) report.push_back(paceReport("playback", audio.playbackClock));
   }
   if (opened.libraryHeld) {
     Pa_Terminate();
@@ -389,32 +384,34 @@ void stopAudio(std::vector<std::string>& report) {
 namespace {
 
 // With the library initialised: the output stream that plays the file, or why not.
-bool openFileOutput(const std::string& outputDevice, std::string& reason) {
-  const int device =
-      chooseAudioDevice(deviceSummaries(), outputDevice, AudioDirection::Output, defaultDevices(false).output, reason);
+bool openFileOutput(AudioShared& audio, const std::string& outputDevice, std::string& reason) {
+  const int latency = audio.streams.settings.minLatencyMs;
+  const int device = chooseAudioDevice(deviceSummaries(), outputDevice, AudioDirection::Output,
+                                       defaultDevices(false, latency).output, reason);
   if (device == kNoAudioDevice) return false;
-  const PaStreamParameters output = monoFloat(device, false);
-  return openOneStream(nullptr, &output, playFile, reason);
+  const PaStreamParameters output = monoFloat(device, false, latency);
+  return openOneStream(audio, nullptr, &output, playFile, reason);
 }
 
 }  // namespace
 
-bool startFileAudio(const AudioSettings& settings, std::string& reason) {
-  return startWith(settings, reason, [&] { return openFileOutput(settings.devices.output, reason); });
+bool startFileAudio(AudioShared& audio, const AudioSettings& settings, std::string& reason) {
+  return startWith(audio.streams, settings, reason,
+                   [&] { return openFileOutput(audio, settings.devices.output, reason); });
 }
 
 bool checkOutputDevice(const std::string& outputDevice, std::string& reason) {
   LibraryScope library;
   if (!library.started(reason)) return false;
-  return chooseAudioDevice(deviceSummaries(), outputDevice, AudioDirection::Output, defaultDevices(false).output,
-                           reason) != kNoAudioDevice;
+  return chooseAudioDevice(deviceSummaries(), outputDevice, AudioDirection::Output,
+                           defaultDevices(false, kMinLatencyMs).output, reason) != kNoAudioDevice;
 }
 
 bool listAudioDevices(std::vector<std::string>& lines, std::string& reason) {
   LibraryScope library;
   if (!library.started(reason)) return false;
   std::vector<AudioDeviceSummary> devices = deviceSummaries();
-  const DevicePair defaults = defaultDevices(true);
+  const DevicePair defaults = defaultDevices(true, kMinLatencyMs);
   const int defaultInput = defaults.input;
   const int defaultOutput = defaults.output;
   for (int i = 0; i < static_cast<int>(devices.size()); ++i)
@@ -426,5 +423,5 @@ bool checkAudioDevices(const AudioDeviceChoice& choice, std::string& reason) {
   LibraryScope library;
   if (!library.started(reason)) return false;
   DevicePair pair;
-  return resolveDevices(choice, pair, reason);
+  return resolveDevices(choice, kMinLatencyMs, pair, reason);
 }

@@ -1,6 +1,7 @@
 #pragma once
-// The one record that the main thread and the audio thread share. The core folder is
-// the bottom layer: it includes nothing from any other folder.
+// The record that the main thread and the audio thread share: app/ creates one for each
+// run and passes it down by reference; no folder below app/ keeps one of its own. The core
+// folder is the bottom layer: it includes nothing from any other folder.
 //
 // Fields both threads touch are atomics, used with relaxed order; the block
 // handoff flag `spectrumReady` is stored with release by the audio thread and
@@ -101,11 +102,4 @@ struct TunerState {
   bool keyLatch = false;
   bool clearPending = true;
   bool quitting = false;
-  void* audioStream = nullptr;
 };
-
-extern TunerState tuner;
-
-// Puts every field back to its start value. Only for a fresh run in the same
-// process (tests, replay); never while the audio stream runs.
-void resetTunerState();
