@@ -102,7 +102,7 @@ void runFrame(TunerState& tuner, Host& host) {
   std::int64_t rung = 0;
   const bool frozen = tuner.frozen.load(std::memory_order_relaxed);
   if (!frozen && tuner.spectrumReady.exchange(false, std::memory_order_acquire)) {
-    rung = lastRingNanoseconds();
+    rung = lastRingNanoseconds(tuner.bell);
     recordBlock(tuner);
     const std::uint32_t published = tuner.blocksPublished.load(std::memory_order_relaxed);
     if (published != tuner.blocksTaken + 1) {

@@ -1,6 +1,7 @@
 #include "app/record_view.hpp"
 
 #include "app/controls.hpp"
+#include "app/shell.hpp"
 #include "core/framebuffer.hpp"
 #include "core/tuner_state.hpp"
 #include "view/view.hpp"

@@ -15,6 +15,12 @@ inline constexpr const char* kWindowTitle = "sonavel";
 inline constexpr const char* kFontPath = "font.tga";
 inline constexpr std::uint32_t kStartupColour = 0x000000;
 
+// The program's picture, on storage of app's own: start-up creates it, the frame step draws
+// into it and the host presents it.
+extern Framebuffer framebuffer;
+// Points `framebuffer` at its storage with the 640 x 480 geometry, every row marked changed.
+void createFramebuffer();
+
 // The keyboard device start-up creates; the frame step polls it.
 extern std::unique_ptr<KeyboardDevice> keyboard;
 // The detectors' state beside the record, passed to analysis with it.

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "app/shell.hpp"
 #include "core/framebuffer.hpp"
 #include "app/record_view.hpp"
 

@@ -10,8 +10,15 @@
 #include "view/draw.hpp"
 #include "view/font.hpp"
 
+namespace {
+PictureStorage pictureStorage;
+}
+
+Framebuffer framebuffer;
 std::unique_ptr<KeyboardDevice> keyboard;
 NoteDetection noteDetection;
+
+void createFramebuffer() { framebuffer = pictureOn(pictureStorage); }
 
 StartResult startUp(TunerState& tuner, Host& host, std::string& reason, Notices& notices) {
   createFramebuffer();

@@ -17,7 +17,8 @@
 
 // The audio thread must never wait on a lock, not even one hidden inside an atomic.
 static_assert(std::atomic<bool>::is_always_lock_free && std::atomic<int>::is_always_lock_free &&
-              std::atomic<float>::is_always_lock_free && std::atomic<double>::is_always_lock_free);
+              std::atomic<float>::is_always_lock_free && std::atomic<double>::is_always_lock_free &&
+              std::atomic<BellRinger>::is_always_lock_free && std::atomic<std::int64_t>::is_always_lock_free);
 
 namespace {
 
@@ -36,7 +37,7 @@ void completeBlock(AudioShared& audio) {
   record.blocksPublished.store(record.blocksPublished.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
   // Release: the frame step that sees the flag also sees this block and its spectrum.
   record.spectrumReady.store(true, std::memory_order_release);
-  ringBell();
+  ringBell(record.bell);
 }
 
 // The buffer's input joins the block, a block completed wherever it fills.

@@ -12,6 +12,7 @@
 #include "view/font.hpp"
 #include "view/glyphs.hpp"
 #include "app/record_view.hpp"
+#include "app/shell.hpp"
 #include "view/view.hpp"
 
 namespace {

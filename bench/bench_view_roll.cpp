@@ -14,6 +14,7 @@
 #include "view/glyphs.hpp"
 #include "view/roll_picture.hpp"
 #include "app/record_view.hpp"
+#include "app/shell.hpp"
 #include "view/view.hpp"
 
 namespace {

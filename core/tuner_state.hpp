@@ -15,6 +15,7 @@
 #include <cstdint>
 
 #include "core/analysis_state.hpp"
+#include "core/bell.hpp"
 #include "core/constants.hpp"
 #include "core/detector_choice.hpp"
 #include "core/note_naming.hpp"
@@ -58,6 +59,7 @@ struct TunerState {
   std::atomic<float> blockGain{1.0f};  // the factor the published block was analysed with
   std::atomic<std::uint32_t> blocksPublished{0};  // counts blocks, so a frame step can tell one was passed by
   std::uint32_t blocksTaken = 0;                  // the count of the last block scored: the main thread's
+  Bell bell;  // rung by the callback as it publishes a block, for a frame loop that waits
 
   // Histories: scores are the main thread's; recorded samples are read by playback.
   std::atomic<int> historyColumn{0};

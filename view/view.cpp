@@ -205,8 +205,7 @@ void drawPitchReadout(Framebuffer& picture, const ViewFrame& frame) {
 
 // The toolbar over everything else: background, labels, sliders. It is drawn
 // aside and then copied, so its rows are marked only when they change.
-void drawToolbar(Framebuffer& picture, const ViewFrame& frame) {
-  static std::uint32_t pixels[kToolbarHeight * kPictureWidth];
+void drawToolbar(Framebuffer& picture, const ViewFrame& frame, std::uint32_t* pixels) {
   {
     Framebuffer band;
     band.height = kToolbarHeight;
@@ -265,7 +264,7 @@ void drawView(Framebuffer& picture, const ViewFrame& frame, const NoteScores& no
   if (crossed) drawFrame(picture, palette);
   if (frame.hoverKey != kNoKey) drawHoverBand(picture, palette, frame.hoverKey);
   if (frame.frozen) drawMarkersAndCursor(picture, frame);
-  if (held == nullptr || !sameToolbar(*held, frame)) drawToolbar(picture, frame);
+  if (held == nullptr || !sameToolbar(*held, frame)) drawToolbar(picture, frame, rows.toolbar);
 }
 
 std::uint32_t keyColourAt(const Palette& palette, const int* keyColour, int row, float score) {

@@ -45,7 +45,7 @@ TEST_F(BlockCapture, EachPublishedBlockRingsTheBellOnce) {
   static const TunerState* record;  // a bell is a plain function: what it looks at is kept here
   rings = 0;
   record = &tuner;
-  hangBell([] {
+  hangBell(tuner.bell, [] {
     ++rings;
     EXPECT_TRUE(record->spectrumReady.load());  // the block is there for whoever wakes
   });
@@ -53,8 +53,8 @@ TEST_F(BlockCapture, EachPublishedBlockRingsTheBellOnce) {
     runCallback(kFramesPerBuffer);
     EXPECT_EQ(rings, call / 4) << "call " << call;
   }
-  EXPECT_GT(lastRingNanoseconds(), 0);
-  hangBell(nullptr);
+  EXPECT_GT(lastRingNanoseconds(tuner.bell), 0);
+  hangBell(tuner.bell, nullptr);
   for (int call = 1; call <= 4; ++call) runCallback(kFramesPerBuffer);
   EXPECT_EQ(rings, 2);
 }

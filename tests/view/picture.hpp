@@ -6,6 +6,7 @@
 
 #include "analysis/note_table.hpp"
 #include "app/record_view.hpp"
+#include "app/shell.hpp"
 #include "core/framebuffer.hpp"
 #include "core/tuner_state.hpp"
 #include "test_record.hpp"
