@@ -8,6 +8,7 @@
 #include "analysis/transposition.hpp"
 #include "core/keyboard.hpp"
 #include "core/tuner_state.hpp"
+#include "app/shell.hpp"
 #include "view/geometry.hpp"
 #include "view/view.hpp"
 
@@ -149,6 +150,7 @@ void clearMarkersWhileLive(TunerState& tuner) {
 ViewFrame applyViewRules(TunerState& tuner) {
   ViewFrame frame;
   frame.palette = &themePalette(tuner.theme);
+  frame.font = &font;
   const int historyColumn = tuner.historyColumn.load(kRelaxed);
   frame.oldestColumn = wrapColumn(historyColumn);
   frame.frozen = tuner.frozen.load(kRelaxed);

@@ -10,6 +10,7 @@
 #include "core/host.hpp"
 #include "core/keyboard.hpp"
 #include "core/tuner_state.hpp"
+#include "view/bitmap_font.hpp"
 
 inline constexpr const char* kWindowTitle = "sonavel";
 inline constexpr const char* kFontPath = "font.tga";
@@ -20,6 +21,9 @@ inline constexpr std::uint32_t kStartupColour = 0x000000;
 extern Framebuffer framebuffer;
 // Points `framebuffer` at its storage with the 640 x 480 geometry, every row marked changed.
 void createFramebuffer();
+
+// The program's font: start-up loads it, the frame's view draws with it, shutdown frees it.
+extern BitmapFont font;
 
 // The keyboard device start-up creates; the frame step polls it.
 extern std::unique_ptr<KeyboardDevice> keyboard;

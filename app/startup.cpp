@@ -15,6 +15,7 @@ PictureStorage pictureStorage;
 }
 
 Framebuffer framebuffer;
+BitmapFont font;
 std::unique_ptr<KeyboardDevice> keyboard;
 NoteDetection noteDetection;
 

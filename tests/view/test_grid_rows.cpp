@@ -119,6 +119,7 @@ ViewFrame randomFrame(TunerState& tuner, std::mt19937& random, bool anyTheme) {
   static const Palette* palette = &kDesignPalette;
   if (anyTheme && number(0, 7) == 0) palette = &themePalette(Theme(number(0, kThemeCount - 1)));
   frame.palette = anyTheme ? palette : &kDesignPalette;
+  frame.font = &font;
   return frame;
 }
 
