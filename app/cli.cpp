@@ -533,12 +533,12 @@ SettingTaken takeSetting(std::string_view name, const std::string& value, Comman
   return SettingTaken::Applied;
 }
 
-void applyStartSettings(const StartSettings& start) {
+void applyStartSettings(TunerState& tuner, const StartSettings& start) {
   tuner.referencePitch = start.referencePitch;
   tuner.tuning = start.tuning;
-  setGainSlider(start.gain);
-  updateInputGain();
-  setAutoGain(start.autoGain);
+  setGainSlider(tuner, start.gain);
+  updateInputGain(tuner);
+  setAutoGain(tuner, start.autoGain);
   tuner.detector = start.detector;
   tuner.transposition = start.transposition;
   tuner.naming = start.naming;

@@ -12,6 +12,8 @@
 #include "core/theme_choice.hpp"
 #include "audio/stream.hpp"
 
+struct TunerState;
+
 enum class RunMode { Live, ListDevices, Version, Help, Headless };
 
 struct HeadlessOptions {
@@ -72,7 +74,7 @@ SettingTaken takeSetting(std::string_view name, const std::string& value, Comman
 bool formTakes(std::string_view name, const CommandLine& line);
 
 // Puts the settings into the shared state; before start-up, which builds the note table from them.
-void applyStartSettings(const StartSettings& start);
+void applyStartSettings(TunerState& tuner, const StartSettings& start);
 
 // Every option as the table in cli.cpp names it, with what its value is called (empty for a
 // switch): what the manual page must describe.

@@ -8,6 +8,7 @@
 #include "analysis/transposition.hpp"
 #include "core/keyboard.hpp"
 #include "core/tuner_state.hpp"
+#include "app/shell.hpp"
 #include "view/geometry.hpp"
 #include "view/view.hpp"
 
@@ -24,11 +25,11 @@ constexpr float kGainSliderEnd = 3.0f;  // the full trough: 27 times
 constexpr int kVolumeOrigin = kVolumeTroughX;
 constexpr float kVolumePerPixel = 0.02f;
 
-int cursorDisplayColumn() { return displayColumnOf(tuner.playColumn.load(kRelaxed)); }
+int cursorDisplayColumn(const TunerState& tuner) { return displayColumnOf(tuner, tuner.playColumn.load(kRelaxed)); }
 
 }  // namespace
 
-void handleKeyCommands(const KeyboardDevice& keys) {
+void handleKeyCommands(TunerState& tuner, const KeyboardDevice& keys) {
   bool latch = false;
   if (keys.isKeyDown(DIK_RETURN)) {
     latch = true;
@@ -49,7 +50,7 @@ void handleKeyCommands(const KeyboardDevice& keys) {
 
   // A latches on its own, so it neither blocks nor is blocked by Enter and Space.
   const bool autoKey = keys.isKeyDown(DIK_A);
-  if (autoKey && !tuner.autoGainLatch) setAutoGain(!tuner.autoGain);
+  if (autoKey && !tuner.autoGainLatch) setAutoGain(tuner, !tuner.autoGain);
   tuner.autoGainLatch = autoKey;
 
   if (keys.isKeyDown(DIK_DELETE)) {
@@ -58,13 +59,13 @@ void handleKeyCommands(const KeyboardDevice& keys) {
     tuner.markB = kNoMarker;
   }
   if (keys.isKeyDown(DIK_HOME)) {
-    const int cursor = cursorDisplayColumn();
+    const int cursor = cursorDisplayColumn(tuner);
     tuner.markersShown = true;
     tuner.markA = cursor;
     if (tuner.markB == kNoMarker) tuner.markB = cursor;
   }
   if (keys.isKeyDown(DIK_END)) {
-    const int cursor = cursorDisplayColumn();
+    const int cursor = cursorDisplayColumn(tuner);
     tuner.markersShown = true;
     tuner.markB = cursor;
     if (tuner.markA == kNoMarker) tuner.markA = cursor;
@@ -80,7 +81,7 @@ void handleKeyCommands(const KeyboardDevice& keys) {
   if (!tuner.frozen.load(kRelaxed)) tuner.autoPlay.store(false, kRelaxed);
 }
 
-std::uint32_t applyScrubbing() {
+std::uint32_t applyScrubbing(TunerState& tuner) {
   const Palette& palette = themePalette(tuner.theme);
   const bool onGrid = kScrubLeft <= tuner.mouseX && tuner.mouseX <= kScrubRight && tuner.mouseY >= kScrubTop;
   if (!(onGrid && tuner.leftDown && tuner.frozen.load(kRelaxed))) {
@@ -94,7 +95,7 @@ std::uint32_t applyScrubbing() {
   return palette.scrubCursor;
 }
 
-int applyTonePick() {
+int applyTonePick(TunerState& tuner) {
   const int y = tuner.mouseY;
   if (!(tuner.rightDown && tuner.frozen.load(kRelaxed) && kPickTop <= y && y <= kPickBottom)) {
     tuner.toneHeld.store(false, kRelaxed);
@@ -117,7 +118,7 @@ int applyTonePick() {
   return hoverKey;
 }
 
-void applyToolbarInput() {
+void applyToolbarInput(TunerState& tuner) {
   if (!(tuner.leftDown && tuner.mouseY < kToolbarInputBottom)) return;
   const int x = tuner.mouseX;
   if (kGainLeft <= x && x <= kGainRight) {
@@ -129,7 +130,7 @@ void applyToolbarInput() {
   if (tuner.leftClicked && kSwitchLeft <= x && x <= kSwitchRight) tuner.softDisplay = 1 - tuner.softDisplay;
 }
 
-void updateInputGain() {
+void updateInputGain(TunerState& tuner) {
   if (tuner.autoGain) return;  // followInputLevel sets the gain itself
   const double slider = tuner.gainSlider;
   tuner.inputGain.store(static_cast<float>(slider * slider * slider), kRelaxed);
@@ -138,7 +139,7 @@ void updateInputGain() {
 namespace {
 
 // Markers exist only while frozen.
-void clearMarkersWhileLive() {
+void clearMarkersWhileLive(TunerState& tuner) {
   tuner.markersShown = false;
   tuner.markA = kNoMarker;
   tuner.markB = kNoMarker;
@@ -146,9 +147,10 @@ void clearMarkersWhileLive() {
 
 }  // namespace
 
-ViewFrame applyViewRules() {
+ViewFrame applyViewRules(TunerState& tuner) {
   ViewFrame frame;
   frame.palette = &themePalette(tuner.theme);
+  frame.font = &font;
   const int historyColumn = tuner.historyColumn.load(kRelaxed);
   frame.oldestColumn = wrapColumn(historyColumn);
   frame.frozen = tuner.frozen.load(kRelaxed);
@@ -157,19 +159,19 @@ ViewFrame applyViewRules() {
   frame.stripColumn = frame.frozen ? wrapColumn(tuner.playColumn.load(kRelaxed)) : liveColumn;
   if (tuner.toneHeld.load(kRelaxed)) frame.litKey = tuner.toneKey.load(kRelaxed);
 
-  const std::uint32_t cursorColour = applyScrubbing();
-  frame.hoverKey = applyTonePick();
+  const std::uint32_t cursorColour = applyScrubbing(tuner);
+  frame.hoverKey = applyTonePick(tuner);
   if (frame.frozen) {
-    frame.cursorColumn = cursorDisplayColumn();
+    frame.cursorColumn = cursorDisplayColumn(tuner);
     frame.cursorColour = cursorColour;
     frame.markersShown = tuner.markersShown;
     frame.markA = tuner.markA;
     frame.markB = tuner.markB;
   } else {
-    clearMarkersWhileLive();
+    clearMarkersWhileLive(tuner);
   }
-  applyToolbarInput();
-  updateInputGain();
+  applyToolbarInput(tuner);
+  updateInputGain(tuner);
   frame.gainSlider = tuner.gainSlider;
   frame.autoGain = tuner.autoGain;
   frame.outputVolume = tuner.outputVolume.load(kRelaxed);
@@ -188,15 +190,15 @@ ViewFrame applyViewRules() {
   return frame;
 }
 
-void setGainSlider(double gain) {
+void setGainSlider(TunerState& tuner, double gain) {
   tuner.gainSlider = std::min(static_cast<float>(std::cbrt(gain)), kGainSliderEnd);
 }
 
-void setAutoGain(bool on) {
+void setAutoGain(TunerState& tuner, bool on) {
   tuner.autoGain = on;
   if (on) tuner.autoGainState = AutoGain{tuner.inputGain.load(kRelaxed)};
 }
 
-int displayColumnOf(int historyColumnIndex) {
+int displayColumnOf(const TunerState& tuner, int historyColumnIndex) {
   return wrapColumn(historyColumnIndex - tuner.historyColumn.load(kRelaxed));
 }

@@ -29,11 +29,11 @@ bool frozeSinceLastBlock = false;  // blocks published while frozen are not scor
 std::chrono::steady_clock::time_point firstStep;
 
 // After a block is scored with automatic gain on: the gain and the slider for the blocks that follow.
-void followInputLevel() {
+void followInputLevel(TunerState& tuner) {
   const double level = rawBandPeak(tuner.spectrum, tuner.noteFrequency, tuner.blockGain.load(std::memory_order_relaxed));
   const double gain = autoGainStep(tuner.autoGainState, level);
   tuner.inputGain.store(static_cast<float>(gain), std::memory_order_relaxed);
-  setGainSlider(gain);  // beyond 27 times the slider stays at its end
+  setGainSlider(tuner, gain);  // beyond 27 times the slider stays at its end
 }
 
 double millisecondsSince(std::chrono::steady_clock::time_point start) {
@@ -67,7 +67,7 @@ void noteBlockShown(std::int64_t rungNanoseconds) {
 // step before), and playback moves the cursor by itself: meanwhile the loop keeps
 // the frame pace. Otherwise the picture changes only with a block or an event, both
 // of which end the pause, so the loop waits for them.
-int pauseAfterStep() {
+int pauseAfterStep(const TunerState& tuner) {
   const bool input = pace.inputSinceLastStep || keyboard->changed();
   const bool busy = input || pace.inputAtStepBefore || tuner.autoPlay.load(std::memory_order_relaxed);
   pace.inputAtStepBefore = input;
@@ -83,16 +83,16 @@ BlockTiming blockTiming() { return timing; }
 
 LoopTiming loopTiming() { return loop; }
 
-bool frameStep(Host& host) {
+bool frameStep(TunerState& tuner, Host& host) {
   keyboard->poll();
   if (keyboard->isKeyDown(DIK_ESCAPE)) return false;
-  handleKeyCommands(*keyboard);
-  runFrame(host);
-  pause(host, pauseAfterStep());
+  handleKeyCommands(tuner, *keyboard);
+  runFrame(tuner, host);
+  pause(host, pauseAfterStep(tuner));
   return true;
 }
 
-void runFrame(Host& host) {
+void runFrame(TunerState& tuner, Host& host) {
   if (tuner.clearPending) {
     tuner.clearPending = false;
     clearScreen(framebuffer, themePalette(tuner.theme).background);
@@ -102,8 +102,8 @@ void runFrame(Host& host) {
   std::int64_t rung = 0;
   const bool frozen = tuner.frozen.load(std::memory_order_relaxed);
   if (!frozen && tuner.spectrumReady.exchange(false, std::memory_order_acquire)) {
-    rung = lastRingNanoseconds();
-    recordBlock();
+    rung = lastRingNanoseconds(tuner.bell);
+    recordBlock(tuner);
     const std::uint32_t published = tuner.blocksPublished.load(std::memory_order_relaxed);
     if (published != tuner.blocksTaken + 1) {
       forgetRecentBlocks(noteDetection);
@@ -113,27 +113,27 @@ void runFrame(Host& host) {
     frozeSinceLastBlock = false;
     detectNotes(tuner, noteDetection);
     noteScoresChanged();
-    if (tuner.autoGain) followInputLevel();
+    if (tuner.autoGain) followInputLevel(tuner);
   }
   if (frozen) frozeSinceLastBlock = true;
   host.afterScoring(frozen);
-  if (showFrame(host, applyViewRules()) && rung != 0) noteBlockShown(rung);
+  if (showFrame(tuner, host, applyViewRules(tuner)) && rung != 0) noteBlockShown(rung);
 }
 
-bool loopTurn(Host& host) {
+bool loopTurn(TunerState& tuner, Host& host) {
   if (tuner.quitting) return false;
-  if (!frameStep(host)) {
-    shutDown(host);
+  if (!frameStep(tuner, host)) {
+    shutDown(tuner, host);
     return false;
   }
   tuner.leftClicked = false;
   return true;
 }
 
-int runLoop(Host& host) {
+int runLoop(TunerState& tuner, Host& host) {
   for (;;) {
     WindowEvent event;
-    if (host.takeEvent(event)) dispatchEvent(host, event);
-    if (!loopTurn(host)) return kExitSuccess;
+    if (host.takeEvent(event)) dispatchEvent(tuner, host, event);
+    if (!loopTurn(tuner, host)) return kExitSuccess;
   }
 }

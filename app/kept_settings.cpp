@@ -42,39 +42,39 @@ std::string namesText(NameSystem system) {
 // empty at the default, so a default changed by a later version reaches a file that never chose.
 struct KeptRow {
   const char* name;
-  std::string (*now)(const CommandLine& line);
+  std::string (*now)(const TunerState& tuner, const CommandLine& line);
 };
 
 // One row per kept setting, in the order a new file lists them.
 const KeptRow kKept[] = {
-    {"auto-gain", [](const CommandLine&) -> std::string { return tuner.autoGain ? "on" : ""; }},
+    {"auto-gain", [](const TunerState& tuner, const CommandLine&) -> std::string { return tuner.autoGain ? "on" : ""; }},
     {"detector",
-     [](const CommandLine&) -> std::string {
+     [](const TunerState& tuner, const CommandLine&) -> std::string {
        return tuner.detector == kDefaults.detector ? "" : kDetectorNames[static_cast<int>(tuner.detector)];
      }},
     {"a4",
-     [](const CommandLine&) {
+     [](const TunerState& tuner, const CommandLine&) {
        return tuner.referencePitch == kDefaults.referencePitch ? "" : shortestText(tuner.referencePitch);
      }},
     {"temperament",
-     [](const CommandLine&) -> std::string {
+     [](const TunerState& tuner, const CommandLine&) -> std::string {
        return tuner.tuning.temperament == kDefaults.tuning.temperament ? "" : temperamentName(tuner.tuning.temperament);
      }},
-    {"key", [](const CommandLine&) { return tuner.tuning.key == kDefaults.tuning.key ? "" : keyText(tuner.tuning.key); }},
+    {"key", [](const TunerState& tuner, const CommandLine&) { return tuner.tuning.key == kDefaults.tuning.key ? "" : keyText(tuner.tuning.key); }},
     {"transpose",
-     [](const CommandLine&) {
+     [](const TunerState& tuner, const CommandLine&) {
        return tuner.transposition == kDefaults.transposition ? "" : transpositionText(tuner.transposition);
      }},
     {"names",
-     [](const CommandLine&) {
+     [](const TunerState& tuner, const CommandLine&) {
        return tuner.naming.system == kDefaults.naming.system ? "" : namesText(tuner.naming.system);
      }},
-    {"flats", [](const CommandLine&) -> std::string { return tuner.naming.flats ? "on" : ""; }},
+    {"flats", [](const TunerState& tuner, const CommandLine&) -> std::string { return tuner.naming.flats ? "on" : ""; }},
     {"theme",
-     [](const CommandLine&) -> std::string { return tuner.theme == kDefaults.theme ? "" : themeName(tuner.theme); }},
-    {"input-device", [](const CommandLine& line) { return line.devices.input; }},
-    {"output-device", [](const CommandLine& line) { return line.devices.output; }},
-    {"scale", [](const CommandLine& line) { return line.live.windowScale > 0 ? std::to_string(line.live.windowScale) : ""; }},
+     [](const TunerState& tuner, const CommandLine&) -> std::string { return tuner.theme == kDefaults.theme ? "" : themeName(tuner.theme); }},
+    {"input-device", [](const TunerState&, const CommandLine& line) { return line.devices.input; }},
+    {"output-device", [](const TunerState&, const CommandLine& line) { return line.devices.output; }},
+    {"scale", [](const TunerState&, const CommandLine& line) { return line.live.windowScale > 0 ? std::to_string(line.live.windowScale) : ""; }},
 };
 
 const KeptRow* keptRow(const std::string& name) {
@@ -125,15 +125,16 @@ KeptSettings readKeptSettings(const std::string& path, CommandLine& line, std::v
   return kept;
 }
 
-std::vector<SettingValue> keptSettingsNow(const CommandLine& line) {
+std::vector<SettingValue> keptSettingsNow(const TunerState& tuner, const CommandLine& line) {
   std::vector<SettingValue> now;
   for (const KeptRow& row : kKept)
-    if (formTakes(row.name, line)) now.push_back({row.name, row.now(line)});
+    if (formTakes(row.name, line)) now.push_back({row.name, row.now(tuner, line)});
   return now;
 }
 
-bool writeKeptSettings(const KeptSettings& kept, const CommandLine& line, std::string& reason) {
+bool writeKeptSettings(const KeptSettings& kept, const TunerState& tuner, const CommandLine& line,
+                       std::string& reason) {
   if (!kept.writable) return true;
-  const std::string text = rewriteSettings(kept.read, keptSettingsNow(line));
+  const std::string text = rewriteSettings(kept.read, keptSettingsNow(tuner, line));
   return text == kept.text || writeSettingsFile(kept.path, text, reason);
 }

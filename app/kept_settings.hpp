@@ -25,9 +25,10 @@ std::string keptSettingsPath(const CommandLine& line, std::vector<std::string>& 
 // could not use is one line in `notices`; the program starts regardless.
 KeptSettings readKeptSettings(const std::string& path, CommandLine& line, std::vector<std::string>& notices);
 
-// Each setting this form of the command keeps, as it stands now: the shared state, and `line`
+// Each setting this form of the command keeps, as it stands now: the run's record, and `line`
 // for what only the command line holds (the devices, the window's scale). Empty at its default.
-std::vector<SettingValue> keptSettingsNow(const CommandLine& line);
+std::vector<SettingValue> keptSettingsNow(const TunerState& tuner, const CommandLine& line);
 
 // Writes the settings back when they changed; false with why.
-bool writeKeptSettings(const KeptSettings& kept, const CommandLine& line, std::string& reason);
+bool writeKeptSettings(const KeptSettings& kept, const TunerState& tuner, const CommandLine& line,
+                       std::string& reason);

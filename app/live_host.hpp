@@ -16,8 +16,8 @@
 
 class LiveHost : public Host {
  public:
-  // Opens the chosen devices as `settings` say; empty names mean the defaults.
-  explicit LiveHost(AudioSettings settings) : audio_(std::move(settings)) {}
+  // Opens the chosen devices as `settings` say (empty names mean the defaults), the callbacks sharing `shared`.
+  LiveHost(AudioSettings settings, AudioShared& shared) : audio_(std::move(settings)), shared_(shared) {}
 
   // A sound file in place of the input device; a notice says so when it plays without output.
   void useFile(FileInput* file) { file_ = file; }
@@ -49,6 +49,7 @@ class LiveHost : public Host {
  private:
   SdlKeySource keys_;
   AudioSettings audio_;
+  AudioShared& shared_;
   std::vector<std::string> notices_;
   FileInput* file_ = nullptr;
   SessionRecorder* recorder_ = nullptr;

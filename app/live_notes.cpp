@@ -6,7 +6,8 @@
 #include "core/tuner_state.hpp"
 #include "platform/regular_file.hpp"
 
-LiveNotes::LiveNotes() : detector_(std::make_unique<PreciseState>()), block_(std::make_unique<QueuedBlock>()) {}
+LiveNotes::LiveNotes(AudioShared& audio)
+    : audio_(audio), detector_(std::make_unique<PreciseState>()), block_(std::make_unique<QueuedBlock>()) {}
 
 LiveNotes::~LiveNotes() { discardFile(); }
 
@@ -31,7 +32,7 @@ void LiveNotes::follow(bool frozen) {
     if (midi_ != nullptr) midi_->letGo();
     lastNumber_ = -1;
   }
-  while (takeQueuedBlock(*block_))
+  while (takeQueuedBlock(audio_.blocks, *block_))
     if (!frozen) track(*block_);
 }
 
@@ -42,7 +43,7 @@ void LiveNotes::track(const QueuedBlock& block) {
   const bool afterGap = lastNumber_ < 0 || block.number != static_cast<std::uint32_t>(lastNumber_ + 1);
   if (afterGap) resetPreciseDetector(*detector_);
   lastNumber_ = block.number;
-  const double* rows = tuner.noteFrequency + kNoteRowOffset;
+  const double* rows = audio_.record.noteFrequency + kNoteRowOffset;
   runPreciseDetector(PreciseInput{block.samples, block.gain, rows}, *detector_, scores_, reading_);
   const long long first = static_cast<long long>(block.number) * kBlockSize;
   const NoteTrackerInput input{scores_, &reading_, block.samples, rows, first, afterGap};

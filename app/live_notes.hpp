@@ -10,13 +10,15 @@
 
 #include "analysis/precise_detector.hpp"
 #include "app/midi_out.hpp"
+#include "audio/audio_shared.hpp"
 #include "audio/block_queue.hpp"
 #include "io/notes_file.hpp"
 #include "io/output_files.hpp"
 
 class LiveNotes {
  public:
-  LiveNotes();
+  // Reads the blocks the callbacks sharing `audio` queue.
+  explicit LiveNotes(AudioShared& audio);
   ~LiveNotes();
   LiveNotes(const LiveNotes&) = delete;
   LiveNotes& operator=(const LiveNotes&) = delete;
@@ -37,6 +39,7 @@ class LiveNotes {
   void track(const QueuedBlock& block);
   void discardFile();
 
+  AudioShared& audio_;
   MidiOut* midi_ = nullptr;
   std::unique_ptr<PreciseState> detector_;  // large: kept off the stack
   std::unique_ptr<QueuedBlock> block_;

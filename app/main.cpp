@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,8 @@
 #include "app/midi_out.hpp"
 #include "app/replay.hpp"
 #include "app/shell.hpp"
+#include "core/tuner_state.hpp"
+#include "audio/audio_shared.hpp"
 #include "audio/file_feed.hpp"
 #include "audio/stream.hpp"
 #include "io/output_files.hpp"
@@ -86,6 +89,7 @@ bool prepareMidi(const LiveOptions& live, MidiOut& midi, Notices& notices, std::
 
 // What a live session writes: the recording, the notes' MIDI file.
 struct LiveOutputs {
+  explicit LiveOutputs(AudioShared& audio) : notes(audio) {}
   SessionRecorder recorder;
   LiveNotes notes;
 };
@@ -115,9 +119,9 @@ int prepareLive(const CommandLine& line, FileInput& file, MidiOut& midi, Notices
 
 // Finishes the recording and the notes' file after the audio has stopped; says what the
 // recording lost or why either failed.
-int finishLive(int status, const FileInput& file, LiveOutputs& out) {
+int finishLive(int status, const FileInput& file, const AudioShared& audio, LiveOutputs& out) {
   if (!file.readFailure().empty()) say(file.readFailure());
-  const std::string late = underrunLine(file.path(), fileFeedCounts());
+  const std::string late = underrunLine(file.path(), fileFeedCounts(audio.feed));
   if (!late.empty()) say(late);
   std::string reason;
   if (!out.notes.finish(reason)) {
@@ -152,12 +156,13 @@ void dropMissingKeptDevices(const KeptSettings& kept, CommandLine& line, Notices
 }
 
 // `asked` is the command line with the kept settings in it: what is written back at exit.
-int runLive(const CommandLine& asked, const KeptSettings& kept, Notices& keptNotices) {
+int runLive(TunerState& tuner, const CommandLine& asked, const KeptSettings& kept, Notices& keptNotices) {
   CommandLine line = asked;
   dropMissingKeptDevices(kept, line, keptNotices);
   sayEach(keptNotices);
+  const auto shared = std::make_unique<AudioShared>(tuner);  // large: kept off the stack
   FileInput file;
-  LiveOutputs out;
+  LiveOutputs out(*shared);
   MidiOut midi;
   Notices midiNotices;
   std::string reason;
@@ -167,28 +172,28 @@ int runLive(const CommandLine& asked, const KeptSettings& kept, Notices& keptNot
     return refused;
   }
   const AudioSettings audio = audioSettings(line);
-  LiveHost host(audio);
+  LiveHost host(audio, *shared);
   if (!line.live.inputFile.empty()) host.useFile(&file);
   if (out.recorder.isOpen()) host.record(&out.recorder);
   if (midi.isOpen()) out.notes.sendTo(&midi);
   if (out.notes.wanted()) host.followNotes(&out.notes);
   host.scaleWindow(line.live.windowScale);
   Notices notices;
-  if (startUp(host, reason, notices) == StartResult::NoWindow) {
+  if (startUp(tuner, host, reason, notices) == StartResult::NoWindow) {
     say("cannot open a window: " + reason);
-    finishLive(kExitSuccess, file, out);
+    finishLive(kExitSuccess, file, *shared, out);
     return kExitNoWindow;
   }
   sayEach(notices);
   sayEach(midiNotices);
   sayEach(host.takeNotices());
-  const int status = runLoop(host);
+  const int status = runLoop(tuner, host);
   midi.close();  // no key left sounding on the synthesiser
   sayEach(host.takeNotices());
   sayEach(midi.takeNotices());
   if (audio.report) sayBlockTiming();
-  if (!writeKeptSettings(kept, asked, reason)) say(reason + "; the settings of this run are not kept");
-  return finishLive(status, file, out);
+  if (!writeKeptSettings(kept, tuner, asked, reason)) say(reason + "; the settings of this run are not kept");
+  return finishLive(status, file, *shared, out);
 }
 
 int listDevices() {
@@ -217,13 +222,14 @@ int main(int argc, char** argv) {
   }
   Notices keptNotices;
   const KeptSettings kept = readKeptSettings(keptSettingsPath(line, keptNotices), line, keptNotices);
-  applyStartSettings(line.start);
+  const auto tuner = std::make_unique<TunerState>();  // this run's record; large: kept off the stack
+  applyStartSettings(*tuner, line.start);
   switch (line.mode) {
     case RunMode::Help: std::fputs(usageText(), stdout); return kExitSuccess;
     case RunMode::Version: std::fputs(versionText(), stdout); return kExitSuccess;
     case RunMode::ListDevices: return listDevices();
-    case RunMode::Headless: return runHeadless(line.headless, stderr);
+    case RunMode::Headless: return runHeadless(*tuner, line.headless, stderr);
     case RunMode::Live: break;
   }
-  return runLive(line, kept, keptNotices);
+  return runLive(*tuner, line, kept, keptNotices);
 }

@@ -1,6 +1,7 @@
 #include "app/record_view.hpp"
 
 #include "app/controls.hpp"
+#include "app/shell.hpp"
 #include "core/framebuffer.hpp"
 #include "core/tuner_state.hpp"
 #include "view/view.hpp"
@@ -11,10 +12,10 @@ GridRows keptRows;  // the window's, kept from one picture to the next
 
 }  // namespace
 
-NoteScores recordScores() { return NoteScores{tuner.scoreHistory, tuner.keyColour}; }
+NoteScores recordScores(const TunerState& tuner) { return NoteScores{tuner.scoreHistory, tuner.keyColour}; }
 
-void drawView(const ViewFrame& frame, const ViewFrame* held) {
-  drawView(framebuffer, frame, recordScores(), keptRows, held);
+void drawView(const TunerState& tuner, const ViewFrame& frame, const ViewFrame* held) {
+  drawView(framebuffer, frame, recordScores(tuner), keptRows, held);
 }
 
-void drawView() { drawView(applyViewRules()); }
+void drawView(TunerState& tuner) { drawView(tuner, applyViewRules(tuner)); }

@@ -25,6 +25,7 @@
 #include "io/sound_input.hpp"
 #include "core/tuner_state.hpp"
 #include "audio/audio_callback.hpp"
+#include "audio/audio_shared.hpp"
 #include "view/font.hpp"
 
 namespace {
@@ -112,22 +113,22 @@ int prepare(const HeadlessOptions& options, bool watched, ReplayInputs& in, Repl
   return kExitWriteFailed;
 }
 
-void applyEvent(HeadlessHost& host, const ReplayEvent& event) {
+void applyEvent(TunerState& tuner, HeadlessHost& host, const ReplayEvent& event) {
   switch (event.kind) {
     case ReplayEvent::KeyDown: host.keys().set(event.keyCode, true); break;
     case ReplayEvent::KeyUp: host.keys().set(event.keyCode, false); break;
-    case ReplayEvent::Window: dispatchEvent(host, event.window); break;
+    case ReplayEvent::Window: dispatchEvent(tuner, host, event.window); break;
   }
 }
 
 // Feeds one buffer of input (zeros past the end) through the callback and keeps its output. Where
 // the run lasts as long as the input, the end of the input sets its steps.
-bool audioStep(ReplayInputs& in, ReplayOutputs& out, std::string& reason) {
+bool audioStep(AudioShared& audio, ReplayInputs& in, ReplayOutputs& out, std::string& reason) {
   float input[kFramesPerBuffer];  // the reader fills all of it, with silence past the end
   float output[kFramesPerBuffer];
   if (!in.input.read(input, kFramesPerBuffer, reason)) return false;
   if (in.followsInput && in.input.ended()) in.steps = defaultReplaySteps(static_cast<std::size_t>(in.input.samplesRead()));
-  audioCallback(input, output, kFramesPerBuffer);
+  audioCallback(audio, input, output, kFramesPerBuffer);
   outputsTakeSound(out, output, kFramesPerBuffer);
   return true;
 }
@@ -139,20 +140,21 @@ long long expectedSteps(const ReplayInputs& in) {
   return in.steps != kStepsUntilTheInputEnds ? in.steps : in.foreseenSteps;
 }
 
-RunEnd runSteps(HeadlessHost& host, ReplayInputs& in, ReplayOutputs& out, const std::string& input,
+RunEnd runSteps(HeadlessHost& host, AudioShared& audio, ReplayInputs& in, ReplayOutputs& out, const std::string& input,
                 ProgressLine& progress, std::string& reason) {
+  TunerState& tuner = audio.record;
   for (long long step = 0; step < in.steps; ++step) {
     if (takenStopSignal() != 0) return RunEnd::Stopped;
     progress.update(step, expectedSteps(in));
     while (in.events.pending && in.events.next.step == step) {
-      applyEvent(host, in.events.next);
+      applyEvent(tuner, host, in.events.next);
       if (!advanceEvents(in.events, reason)) return RunEnd::Failed;
     }
     int column = tuner.historyColumn.load(std::memory_order_relaxed);
-    if (!loopTurn(host)) break;
+    if (!loopTurn(tuner, host)) break;
     const bool scored = tuner.historyColumn.load(std::memory_order_relaxed) != column;
     if (scored && !outputsTakeBlock(out, step, column, input, reason)) return RunEnd::Failed;
-    if (!audioStep(in, out, reason)) return RunEnd::Failed;
+    if (!audioStep(audio, in, out, reason)) return RunEnd::Failed;
   }
   return RunEnd::Completed;
 }
@@ -163,7 +165,7 @@ long long defaultReplaySteps(std::size_t inputSamples) {
   return static_cast<long long>((inputSamples + kFramesPerBuffer - 1) / kFramesPerBuffer) + 1;
 }
 
-int runHeadless(const HeadlessOptions& options, std::FILE* errors) {
+int runHeadless(TunerState& tuner, const HeadlessOptions& options, std::FILE* errors) {
   auto say = [errors](const std::string& what) { std::fprintf(errors, "sonavel: %s\n", what.c_str()); };
   StopSignals signals;  // before anything is written: a stop at any point ends the run as one at a step
   auto stopped = [&](ReplayOutputs& out) {
@@ -193,7 +195,8 @@ int runHeadless(const HeadlessOptions& options, std::FILE* errors) {
 
   HeadlessHost host;
   Notices notices;
-  if (startUp(host, reason, notices) != StartResult::Running) {
+  out.record = &tuner;
+  if (startUp(tuner, host, reason, notices) != StartResult::Running) {
     out.discard();
     say("cannot start: " + reason);
     return kExitCannotStart;
@@ -205,9 +208,10 @@ int runHeadless(const HeadlessOptions& options, std::FILE* errors) {
     out.rollScores.keepFont(font);
   }
   ProgressLine progress(errors, watched);
-  RunEnd end = runSteps(host, in, out, options.input, progress, reason);
+  const auto audio = std::make_unique<AudioShared>(tuner);  // large: kept off the stack
+  RunEnd end = runSteps(host, *audio, in, out, options.input, progress, reason);
   progress.finish();
-  if (!tuner.quitting) shutDown(host);
+  if (!tuner.quitting) shutDown(tuner, host);
   if (takenStopSignal() != 0) return stopped(out);
   if (end == RunEnd::Failed) {
     out.discard();

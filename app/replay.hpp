@@ -8,9 +8,11 @@
 #include "app/cli.hpp"
 #include "app/exit_status.hpp"
 
+struct TunerState;
+
 // The replay's entry: validates everything, runs the replay and writes the outputs. Returns
 // the exit status; it alone prints, every message to `errors` as one line starting "sonavel: ".
-int runHeadless(const HeadlessOptions& options, std::FILE* errors);
+int runHeadless(TunerState& tuner, const HeadlessOptions& options, std::FILE* errors);
 
 // Steps that feed every input sample, padded with silence to whole buffers, and
 // score the last block those buffers complete.

@@ -81,7 +81,7 @@ bool startMidi(ReplayOutputs& out, OutputSlot& slot, std::string& reason) {
 
 bool scoresTakeBlock(ReplayOutputs& out, OutputSlot& slot, long long step, int column, const std::string&,
                      std::string&) {
-  out.scores.writeRow(slot.stream.get(), step, column, tuner.scoreHistory + column * kNoteRows);
+  out.scores.writeRow(slot.stream.get(), step, column, out.record->scoreHistory + column * kNoteRows);
   return true;
 }
 
@@ -94,11 +94,13 @@ bool rollTakeBlock(ReplayOutputs& out, OutputSlot&, long long, int column, const
              " pixels per block; use fewer --steps or a smaller --roll-scale";
     return false;
   }
-  out.rollScores.add(tuner.scoreHistory + column * kNoteRows);
+  out.rollScores.add(out.record->scoreHistory + column * kNoteRows);
   return true;
 }
 
-bool pitchTakeBlock(ReplayOutputs&, OutputSlot& slot, long long step, int column, const std::string&, std::string&) {
+bool pitchTakeBlock(ReplayOutputs& out, OutputSlot& slot, long long step, int column, const std::string&,
+                    std::string&) {
+  const TunerState& tuner = *out.record;
   writePitchRow(slot.stream.get(), step, column, noteDetection.kept.reading, tuner.transposition, tuner.naming);
   return true;
 }
@@ -111,7 +113,7 @@ long long scoredBlockStart(long long step) {
 // The notes of the block just scored, as the outputs' precise detector read it, whichever detector scored the rows.
 bool midiTakeBlock(ReplayOutputs& out, OutputSlot&, long long step, int, const std::string&, std::string&) {
   const KeptReading& kept = noteDetection.kept;
-  addNotesBlock(*out.notes, NoteTrackerInput{kept.scores, &kept.reading, kept.block, tuner.noteFrequency + kNoteRowOffset,
+  addNotesBlock(*out.notes, NoteTrackerInput{kept.scores, &kept.reading, kept.block, out.record->noteFrequency + kNoteRowOffset,
                                              scoredBlockStart(step), kept.afterGap});
   return true;
 }
@@ -121,6 +123,7 @@ bool writePicture(ReplayOutputs&, OutputSlot& slot, const HeadlessHost& host, st
 }
 
 bool writeRoll(ReplayOutputs& out, OutputSlot& slot, const HeadlessHost&, std::string& reason) {
+  const TunerState& tuner = *out.record;
   return out.rollScores.writePng(slot.stream.get(), out.rollScale, reason, tuner.transposition, tuner.naming,
                                 themePalette(tuner.theme));
 }

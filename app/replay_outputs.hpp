@@ -17,6 +17,7 @@
 #include "io/sound_output.hpp"
 
 class HeadlessHost;
+struct TunerState;
 
 enum OutputKind { kScoresOutput, kPictureOutput, kSoundOutput, kRollOutput, kPitchOutput, kMidiOutput, kOutputKinds };
 
@@ -36,6 +37,7 @@ struct ReplayOutputs {
   RollScores rollScores;
   int rollScale = 1;
   std::unique_ptr<NotesFile> notes;  // the tracker's state is large: kept off the stack
+  const TunerState* record = nullptr;  // the run's, which the rows read from the first step on
 
   bool asked(OutputKind kind) const { return slots[kind].asked; }
   // Closes everything and removes every temporary file; the targets stay as they were.

@@ -9,10 +9,21 @@
 #include "analysis/detect.hpp"
 #include "core/host.hpp"
 #include "core/keyboard.hpp"
+#include "core/tuner_state.hpp"
+#include "view/bitmap_font.hpp"
 
 inline constexpr const char* kWindowTitle = "sonavel";
 inline constexpr const char* kFontPath = "font.tga";
 inline constexpr std::uint32_t kStartupColour = 0x000000;
+
+// The program's picture, on storage of app's own: start-up creates it, the frame step draws
+// into it and the host presents it.
+extern Framebuffer framebuffer;
+// Points `framebuffer` at its storage with the 640 x 480 geometry, every row marked changed.
+void createFramebuffer();
+
+// The program's font: start-up loads it, the frame's view draws with it, shutdown frees it.
+extern BitmapFont font;
 
 // The keyboard device start-up creates; the frame step polls it.
 extern std::unique_ptr<KeyboardDevice> keyboard;
@@ -25,9 +36,9 @@ using Notices = std::vector<std::string>;
 
 // Brings the program up in its fixed order; NoWindow (with the reason) leaves nothing acquired.
 // Running may add to `notices` what it had to do without (the font file, the recording).
-StartResult startUp(Host& host, std::string& reason, Notices& notices);
+StartResult startUp(TunerState& tuner, Host& host, std::string& reason, Notices& notices);
 // One pass: poll keys, Escape, key commands, the frame, the pause. False when the program must end.
-bool frameStep(Host& host);
+bool frameStep(TunerState& tuner, Host& host);
 // An event was dispatched: the picture may change over the next frame steps.
 void noteInput();
 
@@ -53,14 +64,14 @@ struct LoopTiming {
 };
 LoopTiming loopTiming();
 // The frame's own work: first clear, consume a ready block, draw, present.
-void runFrame(Host& host);
+void runFrame(TunerState& tuner, Host& host);
 // The window procedure: pointer fields, buttons, the close request.
-void dispatchEvent(Host& host, const WindowEvent& event);
+void dispatchEvent(TunerState& tuner, Host& host, const WindowEvent& event);
 // Runs once whichever exit comes first.
-void shutDown(Host& host);
-void cleanUp(Host& host);
+void shutDown(TunerState& tuner, Host& host);
+void cleanUp(TunerState& tuner, Host& host);
 // The rest of a loop turn once its events are dispatched: ends if one closed the window, else one
 // frame step (Escape shuts down), then the click is spent. False when the program must end.
-bool loopTurn(Host& host);
+bool loopTurn(TunerState& tuner, Host& host);
 // Takes at most one event, then the rest of the turn, until the program ends. Returns the exit status.
-int runLoop(Host& host);
+int runLoop(TunerState& tuner, Host& host);

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "app/shell.hpp"
 #include "core/framebuffer.hpp"
 #include "app/record_view.hpp"
 
@@ -28,14 +29,14 @@ struct ShownPicture {
 ShownPicture shown;
 
 // The frame drawn over the picture the framebuffer holds.
-void draw(const ViewFrame& frame) {
-  drawView(frame, shown.holds ? &shown.held : nullptr);
+void draw(const TunerState& tuner, const ViewFrame& frame) {
+  drawView(tuner, frame, shown.holds ? &shown.held : nullptr);
   shown.holds = true;
   shown.held = frame;
 }
 
-void present(Host& host, const ViewFrame& frame) {
-  draw(frame);
+void present(const TunerState& tuner, Host& host, const ViewFrame& frame) {
+  draw(tuner, frame);
   host.present(framebuffer);
   shown.valid = true;
   shown.frame = frame;
@@ -50,9 +51,9 @@ void copyPicture(std::vector<std::uint32_t>& to) {
 }
 
 // The skipped frame drawn anyway: it must leave the picture on screen as it was.
-void checkSkip(Host& host, const ViewFrame& frame) {
+void checkSkip(const TunerState& tuner, Host& host, const ViewFrame& frame) {
   copyPicture(shown.before);
-  draw(frame);
+  draw(tuner, frame);
   std::vector<std::uint32_t> after;
   copyPicture(after);
   if (after == shown.before) return;
@@ -71,9 +72,9 @@ void forgetShownPicture() {
 
 void noteScoresChanged() { shown.valid = false; }
 
-bool showFrame(Host& host, const ViewFrame& frame) {
+bool showFrame(const TunerState& tuner, Host& host, const ViewFrame& frame) {
   switch (host.pictureNeed()) {
-    case PictureNeed::EveryFrame: present(host, frame); return true;
+    case PictureNeed::EveryFrame: present(tuner, host, frame); return true;
     case PictureNeed::LastOnly:
       shown.owed = true;
       shown.owedFrame = frame;
@@ -81,18 +82,18 @@ bool showFrame(Host& host, const ViewFrame& frame) {
     case PictureNeed::Changes: break;
   }
   if (host.pictureLost() || !shown.valid || !(frame == shown.frame)) {
-    present(host, frame);
+    present(tuner, host, frame);
     return true;
   }
   ++shown.counts.skipped;
-  if (shown.check && framebuffer.pixels != nullptr) checkSkip(host, frame);
+  if (shown.check && framebuffer.pixels != nullptr) checkSkip(tuner, host, frame);
   return false;
 }
 
-void showOwedPicture(Host& host) {
+void showOwedPicture(const TunerState& tuner, Host& host) {
   if (!shown.owed) return;
   shown.owed = false;
-  present(host, shown.owedFrame);
+  present(tuner, host, shown.owedFrame);
 }
 
 void checkSkippedPictures(bool on) {

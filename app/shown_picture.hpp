@@ -6,15 +6,17 @@
 #include "core/host.hpp"
 #include "view/view_frame.hpp"
 
+struct TunerState;
+
 // The host shows the start-up picture (or the picture was cleared): the next frame draws.
 void forgetShownPicture();
 // A block was scored into the history since the last frame.
 void noteScoresChanged();
 // Draws and presents the frame's picture if the host needs it, else skips it or keeps it for
 // the end. True when it was presented.
-bool showFrame(Host& host, const ViewFrame& frame);
+bool showFrame(const TunerState& tuner, Host& host, const ViewFrame& frame);
 // End of the run: draws and presents the last frame's picture a PictureNeed::LastOnly host still needs.
-void showOwedPicture(Host& host);
+void showOwedPicture(const TunerState& tuner, Host& host);
 
 // Checking the skips: every skipped picture is drawn anyway and compared with the one shown.
 struct SkipCheck {

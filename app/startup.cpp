@@ -10,10 +10,18 @@
 #include "view/draw.hpp"
 #include "view/font.hpp"
 
+namespace {
+PictureStorage pictureStorage;
+}
+
+Framebuffer framebuffer;
+BitmapFont font;
 std::unique_ptr<KeyboardDevice> keyboard;
 NoteDetection noteDetection;
 
-StartResult startUp(Host& host, std::string& reason, Notices& notices) {
+void createFramebuffer() { framebuffer = pictureOn(pictureStorage); }
+
+StartResult startUp(TunerState& tuner, Host& host, std::string& reason, Notices& notices) {
   createFramebuffer();
   if (!host.openWindow(reason)) return StartResult::NoWindow;
   tuner.quitting = false;
@@ -31,25 +39,25 @@ StartResult startUp(Host& host, std::string& reason, Notices& notices) {
   std::memset(tuner.captureBlock, 0, 2 * tuner.blockSize * sizeof(double));
   buildNoteTable(tuner);
   resetNoteDetection(tuner, noteDetection);
-  if (!allocateRecording()) notices.push_back("no memory for the recording; playback is off");
+  if (!allocateRecording(tuner)) notices.push_back("no memory for the recording; playback is off");
   host.startAudio();  // without a stream the program runs on silent, as a viewer of nothing
   return StartResult::Running;
 }
 
-void shutDown(Host& host) {
+void shutDown(TunerState& tuner, Host& host) {
   if (tuner.quitting) return;
   tuner.quitting = true;
-  showOwedPicture(host);  // while the font is still there
-  cleanUp(host);
+  showOwedPicture(tuner, host);  // while the font is still there
+  cleanUp(tuner, host);
   host.destroyWindow();
 }
 
-void cleanUp(Host& host) {
+void cleanUp(TunerState& tuner, Host& host) {
   if (keyboard) {
     keyboard->release();
     keyboard.reset();
   }
   freeFont(font);
   host.stopAudio();  // no callback runs after this, so the recording can go
-  freeRecording();
+  freeRecording(tuner);
 }

@@ -17,7 +17,7 @@ int scaleToPicture(int position, int clientSize, int pictureSize) {
 
 }  // namespace
 
-void dispatchEvent(Host& host, const WindowEvent& event) {
+void dispatchEvent(TunerState& tuner, Host& host, const WindowEvent& event) {
   noteInput();
   switch (event.kind) {
     case WindowEvent::PointerMove:
@@ -31,6 +31,6 @@ void dispatchEvent(Host& host, const WindowEvent& event) {
     case WindowEvent::LeftUp: tuner.leftDown = false; break;
     case WindowEvent::RightDown: tuner.rightDown = true; break;
     case WindowEvent::RightUp: tuner.rightDown = false; break;
-    case WindowEvent::CloseRequest: shutDown(host); break;
+    case WindowEvent::CloseRequest: shutDown(tuner, host); break;
   }
 }

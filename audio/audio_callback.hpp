@@ -11,15 +11,21 @@
 
 #include "audio/tone.hpp"
 
-int audioCallback(const float* input, float* output, unsigned long frameCount);
+struct AudioShared;
+
+int audioCallback(AudioShared& audio, const float* input, float* output, unsigned long frameCount);
 
 // The same for an input the user also hears (a sound file in place of the microphone):
 // each input sample is where the output starts, before the tone and playback steps.
 // `input` must not be null.
-int audioCallbackHeard(const float* input, float* output, unsigned long frameCount);
+int audioCallbackHeard(AudioShared& audio, const float* input, float* output, unsigned long frameCount);
 // Paused input: composes the output (tone, playback) without capturing anything,
 // so the block being filled waits where it is.
-void composeOnly(float* output, unsigned long frameCount);
-// What composing would give while only the tone sounds, from `voice` instead of the
-// callback's own tone fields (left alone): the relay's way to carry the tone on.
-void composeToneFrom(ToneVoice& voice, float* output, unsigned long frameCount);
+void composeOnly(AudioShared& audio, float* output, unsigned long frameCount);
+// A sound file in place of the input device: `frameCount` frames of the file (audio/file_feed.hpp)
+// through the callback, the output starting from them; while frozen the file waits and only the
+// tone and playback sound. A null output is not written.
+void feedFromFile(AudioShared& audio, float* output, unsigned long frameCount);
+// The capture side of two streams: the callback on each buffer of `input` (any frame count; null
+// is silence), what it composes queued for the playback side (audio/output_relay.hpp).
+void relayCapture(AudioShared& audio, const float* input, unsigned long frameCount);

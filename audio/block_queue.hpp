@@ -4,6 +4,7 @@
 // audio thread queues a copy as it completes a block; the main thread takes them oldest
 // first. A full queue drops the block and the reader sees the gap in the numbers.
 
+#include <atomic>
 #include <cstdint>
 
 #include "core/constants.hpp"
@@ -16,11 +17,19 @@ struct QueuedBlock {
   std::uint32_t number;       // counts blocks queued or dropped since the start: a jump is a gap
 };
 
+struct BlockQueue {
+  QueuedBlock slots[kQueuedBlocks];
+  std::atomic<std::uint32_t> written{0};  // blocks ever queued: the audio thread's
+  std::atomic<std::uint32_t> taken{0};    // blocks ever taken: the main thread's
+  std::atomic<bool> on{false};
+  std::uint32_t numbered = 0;  // the audio thread's count, dropped blocks included
+};
+
 // Main thread, while no callback runs: empties the queue and turns it on.
-void startBlockQueue();
+void startBlockQueue(BlockQueue& queue);
 // Main thread: turns it off; blocks queued can still be taken.
-void stopBlockQueue();
+void stopBlockQueue(BlockQueue& queue);
 // Audio thread, as a block completes: `raw` its kBlockSize samples before gain.
-void queueBlock(const double* raw, float gain);
+void queueBlock(BlockQueue& queue, const double* raw, float gain);
 // Main thread: the oldest block queued into `block`; false when none waits.
-bool takeQueuedBlock(QueuedBlock& block);
+bool takeQueuedBlock(BlockQueue& queue, QueuedBlock& block);

@@ -6,9 +6,14 @@
 // Neither side allocates, locks or waits.
 
 #include <array>
+#include <atomic>
 #include <cstddef>
 
 #include "core/constants.hpp"
+#include "audio/sample_ring.hpp"
+#include "audio/tone.hpp"
+
+struct TunerState;
 
 // Both sides come in bursts (several buffers back to back once a device period
 // is ready, later still when the machine is busy), so the playback side keeps a
@@ -48,10 +53,46 @@ struct RelayCounts {
   std::array<unsigned long long, kFillWindows> leastFill{};  // per stretch, or kNoFill
 };
 
+inline constexpr std::size_t kRelayRingFrames = 16384;  // above the high mark plus a capture burst
+inline constexpr std::size_t kToneMarks = 64;            // more buffers than the sample ring holds
+
+// Where the tone stood after a composed buffer: `at` counts every sample ever queued
+// in the ring before that point.
+struct ToneMark {
+  std::size_t at = 0;
+  ToneVoice voice;
+  bool alone = false;  // the tone is all that sounds: no recorded playback
+};
+
+struct OutputRelay {
+  SampleRing<kRelayRingFrames> composedOutput;
+  SampleRing<kToneMarks, ToneMark> toneMarks;
+  float composed[kFramesPerBuffer] = {};  // capture thread only
+  std::size_t queued = 0;                 // capture thread only: samples ever queued
+
+  // Playback thread only.
+  bool priming = true;      // waiting for the cushion
+  std::size_t taken = 0;    // samples ever taken off the ring, played or dropped
+  ToneMark latest;          // the newest mark at or before `taken`
+  ToneMark next;            // a mark read ahead of `taken`, while `nextRead`
+  bool nextRead = false;
+  ToneVoice carrying;       // the tone carried on, while `owed` > 0
+  std::size_t owed = 0;     // samples played ahead of the ring, to drop as they come
+  bool carriedOut = false;  // the carry ran past kRelayCarryFrames into silence
+  std::size_t fading = 0;   // samples left of the fade from the carried tone to the composed output
+  float ours[kFramesPerBuffer] = {};     // the carried tone under a fade
+  float skipped[kFramesPerBuffer] = {};  // the carried tone brought up to the ring's place
+
+  // Written by one side each, read by the report.
+  std::atomic<unsigned long long> captured{0}, played{0}, silent{0}, gaps{0}, dropped{0}, carried{0}, carries{0};
+  std::array<std::atomic<unsigned long long>, kFillWindows> leastFill;  // written by the playback side
+};
+
 // Only while neither side runs.
-void resetOutputRelay();
-RelayCounts outputRelayCounts();
-// Capture thread: any frame count; a null input is silence.
-void relayCapture(const float* input, unsigned long frameCount);
+void resetOutputRelay(OutputRelay& relay);
+RelayCounts outputRelayCounts(const OutputRelay& relay);
+// Capture thread: one buffer the callback composed (at most kFramesPerBuffer samples), queued
+// for the playback side with the tone's state after it.
+void queueComposed(OutputRelay& relay, const TunerState& record, const float* samples, std::size_t count);
 // Playback thread: writes every one of the frameCount samples.
-void relayPlayback(float* output, unsigned long frameCount);
+void relayPlayback(OutputRelay& relay, const TunerState& record, float* output, unsigned long frameCount);

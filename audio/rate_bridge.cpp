@@ -19,7 +19,9 @@ constexpr std::size_t kConvertedFrames = 8192;  // room for one piece converted,
 constexpr int kMostRounds = 16;                 // output buffers composed in one pump at most
 constexpr unsigned kOneThread = 1;              // the helper converts; libsoxr starts no threads
 
-struct Bridge {
+}  // namespace
+
+struct BridgeParts {
   BridgeRates rates;
   BridgeEnds ends{};
   soxr_t toProgram = nullptr;  // device rate to 44100 Hz; null when the input needs none
@@ -32,7 +34,8 @@ struct Bridge {
   std::atomic<bool> running{false};
   std::thread helper;
 };
-std::unique_ptr<Bridge> bridge;  // made and freed by the main thread while no stream runs
+
+namespace {
 
 soxr_t makeConverter(double from, double to, std::string& reason) {
   if (from == to) return nullptr;
@@ -50,7 +53,7 @@ soxr_t makeConverter(double from, double to, std::string& reason) {
   return converter;
 }
 
-void freeConverters(Bridge& b) {
+void freeConverters(BridgeParts& b) {
   soxr_delete(b.toProgram);
   soxr_delete(b.toDevice);
   b.toProgram = b.toDevice = nullptr;
@@ -78,40 +81,44 @@ void add(std::atomic<unsigned long long>& counter, unsigned long long frames) {
   counter.store(counter.load(std::memory_order_relaxed) + frames, std::memory_order_relaxed);
 }
 
-void pumpInput(Bridge& b) {
+void pumpInput(BridgeParts& b) {
   while (const std::size_t got = b.input.pop(b.piece, kPieceFrames))
     convert(b.toProgram, b.piece, got, b.converted,
-            [&](const float* samples, std::size_t count) { b.ends.capture(samples, count); });
+            [&](const float* samples, std::size_t count) { b.ends.capture(b.ends.user, samples, count); });
 }
 
 // What the output ring is topped up to: the least, raised a buffer for each short playback call.
-std::size_t outputTarget(const Bridge& b) {
+std::size_t outputTarget(const BridgeParts& b) {
   const unsigned long long raised = b.shortCalls.load(std::memory_order_relaxed) * kFramesPerBuffer;
   return std::min<unsigned long long>(kBridgeOutputFrames + raised, kBridgeMostOutputFrames);
 }
 
-void pumpOutput(Bridge& b) {
+void pumpOutput(BridgeParts& b) {
   const std::size_t target = outputTarget(b);
   for (int round = 0; round < kMostRounds && b.output.waiting() < target; ++round) {
-    b.ends.playback(b.composed, kFramesPerBuffer);
+    b.ends.playback(b.ends.user, b.composed, kFramesPerBuffer);
     convert(b.toDevice, b.composed, kFramesPerBuffer, b.converted,
             [&](const float* samples, std::size_t count) { b.output.push(samples, count); });
   }
 }
 
-void helperLoop(Bridge& b, void (*onStart)()) {
+void helperLoop(BridgeParts& b, void (*onStart)()) {
   if (onStart != nullptr) onStart();
   while (b.running.load(std::memory_order_acquire)) {
-    pumpRateBridge();
+    pumpInput(b);
+    pumpOutput(b);
     std::this_thread::sleep_for(std::chrono::duration<double, std::milli>(kBridgePollMs));
   }
 }
 
 }  // namespace
 
-bool openRateBridge(const BridgeRates& rates, const BridgeEnds& ends, std::string& reason) {
-  closeRateBridge();
-  auto made = std::make_unique<Bridge>();
+RateBridge::RateBridge() = default;
+RateBridge::~RateBridge() { closeRateBridge(*this); }
+
+bool openRateBridge(RateBridge& bridge, const BridgeRates& rates, const BridgeEnds& ends, std::string& reason) {
+  closeRateBridge(bridge);
+  auto made = std::make_unique<BridgeParts>();
   made->rates = rates;
   made->ends = ends;
   reason.clear();
@@ -123,48 +130,53 @@ bool openRateBridge(const BridgeRates& rates, const BridgeEnds& ends, std::strin
   }
   const float silence[kBridgeOutputFrames] = {};
   made->output.push(silence, kBridgeOutputFrames);
-  bridge = std::move(made);
+  bridge.parts = std::move(made);
   return true;
 }
 
-void startRateBridge(void (*onStart)()) {
-  if (bridge == nullptr || bridge->running.load()) return;
-  bridge->running.store(true, std::memory_order_release);
-  bridge->helper = std::thread(helperLoop, std::ref(*bridge), onStart);
+void startRateBridge(RateBridge& bridge, void (*onStart)()) {
+  BridgeParts* parts = bridge.parts.get();
+  if (parts == nullptr || parts->running.load()) return;
+  parts->running.store(true, std::memory_order_release);
+  parts->helper = std::thread(helperLoop, std::ref(*parts), onStart);
 }
 
-void pumpRateBridge() {
-  pumpInput(*bridge);
-  pumpOutput(*bridge);
+void pumpRateBridge(RateBridge& bridge) {
+  pumpInput(*bridge.parts);
+  pumpOutput(*bridge.parts);
 }
 
-void closeRateBridge() {
-  if (bridge == nullptr) return;
-  bridge->running.store(false, std::memory_order_release);
-  if (bridge->helper.joinable()) bridge->helper.join();
-  freeConverters(*bridge);
-  bridge.reset();
+void closeRateBridge(RateBridge& bridge) {
+  BridgeParts* parts = bridge.parts.get();
+  if (parts == nullptr) return;
+  parts->running.store(false, std::memory_order_release);
+  if (parts->helper.joinable()) parts->helper.join();
+  freeConverters(*parts);
+  bridge.parts.reset();
 }
 
-BridgeCounts rateBridgeCounts() {
-  if (bridge == nullptr) return {};
-  return {bridge->inputLost.load(), bridge->outputShort.load(), bridge->shortCalls.load()};
+BridgeCounts rateBridgeCounts(const RateBridge& bridge) {
+  const BridgeParts* parts = bridge.parts.get();
+  if (parts == nullptr) return {};
+  return {parts->inputLost.load(), parts->outputShort.load(), parts->shortCalls.load()};
 }
 
-void bridgeCapture(const float* input, unsigned long frameCount) {
+void bridgeCapture(RateBridge& bridge, const float* input, unsigned long frameCount) {
+  BridgeParts& b = *bridge.parts;
   const float silence[kFramesPerBuffer] = {};
   for (unsigned long done = 0; done < frameCount;) {
     const unsigned long count = std::min<unsigned long>(frameCount - done, kFramesPerBuffer);
-    const std::size_t taken = bridge->input.push(input != nullptr ? input + done : silence, count);
-    if (taken < count) add(bridge->inputLost, count - taken);
+    const std::size_t taken = b.input.push(input != nullptr ? input + done : silence, count);
+    if (taken < count) add(b.inputLost, count - taken);
     done += count;
   }
 }
 
-void bridgePlayback(float* output, unsigned long frameCount) {
-  const std::size_t got = bridge->output.pop(output, frameCount);
+void bridgePlayback(RateBridge& bridge, float* output, unsigned long frameCount) {
+  BridgeParts& b = *bridge.parts;
+  const std::size_t got = b.output.pop(output, frameCount);
   if (got == frameCount) return;
   std::fill(output + got, output + frameCount, 0.0f);
-  add(bridge->outputShort, frameCount - got);
-  add(bridge->shortCalls, 1);
+  add(b.outputShort, frameCount - got);
+  add(b.shortCalls, 1);
 }

@@ -4,6 +4,7 @@
 // through two fixed rings; a helper thread converts them with libsoxr, which may allocate and
 // lock while it works, and serves the relay's capture and playback ends at 44100 Hz.
 
+#include <memory>
 #include <string>
 
 #include "core/constants.hpp"
@@ -14,10 +15,12 @@ struct BridgeRates {
   double output = kSampleRate;
 };
 
-// The 44100 Hz ends the helper thread serves: the relay's in the program (output_relay.hpp).
+// The 44100 Hz ends the helper thread serves, each handed `user`: the relay's in the program
+// (output_relay.hpp).
 struct BridgeEnds {
-  void (*capture)(const float* input, unsigned long frameCount);
-  void (*playback)(float* output, unsigned long frameCount);
+  void* user;
+  void (*capture)(void* user, const float* input, unsigned long frameCount);
+  void (*playback)(void* user, float* output, unsigned long frameCount);
 };
 
 // Device frames kept waiting for the playback callback: a callback buffer and room for the
@@ -34,19 +37,28 @@ struct BridgeCounts {
   unsigned long long shortCalls = 0;  // playback calls with any such frames
 };
 
+// The converters, rings and helper thread while the bridge is open; made and freed by the main
+// thread while no stream runs. Held in the callbacks' shared state (audio_shared.hpp).
+struct BridgeParts;
+struct RateBridge {
+  RateBridge();
+  ~RateBridge();
+  std::unique_ptr<BridgeParts> parts;
+};
+
 // Main thread, while no stream runs: converters and rings made ready, the output ring primed with
 // kBridgeOutputFrames of silence. False with a one-line reason when libsoxr refuses a rate.
-bool openRateBridge(const BridgeRates& rates, const BridgeEnds& ends, std::string& reason);
+bool openRateBridge(RateBridge& bridge, const BridgeRates& rates, const BridgeEnds& ends, std::string& reason);
 // Main thread: the helper thread, which runs `onStart` first (its priority) and then pumps every
 // kBridgePollMs until closed.
-void startRateBridge(void (*onStart)());
+void startRateBridge(RateBridge& bridge, void (*onStart)());
 // Helper thread (or a test in its place): converts the input waiting and tops the output up.
-void pumpRateBridge();
+void pumpRateBridge(RateBridge& bridge);
 // Main thread, after the streams stopped: the helper joined, the converters freed.
-void closeRateBridge();
-BridgeCounts rateBridgeCounts();
+void closeRateBridge(RateBridge& bridge);
+BridgeCounts rateBridgeCounts(const RateBridge& bridge);
 
 // Capture callback: queues the device's input; any frame count.
-void bridgeCapture(const float* input, unsigned long frameCount);
+void bridgeCapture(RateBridge& bridge, const float* input, unsigned long frameCount);
 // Playback callback: writes every one of the frameCount samples.
-void bridgePlayback(float* output, unsigned long frameCount);
+void bridgePlayback(RateBridge& bridge, float* output, unsigned long frameCount);

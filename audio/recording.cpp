@@ -8,21 +8,21 @@ namespace {
 constexpr int kRecordedSampleCount = kHistoryColumns * TunerState::blockSize;
 }
 
-bool allocateRecording() {
+bool allocateRecording(TunerState& record) {
   // Value-initialised: every sample starts at 0.0, so playback before any block is silent.
-  tuner.recordedSamples = new (std::nothrow) std::atomic<float>[kRecordedSampleCount]();
-  return tuner.recordedSamples != nullptr;
+  record.recordedSamples = new (std::nothrow) std::atomic<float>[kRecordedSampleCount]();
+  return record.recordedSamples != nullptr;
 }
 
-void freeRecording() {
-  delete[] tuner.recordedSamples;
-  tuner.recordedSamples = nullptr;
+void freeRecording(TunerState& record) {
+  delete[] record.recordedSamples;
+  record.recordedSamples = nullptr;
 }
 
-void recordBlock() {
-  if (tuner.recordedSamples == nullptr) return;
+void recordBlock(TunerState& record) {
+  if (record.recordedSamples == nullptr) return;
   std::atomic<float>* column =
-      tuner.recordedSamples + tuner.historyColumn.load(std::memory_order_relaxed) * tuner.blockSize;
-  for (int i = 0; i < tuner.blockSize; ++i)
-    column[i].store(tuner.lastBlock[i].load(std::memory_order_relaxed), std::memory_order_relaxed);
+      record.recordedSamples + record.historyColumn.load(std::memory_order_relaxed) * record.blockSize;
+  for (int i = 0; i < record.blockSize; ++i)
+    column[i].store(record.lastBlock[i].load(std::memory_order_relaxed), std::memory_order_relaxed);
 }

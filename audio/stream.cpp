@@ -10,12 +10,11 @@
 #include <vector>
 
 #include "core/constants.hpp"
-#include "core/tuner_state.hpp"
 #include "audio/audio_callback.hpp"
+#include "audio/audio_shared.hpp"
 #include "audio/callback_clock.hpp"
 #include "audio/device_choice.hpp"
 #include "audio/exclusive_mode.hpp"
-#include "audio/file_feed.hpp"
 #include "audio/host_apis.hpp"
 #include "audio/output_relay.hpp"
 #include "audio/rate_bridge.hpp"
@@ -26,24 +25,9 @@ constexpr double kMillisecondsPerSecond = 1000.0;
 constexpr int kChannels = 1;
 constexpr std::size_t kReportLength = 256;  // room for a report line, host API name included
 
-// What start-up opened, main thread only: the settings it was given, whether it holds one
-// Pa_Initialize that stopAudio must undo, and the playback stream when capture and playback
-// run as two streams (the capture stream, which runs the callback, is `tuner.audioStream`).
-struct OpenAudio {
-  AudioSettings settings;
-  bool libraryHeld = false;
-  PaStream* playback = nullptr;
-  std::string passedOver;  // preferred host APIs whose default devices did not take the stream
-  BridgeRates rates;       // the devices' rates; where either is not 44100 Hz, the rate bridge converts
-  bool exclusive = false;  // the devices are held alone (WASAPI's exclusive mode)
-};
-OpenAudio opened;
+PaStream* openStream(const OpenStreams& opened) { return static_cast<PaStream*>(opened.capture); }
 
-PaStream* openStream() { return static_cast<PaStream*>(tuner.audioStream); }
-
-// How punctually each side's callback comes, for the audio report: the capture
-// stream's (or the duplex stream's) and the playback stream's.
-CallbackClock captureClock, playbackClock;
+AudioShared& shared(void* userData) { return *static_cast<AudioShared*>(userData); }
 
 // Callback threads: steady_clock reads the vDSO clock, no system call.
 void clockCall(CallbackClock& clock, unsigned long frameCount, PaStreamCallbackFlags flags) {
@@ -53,42 +37,57 @@ void clockCall(CallbackClock& clock, unsigned long frameCount, PaStreamCallbackF
 }
 
 int forwardToCallback(const void* input, void* output, unsigned long frameCount, const PaStreamCallbackTimeInfo*,
-                      PaStreamCallbackFlags flags, void*) {
-  clockCall(captureClock, frameCount, flags);
-  return audioCallback(static_cast<const float*>(input), static_cast<float*>(output), frameCount);
+                      PaStreamCallbackFlags flags, void* userData) {
+  AudioShared& audio = shared(userData);
+  clockCall(audio.captureClock, frameCount, flags);
+  return audioCallback(audio, static_cast<const float*>(input), static_cast<float*>(output), frameCount);
 }
 
 int captureToRelay(const void* input, void*, unsigned long frameCount, const PaStreamCallbackTimeInfo*,
-                   PaStreamCallbackFlags flags, void*) {
-  clockCall(captureClock, frameCount, flags);
-  relayCapture(static_cast<const float*>(input), frameCount);
+                   PaStreamCallbackFlags flags, void* userData) {
+  AudioShared& audio = shared(userData);
+  clockCall(audio.captureClock, frameCount, flags);
+  relayCapture(audio, static_cast<const float*>(input), frameCount);
   return paContinue;
 }
 
 int playFromRelay(const void*, void* output, unsigned long frameCount, const PaStreamCallbackTimeInfo*,
-                  PaStreamCallbackFlags flags, void*) {
-  clockCall(playbackClock, frameCount, flags);
-  relayPlayback(static_cast<float*>(output), frameCount);
+                  PaStreamCallbackFlags flags, void* userData) {
+  AudioShared& audio = shared(userData);
+  clockCall(audio.playbackClock, frameCount, flags);
+  relayPlayback(audio.relay, audio.record, static_cast<float*>(output), frameCount);
   return paContinue;
 }
 
 int captureToBridge(const void* input, void*, unsigned long frameCount, const PaStreamCallbackTimeInfo*,
-                    PaStreamCallbackFlags flags, void*) {
-  clockCall(captureClock, frameCount, flags);
-  bridgeCapture(static_cast<const float*>(input), frameCount);
+                    PaStreamCallbackFlags flags, void* userData) {
+  AudioShared& audio = shared(userData);
+  clockCall(audio.captureClock, frameCount, flags);
+  bridgeCapture(audio.bridge, static_cast<const float*>(input), frameCount);
   return paContinue;
 }
 
 int playFromBridge(const void*, void* output, unsigned long frameCount, const PaStreamCallbackTimeInfo*,
-                   PaStreamCallbackFlags flags, void*) {
-  clockCall(playbackClock, frameCount, flags);
-  bridgePlayback(static_cast<float*>(output), frameCount);
+                   PaStreamCallbackFlags flags, void* userData) {
+  AudioShared& audio = shared(userData);
+  clockCall(audio.playbackClock, frameCount, flags);
+  bridgePlayback(audio.bridge, static_cast<float*>(output), frameCount);
   return paContinue;
 }
 
+// The rate bridge's helper thread: the relay's two ends at 44100 Hz.
+void relayCaptureEnd(void* userData, const float* input, unsigned long frameCount) {
+  relayCapture(shared(userData), input, frameCount);
+}
+
+void relayPlaybackEnd(void* userData, float* output, unsigned long frameCount) {
+  AudioShared& audio = shared(userData);
+  relayPlayback(audio.relay, audio.record, output, frameCount);
+}
+
 int playFile(const void*, void* output, unsigned long frameCount, const PaStreamCallbackTimeInfo*,
-             PaStreamCallbackFlags, void*) {
-  feedFromFile(static_cast<float*>(output), frameCount);
+             PaStreamCallbackFlags, void* userData) {
+  feedFromFile(shared(userData), static_cast<float*>(output), frameCount);
   return paContinue;
 }
 
@@ -145,14 +144,14 @@ struct DevicePair {
   int output = kNoAudioDevice;
 };
 
-PaStreamParameters monoFloat(int device, bool input) {
+PaStreamParameters monoFloat(int device, bool input, int minLatencyMs) {
   const PaDeviceInfo* info = Pa_GetDeviceInfo(device);
   double deviceLatency = input ? info->defaultLowInputLatency : info->defaultLowOutputLatency;
   PaStreamParameters parameters{};
   parameters.device = device;
   parameters.channelCount = kChannels;
   parameters.sampleFormat = paFloat32;
-  parameters.suggestedLatency = std::max(opened.settings.minLatencyMs / kMillisecondsPerSecond, deviceLatency);
+  parameters.suggestedLatency = std::max(minLatencyMs / kMillisecondsPerSecond, deviceLatency);
   parameters.hostApiSpecificStreamInfo = nullptr;
   return parameters;
 }
@@ -162,8 +161,8 @@ bool takesAt(const PaStreamParameters& parameters, bool input, double rate) {
 }
 
 // Whether `device` takes what the program opens on it: 44100 Hz mono float at the latency asked for.
-bool takesTheStream(int device, bool input) {
-  return device != paNoDevice && takesAt(monoFloat(device, input), input, kSampleRate);
+bool takesTheStream(int device, bool input, int minLatencyMs) {
+  return device != paNoDevice && takesAt(monoFloat(device, input, minLatencyMs), input, kSampleRate);
 }
 
 PaHostApiTypeId hostApiType(int device) {
@@ -175,20 +174,20 @@ PaHostApiTypeId hostApiType(int device) {
 // The rate the live streams open `device` at: its own where the host API lets the program convert
 // (the system would convert any other rate itself, where it opened it at all), else 44100 Hz; 0
 // where it takes neither.
-double openingRate(int device, bool input) {
+double openingRate(int device, bool input, int minLatencyMs) {
   if (device != paNoDevice && convertsAtDeviceRate(hostApiType(device))) {
     const double own = Pa_GetDeviceInfo(device)->defaultSampleRate;
-    if (takesAt(monoFloat(device, input), input, own)) return own;
+    if (takesAt(monoFloat(device, input, minLatencyMs), input, own)) return own;
   }
-  return takesTheStream(device, input) ? kSampleRate : 0;
+  return takesTheStream(device, input, minLatencyMs) ? kSampleRate : 0;
 }
 
 // The devices opened when none is named: the defaults of the first preferred host API whose
 // defaults take the stream (the output's alone for a file, which is not converted), else
 // PortAudio's own. The host APIs passed over go to `passedOver`, named. Needs the library initialised.
-DevicePair defaultDevices(bool withInput, std::string* passedOver = nullptr) {
-  auto opens = [withInput](int device, bool input) {
-    return withInput ? openingRate(device, input) > 0 : takesTheStream(device, input);
+DevicePair defaultDevices(bool withInput, int minLatencyMs, std::string* passedOver = nullptr) {
+  auto opens = [withInput, minLatencyMs](int device, bool input) {
+    return withInput ? openingRate(device, input, minLatencyMs) > 0 : takesTheStream(device, input, minLatencyMs);
   };
   for (PaHostApiTypeId type : preferredHostApis()) {
     const PaHostApiIndex index = Pa_HostApiTypeIdToHostApiIndex(type);
@@ -202,10 +201,10 @@ DevicePair defaultDevices(bool withInput, std::string* passedOver = nullptr) {
 }
 
 // Needs the library initialised.
-bool resolveDevices(const AudioDeviceChoice& choice, DevicePair& pair, std::string& reason,
+bool resolveDevices(const AudioDeviceChoice& choice, int minLatencyMs, DevicePair& pair, std::string& reason,
                     std::string* passedOver = nullptr) {
   std::vector<AudioDeviceSummary> devices = deviceSummaries();
-  const DevicePair defaults = defaultDevices(true, passedOver);
+  const DevicePair defaults = defaultDevices(true, minLatencyMs, passedOver);
   AudioDevicePick wanted{choice.input, choice.output, defaults.input, defaults.output};
   return chooseAudioDevices(devices, wanted, pair.input, pair.output, reason);
 }
@@ -238,11 +237,12 @@ bool startStream(PaStream* stream, std::string& reason) {
   return false;
 }
 
-// Opens and starts one stream that runs `callback`, as `tuner.audioStream`.
-bool openOneStream(const PaStreamParameters* input, const PaStreamParameters* output, PaStreamCallback* callback,
+// Opens and starts one stream that runs `callback`, as `audio.streams.capture`.
+bool openOneStream(AudioShared& audio, const PaStreamParameters* input, const PaStreamParameters* output, PaStreamCallback* callback,
                    std::string& reason) {
+  OpenStreams& opened = audio.streams;
   PaStream* stream = nullptr;
-  PaError error = Pa_OpenStream(&stream, input, output, kSampleRate, kFramesPerBuffer, paNoFlag, callback, nullptr);
+  PaError error = Pa_OpenStream(&stream, input, output, kSampleRate, kFramesPerBuffer, paNoFlag, callback, &audio);
   if (error != paNoError) {
     reason = "cannot open the audio stream: " + errorText(error);
     return false;
@@ -252,54 +252,58 @@ bool openOneStream(const PaStreamParameters* input, const PaStreamParameters* ou
     Pa_CloseStream(stream);
     return false;
   }
-  tuner.audioStream = stream;
+  opened.capture = stream;
   return true;
 }
 
 // One duplex stream: the callback gets each input buffer with its output buffer.
-bool openDuplex(PaStreamParameters& input, PaStreamParameters& output, std::string& reason) {
+bool openDuplex(AudioShared& audio, PaStreamParameters& input, PaStreamParameters& output, std::string& reason) {
   periodsForDuplex(periodsOfOneBuffer(input, output));
-  return openOneStream(&input, &output, forwardToCallback, reason);
+  return openOneStream(audio, &input, &output, forwardToCallback, reason);
 }
 
-bool converting() { return opened.rates.input != kSampleRate || opened.rates.output != kSampleRate; }
+bool converting(const OpenStreams& opened) {
+  return opened.rates.input != kSampleRate || opened.rates.output != kSampleRate;
+}
 
 // Capture and playback as two streams joined by the output relay. Each waits on
 // its own device, so neither can spin on the other's readiness. A device at its own rate is
 // served through the rate bridge, whose helper thread then runs the relay's two ends.
-bool openSplit(PaStreamParameters& input, PaStreamParameters& output, std::string& reason) {
+bool openSplit(AudioShared& audio, PaStreamParameters& input, PaStreamParameters& output, std::string& reason) {
+  OpenStreams& opened = audio.streams;
   PaStream* capture = nullptr;
   PaStream* playback = nullptr;
-  resetOutputRelay();
-  const bool bridged = converting();
-  if (bridged && !openRateBridge(opened.rates, {relayCapture, relayPlayback}, reason)) return false;
+  resetOutputRelay(audio.relay);
+  const bool bridged = converting(opened);
+  if (bridged && !openRateBridge(audio.bridge, opened.rates, {&audio, relayCaptureEnd, relayPlaybackEnd}, reason))
+    return false;
   PaError error = Pa_OpenStream(&capture, &input, nullptr, opened.rates.input, kFramesPerBuffer, paNoFlag,
-                                bridged ? captureToBridge : captureToRelay, nullptr);
+                                bridged ? captureToBridge : captureToRelay, &audio);
   if (error == paNoError)
     error = Pa_OpenStream(&playback, nullptr, &output, opened.rates.output, kFramesPerBuffer, paNoFlag,
-                          bridged ? playFromBridge : playFromRelay, nullptr);
+                          bridged ? playFromBridge : playFromRelay, &audio);
   if (error != paNoError) {
     reason = "cannot open the audio stream: " + errorText(error);
     if (capture != nullptr) Pa_CloseStream(capture);
-    closeRateBridge();
+    closeRateBridge(audio.bridge);
     return false;
   }
-  if (bridged) startRateBridge(raiseHelperThread);
+  if (bridged) startRateBridge(audio.bridge, raiseHelperThread);
   if (opened.settings.realtime && onAlsa(input)) askRealtime(capture);
   if (opened.settings.realtime && onAlsa(output)) askRealtime(playback);
   if (!startStream(playback, reason) || !startStream(capture, reason)) {
     Pa_CloseStream(capture);  // closing stops a started stream first
     Pa_CloseStream(playback);
-    closeRateBridge();
+    closeRateBridge(audio.bridge);
     return false;
   }
-  tuner.audioStream = capture;
+  opened.capture = capture;
   opened.playback = playback;
   return true;
 }
 
 // For the report, where the host API holds devices either way: " shared at 48000 Hz" and the like.
-std::string sharingText(int inputDevice) {
+std::string sharingText(const OpenStreams& opened, int inputDevice) {
   const std::string word = sharingWord(hostApiType(inputDevice), opened.exclusive);
   if (word.empty()) return "";
   char text[kReportLength];
@@ -308,32 +312,32 @@ std::string sharingText(int inputDevice) {
   else
     std::snprintf(text, sizeof text, " %s at %.0f Hz in, %.0f Hz out", word.c_str(), opened.rates.input,
                   opened.rates.output);
-  return text + std::string(converting() ? " (converted to and from 44100 Hz)" : "");
+  return text + std::string(converting(opened) ? " (converted to and from 44100 Hz)" : "");
 }
 
 // The line SONAVEL_AUDIO_REPORT asks for: the streams' host API and the latencies PortAudio reports.
-std::string streamReport(int inputDevice) {
+std::string streamReport(const OpenStreams& opened, int inputDevice) {
   auto milliseconds = [](PaStream* stream, bool input) {
     const PaStreamInfo* info = stream != nullptr ? Pa_GetStreamInfo(stream) : nullptr;
     if (info == nullptr) return -1.0;
     return 1000.0 * (input ? info->inputLatency : info->outputLatency);
   };
-  PaStream* capture = openStream();
+  PaStream* capture = openStream(opened);
   PaStream* playback = opened.playback != nullptr ? opened.playback : capture;
   const PaDeviceInfo* device = Pa_GetDeviceInfo(inputDevice);
   const PaHostApiInfo* api = device != nullptr ? Pa_GetHostApiInfo(device->hostApi) : nullptr;
   char line[kReportLength];
   std::snprintf(line, sizeof line, "audio: %s on %s%s, input latency %.1f ms, output latency %.1f ms",
                 opened.playback != nullptr ? "two streams" : "one duplex stream",
-                api != nullptr && api->name != nullptr ? api->name : "?", sharingText(inputDevice).c_str(),
+                api != nullptr && api->name != nullptr ? api->name : "?", sharingText(opened, inputDevice).c_str(),
                 milliseconds(capture, true), milliseconds(playback, false));
   if (opened.passedOver.empty()) return line;
   return line + ("; passed over (their default devices take no stream this program can open): " + opened.passedOver);
 }
 
 // The line SONAVEL_AUDIO_REPORT asks for at the end: how well the playback side kept up.
-std::string relayReport() {
-  const RelayCounts counts = outputRelayCounts();
+std::string relayReport(const OutputRelay& relay) {
+  const RelayCounts counts = outputRelayCounts(relay);
   auto ms = [](unsigned long long frames) { return 1000.0 * static_cast<double>(frames) / kSampleRate; };
   char line[kReportLength];
   std::snprintf(line, sizeof line,
@@ -346,8 +350,8 @@ std::string relayReport() {
 
 // The line SONAVEL_AUDIO_REPORT asks for at the end: the least output the playback side found
 // waiting, over all and per stretch of playback.
-std::string fillReport() {
-  const RelayCounts counts = outputRelayCounts();
+std::string fillReport(const OutputRelay& relay) {
+  const RelayCounts counts = outputRelayCounts(relay);
   auto ms = [](unsigned long long frames) { return 1000.0 * static_cast<double>(frames) / kSampleRate; };
   std::string stretches;
   unsigned long long least = kNoFill;
@@ -366,8 +370,8 @@ std::string fillReport() {
 }
 
 // The line SONAVEL_AUDIO_REPORT asks for at the end: what converting between rates lost.
-std::string bridgeReport() {
-  const BridgeCounts counts = rateBridgeCounts();
+std::string bridgeReport(const RateBridge& bridge) {
+  const BridgeCounts counts = rateBridgeCounts(bridge);
   char line[kReportLength];
   std::snprintf(line, sizeof line,
                 "audio: rate conversion: %llu input frames lost, %llu output frames played as silence in %llu calls",
@@ -389,18 +393,22 @@ std::string paceReport(const char* side, const CallbackClock& clock) {
 
 // Opens and starts the streams at `rates`: one duplex stream where asked for and nothing is
 // converted, else two.
-bool openAt(PaStreamParameters& input, PaStreamParameters& output, const BridgeRates& rates, std::string& reason) {
+bool openAt(AudioShared& audio, PaStreamParameters& input, PaStreamParameters& output, const BridgeRates& rates,
+            std::string& reason) {
+  OpenStreams& opened = audio.streams;
   opened.rates = rates;
-  const bool duplex = opened.settings.layout == StreamLayout::Duplex && !converting();
-  return duplex ? openDuplex(input, output, reason) : openSplit(input, output, reason);
+  const bool duplex = opened.settings.layout == StreamLayout::Duplex && !converting(opened);
+  return duplex ? openDuplex(audio, input, output, reason) : openSplit(audio, input, output, reason);
 }
 
 // The devices held alone (exclusive_mode.hpp), at their least latency; false with a note of why not.
-bool openExclusive(const DevicePair& pair, std::vector<std::string>& notes) {
+bool openExclusive(AudioShared& audio, const DevicePair& pair, std::vector<std::string>& notes) {
+  OpenStreams& opened = audio.streams;
+  const int latency = opened.settings.minLatencyMs;
   void* inputInfo = exclusiveStreamInfo(hostApiType(pair.input));
   void* outputInfo = exclusiveStreamInfo(hostApiType(pair.output));
   auto tryRate = [&](double rate, std::string& why) {
-    PaStreamParameters input = monoFloat(pair.input, true), output = monoFloat(pair.output, false);
+    PaStreamParameters input = monoFloat(pair.input, true, latency), output = monoFloat(pair.output, false, latency);
     input.suggestedLatency = Pa_GetDeviceInfo(pair.input)->defaultLowInputLatency;
     output.suggestedLatency = Pa_GetDeviceInfo(pair.output)->defaultLowOutputLatency;
     input.hostApiSpecificStreamInfo = inputInfo;
@@ -411,7 +419,7 @@ bool openExclusive(const DevicePair& pair, std::vector<std::string>& notes) {
       why = errorText(error);
       return false;
     }
-    opened.exclusive = openAt(input, output, {rate, rate}, why);
+    opened.exclusive = openAt(audio, input, output, {rate, rate}, why);
     return opened.exclusive;
   };
   const ExclusiveOutcome outcome = holdExclusive(inputInfo != nullptr && outputInfo != nullptr, tryRate);
@@ -420,23 +428,24 @@ bool openExclusive(const DevicePair& pair, std::vector<std::string>& notes) {
 }
 
 // With the library initialised: opens and starts the stream or streams, or says why not.
-bool openAndStart(std::string& reason, std::vector<std::string>& notes) {
+bool openAndStart(AudioShared& audio, std::string& reason, std::vector<std::string>& notes) {
+  OpenStreams& opened = audio.streams;
+  const int latency = opened.settings.minLatencyMs;
   DevicePair pair;
   opened.passedOver.clear();
   opened.exclusive = false;
-  if (!resolveDevices(opened.settings.devices, pair, reason, &opened.passedOver)) return false;
-  resetClock(captureClock);
-  resetClock(playbackClock);
-  if (!opened.settings.exclusive || !openExclusive(pair, notes)) {
-    PaStreamParameters input = monoFloat(pair.input, true);
-    PaStreamParameters output = monoFloat(pair.output, false);
+  if (!resolveDevices(opened.settings.devices, latency, pair, reason, &opened.passedOver)) return false;
+  resetClock(audio.captureClock);
+  resetClock(audio.playbackClock);
+  if (!opened.settings.exclusive || !openExclusive(audio, pair, notes)) {
+    PaStreamParameters input = monoFloat(pair.input, true, latency);
+    PaStreamParameters output = monoFloat(pair.output, false, latency);
     // A device that takes neither rate gets 44100 Hz, and PortAudio's refusal says why.
     auto rateOf = [](double rate) { return rate > 0 ? rate : kSampleRate; };
-    if (!openAt(input, output, {rateOf(openingRate(pair.input, true)), rateOf(openingRate(pair.output, false))},
-                reason))
-      return false;
+    const BridgeRates rates{rateOf(openingRate(pair.input, true, latency)), rateOf(openingRate(pair.output, false, latency))};
+    if (!openAt(audio, input, output, rates, reason)) return false;
   }
-  if (opened.settings.report) notes.push_back(streamReport(pair.input));
+  if (opened.settings.report) notes.push_back(streamReport(opened, pair.input));
   return true;
 }
 
@@ -446,8 +455,8 @@ namespace {
 
 // Starts the library with `settings`, runs `open` and keeps the library only when it opened a stream.
 template <typename Open>
-bool startWith(const AudioSettings& settings, std::string& reason, Open open) {
-  if (openStream() != nullptr) return true;
+bool startWith(OpenStreams& opened, const AudioSettings& settings, std::string& reason, Open open) {
+  if (openStream(opened) != nullptr) return true;
   opened.settings = settings;
   askLeastLatency(settings.minLatencyMs);
   silenceHostApis();
@@ -466,29 +475,30 @@ bool startWith(const AudioSettings& settings, std::string& reason, Open open) {
 
 }  // namespace
 
-bool startAudio(const AudioSettings& settings, std::string& reason, std::vector<std::string>& notes) {
-  return startWith(settings, reason, [&] { return openAndStart(reason, notes); });
+bool startAudio(AudioShared& audio, const AudioSettings& settings, std::string& reason, std::vector<std::string>& notes) {
+  return startWith(audio.streams, settings, reason, [&] { return openAndStart(audio, reason, notes); });
 }
 
-void stopAudio(std::vector<std::string>& report) {
+void stopAudio(AudioShared& audio, std::vector<std::string>& report) {
+  OpenStreams& opened = audio.streams;
   const bool split = opened.playback != nullptr;
-  const bool hadStream = openStream() != nullptr;
-  if (PaStream* stream = openStream()) {
+  const bool hadStream = openStream(opened) != nullptr;
+  if (PaStream* stream = openStream(opened)) {
     Pa_StopStream(stream);  // lets the queued output play out; no callback runs after it
     Pa_CloseStream(stream);
-    tuner.audioStream = nullptr;
+    opened.capture = nullptr;
   }
   if (split) {  // after the capture side, so it plays what that composed last
     Pa_StopStream(opened.playback);
     Pa_CloseStream(opened.playback);
     opened.playback = nullptr;
-    if (opened.settings.report) report = {relayReport(), fillReport()};
-    if (opened.settings.report && converting()) report.push_back(bridgeReport());
-    closeRateBridge();
+    if (opened.settings.report) report = {relayReport(audio.relay), fillReport(audio.relay)};
+    if (opened.settings.report && converting(opened)) report.push_back(bridgeReport(audio.bridge));
+    closeRateBridge(audio.bridge);
   }
-  if (hadStream && opened.settings.report && captureClock.calls.load(std::memory_order_relaxed) > 0) {
-    report.push_back(paceReport(split ? "capture" : "duplex", captureClock));
-    if (split) report.push_back(paceReport("playback", playbackClock));
+  if (hadStream && opened.settings.report && audio.captureClock.calls.load(std::memory_order_relaxed) > 0) {
+    report.push_back(paceReport(split ? "capture" : "duplex", audio.captureClock));
+    if (split) report.push_back(paceReport("playback", audio.playbackClock));
   }
   if (opened.libraryHeld) {
     Pa_Terminate();
@@ -499,32 +509,34 @@ void stopAudio(std::vector<std::string>& report) {
 namespace {
 
 // With the library initialised: the output stream that plays the file, or why not.
-bool openFileOutput(const std::string& outputDevice, std::string& reason) {
-  const int device =
-      chooseAudioDevice(deviceSummaries(), outputDevice, AudioDirection::Output, defaultDevices(false).output, reason);
+bool openFileOutput(AudioShared& audio, const std::string& outputDevice, std::string& reason) {
+  const int latency = audio.streams.settings.minLatencyMs;
+  const int device = chooseAudioDevice(deviceSummaries(), outputDevice, AudioDirection::Output,
+                                       defaultDevices(false, latency).output, reason);
   if (device == kNoAudioDevice) return false;
-  const PaStreamParameters output = monoFloat(device, false);
-  return openOneStream(nullptr, &output, playFile, reason);
+  const PaStreamParameters output = monoFloat(device, false, latency);
+  return openOneStream(audio, nullptr, &output, playFile, reason);
 }
 
 }  // namespace
 
-bool startFileAudio(const AudioSettings& settings, std::string& reason) {
-  return startWith(settings, reason, [&] { return openFileOutput(settings.devices.output, reason); });
+bool startFileAudio(AudioShared& audio, const AudioSettings& settings, std::string& reason) {
+  return startWith(audio.streams, settings, reason,
+                   [&] { return openFileOutput(audio, settings.devices.output, reason); });
 }
 
 bool checkOutputDevice(const std::string& outputDevice, std::string& reason) {
   LibraryScope library;
   if (!library.started(reason)) return false;
-  return chooseAudioDevice(deviceSummaries(), outputDevice, AudioDirection::Output, defaultDevices(false).output,
-                           reason) != kNoAudioDevice;
+  return chooseAudioDevice(deviceSummaries(), outputDevice, AudioDirection::Output,
+                           defaultDevices(false, kMinLatencyMs).output, reason) != kNoAudioDevice;
 }
 
 bool listAudioDevices(std::vector<std::string>& lines, std::string& reason) {
   LibraryScope library;
   if (!library.started(reason)) return false;
   std::vector<AudioDeviceSummary> devices = deviceSummaries();
-  const DevicePair defaults = defaultDevices(true);
+  const DevicePair defaults = defaultDevices(true, kMinLatencyMs);
   const int defaultInput = defaults.input;
   const int defaultOutput = defaults.output;
   for (int i = 0; i < static_cast<int>(devices.size()); ++i)
@@ -536,5 +548,5 @@ bool checkAudioDevices(const AudioDeviceChoice& choice, std::string& reason) {
   LibraryScope library;
   if (!library.started(reason)) return false;
   DevicePair pair;
-  return resolveDevices(choice, pair, reason);
+  return resolveDevices(choice, kMinLatencyMs, pair, reason);
 }

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "core/tuner_state.hpp"
+#include "audio/output_scale.hpp"
 
 namespace {
 
@@ -24,13 +25,13 @@ struct Request {
   bool held;
 };
 
-Request request() {
-  const int key = tuner.toneKey.load(std::memory_order_relaxed);
-  return {key, tuner.toneHeld.load(std::memory_order_relaxed) && isPlayableKey(key)};
+Request request(const TunerState& record) {
+  const int key = record.toneKey.load(std::memory_order_relaxed);
+  return {key, record.toneHeld.load(std::memory_order_relaxed) && isPlayableKey(key)};
 }
 
 // One sample of a sounding voice: its value, then the voice moved on by that sample.
-float stepSounding(ToneVoice& voice, Request wanted) {
+float stepSounding(const TunerState& record, ToneVoice& voice, Request wanted) {
   const float value = bentSine(voice.phase, voice.level);
   if (crossesZero(value, voice.lastOut)) {
     if (wanted.held) {
@@ -41,7 +42,7 @@ float stepSounding(ToneVoice& voice, Request wanted) {
     }
   }
   voice.lastOut = value;
-  if (voice.note != kToneSilent) voice.phase = voice.phase + tuner.noteFrequency[voice.note] * kTonePhaseStepPerHertz;
+  if (voice.note != kToneSilent) voice.phase = voice.phase + record.noteFrequency[voice.note] * kTonePhaseStepPerHertz;
   voice.level = static_cast<float>(static_cast<double>(voice.level) * kToneDecayPerSample);
   if (voice.level < kToneFloorLevel) voice.level = kToneFloorLevel;
   return value;
@@ -49,37 +50,45 @@ float stepSounding(ToneVoice& voice, Request wanted) {
 
 }  // namespace
 
-bool toneIdle() { return tuner.toneNote == kToneSilent && !request().held; }
+bool toneIdle(const TunerState& record) { return record.toneNote == kToneSilent && !request(record).held; }
 
-ToneVoice toneVoice() {
-  return {tuner.tonePhase.load(std::memory_order_relaxed), tuner.toneNote, tuner.toneLevel, tuner.toneLastOut};
+ToneVoice toneVoice(const TunerState& record) {
+  return {record.tonePhase.load(std::memory_order_relaxed), record.toneNote, record.toneLevel, record.toneLastOut};
 }
 
-void toneStepVoice(ToneVoice& voice, float& sample) {
-  const Request wanted = request();
+void toneStepVoice(const TunerState& record, ToneVoice& voice, float& sample) {
+  const Request wanted = request(record);
   if (voice.note == kToneSilent) {
     if (!wanted.held) return;
     voice = {0.0, wanted.key, kToneStartLevel, voice.lastOut};
   }
-  sample = stepSounding(voice, wanted);
+  sample = stepSounding(record, voice, wanted);
 }
 
-void toneStep(float& sample) {
-  const Request wanted = request();
-  if (tuner.toneNote == kToneSilent) {
+void toneStep(TunerState& record, float& sample) {
+  const Request wanted = request(record);
+  if (record.toneNote == kToneSilent) {
     if (!wanted.held) return;
-    tuner.tonePhase.store(0.0, std::memory_order_relaxed);
-    tuner.toneNote = wanted.key;
-    tuner.toneLevel = kToneStartLevel;
+    record.tonePhase.store(0.0, std::memory_order_relaxed);
+    record.toneNote = wanted.key;
+    record.toneLevel = kToneStartLevel;
   }
-  ToneVoice voice = toneVoice();
+  ToneVoice voice = toneVoice(record);
   const double phase = voice.phase;
-  sample = stepSounding(voice, wanted);
-  tuner.toneNote = voice.note;
-  tuner.toneLevel = voice.level;
-  tuner.toneLastOut = voice.lastOut;
+  sample = stepSounding(record, voice, wanted);
+  record.toneNote = voice.note;
+  record.toneLevel = voice.level;
+  record.toneLastOut = voice.lastOut;
   // One attempt only: if the main thread reset the phase since it was read, its reset is
   // the later store and wins; the advance of this sample is dropped.
   double expected = phase;
-  if (voice.note != kToneSilent) tuner.tonePhase.compare_exchange_strong(expected, voice.phase, std::memory_order_relaxed);
+  if (voice.note != kToneSilent) record.tonePhase.compare_exchange_strong(expected, voice.phase, std::memory_order_relaxed);
+}
+
+void composeToneFrom(const TunerState& record, ToneVoice& voice, float* output, unsigned long frameCount) {
+  for (unsigned long n = 0; n < frameCount; ++n) {
+    float sample = 0.0f;
+    toneStepVoice(record, voice, sample);
+    output[n] = scaledOutput(record, sample);
+  }
 }

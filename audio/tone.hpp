@@ -2,6 +2,8 @@
 // The reference tone: a sine with square-root-bent lobes that starts loud, settles
 // to a sustained level, and changes pitch or stops only where its waveform crosses zero.
 
+struct TunerState;
+
 inline constexpr float kToneStartLevel = 0.2f;
 inline constexpr float kToneDecayPerSample = 0.9999f;
 inline constexpr float kToneFloorLevel = 0.05f;
@@ -20,11 +22,14 @@ struct ToneVoice {
 
 // Audio thread, once per output sample. `sample` is 0.0 on entry; while the tone
 // sounds it becomes the tone's value, otherwise it is left alone.
-void toneStep(float& sample);
+void toneStep(TunerState& record, float& sample);
 // True when toneStep would leave the sample and every tone field as they are.
-bool toneIdle();
+bool toneIdle(const TunerState& record);
 // The callback's thread: its tone fields as they stand.
-ToneVoice toneVoice();
+ToneVoice toneVoice(const TunerState& record);
 // Any thread: toneStep's sample for the request as it stands, from `voice` instead of
 // the callback's fields, which it leaves alone; `voice` moves on one sample.
-void toneStepVoice(ToneVoice& voice, float& sample);
+void toneStepVoice(const TunerState& record, ToneVoice& voice, float& sample);
+// What composing would give while only the tone sounds, from `voice` instead of the
+// callback's own tone fields (left alone): the relay's way to carry the tone on.
+void composeToneFrom(const TunerState& record, ToneVoice& voice, float* output, unsigned long frameCount);

@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <memory>
 #include <random>
 #include <vector>
 
@@ -68,8 +69,7 @@ void BM_fftwInPlace(benchmark::State& state) {
 }
 BENCHMARK(BM_fftwInPlace);
 
-void prepareTone() {
-  resetTunerState();
+void prepareTone(TunerState& tuner) {
   buildNoteTable(tuner);
   resetNoteDetection(tuner, detection);
   std::mt19937 generator(7);
@@ -81,7 +81,9 @@ void prepareTone() {
 }
 
 void BM_computeSpectrum(benchmark::State& state) {
-  prepareTone();
+  const auto record = std::make_unique<TunerState>();  // large: kept off the stack
+  TunerState& tuner = *record;
+  prepareTone(tuner);
   for (auto _ : state) {
     computeSpectrum(tuner, tuner.captureBlock, kBlockSize);
     benchmark::ClobberMemory();
@@ -90,7 +92,9 @@ void BM_computeSpectrum(benchmark::State& state) {
 BENCHMARK(BM_computeSpectrum);
 
 void BM_detectNotes(benchmark::State& state) {
-  prepareTone();
+  const auto record = std::make_unique<TunerState>();  // large: kept off the stack
+  TunerState& tuner = *record;
+  prepareTone(tuner);
   for (auto _ : state) {
     detectNotes(tuner, detection);
     benchmark::ClobberMemory();
@@ -130,7 +134,8 @@ std::vector<float> chordBlocks() {
 PreciseState preciseState;
 
 void BM_preciseDetector(benchmark::State& state) {
-  resetTunerState();
+  const auto record = std::make_unique<TunerState>();  // large: kept off the stack
+  TunerState& tuner = *record;
   buildNoteTable(tuner);
   resetPreciseDetector(preciseState);
   const std::vector<float> samples = chordBlocks();
@@ -151,7 +156,8 @@ NoteEvents trackerEvents;
 
 // The precise detector and the note tracker behind it, as the notes output runs them.
 void BM_preciseAndTracker(benchmark::State& state) {
-  resetTunerState();
+  const auto record = std::make_unique<TunerState>();  // large: kept off the stack
+  TunerState& tuner = *record;
   buildNoteTable(tuner);
   resetPreciseDetector(preciseState);
   resetNoteTracker(trackerState);
@@ -172,7 +178,8 @@ BENCHMARK(BM_preciseAndTracker);
 
 // The note tracker alone, on the detector's scores and readings of the same chord.
 void BM_noteTracker(benchmark::State& state) {
-  resetTunerState();
+  const auto record = std::make_unique<TunerState>();  // large: kept off the stack
+  TunerState& tuner = *record;
   buildNoteTable(tuner);
   resetPreciseDetector(preciseState);
   resetNoteTracker(trackerState);
@@ -197,7 +204,8 @@ BENCHMARK(BM_noteTracker);
 
 // The design's detector on the spectrum of the same chord.
 void BM_detectNotesChord(benchmark::State& state) {
-  resetTunerState();
+  const auto record = std::make_unique<TunerState>();  // large: kept off the stack
+  TunerState& tuner = *record;
   buildNoteTable(tuner);
   resetNoteDetection(tuner, detection);
   const std::vector<float> samples = chordBlocks();

@@ -9,11 +9,13 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "core/constants.hpp"
+#include "core/tuner_state.hpp"
 #include "app/replay.hpp"
 #include "ratio.hpp"
 
@@ -73,8 +75,9 @@ void replayScores(benchmark::State& state, const char* input) {
   options.input = workspace.path(input);
   options.scoresPath = workspace.path("scores.csv");
   std::FILE* errors = std::fopen("/dev/null", "w");
+  const auto record = std::make_unique<TunerState>();  // the run's own, as main gives it; large: off the stack
   for (auto _ : state) {
-    if (runHeadless(options, errors) != 0) state.SkipWithError("the replay failed");
+    if (runHeadless(*record, options, errors) != 0) state.SkipWithError("the replay failed");
   }
   std::fclose(errors);
   std::filesystem::current_path(before);

@@ -5,12 +5,14 @@
 
 #include <chrono>
 #include <cmath>
+#include <memory>
 #include <vector>
 
 #include "analysis/note_table.hpp"
 #include "core/constants.hpp"
 #include "core/tuner_state.hpp"
 #include "audio/audio_callback.hpp"
+#include "audio/audio_shared.hpp"
 #include "audio/recording.hpp"
 #include "ratio.hpp"
 
@@ -18,11 +20,16 @@ namespace {
 
 constexpr double kBufferSeconds = kFramesPerBuffer / kSampleRate;
 
-void prepare() {
-  resetTunerState();
-  buildNoteTable(tuner);
-  allocateRecording();
-}
+// A fresh record with its note table and recording, and the callbacks' shared state beside it.
+struct Prepared {
+  std::unique_ptr<TunerState> record = std::make_unique<TunerState>();  // large: kept off the stack
+  std::unique_ptr<AudioShared> audio = std::make_unique<AudioShared>(*record);
+  Prepared() {
+    buildNoteTable(*record);
+    allocateRecording(*record);
+  }
+  ~Prepared() { freeRecording(*record); }
+};
 
 std::vector<float> sineBuffer() {
   std::vector<float> samples(kFramesPerBuffer);
@@ -31,33 +38,35 @@ std::vector<float> sineBuffer() {
 }
 
 void BM_BlockCallback(benchmark::State& state) {
-  prepare();
+  Prepared prepared;
+  TunerState& tuner = *prepared.record;
+  AudioShared& audio = *prepared.audio;
   std::vector<float> in = sineBuffer(), out(kFramesPerBuffer);
   for (auto _ : state) {
     tuner.captureFill = kBlockSize - kFramesPerBuffer;  // this buffer completes the block
     auto start = std::chrono::steady_clock::now();
-    audioCallback(in.data(), out.data(), kFramesPerBuffer);
+    audioCallback(audio, in.data(), out.data(), kFramesPerBuffer);
     auto stop = std::chrono::steady_clock::now();
     state.SetIterationTime(std::chrono::duration<double>(stop - start).count());
     benchmark::DoNotOptimize(out.data());
   }
-  freeRecording();
 }
 BENCHMARK(BM_BlockCallback)->UseManualTime()->Unit(benchmark::kMicrosecond);
 
 // A buffer that only captures and composes output, with the tone sounding: the other three of four.
 void BM_ToneCallback(benchmark::State& state) {
-  prepare();
+  Prepared prepared;
+  TunerState& tuner = *prepared.record;
+  AudioShared& audio = *prepared.audio;
   tuner.frozen = true;
   tuner.toneKey = 48;
   tuner.toneHeld = true;
   std::vector<float> in = sineBuffer(), out(kFramesPerBuffer);
   for (auto _ : state) {
     tuner.captureFill = 0;
-    audioCallback(in.data(), out.data(), kFramesPerBuffer);
+    audioCallback(audio, in.data(), out.data(), kFramesPerBuffer);
     benchmark::DoNotOptimize(out.data());
   }
-  freeRecording();
 }
 BENCHMARK(BM_ToneCallback)->Unit(benchmark::kMicrosecond);
 

@@ -6,6 +6,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <memory>
 #include <algorithm>
 #include <cstdlib>
 #include <string>
@@ -24,19 +25,22 @@ class DummyWindow {
   explicit DummyWindow(int scale = 1) {
     setenv("SDL_VIDEODRIVER", "dummy", 1);
     setenv("SDL_RENDER_DRIVER", "software", 1);
-    createFramebuffer();
+    framebuffer = pictureOn(*storage);
     std::string reason;
     open_ = openWindow("sonavel", reason, scale);
   }
   ~DummyWindow() { destroyWindow(); }
   bool open() const { return open_; }
 
+  std::unique_ptr<PictureStorage> storage = std::make_unique<PictureStorage>();
+  Framebuffer framebuffer;
+
  private:
   bool open_ = false;
 };
 
 // Drawing of one frame: every row from kFirstChangedRow on gets a new last pixel, and is marked.
-void drawFrame() {
+void drawFrame(Framebuffer& framebuffer) {
   for (int y = kFirstChangedRow; y < framebuffer.height; ++y) {
     framebuffer.pixels[y * framebuffer.pitch + framebuffer.width - 1] ^= 1;
     markRowChanged(framebuffer, y);
@@ -49,15 +53,17 @@ void BM_scrollingSend(benchmark::State& state) {
     state.SkipWithError("no window");
     return;
   }
+  Framebuffer& framebuffer = window.framebuffer;
   sendFramebuffer(framebuffer);
   for (auto _ : state) {
-    drawFrame();
+    drawFrame(framebuffer);
     sendFramebuffer(framebuffer);
   }
 }
 
 void BM_clearPicture(benchmark::State& state) {
-  createFramebuffer();
+  const auto storage = std::make_unique<PictureStorage>();
+  Framebuffer framebuffer = pictureOn(*storage);
   for (auto _ : state) {
     std::fill_n(framebuffer.pixels, static_cast<std::size_t>(framebuffer.pitch) * framebuffer.height, 0u);
     benchmark::ClobberMemory();

@@ -2,6 +2,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include <memory>
+
 #include "analysis/note_table.hpp"
 #include "core/framebuffer.hpp"
 #include "core/tuner_state.hpp"
@@ -10,13 +12,13 @@
 #include "view/font.hpp"
 #include "view/glyphs.hpp"
 #include "app/record_view.hpp"
+#include "app/shell.hpp"
 #include "view/view.hpp"
 
 namespace {
 
 // A picture with every kind of cell: scores spread over 0..1 as a live run would give.
-void prepareLiveState() {
-  resetTunerState();
+void prepareLiveState(TunerState& tuner) {
   createFramebuffer();
   if (font.pixels == nullptr) buildBuiltinFont(font);
   buildNoteTable(tuner);
@@ -35,32 +37,38 @@ void timeDrawing(benchmark::State& state, Draw draw) {
 }
 
 void BM_clearScreen(benchmark::State& state) {
-  prepareLiveState();
-  timeDrawing(state, [] { clearScreen(framebuffer, kDesignPalette.background); });
+  const auto record = std::make_unique<TunerState>();  // large: kept off the stack
+  TunerState& tuner = *record;
+  prepareLiveState(tuner);
+  timeDrawing(state, [&] { clearScreen(framebuffer, kDesignPalette.background); });
 }
 BENCHMARK(BM_clearScreen);
 
 void BM_drawView(benchmark::State& state) {
-  prepareLiveState();
+  const auto record = std::make_unique<TunerState>();  // large: kept off the stack
+  TunerState& tuner = *record;
+  prepareLiveState(tuner);
   clearScreen(framebuffer, kDesignPalette.background);
-  timeDrawing(state, [] { drawView(); });
+  timeDrawing(state, [&] { drawView(tuner); });
 }
 BENCHMARK(BM_drawView);
 
 void BM_drawViewFrozenWithMarkers(benchmark::State& state) {
-  prepareLiveState();
+  const auto record = std::make_unique<TunerState>();  // large: kept off the stack
+  TunerState& tuner = *record;
+  prepareLiveState(tuner);
   clearScreen(framebuffer, kDesignPalette.background);
   tuner.frozen.store(true);
   tuner.markersShown = true;
   tuner.markA = 10;
   tuner.markB = 20;
-  timeDrawing(state, [] { drawView(); });
+  timeDrawing(state, [&] { drawView(tuner); });
 }
 BENCHMARK(BM_drawViewFrozenWithMarkers);
 
 // One block's scores as a tone gives them: three lit rows over a low floor that
 // differs slightly from block to block, so every score of the column is new.
-void writeLiveColumn(int column, unsigned& seed) {
+void writeLiveColumn(TunerState& tuner, int column, unsigned& seed) {
   constexpr float kFloor = 0.02f;
   constexpr float kFloorWobble = 0.01f;
   constexpr int kLitRows[] = {24, 36, 43};
@@ -75,16 +83,18 @@ void writeLiveColumn(int column, unsigned& seed) {
 
 // The live case: each drawn frame follows one new column, as the analysis leaves it.
 void BM_drawViewNewColumn(benchmark::State& state) {
-  prepareLiveState();
+  const auto record = std::make_unique<TunerState>();  // large: kept off the stack
+  TunerState& tuner = *record;
+  prepareLiveState(tuner);
   unsigned seed = 1;
-  for (int column = 0; column < kHistoryColumns; ++column) writeLiveColumn(column, seed);
+  for (int column = 0; column < kHistoryColumns; ++column) writeLiveColumn(tuner, column, seed);
   clearScreen(framebuffer, kDesignPalette.background);
-  drawView();
-  timeDrawing(state, [&seed] {
+  drawView(tuner);
+  timeDrawing(state, [&] {
     const int column = tuner.historyColumn.load();
-    writeLiveColumn(column, seed);
+    writeLiveColumn(tuner, column, seed);
     tuner.historyColumn.store((column + 1) % kHistoryColumns);
-    drawView();
+    drawView(tuner);
   });
 }
 BENCHMARK(BM_drawViewNewColumn);

@@ -3,6 +3,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,7 @@
 #include "view/glyphs.hpp"
 #include "view/roll_picture.hpp"
 #include "app/record_view.hpp"
+#include "app/shell.hpp"
 #include "view/view.hpp"
 
 namespace {
@@ -21,8 +23,7 @@ constexpr int kKeyPattern[kPitchClasses] = {0xFFFFFF, 0, 0xFFFFFF, 0xFFFFFF, 0, 
                                             0, 0xFFFFFF, 0xFFFFFF, 0, 0xFFFFFF, 0};
 constexpr int kBandRows = 16;  // as the roll is written
 
-void prepareState() {
-  resetTunerState();
+void prepareState(TunerState& tuner) {
   createFramebuffer();
   if (font.pixels == nullptr) buildBuiltinFont(font);
   for (int p = 0; p < kPitchClasses; ++p) tuner.keyColour[p] = kKeyPattern[p];
@@ -30,9 +31,11 @@ void prepareState() {
 }
 
 void BM_drawViewOfTheRollsBlocks(benchmark::State& state) {
-  prepareState();
+  const auto record = std::make_unique<TunerState>();  // large: kept off the stack
+  TunerState& tuner = *record;
+  prepareState(tuner);
   for (auto _ : state) {
-    drawView();
+    drawView(tuner);
     benchmark::DoNotOptimize(framebuffer.pixels[0]);
     benchmark::ClobberMemory();
   }
@@ -40,7 +43,9 @@ void BM_drawViewOfTheRollsBlocks(benchmark::State& state) {
 BENCHMARK(BM_drawViewOfTheRollsBlocks);
 
 void BM_drawRoll200Blocks(benchmark::State& state) {
-  prepareState();
+  const auto record = std::make_unique<TunerState>();  // large: kept off the stack
+  TunerState& tuner = *record;
+  prepareState(tuner);
   std::vector<std::string> labels(kNoteRows);
   labels[27] = "C4";
   const RollPicture roll{tuner.scoreHistory, kHistoryColumns, 3, labels.data(), &font};

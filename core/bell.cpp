@@ -1,24 +1,16 @@
 #include "core/bell.hpp"
 
-#include <atomic>
 #include <chrono>
 
-namespace {
+void hangBell(Bell& bell, BellRinger ringer) { bell.ringer.store(ringer, std::memory_order_release); }
 
-std::atomic<Bell> hanging{nullptr};
-std::atomic<std::int64_t> lastRing{0};
-
-}  // namespace
-
-void hangBell(Bell bell) { hanging.store(bell, std::memory_order_release); }
-
-void ringBell() {
-  const Bell bell = hanging.load(std::memory_order_acquire);
-  if (bell == nullptr) return;
+void ringBell(Bell& bell) {
+  const BellRinger ringer = bell.ringer.load(std::memory_order_acquire);
+  if (ringer == nullptr) return;
   // The steady clock is read without a system call; it times how soon the picture follows.
   const auto now = std::chrono::steady_clock::now().time_since_epoch();
-  lastRing.store(std::chrono::duration_cast<std::chrono::nanoseconds>(now).count(), std::memory_order_relaxed);
-  bell();
+  bell.lastRing.store(std::chrono::duration_cast<std::chrono::nanoseconds>(now).count(), std::memory_order_relaxed);
+  ringer();
 }
 
-std::int64_t lastRingNanoseconds() { return lastRing.load(std::memory_order_relaxed); }
+std::int64_t lastRingNanoseconds(const Bell& bell) { return bell.lastRing.load(std::memory_order_relaxed); }

@@ -1,5 +1,6 @@
 #pragma once
-// The picture the program draws: it owns the pixels, the platform only shows them.
+// A picture to draw on: whoever draws owns the pixels (the program's is app/'s), the view draws
+// into the one it is given and the platform only shows it.
 
 #include <cstdint>
 
@@ -16,10 +17,14 @@ struct Framebuffer {
   bool* changedRows = nullptr;
 };
 
-extern Framebuffer framebuffer;
+// The pixels and row flags of a 640 x 480 picture (1.2 MB: kept off the stack).
+struct PictureStorage {
+  std::uint32_t pixels[kPictureWidth * kPictureHeight];
+  bool changedRows[kPictureHeight];
+};
 
-// Points `framebuffer` at its storage with the 640 x 480 geometry, every row marked changed.
-void createFramebuffer();
+// A 640 x 480 picture on `storage`, every row marked changed.
+Framebuffer pictureOn(PictureStorage& storage);
 
 inline void markRowChanged(const Framebuffer& picture, long long y) {
   if (picture.changedRows != nullptr) picture.changedRows[y] = true;

@@ -1,6 +1,7 @@
 #pragma once
-// The one record that the main thread and the audio thread share. The core folder is
-// the bottom layer: it includes nothing from any other folder.
+// The record that the main thread and the audio thread share: app/ creates one for each
+// run and passes it down by reference; no folder below app/ keeps one of its own. The core
+// folder is the bottom layer: it includes nothing from any other folder.
 //
 // Fields both threads touch are atomics, used with relaxed order; the block
 // handoff flag `spectrumReady` is stored with release by the audio thread and
@@ -14,6 +15,7 @@
 #include <cstdint>
 
 #include "core/analysis_state.hpp"
+#include "core/bell.hpp"
 #include "core/constants.hpp"
 #include "core/detector_choice.hpp"
 #include "core/note_naming.hpp"
@@ -57,6 +59,7 @@ struct TunerState {
   std::atomic<float> blockGain{1.0f};  // the factor the published block was analysed with
   std::atomic<std::uint32_t> blocksPublished{0};  // counts blocks, so a frame step can tell one was passed by
   std::uint32_t blocksTaken = 0;                  // the count of the last block scored: the main thread's
+  Bell bell;  // rung by the callback as it publishes a block, for a frame loop that waits
 
   // Histories: scores are the main thread's; recorded samples are read by playback.
   std::atomic<int> historyColumn{0};
@@ -101,11 +104,4 @@ struct TunerState {
   bool keyLatch = false;
   bool clearPending = true;
   bool quitting = false;
-  void* audioStream = nullptr;
 };
-
-extern TunerState tuner;
-
-// Puts every field back to its start value. Only for a fresh run in the same
-// process (tests, replay); never while the audio stream runs.
-void resetTunerState();

@@ -4,6 +4,8 @@
 #include <cstdio>
 
 #include "core/constants.hpp"
+#include "audio/audio_callback.hpp"
+#include "audio/audio_shared.hpp"
 #include "audio/file_feed.hpp"
 #include "platform/process.hpp"
 
@@ -26,17 +28,18 @@ bool FileInput::open(const std::string& path, std::string& reason) {
 
 bool FileInput::fill() {
   if (reader_.ended() || !failure_.empty()) return false;
-  if (fileFeedRoom() < static_cast<std::size_t>(kReadFrames)) return true;
+  if (fileFeedRoom(audio_->feed) < static_cast<std::size_t>(kReadFrames)) return true;
   const long long before = reader_.samplesRead();
   if (!reader_.read(chunk_.data(), kReadFrames, failure_)) return false;
-  pushFileSamples(chunk_.data(), static_cast<std::size_t>(reader_.samplesRead() - before));
+  pushFileSamples(audio_->feed, chunk_.data(), static_cast<std::size_t>(reader_.samplesRead() - before));
   return !reader_.ended();
 }
 
-void FileInput::startReading() {
-  resetFileFeed();
+void FileInput::startReading(AudioShared& audio) {
+  audio_ = &audio;
+  resetFileFeed(audio.feed);
   stopping_.store(false);
-  while (fileFeedRoom() >= static_cast<std::size_t>(kReadFrames) && fill()) {
+  while (fileFeedRoom(audio.feed) >= static_cast<std::size_t>(kReadFrames) && fill()) {
   }
   readerThread_ = std::thread([this] { runReader(); });
 }
@@ -44,11 +47,11 @@ void FileInput::startReading() {
 void FileInput::runReader() {
   nameThisThread("sonavel-file");
   while (!stopping_.load(std::memory_order_relaxed)) {
-    const bool room = fileFeedRoom() >= static_cast<std::size_t>(kReadFrames);
+    const bool room = fileFeedRoom(audio_->feed) >= static_cast<std::size_t>(kReadFrames);
     if (!fill()) break;
     if (!room) std::this_thread::sleep_for(kReaderRest);
   }
-  markFileEnded();  // also after a read error: what was read plays, then silence
+  markFileEnded(audio_->feed);  // also after a read error: what was read plays, then silence
 }
 
 void FileInput::startClock() { clockThread_ = std::thread([this] { runClock(); }); }
@@ -60,7 +63,7 @@ void FileInput::runClock() {
   while (!stopping_.load(std::memory_order_relaxed)) {
     next += kBufferPeriod;
     std::this_thread::sleep_until(next);
-    feedFromFile(nullptr, kFramesPerBuffer);
+    feedFromFile(*audio_, nullptr, kFramesPerBuffer);
     // After a stall (a suspended machine) go on from now rather than rush through the missed time.
     if (Clock::now() - next > kMostBehind) next = Clock::now();
   }

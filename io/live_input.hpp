@@ -15,6 +15,8 @@
 #include "io/sound_input.hpp"
 #include "audio/file_feed.hpp"
 
+struct AudioShared;
+
 class FileInput {
  public:
   FileInput() = default;
@@ -25,8 +27,8 @@ class FileInput {
   // Before the window: refuses anything but a readable sound file at 8000 to 384000 Hz; false with a
   // one-line reason. A file at another rate than 44100 Hz is converted on the reading thread.
   bool open(const std::string& path, std::string& reason);
-  // Before the audio starts: fills the feed ring, then keeps it filled from a thread.
-  void startReading();
+  // Before the audio starts: fills the feed ring of `audio`, then keeps it filled from a thread.
+  void startReading(AudioShared& audio);
   // Without an output device: runs the callback at real time from a thread of its own.
   void startClock();
   // After the audio has stopped; joins both threads.
@@ -48,6 +50,7 @@ class FileInput {
   std::atomic<bool> stopping_{false};
   std::thread readerThread_;
   std::thread clockThread_;
+  AudioShared* audio_ = nullptr;  // from startReading() on
 };
 
 // The line for the end of a run whose file was not read in time; empty when it always was.

@@ -45,9 +45,10 @@ bool SessionRecorder::open(const std::string& path, const std::string& inputPath
   return wav_.open(fd, path, reason);  // the writer owns the descriptor from here, closed or not
 }
 
-void SessionRecorder::start() {
+void SessionRecorder::start(InputTap& tap) {
   if (!wav_.isOpen() || writer_.joinable()) return;
-  startInputTap();
+  tap_ = &tap;
+  startInputTap(tap);
   stopping_.store(false);
   writer_ = std::thread([this] { run(); });
 }
@@ -61,7 +62,7 @@ void SessionRecorder::run() {
     // Read before the last drain: once stopping is seen, nothing more comes into the ring.
     const bool last = stopping_.load();
     std::size_t taken = 0;
-    while ((taken = takeTapped(samples.data(), samples.size())) > 0) {
+    while ((taken = takeTapped(*tap_, samples.data(), samples.size())) > 0) {
       if (wav_.write(samples.data(), static_cast<int>(taken))) written_ += taken;
     }
     if (last) return;
@@ -77,12 +78,12 @@ bool SessionRecorder::finish(RecordSummary& summary, std::string& reason) {
   if (!wav_.isOpen()) return true;
   const bool started = writer_.joinable();
   if (started) {
-    stopInputTap();
+    stopInputTap(*tap_);
     stopping_.store(true);
     writer_.join();
   }
   summary.written = written_;
-  summary.dropped = started ? tapDropped() : 0;
+  summary.dropped = started ? tapDropped(*tap_) : 0;
   return wav_.close(reason);
 }
 

@@ -14,6 +14,8 @@
 
 #include "io/sound_output.hpp"
 
+struct InputTap;
+
 struct RecordSummary {
   unsigned long long written = 0;  // samples in the file
   unsigned long long dropped = 0;  // samples lost because the writer fell behind
@@ -32,8 +34,8 @@ class SessionRecorder {
   bool open(const std::string& path, const std::string& inputPath, std::string& reason);
   bool isOpen() const { return wav_.isOpen(); }
   const std::string& path() const { return path_; }
-  // Before the audio starts: the tap on, the writer running.
-  void start();
+  // Before the audio starts: `tap` on, the writer running.
+  void start(InputTap& tap);
   // After the audio has stopped: the rest written, the header finished. False with a
   // one-line reason when anything could not be written.
   bool finish(RecordSummary& summary, std::string& reason);
@@ -46,6 +48,7 @@ class SessionRecorder {
   unsigned long long written_ = 0;  // the writer's; read after it is joined
   std::atomic<bool> stopping_{false};
   std::thread writer_;
+  InputTap* tap_ = nullptr;  // from start() on
 };
 
 // The line for the end of a run that lost samples; empty when none were lost.

@@ -6,9 +6,10 @@
 // connection is watched while the loop waits; elsewhere every look pumps.
 
 struct SDL_Window;
+struct Bell;
 
-// Starts watching the connection of `window` and hangs the bell (none: stops both).
-void watchWindowSystem(SDL_Window* window);
+// Starts watching the connection of `window` and hangs a ringer on `bell` (none: stops both).
+void watchWindowSystem(SDL_Window* window, Bell* bell);
 // Whether the next look must pump SDL: something arrived, the library may hold
 // events it read during a reply, or the longest quiet spell has passed.
 bool windowSystemMayHaveEvents();

@@ -34,6 +34,7 @@ Watch watch;
 // The bell is a pipe: the audio thread writes a byte, the wait reads them all.
 int bellRead = -1;
 int bellWrite = -1;
+Bell* hung = nullptr;  // the bell the pipe's ringer hangs on
 
 void ringPipe() {
   const char byte = 1;
@@ -41,7 +42,7 @@ void ringPipe() {
   [[maybe_unused]] const ssize_t written = write(bellWrite, &byte, 1);
 }
 
-bool openBell() {
+bool openBell(Bell* bell) {
   int ends[2];
   if (pipe(ends) != 0) return false;
   for (int end : ends) {
@@ -50,12 +51,14 @@ bool openBell() {
   }
   bellRead = ends[0];
   bellWrite = ends[1];
-  hangBell(ringPipe);
+  hung = bell;
+  if (hung != nullptr) hangBell(*hung, ringPipe);
   return true;
 }
 
 void closeBell() {
-  hangBell(nullptr);
+  if (hung != nullptr) hangBell(*hung, nullptr);
+  hung = nullptr;
   for (int* end : {&bellRead, &bellWrite}) {
     if (*end >= 0) close(*end);
     *end = -1;
@@ -72,7 +75,7 @@ long nanoseconds(const timespec& t) { return t.tv_sec * kNanosecondsPerSecond + 
 
 }  // namespace
 
-void watchWindowSystem(SDL_Window* window) {
+void watchWindowSystem(SDL_Window* window, Bell* bell) {
   watch = Watch{};
   closeBell();
   SDL_SysWMinfo info;
@@ -80,7 +83,7 @@ void watchWindowSystem(SDL_Window* window) {
   if (window == nullptr || SDL_GetWindowWMInfo(window, &info) != SDL_TRUE || info.subsystem != SDL_SYSWM_X11) return;
   watch.display = info.info.x11.display;
   watch.fd = ConnectionNumber(watch.display);
-  openBell();
+  openBell(bell);
 }
 
 bool windowSystemMayHaveEvents() {

@@ -27,6 +27,7 @@ struct Watch {
 
 Watch watch;
 HANDLE bell = nullptr;  // auto-reset: one wait takes every ring before it
+Bell* hung = nullptr;   // the bell the event's ringer hangs on
 LARGE_INTEGER ticksPerSecond{};
 
 void ringEvent() { SetEvent(bell); }  // one call that never blocks: safe on the audio thread
@@ -39,14 +40,15 @@ long long microsecondsSince(const LARGE_INTEGER& start) {
 
 void stopWatching() {
   if (!watch.active) return;
-  hangBell(nullptr);
+  if (hung != nullptr) hangBell(*hung, nullptr);
+  hung = nullptr;
   timeEndPeriod(kTimerTickMs);
   watch = Watch{};
 }
 
 }  // namespace
 
-void watchWindowSystem(SDL_Window* window) {
+void watchWindowSystem(SDL_Window* window, Bell* ringing) {
   stopWatching();
   watch = Watch{};
   if (window == nullptr) return;
@@ -55,7 +57,8 @@ void watchWindowSystem(SDL_Window* window) {
   QueryPerformanceFrequency(&ticksPerSecond);
   timeBeginPeriod(kTimerTickMs);
   ResetEvent(bell);
-  hangBell(ringEvent);
+  hung = ringing;
+  if (hung != nullptr) hangBell(*hung, ringEvent);
   watch.active = true;
 }
 

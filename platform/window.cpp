@@ -306,7 +306,7 @@ bool takeNewestMove(SDL_MouseMotionEvent& move) {
 
 }  // namespace
 
-bool openWindow(const char* title, std::string& reason, int scale) {
+bool openWindow(const char* title, std::string& reason, int scale, Bell* bell) {
   // No capture: moves outside the window are not reported. A release outside is
   // still seen (X11 keeps the pointer with the window while a button is held), so
   // buttons never stick down.
@@ -348,7 +348,7 @@ bool openWindow(const char* title, std::string& reason, int scale) {
   screen.stale = true;
   stopKeyEvents();
   SDL_AddEventWatch(noteLostPicture, nullptr);
-  watchWindowSystem(screen.window);
+  watchWindowSystem(screen.window, bell);
   watchDesktopDpi(screen.window);
   return true;
 }
@@ -390,7 +390,7 @@ bool takeWindowEvent(WindowEvent& event) {
 }
 
 void destroyWindow() {
-  watchWindowSystem(nullptr);
+  watchWindowSystem(nullptr, nullptr);
   watchDesktopDpi(nullptr);
   SDL_DelEventWatch(noteLostPicture, nullptr);
   if (screen.texture != nullptr) SDL_DestroyTexture(screen.texture);

@@ -7,6 +7,7 @@
 
 #include "core/framebuffer.hpp"
 #include "core/host.hpp"
+#include "core/bell.hpp"
 #include "core/keyboard.hpp"
 
 // The scale the screen suits, chosen as window_scale.hpp says.
@@ -16,7 +17,8 @@ inline constexpr int kScaleToSuitTheScreen = 0;
 // kMostWindowScale, or the one that suits the screen). False, with SDL's reason, when
 // there is no display; an offscreen driver SDL fell back to on its own counts as
 // none, one asked for through SDL_VIDEODRIVER does not.
-bool openWindow(const char* title, std::string& reason, int scale = kScaleToSuitTheScreen);
+// While it is open the audio thread's rings of `bell` (none: no ring) end the loop's waits.
+bool openWindow(const char* title, std::string& reason, int scale = kScaleToSuitTheScreen, Bell* bell = nullptr);
 // Shows the picture over the whole client area: each pixel a block of whole window
 // pixels where the area is a whole multiple of 640 x 480 each way, stretched
 // otherwise. A picture identical to the one on screen is not sent again, unless

@@ -3,8 +3,10 @@
 
 Each folder may include the folders (or single headers) its row below names, and
 its own files. Within a folder no two files' modules (name.hpp with name.cpp) may
-include each other, directly or round a longer circle. Prints every breach, one a
-line, and exits 1 if there was any.
+include each other, directly or round a longer circle. Below app/ no file keeps a
+record of its own: app/ creates one per run and passes it down, so a namespace-scope
+or static `TunerState`, or an `extern` one, is refused there. Prints every breach,
+one a line, and exits 1 if there was any.
 
 usage: check_layers.py [SOURCE_ROOT]
 """
@@ -25,11 +27,24 @@ MAY_USE = {
     "app": ["core", "platform", "analysis", "audio", "view", "io", "midi"],
 }
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([a-z_0-9]+)/([a-z_0-9]+)\.(?:hpp|h)"', re.M)
+# Only app/ holds a record: at namespace scope (unindented), static anywhere, or declared extern.
+RECORD_OWNER = "app"
+RECORD_GLOBAL = re.compile(
+    r'^(?:(?:inline|const|constinit)\s+)*(?:extern\s+|static\s+)?(?:(?:inline|const|constinit)\s+)*'
+    r'TunerState\s+\w+\s*(?:[;={\[]|$)'
+    r'|^[ \t]*(?:extern|static)\s+(?:(?:inline|const|constinit|thread_local)\s+)*TunerState\s+\w+',
+    re.M)
 
 
 def includes_of(path):
     with open(path, encoding="utf-8") as f:
         return INCLUDE.findall(f.read())
+
+
+def record_globals(text):
+    """The lines of `text` that keep a record of their own, as written."""
+    text = re.sub(r"//[^\n]*", "", text)
+    return [match.group(0).strip() for match in RECORD_GLOBAL.finditer(text)]
 
 
 def module_cycle(edges):
@@ -66,7 +81,13 @@ def main():
             if not name.endswith((".cpp", ".hpp", ".h")):
                 continue
             module = os.path.splitext(name)[0]
-            for used_folder, header in includes_of(os.path.join(directory, name)):
+            path = os.path.join(directory, name)
+            if folder != RECORD_OWNER:
+                with open(path, encoding="utf-8") as f:
+                    for line in record_globals(f.read()):
+                        breaches.append(f"{folder}/{name} keeps a record of its own ({line}): only "
+                                        f"{RECORD_OWNER}/ creates one and passes it down")
+            for used_folder, header in includes_of(path):
                 target = f"{used_folder}/{header}.hpp"
                 if used_folder == folder:
                     if header != module:

@@ -9,6 +9,9 @@ struct BitmapFont {
   int width = 0;                    // also the row stride of `pixels`
 };
 
+// A font with no glyphs: text in it draws nothing.
+inline const BitmapFont kNoGlyphs{};
+
 // Gives back the texels of a font the loader or the built-in glyphs filled.
 inline void freeFont(BitmapFont& target) {
   delete[] target.pixels;

@@ -12,7 +12,6 @@
 #include "platform/regular_file.hpp"
 #include "view/glyphs.hpp"
 
-BitmapFont font;
 
 namespace {
 
@@ -108,7 +107,7 @@ void drawGlyph(Framebuffer& picture, const BitmapFont& source, int x, int y, int
   }
 }
 
-void drawText(Framebuffer& picture, int x, int y, std::uint32_t colour, const char* format, ...) {
+void drawText(Framebuffer& picture, const BitmapFont& font, int x, int y, std::uint32_t colour, const char* format, ...) {
   char text[kTextBufferSize];
   va_list arguments;
   va_start(arguments, format);

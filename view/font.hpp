@@ -7,8 +7,6 @@
 #include "core/framebuffer.hpp"
 #include "view/bitmap_font.hpp"
 
-extern BitmapFont font;
-
 // The labels need cells up to "Y": an image with fewer is of no use.
 inline constexpr int kRequiredGlyphCells = 'Y' - ' ' + 1;
 inline constexpr int kTextAdvance = 8;      // pixels from one character to the next, whatever the cell size
@@ -24,6 +22,6 @@ bool loadFont(BitmapFont& target, const char* path, std::string& problem);
 // primitive, which drawText is built on and tests check cell by cell.
 void drawGlyph(Framebuffer& picture, const BitmapFont& source, int x, int y, int glyph, std::uint32_t colour);
 
-// printf-style text in the global font, one character every 8 pixels from (x, y).
-void drawText(Framebuffer& picture, int x, int y, std::uint32_t colour, const char* format, ...)
-    __attribute__((format(printf, 5, 6)));
+// printf-style text in `font`, one character every 8 pixels from (x, y).
+void drawText(Framebuffer& picture, const BitmapFont& font, int x, int y, std::uint32_t colour, const char* format, ...)
+    __attribute__((format(printf, 6, 7)));

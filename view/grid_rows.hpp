@@ -33,6 +33,8 @@ struct GridRows {
   bool keysDrawn = false;
   std::uint32_t drawnKeyColour[kNoteRows] = {};
   int drawnKeyLength[kNoteRows] = {};
+  // The toolbar as last drawn aside, before it was copied onto the picture.
+  std::uint32_t toolbar[kToolbarHeight * kPictureWidth];
 };
 
 // Brings `rows` up to date with `notes` in `palette`, working out again only the cells whose

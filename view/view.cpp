@@ -185,11 +185,11 @@ void drawSlider(Framebuffer& picture, const Palette& palette, int troughX, int t
 void drawPitchReadout(Framebuffer& picture, const ViewFrame& frame) {
   const std::uint32_t ink = frame.palette->text;
   if (frame.transposition == 0) {
-    drawText(picture, kReadoutLabelX, kLabelY, ink, "PRECISE:");
+    drawText(picture, *frame.font, kReadoutLabelX, kLabelY, ink, "PRECISE:");
   } else {
     char label[kTranspositionLabelSize];
     transpositionLabelInto(frame.transposition, label);
-    drawText(picture, kReadoutLabelX, kLabelY, ink, "IN %s:", label);
+    drawText(picture, *frame.font, kReadoutLabelX, kLabelY, ink, "IN %s:", label);
   }
   if (frame.pitchRow == kNoKey) return;
   char name[kNoteNameSize];
@@ -200,27 +200,26 @@ void drawPitchReadout(Framebuffer& picture, const ViewFrame& frame) {
   // Only names longer than English ones ("Sol#10") need it: the tenths go before the edge does.
   if (std::strlen(line) > kReadoutGlyphs)
     std::snprintf(line, sizeof line, "%s %+dc %d Hz", name, frame.pitchCents, frame.pitchTenthsHz / 10);
-  drawText(picture, kReadoutX, kLabelY, ink, "%s", line);
+  drawText(picture, *frame.font, kReadoutX, kLabelY, ink, "%s", line);
 }
 
 // The toolbar over everything else: background, labels, sliders. It is drawn
 // aside and then copied, so its rows are marked only when they change.
-void drawToolbar(Framebuffer& picture, const ViewFrame& frame) {
-  static std::uint32_t pixels[kToolbarHeight * kPictureWidth];
+void drawToolbar(Framebuffer& picture, const ViewFrame& frame, std::uint32_t* pixels) {
   {
     Framebuffer band;
     band.height = kToolbarHeight;
     band.pixels = pixels;
     const Palette& palette = *frame.palette;
     fillRect(band, 0, 0, kPictureWidth, kToolbarHeight, palette.toolbar);
-    drawText(band, kGainLabelX, kLabelY, palette.text, frame.autoGain ? "AUTO:" : "GAIN:");
+    drawText(band, *frame.font, kGainLabelX, kLabelY, palette.text, frame.autoGain ? "AUTO:" : "GAIN:");
     drawSlider(band, palette, kGainTroughX, kGainTroughWidth, component(frame.gainSlider, kGainPixelsPerUnit));
-    drawText(band, kVolumeLabelX, kLabelY, palette.text, "VOL:");
+    drawText(band, *frame.font, kVolumeLabelX, kLabelY, palette.text, "VOL:");
     drawSlider(band, palette, kVolumeTroughX, kVolumeTroughWidth, component(frame.outputVolume, kVolumePixelsPerUnit));
     if (frame.softDisplay != 0)
-      drawText(band, kSwitchLabelX, kLabelY, palette.text, "SOFT DISPLAY: ON");
+      drawText(band, *frame.font, kSwitchLabelX, kLabelY, palette.text, "SOFT DISPLAY: ON");
     else
-      drawText(band, kSwitchLabelX, kLabelY, palette.text, "SOFT DISPLAY: OFF");
+      drawText(band, *frame.font, kSwitchLabelX, kLabelY, palette.text, "SOFT DISPLAY: OFF");
     if (frame.showsReading) drawPitchReadout(band, frame);
   }
   for (int y = 0; y < kToolbarHeight; ++y) drawSpan(picture, 0, y, pixels + y * kPictureWidth, kPictureWidth);
@@ -242,7 +241,7 @@ bool sameToolbar(const ViewFrame& a, const ViewFrame& b) {
   return a.gainSlider == b.gainSlider && a.autoGain == b.autoGain && a.outputVolume == b.outputVolume &&
          a.softDisplay == b.softDisplay && a.showsReading == b.showsReading && a.pitchRow == b.pitchRow &&
          a.pitchCents == b.pitchCents && a.pitchTenthsHz == b.pitchTenthsHz &&
-         a.transposition == b.transposition && a.naming == b.naming && a.palette == b.palette;
+         a.transposition == b.transposition && a.naming == b.naming && a.palette == b.palette && a.font == b.font;
 }
 
 }  // namespace
@@ -265,7 +264,7 @@ void drawView(Framebuffer& picture, const ViewFrame& frame, const NoteScores& no
   if (crossed) drawFrame(picture, palette);
   if (frame.hoverKey != kNoKey) drawHoverBand(picture, palette, frame.hoverKey);
   if (frame.frozen) drawMarkersAndCursor(picture, frame);
-  if (held == nullptr || !sameToolbar(*held, frame)) drawToolbar(picture, frame);
+  if (held == nullptr || !sameToolbar(*held, frame)) drawToolbar(picture, frame, rows.toolbar);
 }
 
 std::uint32_t keyColourAt(const Palette& palette, const int* keyColour, int row, float score) {

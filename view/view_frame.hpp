@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "core/note_naming.hpp"
+#include "view/bitmap_font.hpp"
 #include "view/palette.hpp"
 
 inline constexpr int kNoKey = -1;
@@ -35,6 +36,7 @@ struct ViewFrame {
   int transposition = 0;    // semitones from concert to the written name read out; 0 shows concert names
   NoteNaming naming;        // the read-out's note names
   const Palette* palette = &kDesignPalette;  // every colour drawn
+  const BitmapFont* font = &kNoGlyphs;       // every label and read-out drawn
 
   bool operator==(const ViewFrame&) const = default;
 };

@@ -10,6 +10,7 @@
 #include "analysis/note_table.hpp"
 #include "analysis/spectrum.hpp"
 #include "core/tuner_state.hpp"
+#include "test_record.hpp"
 
 namespace {
 
@@ -109,8 +110,9 @@ TEST(AutoGainLaw, StaysWithinItsRangeAndLeavesZero) {
   EXPECT_GT(hold(muted, 10.0, 5), 0.0);
 }
 
-TEST(AutoGainLevel, StrongestPartialInTheNoteRowsDividedByTheBlocksGain) {
-  resetTunerState();
+using AutoGainLevel = WithRecord;
+
+TEST_F(AutoGainLevel, StrongestPartialInTheNoteRowsDividedByTheBlocksGain) {
   buildNoteTable(tuner);
   static std::atomic<double> spectrum[kBlockSize];
   for (auto& entry : spectrum) entry.store(1.0);
@@ -123,8 +125,7 @@ TEST(AutoGainLevel, StrongestPartialInTheNoteRowsDividedByTheBlocksGain) {
   EXPECT_EQ(rawBandPeak(spectrum, tuner.noteFrequency, 0.0), 0.0);  // a muted block says nothing
 }
 
-TEST(AutoGainLevel, ALoudAndAQuietSineEndAtTheSameAnalysedPeak) {
-  resetTunerState();
+TEST_F(AutoGainLevel, ALoudAndAQuietSineEndAtTheSameAnalysedPeak) {
   buildNoteTable(tuner);
   double analysed[2] = {};
   const double amplitudes[2] = {0.01, 0.9};  // -40 and -1 dBFS

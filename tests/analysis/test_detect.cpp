@@ -12,39 +12,57 @@
 #include "analysis/note_table.hpp"
 #include "analysis/spectrum.hpp"
 #include "core/tuner_state.hpp"
+#include "test_record.hpp"
 
 namespace {
-
-NoteDetection detection;  // the detectors' state beside the record, as the program keeps it
 
 constexpr float kK = 1.0f / 22050.0f;
 // Tall enough to score far above 1 at its own row, low enough that rows seeing it at
 // their window's edge stay below one half.
 constexpr double kStrongLine = 30.0;
 
-float score(int col, int row) { return tuner.scoreHistory[col * kNoteRows + row]; }
-float& stored(int col, int row) { return tuner.scoreHistory[col * kNoteRows + row]; }
+class Detect : public WithRecord {
+ protected:
+  NoteDetection detection;  // the detectors' state beside the record, as the program keeps it
 
-void startUp() {
-  resetTunerState();
-  buildNoteTable(tuner);
-  resetNoteDetection(tuner, detection);
-}
+  float score(int col, int row) { return tuner.scoreHistory[col * kNoteRows + row]; }
+  float& stored(int col, int row) { return tuner.scoreHistory[col * kNoteRows + row]; }
 
-void setEntry(int i, double v) { tuner.spectrum[i].store(v, std::memory_order_relaxed); }
+  void startUp() {
+    freshRecord();
+    buildNoteTable(tuner);
+    resetNoteDetection(tuner, detection);
+  }
 
-// A narrow peak of the given height at the middle of the row's search window.
-void addLine(int row, double height) {
-  const float lo = static_cast<float>(tuner.noteFrequency[row + 11] * kK);
-  const float hi = static_cast<float>(tuner.noteFrequency[row + 13] * kK);
-  const double centre = (0.5 * lo + 0.5 * hi) * kBlockSize;
-  const int j = static_cast<int>(std::lround(centre));
-  setEntry(j - 1, height / 4);
-  setEntry(j, height);
-  setEntry(j + 1, height / 4);
-}
+  void setEntry(int i, double v) { tuner.spectrum[i].store(v, std::memory_order_relaxed); }
 
-TEST(DetectNotes, AnAllZeroSpectrumScoresNearlyNothingAndDecaysTheLevels) {
+  // A narrow peak of the given height at the middle of the row's search window.
+  void addLine(int row, double height) {
+    const float lo = static_cast<float>(tuner.noteFrequency[row + 11] * kK);
+    const float hi = static_cast<float>(tuner.noteFrequency[row + 13] * kK);
+    const double centre = (0.5 * lo + 0.5 * hi) * kBlockSize;
+    const int j = static_cast<int>(std::lround(centre));
+    setEntry(j - 1, height / 4);
+    setEntry(j, height);
+    setEntry(j + 1, height / 4);
+  }
+
+  // A flat top from the middle of the row's window towards its upper edge: several window
+  // points read the same highest value, and only the first of them is the peak.
+  void addPlateau(int row, double height) {
+    const double lo = static_cast<float>(tuner.noteFrequency[row + 11] * kK) * static_cast<double>(kBlockSize);
+    const double hi = static_cast<float>(tuner.noteFrequency[row + 13] * kK) * static_cast<double>(kBlockSize);
+    const int from = static_cast<int>(std::floor((lo + hi) / 2)) - 1;
+    const int to = static_cast<int>(std::ceil(hi - (hi - lo) / 8)) + 1;
+    for (int i = from; i <= to && i < kBlockSize; ++i) setEntry(i, height);
+  }
+};
+
+using DetectNotes = Detect;
+using NeighbourRule = Detect;
+using OctaveRule = Detect;
+
+TEST_F(DetectNotes, AnAllZeroSpectrumScoresNearlyNothingAndDecaysTheLevels) {
   startUp();
   detectNotes(tuner, detection);
   detectNotes(tuner, detection);
@@ -59,7 +77,7 @@ TEST(DetectNotes, AnAllZeroSpectrumScoresNearlyNothingAndDecaysTheLevels) {
   EXPECT_EQ(tuner.historyColumn.load(), 2);
 }
 
-TEST(DetectNotes, LongDigitalSilenceStaysBlankInBothScorings) {
+TEST_F(DetectNotes, LongDigitalSilenceStaysBlankInBothScorings) {
   startUp();
   for (int soft = 0; soft <= 1; ++soft) {
     tuner.softDisplay = soft;
@@ -72,7 +90,7 @@ TEST(DetectNotes, LongDigitalSilenceStaysBlankInBothScorings) {
   }
 }
 
-TEST(DetectNotes, AStrongRowIsStoredAsOneButKeepsItsUnclampedScore) {
+TEST_F(DetectNotes, AStrongRowIsStoredAsOneButKeepsItsUnclampedScore) {
   startUp();
   addLine(36, kStrongLine);
   detectNotes(tuner, detection);
@@ -89,7 +107,7 @@ TEST(DetectNotes, AStrongRowIsStoredAsOneButKeepsItsUnclampedScore) {
   EXPECT_EQ(tuner.noteTrack[36].previousCombined, first);
 }
 
-TEST(DetectNotes, TheLowestRowHasNoNeighbourOrOctaveBelow) {
+TEST_F(DetectNotes, TheLowestRowHasNoNeighbourOrOctaveBelow) {
   startUp();
   addLine(0, kStrongLine);
   addLine(11, kStrongLine);
@@ -100,7 +118,7 @@ TEST(DetectNotes, TheLowestRowHasNoNeighbourOrOctaveBelow) {
 
 // Of two adjacent rows above one the upper is pulled down to 0.15; a strong lower octave takes
 // away what it explains, 1 - (1 - 0.25) x 0.5, and leaves the upper row its unclamped score.
-TEST(DetectNotes, OfTwoStrongRowsTheUpperKeepsOnlyWhatTheLowerDoesNotExplain) {
+TEST_F(DetectNotes, OfTwoStrongRowsTheUpperKeepsOnlyWhatTheLowerDoesNotExplain) {
   struct PairCase {
     int lower, upper;
     float upperScore;
@@ -118,7 +136,7 @@ TEST(DetectNotes, OfTwoStrongRowsTheUpperKeepsOnlyWhatTheLowerDoesNotExplain) {
   }
 }
 
-TEST(DetectNotes, WritesOneColumnPerBlockAndWrapsAfterTheLast) {
+TEST_F(DetectNotes, WritesOneColumnPerBlockAndWrapsAfterTheLast) {
   startUp();
   tuner.historyColumn.store(199);
   addLine(44, kStrongLine);
@@ -131,7 +149,7 @@ TEST(DetectNotes, WritesOneColumnPerBlockAndWrapsAfterTheLast) {
   EXPECT_EQ(score(0, 44), 1.0f);
 }
 
-TEST(DetectNotes, SoftDisplayAveragesWithTheLastSoftBlock) {
+TEST_F(DetectNotes, SoftDisplayAveragesWithTheLastSoftBlock) {
   startUp();
   addLine(36, 4.0);
   tuner.softDisplay = 1;
@@ -154,7 +172,7 @@ TEST(DetectNotes, SoftDisplayAveragesWithTheLastSoftBlock) {
   EXPECT_NEAR(score(2, 36), (z1 + z3) / 2, 1e-6);
 }
 
-TEST(DetectNotes, SoftDisplayIsClampedToOne) {
+TEST_F(DetectNotes, SoftDisplayIsClampedToOne) {
   startUp();
   addLine(36, kStrongLine);
   tuner.softDisplay = 1;
@@ -168,7 +186,7 @@ struct NeighbourCase {
   float lowerStored, lowerEffectiveAfter, upperStored, upperEffectiveAfter;
 };
 
-TEST(NeighbourRule, TheWeakerOfTwoStrongNeighboursDropsTo015) {
+TEST_F(NeighbourRule, TheWeakerOfTwoStrongNeighboursDropsTo015) {
   const NeighbourCase cases[] = {
       {0.5f, 0.9f, 0.5f, 0.5f, 0.9f, 0.9f},        // not above one half: no rule
       {0.6f, 0.6f, 0.15f, 0.15f, 0.6f, 0.6f},      // a tie: the lower row loses
@@ -198,7 +216,7 @@ struct OctaveCase {
   float storedAfter, effectiveAfter;
 };
 
-TEST(OctaveRule, TheLowerOctaveAbove025ExplainsHalfOfItsExcess) {
+TEST_F(OctaveRule, TheLowerOctaveAbove025ExplainsHalfOfItsExcess) {
   const OctaveCase cases[] = {
       {0.25f, 0.4f, 0.9f, 0.4f, 0.4f},        // nothing explained, but a low score becomes effective
       {0.2f, 0.7f, 1.3f, 0.7f, 1.3f},         // nothing explained, a high score keeps its effective
@@ -220,7 +238,7 @@ TEST(OctaveRule, TheLowerOctaveAbove025ExplainsHalfOfItsExcess) {
   }
 }
 
-TEST(DetectNotes, A440HzToneLightsRow36Most) {
+TEST_F(DetectNotes, A440HzToneLightsRow36Most) {
   startUp();
   constexpr double kPi = 3.14159265358979323846;
   // About -34 dB: louder tones saturate row 35 too, whose unclamped score then wins.
@@ -242,7 +260,7 @@ TEST(DetectNotes, A440HzToneLightsRow36Most) {
 
 // The read positions are worked out once per note table: a table retuned between blocks
 // must move the analysis with it, not leave it reading the old positions.
-TEST(DetectNotes, FollowsTheNoteTableWhenItChanges) {
+TEST_F(DetectNotes, FollowsTheNoteTableWhenItChanges) {
   startUp();
   const int row = 30;
   addLine(row, kStrongLine);
@@ -260,23 +278,13 @@ TEST(DetectNotes, FollowsTheNoteTableWhenItChanges) {
   EXPECT_LT(score(0, row), 0.5f);
 }
 
-// A flat top from the middle of the row's window towards its upper edge: several window
-// points read the same highest value, and only the first of them is the peak.
-void addPlateau(int row, double height) {
-  const double lo = static_cast<float>(tuner.noteFrequency[row + 11] * kK) * static_cast<double>(kBlockSize);
-  const double hi = static_cast<float>(tuner.noteFrequency[row + 13] * kK) * static_cast<double>(kBlockSize);
-  const int from = static_cast<int>(std::floor((lo + hi) / 2)) - 1;
-  const int to = static_cast<int>(std::ceil(hi - (hi - lo) / 8)) + 1;
-  for (int i = from; i <= to && i < kBlockSize; ++i) setEntry(i, height);
-}
-
 // The rows are measured four at a time with vectors where the processor allows; every
 // score, level and tie (the first of equal window points wins) must match the portable path.
-TEST(DetectNotes, VectorAndPortableMeasuresGiveTheSameBits) {
+TEST_F(DetectNotes, VectorAndPortableMeasuresGiveTheSameBits) {
   struct Run {
     std::vector<float> scores, levels;
   };
-  auto run = [](bool vectors) {
+  auto run = [this](bool vectors) {
     setFftVectorsEnabled(vectors);
     startUp();
     std::mt19937 generator(12);

@@ -4,6 +4,7 @@
 
 #include "analysis/note_table.hpp"
 #include "core/tuner_state.hpp"
+#include "test_record.hpp"
 
 namespace {
 
@@ -12,8 +13,9 @@ struct Reference {
   double hz;
 };
 
-TEST(NoteTable, MatchesTheReferenceFrequencies) {
-  resetTunerState();
+using NoteTable = WithRecord;
+
+TEST_F(NoteTable, MatchesTheReferenceFrequencies) {
   buildNoteTable(tuner);
   const Reference table[] = {{0, 27.5},          {1, 29.13523644},  {8, 43.65354508},   {11, 51.9131136},
                              {12, 55.00003052},  {13, 58.27050522}, {16, 69.29570901},  {24, 110.0001221},
@@ -24,8 +26,7 @@ TEST(NoteTable, MatchesTheReferenceFrequencies) {
   for (int k = 1; k < kNoteCount; ++k) EXPECT_GT(tuner.noteFrequency[k], tuner.noteFrequency[k - 1]);
 }
 
-TEST(NoteTable, ReferencePitchScalesEveryEntry) {
-  resetTunerState();
+TEST_F(NoteTable, ReferencePitchScalesEveryEntry) {
   buildNoteTable(tuner);
   double standard[kNoteCount];
   for (int k = 0; k < kNoteCount; ++k) standard[k] = tuner.noteFrequency[k];
@@ -40,12 +41,11 @@ TEST(NoteTable, ReferencePitchScalesEveryEntry) {
   }
 }
 
-TEST(NoteTable, RatioIsTheStoredSinglePrecisionValue) {
+TEST_F(NoteTable, RatioIsTheStoredSinglePrecisionValue) {
   EXPECT_EQ(static_cast<double>(kSemitoneRatio), 1.0594631433486938);
 }
 
-TEST(NoteTable, KeyColoursFollowThePianoFromA) {
-  resetTunerState();
+TEST_F(NoteTable, KeyColoursFollowThePianoFromA) {
   buildNoteTable(tuner);
   const int expected[kPitchClasses] = {0xFFFFFF, 0, 0xFFFFFF, 0xFFFFFF, 0, 0xFFFFFF,
                                        0,        0xFFFFFF, 0xFFFFFF, 0, 0xFFFFFF, 0};

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -50,7 +51,8 @@ std::vector<float> render(const std::vector<Strike>& strikes, double seconds, do
 // `pattern` has '#' (a block each). Every run's events must come in order, each row alternating
 // onset and end, and all ended.
 std::vector<NoteEvent> track(const std::vector<float>& samples, int row = -1, const std::string& pattern = "") {
-  resetTunerState();
+  const auto record = std::make_unique<TunerState>();  // large: kept off the stack
+  TunerState& tuner = *record;
   buildNoteTable(tuner);
   static PreciseState precise;
   static NoteTrackerState tracker;

@@ -9,6 +9,7 @@
 #include "analysis/note_table.hpp"
 #include "analysis/precise_detector.hpp"
 #include "core/tuner_state.hpp"
+#include "test_record.hpp"
 
 namespace {
 
@@ -36,7 +37,7 @@ std::vector<Partial> joined(std::initializer_list<std::vector<Partial>> notes) {
   return all;
 }
 
-class Precise : public ::testing::Test {
+class Precise : public WithRecord {
  protected:
   PreciseState state;
   float column[kNoteRows];
@@ -44,7 +45,6 @@ class Precise : public ::testing::Test {
   long sample = 0;
 
   void SetUp() override {
-    resetTunerState();
     buildNoteTable(tuner);
     resetPreciseDetector(state);
   }

@@ -11,26 +11,45 @@
 #include "analysis/round_half_even.hpp"
 #include "analysis/spectrum.hpp"
 #include "core/tuner_state.hpp"
+#include "test_record.hpp"
 
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 
-double entry(int i) { return tuner.spectrum[i].load(std::memory_order_relaxed); }
+class Spectrum : public WithRecord {
+ protected:
+  double entry(int i) { return tuner.spectrum[i].load(std::memory_order_relaxed); }
 
-void spectrumOf(const std::vector<double>& block) {
-  resetTunerState();
-  computeSpectrum(tuner, block.data(), kBlockSize);
-}
+  void spectrumOf(const std::vector<double>& block) {
+    freshRecord();
+    computeSpectrum(tuner, block.data(), kBlockSize);
+  }
 
-TEST(ComputeSpectrum, AllOnesPutsTheWholeBlockInTheFirstPair) {
+  // Entries that are not single-precision values, so that the rounding of `a` shows.
+  void fillRamp() {
+    freshRecord();
+    for (int i = 0; i < kBlockSize; ++i) tuner.spectrum[i].store(1.0 + i * 0.1 + 1e-9 * i, std::memory_order_relaxed);
+  }
+
+  double blend(int idx, double t) {
+    const double a = static_cast<float>(entry(idx)), b = entry(idx + 1);
+    return a + (1 - std::cos(t * 3.14159265)) * 0.5 * (b - a);
+  }
+};
+
+using ComputeSpectrum = Spectrum;
+using SpectrumAt = Spectrum;
+using ResolvedReads = Spectrum;
+
+TEST_F(ComputeSpectrum, AllOnesPutsTheWholeBlockInTheFirstPair) {
   spectrumOf(std::vector<double>(kBlockSize, 1.0));
   EXPECT_NEAR(entry(0), 2048.0, 1e-9);
   EXPECT_NEAR(entry(1), 2048.0, 1e-9);
   for (int i = 2; i < kBlockSize; ++i) ASSERT_NEAR(entry(i), 0.0, 1e-9) << i;
 }
 
-TEST(ComputeSpectrum, ASineOnBinKFillsEntries2kAnd2kPlus1With1024TimesItsAmplitude) {
+TEST_F(ComputeSpectrum, ASineOnBinKFillsEntries2kAnd2kPlus1With1024TimesItsAmplitude) {
   for (int bin : {1, 20, 37, 511, 1023}) {
     const double amplitude = 0.37;
     std::vector<double> block(kBlockSize);
@@ -45,7 +64,7 @@ TEST(ComputeSpectrum, ASineOnBinKFillsEntries2kAnd2kPlus1With1024TimesItsAmplitu
   }
 }
 
-TEST(ComputeSpectrum, LeavesMagnitudesInTheFrontHalfAndTheUpperTransformBehind) {
+TEST_F(ComputeSpectrum, LeavesMagnitudesInTheFrontHalfAndTheUpperTransformBehind) {
   std::vector<double> block(kBlockSize);
   for (int i = 0; i < kBlockSize; ++i) block[i] = std::cos(0.3 * i) + 0.25 * std::sin(1.7 * i + 0.2);
   spectrumOf(block);
@@ -57,25 +76,14 @@ TEST(ComputeSpectrum, LeavesMagnitudesInTheFrontHalfAndTheUpperTransformBehind) 
   }
 }
 
-TEST(ComputeSpectrum, RefusesACountThatDoesNotFitAndKeepsTheLastSpectrum) {
+TEST_F(ComputeSpectrum, RefusesACountThatDoesNotFitAndKeepsTheLastSpectrum) {
   spectrumOf(std::vector<double>(kBlockSize, 1.0));
   const std::vector<double> other(kBlockCapacity, 0.5);
   for (int count : {0, -4, 1000, kBlockCapacity}) computeSpectrum(tuner, other.data(), count);
   EXPECT_NEAR(entry(0), 2048.0, 1e-9);
 }
 
-// Entries that are not single-precision values, so that the rounding of `a` shows.
-void fillRamp() {
-  resetTunerState();
-  for (int i = 0; i < kBlockSize; ++i) tuner.spectrum[i].store(1.0 + i * 0.1 + 1e-9 * i, std::memory_order_relaxed);
-}
-
-double blend(int idx, double t) {
-  const double a = static_cast<float>(entry(idx)), b = entry(idx + 1);
-  return a + (1 - std::cos(t * 3.14159265)) * 0.5 * (b - a);
-}
-
-TEST(SpectrumAt, EvenPositionsGiveTheEntryInSinglePrecisionOddOnesTheFullEntry) {
+TEST_F(SpectrumAt, EvenPositionsGiveTheEntryInSinglePrecisionOddOnesTheFullEntry) {
   fillRamp();
   for (int j : {2, 100, 2046}) {
     EXPECT_EQ(spectrumAt(tuner, j), static_cast<double>(static_cast<float>(entry(j)))) << j;
@@ -84,7 +92,7 @@ TEST(SpectrumAt, EvenPositionsGiveTheEntryInSinglePrecisionOddOnesTheFullEntry) 
   for (int j : {1, 3, 101, 2045, 2047}) EXPECT_DOUBLE_EQ(spectrumAt(tuner, j), entry(j)) << j;
 }
 
-TEST(SpectrumAt, BlendsNeighboursWithARaisedCosine) {
+TEST_F(SpectrumAt, BlendsNeighboursWithARaisedCosine) {
   fillRamp();
   struct Case {
     double x;
@@ -97,7 +105,7 @@ TEST(SpectrumAt, BlendsNeighboursWithARaisedCosine) {
   EXPECT_NEAR(spectrumAt(tuner, 10.5), (static_cast<float>(entry(10)) + entry(11)) / 2, 1e-9);
 }
 
-TEST(SpectrumAt, ClampsOutsideTheSpectrumWithoutRounding) {
+TEST_F(SpectrumAt, ClampsOutsideTheSpectrumWithoutRounding) {
   fillRamp();
   const double inf = std::numeric_limits<double>::infinity();
   for (double x : {-0.0001, -0.2, -1.0, -1e12, -inf}) EXPECT_EQ(spectrumAt(tuner, x), entry(0)) << x;
@@ -119,7 +127,7 @@ TEST(RoundHalfEven, AgreesWithTheDefaultRoundingModeFromBelowZeroToTheSpectrumsE
 // Resolved once, read many times: bit for bit what spectrumAt gives, on spectra of every
 // kind (paired magnitudes, ragged values, zeros, infinities, NaN) and at positions across
 // the whole range: integers, halves, detection-like fractions, both clamps.
-TEST(ResolvedReads, GiveExactlySpectrumAtOnManySpectra) {
+TEST_F(ResolvedReads, GiveExactlySpectrumAtOnManySpectra) {
   std::mt19937 generator(12);
   std::uniform_real_distribution<double> magnitude(0.0, 50.0);
   std::uniform_real_distribution<double> position(-5.0, kBlockSize + 5.0);
@@ -136,7 +144,7 @@ TEST(ResolvedReads, GiveExactlySpectrumAtOnManySpectra) {
   std::vector<double> values(positions.size());
 
   for (int spectrum = 0; spectrum < 40; ++spectrum) {
-    resetTunerState();
+    freshRecord();
     for (int i = 0; i < kBlockSize; ++i) {
       const double v = spectrum % 2 == 0 ? magnitude(generator) : (i % 2 == 0 ? magnitude(generator) : entry(i - 1));
       tuner.spectrum[i].store(v, std::memory_order_relaxed);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <memory>
 
 #include "analysis/note_table.hpp"
 #include "analysis/temperament.hpp"
@@ -17,7 +18,8 @@ double cents(double ratio) { return 1200.0 * std::log2(ratio); }
 
 // The table built with `choice` at `pitch`, into `out`.
 void tableOf(TemperamentChoice choice, double pitch, double (&out)[kNoteCount]) {
-  resetTunerState();
+  const auto record = std::make_unique<TunerState>();  // large: kept off the stack
+  TunerState& tuner = *record;
   tuner.referencePitch = pitch;
   tuner.tuning = choice;
   buildNoteTable(tuner);

@@ -21,6 +21,7 @@ class RecordingHost : public Host {
   // What the audio thread would find when the stream starts.
   bool noteTableReadyAtAudioStart = false;
   bool recordingReadyAtAudioStart = false;
+  const TunerState* record = nullptr;  // the run's, which the two above look at
 
   RecordingHost() { keys.calls = &calls; }
 
@@ -43,8 +44,8 @@ class RecordingHost : public Host {
   KeySource& keySource() override { return keys; }
   bool startAudio() override {
     calls.push_back("startAudio");
-    noteTableReadyAtAudioStart = tuner.noteFrequency[48] > 440.0;
-    recordingReadyAtAudioStart = tuner.recordedSamples != nullptr;
+    noteTableReadyAtAudioStart = record != nullptr && record->noteFrequency[48] > 440.0;
+    recordingReadyAtAudioStart = record != nullptr && record->recordedSamples != nullptr;
     return false;
   }
   void stopAudio() override { calls.push_back("stopAudio"); }

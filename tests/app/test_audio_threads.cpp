@@ -14,8 +14,10 @@
 #include "app/shell.hpp"
 #include "core/tuner_state.hpp"
 #include "audio/audio_callback.hpp"
+#include "audio/audio_shared.hpp"
 #include "audio/recording.hpp"
 #include "recording_host.hpp"
+#include "test_record.hpp"
 
 namespace {
 
@@ -25,27 +27,28 @@ class QuietHost : public RecordingHost {
   void present(const Framebuffer&) override {}
 };
 
-class AudioThreads : public ::testing::Test {
+class AudioThreads : public WithRecord {
  protected:
   QuietHost host;
+  std::unique_ptr<AudioShared> shared = std::make_unique<AudioShared>(tuner);  // large: kept off the stack
+  AudioShared& audio = *shared;
 
   void SetUp() override {
-    resetTunerState();
     createFramebuffer();
     buildNoteTable(tuner);
     resetNoteDetection(tuner, noteDetection);
-    ASSERT_TRUE(allocateRecording());
+    ASSERT_TRUE(allocateRecording(tuner));
     tuner.clearPending = false;
   }
-  void TearDown() override { freeRecording(); }
+  void TearDown() override { freeRecording(tuner); }
 
   // One whole block of a constant level, delivered as four buffers.
-  static void feedBlock(float level) {
+  void feedBlock(float level) {
     std::vector<float> in(kFramesPerBuffer, level), out(kFramesPerBuffer);
     for (int call = 0; call < kBlockSize / kFramesPerBuffer; ++call)
-      audioCallback(in.data(), out.data(), kFramesPerBuffer);
+      audioCallback(audio, in.data(), out.data(), kFramesPerBuffer);
   }
-  static bool columnHolds(int column, float level) {
+  bool columnHolds(int column, float level) {
     for (int j = 0; j < kBlockSize; ++j)
       if (tuner.recordedSamples[column * kBlockSize + j].load() != level) return false;
     return true;
@@ -56,12 +59,12 @@ TEST_F(AudioThreads, TwoBlocksBetweenFrameStepsGiveOneColumnFromTheLater) {
   feedBlock(0.25f);
   feedBlock(0.5f);
   int column = tuner.historyColumn.load();
-  runFrame(host);
+  runFrame(tuner, host);
   EXPECT_FALSE(tuner.spectrumReady.load());
   EXPECT_TRUE(columnHolds(column, 0.5f));
   EXPECT_EQ(tuner.historyColumn.load(), column + 1);
 
-  runFrame(host);  // nothing new: nothing recorded or scored
+  runFrame(tuner, host);  // nothing new: nothing recorded or scored
   EXPECT_EQ(tuner.historyColumn.load(), column + 1);
   EXPECT_TRUE(columnHolds(column + 1, 0.0f));
 }
@@ -71,7 +74,7 @@ TEST_F(AudioThreads, FrozenKeepsTheFlagAndTheFirstFrameAfterScoresOnlyTheNewestB
   int column = tuner.historyColumn.load();
   for (float level : {0.1f, 0.2f, 0.3f}) {
     feedBlock(level);
-    runFrame(host);
+    runFrame(tuner, host);
     EXPECT_TRUE(tuner.spectrumReady.load());
     EXPECT_EQ(tuner.lastBlock[0].load(), level) << "blocks keep coming while frozen";
   }
@@ -79,8 +82,8 @@ TEST_F(AudioThreads, FrozenKeepsTheFlagAndTheFirstFrameAfterScoresOnlyTheNewestB
   EXPECT_EQ(tuner.historyColumn.load(), column);
 
   tuner.frozen = false;
-  runFrame(host);
-  runFrame(host);
+  runFrame(tuner, host);
+  runFrame(tuner, host);
   EXPECT_TRUE(columnHolds(column, 0.3f));
   EXPECT_TRUE(columnHolds(column + 1, 0.0f));
   EXPECT_EQ(tuner.historyColumn.load(), column + 1);
@@ -95,12 +98,12 @@ TEST_F(AudioThreads, CallbackAndFrameStepRunTogether) {
   std::atomic<long> calls{0};
   std::atomic<bool> outputSane{true};
 
-  std::thread audio([&] {
+  std::thread audioThread([&] {
     std::vector<float> in(kFramesPerBuffer), out(kFramesPerBuffer);
     long frame = 0;
     while (!stop.load(std::memory_order_relaxed)) {
       for (float& sample : in) sample = 0.5f * static_cast<float>(std::sin(0.0627 * static_cast<double>(frame++)));
-      audioCallback(in.data(), out.data(), kFramesPerBuffer);
+      audioCallback(audio, in.data(), out.data(), kFramesPerBuffer);
       for (float sample : out)
         if (!(std::fabs(sample) <= 4.0f)) outputSane.store(false, std::memory_order_relaxed);
       calls.fetch_add(1, std::memory_order_relaxed);
@@ -130,11 +133,11 @@ TEST_F(AudioThreads, CallbackAndFrameStepRunTogether) {
                           std::memory_order_relaxed);
     tuner.outputVolume.store(0.02f * static_cast<float>(1 + frames % 49), std::memory_order_relaxed);
     if (!tuner.frozen.load(std::memory_order_relaxed)) tuner.autoPlay.store(false, std::memory_order_relaxed);
-    runFrame(host);
+    runFrame(tuner, host);
     std::this_thread::yield();
   }
   stop = true;
-  audio.join();
+  audioThread.join();
 
   EXPECT_GT(calls.load(), 100) << "the callback ran";
   EXPECT_GT(frames, 20) << "the frame step ran";

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include <string>
 #include <vector>
 
@@ -295,6 +297,8 @@ TEST(CommandLine, TheWindowScaleFromOneToEightForTheWindowAlone) {
 }
 
 TEST(CommandLine, DetectorChoiceAndThePitchReading) {
+  const auto record = std::make_unique<TunerState>();  // large: kept off the stack
+  TunerState& tuner = *record;
   CommandLine line;
   std::string reason;
   ASSERT_TRUE(parse({}, line, reason));
@@ -304,10 +308,10 @@ TEST(CommandLine, DetectorChoiceAndThePitchReading) {
   ASSERT_TRUE(parse({"--headless", "in.wav", "--detector=design", "--pitch", "p.csv"}, line, reason)) << reason;
   EXPECT_EQ(line.start.detector, Detector::Design);
   EXPECT_EQ(line.headless.pitchPath, "p.csv");
-  applyStartSettings(line.start);
+  applyStartSettings(tuner, line.start);
   EXPECT_EQ(tuner.detector, Detector::Design);
   ASSERT_TRUE(parse({"song.flac", "--detector", "precise"}, line, reason)) << reason;
-  applyStartSettings(line.start);
+  applyStartSettings(tuner, line.start);
   EXPECT_EQ(tuner.detector, Detector::Precise);
 
   struct Case {
@@ -348,8 +352,9 @@ TEST(StartSettings, TemperamentAndKeyLiveOrHeadless) {
   CommandLine line;
   std::string reason;
   ASSERT_TRUE(parse({"song.flac", "--key=Eb", "--temperament", "meantone"}, line, reason)) << reason;
-  resetTunerState();
-  applyStartSettings(line.start);
+  const auto record = std::make_unique<TunerState>();  // large: kept off the stack
+  TunerState& tuner = *record;
+  applyStartSettings(tuner, line.start);
   EXPECT_EQ(tuner.tuning.temperament, Temperament::Meantone);
   EXPECT_EQ(tuner.tuning.key, 3);
   ASSERT_TRUE(parse({"--headless", "in.wav", "--temperament", "vallotti"}, line, reason)) << reason;
@@ -393,8 +398,9 @@ TEST(StartSettings, TransposeLiveOrHeadlessByInstrumentOrSemitones) {
     CommandLine line;
     std::string reason;
     ASSERT_TRUE(parse(args, line, reason)) << reason;
-    resetTunerState();
-    applyStartSettings(line.start);
+    const auto record = std::make_unique<TunerState>();  // large: kept off the stack
+    TunerState& tuner = *record;
+    applyStartSettings(tuner, line.start);
     EXPECT_EQ(tuner.transposition, semitones) << args.back();
   }
 }
@@ -429,8 +435,9 @@ TEST(StartSettings, NamesAndFlatsLiveOrHeadless) {
     CommandLine line;
     std::string reason;
     ASSERT_TRUE(parse(c.args, line, reason)) << reason;
-    resetTunerState();
-    applyStartSettings(line.start);
+    const auto record = std::make_unique<TunerState>();  // large: kept off the stack
+    TunerState& tuner = *record;
+    applyStartSettings(tuner, line.start);
     EXPECT_EQ(tuner.naming, c.naming) << c.args.back();
   }
 }
@@ -467,8 +474,9 @@ TEST(StartSettings, ThemeLiveOrHeadlessAndRefusedInOneLineWhenUnknown) {
     CommandLine line;
     std::string reason;
     ASSERT_TRUE(parse(c.args, line, reason)) << reason;
-    resetTunerState();
-    applyStartSettings(line.start);
+    const auto record = std::make_unique<TunerState>();  // large: kept off the stack
+    TunerState& tuner = *record;
+    applyStartSettings(tuner, line.start);
     EXPECT_EQ(tuner.theme, c.theme) << c.args.back();
   }
   for (const char* value : {"Dark", "light", "high-contrast", "dark,contrast"}) {

@@ -11,19 +11,19 @@
 
 namespace {
 
-class Keys : public ::testing::Test {
+class Keys : public WithRecord {
  protected:
   GuardedPicture picture;
   ScriptedKeys held;
   KeyboardDevice keyboard{held};
 
-  void SetUp() override { startLikeTheProgram(); }
+  void SetUp() override { startLikeTheProgram(tuner); }
   // One frame step's key part: the snapshot, then the commands.
   void step(std::initializer_list<int> down) {
     held.liftAll();
     for (int code : down) held.press(code);
     keyboard.poll();
-    handleKeyCommands(keyboard);
+    handleKeyCommands(tuner, keyboard);
   }
 };
 
@@ -109,20 +109,20 @@ TEST_F(Keys, DSwitchesTheDetectorOncePerPressAndTheFrameCarriesItsReading) {
   EXPECT_EQ(tuner.detector, Detector::Precise);
   EXPECT_TRUE(tuner.frozen.load());
   tuner.pitchReading = PitchReading{36, 441.26, 4.96, 0.9};
-  ViewFrame frame = applyViewRules();
+  ViewFrame frame = applyViewRules(tuner);
   EXPECT_TRUE(frame.showsReading);
   EXPECT_EQ(frame.pitchRow, 36);
   EXPECT_EQ(frame.pitchCents, 5);
   EXPECT_EQ(frame.pitchTenthsHz, 4413);
   tuner.pitchReading = PitchReading{};
-  frame = applyViewRules();
+  frame = applyViewRules(tuner);
   EXPECT_EQ(frame.pitchRow, kNoKey);
   step({});
   step({DIK_D});
   EXPECT_EQ(tuner.detector, Detector::Design);
   tuner.pitchReading = PitchReading{36, 441.26, 4.96, 0.9};
-  EXPECT_EQ(applyViewRules(), ViewFrame(applyViewRules()));
-  frame = applyViewRules();
+  EXPECT_EQ(applyViewRules(tuner), ViewFrame(applyViewRules(tuner)));
+  frame = applyViewRules(tuner);
   EXPECT_FALSE(frame.showsReading);  // the design's frame: no reading, so its pictures stay as they were
   EXPECT_EQ(frame.pitchRow, kNoKey);
 }
@@ -168,7 +168,7 @@ TEST_F(Keys, HeldHomeFollowsTheCursor) {
 }
 
 TEST_F(Keys, DeleteAndHomeInOneStepLeaveBothMarkersAtTheCursor) {
-  freezeWithMarkers(3, 80);
+  freezeWithMarkers(tuner, 3, 80);
   tuner.playColumn.store(25);
   step({DIK_DELETE, DIK_HOME});
   EXPECT_TRUE(tuner.markersShown);
@@ -183,17 +183,17 @@ TEST_F(Keys, DeleteAndHomeInOneStepLeaveBothMarkersAtTheCursor) {
 TEST_F(Keys, MarkersSetWhileLiveAreClearedByTheSameFramesView) {
   step({DIK_HOME});
   EXPECT_TRUE(tuner.markersShown);
-  drawView();
+  drawView(tuner);
   EXPECT_FALSE(tuner.markersShown);
   EXPECT_EQ(tuner.markA, -1);
   EXPECT_EQ(tuner.markB, -1);
 }
 
-class Pointer : public ::testing::Test {
+class Pointer : public WithRecord {
  protected:
   GuardedPicture picture;
   void SetUp() override {
-    startLikeTheProgram();
+    startLikeTheProgram(tuner);
     tuner.frozen.store(true);
     tuner.historyColumn.store(50);
   }
@@ -216,7 +216,7 @@ TEST_P(Scrub, SelectsTheDisplayColumnUnderThePointer) {
   tuner.playColumn.store(7);
   tuner.leftDown = true;
   at(c.x, c.y);
-  EXPECT_EQ(applyScrubbing(), c.scrubs ? 0xFFFFFFu : 0xFFE000u);
+  EXPECT_EQ(applyScrubbing(tuner), c.scrubs ? 0xFFFFFFu : 0xFFE000u);
   EXPECT_EQ(tuner.scrubbing.load(), c.scrubs);
   EXPECT_EQ(tuner.playColumn.load(), c.playColumn);
 }
@@ -232,22 +232,22 @@ TEST_F(Pointer, ScrubbingRestartsTheBlockOnlyOnEntry) {
   tuner.leftDown = true;
   at(100, 100);
   tuner.playSample.store(500);
-  applyScrubbing();
+  applyScrubbing(tuner);
   EXPECT_EQ(tuner.playSample.load(), 0);
   tuner.playSample.store(500);
   at(103, 100);
-  applyScrubbing();
+  applyScrubbing(tuner);
   EXPECT_EQ(tuner.playSample.load(), 500);
 }
 
 TEST_F(Pointer, NoScrubbingWhileLiveOrWithTheButtonUp) {
   tuner.leftDown = false;
   at(100, 100);
-  applyScrubbing();
+  applyScrubbing(tuner);
   EXPECT_FALSE(tuner.scrubbing.load());
   tuner.leftDown = true;
   tuner.frozen.store(false);
-  applyScrubbing();
+  applyScrubbing(tuner);
   EXPECT_FALSE(tuner.scrubbing.load());
 }
 
@@ -263,7 +263,7 @@ TEST_P(TonePick, PicksARowByHeightOrABottomKeyByWidth) {
   const PickCase& c = GetParam();
   tuner.rightDown = true;
   at(c.x, c.y);
-  applyTonePick();
+  applyTonePick(tuner);
   EXPECT_EQ(tuner.toneHeld.load(), c.held);
   if (c.held) {
     EXPECT_EQ(tuner.toneKey.load(), c.toneKey);
@@ -283,10 +283,10 @@ TEST_F(Pointer, APickRestartsThePhaseOnlyWhenItBegins) {
   tuner.rightDown = true;
   at(300, 200);
   tuner.tonePhase.store(1.5);
-  applyTonePick();
+  applyTonePick(tuner);
   EXPECT_EQ(tuner.tonePhase.load(), 0.0);
   tuner.tonePhase.store(1.5);
-  applyTonePick();
+  applyTonePick(tuner);
   EXPECT_EQ(tuner.tonePhase.load(), 1.5);
 }
 
@@ -295,7 +295,7 @@ TEST_F(Pointer, NoPickWhileLive) {
   tuner.rightDown = true;
   tuner.toneHeld.store(true);
   at(300, 200);
-  applyTonePick();
+  applyTonePick(tuner);
   EXPECT_FALSE(tuner.toneHeld.load());
 }
 
@@ -310,7 +310,7 @@ TEST_P(Toolbar, SlidersFollowTheHeldButtonInTheirTroughs) {
   const SliderCase& c = GetParam();
   tuner.leftDown = true;
   at(c.x, c.y);
-  applyToolbarInput();
+  applyToolbarInput(tuner);
   EXPECT_EQ(tuner.gainSlider, c.gain);
   EXPECT_EQ(tuner.outputVolume.load(), c.volume);
 }
@@ -326,38 +326,38 @@ INSTANTIATE_TEST_SUITE_P(Boundaries, Toolbar,
 TEST_F(Pointer, InputGainIsTheGainSliderCubed) {
   tuner.leftDown = true;
   at(149, 5);
-  applyToolbarInput();
-  updateInputGain();
+  applyToolbarInput(tuner);
+  updateInputGain(tuner);
   const double slider = 99 * 0.03f;
   EXPECT_EQ(tuner.inputGain.load(), static_cast<float>(slider * slider * slider));
   EXPECT_NEAR(tuner.inputGain.load(), 26.198, 0.001);
 }
 
 TEST_F(Pointer, TheGainSliderHandsTheGainBackToTheUser) {
-  setAutoGain(true);
+  setAutoGain(tuner, true);
   tuner.leftDown = true;
   at(200, 8);  // VOL leaves automatic gain on
-  applyToolbarInput();
+  applyToolbarInput(tuner);
   EXPECT_TRUE(tuner.autoGain);
   at(149, 8);
-  applyToolbarInput();
+  applyToolbarInput(tuner);
   EXPECT_FALSE(tuner.autoGain);
-  updateInputGain();
+  updateInputGain(tuner);
   EXPECT_NEAR(tuner.inputGain.load(), 26.198, 0.001);
 }
 
 TEST_F(Pointer, AutomaticGainOwnsTheGainAndShowsItOnTheSlider) {
-  setAutoGain(true);
+  setAutoGain(tuner, true);
   tuner.inputGain.store(8.0f);
   tuner.gainSlider = 0.5f;
-  updateInputGain();  // the slider no longer drives the gain
+  updateInputGain(tuner);  // the slider no longer drives the gain
   EXPECT_EQ(tuner.inputGain.load(), 8.0f);
   const struct {
     double gain;
     float slider;
   } cases[] = {{8.0, 2.0f}, {1.0, 1.0f}, {0.125, 0.5f}, {27.0, 3.0f}, {100.0, 3.0f}};
   for (const auto& c : cases) {
-    setGainSlider(c.gain);
+    setGainSlider(tuner, c.gain);
     EXPECT_FLOAT_EQ(tuner.gainSlider, c.slider) << c.gain;
   }
 }
@@ -374,10 +374,10 @@ TEST_P(SoftDisplaySwitch, SwitchesOncePerPressOverItsLabel) {
   tuner.leftDown = true;
   tuner.leftClicked = true;
   at(c.x, c.y);
-  applyToolbarInput();
+  applyToolbarInput(tuner);
   EXPECT_EQ(tuner.softDisplay, c.switches ? 1 : 0);
   tuner.leftClicked = false;  // still held in the next frame step
-  applyToolbarInput();
+  applyToolbarInput(tuner);
   EXPECT_EQ(tuner.softDisplay, c.switches ? 1 : 0);
 }
 

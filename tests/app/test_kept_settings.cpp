@@ -13,13 +13,13 @@
 #include "app/kept_settings.hpp"
 #include "core/tuner_state.hpp"
 #include "scratch_dir.hpp"
+#include "test_record.hpp"
 
 namespace {
 
-class KeptSettingsTest : public ::testing::Test {
+class KeptSettingsTest : public WithRecord {
  protected:
-  KeptSettingsTest() : scratch_("kept-settings") { resetTunerState(); }
-  ~KeptSettingsTest() override { resetTunerState(); }
+  KeptSettingsTest() : scratch_("kept-settings") {}
 
   static void write(const std::string& text) { std::ofstream("settings", std::ios::binary) << text; }
   static std::string read() {
@@ -36,7 +36,7 @@ class KeptSettingsTest : public ::testing::Test {
     EXPECT_TRUE(parseCommandLine(static_cast<int>(args.size()), args.data(), line, reason)) << reason;
     notices.clear();
     KeptSettings kept = readKeptSettings("settings", line, notices);
-    applyStartSettings(line.start);
+    applyStartSettings(tuner, line.start);
     return kept;
   }
 
@@ -105,16 +105,16 @@ TEST_F(KeptSettingsTest, TheStateAtExitIsWrittenAndReadBackTheSame) {
   tuner.detector = Detector::Precise;
   tuner.transposition = nextCommonTransposition(tuner.transposition);
   std::string reason;
-  ASSERT_TRUE(writeKeptSettings(kept, line, reason)) << reason;
-  const std::vector<SettingValue> before = keptSettingsNow(line);
+  ASSERT_TRUE(writeKeptSettings(kept, tuner, line, reason)) << reason;
+  const std::vector<SettingValue> before = keptSettingsNow(tuner, line);
   EXPECT_NE(read().find("\nauto-gain = on\ndetector = precise\na4 = 442.1\ntemperament = werckmeister3\nkey = F#\n"
                         "transpose = Bb\nnames = solfege\ntheme = dark\noutput-device = Speakers\nscale = 3\n"),
             std::string::npos)
       << read();
-  resetTunerState();
+  freshRecord();
   start({});
   EXPECT_TRUE(notices.empty());
-  const std::vector<SettingValue> after = keptSettingsNow(line);
+  const std::vector<SettingValue> after = keptSettingsNow(tuner, line);
   ASSERT_EQ(after.size(), before.size());
   for (std::size_t i = 0; i < after.size(); ++i) EXPECT_EQ(after[i].value, before[i].value) << after[i].name;
 }
@@ -131,7 +131,7 @@ TEST_F(KeptSettingsTest, WhatARunDoesNotTakeIsLeftQuietlyInTheFile) {
   tuner.detector = Detector::Design;
   tuner.naming.flats = true;
   std::string reason;
-  ASSERT_TRUE(writeKeptSettings(kept, line, reason)) << reason;
+  ASSERT_TRUE(writeKeptSettings(kept, tuner, line, reason)) << reason;
   EXPECT_EQ(read(), "palette = night\nrecord = take.wav\ninput-device = USB Audio\nflats = on\n");
 }
 
@@ -140,7 +140,7 @@ TEST_F(KeptSettingsTest, NothingChangedNothingWritten) {
   const auto written = std::filesystem::last_write_time("settings");
   const KeptSettings kept = start({});
   std::string reason;
-  ASSERT_TRUE(writeKeptSettings(kept, line, reason));
+  ASSERT_TRUE(writeKeptSettings(kept, tuner, line, reason));
   EXPECT_EQ(read(), "a4=442   \n# kept as I wrote it\n");
   EXPECT_EQ(std::filesystem::last_write_time("settings"), written);
 }
@@ -152,7 +152,7 @@ TEST_F(KeptSettingsTest, AFileThatCannotBeReadIsLeftAlone) {
   EXPECT_EQ(notices[0].rfind("settings: cannot read: ", 0), 0u) << notices[0];
   EXPECT_EQ(tuner.detector, Detector::Precise);
   std::string reason;
-  EXPECT_TRUE(writeKeptSettings(kept, line, reason));
+  EXPECT_TRUE(writeKeptSettings(kept, tuner, line, reason));
   EXPECT_TRUE(std::filesystem::is_directory("settings"));
 }
 

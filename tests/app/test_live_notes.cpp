@@ -5,16 +5,19 @@
 
 #include <cmath>
 #include <filesystem>
+#include <memory>
 #include <numbers>
 #include <vector>
 
 #include "analysis/note_table.hpp"
 #include "app/live_notes.hpp"
 #include "audio/audio_callback.hpp"
+#include "audio/audio_shared.hpp"
 #include "audio/block_queue.hpp"
 #include "core/tuner_state.hpp"
 #include "midi_reader.hpp"
 #include "scratch_dir.hpp"
+#include "test_record.hpp"
 
 namespace {
 
@@ -22,17 +25,18 @@ constexpr double kLevel = 0.1;
 constexpr double kA4Hz = 440.0;
 constexpr int kA4Key = 69;
 
-class LiveNotesFile : public ::testing::Test {
+class LiveNotesFile : public WithRecord {
  protected:
   ScratchDir scratch{"live-notes"};
   long long fed = 0;  // samples fed to the callback since the start
+  std::unique_ptr<AudioShared> shared = std::make_unique<AudioShared>(tuner);  // large: kept off the stack
+  AudioShared& audio = *shared;
 
   void SetUp() override {
-    resetTunerState();
     buildNoteTable(tuner);
-    startBlockQueue();
+    startBlockQueue(audio.blocks);
   }
-  void TearDown() override { stopBlockQueue(); }
+  void TearDown() override { stopBlockQueue(audio.blocks); }
 
   // `blocks` blocks of A4, or of silence, through the callback in 512-frame buffers.
   void feed(int blocks, bool sounding) {
@@ -42,7 +46,7 @@ class LiveNotesFile : public ::testing::Test {
         const double phase = 2.0 * std::numbers::pi * kA4Hz * static_cast<double>(fed++) / kSampleRate;
         sample = sounding ? static_cast<float>(kLevel * std::sin(phase)) : 0.0f;
       }
-      audioCallback(in.data(), out.data(), kFramesPerBuffer);
+      audioCallback(audio, in.data(), out.data(), kFramesPerBuffer);
     }
   }
   static long long tickOfBlock(int block) { return std::llround(block * kBlockSize * 16.0 / 735.0); }
@@ -58,7 +62,7 @@ std::vector<test_midi::ReadEvent> notesOf(const test_midi::ReadFile& file) {
 // A freeze passes blocks by: the note held into it ends where it began, the one after starts afresh,
 // and the times go on counting every block captured, as the session's recording does.
 TEST_F(LiveNotesFile, AFreezeEndsTheNoteWhereItBeganAndTheNextStartsAfterIt) {
-  LiveNotes notes;
+  LiveNotes notes(audio);
   std::string reason;
   ASSERT_TRUE(notes.openFile("live.mid", reason)) << reason;
   feed(20, true);
@@ -87,7 +91,7 @@ TEST_F(LiveNotesFile, AFreezeEndsTheNoteWhereItBeganAndTheNextStartsAfterIt) {
 }
 
 TEST_F(LiveNotesFile, ANoteStillHeldAtTheEndEndsAfterTheLastBlockRead) {
-  LiveNotes notes;
+  LiveNotes notes(audio);
   std::string reason;
   ASSERT_TRUE(notes.openFile("held.mid", reason)) << reason;
   feed(10, true);
@@ -110,7 +114,7 @@ TEST_F(LiveNotesFile, TheTargetIsReplacedOnlyWhenTheSessionEnds) {
     std::fclose(old);
   }
   {
-    LiveNotes notes;
+    LiveNotes notes(audio);
     std::string reason;
     ASSERT_TRUE(notes.openFile("kept.mid", reason)) << reason;
     feed(4, true);
@@ -122,7 +126,7 @@ TEST_F(LiveNotesFile, TheTargetIsReplacedOnlyWhenTheSessionEnds) {
   for (const auto& entry : std::filesystem::directory_iterator(".")) files += entry.is_regular_file();
   EXPECT_EQ(files, 1);
 
-  LiveNotes notes;
+  LiveNotes notes(audio);
   std::string reason;
   EXPECT_FALSE(notes.openFile("no-such-folder/notes.mid", reason));
   EXPECT_NE(reason.find("no-such-folder/notes.mid"), std::string::npos) << reason;

@@ -22,6 +22,7 @@
 #include "font_image.hpp"
 #include "system_calls.hpp"
 #include "whole_sound.hpp"
+#include "test_record.hpp"
 
 namespace fs = std::filesystem;
 
@@ -45,13 +46,12 @@ TEST(ReplayNames, DefaultStepsScoreTheLastCompleteBlock) {
 }
 
 // A scratch directory per test, with sound files written through libsndfile.
-class ReplayFiles : public ::testing::Test {
+class ReplayFiles : public WithRecord {
  protected:
   fs::path dir;
   fs::path oldDir;
 
   void SetUp() override {
-    resetTunerState();
     dir = fs::temp_directory_path() / ("sonavel-replay-" + std::to_string(test_system::processId()));
     fs::create_directories(dir);
     oldDir = fs::current_path();
@@ -104,7 +104,7 @@ class ReplayFiles : public ::testing::Test {
   // Runs the replay in this process; returns the exit status and keeps what it said.
   int run(HeadlessOptions options) {
     std::FILE* errors = std::tmpfile();
-    int status = runHeadless(options, errors);
+    int status = runHeadless(tuner, options, errors);
     std::rewind(errors);
     said.clear();
     for (int c; (c = std::fgetc(errors)) != EOF;) said += static_cast<char>(c);
@@ -231,7 +231,7 @@ TEST_F(ReplayFiles, EscapeAndCloseEndTheRunAtTheirStep) {
       {"0 close\n", 0},
   };
   for (auto [script, samples] : cases) {
-    resetTunerState();
+    freshRecord();
     HeadlessOptions options;
     options.input = writeSound("quiet.wav", std::vector<float>(4096, 0.0f));
     options.eventsPath = writeText("ev.txt", script);
@@ -416,7 +416,7 @@ std::vector<float> toneThenSilence() {
 
 TEST_F(ReplayFiles, PitchGivesTheReadingOfEveryScoredBlockAndEmptyFieldsInSilence) {
   for (const bool precise : {true, false}) {  // the design's detector leaves the reading to the precise one
-    resetTunerState();
+    freshRecord();
     tuner.detector = precise ? Detector::Precise : Detector::Design;
     HeadlessOptions options;
     options.input = writeSound("tone.wav", toneThenSilence(), 1, 44100, SF_FORMAT_WAV | SF_FORMAT_FLOAT);
@@ -475,11 +475,11 @@ TEST_F(ReplayFiles, PitchIsRefusedWhereTheOtherOutputsAreAndAskingForItChangesNo
     EXPECT_EQ(folderContents(dir), before);  // the scores were not put in place either
   }
   // The design's scores are the same with and without the reading beside them.
-  resetTunerState();
+  freshRecord();
   HeadlessOptions plain = base;
   plain.scoresPath = path("plain.csv");
   ASSERT_EQ(run(plain), 0) << said;
-  resetTunerState();
+  freshRecord();
   HeadlessOptions read = base;
   read.scoresPath = path("read.csv");
   read.pitchPath = path("pitch.csv");
@@ -533,7 +533,7 @@ TEST_F(ReplayFiles, AnOutputNeverChangesAnotherWhateverTheKeysDo) {
     const std::string events = randomPresses(seed, kSteps);
     std::vector<std::string> bytes[2];
     for (const bool more : {false, true}) {
-      resetTunerState();
+      freshRecord();
       HeadlessOptions options;
       options.input = input;
       options.eventsPath = writeText("keys.ev", events);
@@ -563,7 +563,7 @@ TEST_F(ReplayFiles, TheFirstBlockAfterAFreezeIsReadWithoutTheOneBeforeIt) {
     const double hz = i < 66150 ? 440.0 : 261.63;  // A4 for 1.5 s, then C4
     samples[i] = static_cast<float>(0.05 * std::sin(2 * 3.14159265358979 * hz * static_cast<double>(i) / 44100));
   }
-  resetTunerState();
+  freshRecord();
   tuner.detector = Detector::Precise;
   HeadlessOptions options;
   options.input = writeSound("a-then-c.wav", samples, 1, 44100, SF_FORMAT_WAV | SF_FORMAT_FLOAT);
@@ -619,7 +619,7 @@ TEST_F(ReplayFiles, TheKeyTAndTransposeRenameThePitchNotesAndNothingElse) {
                 {0, "100 key T down\n101 key T up\n200 key 20 down\n201 key 20 up\n", {}, {}, {}, {}},
                 {2, "# no keys\n", {}, {}, {}, {}}};
   for (Run& r : runs) {
-    resetTunerState();
+    freshRecord();
     tuner.detector = Detector::Precise;
     tuner.transposition = r.transposition;
     HeadlessOptions options;
@@ -673,7 +673,7 @@ TEST_F(ReplayFiles, NamingSystemsRenameThePitchNotesAndNothingElse) {
                 {{NameSystem::German, false}, "B4", {}, {}, {}},
                 {{NameSystem::Solfege, true}, "Sib4", {}, {}, {}}};
   for (Run& r : runs) {
-    resetTunerState();
+    freshRecord();
     tuner.detector = Detector::Precise;
     tuner.naming = r.naming;
     HeadlessOptions options;

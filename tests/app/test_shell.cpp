@@ -8,6 +8,7 @@
 
 #include "app/shell.hpp"
 #include "core/tuner_state.hpp"
+#include "test_record.hpp"
 #include "view/font.hpp"
 #include "font_image.hpp"
 #include "recording_host.hpp"
@@ -15,20 +16,20 @@
 
 namespace {
 
-class Shell : public ::testing::Test {
+class Shell : public WithRecord {
  protected:
   ScratchDir scratch{"shell"};
   RecordingHost host;
 
-  void SetUp() override { resetTunerState(); }
+  void SetUp() override { host.record = &tuner; }
   void TearDown() override {
-    if (!tuner.quitting && keyboard) shutDown(host);
+    if (!tuner.quitting && keyboard) shutDown(tuner, host);
   }
 
   void start() {
     std::string reason;
     Notices notices;
-    ASSERT_EQ(startUp(host, reason, notices), StartResult::Running);
+    ASSERT_EQ(startUp(tuner, host, reason, notices), StartResult::Running);
   }
   long count(const char* call) const { return std::count(host.calls.begin(), host.calls.end(), call); }
   std::vector<std::string> callsAfter(size_t first) const {
@@ -50,7 +51,7 @@ TEST_F(Shell, NoWindowStopsStartUpWithTheReasonAndNothingAcquired) {
   host.windowAvailable = false;
   std::string reason;
   Notices notices;
-  EXPECT_EQ(startUp(host, reason, notices), StartResult::NoWindow);
+  EXPECT_EQ(startUp(tuner, host, reason, notices), StartResult::NoWindow);
   EXPECT_EQ(reason, "no display");
   EXPECT_EQ(host.calls, (std::vector<std::string>{"openWindow"}));
   EXPECT_FALSE(keyboard);
@@ -64,37 +65,37 @@ TEST_F(Shell, StartUpReturnsWhatItWentWithoutAndPrintsNothing) {
   };
   const Case cases[] = {{"no font file", nullptr}, {"a font file that is no image", "not a TGA"}};
   for (const Case& c : cases) {
-    resetTunerState();
+    freshRecord();
     std::filesystem::remove(kFontPath);
     if (c.fontBytes != nullptr) std::ofstream(kFontPath) << c.fontBytes;
     RecordingHost fresh;
     std::string reason;
     Notices notices;
     ::testing::internal::CaptureStderr();
-    ASSERT_EQ(startUp(fresh, reason, notices), StartResult::Running) << c.what;
+    ASSERT_EQ(startUp(tuner, fresh, reason, notices), StartResult::Running) << c.what;
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), "") << c.what;
     ASSERT_EQ(notices.size(), 1u) << c.what;
     EXPECT_EQ(notices[0].rfind("font font.tga: ", 0), 0u) << notices[0];
     const std::string tail = "; using the built-in glyphs";
     EXPECT_EQ(notices[0].substr(notices[0].size() - std::min(notices[0].size(), tail.size())), tail) << notices[0];
     EXPECT_NE(font.pixels, nullptr) << c.what;  // the built-in glyphs stand in
-    shutDown(fresh);
+    shutDown(tuner, fresh);
   }
-  resetTunerState();
+  freshRecord();
   writeFontImage(kFontPath);
   RecordingHost fresh;
   std::string reason;
   Notices notices;
-  ASSERT_EQ(startUp(fresh, reason, notices), StartResult::Running);
+  ASSERT_EQ(startUp(tuner, fresh, reason, notices), StartResult::Running);
   EXPECT_TRUE(notices.empty()) << notices[0];
-  shutDown(fresh);
+  shutDown(tuner, fresh);
 }
 
 TEST_F(Shell, ShutdownReleasesKeysThenAudioThenWindowExactlyOnce) {
   start();
   size_t before = host.calls.size();
-  shutDown(host);
-  shutDown(host);
+  shutDown(tuner, host);
+  shutDown(tuner, host);
   EXPECT_EQ(callsAfter(before), (std::vector<std::string>{"releaseKeys", "stopAudio", "destroyWindow"}));
   EXPECT_TRUE(tuner.quitting);
   EXPECT_EQ(tuner.recordedSamples, nullptr);
@@ -104,7 +105,7 @@ TEST_F(Shell, CloseRequestEndsTheLoopWithoutAnotherFrame) {
   start();
   host.events.push_back({WindowEvent::CloseRequest});
   int presentsBefore = host.presents;
-  EXPECT_EQ(runLoop(host), 0);
+  EXPECT_EQ(runLoop(tuner, host), 0);
   EXPECT_EQ(host.presents, presentsBefore);
   EXPECT_EQ(count("destroyWindow"), 1);
   EXPECT_EQ(count("stopAudio"), 1);
@@ -112,15 +113,15 @@ TEST_F(Shell, CloseRequestEndsTheLoopWithoutAnotherFrame) {
 
 TEST_F(Shell, CloseRequestAfterShutdownDoesNothing) {
   start();
-  shutDown(host);
-  dispatchEvent(host, {WindowEvent::CloseRequest});
+  shutDown(tuner, host);
+  dispatchEvent(tuner, host, {WindowEvent::CloseRequest});
   EXPECT_EQ(count("destroyWindow"), 1);
 }
 
 TEST_F(Shell, EscapeAtTheFirstStepEndsBeforeAnyFrameIsDrawn) {
   start();
   host.keys.press(DIK_ESCAPE);
-  EXPECT_EQ(runLoop(host), 0);
+  EXPECT_EQ(runLoop(tuner, host), 0);
   EXPECT_EQ(host.presents, 1);  // only the black start-up picture
   EXPECT_EQ(count("destroyWindow"), 1);
 }
@@ -129,7 +130,7 @@ TEST_F(Shell, EscapeWithEnterDownLeavesFrozenAlone) {
   start();
   host.keys.press(DIK_ESCAPE);
   host.keys.press(DIK_RETURN);
-  EXPECT_FALSE(frameStep(host));
+  EXPECT_FALSE(frameStep(tuner, host));
   EXPECT_FALSE(tuner.frozen.load());
 }
 
@@ -137,7 +138,7 @@ TEST_F(Shell, LoopRunsFramesUntilEscapeAndClearsLeftClickAfterEachStep) {
   start();
   host.framesLeft = 3;
   host.events.push_back({WindowEvent::LeftDown});
-  EXPECT_EQ(runLoop(host), 0);
+  EXPECT_EQ(runLoop(tuner, host), 0);
   EXPECT_EQ(host.presents, 1 + 3);
   EXPECT_FALSE(tuner.leftClicked);
   EXPECT_TRUE(tuner.leftDown);
@@ -146,7 +147,7 @@ TEST_F(Shell, LoopRunsFramesUntilEscapeAndClearsLeftClickAfterEachStep) {
 TEST_F(Shell, FirstFrameClearsThePictureToTheBackgroundOnce) {
   start();
   EXPECT_TRUE(tuner.clearPending);
-  EXPECT_TRUE(frameStep(host));
+  EXPECT_TRUE(frameStep(tuner, host));
   EXPECT_FALSE(tuner.clearPending);
   EXPECT_EQ(pixelAt(framebuffer, 0, 470), 0xC0C0D0u);  // bottom-left margin keeps the first clear
 }
@@ -155,15 +156,15 @@ TEST_F(Shell, ReadyBlockIsConsumedOnlyWhileLive) {
   start();
   tuner.frozen = true;
   tuner.spectrumReady = true;
-  runFrame(host);
+  runFrame(tuner, host);
   EXPECT_TRUE(tuner.spectrumReady.load());
   EXPECT_EQ(tuner.historyColumn.load(), 0);
 
   tuner.frozen = false;
-  runFrame(host);
+  runFrame(tuner, host);
   EXPECT_FALSE(tuner.spectrumReady.load());
   EXPECT_EQ(tuner.historyColumn.load(), 1);
-  runFrame(host);
+  runFrame(tuner, host);
   EXPECT_EQ(tuner.historyColumn.load(), 1);  // a flag, not a queue
 }
 
@@ -172,17 +173,17 @@ TEST_F(Shell, WholeRunWritesNoLogAndLeavesAnExistingOneAlone) {
   constexpr const char* kLogFileName = "log.txt";
   start();
   host.keys.press(DIK_ESCAPE);
-  runLoop(host);
+  runLoop(tuner, host);
   EXPECT_FALSE(std::filesystem::exists(kLogFileName));
 
-  resetTunerState();
+  freshRecord();
   { std::ofstream(kLogFileName) << "earlier"; }
   RecordingHost second;
   std::string reason;
   Notices notices;
-  startUp(second, reason, notices);
+  startUp(tuner, second, reason, notices);
   second.keys.press(DIK_ESCAPE);
-  runLoop(second);
+  runLoop(tuner, second);
   std::ifstream in(kLogFileName);
   std::string content((std::istreambuf_iterator<char>(in)), {});
   EXPECT_EQ(content, "earlier");
@@ -194,11 +195,11 @@ TEST_F(Shell, PausesAtTheFramePaceOnlyWhileThePictureCanMoveByItself) {
   start();
   auto pausesOf = [&](int steps) {
     host.pauses.clear();
-    for (int i = 0; i < steps; ++i) EXPECT_TRUE(frameStep(host));
+    for (int i = 0; i < steps; ++i) EXPECT_TRUE(frameStep(tuner, host));
     return host.pauses;
   };
   EXPECT_EQ(pausesOf(2), (std::vector<int>{kIdlePauseMs, kIdlePauseMs}));
-  dispatchEvent(host, {WindowEvent::PointerMove, 300, 237});
+  dispatchEvent(tuner, host, {WindowEvent::PointerMove, 300, 237});
   EXPECT_EQ(pausesOf(3), (std::vector<int>{kFrameSleepMs, kFrameSleepMs, kIdlePauseMs}));
   host.keys.press(DIK_HOME);  // held: only the change counts
   EXPECT_EQ(pausesOf(3), (std::vector<int>{kFrameSleepMs, kFrameSleepMs, kIdlePauseMs}));
@@ -214,10 +215,10 @@ TEST_F(Shell, PausesAtTheFramePaceOnlyWhileThePictureCanMoveByItself) {
 TEST_F(Shell, EveryPauseIsTimedUnderTheLengthAsked) {
   start();
   const LoopTiming before = loopTiming();
-  EXPECT_TRUE(frameStep(host));  // nothing moves: a wait for work
-  dispatchEvent(host, {WindowEvent::PointerMove, 300, 237});
-  EXPECT_TRUE(frameStep(host));  // the pace, over the input's step and the next
-  EXPECT_TRUE(frameStep(host));
+  EXPECT_TRUE(frameStep(tuner, host));  // nothing moves: a wait for work
+  dispatchEvent(tuner, host, {WindowEvent::PointerMove, 300, 237});
+  EXPECT_TRUE(frameStep(tuner, host));  // the pace, over the input's step and the next
+  EXPECT_TRUE(frameStep(tuner, host));
   const LoopTiming after = loopTiming();
   EXPECT_EQ(after.idle.count - before.idle.count, 1);
   EXPECT_EQ(after.pace.count - before.pace.count, 2);

@@ -7,14 +7,17 @@
 #include <cmath>
 #include <numbers>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "app/shell.hpp"
 #include "app/shown_picture.hpp"
 #include "core/tuner_state.hpp"
 #include "audio/audio_callback.hpp"
+#include "audio/audio_shared.hpp"
 #include "recording_host.hpp"
 #include "scratch_dir.hpp"
+#include "test_record.hpp"
 
 namespace {
 
@@ -80,14 +83,15 @@ const ScriptStep kSession[] = {
 };
 constexpr int kSessionSteps = 400;
 
-class ShownPicture : public ::testing::Test {
+class ShownPicture : public WithRecord {
  protected:
   ScratchDir scratch{"shown_picture"};
   KeepingHost host;
+  std::unique_ptr<AudioShared> shared = std::make_unique<AudioShared>(tuner);  // large: kept off the stack
+  AudioShared& audio = *shared;
 
-  void SetUp() override { resetTunerState(); }
   void TearDown() override {
-    if (!tuner.quitting && keyboard) shutDown(host);
+    if (!tuner.quitting && keyboard) shutDown(tuner, host);
     checkSkippedPictures(false);
   }
 
@@ -96,19 +100,19 @@ class ShownPicture : public ::testing::Test {
   void runSession(int steps, double sweepLevel = 0.0) {
     std::string reason;
     Notices notices;
-    ASSERT_EQ(startUp(host, reason, notices), StartResult::Running);
+    ASSERT_EQ(startUp(tuner, host, reason, notices), StartResult::Running);
     std::vector<float> in(kFramesPerBuffer), out(kFramesPerBuffer);
     std::size_t next = 0;
     for (int step = 0; step < steps; ++step) {
       for (; next < std::size(kSession) && kSession[next].step == step; ++next) apply(kSession[next]);
-      ASSERT_TRUE(frameStep(host));
+      ASSERT_TRUE(frameStep(tuner, host));
       tuner.leftClicked = false;
       for (int i = 0; i < kFramesPerBuffer; ++i) {
         const double t = (static_cast<double>(step) * kFramesPerBuffer + i) / kSampleRate;
         in[i] = static_cast<float>(0.05 * std::sin(2 * std::numbers::pi * 440 * t) + 0.03 * std::sin(2 * std::numbers::pi * 659.3 * t) +
                                    sweepLevel * std::sin(2 * std::numbers::pi * (200 * t + 300 * t * t)));
       }
-      audioCallback(in.data(), out.data(), kFramesPerBuffer);
+      audioCallback(audio, in.data(), out.data(), kFramesPerBuffer);
     }
   }
   void apply(const ScriptStep& s) {
@@ -123,7 +127,7 @@ class ShownPicture : public ::testing::Test {
         break;
       case ScriptStep::Event: event.kind = static_cast<WindowEvent::Kind>(s.a); break;
     }
-    dispatchEvent(host, event);
+    dispatchEvent(tuner, host, event);
   }
 };
 
@@ -151,28 +155,28 @@ TEST_F(ShownPicture, EveryRowTheDrawingChangesIsMarkedForTheWindow) {
 TEST_F(ShownPicture, AWindowThatLostItsPictureIsSentItAgain) {
   host.need = PictureNeed::Changes;
   runSession(kSessionSteps);  // ends live
-  frameStep(host);             // takes the block the last buffer may have completed
+  frameStep(tuner, host);             // takes the block the last buffer may have completed
   const int before = host.presents;
-  frameStep(host);
+  frameStep(tuner, host);
   EXPECT_EQ(host.presents, before);
   host.lost = true;
-  frameStep(host);
+  frameStep(tuner, host);
   EXPECT_EQ(host.presents, before + 1);
 }
 
 TEST_F(ShownPicture, AHeadlessRunDrawsOnlyItsLastPictureAndTheSameOne) {
   host.need = PictureNeed::EveryFrame;
   runSession(kSessionSteps);
-  shutDown(host);
+  shutDown(tuner, host);
   const std::vector<std::uint32_t> everyFrame = host.shown;
 
-  resetTunerState();
+  freshRecord();
   host.need = PictureNeed::LastOnly;
   host.presents = 0;
   host.shown.clear();
   runSession(kSessionSteps);
   EXPECT_EQ(host.presents, 1);  // the start-up picture only, so far
-  shutDown(host);
+  shutDown(tuner, host);
   EXPECT_EQ(host.presents, 2);
   EXPECT_TRUE(host.shown == everyFrame);
 }
@@ -181,10 +185,10 @@ TEST_F(ShownPicture, EscapeAtTheFirstStepLeavesTheStartUpPicture) {
   host.need = PictureNeed::LastOnly;
   std::string reason;
   Notices notices;
-  ASSERT_EQ(startUp(host, reason, notices), StartResult::Running);
+  ASSERT_EQ(startUp(tuner, host, reason, notices), StartResult::Running);
   host.keys.press(DIK_ESCAPE);
-  EXPECT_FALSE(frameStep(host));
-  shutDown(host);
+  EXPECT_FALSE(frameStep(tuner, host));
+  shutDown(tuner, host);
   EXPECT_EQ(host.presents, 1);
   EXPECT_EQ(host.shown[0], 0u);
 }

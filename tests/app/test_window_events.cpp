@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include "app/shell.hpp"
 #include "core/tuner_state.hpp"
 #include "recording_host.hpp"
@@ -15,10 +17,11 @@ struct Mapping {
 class PointerMapping : public ::testing::TestWithParam<Mapping> {};
 
 TEST_P(PointerMapping, ScalesToThePictureRoundingHalfToEven) {
-  resetTunerState();
+  const auto record = std::make_unique<TunerState>();  // large: kept off the stack
+  TunerState& tuner = *record;
   RecordingHost host;
   const Mapping& m = GetParam();
-  dispatchEvent(host, {WindowEvent::PointerMove, m.x, m.y, m.clientWidth, m.clientHeight});
+  dispatchEvent(tuner, host, {WindowEvent::PointerMove, m.x, m.y, m.clientWidth, m.clientHeight});
   EXPECT_EQ(tuner.mouseX, m.mouseX);
   EXPECT_EQ(tuner.mouseY, m.mouseY);
 }
@@ -40,13 +43,14 @@ INSTANTIATE_TEST_SUITE_P(Clients, PointerMapping,
 
 // At every scale the --scale option offers, every client pixel of a picture pixel's block maps to it.
 TEST(WholeScalePointer, EveryPixelOfABlockMapsToItsPicturePixelAtEveryScale) {
-  resetTunerState();
+  const auto record = std::make_unique<TunerState>();  // large: kept off the stack
+  TunerState& tuner = *record;
   RecordingHost host;
   for (int scale = 1; scale <= kMostWindowScale; ++scale) {
     const int width = kPictureWidth * scale, height = kPictureHeight * scale;
     for (int x = 0; x < width; ++x) {
       const int y = x % height;
-      dispatchEvent(host, {WindowEvent::PointerMove, x, y, width, height});
+      dispatchEvent(tuner, host, {WindowEvent::PointerMove, x, y, width, height});
       ASSERT_EQ(tuner.mouseX, x / scale) << "scale " << scale << ", x " << x;
       ASSERT_EQ(tuner.mouseY, y / scale) << "scale " << scale << ", y " << y;
     }
@@ -54,17 +58,18 @@ TEST(WholeScalePointer, EveryPixelOfABlockMapsToItsPicturePixelAtEveryScale) {
 }
 
 TEST(PointerButtons, PressesAndReleasesSetTheirFlags) {
-  resetTunerState();
+  const auto record = std::make_unique<TunerState>();  // large: kept off the stack
+  TunerState& tuner = *record;
   RecordingHost host;
-  dispatchEvent(host, {WindowEvent::LeftDown});
+  dispatchEvent(tuner, host, {WindowEvent::LeftDown});
   EXPECT_TRUE(tuner.leftDown);
   EXPECT_TRUE(tuner.leftClicked);
-  dispatchEvent(host, {WindowEvent::LeftUp});
+  dispatchEvent(tuner, host, {WindowEvent::LeftUp});
   EXPECT_FALSE(tuner.leftDown);
   EXPECT_TRUE(tuner.leftClicked);  // cleared by the loop after the next frame step
-  dispatchEvent(host, {WindowEvent::RightDown});
+  dispatchEvent(tuner, host, {WindowEvent::RightDown});
   EXPECT_TRUE(tuner.rightDown);
-  dispatchEvent(host, {WindowEvent::RightUp});
+  dispatchEvent(tuner, host, {WindowEvent::RightUp});
   EXPECT_FALSE(tuner.rightDown);
 }
 

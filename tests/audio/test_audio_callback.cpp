@@ -42,17 +42,19 @@ TEST_F(BlockCapture, EveryFourthBufferOf512CompletesABlockAtItsLastFrame) {
 // The waiting frame loop hears of a block from the bell, rung once as the block is published.
 TEST_F(BlockCapture, EachPublishedBlockRingsTheBellOnce) {
   static int rings;
+  static const TunerState* record;  // a bell is a plain function: what it looks at is kept here
   rings = 0;
-  hangBell([] {
+  record = &tuner;
+  hangBell(tuner.bell, [] {
     ++rings;
-    EXPECT_TRUE(tuner.spectrumReady.load());  // the block is there for whoever wakes
+    EXPECT_TRUE(record->spectrumReady.load());  // the block is there for whoever wakes
   });
   for (int call = 1; call <= 8; ++call) {
     runCallback(kFramesPerBuffer);
     EXPECT_EQ(rings, call / 4) << "call " << call;
   }
-  EXPECT_GT(lastRingNanoseconds(), 0);
-  hangBell(nullptr);
+  EXPECT_GT(lastRingNanoseconds(tuner.bell), 0);
+  hangBell(tuner.bell, nullptr);
   for (int call = 1; call <= 4; ++call) runCallback(kFramesPerBuffer);
   EXPECT_EQ(rings, 2);
 }
@@ -60,7 +62,7 @@ TEST_F(BlockCapture, EachPublishedBlockRingsTheBellOnce) {
 TEST_F(BlockCapture, ZeroFramesDoNothing) {
   runCallback(100, rampFrom(0, 100));
   float untouched = -99.0f;
-  EXPECT_EQ(audioCallback(nullptr, &untouched, 0), 0);
+  EXPECT_EQ(audioCallback(audio, nullptr, &untouched, 0), 0);
   EXPECT_EQ(untouched, -99.0f);
   EXPECT_EQ(tuner.captureFill, 100);
   EXPECT_FALSE(tuner.spectrumReady.load());
@@ -124,7 +126,7 @@ TEST_F(BlockCapture, GainChangesTheSpectrumNotLastBlock) {
 TEST_F(BlockCapture, MissingInputBufferCapturesSilence) {
   runCallback(100, std::vector<float>(100, 0.5f));
   std::vector<float> out(kBlockSize);
-  audioCallback(nullptr, out.data(), kBlockSize - 100);
+  audioCallback(audio, nullptr, out.data(), kBlockSize - 100);
   ASSERT_TRUE(tuner.spectrumReady.load());
   EXPECT_EQ(tuner.lastBlock[99].load(), 0.5f);
   EXPECT_EQ(tuner.lastBlock[100].load(), 0.0f);
@@ -187,13 +189,14 @@ struct BadSample {
   int count;  // how many neighbouring samples hold it
 };
 
-std::vector<std::vector<float>> scoreBlocks(const std::vector<float>& input) {
+std::vector<std::vector<float>> scoreBlocks(AudioShared& audio, const std::vector<float>& input) {
+  TunerState& tuner = audio.record;
   resetNoteDetection(tuner, detection);
   std::vector<std::vector<float>> columns;
   for (std::size_t first = 0; first < input.size(); first += kBlockSize) {
     std::vector<float> block(input.begin() + static_cast<long>(first), input.begin() + static_cast<long>(first) + kBlockSize);
     std::vector<float> out(kBlockSize);
-    audioCallback(block.data(), out.data(), kBlockSize);
+    audioCallback(audio, block.data(), out.data(), kBlockSize);
     int col = tuner.historyColumn.load();
     detectNotes(tuner, detection);
     columns.emplace_back(tuner.scoreHistory + col * kNoteRows, tuner.scoreHistory + (col + 1) * kNoteRows);
@@ -222,9 +225,9 @@ TEST_F(BlockCapture, NonFiniteOrOverflowingSamplesCountAsSilence) {
     std::vector<float> bad = tone;
     std::fill(bad.begin() + at, bad.begin() + at + c.count, c.value);
     tuner.softDisplay = 1;
-    EXPECT_EQ(scoreBlocks(bad), scoreBlocks(silenced));
+    EXPECT_EQ(scoreBlocks(audio, bad), scoreBlocks(audio, silenced));
     tuner.softDisplay = 0;
-    EXPECT_EQ(scoreBlocks(bad), scoreBlocks(silenced));
+    EXPECT_EQ(scoreBlocks(audio, bad), scoreBlocks(audio, silenced));
     silenced = tone;
   }
 }

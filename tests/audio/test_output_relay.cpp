@@ -16,14 +16,14 @@ constexpr unsigned long kBuffer = kFramesPerBuffer;
 
 // Automatic playback of a recording whose every sample differs, so any sample
 // lost, repeated or reordered on the way shows.
-class OutputRelay : public AudioState {
+class Relay : public AudioState {
  protected:
   void SetUp() override {
     AudioState::SetUp();
     startPlayback();
-    resetOutputRelay();
+    resetOutputRelay(audio.relay);
   }
-  static void startPlayback() {
+  void startPlayback() {
     fillRecordingWithMarkers();
     tuner.frozen = true;
     tuner.autoPlay = true;
@@ -42,14 +42,14 @@ class OutputRelay : public AudioState {
     SetUp();
     return all;
   }
-  static std::vector<float> play(unsigned long frames) {
+  std::vector<float> play(unsigned long frames) {
     std::vector<float> out(frames, -99.0f);
-    relayPlayback(out.data(), frames);
+    relayPlayback(audio.relay, tuner, out.data(), frames);
     return out;
   }
-  static void capture(unsigned long frames) {
+  void capture(unsigned long frames) {
     const std::vector<float> silence(frames, 0.0f);
-    relayCapture(silence.data(), frames);
+    relayCapture(audio, silence.data(), frames);
   }
   static std::vector<float> slice(const std::vector<float>& all, std::size_t from, std::size_t count) {
     return {all.begin() + static_cast<std::ptrdiff_t>(from), all.begin() + static_cast<std::ptrdiff_t>(from + count)};
@@ -58,7 +58,7 @@ class OutputRelay : public AudioState {
 
 constexpr int kCushionBuffers = static_cast<int>(kRelayCushionFrames / kBuffer);
 
-TEST_F(OutputRelay, PlaysSilenceUntilTheCushionWaitsThenEverySampleInOrder) {
+TEST_F(Relay, PlaysSilenceUntilTheCushionWaitsThenEverySampleInOrder) {
   const std::vector<float> expected = duplexOutput(kCushionBuffers + 4);
   for (int i = 0; i < kCushionBuffers - 1; ++i) capture(kBuffer);
   EXPECT_EQ(play(kBuffer), std::vector<float>(kBuffer, 0.0f));  // one buffer short of the cushion
@@ -72,14 +72,14 @@ TEST_F(OutputRelay, PlaysSilenceUntilTheCushionWaitsThenEverySampleInOrder) {
   EXPECT_EQ(played, slice(expected, 0, 4 * kBuffer));
 }
 
-TEST_F(OutputRelay, CaptureBuffersOfAnySizeComposeWhatOneDuplexStreamWould) {
+TEST_F(Relay, CaptureBuffersOfAnySizeComposeWhatOneDuplexStreamWould) {
   const std::vector<float> expected = duplexOutput(4);
   for (unsigned long frames : {1ul, 700ul, 300ul, 1047ul}) capture(frames);  // four buffers' worth
   EXPECT_EQ(play(4 * kBuffer), expected);
 }
 
 // Running dry gives one gap of silence and a fresh cushion, never a few samples between gaps.
-TEST_F(OutputRelay, AfterRunningDryItWaitsForTheCushionAgainAndLosesNothing) {
+TEST_F(Relay, AfterRunningDryItWaitsForTheCushionAgainAndLosesNothing) {
   const std::vector<float> expected = duplexOutput(3 * kCushionBuffers);
   for (int i = 0; i < kCushionBuffers; ++i) capture(kBuffer);
   const std::vector<float> first = play(kRelayCushionFrames + kBuffer);
@@ -89,17 +89,17 @@ TEST_F(OutputRelay, AfterRunningDryItWaitsForTheCushionAgainAndLosesNothing) {
   EXPECT_EQ(play(kBuffer), std::vector<float>(kBuffer, 0.0f));
   capture(kBuffer);
   EXPECT_EQ(play(kBuffer), slice(expected, kRelayCushionFrames, kBuffer));
-  EXPECT_EQ(outputRelayCounts().gaps, 1u);
+  EXPECT_EQ(outputRelayCounts(audio.relay).gaps, 1u);
 }
 
-TEST_F(OutputRelay, AHeadStartAboveTheHighMarkIsDroppedOldestFirstDownToTheCushion) {
+TEST_F(Relay, AHeadStartAboveTheHighMarkIsDroppedOldestFirstDownToTheCushion) {
   constexpr int kAhead = 20;
   static_assert(kAhead * kBuffer > kRelayHighFrames + kBuffer);
   const std::vector<float> expected = duplexOutput(kAhead);
   for (int i = 0; i < kAhead; ++i) capture(kBuffer);
   const std::size_t kept = kRelayCushionFrames + kBuffer;
   EXPECT_EQ(play(kBuffer), slice(expected, kAhead * kBuffer - kept, kBuffer));
-  EXPECT_EQ(outputRelayCounts().dropped, kAhead * kBuffer - kept);
+  EXPECT_EQ(outputRelayCounts(audio.relay).dropped, kAhead * kBuffer - kept);
 }
 
 }  // namespace
@@ -117,7 +117,7 @@ class ToneRelay : public AudioState {
     AudioState::SetUp();
     tuner.toneKey = kA4Key;
     tuner.toneHeld = true;
-    resetOutputRelay();
+    resetOutputRelay(audio.relay);
   }
   std::vector<float> duplexOutput(int buffers) {
     std::vector<float> all;
@@ -131,12 +131,12 @@ class ToneRelay : public AudioState {
   }
   void capture(int buffers, unsigned long frames = kBuffer) {
     const std::vector<float> silence(frames, 0.0f);
-    for (int i = 0; i < buffers; ++i) relayCapture(silence.data(), frames);
+    for (int i = 0; i < buffers; ++i) relayCapture(audio, silence.data(), frames);
   }
   void play(int buffers) {
     for (int i = 0; i < buffers; ++i) {
       std::vector<float> out(kBuffer, -99.0f);
-      relayPlayback(out.data(), kBuffer);
+      relayPlayback(audio.relay, tuner, out.data(), kBuffer);
       played.insert(played.end(), out.begin(), out.end());
     }
   }
@@ -155,7 +155,7 @@ TEST_F(ToneRelay, ARelayThatNeverRunsDryPlaysWhatItWasGivenAndCarriesNothing) {
     play(1);
   }
   EXPECT_EQ(played, head(expected, played.size()));
-  const RelayCounts counts = outputRelayCounts();
+  const RelayCounts counts = outputRelayCounts(audio.relay);
   EXPECT_EQ(counts.carried, 0u);
   EXPECT_EQ(counts.carries, 0u);
   EXPECT_EQ(counts.silent, 0u);
@@ -178,7 +178,7 @@ TEST_F(ToneRelay, ADrySpellCarriesTheToneOnInPhaseAndTheLateOutputPicksUpInStep)
     }
     ASSERT_EQ(played.size(), expected.size());
     EXPECT_EQ(played, expected);
-    const RelayCounts counts = outputRelayCounts();
+    const RelayCounts counts = outputRelayCounts(audio.relay);
     EXPECT_EQ(counts.carried, dry * kBuffer);
     EXPECT_EQ(counts.carries, 1u);
     EXPECT_EQ(counts.silent, 0u);
@@ -207,7 +207,7 @@ TEST_F(ToneRelay, BeyondTheLongestCarryItIsAGapAndTheToneFadesBackInStep) {
   EXPECT_EQ(std::vector<float>(resumed + kRelayFadeFrames, played.end()),
             std::vector<float>(expected.begin() + static_cast<std::ptrdiff_t>(from + kRelayFadeFrames),
                                expected.begin() + static_cast<std::ptrdiff_t>(from + 4 * kBuffer)));
-  const RelayCounts counts = outputRelayCounts();
+  const RelayCounts counts = outputRelayCounts(audio.relay);
   EXPECT_EQ(counts.gaps, 1u);
   EXPECT_EQ(counts.silent, 2 * kBuffer);
   EXPECT_EQ(counts.carried, kRelayCarryFrames);
@@ -231,7 +231,7 @@ TEST_F(ToneRelay, APlaybackSideThatStaysAheadGetsOneGapAndAFreshCushion) {
   EXPECT_EQ(std::vector<float>(played.end() - kBuffer, played.end()),
             std::vector<float>(expected.begin() + static_cast<std::ptrdiff_t>(newest),
                                expected.begin() + static_cast<std::ptrdiff_t>(newest + kBuffer)));
-  EXPECT_EQ(outputRelayCounts().gaps, 1u);
+  EXPECT_EQ(outputRelayCounts(audio.relay).gaps, 1u);
 }
 
 // The largest step between neighbouring samples.
@@ -245,7 +245,7 @@ float steepest(const std::vector<float>& samples) {
 // and before the capture side composed those samples: the two differ, and the composed
 // output fades in, never steeper than the composed output itself.
 TEST_F(ToneRelay, ARequestChangedDuringADrySpellFadesIntoTheComposedOutputWithoutAStep) {
-  auto change = [](int key) {
+  auto change = [this](int key) {
     if (key < 0)
       tuner.toneHeld = false;
     else
@@ -264,7 +264,7 @@ TEST_F(ToneRelay, ARequestChangedDuringADrySpellFadesIntoTheComposedOutputWithou
     capture(8);
     play(6);
     EXPECT_LE(steepest(played), steepest(composedStream));
-    EXPECT_EQ(outputRelayCounts().carries, 1u);
+    EXPECT_EQ(outputRelayCounts(audio.relay).carries, 1u);
     TearDown();
     SetUp();
   }
@@ -278,7 +278,7 @@ TEST_F(ToneRelay, CaptureBuffersOfAnySizeCarryTheToneOnExactly) {
   capture(6);
   play(4);
   EXPECT_EQ(played, expected);
-  EXPECT_EQ(outputRelayCounts().carries, 1u);
+  EXPECT_EQ(outputRelayCounts(audio.relay).carries, 1u);
 }
 
 // Without the tone, or with a recording playing beside it, a dry relay plays silence and
@@ -297,7 +297,7 @@ TEST_F(ToneRelay, WithoutTheToneOrWithPlaybackBesideItADryRelayPlaysSilence) {
     play(kCushionBuffers + 1);
     EXPECT_EQ(head(std::vector<float>(played.end() - kBuffer, played.end()), kBuffer),
               std::vector<float>(kBuffer, 0.0f));
-    const RelayCounts counts = outputRelayCounts();
+    const RelayCounts counts = outputRelayCounts(audio.relay);
     EXPECT_EQ(counts.gaps, 1u);
     EXPECT_EQ(counts.carried, 0u);
     TearDown();
@@ -318,7 +318,7 @@ TEST_F(ToneRelay, OnTwoThreadsWithTheCaptureSideLateNowAndThenEverySampleIsTheDu
       const bool late = i % 37 == 36;  // now and then, let the playback side run dry
       while (capturedBuffers.load() - playedBuffers.load() > (late ? -3 : kCushionBuffers + 2))
         std::this_thread::yield();
-      relayCapture(silence.data(), kBuffer);
+      relayCapture(audio, silence.data(), kBuffer);
       capturedBuffers.store(i + 1);
     }
   });
@@ -330,7 +330,7 @@ TEST_F(ToneRelay, OnTwoThreadsWithTheCaptureSideLateNowAndThenEverySampleIsTheDu
     playedBuffers.store(i + 1);
   }
   captureSide.join();
-  const RelayCounts counts = outputRelayCounts();
+  const RelayCounts counts = outputRelayCounts(audio.relay);
   EXPECT_EQ(counts.gaps, 0u);
   EXPECT_EQ(counts.dropped, 0u);
   EXPECT_GT(counts.carries, 0u);

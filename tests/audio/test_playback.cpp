@@ -14,7 +14,7 @@ class Playback : public AudioState {
     tuner.frozen = true;
   }
   float step(float composed = -7.0f) {
-    playbackStep(composed);
+    playbackStep(tuner, composed);
     return composed;
   }
 };
@@ -101,7 +101,7 @@ TEST_F(Playback, PositionsOutsideTheStorageAreBroughtBackIn) {
 }
 
 TEST_F(Playback, WithoutStorageNothingPlays) {
-  freeRecording();
+  freeRecording(tuner);
   tuner.scrubbing = true;
   EXPECT_EQ(step(0.25f), 0.25f);
 }

@@ -23,12 +23,12 @@ constexpr int kSeconds = 3;
 std::vector<float> heard;  // what reached the 44100 Hz capture end
 double sent = 0;           // samples the 44100 Hz playback end has composed
 
-void hear(const float* input, unsigned long count) { heard.insert(heard.end(), input, input + count); }
-void sendTone(float* output, unsigned long count) {
+void hear(void*, const float* input, unsigned long count) { heard.insert(heard.end(), input, input + count); }
+void sendTone(void*, float* output, unsigned long count) {
   for (unsigned long i = 0; i < count; ++i, ++sent)
     output[i] = static_cast<float>(0.5 * std::sin(2 * std::numbers::pi * kA4 * sent / kSampleRate));
 }
-void sendCount(float* output, unsigned long count) {
+void sendCount(void*, float* output, unsigned long count) {
   for (unsigned long i = 0; i < count; ++i, ++sent) output[i] = static_cast<float>(sent);
 }
 
@@ -58,32 +58,33 @@ std::size_t longestSilence(const std::vector<float>& samples) {
   return longest;
 }
 
-class RateBridge : public ::testing::Test {
+class Bridging : public ::testing::Test {
  protected:
   void SetUp() override {
     heard.clear();
     sent = 0;
   }
-  void TearDown() override { closeRateBridge(); }
-  void open(BridgeRates rates, void (*send)(float*, unsigned long)) {
+  void TearDown() override { closeRateBridge(bridge); }
+  void open(BridgeRates rates, void (*send)(void*, float*, unsigned long)) {
     std::string reason;
-    ASSERT_TRUE(openRateBridge(rates, {hear, send}, reason)) << reason;
+    ASSERT_TRUE(openRateBridge(bridge, rates, {nullptr, hear, send}, reason)) << reason;
   }
   // Device callbacks of kCall frames for `seconds`, the helper's round after each.
   std::vector<float> play(double seconds, double rate, const std::vector<float>& input = {}) {
     std::vector<float> played;
     float out[kCall];
     for (std::size_t at = 0; at + kCall <= static_cast<std::size_t>(seconds * rate); at += kCall) {
-      bridgeCapture(input.empty() ? nullptr : input.data() + at, kCall);
-      bridgePlayback(out, kCall);
+      bridgeCapture(bridge, input.empty() ? nullptr : input.data() + at, kCall);
+      bridgePlayback(bridge, out, kCall);
       played.insert(played.end(), out, out + kCall);
-      pumpRateBridge();
+      pumpRateBridge(bridge);
     }
     return played;
   }
+  RateBridge bridge;
 };
 
-TEST_F(RateBridge, A440HzToneKeepsItsPitchBothWaysWithNoGapOrLoss) {
+TEST_F(Bridging, A440HzToneKeepsItsPitchBothWaysWithNoGapOrLoss) {
   open({kDeviceRate, kDeviceRate}, sendTone);
   std::vector<float> tone(kSeconds * static_cast<std::size_t>(kDeviceRate));
   for (std::size_t i = 0; i < tone.size(); ++i)
@@ -95,11 +96,11 @@ TEST_F(RateBridge, A440HzToneKeepsItsPitchBothWaysWithNoGapOrLoss) {
   // Every sample comes through but for what the converters still hold.
   EXPECT_NEAR(static_cast<double>(heard.size()), kSeconds * kSampleRate, 2 * kFramesPerBuffer);
   EXPECT_NEAR(sent * kDeviceRate / kSampleRate, kSeconds * kDeviceRate, 4 * kFramesPerBuffer);
-  const BridgeCounts counts = rateBridgeCounts();
+  const BridgeCounts counts = rateBridgeCounts(bridge);
   EXPECT_EQ(counts.inputLost + counts.outputShort, 0u);
 }
 
-TEST_F(RateBridge, EachSideConvertsOnlyWhereItsDeviceRateDiffers) {
+TEST_F(Bridging, EachSideConvertsOnlyWhereItsDeviceRateDiffers) {
   struct Case {
     BridgeRates rates;
     bool inputUntouched, outputUntouched;
@@ -118,45 +119,45 @@ TEST_F(RateBridge, EachSideConvertsOnlyWhereItsDeviceRateDiffers) {
     for (std::size_t i = kBridgeOutputFrames; counts && i < played.size(); ++i)
       counts = played[i] == static_cast<float>(i - kBridgeOutputFrames);
     EXPECT_EQ(counts, c.outputUntouched) << c.rates.output;
-    closeRateBridge();
+    closeRateBridge(bridge);
   }
 }
 
-TEST_F(RateBridge, ALateHelperCostsSilenceIsCountedAndKeepsMoreWaitingAfter) {
+TEST_F(Bridging, ALateHelperCostsSilenceIsCountedAndKeepsMoreWaitingAfter) {
   open({kSampleRate, kSampleRate}, sendCount);
   float out[kCall];
-  for (int i = 0; i < 4; ++i) bridgePlayback(out, kCall);  // no helper round between the calls
+  for (int i = 0; i < 4; ++i) bridgePlayback(bridge, out, kCall);  // no helper round between the calls
   EXPECT_EQ(out[kCall - 1], 0.0f);
-  const BridgeCounts counts = rateBridgeCounts();
+  const BridgeCounts counts = rateBridgeCounts(bridge);
   EXPECT_EQ(counts.outputShort, 4 * kCall - kBridgeOutputFrames);
   EXPECT_EQ(counts.shortCalls, 2u);
   // Topped up by whole composed buffers to two buffers more than the least, but never past the most.
-  pumpRateBridge();
+  pumpRateBridge(bridge);
   EXPECT_EQ(sent, kBridgeOutputFrames + 2 * kFramesPerBuffer);
   const double before = sent;
-  for (int i = 0; i < 40; ++i) bridgePlayback(out, kCall);  // runs dry again and again
-  pumpRateBridge();
+  for (int i = 0; i < 40; ++i) bridgePlayback(bridge, out, kCall);  // runs dry again and again
+  pumpRateBridge(bridge);
   EXPECT_EQ(sent - before, kBridgeMostOutputFrames);
 }
 
-TEST_F(RateBridge, ARateTheConverterCannotTakeIsRefusedWithTheReason) {
+TEST_F(Bridging, ARateTheConverterCannotTakeIsRefusedWithTheReason) {
   std::string reason;
-  EXPECT_FALSE(openRateBridge({0.0, kSampleRate}, {hear, sendTone}, reason));
+  EXPECT_FALSE(openRateBridge(bridge, {0.0, kSampleRate}, {nullptr, hear, sendTone}, reason));
   EXPECT_NE(reason.find("cannot convert 0 Hz"), std::string::npos) << reason;
 }
 
-TEST_F(RateBridge, TheHelperThreadKeepsTheDeviceSupplied) {
+TEST_F(Bridging, TheHelperThreadKeepsTheDeviceSupplied) {
   open({kDeviceRate, kDeviceRate}, sendTone);
-  startRateBridge(nullptr);
+  startRateBridge(bridge, nullptr);
   float out[kCall];
   std::vector<float> played;
   for (int call = 0; call < 50; ++call) {  // half a second of 10 ms periods
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    bridgeCapture(nullptr, kCall);
-    bridgePlayback(out, kCall);
+    bridgeCapture(bridge, nullptr, kCall);
+    bridgePlayback(bridge, out, kCall);
     played.insert(played.end(), out, out + kCall);
   }
-  closeRateBridge();
+  closeRateBridge(bridge);
   EXPECT_NEAR(frequency(played, kDeviceRate), kA4, 0.05);
   EXPECT_GT(heard.size(), 0u);
 }

@@ -11,7 +11,7 @@ class Tone : public AudioState {
  protected:
   float step() {
     float sample = 0.0f;
-    toneStep(sample);
+    toneStep(tuner, sample);
     return sample;
   }
   // The pointer handling's side of a press: the phase reset, then the request.

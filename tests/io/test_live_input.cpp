@@ -14,6 +14,7 @@
 #include <cmath>
 #include <cstdint>
 #include <iterator>
+#include <memory>
 #include <filesystem>
 #include <fstream>
 #include <thread>
@@ -25,11 +26,13 @@
 #include "io/sound_input.hpp"
 #include "core/tuner_state.hpp"
 #include "audio/audio_callback.hpp"
+#include "audio/audio_shared.hpp"
 #include "audio/file_feed.hpp"
 #include "audio/input_tap.hpp"
 #include "audio/recording.hpp"
 #include "lying_sounds.hpp"
 #include "scratch_dir.hpp"
+#include "test_record.hpp"
 #include "whole_sound.hpp"
 
 namespace {
@@ -51,17 +54,19 @@ void writeWav(const std::string& path, const std::vector<float>& samples, int ra
   sf_close(file);
 }
 
-class LiveInput : public ::testing::Test {
+class LiveInput : public WithRecord {
  protected:
   ScratchDir dir{"live-input"};
+  std::unique_ptr<AudioShared> shared = std::make_unique<AudioShared>(tuner);  // large: kept off the stack
+  AudioShared& audio = *shared;
+
   void SetUp() override {
-    resetTunerState();
     buildNoteTable(tuner);
-    ASSERT_TRUE(allocateRecording());
+    ASSERT_TRUE(allocateRecording(tuner));
   }
   void TearDown() override {
-    stopInputTap();
-    freeRecording();
+    stopInputTap(audio.tap);
+    freeRecording(tuner);
   }
 };
 
@@ -107,17 +112,17 @@ TEST_F(LiveInput, RefusesWhatCannotBeAnalysedOrHoldARecording) {
 }
 
 // Runs the callback's side of the feed as fast as the reader keeps up, until the file is done.
-std::vector<float> hearToTheEnd() {
+std::vector<float> hearToTheEnd(AudioShared& audio) {
   std::vector<float> heard;
   std::vector<float> out(kFramesPerBuffer);
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-  while (!fileFeedDone() && std::chrono::steady_clock::now() < deadline) {
+  while (!fileFeedDone(audio.feed) && std::chrono::steady_clock::now() < deadline) {
     // A short ring waits for the reader, however late a loaded machine makes it, until the file's end.
-    if (kFeedRingFrames - fileFeedRoom() < static_cast<std::size_t>(kFramesPerBuffer) && !fileFeedEnded()) {
+    if (kFeedRingFrames - fileFeedRoom(audio.feed) < static_cast<std::size_t>(kFramesPerBuffer) && !fileFeedEnded(audio.feed)) {
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
       continue;
     }
-    feedFromFile(out.data(), kFramesPerBuffer);
+    feedFromFile(audio, out.data(), kFramesPerBuffer);
     heard.insert(heard.end(), out.begin(), out.end());
   }
   return heard;
@@ -132,35 +137,35 @@ TEST_F(LiveInput, TheReaderFeedsTheWholeFileInOrderThenSilence) {
   FileInput input;
   std::string reason;
   ASSERT_TRUE(input.open("in.wav", reason)) << reason;
-  input.startReading();
-  std::vector<float> heard = hearToTheEnd();
+  input.startReading(audio);
+  std::vector<float> heard = hearToTheEnd(audio);
   input.stop();
   EXPECT_TRUE(input.readFailure().empty()) << input.readFailure();
-  ASSERT_TRUE(fileFeedDone());
+  ASSERT_TRUE(fileFeedDone(audio.feed));
   ASSERT_GE(heard.size(), file.size());
   EXPECT_TRUE(std::equal(file.begin(), file.end(), heard.begin()));
   for (std::size_t i = file.size(); i < heard.size(); ++i) ASSERT_EQ(heard[i], 0.0f) << i;
-  EXPECT_EQ(fileFeedCounts().fed, file.size());
-  EXPECT_EQ(fileFeedCounts().underrun, 0u);
+  EXPECT_EQ(fileFeedCounts(audio.feed).fed, file.size());
+  EXPECT_EQ(fileFeedCounts(audio.feed).underrun, 0u);
 }
 
 // A header that claims more than the file holds, or nothing: the file plays to the end of its
 // data, then the feed ends, as for a truthful file.
 TEST_F(LiveInput, AFileWhoseHeaderLiesIsFedToTheEndOfItsData) {
-  std::vector<float> audio(3 * kFeedRingFrames);
-  for (std::size_t i = 0; i < audio.size(); ++i) audio[i] = static_cast<float>(0.2 * std::sin(i * 0.05));
+  std::vector<float> sound(3 * kFeedRingFrames);
+  for (std::size_t i = 0; i < sound.size(); ++i) sound[i] = static_cast<float>(0.2 * std::sin(i * 0.05));
   for (const lying::Case& c : lying::kCases) {
-    ASSERT_TRUE(c.make(c.name, audio)) << c.what;
+    ASSERT_TRUE(c.make(c.name, sound)) << c.what;
     const std::vector<float> decoded = lying::decodeAll(c.name);
     FileInput input;
     std::string reason;
     ASSERT_TRUE(input.open(c.name, reason)) << reason;
-    input.startReading();
-    const std::vector<float> heard = hearToTheEnd();
+    input.startReading(audio);
+    const std::vector<float> heard = hearToTheEnd(audio);
     input.stop();
     EXPECT_TRUE(input.readFailure().empty()) << c.what << ": " << input.readFailure();
-    ASSERT_TRUE(fileFeedDone()) << c.what;
-    EXPECT_EQ(fileFeedCounts().fed, decoded.size()) << c.what;
+    ASSERT_TRUE(fileFeedDone(audio.feed)) << c.what;
+    EXPECT_EQ(fileFeedCounts(audio.feed).fed, decoded.size()) << c.what;
     ASSERT_GE(heard.size(), decoded.size()) << c.what;
     EXPECT_TRUE(std::equal(decoded.begin(), decoded.end(), heard.begin())) << c.what;
   }
@@ -172,10 +177,10 @@ TEST_F(LiveInput, TheClockFeedsAtRealTime) {
   FileInput input;
   std::string reason;
   ASSERT_TRUE(input.open("in.wav", reason)) << reason;
-  input.startReading();
+  input.startReading(audio);
   input.startClock();
   std::this_thread::sleep_for(std::chrono::milliseconds(500));
-  const unsigned long long fed = fileFeedCounts().fed;
+  const unsigned long long fed = fileFeedCounts(audio.feed).fed;
   input.stop();
   EXPECT_GT(fed, 0u);
   EXPECT_LT(fed, 44100u * 2);  // half a second of clock, well under two of sound
@@ -186,7 +191,7 @@ TEST_F(LiveInput, TheRecordingHoldsEveryCapturedSampleRaw) {
   SessionRecorder recorder;
   std::string reason;
   ASSERT_TRUE(recorder.open("out.wav", "", reason)) << reason;
-  recorder.start();
+  recorder.start(audio.tap);
   const std::vector<float> input = ramp(3 * kTapRingFrames);  // more than the ring: the writer must keep up
   std::vector<float> out(kFramesPerBuffer);
   tuner.inputGain.store(5.0f);
@@ -194,7 +199,7 @@ TEST_F(LiveInput, TheRecordingHoldsEveryCapturedSampleRaw) {
   constexpr auto kCallbackPeriod = std::chrono::microseconds(250);
   auto next = std::chrono::steady_clock::now();
   for (std::size_t i = 0; i < input.size(); i += kFramesPerBuffer) {
-    audioCallback(input.data() + i, out.data(), kFramesPerBuffer);
+    audioCallback(audio, input.data() + i, out.data(), kFramesPerBuffer);
     next += kCallbackPeriod;
     while (std::chrono::steady_clock::now() < next) std::this_thread::sleep_for(kCallbackPeriod / 4);
   }
@@ -262,10 +267,10 @@ TEST_F(LiveInput, ARecordingKilledMidwayIsStillAWholeFile) {
     SessionRecorder recorder;
     std::string reason;
     if (!recorder.open("killed.wav", "", reason)) ::_exit(3);
-    recorder.start();
-    tapInput(input.data(), input.size());
+    recorder.start(audio.tap);
+    tapInput(audio.tap, input.data(), input.size());
     std::this_thread::sleep_for(std::chrono::milliseconds(1500));
-    tapInput(input.data(), 1000);  // after the last header update it may be lost, nothing more
+    tapInput(audio.tap, input.data(), 1000);  // after the last header update it may be lost, nothing more
     ::kill(::getpid(), SIGKILL);
     ::_exit(4);
   }

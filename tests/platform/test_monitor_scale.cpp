@@ -33,7 +33,6 @@ class MonitorScaleChange : public ::testing::Test {
   void open(int scale) {
     test_system::setEnvironment("SDL_VIDEODRIVER", "windows");
     test_system::setEnvironment("SDL_RENDER_DRIVER", "software");
-    createFramebuffer();
     std::string reason;
     ASSERT_TRUE(openWindow("sonavel", reason, scale)) << reason;
   }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <memory>
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -86,10 +87,12 @@ TEST(KeyMapping, ASnapshotHoldsExactlyTheHeldKeysThatHaveCodes) {
 // Every test that opens a window names the driver it wants, as a user without a display would.
 class HeadlessWindow : public ::testing::Test {
  protected:
+  std::unique_ptr<PictureStorage> storage = std::make_unique<PictureStorage>();  // the test's own picture
+  Framebuffer framebuffer;
   void SetUp() override {
     test_system::setEnvironment("SDL_VIDEODRIVER", "dummy");
     test_system::setEnvironment("SDL_RENDER_DRIVER", "software");  // no GL library to load for a picture nobody sees
-    createFramebuffer();
+    framebuffer = pictureOn(*storage);
     // Black whatever a test before this one drew (the order of suites differs between linkers).
     std::fill_n(framebuffer.pixels, static_cast<std::size_t>(framebuffer.pitch) * framebuffer.height, 0u);
     std::string reason;

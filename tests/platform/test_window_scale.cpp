@@ -3,6 +3,7 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -64,10 +65,12 @@ std::uint32_t patternAt(int x, int y) { return static_cast<std::uint32_t>((x * 7
 
 class ScaledWindow : public ::testing::Test {
  protected:
+  std::unique_ptr<PictureStorage> storage = std::make_unique<PictureStorage>();  // the test's own picture
+  Framebuffer framebuffer;
   void open(int scale) {
     test_system::setEnvironment("SDL_VIDEODRIVER", "dummy");
     test_system::setEnvironment("SDL_RENDER_DRIVER", "software");
-    createFramebuffer();
+    framebuffer = pictureOn(*storage);
     for (int y = 0; y < kPictureHeight; ++y)
       for (int x = 0; x < kPictureWidth; ++x) framebuffer.pixels[y * framebuffer.pitch + x] = patternAt(x, y);
     std::string reason;
@@ -88,7 +91,7 @@ class ScaledWindow : public ::testing::Test {
     return static_cast<std::uint32_t>((r << 16) | (g << 8) | b);
   }
   // How many window pixels do not show picture pixel (x / across, y / down).
-  static long wrongPixels(int across, int down) {
+  long wrongPixels(int across, int down) const {
     SDL_Surface* surface = SDL_GetWindowSurface(window());
     long wrong = 0;
     for (int y = 0; y < surface->h; ++y)

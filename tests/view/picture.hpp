@@ -1,13 +1,15 @@
 #pragma once
-// A framebuffer with guard zones on both sides, and the shared state as start-up leaves it.
+// A framebuffer with guard zones on both sides, and a record as start-up leaves it.
 
 #include <cstdint>
 #include <vector>
 
 #include "analysis/note_table.hpp"
 #include "app/record_view.hpp"
+#include "app/shell.hpp"
 #include "core/framebuffer.hpp"
 #include "core/tuner_state.hpp"
+#include "test_record.hpp"
 #include "view/draw.hpp"
 #include "view/font.hpp"
 #include "view/glyphs.hpp"
@@ -43,21 +45,20 @@ struct GuardedPicture {
 inline std::uint32_t at(int x, int y) { return framebuffer.pixels[y * framebuffer.pitch + x]; }
 
 // The state the first frame finds: start values, the note table, the built-in font, the one-time clear.
-inline void startLikeTheProgram() {
-  resetTunerState();
+inline void startLikeTheProgram(TunerState& tuner) {
   buildNoteTable(tuner);
   if (font.pixels == nullptr) buildBuiltinFont(font);
   clearScreen(framebuffer, kDesignPalette.background);
 }
 
 // Frozen with both markers set, as Home and End leave them.
-inline void freezeWithMarkers(int markA, int markB) {
+inline void freezeWithMarkers(TunerState& tuner, int markA, int markB) {
   tuner.frozen.store(true);
   tuner.markersShown = true;
   tuner.markA = markA;
   tuner.markB = markB;
 }
 
-inline void setScore(int historyColumn, int row, float score) {
+inline void setScore(TunerState& tuner, int historyColumn, int row, float score) {
   tuner.scoreHistory[historyColumn * kNoteRows + row] = score;
 }

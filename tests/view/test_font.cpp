@@ -186,39 +186,39 @@ class OneTexelText : public ::testing::Test {
 };
 
 TEST_F(OneTexelText, CharactersAdvanceEightPixelsAndTheKeyIsNeverDrawn) {
-  drawText(framebuffer, 272, 7, 0, "SOFT DISPLAY: OFF");
+  drawText(framebuffer, font, 272, 7, 0, "SOFT DISPLAY: OFF");
   EXPECT_EQ(at(272, 7), 0x010000u * ('S' - 31));
   EXPECT_EQ(at(400, 7), 0x010000u * ('F' - 31));  // the 17th character
-  drawText(framebuffer, 0, 0, 0, "!");
+  drawText(framebuffer, font, 0, 0, 0, "!");
   EXPECT_EQ(at(0, 0), 0u);
 }
 
 TEST_F(OneTexelText, FlatColourReplacesEveryVisibleTexelBlackIncluded) {
   font.pixels[0] = 0x000000;  // the space cell drawn black in its own colour
-  drawText(framebuffer, 0, 0, 0, " ");
-  drawText(framebuffer, 8, 0, 0x123456, " ");
+  drawText(framebuffer, font, 0, 0, 0, " ");
+  drawText(framebuffer, font, 8, 0, 0x123456, " ");
   EXPECT_EQ(at(0, 0), 0u);
   EXPECT_EQ(at(8, 0), 0x123456u);
 }
 
 TEST_F(OneTexelText, CharactersWithoutACellDrawNothing) {
-  drawText(framebuffer, 0, 0, 0x777777, "\x1f\x7f\x80\xff%s", "");
+  drawText(framebuffer, font, 0, 0, 0x777777, "\x1f\x7f\x80\xff%s", "");
   EXPECT_EQ(picture.countPixels(0x777777), 0);
-  drawText(framebuffer, 0, 1, 0x777777, "%s", "");
+  drawText(framebuffer, font, 0, 1, 0x777777, "%s", "");
   EXPECT_EQ(picture.countPixels(0x777777), 0);
 }
 
 TEST_F(OneTexelText, FormattedTextStopsAt255Characters) {
   const std::string text(300, 'A');
-  drawText(framebuffer, -8 * 250, 3, 0x777777, "%s", text.c_str());
+  drawText(framebuffer, font, -8 * 250, 3, 0x777777, "%s", text.c_str());
   EXPECT_EQ(picture.countPixels(0x777777), 5);  // characters 250 to 254 land at x 0 to 32
   EXPECT_EQ(at(32, 3), 0x777777u);
   EXPECT_EQ(at(40, 3), 0u);
 }
 
 TEST_F(OneTexelText, GlyphsOverTheEdgesAreClipped) {
-  drawText(framebuffer, 636, 479, 0x777777, "AAAA");
-  drawText(framebuffer, -16, -1, 0x777777, "AAAA");
+  drawText(framebuffer, font, 636, 479, 0x777777, "AAAA");
+  drawText(framebuffer, font, -16, -1, 0x777777, "AAAA");
   drawGlyph(framebuffer, font, 639, 479, 33, 0x777777);
   EXPECT_EQ(picture.countPixels(0x777777), 1 + 1);
   EXPECT_TRUE(picture.guardsIntact());

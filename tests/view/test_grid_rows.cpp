@@ -13,11 +13,11 @@
 namespace {
 
 // The record's grid colours, and one cell's, as the window draws them.
-void updateRows(GridRows& rows) { updateGridRows(rows, recordScores(), themePalette(tuner.theme)); }
-std::uint32_t cellColour(int row, float score) {
+void updateRows(TunerState& tuner, GridRows& rows) { updateGridRows(rows, recordScores(tuner), themePalette(tuner.theme)); }
+std::uint32_t cellColour(TunerState& tuner, int row, float score) {
   return gridCellColour(themePalette(tuner.theme), tuner.keyColour, row, score);
 }
-void drawKept(const ViewFrame& frame, GridRows& rows) { drawView(framebuffer, frame, recordScores(), rows); }
+void drawKept(TunerState& tuner, const ViewFrame& frame, GridRows& rows) { drawView(framebuffer, frame, recordScores(tuner), rows); }
 
 constexpr int kNoMarker = -1;  // a marker not set
 
@@ -33,18 +33,18 @@ float randomScore(std::mt19937& random) {
 
 // One of: a new live column, a few changed cells, a flipped key colour, nothing. A
 // `sparse` column is silent but for one row, so that most rows stay one colour.
-void changeScores(std::mt19937& random, bool sparse = false) {
+void changeScores(TunerState& tuner, std::mt19937& random, bool sparse = false) {
   switch (std::uniform_int_distribution<int>(0, 5)(random)) {
     case 0: case 1: {
       const int column = tuner.historyColumn.load();
       const int lit = std::uniform_int_distribution<int>(0, kNoteRows - 1)(random);
-      for (int row = 0; row < kNoteRows; ++row) setScore(column, row, !sparse || row == lit ? randomScore(random) : 0.0f);
+      for (int row = 0; row < kNoteRows; ++row) setScore(tuner, column, row, !sparse || row == lit ? randomScore(random) : 0.0f);
       tuner.historyColumn.store((column + 1) % kHistoryColumns);
       break;
     }
     case 2:
       for (int i = 0; i < 5; ++i)
-        setScore(std::uniform_int_distribution<int>(0, kHistoryColumns - 1)(random),
+        setScore(tuner, std::uniform_int_distribution<int>(0, kHistoryColumns - 1)(random),
                  std::uniform_int_distribution<int>(0, kNoteRows - 1)(random), randomScore(random));
       break;
     case 3: {
@@ -57,16 +57,16 @@ void changeScores(std::mt19937& random, bool sparse = false) {
   }
 }
 
-class KeptGridRows : public ::testing::Test {
+class KeptGridRows : public WithRecord {
  protected:
   GuardedPicture picture;
-  void SetUp() override { startLikeTheProgram(); }
+  void SetUp() override { startLikeTheProgram(tuner); }
 };
 
-void expectRowsMatchTheScores(const GridRows& rows) {
+void expectRowsMatchTheScores(TunerState& tuner, const GridRows& rows) {
   for (int column = 0; column < kHistoryColumns; ++column)
     for (int row = 0; row < kNoteRows; ++row) {
-      const std::uint32_t fresh = cellColour(row, tuner.scoreHistory[column * kNoteRows + row]);
+      const std::uint32_t fresh = cellColour(tuner, row, tuner.scoreHistory[column * kNoteRows + row]);
       for (int x = 0; x < kColumnWidth; ++x)
         ASSERT_EQ(rows.pixels[row][kColumnWidth * column + x], fresh) << "column " << column << " row " << row;
     }
@@ -77,26 +77,26 @@ TEST_F(KeptGridRows, KeptColoursEqualFreshOnesOverRandomHistories) {
   for (float& score : tuner.scoreHistory) score = randomScore(random);
   auto rows = std::make_unique<GridRows>();
   for (int step = 0; step < 300; ++step) {
-    changeScores(random);
-    updateRows(*rows);
-    expectRowsMatchTheScores(*rows);
+    changeScores(tuner, random);
+    updateRows(tuner, *rows);
+    expectRowsMatchTheScores(tuner, *rows);
   }
 }
 
 TEST_F(KeptGridRows, NaNPayloadsAndSignedZerosGiveTheirOwnColours) {
   auto rows = std::make_unique<GridRows>();
-  setScore(0, 0, 0.5f);
-  updateRows(*rows);
+  setScore(tuner, 0, 0, 0.5f);
+  updateRows(tuner, *rows);
   // Bit patterns that differ yet compare equal (or never equal) as floats.
   for (float score : {-0.0f, 0.0f, std::numeric_limits<float>::quiet_NaN(), 1.0f, -std::numeric_limits<float>::quiet_NaN()}) {
-    setScore(0, 0, score);
-    updateRows(*rows);
-    EXPECT_EQ(rows->pixels[0][0], cellColour(0, score)) << score;
+    setScore(tuner, 0, 0, score);
+    updateRows(tuner, *rows);
+    EXPECT_EQ(rows->pixels[0][0], cellColour(tuner, 0, score)) << score;
   }
 }
 
 // With `anyTheme`, one frame in eight is drawn in another theme's palette than the last.
-ViewFrame randomFrame(std::mt19937& random, bool anyTheme) {
+ViewFrame randomFrame(TunerState& tuner, std::mt19937& random, bool anyTheme) {
   auto number = [&random](int low, int high) { return std::uniform_int_distribution<int>(low, high)(random); };
   static const std::uint32_t kCursorColours[] = {kDesignPalette.cursor, kDesignPalette.scrubCursor, 0};
   ViewFrame frame;
@@ -119,6 +119,7 @@ ViewFrame randomFrame(std::mt19937& random, bool anyTheme) {
   static const Palette* palette = &kDesignPalette;
   if (anyTheme && number(0, 7) == 0) palette = &themePalette(Theme(number(0, kThemeCount - 1)));
   frame.palette = anyTheme ? palette : &kDesignPalette;
+  frame.font = &font;
   return frame;
 }
 
@@ -126,7 +127,7 @@ ViewFrame randomFrame(std::mt19937& random, bool anyTheme) {
 // (and, with `withHeldFrame`, told which frame the picture shows, over near silence
 // where most rows are one colour), equals the picture drawn on a fresh clear with
 // nothing kept; every row that changed is marked.
-void drawSessionKeptAndFresh(bool withHeldFrame, bool anyTheme = false) {
+void drawSessionKeptAndFresh(TunerState& tuner, bool withHeldFrame, bool anyTheme = false) {
   std::mt19937 random(11);
   for (float& score : tuner.scoreHistory) score = withHeldFrame ? 0.0f : randomScore(random);
   std::vector<std::uint32_t> shown(kPicturePixels, kDesignPalette.background);
@@ -136,16 +137,16 @@ void drawSessionKeptAndFresh(bool withHeldFrame, bool anyTheme = false) {
   ViewFrame held;
   bool holds = false;
   for (int step = 0; step < 400; ++step) {
-    changeScores(random, withHeldFrame);
-    const ViewFrame frame = randomFrame(random, anyTheme);
+    changeScores(tuner, random, withHeldFrame);
+    const ViewFrame frame = randomFrame(tuner, random, anyTheme);
     const std::vector<std::uint32_t> before = shown;
     std::fill(std::begin(changedRows), std::end(changedRows), false);
     framebuffer.pixels = shown.data();
     framebuffer.changedRows = changedRows;
     if (withHeldFrame)
-      drawView(framebuffer, frame, recordScores(), *kept, holds ? &held : nullptr);
+      drawView(framebuffer, frame, recordScores(tuner), *kept, holds ? &held : nullptr);
     else
-      drawKept(frame, *kept);
+      drawKept(tuner, frame, *kept);
     held = frame;
     holds = true;
     for (int y = 0; y < kPictureHeight; ++y) {
@@ -157,21 +158,21 @@ void drawSessionKeptAndFresh(bool withHeldFrame, bool anyTheme = false) {
     framebuffer.changedRows = nullptr;
     clearScreen(framebuffer, kDesignPalette.background);
     auto nothingKept = std::make_unique<GridRows>();
-    drawKept(frame, *nothingKept);
+    drawKept(tuner, frame, *nothingKept);
     ASSERT_TRUE(shown == fresh) << "step " << step;
   }
 }
 
-TEST_F(KeptGridRows, PicturesOverAnySessionEqualPicturesDrawnFromScratch) { drawSessionKeptAndFresh(false); }
+TEST_F(KeptGridRows, PicturesOverAnySessionEqualPicturesDrawnFromScratch) { drawSessionKeptAndFresh(tuner, false); }
 
 // Told what the picture shows, the drawing leaves alone what is sure to be there already.
-TEST_F(KeptGridRows, PicturesDrawnOverTheHeldFrameEqualPicturesDrawnFromScratch) { drawSessionKeptAndFresh(true); }
+TEST_F(KeptGridRows, PicturesDrawnOverTheHeldFrameEqualPicturesDrawnFromScratch) { drawSessionKeptAndFresh(tuner, true); }
 
 // The same in every theme, the contrast theme's marks through lit cells included, and
 // across a change of palette, which every kept colour must follow.
 TEST_F(KeptGridRows, PicturesInAnyThemeEqualPicturesDrawnFromScratch) {
-  drawSessionKeptAndFresh(false, true);
-  drawSessionKeptAndFresh(true, true);
+  drawSessionKeptAndFresh(tuner, false, true);
+  drawSessionKeptAndFresh(tuner, true, true);
 }
 
 // A new column moves every row of the grid one cell on: a row of one colour
@@ -182,15 +183,15 @@ TEST_F(KeptGridRows, MovingOnMarksOnlyTheRowsWhoseCellsDiffer) {
   bool changedRows[kPictureHeight] = {};
   framebuffer.changedRows = changedRows;
   auto kept = std::make_unique<GridRows>();
-  setScore(50, kLitRow, 0.9f);
+  setScore(tuner, 50, kLitRow, 0.9f);
   ViewFrame frame;
   frame.oldestColumn = tuner.historyColumn.load();
   frame.stripColumn = kHistoryColumns - 1;
-  drawKept(frame, *kept);
+  drawKept(tuner, frame, *kept);
   std::fill(std::begin(changedRows), std::end(changedRows), false);
   frame.oldestColumn = (frame.oldestColumn + 1) % kHistoryColumns;  // a new column of silence
   tuner.historyColumn.store(frame.oldestColumn);
-  drawKept(frame, *kept);
+  drawKept(tuner, frame, *kept);
   framebuffer.changedRows = nullptr;
   const int litTop = kBottomRowY - kRowHeight * kLitRow + 1;
   for (int y = 0; y < kPictureHeight; ++y)

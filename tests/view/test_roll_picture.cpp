@@ -39,14 +39,14 @@ struct RollCanvas {
   }
 };
 
-class Roll : public ::testing::Test {
+class Roll : public WithRecord {
  protected:
   GuardedPicture window;  // the window's picture, which drawing a roll must leave in place
   std::vector<float> scores;
   std::vector<std::string> labels = std::vector<std::string>(72);
   RollPicture roll;
 
-  void SetUp() override { startLikeTheProgram(); }
+  void SetUp() override { startLikeTheProgram(tuner); }
 
   void make(long long blocks, int scale) {
     scores.assign(static_cast<std::size_t>(blocks) * 72, 0.0f);

@@ -16,29 +16,29 @@ constexpr int kRowA = 0, kRowB = 2;
 
 int cellY(int row) { return 450 - 6 * row; }
 
-class ThemedView : public ::testing::Test {
+class ThemedView : public WithRecord {
  protected:
   GuardedPicture picture;
-  void SetUp() override { startLikeTheProgram(); }
+  void SetUp() override { startLikeTheProgram(tuner); }
 };
 
 // Everything a picture can hold at once: lit cells and keys, markers, ruler, cursor, hover
 // band, the picked key and the precise read-out.
-void drawEverything(Theme theme) {
+void drawEverything(TunerState& tuner, Theme theme) {
   tuner.theme = theme;
   clearScreen(framebuffer, themePalette(theme).background);
-  for (int column = 0; column < kHistoryColumns; ++column) setScore(column, kRowB, column / 199.0f);
-  setScore(5, kRowA + 12, 1.0f);
+  for (int column = 0; column < kHistoryColumns; ++column) setScore(tuner, column, kRowB, column / 199.0f);
+  setScore(tuner, 5, kRowA + 12, 1.0f);
   tuner.playColumn.store(5);
-  freezeWithMarkers(10, 20);
+  freezeWithMarkers(tuner, 10, 20);
   tuner.detector = Detector::Precise;
   tuner.pitchReading.row = 24;
   tuner.pitchReading.frequency = 440.0;
   tuner.rightDown = true;
   tuner.mouseX = 300;
   tuner.mouseY = cellY(30) + 3;
-  drawView();
-  drawView();  // the strips light the key the last frame picked
+  drawView(tuner);
+  drawView(tuner);  // the strips light the key the last frame picked
 }
 
 // The colours only the design draws: none may show in another theme's picture.
@@ -52,7 +52,7 @@ std::set<std::uint32_t> designOnlyColours(const Palette& other) {
 }
 
 TEST_F(ThemedView, DarkPictureHoldsNoColourOfTheDesignsOwn) {
-  drawEverything(Theme::Dark);
+  drawEverything(tuner, Theme::Dark);
   const std::set<std::uint32_t> designOnly = designOnlyColours(kDarkPalette);
   std::set<std::uint32_t> leaked;
   for (int i = 0; i < kPicturePixels; ++i)
@@ -66,10 +66,10 @@ TEST_F(ThemedView, DarkPictureHoldsNoColourOfTheDesignsOwn) {
 // Rendered in one theme and then in another over the same kept rows, the picture is the
 // second theme's throughout, as if drawn afresh.
 TEST_F(ThemedView, ChangingThemeRedrawsEveryKeptColour) {
-  drawEverything(Theme::Contrast);
+  drawEverything(tuner, Theme::Contrast);
   const std::vector<std::uint32_t> contrast(framebuffer.pixels, framebuffer.pixels + kPicturePixels);
-  drawEverything(Theme::Dark);
-  drawEverything(Theme::Contrast);
+  drawEverything(tuner, Theme::Dark);
+  drawEverything(tuner, Theme::Contrast);
   EXPECT_TRUE(std::equal(contrast.begin(), contrast.end(), framebuffer.pixels));
 }
 
@@ -85,8 +85,8 @@ class ContrastMark : public ThemedView, public ::testing::WithParamInterface<Mar
 TEST_P(ContrastMark, SplitsCellsLitFromHalfOn) {
   const MarkCase& c = GetParam();
   tuner.theme = Theme::Contrast;
-  setScore(0, kRowB, c.score);
-  drawView();
+  setScore(tuner, 0, kRowB, c.score);
+  drawView(tuner);
   const std::uint32_t cell = gridCellColour(kContrastPalette, tuner.keyColour, kRowB, c.score);
   for (int line = 1; line <= 5; ++line)
     for (int x : {10, 11, 12}) {

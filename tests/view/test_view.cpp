@@ -14,10 +14,10 @@ constexpr int kRowA = 0, kRowASharp = 1, kRowB = 2;
 int cellY(int row) { return 450 - 6 * row; }
 int bottomKeyX(int row) { return 101 + 6 * row; }
 
-class View : public ::testing::Test {
+class View : public WithRecord {
  protected:
   GuardedPicture picture;
-  void SetUp() override { startLikeTheProgram(); }
+  void SetUp() override { startLikeTheProgram(tuner); }
 };
 
 struct CellCase {
@@ -30,8 +30,8 @@ class GridCell : public View, public ::testing::WithParamInterface<CellCase> {};
 
 TEST_P(GridCell, ShadesByRowKindAndScore) {
   const CellCase& c = GetParam();
-  setScore(0, c.row, c.score);
-  drawView();
+  setScore(tuner, 0, c.row, c.score);
+  drawView(tuner);
   for (int y = cellY(c.row) + 1; y <= cellY(c.row) + 5; ++y)
     for (int x : {10, 11, 12}) EXPECT_EQ(at(x, y), c.colour) << "x " << x << " y " << y;
   EXPECT_EQ(at(10, cellY(c.row)), 0xA0A0A0u);  // the grid line over the cell's top row
@@ -52,9 +52,9 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(View, DisplayColumnZeroIsTheOldestColumn) {
   tuner.historyColumn.store(37);
-  setScore(37, 5, 1.0f);
-  setScore(36, 5, 1.0f);
-  drawView();
+  setScore(tuner, 37, 5, 1.0f);
+  setScore(tuner, 36, 5, 1.0f);
+  drawView(tuner);
   EXPECT_EQ(at(10, cellY(5) + 2), 0u);
   EXPECT_EQ(at(13, cellY(5) + 2), 0xC0C0D0u);
   EXPECT_EQ(at(609, cellY(5) + 2), 0u);
@@ -72,8 +72,8 @@ class StripKey : public View, public ::testing::WithParamInterface<KeyCase> {};
 
 TEST_P(StripKey, ColoursAndLengthOnBothStrips) {
   const KeyCase& k = GetParam();
-  setScore(199, k.row, k.score);  // the live column while historyColumn is 0
-  drawView();
+  setScore(tuner, 199, k.row, k.score);  // the live column while historyColumn is 0
+  drawView(tuner);
   const int y = cellY(k.row);
   EXPECT_EQ(at(611, y + 1), k.colour);
   EXPECT_EQ(at(610 + k.length, y + 5), k.colour);
@@ -95,17 +95,17 @@ INSTANTIATE_TEST_SUITE_P(
                       KeyCase{kRowASharp, 0.625f, 0x800000, 18}));
 
 TEST_F(View, FrozenStripsShowThePlayColumn) {
-  setScore(5, kRowB, 1.0f);
+  setScore(tuner, 5, kRowB, 1.0f);
   tuner.playColumn.store(5);
-  drawView();
+  drawView(tuner);
   EXPECT_EQ(at(611, cellY(kRowB) + 1), 0xFFFFFFu);  // live: column 199
   tuner.frozen.store(true);
-  drawView();
+  drawView(tuner);
   EXPECT_EQ(at(611, cellY(kRowB) + 1), 0xFF0000u);
 }
 
 TEST_F(View, FrameAndClosingLinesSurroundTheGrid) {
-  drawView();
+  drawView(tuner);
   for (auto [x, y] : {std::pair{9, 24}, {609, 24}, {9, 300}, {610, 300}, {9, 456}, {610, 456}})
     EXPECT_EQ(at(x, y), 0u) << x << "," << y;
   EXPECT_EQ(at(620, 456), 0xA0A0A0u);
@@ -117,10 +117,10 @@ TEST_F(View, FrameAndClosingLinesSurroundTheGrid) {
 }
 
 TEST_F(View, MarkerRulerEveryHalfMarkerDistance) {
-  freezeWithMarkers(10, 20);
+  freezeWithMarkers(tuner, 10, 20);
   tuner.historyColumn.store(37);
   tuner.playColumn.store(37);  // cursor at display column 0
-  drawView();
+  drawView(tuner);
   const int y = 100;
   for (int x = 26; x <= 341; x += 15) {
     const std::uint32_t expected = (x == 41 || x == 71) ? 0xD07070u : 0xD0D0D0u;
@@ -135,8 +135,8 @@ TEST_F(View, MarkerRulerEveryHalfMarkerDistance) {
 }
 
 TEST_F(View, EqualMarkersDrawOneLineAndNoRuler) {
-  freezeWithMarkers(50, 50);
-  drawView();
+  freezeWithMarkers(tuner, 50, 50);
+  drawView(tuner);
   int ruler = 0, markers = 0;
   for (int x = 10; x < 610; ++x) {
     ruler += at(x, 100) == 0xD0D0D0u;
@@ -148,9 +148,9 @@ TEST_F(View, EqualMarkersDrawOneLineAndNoRuler) {
 }
 
 TEST_F(View, AMarkerAtDisplayColumnZeroIsNotDrawn) {
-  freezeWithMarkers(0, 0);
+  freezeWithMarkers(tuner, 0, 0);
   tuner.playColumn.store(100);
-  drawView();
+  drawView(tuner);
   EXPECT_NE(at(11, 100), 0xD07070u);
   EXPECT_EQ(at(311, 100), 0xFFE000u);
 }
@@ -160,7 +160,7 @@ TEST_F(View, RightButtonAtY452DrawsTheHoverBandAndLightsRowZerosKeysNextFrame) {
   tuner.rightDown = true;
   tuner.mouseX = 300;
   tuner.mouseY = 452;
-  drawView();
+  drawView(tuner);
   EXPECT_EQ(tuner.toneKey.load(), 12);
   for (int y = 451; y <= 455; ++y) {
     EXPECT_EQ(at(10, y), 0x66EEFFu);
@@ -168,7 +168,7 @@ TEST_F(View, RightButtonAtY452DrawsTheHoverBandAndLightsRowZerosKeysNextFrame) {
   }
   EXPECT_EQ(at(10, 450), 0xA0A0A0u);
   EXPECT_EQ(at(611, 451), 0xFFFFFFu);  // the keys follow the previous frame's pick
-  drawView();
+  drawView(tuner);
   EXPECT_EQ(at(611, 451), 0x44CCFFu);
   EXPECT_EQ(at(bottomKeyX(0), 457), 0x44CCFFu);
 }
@@ -178,15 +178,15 @@ TEST_F(View, APickOnTheBottomStripLightsTheKeysWithoutABand) {
   tuner.rightDown = true;
   tuner.mouseX = 101;
   tuner.mouseY = 460;
-  drawView();
-  drawView();
+  drawView(tuner);
+  drawView(tuner);
   EXPECT_EQ(tuner.toneKey.load(), 12);
   EXPECT_EQ(at(bottomKeyX(0), 457), 0x44CCFFu);
   EXPECT_EQ(at(10, 453), 0xE0E0E0u);
 }
 
 TEST_F(View, SlidersAtTheirStartValues) {
-  drawView();
+  drawView(tuner);
   const int y = 10;
   EXPECT_EQ(at(50, y), 0u);  // borders
   EXPECT_EQ(at(150, y), 0u);
@@ -212,12 +212,12 @@ int inkIn(int left, int right) {
 }
 
 TEST_F(View, ToolbarLabelsAndTheSwitchState) {
-  drawView();
+  drawView(tuner);
   EXPECT_GT(inkIn(10, 49), 0);    // "GAIN:"
   EXPECT_GT(inkIn(170, 201), 0);  // "VOL:"
   EXPECT_GT(inkIn(400, 407), 0);  // the last "F" of "OFF"
   tuner.softDisplay = 1;
-  drawView();
+  drawView(tuner);
   EXPECT_EQ(inkIn(400, 407), 0);  // "ON" is one character shorter
   EXPECT_EQ(at(0, 19), kDesignPalette.background);
 }
@@ -237,21 +237,21 @@ int inkOf(const std::vector<int>& ink) {
 
 TEST_F(View, ThePreciseDetectorsReadoutShowsOnlyWhileItIsOn) {
   tuner.pitchReading = PitchReading{36, 441.26, 4.96, 0.9};
-  drawView();
+  drawView(tuner);
   EXPECT_EQ(inkOf(readoutInk()), 0);  // the design's toolbar, as it was
   tuner.detector = Detector::Precise;
   tuner.pitchReading = PitchReading{};
-  drawView();
+  drawView(tuner);
   const std::vector<int> label = readoutInk();
   EXPECT_GT(inkIn(kReadoutLabelX, kReadoutX - 1), 0);  // "PRECISE:"
   EXPECT_EQ(inkIn(kReadoutX, kPictureWidth - 1), 0);    // nothing sounds
   tuner.pitchReading = PitchReading{36, 441.26, 4.96, 0.9};
-  drawView();
+  drawView(tuner);
   const std::vector<int> a4 = readoutInk();
   EXPECT_GT(inkIn(kReadoutX, kReadoutX + 15 * kTextAdvance - 1), 0);  // "A4 +5c 441.3 Hz"
   EXPECT_EQ(inkIn(kReadoutX + 15 * kTextAdvance, kPictureWidth - 1), 0);
   tuner.pitchReading = PitchReading{37, 466.0, -3.0, 0.9};
-  drawView();
+  drawView(tuner);
   EXPECT_NE(readoutInk(), a4);
   EXPECT_GT(inkIn(kReadoutX + 15 * kTextAdvance, kReadoutX + 16 * kTextAdvance - 1), 0);  // "A#4 -3c 466.0 Hz" is longer
   EXPECT_NE(label, a4);
@@ -262,11 +262,11 @@ TEST_F(View, ThePreciseDetectorsReadoutShowsOnlyWhileItIsOn) {
 TEST_F(View, TheReadoutNamesTheWrittenNoteAndItsLabelTheInstrument) {
   tuner.detector = Detector::Precise;
   tuner.pitchReading = PitchReading{37, 466.0, -3.0, 0.9};
-  drawView();
+  drawView(tuner);
   const std::vector<int> concert = readoutInk();
   tuner.transposition = 2;
   tuner.pitchReading = PitchReading{35, 466.0, -3.0, 0.9};
-  drawView();
+  drawView(tuner);
   const std::vector<int> written = readoutInk();
   const std::size_t labelColumns = kReadoutX - kReadoutLabelX;
   EXPECT_EQ(std::vector<int>(written.begin() + labelColumns, written.end()),
@@ -275,7 +275,7 @@ TEST_F(View, TheReadoutNamesTheWrittenNoteAndItsLabelTheInstrument) {
             std::vector<int>(concert.begin(), concert.begin() + labelColumns));  // "IN Bb:", not "PRECISE:"
   tuner.transposition = -36;  // "A-2 ..." at the far end of the range still fits the toolbar
   tuner.pitchReading = PitchReading{1, 58.3, 49.6, 0.9};
-  drawView();
+  drawView(tuner);
   EXPECT_GT(inkIn(kReadoutX + 3 * kTextAdvance, kReadoutX + 4 * kTextAdvance - 1), 0);  // the fourth character of "A#-2"
 }
 
@@ -294,19 +294,19 @@ TEST_F(View, TheLongestNamesFitTheReadout) {
   constexpr int kLastCell = (kPictureWidth - kReadoutX) / kTextAdvance - 1;
   tuner.detector = Detector::Precise;
   tuner.pitchReading = PitchReading{36, 441.3, 5.0, 0.9};
-  drawView();
+  drawView(tuner);
   const std::vector<bool> z = readoutCell(14);  // "A4 +5c 441.3 Hz"
   ASSERT_NE(std::count(z.begin(), z.end(), true), 0);
   tuner.transposition = 36;
   tuner.pitchReading = PitchReading{71, 3322.4, -49.0, 0.9};
-  drawView();
+  drawView(tuner);
   const auto inkOfCell = [](int cell) { const std::vector<bool> g = readoutCell(cell); return std::count(g.begin(), g.end(), true); };
   EXPECT_EQ(readoutCell(kLastCell), z);         // "G#10 -49c 3322.4 Hz" fits to the edge as it is
   EXPECT_LT(inkOfCell(kLastCell - 4), inkOfCell(kLastCell - 5));  // with its tenths: "." after "2"
   for (NameSystem system : {NameSystem::Solfege, NameSystem::German})
     for (bool flats : {false, true}) {
       tuner.naming = NoteNaming{system, flats};
-      drawView();
+      drawView(tuner);
       int last = kLastCell;
       while (last > 0 && inkOfCell(last) == 0) --last;
       EXPECT_EQ(readoutCell(last), z);  // "Sol#10 -49c 3322 Hz", "Gis10 -49c 3322 Hz"
@@ -323,14 +323,14 @@ std::vector<int> gainLabelInk() {
 }
 
 TEST_F(View, TheGainLabelSaysWhoSetsTheGain) {
-  drawView();
+  drawView(tuner);
   const std::vector<int> manual = gainLabelInk();
   tuner.autoGain = true;
-  drawView();
+  drawView(tuner);
   const std::vector<int> automatic = gainLabelInk();
   EXPECT_NE(manual, automatic);
   tuner.autoGain = false;
-  drawView();
+  drawView(tuner);
   EXPECT_EQ(gainLabelInk(), manual);
 }
 
