@@ -69,34 +69,34 @@ void BM_fftwInPlace(benchmark::State& state) {
 }
 BENCHMARK(BM_fftwInPlace);
 
-void prepareTone(TunerState& tuner) {
-  buildNoteTable(tuner);
-  resetNoteDetection(tuner, detection);
+void prepareTone(TunerState& record) {
+  buildNoteTable(record);
+  resetNoteDetection(record, detection);
   std::mt19937 generator(7);
   std::normal_distribution<double> noise(0.0, 0.002);
   for (int i = 0; i < kBlockSize; ++i)
-    tuner.captureBlock[i] = 0.02 * std::sin(2 * 3.14159265358979 * 440.0 * i / kSampleRate) +
+    record.captureBlock[i] = 0.02 * std::sin(2 * 3.14159265358979 * 440.0 * i / kSampleRate) +
                             0.01 * std::sin(2 * 3.14159265358979 * 659.3 * i / kSampleRate) + noise(generator);
-  computeSpectrum(tuner, tuner.captureBlock, kBlockSize);
+  computeSpectrum(record, record.captureBlock, kBlockSize);
 }
 
 void BM_computeSpectrum(benchmark::State& state) {
-  const auto record = std::make_unique<TunerState>();  // large: kept off the stack
-  TunerState& tuner = *record;
-  prepareTone(tuner);
+  const auto held = std::make_unique<TunerState>();  // large: kept off the stack
+  TunerState& record = *held;
+  prepareTone(record);
   for (auto _ : state) {
-    computeSpectrum(tuner, tuner.captureBlock, kBlockSize);
+    computeSpectrum(record, record.captureBlock, kBlockSize);
     benchmark::ClobberMemory();
   }
 }
 BENCHMARK(BM_computeSpectrum);
 
 void BM_detectNotes(benchmark::State& state) {
-  const auto record = std::make_unique<TunerState>();  // large: kept off the stack
-  TunerState& tuner = *record;
-  prepareTone(tuner);
+  const auto held = std::make_unique<TunerState>();  // large: kept off the stack
+  TunerState& record = *held;
+  prepareTone(record);
   for (auto _ : state) {
-    detectNotes(tuner, detection);
+    detectNotes(record, detection);
     benchmark::ClobberMemory();
   }
 }
@@ -134,16 +134,16 @@ std::vector<float> chordBlocks() {
 PreciseState preciseState;
 
 void BM_preciseDetector(benchmark::State& state) {
-  const auto record = std::make_unique<TunerState>();  // large: kept off the stack
-  TunerState& tuner = *record;
-  buildNoteTable(tuner);
+  const auto held = std::make_unique<TunerState>();  // large: kept off the stack
+  TunerState& record = *held;
+  buildNoteTable(record);
   resetPreciseDetector(preciseState);
   const std::vector<float> samples = chordBlocks();
   float column[kNoteRows];
   PitchReading reading;
   int block = 0;
   for (auto _ : state) {
-    const PreciseInput input{samples.data() + block * kBlockSize, 1.0, tuner.noteFrequency + kNoteRowOffset};
+    const PreciseInput input{samples.data() + block * kBlockSize, 1.0, record.noteFrequency + kNoteRowOffset};
     runPreciseDetector(input, preciseState, column, reading);
     benchmark::DoNotOptimize(column);
     block = (block + 1) % kChordBlocks;
@@ -156,9 +156,9 @@ NoteEvents trackerEvents;
 
 // The precise detector and the note tracker behind it, as the notes output runs them.
 void BM_preciseAndTracker(benchmark::State& state) {
-  const auto record = std::make_unique<TunerState>();  // large: kept off the stack
-  TunerState& tuner = *record;
-  buildNoteTable(tuner);
+  const auto held = std::make_unique<TunerState>();  // large: kept off the stack
+  TunerState& record = *held;
+  buildNoteTable(record);
   resetPreciseDetector(preciseState);
   resetNoteTracker(trackerState);
   const std::vector<float> samples = chordBlocks();
@@ -167,7 +167,7 @@ void BM_preciseAndTracker(benchmark::State& state) {
   long long blocks = 0;
   for (auto _ : state) {
     const float* block = samples.data() + (blocks % kChordBlocks) * kBlockSize;
-    const double* rows = tuner.noteFrequency + kNoteRowOffset;
+    const double* rows = record.noteFrequency + kNoteRowOffset;
     runPreciseDetector(PreciseInput{block, 1.0, rows}, preciseState, column, reading);
     trackNotes(NoteTrackerInput{column, &reading, block, rows, blocks * kBlockSize, false}, trackerState, trackerEvents);
     benchmark::DoNotOptimize(trackerEvents);
@@ -178,13 +178,13 @@ BENCHMARK(BM_preciseAndTracker);
 
 // The note tracker alone, on the detector's scores and readings of the same chord.
 void BM_noteTracker(benchmark::State& state) {
-  const auto record = std::make_unique<TunerState>();  // large: kept off the stack
-  TunerState& tuner = *record;
-  buildNoteTable(tuner);
+  const auto held = std::make_unique<TunerState>();  // large: kept off the stack
+  TunerState& record = *held;
+  buildNoteTable(record);
   resetPreciseDetector(preciseState);
   resetNoteTracker(trackerState);
   const std::vector<float> samples = chordBlocks();
-  const double* rows = tuner.noteFrequency + kNoteRowOffset;
+  const double* rows = record.noteFrequency + kNoteRowOffset;
   std::vector<float> columns(kChordBlocks * kNoteRows);
   std::vector<PitchReading> readings(kChordBlocks);
   for (int b = 0; b < kChordBlocks; ++b)
@@ -204,15 +204,15 @@ BENCHMARK(BM_noteTracker);
 
 // The design's detector on the spectrum of the same chord.
 void BM_detectNotesChord(benchmark::State& state) {
-  const auto record = std::make_unique<TunerState>();  // large: kept off the stack
-  TunerState& tuner = *record;
-  buildNoteTable(tuner);
-  resetNoteDetection(tuner, detection);
+  const auto held = std::make_unique<TunerState>();  // large: kept off the stack
+  TunerState& record = *held;
+  buildNoteTable(record);
+  resetNoteDetection(record, detection);
   const std::vector<float> samples = chordBlocks();
-  for (int i = 0; i < kBlockSize; ++i) tuner.captureBlock[i] = samples[i];
-  computeSpectrum(tuner, tuner.captureBlock, kBlockSize);
+  for (int i = 0; i < kBlockSize; ++i) record.captureBlock[i] = samples[i];
+  computeSpectrum(record, record.captureBlock, kBlockSize);
   for (auto _ : state) {
-    detectNotes(tuner, detection);
+    detectNotes(record, detection);
     benchmark::ClobberMemory();
   }
 }

@@ -39,11 +39,11 @@ std::vector<float> sineBuffer() {
 
 void BM_BlockCallback(benchmark::State& state) {
   Prepared prepared;
-  TunerState& tuner = *prepared.record;
+  TunerState& record = *prepared.record;
   AudioShared& audio = *prepared.audio;
   std::vector<float> in = sineBuffer(), out(kFramesPerBuffer);
   for (auto _ : state) {
-    tuner.captureFill = kBlockSize - kFramesPerBuffer;  // this buffer completes the block
+    record.captureFill = kBlockSize - kFramesPerBuffer;  // this buffer completes the block
     auto start = std::chrono::steady_clock::now();
     audioCallback(audio, in.data(), out.data(), kFramesPerBuffer);
     auto stop = std::chrono::steady_clock::now();
@@ -56,14 +56,14 @@ BENCHMARK(BM_BlockCallback)->UseManualTime()->Unit(benchmark::kMicrosecond);
 // A buffer that only captures and composes output, with the tone sounding: the other three of four.
 void BM_ToneCallback(benchmark::State& state) {
   Prepared prepared;
-  TunerState& tuner = *prepared.record;
+  TunerState& record = *prepared.record;
   AudioShared& audio = *prepared.audio;
-  tuner.frozen = true;
-  tuner.toneKey = 48;
-  tuner.toneHeld = true;
+  record.frozen = true;
+  record.toneKey = 48;
+  record.toneHeld = true;
   std::vector<float> in = sineBuffer(), out(kFramesPerBuffer);
   for (auto _ : state) {
-    tuner.captureFill = 0;
+    record.captureFill = 0;
     audioCallback(audio, in.data(), out.data(), kFramesPerBuffer);
     benchmark::DoNotOptimize(out.data());
   }

@@ -18,12 +18,12 @@
 namespace {
 
 // A picture with every kind of cell: scores spread over 0..1 as a live run would give.
-void prepareLiveState(TunerState& tuner) {
+void prepareLiveState(TunerState& record) {
   createFramebuffer();
   if (font.pixels == nullptr) buildBuiltinFont(font);
-  buildNoteTable(tuner);
-  for (int i = 0; i < kHistoryColumns * kNoteRows; ++i) tuner.scoreHistory[i] = static_cast<float>((i * 37) % 101) / 100.0f;
-  tuner.historyColumn.store(37);
+  buildNoteTable(record);
+  for (int i = 0; i < kHistoryColumns * kNoteRows; ++i) record.scoreHistory[i] = static_cast<float>((i * 37) % 101) / 100.0f;
+  record.historyColumn.store(37);
 }
 
 // Times one drawing step on a picture that the previous iteration left.
@@ -37,43 +37,43 @@ void timeDrawing(benchmark::State& state, Draw draw) {
 }
 
 void BM_clearScreen(benchmark::State& state) {
-  const auto record = std::make_unique<TunerState>();  // large: kept off the stack
-  TunerState& tuner = *record;
-  prepareLiveState(tuner);
+  const auto held = std::make_unique<TunerState>();  // large: kept off the stack
+  TunerState& record = *held;
+  prepareLiveState(record);
   timeDrawing(state, [&] { clearScreen(framebuffer, kDesignPalette.background); });
 }
 BENCHMARK(BM_clearScreen);
 
 void BM_drawView(benchmark::State& state) {
-  const auto record = std::make_unique<TunerState>();  // large: kept off the stack
-  TunerState& tuner = *record;
-  prepareLiveState(tuner);
+  const auto held = std::make_unique<TunerState>();  // large: kept off the stack
+  TunerState& record = *held;
+  prepareLiveState(record);
   clearScreen(framebuffer, kDesignPalette.background);
-  timeDrawing(state, [&] { drawView(tuner); });
+  timeDrawing(state, [&] { drawView(record); });
 }
 BENCHMARK(BM_drawView);
 
 void BM_drawViewFrozenWithMarkers(benchmark::State& state) {
-  const auto record = std::make_unique<TunerState>();  // large: kept off the stack
-  TunerState& tuner = *record;
-  prepareLiveState(tuner);
+  const auto held = std::make_unique<TunerState>();  // large: kept off the stack
+  TunerState& record = *held;
+  prepareLiveState(record);
   clearScreen(framebuffer, kDesignPalette.background);
-  tuner.frozen.store(true);
-  tuner.markersShown = true;
-  tuner.markA = 10;
-  tuner.markB = 20;
-  timeDrawing(state, [&] { drawView(tuner); });
+  record.frozen.store(true);
+  record.markersShown = true;
+  record.markA = 10;
+  record.markB = 20;
+  timeDrawing(state, [&] { drawView(record); });
 }
 BENCHMARK(BM_drawViewFrozenWithMarkers);
 
 // One block's scores as a tone gives them: three lit rows over a low floor that
 // differs slightly from block to block, so every score of the column is new.
-void writeLiveColumn(TunerState& tuner, int column, unsigned& seed) {
+void writeLiveColumn(TunerState& record, int column, unsigned& seed) {
   constexpr float kFloor = 0.02f;
   constexpr float kFloorWobble = 0.01f;
   constexpr int kLitRows[] = {24, 36, 43};
   constexpr float kLitScores[] = {0.9f, 0.6f, 0.35f};
-  float* scores = tuner.scoreHistory + column * kNoteRows;
+  float* scores = record.scoreHistory + column * kNoteRows;
   for (int row = 0; row < kNoteRows; ++row) {
     seed = seed * 1664525u + 1013904223u;
     scores[row] = kFloor + kFloorWobble * static_cast<float>(seed >> 8) / static_cast<float>(1u << 24);
@@ -83,18 +83,18 @@ void writeLiveColumn(TunerState& tuner, int column, unsigned& seed) {
 
 // The live case: each drawn frame follows one new column, as the analysis leaves it.
 void BM_drawViewNewColumn(benchmark::State& state) {
-  const auto record = std::make_unique<TunerState>();  // large: kept off the stack
-  TunerState& tuner = *record;
-  prepareLiveState(tuner);
+  const auto held = std::make_unique<TunerState>();  // large: kept off the stack
+  TunerState& record = *held;
+  prepareLiveState(record);
   unsigned seed = 1;
-  for (int column = 0; column < kHistoryColumns; ++column) writeLiveColumn(tuner, column, seed);
+  for (int column = 0; column < kHistoryColumns; ++column) writeLiveColumn(record, column, seed);
   clearScreen(framebuffer, kDesignPalette.background);
-  drawView(tuner);
+  drawView(record);
   timeDrawing(state, [&] {
-    const int column = tuner.historyColumn.load();
-    writeLiveColumn(tuner, column, seed);
-    tuner.historyColumn.store((column + 1) % kHistoryColumns);
-    drawView(tuner);
+    const int column = record.historyColumn.load();
+    writeLiveColumn(record, column, seed);
+    record.historyColumn.store((column + 1) % kHistoryColumns);
+    drawView(record);
   });
 }
 BENCHMARK(BM_drawViewNewColumn);

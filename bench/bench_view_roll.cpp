@@ -23,19 +23,19 @@ constexpr int kKeyPattern[kPitchClasses] = {0xFFFFFF, 0, 0xFFFFFF, 0xFFFFFF, 0, 
                                             0, 0xFFFFFF, 0xFFFFFF, 0, 0xFFFFFF, 0};
 constexpr int kBandRows = 16;  // as the roll is written
 
-void prepareState(TunerState& tuner) {
+void prepareState(TunerState& record) {
   createFramebuffer();
   if (font.pixels == nullptr) buildBuiltinFont(font);
-  for (int p = 0; p < kPitchClasses; ++p) tuner.keyColour[p] = kKeyPattern[p];
-  for (int i = 0; i < kHistoryColumns * kNoteRows; ++i) tuner.scoreHistory[i] = static_cast<float>((i * 37) % 101) / 100.0f;
+  for (int p = 0; p < kPitchClasses; ++p) record.keyColour[p] = kKeyPattern[p];
+  for (int i = 0; i < kHistoryColumns * kNoteRows; ++i) record.scoreHistory[i] = static_cast<float>((i * 37) % 101) / 100.0f;
 }
 
 void BM_drawViewOfTheRollsBlocks(benchmark::State& state) {
-  const auto record = std::make_unique<TunerState>();  // large: kept off the stack
-  TunerState& tuner = *record;
-  prepareState(tuner);
+  const auto held = std::make_unique<TunerState>();  // large: kept off the stack
+  TunerState& record = *held;
+  prepareState(record);
   for (auto _ : state) {
-    drawView(tuner);
+    drawView(record);
     benchmark::DoNotOptimize(framebuffer.pixels[0]);
     benchmark::ClobberMemory();
   }
@@ -43,12 +43,12 @@ void BM_drawViewOfTheRollsBlocks(benchmark::State& state) {
 BENCHMARK(BM_drawViewOfTheRollsBlocks);
 
 void BM_drawRoll200Blocks(benchmark::State& state) {
-  const auto record = std::make_unique<TunerState>();  // large: kept off the stack
-  TunerState& tuner = *record;
-  prepareState(tuner);
+  const auto held = std::make_unique<TunerState>();  // large: kept off the stack
+  TunerState& record = *held;
+  prepareState(record);
   std::vector<std::string> labels(kNoteRows);
   labels[27] = "C4";
-  const RollPicture roll{tuner.scoreHistory, kHistoryColumns, 3, labels.data(), &font};
+  const RollPicture roll{record.scoreHistory, kHistoryColumns, 3, labels.data(), &font};
   const long long width = rollWidth(roll.blocks, roll.scale);
   std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width) * kBandRows);
   Framebuffer band{static_cast<int>(width), kBandRows, static_cast<int>(width), pixels.data()};
