@@ -17,6 +17,9 @@ constexpr double kRestrikeRise = 2.0;
 // ... and only once it has fallen this much below its peak (-1.5 dB): a bowed or blown note
 // rises over several blocks as it starts, and that is one attack.
 constexpr double kRestrikeFall = 1.4142135623730951;
+// ... and only with an attack in the sound: the RMS rising this much over two 2.9 ms frames
+// (+1.9 dB), as a hammer, a pick or a tongue makes it and a tremolo's or a bow's swell does not.
+constexpr double kRestrikeAttack = 1.25;
 // An onset's frame has at least this many times the RMS of the frame two before (+1.5 dB).
 constexpr double kOnsetRise = 1.1885022274370185;
 constexpr double kOnsetShareOfLargest = 0.5;  // the attack is the first rise of this share of the largest
@@ -181,6 +184,14 @@ NoteEvent onsetOf(const RowNote& note, int row, long long at, double power) {
   return NoteEvent{at, row, true, velocityOf(note.level > power ? note.level : power), note.centsRead ? note.cents : 0.0};
 }
 
+// The steepest rise of the RMS over two frames in this block and the one before, as a ratio.
+double steepestRise(const NoteTrackerState& state) {
+  double steepest = 0.0;
+  for (int g = 2; g < kOnsetFrames; ++g)
+    if (state.frameRms[g - 2] > 0.0) steepest = std::max(steepest, state.frameRms[g] / state.frameRms[g - 2]);
+  return steepest;
+}
+
 bool rose(const NoteTrackerState& state, int row) {
   return state.lastBandPower[row] > 0.0 && state.bandPower[row] >= kRestrikeRise * state.lastBandPower[row];
 }
@@ -231,7 +242,8 @@ void stepHeld(const NoteTrackerInput& input, NoteTrackerState& state, RowNote& n
     note.onset = note.newOnset;
     note.restruck = false;
     note.peakPower = last;
-  } else if (note.onset < first - kBlockSize && rose(state, row) && last * kRestrikeFall <= note.peakPower) {
+  } else if (note.onset < first - kBlockSize && rose(state, row) && last * kRestrikeFall <= note.peakPower &&
+             steepestRise(state) >= kRestrikeAttack) {
     note.restruck = true;
     note.newOnset = onset;
     note.level = partialsPower(state, row);

@@ -102,7 +102,8 @@ TEST(NoteTracker, HeldNoteIsOneNoteFromItsOnsetToItsEnd) {
   };
   for (const Case& c : {Case{0.0, 0.0, 0.0, 0.0}, Case{30.0, 0.0, 0.0, 0.0}, Case{-40.0, 0.0, 0.0, 0.0},
                         Case{0.0, 0.5, 0.0, 0.0}, Case{0.0, 0.0, 0.7, 0.0}, Case{0.0, 0.0, 0.0, 0.1},
-                        Case{0.0, 0.0, 0.0, 0.2}, Case{0.0, 0.0, 0.0, 0.3}, Case{0.0, 0.0, 0.0, 0.0, 0.2}}) {
+                        Case{0.0, 0.0, 0.0, 0.2}, Case{0.0, 0.0, 0.0, 0.3}, Case{0.0, 0.0, 0.0, 0.0, 0.2},
+                        Case{0.0, 0.0, 0.0, 0.0, 0.3}}) {
     std::vector<float> samples = render({{kA4, 0.3, 2.0, 0.1, c.decay, c.cents}}, 3.0);
     for (size_t i = 0; i < samples.size(); ++i) {
       const double age = i / kSampleRate - 0.3;
