@@ -27,6 +27,7 @@ struct OpenStreams {
 };
 
 struct AudioShared {
+  explicit AudioShared(TunerState& shown) : record(shown) {}  // the record the callback composes for
   TunerState& record;
   BlockQueue blocks;  // every block for the live notes
   InputTap tap;       // every input sample for the session recording
