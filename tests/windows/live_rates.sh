@@ -126,7 +126,7 @@ hold_tone() {
 r = json.load(open(sys.argv[1]))
 print(r["tone_seconds"], r.get("frequency", 0), len(r["gaps"]) + len(r["breaks"]))' "$work/judged-$1.json")
   say "at $1 Hz: $seconds s of tone at $frequency Hz, $gaps gaps; $(grep -a 'rate conversion' "$work/sonavel-$1.log" | tr -d '\r')"
-  awk -v s="$seconds" -v h=$kHoldSeconds 'BEGIN { exit !(s > h - 2) }' || faults+=("at $1 Hz only $seconds s of tone")
+  awk -v s="$seconds" -v h=$kHoldSeconds 'BEGIN { exit !(s > h - 5) }' || faults+=("at $1 Hz only $seconds s of tone")
   awk -v f="$frequency" -v a=$kA4Hz -v d=$kMostOff 'BEGIN { exit !(f > a - d && f < a + d) }' ||
     faults+=("at $1 Hz the reference tone is at $frequency Hz")
 }
