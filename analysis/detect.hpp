@@ -39,7 +39,7 @@ struct NoteDetection {
 // the precise detectors forget what they heard and their readings.
 void resetNoteDetection(TunerState& record, NoteDetection& detection);
 // Main thread, once per consumed block: the record's `detector` writes column `historyColumn`,
-// which then advances, and sets `record.pitchReading` (empty from a detector that reads none).
+// which then advances, and sets `record.history.pitchReading` (empty from a detector that reads none).
 void detectNotes(TunerState& record, NoteDetection& detection);
 // Whether `detector` reads a pitch for the toolbar's read-out.
 bool detectorReads(Detector detector);

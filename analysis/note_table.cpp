@@ -30,20 +30,20 @@ static_assert(kMostTransposition <= 4 * kPitchClasses, "octaves -3 .. 11 keep ev
 static_assert(kLongestPitchName + kLongestOctave + 1 <= kNoteNameSize, "the longest name and its zero fit");
 }  // namespace
 
-void buildNoteTable(TunerState& record) {
+void buildNoteTable(NoteTable& notes) {
   // The running product in double of the float ratio drifts slightly sharp;
   // every reader uses these drifted values, so they are kept as they are.
   const double ratio = kSemitoneRatio;
   // At 440 the scale is exactly 1, so the standard table is unchanged to the bit.
-  const double scale = record.referencePitch / kStandardPitch;
+  const double scale = notes.referencePitch / kStandardPitch;
   double f = kLowestNote;
   for (int k = 0; k < kNoteCount; ++k) {
-    record.noteFrequency[k] = f * scale;
+    notes.frequency[k] = f * scale;
     f = f * ratio;
   }
   // Equal temperament is the table as it stands: not even a factor of 1 touches it.
-  if (record.tuning.temperament != Temperament::Equal) temperNoteTable(record.tuning, record.noteFrequency);
-  for (int p = 0; p < kPitchClasses; ++p) record.keyColour[p] = kKeyColours[p];
+  if (notes.tuning.temperament != Temperament::Equal) temperNoteTable(notes.tuning, notes.frequency);
+  for (int p = 0; p < kPitchClasses; ++p) notes.keyColour[p] = kKeyColours[p];
 }
 
 void noteRowNameInto(int row, char (&name)[kNoteNameSize], NoteNaming naming) {

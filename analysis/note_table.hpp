@@ -18,9 +18,9 @@ inline constexpr int kKeyColours[kPitchClasses] = {kWhiteKey, kBlackKey, kWhiteK
 inline constexpr double kLowestReferencePitch = 400.0;   // Hz, A4 the table can be tuned to
 inline constexpr double kHighestReferencePitch = 480.0;
 
-// Fills the record's `noteFrequency` (scaled to its `referencePitch`, in the temperament of its
+// Fills the table's `frequency` (scaled to its `referencePitch`, in the temperament of its
 // `tuning`) and `keyColour`.
-void buildNoteTable(TunerState& record);
+void buildNoteTable(NoteTable& notes);
 
 // "A1", "A#1", ... "G#7": the name of note row `row` (0 .. 71), English by default, else as
 // `naming` spells it ("Sib1", "H1", "Do#4"); octaves change at C (Do) in every system. A transposed

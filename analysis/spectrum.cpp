@@ -25,21 +25,21 @@ inline double roundedIndex(double x) {
 }
 
 // Copies `count` real samples into `buffer` as complex values and transforms it in place.
-void transformBlock(TunerState& record, const double* samples, double* buffer, int count) {
+void transformBlock(CaptureWork& work, const double* samples, double* buffer, int count) {
   for (int i = 0; i < count; ++i) {
     buffer[2 * i] = samples[i];
     buffer[2 * i + 1] = 0.0;
   }
-  complexFft(2 * count, +1, buffer, record.fftWorkArea, record.fftTwiddles);
+  complexFft(2 * count, +1, buffer, work.fftWorkArea, work.fftTwiddles);
 }
 
 }  // namespace
 
-void computeSpectrum(TunerState& record, const double* samples, int count) {
+void computeSpectrum(CaptureWork& work, BlockHandoff& handoff, const double* samples, int count) {
   // Runs in the audio callback, so a wrong count is refused quietly rather than reported.
   if (!isPowerOfTwo(count) || count < 2 || 2 * count > kBlockCapacity) return;
-  double* buffer = record.transformBuffer;
-  transformBlock(record, samples, buffer, count);
+  double* buffer = work.transform;
+  transformBlock(work, samples, buffer, count);
   // Bin k's magnitude fills entries 2k and 2k + 1; element k is not needed once it is read.
   for (int k = 0; k < count / 2; ++k) {
     const double re = buffer[2 * k], im = buffer[2 * k + 1];
@@ -49,22 +49,22 @@ void computeSpectrum(TunerState& record, const double* samples, int count) {
   }
   // The frame step reads the published copy while the next block is transformed.
   const int published = count < kBlockSize ? count : kBlockSize;
-  for (int i = 0; i < published; ++i) record.spectrum[i].store(buffer[i], std::memory_order_relaxed);
+  for (int i = 0; i < published; ++i) handoff.spectrum[i].store(buffer[i], std::memory_order_relaxed);
 }
 
-double spectrumAt(const TunerState& record, double x) {
+double spectrumAt(const BlockHandoff& handoff, double x) {
   constexpr int last = kBlockSize - 1;
   // idx <= x <= idx + 1 for every x.
   const double rounded = roundedIndex(x);
   if (rounded >= 0.0 && rounded <= last - 1) [[likely]] {
     const int idx = static_cast<int>(rounded);
-    const double a = static_cast<float>(record.spectrum[idx].load(std::memory_order_relaxed));
-    const double b = record.spectrum[idx + 1].load(std::memory_order_relaxed);
+    const double a = static_cast<float>(handoff.spectrum[idx].load(std::memory_order_relaxed));
+    const double b = handoff.spectrum[idx + 1].load(std::memory_order_relaxed);
     const double w = (1.0 - std::cos((x - rounded) * kBlendPi)) * 0.5;
     return a + w * (b - a);
   }
   const int edge = rounded > last - 1 ? last : 0;  // NaN reads the first entry
-  return record.spectrum[edge].load(std::memory_order_relaxed);
+  return handoff.spectrum[edge].load(std::memory_order_relaxed);
 }
 
 SpectrumRead resolveSpectrumRead(double x) {

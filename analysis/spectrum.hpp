@@ -5,12 +5,12 @@
 
 #include "core/tuner_state.hpp"
 
-// Audio thread: transforms the (gained) block with the record's FFT storage and publishes its
-// magnitudes into `record.spectrum`, each bin's magnitude in two adjacent entries.
-void computeSpectrum(TunerState& record, const double* samples, int count);
+// Audio thread: transforms the (gained) block with the capture's FFT storage and publishes its
+// magnitudes into `handoff.spectrum`, each bin's magnitude in two adjacent entries.
+void computeSpectrum(CaptureWork& work, BlockHandoff& handoff, const double* samples, int count);
 // Main thread: the published spectrum at position x (entries), raised-cosine blended. The
 // defining read: detection goes through the resolved reads below, which give exactly this.
-double spectrumAt(const TunerState& record, double x);
+double spectrumAt(const BlockHandoff& handoff, double x);
 
 // A read position resolved once, for positions that never change: the entries it
 // blends and the blend weight. Reading it gives exactly spectrumAt at that position.

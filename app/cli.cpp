@@ -534,15 +534,15 @@ SettingTaken takeSetting(std::string_view name, const std::string& value, Comman
 }
 
 void applyStartSettings(TunerState& tuner, const StartSettings& start) {
-  tuner.referencePitch = start.referencePitch;
-  tuner.tuning = start.tuning;
+  tuner.notes.referencePitch = start.referencePitch;
+  tuner.notes.tuning = start.tuning;
   setGainSlider(tuner, start.gain);
   updateInputGain(tuner);
   setAutoGain(tuner, start.autoGain);
-  tuner.detector = start.detector;
-  tuner.transposition = start.transposition;
-  tuner.naming = start.naming;
-  tuner.theme = start.theme;
+  tuner.controls.detector = start.detector;
+  tuner.controls.transposition = start.transposition;
+  tuner.controls.naming = start.naming;
+  tuner.controls.theme = start.theme;
 }
 
 std::vector<OptionName> commandLineOptions() {

@@ -25,7 +25,7 @@ constexpr float kGainSliderEnd = 3.0f;  // the full trough: 27 times
 constexpr int kVolumeOrigin = kVolumeTroughX;
 constexpr float kVolumePerPixel = 0.02f;
 
-int cursorDisplayColumn(const TunerState& tuner) { return displayColumnOf(tuner, tuner.playColumn.load(kRelaxed)); }
+int cursorDisplayColumn(const TunerState& tuner) { return displayColumnOf(tuner, tuner.playback.column.load(kRelaxed)); }
 
 }  // namespace
 
@@ -33,154 +33,154 @@ void handleKeyCommands(TunerState& tuner, const KeyboardDevice& keys) {
   bool latch = false;
   if (keys.isKeyDown(DIK_RETURN)) {
     latch = true;
-    if (!tuner.keyLatch) tuner.frozen.store(!tuner.frozen.load(kRelaxed), kRelaxed);
+    if (!tuner.shell.keyLatch) tuner.playback.frozen.store(!tuner.playback.frozen.load(kRelaxed), kRelaxed);
   }
   if (keys.isKeyDown(DIK_SPACE)) {
     latch = true;
-    if (!tuner.keyLatch && tuner.frozen.load(kRelaxed)) {
-      const bool play = !tuner.autoPlay.load(kRelaxed);
+    if (!tuner.shell.keyLatch && tuner.playback.frozen.load(kRelaxed)) {
+      const bool play = !tuner.playback.autoPlay.load(kRelaxed);
       if (play) {
-        tuner.playRepeat.store(0, kRelaxed);
-        tuner.playSample.store(0, kRelaxed);
+        tuner.playback.repeat.store(0, kRelaxed);
+        tuner.playback.sample.store(0, kRelaxed);
       }
-      tuner.autoPlay.store(play, kRelaxed);
+      tuner.playback.autoPlay.store(play, kRelaxed);
     }
   }
-  tuner.keyLatch = latch;
+  tuner.shell.keyLatch = latch;
 
   // A latches on its own, so it neither blocks nor is blocked by Enter and Space.
   const bool autoKey = keys.isKeyDown(DIK_A);
-  if (autoKey && !tuner.autoGainLatch) setAutoGain(tuner, !tuner.autoGain);
-  tuner.autoGainLatch = autoKey;
+  if (autoKey && !tuner.controls.autoGainLatch) setAutoGain(tuner, !tuner.controls.autoGain);
+  tuner.controls.autoGainLatch = autoKey;
 
   if (keys.isKeyDown(DIK_DELETE)) {
-    tuner.markersShown = false;
-    tuner.markA = kNoMarker;
-    tuner.markB = kNoMarker;
+    tuner.playback.markersShown = false;
+    tuner.playback.markA = kNoMarker;
+    tuner.playback.markB = kNoMarker;
   }
   if (keys.isKeyDown(DIK_HOME)) {
     const int cursor = cursorDisplayColumn(tuner);
-    tuner.markersShown = true;
-    tuner.markA = cursor;
-    if (tuner.markB == kNoMarker) tuner.markB = cursor;
+    tuner.playback.markersShown = true;
+    tuner.playback.markA = cursor;
+    if (tuner.playback.markB == kNoMarker) tuner.playback.markB = cursor;
   }
   if (keys.isKeyDown(DIK_END)) {
     const int cursor = cursorDisplayColumn(tuner);
-    tuner.markersShown = true;
-    tuner.markB = cursor;
-    if (tuner.markA == kNoMarker) tuner.markA = cursor;
+    tuner.playback.markersShown = true;
+    tuner.playback.markB = cursor;
+    if (tuner.playback.markA == kNoMarker) tuner.playback.markA = cursor;
   }
   // D latches on its own too: the next detector, the precise one in place of the design's or back.
   const bool detectorKey = keys.isKeyDown(DIK_D);
-  if (detectorKey && !tuner.detectorLatch) tuner.detector = nextDetector(tuner.detector);
-  tuner.detectorLatch = detectorKey;
+  if (detectorKey && !tuner.controls.detectorLatch) tuner.controls.detector = nextDetector(tuner.controls.detector);
+  tuner.controls.detectorLatch = detectorKey;
   // T latches on its own as well: the next of the common transpositions.
   const bool transposeKey = keys.isKeyDown(DIK_T);
-  if (transposeKey && !tuner.transposeLatch) tuner.transposition = nextCommonTransposition(tuner.transposition);
-  tuner.transposeLatch = transposeKey;
-  if (!tuner.frozen.load(kRelaxed)) tuner.autoPlay.store(false, kRelaxed);
+  if (transposeKey && !tuner.controls.transposeLatch) tuner.controls.transposition = nextCommonTransposition(tuner.controls.transposition);
+  tuner.controls.transposeLatch = transposeKey;
+  if (!tuner.playback.frozen.load(kRelaxed)) tuner.playback.autoPlay.store(false, kRelaxed);
 }
 
 std::uint32_t applyScrubbing(TunerState& tuner) {
-  const Palette& palette = themePalette(tuner.theme);
-  const bool onGrid = kScrubLeft <= tuner.mouseX && tuner.mouseX <= kScrubRight && tuner.mouseY >= kScrubTop;
-  if (!(onGrid && tuner.leftDown && tuner.frozen.load(kRelaxed))) {
-    tuner.scrubbing.store(false, kRelaxed);
+  const Palette& palette = themePalette(tuner.controls.theme);
+  const bool onGrid = kScrubLeft <= tuner.pointer.x && tuner.pointer.x <= kScrubRight && tuner.pointer.y >= kScrubTop;
+  if (!(onGrid && tuner.pointer.leftDown && tuner.playback.frozen.load(kRelaxed))) {
+    tuner.playback.scrubbing.store(false, kRelaxed);
     return palette.cursor;
   }
-  if (!tuner.scrubbing.load(kRelaxed)) tuner.playSample.store(0, kRelaxed);
-  const int column = (tuner.historyColumn.load(kRelaxed) + (tuner.mouseX - kScrubLeft) / kColumnWidth) % kHistoryColumns;
-  tuner.playColumn.store(column, kRelaxed);
-  tuner.scrubbing.store(true, kRelaxed);
+  if (!tuner.playback.scrubbing.load(kRelaxed)) tuner.playback.sample.store(0, kRelaxed);
+  const int column = (tuner.history.column.load(kRelaxed) + (tuner.pointer.x - kScrubLeft) / kColumnWidth) % kHistoryColumns;
+  tuner.playback.column.store(column, kRelaxed);
+  tuner.playback.scrubbing.store(true, kRelaxed);
   return palette.scrubCursor;
 }
 
 int applyTonePick(TunerState& tuner) {
-  const int y = tuner.mouseY;
-  if (!(tuner.rightDown && tuner.frozen.load(kRelaxed) && kPickTop <= y && y <= kPickBottom)) {
-    tuner.toneHeld.store(false, kRelaxed);
+  const int y = tuner.pointer.y;
+  if (!(tuner.pointer.rightDown && tuner.playback.frozen.load(kRelaxed) && kPickTop <= y && y <= kPickBottom)) {
+    tuner.tone.held.store(false, kRelaxed);
     return kNoKey;
   }
   // Decided locally first, so the audio thread never glimpses a key the pick is about to replace.
-  if (!tuner.toneHeld.load(kRelaxed)) tuner.tonePhase.store(0.0, kRelaxed);
+  if (!tuner.tone.held.load(kRelaxed)) tuner.tone.phase.store(0.0, kRelaxed);
   int key = (kPickBaseY - y) / kRowHeight + kNoteRowOffset;
   bool held = true;
   int hoverKey = kNoKey;
   if (y < kBottomStripPickY) {
     hoverKey = key;
-  } else if (tuner.mouseX < kBottomStripLeft || tuner.mouseX > kBottomStripRight) {
+  } else if (tuner.pointer.x < kBottomStripLeft || tuner.pointer.x > kBottomStripRight) {
     held = false;
   } else {
-    key = (tuner.mouseX - kBottomStripLeft) / kRowHeight + kNoteRowOffset;
+    key = (tuner.pointer.x - kBottomStripLeft) / kRowHeight + kNoteRowOffset;
   }
-  tuner.toneKey.store(key, kRelaxed);
-  tuner.toneHeld.store(held, kRelaxed);
+  tuner.tone.key.store(key, kRelaxed);
+  tuner.tone.held.store(held, kRelaxed);
   return hoverKey;
 }
 
 void applyToolbarInput(TunerState& tuner) {
-  if (!(tuner.leftDown && tuner.mouseY < kToolbarInputBottom)) return;
-  const int x = tuner.mouseX;
+  if (!(tuner.pointer.leftDown && tuner.pointer.y < kToolbarInputBottom)) return;
+  const int x = tuner.pointer.x;
   if (kGainLeft <= x && x <= kGainRight) {
-    tuner.gainSlider = static_cast<float>(x - kGainOrigin) * kGainPerPixel;
-    tuner.autoGain = false;  // the user takes the gain back
+    tuner.controls.gainSlider = static_cast<float>(x - kGainOrigin) * kGainPerPixel;
+    tuner.controls.autoGain = false;  // the user takes the gain back
   }
   if (kVolumeLeft <= x && x <= kVolumeRight)
-    tuner.outputVolume.store(static_cast<float>(x - kVolumeOrigin) * kVolumePerPixel, kRelaxed);
-  if (tuner.leftClicked && kSwitchLeft <= x && x <= kSwitchRight) tuner.softDisplay = 1 - tuner.softDisplay;
+    tuner.controls.outputVolume.store(static_cast<float>(x - kVolumeOrigin) * kVolumePerPixel, kRelaxed);
+  if (tuner.pointer.leftClicked && kSwitchLeft <= x && x <= kSwitchRight) tuner.controls.softDisplay = 1 - tuner.controls.softDisplay;
 }
 
 void updateInputGain(TunerState& tuner) {
-  if (tuner.autoGain) return;  // followInputLevel sets the gain itself
-  const double slider = tuner.gainSlider;
-  tuner.inputGain.store(static_cast<float>(slider * slider * slider), kRelaxed);
+  if (tuner.controls.autoGain) return;  // followInputLevel sets the gain itself
+  const double slider = tuner.controls.gainSlider;
+  tuner.controls.inputGain.store(static_cast<float>(slider * slider * slider), kRelaxed);
 }
 
 namespace {
 
 // Markers exist only while frozen.
 void clearMarkersWhileLive(TunerState& tuner) {
-  tuner.markersShown = false;
-  tuner.markA = kNoMarker;
-  tuner.markB = kNoMarker;
+  tuner.playback.markersShown = false;
+  tuner.playback.markA = kNoMarker;
+  tuner.playback.markB = kNoMarker;
 }
 
 }  // namespace
 
 ViewFrame applyViewRules(TunerState& tuner) {
   ViewFrame frame;
-  frame.palette = &themePalette(tuner.theme);
+  frame.palette = &themePalette(tuner.controls.theme);
   frame.font = &font;
-  const int historyColumn = tuner.historyColumn.load(kRelaxed);
+  const int historyColumn = tuner.history.column.load(kRelaxed);
   frame.oldestColumn = wrapColumn(historyColumn);
-  frame.frozen = tuner.frozen.load(kRelaxed);
+  frame.frozen = tuner.playback.frozen.load(kRelaxed);
   // The strips and the lit keys show the state before this frame's scrubbing and pick.
   const int liveColumn = wrapColumn(frame.oldestColumn + kHistoryColumns - 1);
-  frame.stripColumn = frame.frozen ? wrapColumn(tuner.playColumn.load(kRelaxed)) : liveColumn;
-  if (tuner.toneHeld.load(kRelaxed)) frame.litKey = tuner.toneKey.load(kRelaxed);
+  frame.stripColumn = frame.frozen ? wrapColumn(tuner.playback.column.load(kRelaxed)) : liveColumn;
+  if (tuner.tone.held.load(kRelaxed)) frame.litKey = tuner.tone.key.load(kRelaxed);
 
   const std::uint32_t cursorColour = applyScrubbing(tuner);
   frame.hoverKey = applyTonePick(tuner);
   if (frame.frozen) {
     frame.cursorColumn = cursorDisplayColumn(tuner);
     frame.cursorColour = cursorColour;
-    frame.markersShown = tuner.markersShown;
-    frame.markA = tuner.markA;
-    frame.markB = tuner.markB;
+    frame.markersShown = tuner.playback.markersShown;
+    frame.markA = tuner.playback.markA;
+    frame.markB = tuner.playback.markB;
   } else {
     clearMarkersWhileLive(tuner);
   }
   applyToolbarInput(tuner);
   updateInputGain(tuner);
-  frame.gainSlider = tuner.gainSlider;
-  frame.autoGain = tuner.autoGain;
-  frame.outputVolume = tuner.outputVolume.load(kRelaxed);
-  frame.softDisplay = tuner.softDisplay;
-  if (detectorReads(tuner.detector)) {
+  frame.gainSlider = tuner.controls.gainSlider;
+  frame.autoGain = tuner.controls.autoGain;
+  frame.outputVolume = tuner.controls.outputVolume.load(kRelaxed);
+  frame.softDisplay = tuner.controls.softDisplay;
+  if (detectorReads(tuner.controls.detector)) {
     frame.showsReading = true;
-    frame.transposition = tuner.transposition;
-    frame.naming = tuner.naming;
-    const PitchReading& reading = tuner.pitchReading;
+    frame.transposition = tuner.controls.transposition;
+    frame.naming = tuner.controls.naming;
+    const PitchReading& reading = tuner.history.pitchReading;
     if (reading.row >= 0) {
       frame.pitchRow = reading.row;
       frame.pitchCents = static_cast<int>(std::lround(reading.cents));
@@ -191,14 +191,14 @@ ViewFrame applyViewRules(TunerState& tuner) {
 }
 
 void setGainSlider(TunerState& tuner, double gain) {
-  tuner.gainSlider = std::min(static_cast<float>(std::cbrt(gain)), kGainSliderEnd);
+  tuner.controls.gainSlider = std::min(static_cast<float>(std::cbrt(gain)), kGainSliderEnd);
 }
 
 void setAutoGain(TunerState& tuner, bool on) {
-  tuner.autoGain = on;
-  if (on) tuner.autoGainState = AutoGain{tuner.inputGain.load(kRelaxed)};
+  tuner.controls.autoGain = on;
+  if (on) tuner.controls.autoGainState = AutoGain{tuner.controls.inputGain.load(kRelaxed)};
 }
 
 int displayColumnOf(const TunerState& tuner, int historyColumnIndex) {
-  return wrapColumn(historyColumnIndex - tuner.historyColumn.load(kRelaxed));
+  return wrapColumn(historyColumnIndex - tuner.history.column.load(kRelaxed));
 }

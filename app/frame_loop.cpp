@@ -30,9 +30,9 @@ std::chrono::steady_clock::time_point firstStep;
 
 // After a block is scored with automatic gain on: the gain and the slider for the blocks that follow.
 void followInputLevel(TunerState& tuner) {
-  const double level = rawBandPeak(tuner.spectrum, tuner.noteFrequency, tuner.blockGain.load(std::memory_order_relaxed));
-  const double gain = autoGainStep(tuner.autoGainState, level);
-  tuner.inputGain.store(static_cast<float>(gain), std::memory_order_relaxed);
+  const double level = rawBandPeak(tuner.handoff.spectrum, tuner.notes.frequency, tuner.handoff.blockGain.load(std::memory_order_relaxed));
+  const double gain = autoGainStep(tuner.controls.autoGainState, level);
+  tuner.controls.inputGain.store(static_cast<float>(gain), std::memory_order_relaxed);
   setGainSlider(tuner, gain);  // beyond 27 times the slider stays at its end
 }
 
@@ -69,7 +69,7 @@ void noteBlockShown(std::int64_t rungNanoseconds) {
 // of which end the pause, so the loop waits for them.
 int pauseAfterStep(const TunerState& tuner) {
   const bool input = pace.inputSinceLastStep || keyboard->changed();
-  const bool busy = input || pace.inputAtStepBefore || tuner.autoPlay.load(std::memory_order_relaxed);
+  const bool busy = input || pace.inputAtStepBefore || tuner.playback.autoPlay.load(std::memory_order_relaxed);
   pace.inputAtStepBefore = input;
   pace.inputSinceLastStep = false;
   return busy ? kFrameSleepMs : kIdlePauseMs;
@@ -93,27 +93,27 @@ bool frameStep(TunerState& tuner, Host& host) {
 }
 
 void runFrame(TunerState& tuner, Host& host) {
-  if (tuner.clearPending) {
-    tuner.clearPending = false;
-    clearScreen(framebuffer, themePalette(tuner.theme).background);
+  if (tuner.shell.clearPending) {
+    tuner.shell.clearPending = false;
+    clearScreen(framebuffer, themePalette(tuner.controls.theme).background);
     forgetShownPicture();
   }
   // While frozen the flag stays raised, so the first frame after unfreezing takes the newest block.
   std::int64_t rung = 0;
-  const bool frozen = tuner.frozen.load(std::memory_order_relaxed);
-  if (!frozen && tuner.spectrumReady.exchange(false, std::memory_order_acquire)) {
-    rung = lastRingNanoseconds(tuner.bell);
-    recordBlock(tuner);
-    const std::uint32_t published = tuner.blocksPublished.load(std::memory_order_relaxed);
-    if (published != tuner.blocksTaken + 1) {
+  const bool frozen = tuner.playback.frozen.load(std::memory_order_relaxed);
+  if (!frozen && tuner.handoff.spectrumReady.exchange(false, std::memory_order_acquire)) {
+    rung = lastRingNanoseconds(tuner.handoff.bell);
+    recordBlock(tuner.history, tuner.handoff);
+    const std::uint32_t published = tuner.handoff.blocksPublished.load(std::memory_order_relaxed);
+    if (published != tuner.handoff.blocksTaken + 1) {
       forgetRecentBlocks(noteDetection);
-      if (!frozeSinceLastBlock && tuner.blocksTaken > 0) timing.passedBy += static_cast<std::uint32_t>(published - tuner.blocksTaken - 1);
+      if (!frozeSinceLastBlock && tuner.handoff.blocksTaken > 0) timing.passedBy += static_cast<std::uint32_t>(published - tuner.handoff.blocksTaken - 1);
     }
-    tuner.blocksTaken = published;
+    tuner.handoff.blocksTaken = published;
     frozeSinceLastBlock = false;
     detectNotes(tuner, noteDetection);
     noteScoresChanged();
-    if (tuner.autoGain) followInputLevel(tuner);
+    if (tuner.controls.autoGain) followInputLevel(tuner);
   }
   if (frozen) frozeSinceLastBlock = true;
   host.afterScoring(frozen);
@@ -121,12 +121,12 @@ void runFrame(TunerState& tuner, Host& host) {
 }
 
 bool loopTurn(TunerState& tuner, Host& host) {
-  if (tuner.quitting) return false;
+  if (tuner.shell.quitting) return false;
   if (!frameStep(tuner, host)) {
     shutDown(tuner, host);
     return false;
   }
-  tuner.leftClicked = false;
+  tuner.pointer.leftClicked = false;
   return true;
 }
 

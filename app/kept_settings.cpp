@@ -47,31 +47,31 @@ struct KeptRow {
 
 // One row per kept setting, in the order a new file lists them.
 const KeptRow kKept[] = {
-    {"auto-gain", [](const TunerState& tuner, const CommandLine&) -> std::string { return tuner.autoGain ? "on" : ""; }},
+    {"auto-gain", [](const TunerState& tuner, const CommandLine&) -> std::string { return tuner.controls.autoGain ? "on" : ""; }},
     {"detector",
      [](const TunerState& tuner, const CommandLine&) -> std::string {
-       return tuner.detector == kDefaults.detector ? "" : kDetectorNames[static_cast<int>(tuner.detector)];
+       return tuner.controls.detector == kDefaults.detector ? "" : kDetectorNames[static_cast<int>(tuner.controls.detector)];
      }},
     {"a4",
      [](const TunerState& tuner, const CommandLine&) {
-       return tuner.referencePitch == kDefaults.referencePitch ? "" : shortestText(tuner.referencePitch);
+       return tuner.notes.referencePitch == kDefaults.referencePitch ? "" : shortestText(tuner.notes.referencePitch);
      }},
     {"temperament",
      [](const TunerState& tuner, const CommandLine&) -> std::string {
-       return tuner.tuning.temperament == kDefaults.tuning.temperament ? "" : temperamentName(tuner.tuning.temperament);
+       return tuner.notes.tuning.temperament == kDefaults.tuning.temperament ? "" : temperamentName(tuner.notes.tuning.temperament);
      }},
-    {"key", [](const TunerState& tuner, const CommandLine&) { return tuner.tuning.key == kDefaults.tuning.key ? "" : keyText(tuner.tuning.key); }},
+    {"key", [](const TunerState& tuner, const CommandLine&) { return tuner.notes.tuning.key == kDefaults.tuning.key ? "" : keyText(tuner.notes.tuning.key); }},
     {"transpose",
      [](const TunerState& tuner, const CommandLine&) {
-       return tuner.transposition == kDefaults.transposition ? "" : transpositionText(tuner.transposition);
+       return tuner.controls.transposition == kDefaults.transposition ? "" : transpositionText(tuner.controls.transposition);
      }},
     {"names",
      [](const TunerState& tuner, const CommandLine&) {
-       return tuner.naming.system == kDefaults.naming.system ? "" : namesText(tuner.naming.system);
+       return tuner.controls.naming.system == kDefaults.naming.system ? "" : namesText(tuner.controls.naming.system);
      }},
-    {"flats", [](const TunerState& tuner, const CommandLine&) -> std::string { return tuner.naming.flats ? "on" : ""; }},
+    {"flats", [](const TunerState& tuner, const CommandLine&) -> std::string { return tuner.controls.naming.flats ? "on" : ""; }},
     {"theme",
-     [](const TunerState& tuner, const CommandLine&) -> std::string { return tuner.theme == kDefaults.theme ? "" : themeName(tuner.theme); }},
+     [](const TunerState& tuner, const CommandLine&) -> std::string { return tuner.controls.theme == kDefaults.theme ? "" : themeName(tuner.controls.theme); }},
     {"input-device", [](const TunerState&, const CommandLine& line) { return line.devices.input; }},
     {"output-device", [](const TunerState&, const CommandLine& line) { return line.devices.output; }},
     {"scale", [](const TunerState&, const CommandLine& line) { return line.live.windowScale > 0 ? std::to_string(line.live.windowScale) : ""; }},

@@ -7,7 +7,7 @@
 #include "platform/event_watch.hpp"
 
 bool LiveHost::openWindow(std::string& reason) {
-  if (!::openWindow(kWindowTitle, reason, windowScale_, &shared_.record.bell)) return false;
+  if (!::openWindow(kWindowTitle, reason, windowScale_, &shared_.record.handoff.bell)) return false;
   // The window library turns SIGINT and SIGTERM into a close request but leaves SIGHUP
   // (the terminal closed) to kill the program; it is asked to end the same clean way.
   hangUp_ = std::make_unique<StopSignals>(StopSignalSet::HangUpOnly);

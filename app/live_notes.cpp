@@ -43,7 +43,7 @@ void LiveNotes::track(const QueuedBlock& block) {
   const bool afterGap = lastNumber_ < 0 || block.number != static_cast<std::uint32_t>(lastNumber_ + 1);
   if (afterGap) resetPreciseDetector(*detector_);
   lastNumber_ = block.number;
-  const double* rows = audio_.record.noteFrequency + kNoteRowOffset;
+  const double* rows = audio_.record.notes.frequency + kNoteRowOffset;
   runPreciseDetector(PreciseInput{block.samples, block.gain, rows}, *detector_, scores_, reading_);
   const long long first = static_cast<long long>(block.number) * kBlockSize;
   const NoteTrackerInput input{scores_, &reading_, block.samples, rows, first, afterGap};

@@ -12,7 +12,7 @@ GridRows keptRows;  // the window's, kept from one picture to the next
 
 }  // namespace
 
-NoteScores recordScores(const TunerState& tuner) { return NoteScores{tuner.scoreHistory, tuner.keyColour}; }
+NoteScores recordScores(const TunerState& tuner) { return NoteScores{tuner.history.scores, tuner.notes.keyColour}; }
 
 void drawView(const TunerState& tuner, const ViewFrame& frame, const ViewFrame* held) {
   drawView(framebuffer, frame, recordScores(tuner), keptRows, held);

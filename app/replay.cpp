@@ -150,9 +150,9 @@ RunEnd runSteps(HeadlessHost& host, AudioShared& audio, ReplayInputs& in, Replay
       applyEvent(tuner, host, in.events.next);
       if (!advanceEvents(in.events, reason)) return RunEnd::Failed;
     }
-    int column = tuner.historyColumn.load(std::memory_order_relaxed);
+    int column = tuner.history.column.load(std::memory_order_relaxed);
     if (!loopTurn(tuner, host)) break;
-    const bool scored = tuner.historyColumn.load(std::memory_order_relaxed) != column;
+    const bool scored = tuner.history.column.load(std::memory_order_relaxed) != column;
     if (scored && !outputsTakeBlock(out, step, column, input, reason)) return RunEnd::Failed;
     if (!audioStep(audio, in, out, reason)) return RunEnd::Failed;
   }
@@ -211,7 +211,7 @@ int runHeadless(TunerState& tuner, const HeadlessOptions& options, std::FILE* er
   const auto audio = std::make_unique<AudioShared>(tuner);  // large: kept off the stack
   RunEnd end = runSteps(host, *audio, in, out, options.input, progress, reason);
   progress.finish();
-  if (!tuner.quitting) shutDown(tuner, host);
+  if (!tuner.shell.quitting) shutDown(tuner, host);
   if (takenStopSignal() != 0) return stopped(out);
   if (end == RunEnd::Failed) {
     out.discard();

@@ -81,7 +81,7 @@ bool startMidi(ReplayOutputs& out, OutputSlot& slot, std::string& reason) {
 
 bool scoresTakeBlock(ReplayOutputs& out, OutputSlot& slot, long long step, int column, const std::string&,
                      std::string&) {
-  out.scores.writeRow(slot.stream.get(), step, column, out.record->scoreHistory + column * kNoteRows);
+  out.scores.writeRow(slot.stream.get(), step, column, out.record->history.scores + column * kNoteRows);
   return true;
 }
 
@@ -94,14 +94,14 @@ bool rollTakeBlock(ReplayOutputs& out, OutputSlot&, long long, int column, const
              " pixels per block; use fewer --steps or a smaller --roll-scale";
     return false;
   }
-  out.rollScores.add(out.record->scoreHistory + column * kNoteRows);
+  out.rollScores.add(out.record->history.scores + column * kNoteRows);
   return true;
 }
 
 bool pitchTakeBlock(ReplayOutputs& out, OutputSlot& slot, long long step, int column, const std::string&,
                     std::string&) {
   const TunerState& tuner = *out.record;
-  writePitchRow(slot.stream.get(), step, column, noteDetection.kept.reading, tuner.transposition, tuner.naming);
+  writePitchRow(slot.stream.get(), step, column, noteDetection.kept.reading, tuner.controls.transposition, tuner.controls.naming);
   return true;
 }
 
@@ -113,7 +113,7 @@ long long scoredBlockStart(long long step) {
 // The notes of the block just scored, as the outputs' precise detector read it, whichever detector scored the rows.
 bool midiTakeBlock(ReplayOutputs& out, OutputSlot&, long long step, int, const std::string&, std::string&) {
   const KeptReading& kept = noteDetection.kept;
-  addNotesBlock(*out.notes, NoteTrackerInput{kept.scores, &kept.reading, kept.block, out.record->noteFrequency + kNoteRowOffset,
+  addNotesBlock(*out.notes, NoteTrackerInput{kept.scores, &kept.reading, kept.block, out.record->notes.frequency + kNoteRowOffset,
                                              scoredBlockStart(step), kept.afterGap});
   return true;
 }
@@ -124,8 +124,8 @@ bool writePicture(ReplayOutputs&, OutputSlot& slot, const HeadlessHost& host, st
 
 bool writeRoll(ReplayOutputs& out, OutputSlot& slot, const HeadlessHost&, std::string& reason) {
   const TunerState& tuner = *out.record;
-  return out.rollScores.writePng(slot.stream.get(), out.rollScale, reason, tuner.transposition, tuner.naming,
-                                themePalette(tuner.theme));
+  return out.rollScores.writePng(slot.stream.get(), out.rollScale, reason, tuner.controls.transposition, tuner.controls.naming,
+                                themePalette(tuner.controls.theme));
 }
 
 bool writeMidi(ReplayOutputs& out, OutputSlot&, const HeadlessHost&, std::string& reason) {

@@ -24,7 +24,7 @@ void createFramebuffer() { framebuffer = pictureOn(pictureStorage); }
 StartResult startUp(TunerState& tuner, Host& host, std::string& reason, Notices& notices) {
   createFramebuffer();
   if (!host.openWindow(reason)) return StartResult::NoWindow;
-  tuner.quitting = false;
+  tuner.shell.quitting = false;
   clearScreen(framebuffer, kStartupColour);
   host.present(framebuffer);
   forgetShownPicture();
@@ -35,18 +35,18 @@ StartResult startUp(TunerState& tuner, Host& host, std::string& reason, Notices&
     notices.push_back("font " + fontPath + ": " + problem + "; using the built-in glyphs");
   keyboard = std::make_unique<KeyboardDevice>(host.keySource());
 
-  std::memset(tuner.transformBuffer, 0, 2 * tuner.blockSize * sizeof(double));
-  std::memset(tuner.captureBlock, 0, 2 * tuner.blockSize * sizeof(double));
-  buildNoteTable(tuner);
+  std::memset(tuner.capture.transform, 0, 2 * tuner.blockSize * sizeof(double));
+  std::memset(tuner.capture.block, 0, 2 * tuner.blockSize * sizeof(double));
+  buildNoteTable(tuner.notes);
   resetNoteDetection(tuner, noteDetection);
-  if (!allocateRecording(tuner)) notices.push_back("no memory for the recording; playback is off");
+  if (!allocateRecording(tuner.history)) notices.push_back("no memory for the recording; playback is off");
   host.startAudio();  // without a stream the program runs on silent, as a viewer of nothing
   return StartResult::Running;
 }
 
 void shutDown(TunerState& tuner, Host& host) {
-  if (tuner.quitting) return;
-  tuner.quitting = true;
+  if (tuner.shell.quitting) return;
+  tuner.shell.quitting = true;
   showOwedPicture(tuner, host);  // while the font is still there
   cleanUp(tuner, host);
   host.destroyWindow();
@@ -59,5 +59,5 @@ void cleanUp(TunerState& tuner, Host& host) {
   }
   freeFont(font);
   host.stopAudio();  // no callback runs after this, so the recording can go
-  freeRecording(tuner);
+  freeRecording(tuner.history);
 }

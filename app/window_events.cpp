@@ -21,16 +21,16 @@ void dispatchEvent(TunerState& tuner, Host& host, const WindowEvent& event) {
   noteInput();
   switch (event.kind) {
     case WindowEvent::PointerMove:
-      tuner.mouseX = scaleToPicture(event.x, event.clientWidth, kPictureWidth);
-      tuner.mouseY = scaleToPicture(event.y, event.clientHeight, kPictureHeight);
+      tuner.pointer.x = scaleToPicture(event.x, event.clientWidth, kPictureWidth);
+      tuner.pointer.y = scaleToPicture(event.y, event.clientHeight, kPictureHeight);
       break;
     case WindowEvent::LeftDown:
-      tuner.leftDown = true;
-      tuner.leftClicked = true;
+      tuner.pointer.leftDown = true;
+      tuner.pointer.leftClicked = true;
       break;
-    case WindowEvent::LeftUp: tuner.leftDown = false; break;
-    case WindowEvent::RightDown: tuner.rightDown = true; break;
-    case WindowEvent::RightUp: tuner.rightDown = false; break;
+    case WindowEvent::LeftUp: tuner.pointer.leftDown = false; break;
+    case WindowEvent::RightDown: tuner.pointer.rightDown = true; break;
+    case WindowEvent::RightUp: tuner.pointer.rightDown = false; break;
     case WindowEvent::CloseRequest: shutDown(tuner, host); break;
   }
 }

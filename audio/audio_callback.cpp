@@ -25,38 +25,38 @@ namespace {
 // Keeps the raw block for the recording, gains the analysed copy, publishes its spectrum.
 void completeBlock(AudioShared& audio) {
   TunerState& record = audio.record;
-  record.captureFill = 0;
-  double gain = record.inputGain.load(std::memory_order_relaxed);
-  queueBlock(audio.blocks, record.captureBlock, static_cast<float>(gain));
+  record.capture.fill = 0;
+  double gain = record.controls.inputGain.load(std::memory_order_relaxed);
+  queueBlock(audio.blocks, record.capture.block, static_cast<float>(gain));
   for (int i = 0; i < record.blockSize; ++i) {
-    record.lastBlock[i].store(static_cast<float>(record.captureBlock[i]), std::memory_order_relaxed);
-    record.captureBlock[i] *= gain;
+    record.handoff.lastBlock[i].store(static_cast<float>(record.capture.block[i]), std::memory_order_relaxed);
+    record.capture.block[i] *= gain;
   }
-  computeSpectrum(record, record.captureBlock, record.blockSize);
-  record.blockGain.store(static_cast<float>(gain), std::memory_order_relaxed);
-  record.blocksPublished.store(record.blocksPublished.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
+  computeSpectrum(record.capture, record.handoff, record.capture.block, record.blockSize);
+  record.handoff.blockGain.store(static_cast<float>(gain), std::memory_order_relaxed);
+  record.handoff.blocksPublished.store(record.handoff.blocksPublished.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
   // Release: the frame step that sees the flag also sees this block and its spectrum.
-  record.spectrumReady.store(true, std::memory_order_release);
-  ringBell(record.bell);
+  record.handoff.spectrumReady.store(true, std::memory_order_release);
+  ringBell(record.handoff.bell);
 }
 
 // The buffer's input joins the block, a block completed wherever it fills.
 void captureBuffer(AudioShared& audio, const float* input, unsigned long frameCount) {
   TunerState& record = audio.record;
   for (unsigned long n = 0; n < frameCount;) {
-    const int fill = record.captureFill;
+    const int fill = record.capture.fill;
     const unsigned long room = fill < record.blockSize ? static_cast<unsigned long>(record.blockSize - fill) : 0;
     const unsigned long take = room < frameCount - n ? room : frameCount - n;
-    double* block = record.captureBlock + fill;
+    double* block = record.capture.block + fill;
     // Written so that NaN fails the comparison: one bad buffer must not poison the detector's levels.
     if (input != nullptr)
       for (unsigned long i = 0; i < take; ++i)
         block[i] = std::fabs(input[n + i]) <= kLoudestInput ? input[n + i] : 0.0f;
     else
       for (unsigned long i = 0; i < take; ++i) block[i] = 0.0;  // no input buffer: the device gave silence
-    record.captureFill = fill + static_cast<int>(take);
+    record.capture.fill = fill + static_cast<int>(take);
     n += take;
-    if (record.captureFill >= record.blockSize) completeBlock(audio);
+    if (record.capture.fill >= record.blockSize) completeBlock(audio);
   }
 }
 
@@ -67,21 +67,21 @@ float audible(float sample) { return std::fabs(sample) <= kLoudestInput ? sample
 // samples, or silence when null.
 void composeBuffer(TunerState& record, float* output, unsigned long frameCount, const float* heard = nullptr) {
   // Nothing sounding: every sample is the same silence, and neither step would change a thing.
-  if (toneIdle(record) && playbackIdle(record)) {
+  if (toneIdle(record.tone) && playbackIdle(record.playback, record.history)) {
     if (output == nullptr) return;
     if (heard != nullptr) {
-      for (unsigned long n = 0; n < frameCount; ++n) output[n] = scaledOutput(record, audible(heard[n]));
+      for (unsigned long n = 0; n < frameCount; ++n) output[n] = scaledOutput(record.controls, audible(heard[n]));
       return;
     }
-    const float silence = scaledOutput(record, 0.0f);
+    const float silence = scaledOutput(record.controls, 0.0f);
     for (unsigned long n = 0; n < frameCount; ++n) output[n] = silence;
     return;
   }
   for (unsigned long n = 0; n < frameCount; ++n) {
     float sample = heard != nullptr ? audible(heard[n]) : 0.0f;
-    toneStep(record, sample);
-    playbackStep(record, sample);
-    sample = scaledOutput(record, sample);
+    toneStep(record.tone, record.notes, sample);
+    playbackStep(record.playback, record.history, sample);
+    sample = scaledOutput(record.controls, sample);
     if (output != nullptr) output[n] = sample;
   }
 }
@@ -111,7 +111,7 @@ void feedFromFile(AudioShared& audio, float* output, unsigned long frameCount) {
   for (unsigned long done = 0; done < frameCount;) {
     const unsigned long count = std::min<unsigned long>(frameCount - done, kFramesPerBuffer);
     float* out = output != nullptr ? output + done : nullptr;
-    if (audio.record.frozen.load(std::memory_order_relaxed)) {
+    if (audio.record.playback.frozen.load(std::memory_order_relaxed)) {
       composeOnly(audio, out, count);
       notePausedFrames(audio.feed, count);
     } else {

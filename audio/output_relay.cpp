@@ -27,7 +27,7 @@ void noteFill(OutputRelay& relay, std::size_t waiting) {
 // never finds the samples without it. A buffer that does not fit whole gets no mark.
 void queue(OutputRelay& relay, const TunerState& record, const float* samples, std::size_t count) {
   if (kRelayRingFrames - relay.composedOutput.waiting() >= count) {
-    const ToneMark mark{relay.queued + count, toneVoice(record), playbackIdle(record)};
+    const ToneMark mark{relay.queued + count, toneVoice(record.tone), playbackIdle(record.playback, record.history)};
     relay.toneMarks.push(&mark, 1);
   }
   const std::size_t pushed = relay.composedOutput.push(samples, count);

@@ -5,24 +5,24 @@
 #include "core/tuner_state.hpp"
 
 namespace {
-constexpr int kRecordedSampleCount = kHistoryColumns * TunerState::blockSize;
+constexpr int kRecordedSampleCount = kHistoryColumns * kBlockSize;
 }
 
-bool allocateRecording(TunerState& record) {
+bool allocateRecording(Histories& history) {
   // Value-initialised: every sample starts at 0.0, so playback before any block is silent.
-  record.recordedSamples = new (std::nothrow) std::atomic<float>[kRecordedSampleCount]();
-  return record.recordedSamples != nullptr;
+  history.recordedSamples = new (std::nothrow) std::atomic<float>[kRecordedSampleCount]();
+  return history.recordedSamples != nullptr;
 }
 
-void freeRecording(TunerState& record) {
-  delete[] record.recordedSamples;
-  record.recordedSamples = nullptr;
+void freeRecording(Histories& history) {
+  delete[] history.recordedSamples;
+  history.recordedSamples = nullptr;
 }
 
-void recordBlock(TunerState& record) {
-  if (record.recordedSamples == nullptr) return;
+void recordBlock(Histories& history, const BlockHandoff& handoff) {
+  if (history.recordedSamples == nullptr) return;
   std::atomic<float>* column =
-      record.recordedSamples + record.historyColumn.load(std::memory_order_relaxed) * record.blockSize;
-  for (int i = 0; i < record.blockSize; ++i)
-    column[i].store(record.lastBlock[i].load(std::memory_order_relaxed), std::memory_order_relaxed);
+      history.recordedSamples + history.column.load(std::memory_order_relaxed) * kBlockSize;
+  for (int i = 0; i < kBlockSize; ++i)
+    column[i].store(handoff.lastBlock[i].load(std::memory_order_relaxed), std::memory_order_relaxed);
 }

@@ -25,13 +25,13 @@ struct Request {
   bool held;
 };
 
-Request request(const TunerState& record) {
-  const int key = record.toneKey.load(std::memory_order_relaxed);
-  return {key, record.toneHeld.load(std::memory_order_relaxed) && isPlayableKey(key)};
+Request request(const ToneState& tone) {
+  const int key = tone.key.load(std::memory_order_relaxed);
+  return {key, tone.held.load(std::memory_order_relaxed) && isPlayableKey(key)};
 }
 
 // One sample of a sounding voice: its value, then the voice moved on by that sample.
-float stepSounding(const TunerState& record, ToneVoice& voice, Request wanted) {
+float stepSounding(const NoteTable& notes, ToneVoice& voice, Request wanted) {
   const float value = bentSine(voice.phase, voice.level);
   if (crossesZero(value, voice.lastOut)) {
     if (wanted.held) {
@@ -42,7 +42,7 @@ float stepSounding(const TunerState& record, ToneVoice& voice, Request wanted) {
     }
   }
   voice.lastOut = value;
-  if (voice.note != kToneSilent) voice.phase = voice.phase + record.noteFrequency[voice.note] * kTonePhaseStepPerHertz;
+  if (voice.note != kToneSilent) voice.phase = voice.phase + notes.frequency[voice.note] * kTonePhaseStepPerHertz;
   voice.level = static_cast<float>(static_cast<double>(voice.level) * kToneDecayPerSample);
   if (voice.level < kToneFloorLevel) voice.level = kToneFloorLevel;
   return value;
@@ -50,45 +50,45 @@ float stepSounding(const TunerState& record, ToneVoice& voice, Request wanted) {
 
 }  // namespace
 
-bool toneIdle(const TunerState& record) { return record.toneNote == kToneSilent && !request(record).held; }
+bool toneIdle(const ToneState& tone) { return tone.note == kToneSilent && !request(tone).held; }
 
-ToneVoice toneVoice(const TunerState& record) {
-  return {record.tonePhase.load(std::memory_order_relaxed), record.toneNote, record.toneLevel, record.toneLastOut};
+ToneVoice toneVoice(const ToneState& tone) {
+  return {tone.phase.load(std::memory_order_relaxed), tone.note, tone.level, tone.lastOut};
 }
 
-void toneStepVoice(const TunerState& record, ToneVoice& voice, float& sample) {
-  const Request wanted = request(record);
+void toneStepVoice(const ToneState& tone, const NoteTable& notes, ToneVoice& voice, float& sample) {
+  const Request wanted = request(tone);
   if (voice.note == kToneSilent) {
     if (!wanted.held) return;
     voice = {0.0, wanted.key, kToneStartLevel, voice.lastOut};
   }
-  sample = stepSounding(record, voice, wanted);
+  sample = stepSounding(notes, voice, wanted);
 }
 
-void toneStep(TunerState& record, float& sample) {
-  const Request wanted = request(record);
-  if (record.toneNote == kToneSilent) {
+void toneStep(ToneState& tone, const NoteTable& notes, float& sample) {
+  const Request wanted = request(tone);
+  if (tone.note == kToneSilent) {
     if (!wanted.held) return;
-    record.tonePhase.store(0.0, std::memory_order_relaxed);
-    record.toneNote = wanted.key;
-    record.toneLevel = kToneStartLevel;
+    tone.phase.store(0.0, std::memory_order_relaxed);
+    tone.note = wanted.key;
+    tone.level = kToneStartLevel;
   }
-  ToneVoice voice = toneVoice(record);
+  ToneVoice voice = toneVoice(tone);
   const double phase = voice.phase;
-  sample = stepSounding(record, voice, wanted);
-  record.toneNote = voice.note;
-  record.toneLevel = voice.level;
-  record.toneLastOut = voice.lastOut;
+  sample = stepSounding(notes, voice, wanted);
+  tone.note = voice.note;
+  tone.level = voice.level;
+  tone.lastOut = voice.lastOut;
   // One attempt only: if the main thread reset the phase since it was read, its reset is
   // the later store and wins; the advance of this sample is dropped.
   double expected = phase;
-  if (voice.note != kToneSilent) record.tonePhase.compare_exchange_strong(expected, voice.phase, std::memory_order_relaxed);
+  if (voice.note != kToneSilent) tone.phase.compare_exchange_strong(expected, voice.phase, std::memory_order_relaxed);
 }
 
 void composeToneFrom(const TunerState& record, ToneVoice& voice, float* output, unsigned long frameCount) {
   for (unsigned long n = 0; n < frameCount; ++n) {
     float sample = 0.0f;
-    toneStepVoice(record, voice, sample);
-    output[n] = scaledOutput(record, sample);
+    toneStepVoice(record.tone, record.notes, voice, sample);
+    output[n] = scaledOutput(record.controls, sample);
   }
 }

@@ -3,6 +3,8 @@
 // to a sustained level, and changes pitch or stops only where its waveform crosses zero.
 
 struct TunerState;
+struct ToneState;
+struct NoteTable;
 
 inline constexpr float kToneStartLevel = 0.2f;
 inline constexpr float kToneDecayPerSample = 0.9999f;
@@ -22,14 +24,14 @@ struct ToneVoice {
 
 // Audio thread, once per output sample. `sample` is 0.0 on entry; while the tone
 // sounds it becomes the tone's value, otherwise it is left alone.
-void toneStep(TunerState& record, float& sample);
+void toneStep(ToneState& tone, const NoteTable& notes, float& sample);
 // True when toneStep would leave the sample and every tone field as they are.
-bool toneIdle(const TunerState& record);
+bool toneIdle(const ToneState& tone);
 // The callback's thread: its tone fields as they stand.
-ToneVoice toneVoice(const TunerState& record);
+ToneVoice toneVoice(const ToneState& tone);
 // Any thread: toneStep's sample for the request as it stands, from `voice` instead of
 // the callback's fields, which it leaves alone; `voice` moves on one sample.
-void toneStepVoice(const TunerState& record, ToneVoice& voice, float& sample);
+void toneStepVoice(const ToneState& tone, const NoteTable& notes, ToneVoice& voice, float& sample);
 // What composing would give while only the tone sounds, from `voice` instead of the
 // callback's own tone fields (left alone): the relay's way to carry the tone on.
 void composeToneFrom(const TunerState& record, ToneVoice& voice, float* output, unsigned long frameCount);

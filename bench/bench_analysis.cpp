@@ -70,14 +70,14 @@ void BM_fftwInPlace(benchmark::State& state) {
 BENCHMARK(BM_fftwInPlace);
 
 void prepareTone(TunerState& record) {
-  buildNoteTable(record);
+  buildNoteTable(record.notes);
   resetNoteDetection(record, detection);
   std::mt19937 generator(7);
   std::normal_distribution<double> noise(0.0, 0.002);
   for (int i = 0; i < kBlockSize; ++i)
-    record.captureBlock[i] = 0.02 * std::sin(2 * 3.14159265358979 * 440.0 * i / kSampleRate) +
+    record.capture.block[i] = 0.02 * std::sin(2 * 3.14159265358979 * 440.0 * i / kSampleRate) +
                             0.01 * std::sin(2 * 3.14159265358979 * 659.3 * i / kSampleRate) + noise(generator);
-  computeSpectrum(record, record.captureBlock, kBlockSize);
+  computeSpectrum(record.capture, record.handoff, record.capture.block, kBlockSize);
 }
 
 void BM_computeSpectrum(benchmark::State& state) {
@@ -85,7 +85,7 @@ void BM_computeSpectrum(benchmark::State& state) {
   TunerState& record = *held;
   prepareTone(record);
   for (auto _ : state) {
-    computeSpectrum(record, record.captureBlock, kBlockSize);
+    computeSpectrum(record.capture, record.handoff, record.capture.block, kBlockSize);
     benchmark::ClobberMemory();
   }
 }
@@ -136,14 +136,14 @@ PreciseState preciseState;
 void BM_preciseDetector(benchmark::State& state) {
   const auto held = std::make_unique<TunerState>();  // large: kept off the stack
   TunerState& record = *held;
-  buildNoteTable(record);
+  buildNoteTable(record.notes);
   resetPreciseDetector(preciseState);
   const std::vector<float> samples = chordBlocks();
   float column[kNoteRows];
   PitchReading reading;
   int block = 0;
   for (auto _ : state) {
-    const PreciseInput input{samples.data() + block * kBlockSize, 1.0, record.noteFrequency + kNoteRowOffset};
+    const PreciseInput input{samples.data() + block * kBlockSize, 1.0, record.notes.frequency + kNoteRowOffset};
     runPreciseDetector(input, preciseState, column, reading);
     benchmark::DoNotOptimize(column);
     block = (block + 1) % kChordBlocks;
@@ -158,7 +158,7 @@ NoteEvents trackerEvents;
 void BM_preciseAndTracker(benchmark::State& state) {
   const auto held = std::make_unique<TunerState>();  // large: kept off the stack
   TunerState& record = *held;
-  buildNoteTable(record);
+  buildNoteTable(record.notes);
   resetPreciseDetector(preciseState);
   resetNoteTracker(trackerState);
   const std::vector<float> samples = chordBlocks();
@@ -167,7 +167,7 @@ void BM_preciseAndTracker(benchmark::State& state) {
   long long blocks = 0;
   for (auto _ : state) {
     const float* block = samples.data() + (blocks % kChordBlocks) * kBlockSize;
-    const double* rows = record.noteFrequency + kNoteRowOffset;
+    const double* rows = record.notes.frequency + kNoteRowOffset;
     runPreciseDetector(PreciseInput{block, 1.0, rows}, preciseState, column, reading);
     trackNotes(NoteTrackerInput{column, &reading, block, rows, blocks * kBlockSize, false}, trackerState, trackerEvents);
     benchmark::DoNotOptimize(trackerEvents);
@@ -180,11 +180,11 @@ BENCHMARK(BM_preciseAndTracker);
 void BM_noteTracker(benchmark::State& state) {
   const auto held = std::make_unique<TunerState>();  // large: kept off the stack
   TunerState& record = *held;
-  buildNoteTable(record);
+  buildNoteTable(record.notes);
   resetPreciseDetector(preciseState);
   resetNoteTracker(trackerState);
   const std::vector<float> samples = chordBlocks();
-  const double* rows = record.noteFrequency + kNoteRowOffset;
+  const double* rows = record.notes.frequency + kNoteRowOffset;
   std::vector<float> columns(kChordBlocks * kNoteRows);
   std::vector<PitchReading> readings(kChordBlocks);
   for (int b = 0; b < kChordBlocks; ++b)
@@ -206,11 +206,11 @@ BENCHMARK(BM_noteTracker);
 void BM_detectNotesChord(benchmark::State& state) {
   const auto held = std::make_unique<TunerState>();  // large: kept off the stack
   TunerState& record = *held;
-  buildNoteTable(record);
+  buildNoteTable(record.notes);
   resetNoteDetection(record, detection);
   const std::vector<float> samples = chordBlocks();
-  for (int i = 0; i < kBlockSize; ++i) record.captureBlock[i] = samples[i];
-  computeSpectrum(record, record.captureBlock, kBlockSize);
+  for (int i = 0; i < kBlockSize; ++i) record.capture.block[i] = samples[i];
+  computeSpectrum(record.capture, record.handoff, record.capture.block, kBlockSize);
   for (auto _ : state) {
     detectNotes(record, detection);
     benchmark::ClobberMemory();

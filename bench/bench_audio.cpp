@@ -25,10 +25,10 @@ struct Prepared {
   std::unique_ptr<TunerState> record = std::make_unique<TunerState>();  // large: kept off the stack
   std::unique_ptr<AudioShared> audio = std::make_unique<AudioShared>(*record);
   Prepared() {
-    buildNoteTable(*record);
-    allocateRecording(*record);
+    buildNoteTable(record->notes);
+    allocateRecording(record->history);
   }
-  ~Prepared() { freeRecording(*record); }
+  ~Prepared() { freeRecording(record->history); }
 };
 
 std::vector<float> sineBuffer() {
@@ -43,7 +43,7 @@ void BM_BlockCallback(benchmark::State& state) {
   AudioShared& audio = *prepared.audio;
   std::vector<float> in = sineBuffer(), out(kFramesPerBuffer);
   for (auto _ : state) {
-    record.captureFill = kBlockSize - kFramesPerBuffer;  // this buffer completes the block
+    record.capture.fill = kBlockSize - kFramesPerBuffer;  // this buffer completes the block
     auto start = std::chrono::steady_clock::now();
     audioCallback(audio, in.data(), out.data(), kFramesPerBuffer);
     auto stop = std::chrono::steady_clock::now();
@@ -58,12 +58,12 @@ void BM_ToneCallback(benchmark::State& state) {
   Prepared prepared;
   TunerState& record = *prepared.record;
   AudioShared& audio = *prepared.audio;
-  record.frozen = true;
-  record.toneKey = 48;
-  record.toneHeld = true;
+  record.playback.frozen = true;
+  record.tone.key = 48;
+  record.tone.held = true;
   std::vector<float> in = sineBuffer(), out(kFramesPerBuffer);
   for (auto _ : state) {
-    record.captureFill = 0;
+    record.capture.fill = 0;
     audioCallback(audio, in.data(), out.data(), kFramesPerBuffer);
     benchmark::DoNotOptimize(out.data());
   }

@@ -21,9 +21,9 @@ namespace {
 void prepareLiveState(TunerState& record) {
   createFramebuffer();
   if (font.pixels == nullptr) buildBuiltinFont(font);
-  buildNoteTable(record);
-  for (int i = 0; i < kHistoryColumns * kNoteRows; ++i) record.scoreHistory[i] = static_cast<float>((i * 37) % 101) / 100.0f;
-  record.historyColumn.store(37);
+  buildNoteTable(record.notes);
+  for (int i = 0; i < kHistoryColumns * kNoteRows; ++i) record.history.scores[i] = static_cast<float>((i * 37) % 101) / 100.0f;
+  record.history.column.store(37);
 }
 
 // Times one drawing step on a picture that the previous iteration left.
@@ -58,10 +58,10 @@ void BM_drawViewFrozenWithMarkers(benchmark::State& state) {
   TunerState& record = *held;
   prepareLiveState(record);
   clearScreen(framebuffer, kDesignPalette.background);
-  record.frozen.store(true);
-  record.markersShown = true;
-  record.markA = 10;
-  record.markB = 20;
+  record.playback.frozen.store(true);
+  record.playback.markersShown = true;
+  record.playback.markA = 10;
+  record.playback.markB = 20;
   timeDrawing(state, [&] { drawView(record); });
 }
 BENCHMARK(BM_drawViewFrozenWithMarkers);
@@ -73,7 +73,7 @@ void writeLiveColumn(TunerState& record, int column, unsigned& seed) {
   constexpr float kFloorWobble = 0.01f;
   constexpr int kLitRows[] = {24, 36, 43};
   constexpr float kLitScores[] = {0.9f, 0.6f, 0.35f};
-  float* scores = record.scoreHistory + column * kNoteRows;
+  float* scores = record.history.scores + column * kNoteRows;
   for (int row = 0; row < kNoteRows; ++row) {
     seed = seed * 1664525u + 1013904223u;
     scores[row] = kFloor + kFloorWobble * static_cast<float>(seed >> 8) / static_cast<float>(1u << 24);
@@ -91,9 +91,9 @@ void BM_drawViewNewColumn(benchmark::State& state) {
   clearScreen(framebuffer, kDesignPalette.background);
   drawView(record);
   timeDrawing(state, [&] {
-    const int column = record.historyColumn.load();
+    const int column = record.history.column.load();
     writeLiveColumn(record, column, seed);
-    record.historyColumn.store((column + 1) % kHistoryColumns);
+    record.history.column.store((column + 1) % kHistoryColumns);
     drawView(record);
   });
 }

@@ -26,8 +26,8 @@ constexpr int kBandRows = 16;  // as the roll is written
 void prepareState(TunerState& record) {
   createFramebuffer();
   if (font.pixels == nullptr) buildBuiltinFont(font);
-  for (int p = 0; p < kPitchClasses; ++p) record.keyColour[p] = kKeyPattern[p];
-  for (int i = 0; i < kHistoryColumns * kNoteRows; ++i) record.scoreHistory[i] = static_cast<float>((i * 37) % 101) / 100.0f;
+  for (int p = 0; p < kPitchClasses; ++p) record.notes.keyColour[p] = kKeyPattern[p];
+  for (int i = 0; i < kHistoryColumns * kNoteRows; ++i) record.history.scores[i] = static_cast<float>((i * 37) % 101) / 100.0f;
 }
 
 void BM_drawViewOfTheRollsBlocks(benchmark::State& state) {
@@ -48,7 +48,7 @@ void BM_drawRoll200Blocks(benchmark::State& state) {
   prepareState(record);
   std::vector<std::string> labels(kNoteRows);
   labels[27] = "C4";
-  const RollPicture roll{record.scoreHistory, kHistoryColumns, 3, labels.data(), &font};
+  const RollPicture roll{record.history.scores, kHistoryColumns, 3, labels.data(), &font};
   const long long width = rollWidth(roll.blocks, roll.scale);
   std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width) * kBandRows);
   Framebuffer band{static_cast<int>(width), kBandRows, static_cast<int>(width), pixels.data()};

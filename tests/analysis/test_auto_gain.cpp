@@ -113,20 +113,20 @@ TEST(AutoGainLaw, StaysWithinItsRangeAndLeavesZero) {
 using AutoGainLevel = WithRecord;
 
 TEST_F(AutoGainLevel, StrongestPartialInTheNoteRowsDividedByTheBlocksGain) {
-  buildNoteTable(tuner);
+  buildNoteTable(tuner.notes);
   static std::atomic<double> spectrum[kBlockSize];
   for (auto& entry : spectrum) entry.store(1.0);
   auto entryOf = [](double hz) { return static_cast<int>(hz * 2 * kBlockSize / kSampleRate); };
   spectrum[entryOf(440.0)].store(50.0);
   spectrum[entryOf(10.0)].store(900.0);    // below the lowest row's window: hum, not a note
   spectrum[entryOf(8000.0)].store(900.0);  // above the highest row's window
-  EXPECT_DOUBLE_EQ(rawBandPeak(spectrum, tuner.noteFrequency, 1.0), 50.0);
-  EXPECT_DOUBLE_EQ(rawBandPeak(spectrum, tuner.noteFrequency, 4.0), 12.5);
-  EXPECT_EQ(rawBandPeak(spectrum, tuner.noteFrequency, 0.0), 0.0);  // a muted block says nothing
+  EXPECT_DOUBLE_EQ(rawBandPeak(spectrum, tuner.notes.frequency, 1.0), 50.0);
+  EXPECT_DOUBLE_EQ(rawBandPeak(spectrum, tuner.notes.frequency, 4.0), 12.5);
+  EXPECT_EQ(rawBandPeak(spectrum, tuner.notes.frequency, 0.0), 0.0);  // a muted block says nothing
 }
 
 TEST_F(AutoGainLevel, ALoudAndAQuietSineEndAtTheSameAnalysedPeak) {
-  buildNoteTable(tuner);
+  buildNoteTable(tuner.notes);
   double analysed[2] = {};
   const double amplitudes[2] = {0.01, 0.9};  // -40 and -1 dBFS
   for (int k = 0; k < 2; ++k) {
@@ -135,10 +135,10 @@ TEST_F(AutoGainLevel, ALoudAndAQuietSineEndAtTheSameAnalysedPeak) {
     double block[kBlockSize];
     for (int n = 0; n < 3 * kBlocksPerSecond; ++n) {
       for (int i = 0; i < kBlockSize; ++i) block[i] = gain * amplitudes[k] * std::sin(2 * std::numbers::pi * 440.0 * i / kSampleRate);
-      computeSpectrum(tuner, block, kBlockSize);
-      gain = autoGainStep(state, rawBandPeak(tuner.spectrum, tuner.noteFrequency, gain));
+      computeSpectrum(tuner.capture, tuner.handoff, block, kBlockSize);
+      gain = autoGainStep(state, rawBandPeak(tuner.handoff.spectrum, tuner.notes.frequency, gain));
     }
-    analysed[k] = rawBandPeak(tuner.spectrum, tuner.noteFrequency, 1.0);
+    analysed[k] = rawBandPeak(tuner.handoff.spectrum, tuner.notes.frequency, 1.0);
   }
   EXPECT_NEAR(analysed[0], analysed[1], analysed[1] * 1e-6);
 }

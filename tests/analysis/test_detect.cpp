@@ -25,21 +25,21 @@ class Detect : public WithRecord {
  protected:
   NoteDetection detection;  // the detectors' state beside the record, as the program keeps it
 
-  float score(int col, int row) { return tuner.scoreHistory[col * kNoteRows + row]; }
-  float& stored(int col, int row) { return tuner.scoreHistory[col * kNoteRows + row]; }
+  float score(int col, int row) { return tuner.history.scores[col * kNoteRows + row]; }
+  float& stored(int col, int row) { return tuner.history.scores[col * kNoteRows + row]; }
 
   void startUp() {
     freshRecord();
-    buildNoteTable(tuner);
+    buildNoteTable(tuner.notes);
     resetNoteDetection(tuner, detection);
   }
 
-  void setEntry(int i, double v) { tuner.spectrum[i].store(v, std::memory_order_relaxed); }
+  void setEntry(int i, double v) { tuner.handoff.spectrum[i].store(v, std::memory_order_relaxed); }
 
   // A narrow peak of the given height at the middle of the row's search window.
   void addLine(int row, double height) {
-    const float lo = static_cast<float>(tuner.noteFrequency[row + 11] * kK);
-    const float hi = static_cast<float>(tuner.noteFrequency[row + 13] * kK);
+    const float lo = static_cast<float>(tuner.notes.frequency[row + 11] * kK);
+    const float hi = static_cast<float>(tuner.notes.frequency[row + 13] * kK);
     const double centre = (0.5 * lo + 0.5 * hi) * kBlockSize;
     const int j = static_cast<int>(std::lround(centre));
     setEntry(j - 1, height / 4);
@@ -50,8 +50,8 @@ class Detect : public WithRecord {
   // A flat top from the middle of the row's window towards its upper edge: several window
   // points read the same highest value, and only the first of them is the peak.
   void addPlateau(int row, double height) {
-    const double lo = static_cast<float>(tuner.noteFrequency[row + 11] * kK) * static_cast<double>(kBlockSize);
-    const double hi = static_cast<float>(tuner.noteFrequency[row + 13] * kK) * static_cast<double>(kBlockSize);
+    const double lo = static_cast<float>(tuner.notes.frequency[row + 11] * kK) * static_cast<double>(kBlockSize);
+    const double hi = static_cast<float>(tuner.notes.frequency[row + 13] * kK) * static_cast<double>(kBlockSize);
     const int from = static_cast<int>(std::floor((lo + hi) / 2)) - 1;
     const int to = static_cast<int>(std::ceil(hi - (hi - lo) / 8)) + 1;
     for (int i = from; i <= to && i < kBlockSize; ++i) setEntry(i, height);
@@ -69,23 +69,23 @@ TEST_F(DetectNotes, AnAllZeroSpectrumScoresNearlyNothingAndDecaysTheLevels) {
   const float once = static_cast<float>(0.9f * 1.0);
   const float twice = static_cast<float>(0.9f * static_cast<double>(once));
   for (int row = 0; row < kNoteRows; ++row) {
-    EXPECT_EQ(tuner.noteLevel[row], twice) << row;
+    EXPECT_EQ(tuner.history.noteLevel[row], twice) << row;
     EXPECT_GE(score(0, row), 0.0f);
     EXPECT_LT(score(0, row), 1e-9f) << row;
     EXPECT_EQ(score(1, row), score(1, 0)) << row;
   }
-  EXPECT_EQ(tuner.historyColumn.load(), 2);
+  EXPECT_EQ(tuner.history.column.load(), 2);
 }
 
 TEST_F(DetectNotes, LongDigitalSilenceStaysBlankInBothScorings) {
   startUp();
   for (int soft = 0; soft <= 1; ++soft) {
-    tuner.softDisplay = soft;
+    tuner.controls.softDisplay = soft;
     for (int block = 0; block < 1000; ++block) detectNotes(tuner, detection);  // 46 s of zeros
-    const int newest = (tuner.historyColumn.load() + kHistoryColumns - 1) % kHistoryColumns;
+    const int newest = (tuner.history.column.load() + kHistoryColumns - 1) % kHistoryColumns;
     for (int row = 0; row < kNoteRows; ++row) {
       EXPECT_LT(score(newest, row), 1e-3f) << "soft " << soft << " row " << row;
-      EXPECT_GT(tuner.noteLevel[row], 0.0f) << row;
+      EXPECT_GT(tuner.history.noteLevel[row], 0.0f) << row;
     }
   }
 }
@@ -95,16 +95,16 @@ TEST_F(DetectNotes, AStrongRowIsStoredAsOneButKeepsItsUnclampedScore) {
   addLine(36, kStrongLine);
   detectNotes(tuner, detection);
   EXPECT_EQ(score(0, 36), 1.0f);
-  EXPECT_GT(tuner.noteTrack[36].effective, 1.0f);
-  EXPECT_EQ(tuner.noteTrack[36].combined, tuner.noteTrack[36].effective);
-  EXPECT_EQ(tuner.noteTrack[36].previousCombined, 0.0f);
+  EXPECT_GT(tuner.history.noteTrack[36].effective, 1.0f);
+  EXPECT_EQ(tuner.history.noteTrack[36].combined, tuner.history.noteTrack[36].effective);
+  EXPECT_EQ(tuner.history.noteTrack[36].previousCombined, 0.0f);
   for (int row = 0; row < kNoteRows; ++row) {
     if (row == 36) continue;
     EXPECT_LE(score(0, row), 0.5f) << row;
   }
-  const float first = tuner.noteTrack[36].combined;
+  const float first = tuner.history.noteTrack[36].combined;
   detectNotes(tuner, detection);
-  EXPECT_EQ(tuner.noteTrack[36].previousCombined, first);
+  EXPECT_EQ(tuner.history.noteTrack[36].previousCombined, first);
 }
 
 TEST_F(DetectNotes, TheLowestRowHasNoNeighbourOrOctaveBelow) {
@@ -131,43 +131,43 @@ TEST_F(DetectNotes, OfTwoStrongRowsTheUpperKeepsOnlyWhatTheLowerDoesNotExplain) 
     detectNotes(tuner, detection);
     EXPECT_EQ(score(0, c.lower), 1.0f) << c.lower;
     EXPECT_EQ(score(0, c.upper), c.upperScore) << c.upper;
-    if (c.keepsUnclamped) EXPECT_GT(tuner.noteTrack[c.upper].effective, 1.0f) << c.upper;
-    else EXPECT_EQ(tuner.noteTrack[c.upper].effective, c.upperScore) << c.upper;
+    if (c.keepsUnclamped) EXPECT_GT(tuner.history.noteTrack[c.upper].effective, 1.0f) << c.upper;
+    else EXPECT_EQ(tuner.history.noteTrack[c.upper].effective, c.upperScore) << c.upper;
   }
 }
 
 TEST_F(DetectNotes, WritesOneColumnPerBlockAndWrapsAfterTheLast) {
   startUp();
-  tuner.historyColumn.store(199);
+  tuner.history.column.store(199);
   addLine(44, kStrongLine);
   detectNotes(tuner, detection);
-  EXPECT_EQ(tuner.historyColumn.load(), 0);
+  EXPECT_EQ(tuner.history.column.load(), 0);
   EXPECT_EQ(score(199, 44), 1.0f);
   EXPECT_EQ(score(0, 44), 0.0f);
   detectNotes(tuner, detection);
-  EXPECT_EQ(tuner.historyColumn.load(), 1);
+  EXPECT_EQ(tuner.history.column.load(), 1);
   EXPECT_EQ(score(0, 44), 1.0f);
 }
 
 TEST_F(DetectNotes, SoftDisplayAveragesWithTheLastSoftBlock) {
   startUp();
   addLine(36, 4.0);
-  tuner.softDisplay = 1;
+  tuner.controls.softDisplay = 1;
   detectNotes(tuner, detection);
-  const float z1 = tuner.noteTrack[36].softPrevious;
+  const float z1 = tuner.history.noteTrack[36].softPrevious;
   ASSERT_GT(z1, 0.05f);
   ASSERT_LT(z1, 2.0f);
   // The first soft block averages with nothing.
   EXPECT_EQ(score(0, 36), z1 * 0.5f);
 
   // A block without the soft display leaves its term alone.
-  tuner.softDisplay = 0;
+  tuner.controls.softDisplay = 0;
   detectNotes(tuner, detection);
-  EXPECT_EQ(tuner.noteTrack[36].softPrevious, z1);
+  EXPECT_EQ(tuner.history.noteTrack[36].softPrevious, z1);
 
-  tuner.softDisplay = 1;
+  tuner.controls.softDisplay = 1;
   detectNotes(tuner, detection);
-  const float z3 = tuner.noteTrack[36].softPrevious;
+  const float z3 = tuner.history.noteTrack[36].softPrevious;
   EXPECT_NE(z3, z1);
   EXPECT_NEAR(score(2, 36), (z1 + z3) / 2, 1e-6);
 }
@@ -175,10 +175,10 @@ TEST_F(DetectNotes, SoftDisplayAveragesWithTheLastSoftBlock) {
 TEST_F(DetectNotes, SoftDisplayIsClampedToOne) {
   startUp();
   addLine(36, kStrongLine);
-  tuner.softDisplay = 1;
+  tuner.controls.softDisplay = 1;
   detectNotes(tuner, detection);
   EXPECT_EQ(score(0, 36), 1.0f);
-  EXPECT_GT(tuner.noteTrack[36].softPrevious, 2.0f);
+  EXPECT_GT(tuner.history.noteTrack[36].softPrevious, 2.0f);
 }
 
 struct NeighbourCase {
@@ -200,14 +200,14 @@ TEST_F(NeighbourRule, TheWeakerOfTwoStrongNeighboursDropsTo015) {
     startUp();
     const int row = 30;
     stored(5, row - 1) = std::min(c.lowerEffective, 1.0f);
-    tuner.noteTrack[row - 1].effective = c.lowerEffective;
+    tuner.history.noteTrack[row - 1].effective = c.lowerEffective;
     stored(5, row) = c.upperScore;
-    tuner.noteTrack[row].effective = c.upperScore;
+    tuner.history.noteTrack[row].effective = c.upperScore;
     applyNeighbourRule(tuner, 5, row, c.upperScore);
     EXPECT_EQ(score(5, row - 1), c.lowerStored) << c.lowerEffective << " vs " << c.upperScore;
-    EXPECT_EQ(tuner.noteTrack[row - 1].effective, c.lowerEffectiveAfter) << c.lowerEffective << " vs " << c.upperScore;
+    EXPECT_EQ(tuner.history.noteTrack[row - 1].effective, c.lowerEffectiveAfter) << c.lowerEffective << " vs " << c.upperScore;
     EXPECT_EQ(score(5, row), c.upperStored) << c.lowerEffective << " vs " << c.upperScore;
-    EXPECT_EQ(tuner.noteTrack[row].effective, c.upperEffectiveAfter) << c.lowerEffective << " vs " << c.upperScore;
+    EXPECT_EQ(tuner.history.noteTrack[row].effective, c.upperEffectiveAfter) << c.lowerEffective << " vs " << c.upperScore;
   }
 }
 
@@ -230,10 +230,10 @@ TEST_F(OctaveRule, TheLowerOctaveAbove025ExplainsHalfOfItsExcess) {
     const int row = 40, col = 7;
     stored(col, row - 12) = c.below;
     stored(col, row) = c.own;
-    tuner.noteTrack[row].effective = c.effective;
+    tuner.history.noteTrack[row].effective = c.effective;
     applyOctaveRule(tuner, col, row);
     EXPECT_FLOAT_EQ(score(col, row), c.storedAfter) << c.below << " under " << c.own;
-    EXPECT_FLOAT_EQ(tuner.noteTrack[row].effective, c.effectiveAfter) << c.below << " under " << c.own;
+    EXPECT_FLOAT_EQ(tuner.history.noteTrack[row].effective, c.effectiveAfter) << c.below << " under " << c.own;
     EXPECT_EQ(score(col, row - 12), c.below);
   }
 }
@@ -247,8 +247,8 @@ TEST_F(DetectNotes, A440HzToneLightsRow36Most) {
   for (int blockIndex = 0; blockIndex < 3; ++blockIndex) {
     for (int i = 0; i < kBlockSize; ++i)
       block[i] = kAmplitude * std::sin(2 * kPi * 440.0 * (i + blockIndex * kBlockSize) / kSampleRate);
-    computeSpectrum(tuner, block.data(), kBlockSize);
-    const int col = tuner.historyColumn.load();
+    computeSpectrum(tuner.capture, tuner.handoff, block.data(), kBlockSize);
+    const int col = tuner.history.column.load();
     detectNotes(tuner, detection);
     int strongest = 0;
     for (int row = 1; row < kNoteRows; ++row)
@@ -269,10 +269,10 @@ TEST_F(DetectNotes, FollowsTheNoteTableWhenItChanges) {
   EXPECT_LT(score(0, row + 1), 0.5f);
 
   // Every note a semitone lower: the same line now sits on the next row up.
-  for (int k = kNoteCount - 1; k > 0; --k) tuner.noteFrequency[k] = tuner.noteFrequency[k - 1];
-  tuner.noteFrequency[0] = tuner.noteFrequency[1] / kSemitoneRatio;
+  for (int k = kNoteCount - 1; k > 0; --k) tuner.notes.frequency[k] = tuner.notes.frequency[k - 1];
+  tuner.notes.frequency[0] = tuner.notes.frequency[1] / kSemitoneRatio;
   resetNoteDetection(tuner, detection);
-  tuner.historyColumn.store(0);
+  tuner.history.column.store(0);
   detectNotes(tuner, detection);
   EXPECT_GT(score(0, row + 1), 0.5f);
   EXPECT_LT(score(0, row), 0.5f);
@@ -294,11 +294,11 @@ TEST_F(DetectNotes, VectorAndPortableMeasuresGiveTheSameBits) {
       for (int i = 0; i < kBlockSize; ++i) setEntry(i, block % 2 == 0 ? step(generator) * 0.25 : fine(generator));
       if (block % 5 == 4) addLine(block % kNoteRows, kStrongLine);
       if (block % 3 == 1) addPlateau((block * 7) % kNoteRows, kStrongLine);
-      if (block == 20) tuner.softDisplay = 1;
+      if (block == 20) tuner.controls.softDisplay = 1;
       detectNotes(tuner, detection);
     }
-    Run result{std::vector<float>(std::begin(tuner.scoreHistory), std::end(tuner.scoreHistory)),
-               std::vector<float>(std::begin(tuner.noteLevel), std::end(tuner.noteLevel))};
+    Run result{std::vector<float>(std::begin(tuner.history.scores), std::end(tuner.history.scores)),
+               std::vector<float>(std::begin(tuner.history.noteLevel), std::end(tuner.history.noteLevel))};
     setFftVectorsEnabled(true);
     return result;
   };

@@ -53,14 +53,14 @@ std::vector<float> render(const std::vector<Strike>& strikes, double seconds, do
 std::vector<NoteEvent> track(const std::vector<float>& samples, int row = -1, const std::string& pattern = "") {
   const auto record = std::make_unique<TunerState>();  // large: kept off the stack
   TunerState& tuner = *record;
-  buildNoteTable(tuner);
+  buildNoteTable(tuner.notes);
   static PreciseState precise;
   static NoteTrackerState tracker;
   static NoteEvents out;
   resetPreciseDetector(precise);
   resetNoteTracker(tracker);
   std::vector<NoteEvent> events;
-  const double* rows = tuner.noteFrequency + kNoteRowOffset;
+  const double* rows = tuner.notes.frequency + kNoteRowOffset;
   for (size_t b = 0; (b + 1) * kBlockSize <= samples.size(); ++b) {
     const float* block = samples.data() + b * kBlockSize;
     float scores[kNoteRows] = {};

@@ -45,7 +45,7 @@ class Precise : public WithRecord {
   long sample = 0;
 
   void SetUp() override {
-    buildNoteTable(tuner);
+    buildNoteTable(tuner.notes);
     resetPreciseDetector(state);
   }
 
@@ -64,7 +64,7 @@ class Precise : public WithRecord {
         for (const Partial& p : partials) v += level * p.amplitude / sum * std::sin(2 * kPi * p.hz * sample / kSampleRate);
         block[i] = static_cast<float>(v);
       }
-      const PreciseInput input{block, gain, tuner.noteFrequency + kNoteRowOffset};
+      const PreciseInput input{block, gain, tuner.notes.frequency + kNoteRowOffset};
       runPreciseDetector(input, state, column, reading);
     }
   }
@@ -175,8 +175,8 @@ TEST_F(Precise, TheReadingOfASineIsWithinTwoCentsAndFiveAtTheLowestRow) {
 }
 
 TEST_F(Precise, TheReadingFollowsTheReferencePitch) {
-  tuner.referencePitch = 442.0;
-  buildNoteTable(tuner);
+  tuner.notes.referencePitch = 442.0;
+  buildNoteTable(tuner.notes);
   feed({{440.0, 1.0}}, 0.5);
   EXPECT_EQ(reading.row, 36);
   EXPECT_NEAR(reading.cents, 1200.0 * std::log2(440.0 / 442.0), 0.5);  // about -7.9
@@ -238,7 +238,7 @@ TEST_F(Precise, ADecayingHighNoteStaysOnItsRowOverResonancesBelow) {
       for (const Partial& r : resonances) v += r.amplitude * std::sin(2 * kPi * r.hz * t);
       block[i] = static_cast<float>(v);
     }
-    const PreciseInput input{block, 1.0, tuner.noteFrequency + kNoteRowOffset};
+    const PreciseInput input{block, 1.0, tuner.notes.frequency + kNoteRowOffset};
     runPreciseDetector(input, state, column, reading);
     if (b >= kSettleBlocks) {
       EXPECT_EQ(litRows(), (Rows{kFSharp7})) << "block " << b;
@@ -267,9 +267,9 @@ TEST_F(Precise, APureThirdAboveCReadsInTuneInJustIntonationAndFlatInEqual) {
   };
   for (const Case c : {Case{Temperament::Just, 0.0}, Case{Temperament::Equal, -13.686}}) {
     SetUp();
-    tuner.tuning = {c.temperament, 0};
-    buildNoteTable(tuner);
-    feed({{tuner.noteFrequency[kNoteRowOffset + kC4] * 5.0 / 4.0, 1.0}}, 0.5);
+    tuner.notes.tuning = {c.temperament, 0};
+    buildNoteTable(tuner.notes);
+    feed({{tuner.notes.frequency[kNoteRowOffset + kC4] * 5.0 / 4.0, 1.0}}, 0.5);
     EXPECT_EQ(reading.row, kE4);
     EXPECT_NEAR(reading.cents, c.cents, 0.3) << static_cast<int>(c.temperament);
   }

@@ -19,17 +19,17 @@ constexpr double kPi = 3.14159265358979323846;
 
 class Spectrum : public WithRecord {
  protected:
-  double entry(int i) { return tuner.spectrum[i].load(std::memory_order_relaxed); }
+  double entry(int i) { return tuner.handoff.spectrum[i].load(std::memory_order_relaxed); }
 
   void spectrumOf(const std::vector<double>& block) {
     freshRecord();
-    computeSpectrum(tuner, block.data(), kBlockSize);
+    computeSpectrum(tuner.capture, tuner.handoff, block.data(), kBlockSize);
   }
 
   // Entries that are not single-precision values, so that the rounding of `a` shows.
   void fillRamp() {
     freshRecord();
-    for (int i = 0; i < kBlockSize; ++i) tuner.spectrum[i].store(1.0 + i * 0.1 + 1e-9 * i, std::memory_order_relaxed);
+    for (int i = 0; i < kBlockSize; ++i) tuner.handoff.spectrum[i].store(1.0 + i * 0.1 + 1e-9 * i, std::memory_order_relaxed);
   }
 
   double blend(int idx, double t) {
@@ -68,10 +68,10 @@ TEST_F(ComputeSpectrum, LeavesMagnitudesInTheFrontHalfAndTheUpperTransformBehind
   std::vector<double> block(kBlockSize);
   for (int i = 0; i < kBlockSize; ++i) block[i] = std::cos(0.3 * i) + 0.25 * std::sin(1.7 * i + 0.2);
   spectrumOf(block);
-  for (int i = 0; i < kBlockSize; ++i) ASSERT_EQ(tuner.transformBuffer[i], entry(i)) << i;
+  for (int i = 0; i < kBlockSize; ++i) ASSERT_EQ(tuner.capture.transform[i], entry(i)) << i;
   // A real block's transform is conjugate-symmetric: element N - k mirrors element k.
   for (int k = kBlockSize / 2 + 1; k < kBlockSize; ++k) {
-    const double re = tuner.transformBuffer[2 * k], im = tuner.transformBuffer[2 * k + 1];
+    const double re = tuner.capture.transform[2 * k], im = tuner.capture.transform[2 * k + 1];
     ASSERT_NEAR(std::sqrt(re * re + im * im), entry(2 * (kBlockSize - k)), 1e-9) << k;
   }
 }
@@ -79,17 +79,17 @@ TEST_F(ComputeSpectrum, LeavesMagnitudesInTheFrontHalfAndTheUpperTransformBehind
 TEST_F(ComputeSpectrum, RefusesACountThatDoesNotFitAndKeepsTheLastSpectrum) {
   spectrumOf(std::vector<double>(kBlockSize, 1.0));
   const std::vector<double> other(kBlockCapacity, 0.5);
-  for (int count : {0, -4, 1000, kBlockCapacity}) computeSpectrum(tuner, other.data(), count);
+  for (int count : {0, -4, 1000, kBlockCapacity}) computeSpectrum(tuner.capture, tuner.handoff, other.data(), count);
   EXPECT_NEAR(entry(0), 2048.0, 1e-9);
 }
 
 TEST_F(SpectrumAt, EvenPositionsGiveTheEntryInSinglePrecisionOddOnesTheFullEntry) {
   fillRamp();
   for (int j : {2, 100, 2046}) {
-    EXPECT_EQ(spectrumAt(tuner, j), static_cast<double>(static_cast<float>(entry(j)))) << j;
-    EXPECT_NE(spectrumAt(tuner, j), entry(j)) << j;
+    EXPECT_EQ(spectrumAt(tuner.handoff, j), static_cast<double>(static_cast<float>(entry(j)))) << j;
+    EXPECT_NE(spectrumAt(tuner.handoff, j), entry(j)) << j;
   }
-  for (int j : {1, 3, 101, 2045, 2047}) EXPECT_DOUBLE_EQ(spectrumAt(tuner, j), entry(j)) << j;
+  for (int j : {1, 3, 101, 2045, 2047}) EXPECT_DOUBLE_EQ(spectrumAt(tuner.handoff, j), entry(j)) << j;
 }
 
 TEST_F(SpectrumAt, BlendsNeighboursWithARaisedCosine) {
@@ -100,17 +100,17 @@ TEST_F(SpectrumAt, BlendsNeighboursWithARaisedCosine) {
     double t;
   };
   const Case cases[] = {{0.2, 0, 0.2}, {0.5, 0, 0.5}, {40.75, 40, 0.75}, {41.25, 41, 0.25}, {2046.6, 2046, 0.6}};
-  for (const Case& c : cases) EXPECT_DOUBLE_EQ(spectrumAt(tuner, c.x), blend(c.idx, c.t)) << c.x;
+  for (const Case& c : cases) EXPECT_DOUBLE_EQ(spectrumAt(tuner.handoff, c.x), blend(c.idx, c.t)) << c.x;
   // Halfway between two entries the weight is one half, up to the shortened pi.
-  EXPECT_NEAR(spectrumAt(tuner, 10.5), (static_cast<float>(entry(10)) + entry(11)) / 2, 1e-9);
+  EXPECT_NEAR(spectrumAt(tuner.handoff, 10.5), (static_cast<float>(entry(10)) + entry(11)) / 2, 1e-9);
 }
 
 TEST_F(SpectrumAt, ClampsOutsideTheSpectrumWithoutRounding) {
   fillRamp();
   const double inf = std::numeric_limits<double>::infinity();
-  for (double x : {-0.0001, -0.2, -1.0, -1e12, -inf}) EXPECT_EQ(spectrumAt(tuner, x), entry(0)) << x;
-  for (double x : {2047.0001, 2047.5, 2048.0, 1e12, inf}) EXPECT_EQ(spectrumAt(tuner, x), entry(kBlockSize - 1)) << x;
-  EXPECT_EQ(spectrumAt(tuner, std::numeric_limits<double>::quiet_NaN()), entry(0));
+  for (double x : {-0.0001, -0.2, -1.0, -1e12, -inf}) EXPECT_EQ(spectrumAt(tuner.handoff, x), entry(0)) << x;
+  for (double x : {2047.0001, 2047.5, 2048.0, 1e12, inf}) EXPECT_EQ(spectrumAt(tuner.handoff, x), entry(kBlockSize - 1)) << x;
+  EXPECT_EQ(spectrumAt(tuner.handoff, std::numeric_limits<double>::quiet_NaN()), entry(0));
 }
 
 // Serves the read positions (just below zero up to twice the block) and the picture's shades.
@@ -147,15 +147,15 @@ TEST_F(ResolvedReads, GiveExactlySpectrumAtOnManySpectra) {
     freshRecord();
     for (int i = 0; i < kBlockSize; ++i) {
       const double v = spectrum % 2 == 0 ? magnitude(generator) : (i % 2 == 0 ? magnitude(generator) : entry(i - 1));
-      tuner.spectrum[i].store(v, std::memory_order_relaxed);
+      tuner.handoff.spectrum[i].store(v, std::memory_order_relaxed);
     }
-    if (spectrum == 3) tuner.spectrum[100].store(inf, std::memory_order_relaxed);
-    if (spectrum == 5) tuner.spectrum[200].store(std::numeric_limits<double>::quiet_NaN(), std::memory_order_relaxed);
+    if (spectrum == 3) tuner.handoff.spectrum[100].store(inf, std::memory_order_relaxed);
+    if (spectrum == 5) tuner.handoff.spectrum[200].store(std::numeric_limits<double>::quiet_NaN(), std::memory_order_relaxed);
     if (spectrum == 7)
-      for (int i = 0; i < kBlockSize; i += 3) tuner.spectrum[i].store(0.0, std::memory_order_relaxed);
-    readSpectrumEach(tuner.spectrum, reads.data(), values.data(), static_cast<int>(reads.size()));
+      for (int i = 0; i < kBlockSize; i += 3) tuner.handoff.spectrum[i].store(0.0, std::memory_order_relaxed);
+    readSpectrumEach(tuner.handoff.spectrum, reads.data(), values.data(), static_cast<int>(reads.size()));
     for (size_t i = 0; i < positions.size(); ++i) {
-      const double expected = spectrumAt(tuner, positions[i]);
+      const double expected = spectrumAt(tuner.handoff, positions[i]);
       if (std::isnan(expected)) {
         ASSERT_TRUE(std::isnan(values[i])) << "spectrum " << spectrum << " x " << positions[i];
         continue;

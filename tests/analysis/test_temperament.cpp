@@ -20,10 +20,10 @@ double cents(double ratio) { return 1200.0 * std::log2(ratio); }
 void tableOf(TemperamentChoice choice, double pitch, double (&out)[kNoteCount]) {
   const auto record = std::make_unique<TunerState>();  // large: kept off the stack
   TunerState& tuner = *record;
-  tuner.referencePitch = pitch;
-  tuner.tuning = choice;
-  buildNoteTable(tuner);
-  for (int k = 0; k < kNoteCount; ++k) out[k] = tuner.noteFrequency[k];
+  tuner.notes.referencePitch = pitch;
+  tuner.notes.tuning = choice;
+  buildNoteTable(tuner.notes);
+  for (int k = 0; k < kNoteCount; ++k) out[k] = tuner.notes.frequency[k];
 }
 
 // Published tunings on C: the cents of C#, D, ... B above C, each from its own source.

@@ -44,8 +44,8 @@ class RecordingHost : public Host {
   KeySource& keySource() override { return keys; }
   bool startAudio() override {
     calls.push_back("startAudio");
-    noteTableReadyAtAudioStart = record != nullptr && record->noteFrequency[48] > 440.0;
-    recordingReadyAtAudioStart = record != nullptr && record->recordedSamples != nullptr;
+    noteTableReadyAtAudioStart = record != nullptr && record->notes.frequency[48] > 440.0;
+    recordingReadyAtAudioStart = record != nullptr && record->history.recordedSamples != nullptr;
     return false;
   }
   void stopAudio() override { calls.push_back("stopAudio"); }

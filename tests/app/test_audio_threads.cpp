@@ -35,12 +35,12 @@ class AudioThreads : public WithRecord {
 
   void SetUp() override {
     createFramebuffer();
-    buildNoteTable(tuner);
+    buildNoteTable(tuner.notes);
     resetNoteDetection(tuner, noteDetection);
-    ASSERT_TRUE(allocateRecording(tuner));
-    tuner.clearPending = false;
+    ASSERT_TRUE(allocateRecording(tuner.history));
+    tuner.shell.clearPending = false;
   }
-  void TearDown() override { freeRecording(tuner); }
+  void TearDown() override { freeRecording(tuner.history); }
 
   // One whole block of a constant level, delivered as four buffers.
   void feedBlock(float level) {
@@ -50,7 +50,7 @@ class AudioThreads : public WithRecord {
   }
   bool columnHolds(int column, float level) {
     for (int j = 0; j < kBlockSize; ++j)
-      if (tuner.recordedSamples[column * kBlockSize + j].load() != level) return false;
+      if (tuner.history.recordedSamples[column * kBlockSize + j].load() != level) return false;
     return true;
   }
 };
@@ -58,35 +58,35 @@ class AudioThreads : public WithRecord {
 TEST_F(AudioThreads, TwoBlocksBetweenFrameStepsGiveOneColumnFromTheLater) {
   feedBlock(0.25f);
   feedBlock(0.5f);
-  int column = tuner.historyColumn.load();
+  int column = tuner.history.column.load();
   runFrame(tuner, host);
-  EXPECT_FALSE(tuner.spectrumReady.load());
+  EXPECT_FALSE(tuner.handoff.spectrumReady.load());
   EXPECT_TRUE(columnHolds(column, 0.5f));
-  EXPECT_EQ(tuner.historyColumn.load(), column + 1);
+  EXPECT_EQ(tuner.history.column.load(), column + 1);
 
   runFrame(tuner, host);  // nothing new: nothing recorded or scored
-  EXPECT_EQ(tuner.historyColumn.load(), column + 1);
+  EXPECT_EQ(tuner.history.column.load(), column + 1);
   EXPECT_TRUE(columnHolds(column + 1, 0.0f));
 }
 
 TEST_F(AudioThreads, FrozenKeepsTheFlagAndTheFirstFrameAfterScoresOnlyTheNewestBlock) {
-  tuner.frozen = true;
-  int column = tuner.historyColumn.load();
+  tuner.playback.frozen = true;
+  int column = tuner.history.column.load();
   for (float level : {0.1f, 0.2f, 0.3f}) {
     feedBlock(level);
     runFrame(tuner, host);
-    EXPECT_TRUE(tuner.spectrumReady.load());
-    EXPECT_EQ(tuner.lastBlock[0].load(), level) << "blocks keep coming while frozen";
+    EXPECT_TRUE(tuner.handoff.spectrumReady.load());
+    EXPECT_EQ(tuner.handoff.lastBlock[0].load(), level) << "blocks keep coming while frozen";
   }
   EXPECT_TRUE(columnHolds(column, 0.0f));
-  EXPECT_EQ(tuner.historyColumn.load(), column);
+  EXPECT_EQ(tuner.history.column.load(), column);
 
-  tuner.frozen = false;
+  tuner.playback.frozen = false;
   runFrame(tuner, host);
   runFrame(tuner, host);
   EXPECT_TRUE(columnHolds(column, 0.3f));
   EXPECT_TRUE(columnHolds(column + 1, 0.0f));
-  EXPECT_EQ(tuner.historyColumn.load(), column + 1);
+  EXPECT_EQ(tuner.history.column.load(), column + 1);
 }
 
 // The audio thread runs the callback flat out while the main thread runs frames and
@@ -115,24 +115,24 @@ TEST_F(AudioThreads, CallbackAndFrameStepRunTogether) {
   while (std::chrono::steady_clock::now() < end) {
     ++frames;
     // What the key commands and the pointer rules write, in a rolling pattern.
-    if (frames % 7 == 0) tuner.frozen.store(!tuner.frozen.load(std::memory_order_relaxed), std::memory_order_relaxed);
+    if (frames % 7 == 0) tuner.playback.frozen.store(!tuner.playback.frozen.load(std::memory_order_relaxed), std::memory_order_relaxed);
     if (frames % 5 == 0) {
-      tuner.autoPlay.store(true, std::memory_order_relaxed);
-      tuner.playRepeat.store(0, std::memory_order_relaxed);
-      tuner.playSample.store(0, std::memory_order_relaxed);
+      tuner.playback.autoPlay.store(true, std::memory_order_relaxed);
+      tuner.playback.repeat.store(0, std::memory_order_relaxed);
+      tuner.playback.sample.store(0, std::memory_order_relaxed);
     }
     if (frames % 3 == 0) {
-      tuner.scrubbing.store(frames % 2 == 0, std::memory_order_relaxed);
-      tuner.playColumn.store(static_cast<int>(frames % kHistoryColumns), std::memory_order_relaxed);
+      tuner.playback.scrubbing.store(frames % 2 == 0, std::memory_order_relaxed);
+      tuner.playback.column.store(static_cast<int>(frames % kHistoryColumns), std::memory_order_relaxed);
     }
     bool held = frames % 11 < 6;
-    if (held && !tuner.toneHeld.load(std::memory_order_relaxed)) tuner.tonePhase.store(0.0, std::memory_order_relaxed);
-    tuner.toneKey.store(kNoteRowOffset + static_cast<int>(frames % kNoteRows), std::memory_order_relaxed);
-    tuner.toneHeld.store(held, std::memory_order_relaxed);
-    tuner.inputGain.store(static_cast<float>(std::pow(0.03 * static_cast<double>(1 + frames % 99), 3.0)),
+    if (held && !tuner.tone.held.load(std::memory_order_relaxed)) tuner.tone.phase.store(0.0, std::memory_order_relaxed);
+    tuner.tone.key.store(kNoteRowOffset + static_cast<int>(frames % kNoteRows), std::memory_order_relaxed);
+    tuner.tone.held.store(held, std::memory_order_relaxed);
+    tuner.controls.inputGain.store(static_cast<float>(std::pow(0.03 * static_cast<double>(1 + frames % 99), 3.0)),
                           std::memory_order_relaxed);
-    tuner.outputVolume.store(0.02f * static_cast<float>(1 + frames % 49), std::memory_order_relaxed);
-    if (!tuner.frozen.load(std::memory_order_relaxed)) tuner.autoPlay.store(false, std::memory_order_relaxed);
+    tuner.controls.outputVolume.store(0.02f * static_cast<float>(1 + frames % 49), std::memory_order_relaxed);
+    if (!tuner.playback.frozen.load(std::memory_order_relaxed)) tuner.playback.autoPlay.store(false, std::memory_order_relaxed);
     runFrame(tuner, host);
     std::this_thread::yield();
   }
@@ -142,10 +142,10 @@ TEST_F(AudioThreads, CallbackAndFrameStepRunTogether) {
   EXPECT_GT(calls.load(), 100) << "the callback ran";
   EXPECT_GT(frames, 20) << "the frame step ran";
   EXPECT_TRUE(outputSane.load());
-  EXPECT_GE(tuner.playColumn.load(), 0);
-  EXPECT_LT(tuner.playColumn.load(), kHistoryColumns);
-  EXPECT_GE(tuner.playSample.load(), 0);
-  EXPECT_LT(tuner.playSample.load(), kBlockSize);
+  EXPECT_GE(tuner.playback.column.load(), 0);
+  EXPECT_LT(tuner.playback.column.load(), kHistoryColumns);
+  EXPECT_GE(tuner.playback.sample.load(), 0);
+  EXPECT_LT(tuner.playback.sample.load(), kBlockSize);
 }
 
 }  // namespace

@@ -309,10 +309,10 @@ TEST(CommandLine, DetectorChoiceAndThePitchReading) {
   EXPECT_EQ(line.start.detector, Detector::Design);
   EXPECT_EQ(line.headless.pitchPath, "p.csv");
   applyStartSettings(tuner, line.start);
-  EXPECT_EQ(tuner.detector, Detector::Design);
+  EXPECT_EQ(tuner.controls.detector, Detector::Design);
   ASSERT_TRUE(parse({"song.flac", "--detector", "precise"}, line, reason)) << reason;
   applyStartSettings(tuner, line.start);
-  EXPECT_EQ(tuner.detector, Detector::Precise);
+  EXPECT_EQ(tuner.controls.detector, Detector::Precise);
 
   struct Case {
     std::vector<const char*> args;
@@ -355,8 +355,8 @@ TEST(StartSettings, TemperamentAndKeyLiveOrHeadless) {
   const auto record = std::make_unique<TunerState>();  // large: kept off the stack
   TunerState& tuner = *record;
   applyStartSettings(tuner, line.start);
-  EXPECT_EQ(tuner.tuning.temperament, Temperament::Meantone);
-  EXPECT_EQ(tuner.tuning.key, 3);
+  EXPECT_EQ(tuner.notes.tuning.temperament, Temperament::Meantone);
+  EXPECT_EQ(tuner.notes.tuning.key, 3);
   ASSERT_TRUE(parse({"--headless", "in.wav", "--temperament", "vallotti"}, line, reason)) << reason;
   EXPECT_EQ(line.start.tuning.temperament, Temperament::Vallotti);
   EXPECT_EQ(line.start.tuning.key, 0);
@@ -401,7 +401,7 @@ TEST(StartSettings, TransposeLiveOrHeadlessByInstrumentOrSemitones) {
     const auto record = std::make_unique<TunerState>();  // large: kept off the stack
     TunerState& tuner = *record;
     applyStartSettings(tuner, line.start);
-    EXPECT_EQ(tuner.transposition, semitones) << args.back();
+    EXPECT_EQ(tuner.controls.transposition, semitones) << args.back();
   }
 }
 
@@ -438,7 +438,7 @@ TEST(StartSettings, NamesAndFlatsLiveOrHeadless) {
     const auto record = std::make_unique<TunerState>();  // large: kept off the stack
     TunerState& tuner = *record;
     applyStartSettings(tuner, line.start);
-    EXPECT_EQ(tuner.naming, c.naming) << c.args.back();
+    EXPECT_EQ(tuner.controls.naming, c.naming) << c.args.back();
   }
 }
 
@@ -477,7 +477,7 @@ TEST(StartSettings, ThemeLiveOrHeadlessAndRefusedInOneLineWhenUnknown) {
     const auto record = std::make_unique<TunerState>();  // large: kept off the stack
     TunerState& tuner = *record;
     applyStartSettings(tuner, line.start);
-    EXPECT_EQ(tuner.theme, c.theme) << c.args.back();
+    EXPECT_EQ(tuner.controls.theme, c.theme) << c.args.back();
   }
   for (const char* value : {"Dark", "light", "high-contrast", "dark,contrast"}) {
     CommandLine line;

@@ -29,98 +29,98 @@ class Keys : public WithRecord {
 
 TEST_F(Keys, HoldingEnterTogglesOnce) {
   for (int i = 0; i < 10; ++i) step({DIK_RETURN});
-  EXPECT_TRUE(tuner.frozen.load());
+  EXPECT_TRUE(tuner.playback.frozen.load());
   step({});
   step({DIK_RETURN});
-  EXPECT_FALSE(tuner.frozen.load());
+  EXPECT_FALSE(tuner.playback.frozen.load());
 }
 
 TEST_F(Keys, SpaceWhileEnterIsHeldTogglesNothing) {
   step({DIK_RETURN});
   step({DIK_RETURN, DIK_SPACE});
-  EXPECT_TRUE(tuner.frozen.load());
-  EXPECT_FALSE(tuner.autoPlay.load());
+  EXPECT_TRUE(tuner.playback.frozen.load());
+  EXPECT_FALSE(tuner.playback.autoPlay.load());
 }
 
 TEST_F(Keys, SpaceWhileLiveOnlySetsTheLatch) {
   step({DIK_SPACE});
-  EXPECT_FALSE(tuner.autoPlay.load());
-  EXPECT_TRUE(tuner.keyLatch);
+  EXPECT_FALSE(tuner.playback.autoPlay.load());
+  EXPECT_TRUE(tuner.shell.keyLatch);
   step({DIK_SPACE, DIK_RETURN});  // the latch from the step before blocks Enter as well
-  EXPECT_FALSE(tuner.frozen.load());
+  EXPECT_FALSE(tuner.playback.frozen.load());
 }
 
 TEST_F(Keys, EnterAndSpaceTogetherWhileLiveFreezeAndStartPlayback) {
-  tuner.playRepeat.store(3);
-  tuner.playSample.store(900);
+  tuner.playback.repeat.store(3);
+  tuner.playback.sample.store(900);
   step({DIK_RETURN, DIK_SPACE});
-  EXPECT_TRUE(tuner.frozen.load());
-  EXPECT_TRUE(tuner.autoPlay.load());
-  EXPECT_EQ(tuner.playRepeat.load(), 0);
-  EXPECT_EQ(tuner.playSample.load(), 0);
+  EXPECT_TRUE(tuner.playback.frozen.load());
+  EXPECT_TRUE(tuner.playback.autoPlay.load());
+  EXPECT_EQ(tuner.playback.repeat.load(), 0);
+  EXPECT_EQ(tuner.playback.sample.load(), 0);
 }
 
 TEST_F(Keys, EnterAndSpaceTogetherWhileFrozenUnfreezeWithoutPlayback) {
-  tuner.frozen.store(true);
+  tuner.playback.frozen.store(true);
   step({DIK_RETURN, DIK_SPACE});
-  EXPECT_FALSE(tuner.frozen.load());
-  EXPECT_FALSE(tuner.autoPlay.load());
+  EXPECT_FALSE(tuner.playback.frozen.load());
+  EXPECT_FALSE(tuner.playback.autoPlay.load());
 }
 
 TEST_F(Keys, SpaceStopsPlaybackAndUnfreezingStopsItToo) {
-  tuner.frozen.store(true);
+  tuner.playback.frozen.store(true);
   step({DIK_SPACE});
-  EXPECT_TRUE(tuner.autoPlay.load());
+  EXPECT_TRUE(tuner.playback.autoPlay.load());
   step({});
   step({DIK_SPACE});
-  EXPECT_FALSE(tuner.autoPlay.load());
+  EXPECT_FALSE(tuner.playback.autoPlay.load());
   step({});
   step({DIK_SPACE});
   step({});
   step({DIK_RETURN});
-  EXPECT_FALSE(tuner.frozen.load());
-  EXPECT_FALSE(tuner.autoPlay.load());
+  EXPECT_FALSE(tuner.playback.frozen.load());
+  EXPECT_FALSE(tuner.playback.autoPlay.load());
 }
 
 TEST_F(Keys, KeypadEnterIsNotEnter) {
   step({DIK_NUMPADENTER, DIK_NUMPAD7, DIK_NUMPAD1, DIK_DECIMAL});
-  EXPECT_FALSE(tuner.frozen.load());
-  EXPECT_FALSE(tuner.markersShown);
+  EXPECT_FALSE(tuner.playback.frozen.load());
+  EXPECT_FALSE(tuner.playback.markersShown);
 }
 
 TEST_F(Keys, ATogglesAutomaticGainOncePerPressWithoutTouchingTheEnterLatch) {
   step({DIK_A});
-  EXPECT_TRUE(tuner.autoGain);
+  EXPECT_TRUE(tuner.controls.autoGain);
   for (int n = 0; n < 5; ++n) step({DIK_A});
-  EXPECT_TRUE(tuner.autoGain);
+  EXPECT_TRUE(tuner.controls.autoGain);
   step({DIK_A, DIK_RETURN});  // Enter still toggles while A is held, and A does not again
-  EXPECT_TRUE(tuner.frozen.load());
-  EXPECT_TRUE(tuner.autoGain);
+  EXPECT_TRUE(tuner.playback.frozen.load());
+  EXPECT_TRUE(tuner.controls.autoGain);
   step({DIK_RETURN});
   step({DIK_RETURN, DIK_A});  // and A toggles while Enter is held
-  EXPECT_FALSE(tuner.autoGain);
-  EXPECT_TRUE(tuner.frozen.load());
+  EXPECT_FALSE(tuner.controls.autoGain);
+  EXPECT_TRUE(tuner.playback.frozen.load());
 }
 
 TEST_F(Keys, DSwitchesTheDetectorOncePerPressAndTheFrameCarriesItsReading) {
   step({DIK_D});
-  EXPECT_EQ(tuner.detector, Detector::Precise);
+  EXPECT_EQ(tuner.controls.detector, Detector::Precise);
   for (int n = 0; n < 5; ++n) step({DIK_D, DIK_RETURN});  // held: once, whatever else is held
-  EXPECT_EQ(tuner.detector, Detector::Precise);
-  EXPECT_TRUE(tuner.frozen.load());
-  tuner.pitchReading = PitchReading{36, 441.26, 4.96, 0.9};
+  EXPECT_EQ(tuner.controls.detector, Detector::Precise);
+  EXPECT_TRUE(tuner.playback.frozen.load());
+  tuner.history.pitchReading = PitchReading{36, 441.26, 4.96, 0.9};
   ViewFrame frame = applyViewRules(tuner);
   EXPECT_TRUE(frame.showsReading);
   EXPECT_EQ(frame.pitchRow, 36);
   EXPECT_EQ(frame.pitchCents, 5);
   EXPECT_EQ(frame.pitchTenthsHz, 4413);
-  tuner.pitchReading = PitchReading{};
+  tuner.history.pitchReading = PitchReading{};
   frame = applyViewRules(tuner);
   EXPECT_EQ(frame.pitchRow, kNoKey);
   step({});
   step({DIK_D});
-  EXPECT_EQ(tuner.detector, Detector::Design);
-  tuner.pitchReading = PitchReading{36, 441.26, 4.96, 0.9};
+  EXPECT_EQ(tuner.controls.detector, Detector::Design);
+  tuner.history.pitchReading = PitchReading{36, 441.26, 4.96, 0.9};
   EXPECT_EQ(applyViewRules(tuner), ViewFrame(applyViewRules(tuner)));
   frame = applyViewRules(tuner);
   EXPECT_FALSE(frame.showsReading);  // the design's frame: no reading, so its pictures stay as they were
@@ -128,65 +128,65 @@ TEST_F(Keys, DSwitchesTheDetectorOncePerPressAndTheFrameCarriesItsReading) {
 }
 
 TEST_F(Keys, AutomaticGainStartsFromThePresentGain) {
-  tuner.inputGain.store(8.0f);
+  tuner.controls.inputGain.store(8.0f);
   step({DIK_A});
-  EXPECT_EQ(tuner.autoGainState.gain, 8.0);
+  EXPECT_EQ(tuner.controls.autoGainState.gain, 8.0);
 }
 
 TEST_F(Keys, HomeSetsBothUnsetMarkersThenEndMovesOnlyB) {
-  tuner.frozen.store(true);
-  tuner.historyColumn.store(150);
-  tuner.markA = tuner.markB = -1;
-  tuner.playColumn.store(160);
+  tuner.playback.frozen.store(true);
+  tuner.history.column.store(150);
+  tuner.playback.markA = tuner.playback.markB = -1;
+  tuner.playback.column.store(160);
   step({DIK_HOME});
-  EXPECT_TRUE(tuner.markersShown);
-  EXPECT_EQ(tuner.markA, 10);
-  EXPECT_EQ(tuner.markB, 10);
-  tuner.playColumn.store(20);  // wraps: display column 70
+  EXPECT_TRUE(tuner.playback.markersShown);
+  EXPECT_EQ(tuner.playback.markA, 10);
+  EXPECT_EQ(tuner.playback.markB, 10);
+  tuner.playback.column.store(20);  // wraps: display column 70
   step({DIK_END});
-  EXPECT_EQ(tuner.markA, 10);
-  EXPECT_EQ(tuner.markB, 70);
+  EXPECT_EQ(tuner.playback.markA, 10);
+  EXPECT_EQ(tuner.playback.markB, 70);
 }
 
 TEST_F(Keys, EndAloneSetsBothMarkers) {
-  tuner.frozen.store(true);
-  tuner.markA = tuner.markB = -1;
-  tuner.playColumn.store(42);
+  tuner.playback.frozen.store(true);
+  tuner.playback.markA = tuner.playback.markB = -1;
+  tuner.playback.column.store(42);
   step({DIK_END});
-  EXPECT_EQ(tuner.markA, 42);
-  EXPECT_EQ(tuner.markB, 42);
+  EXPECT_EQ(tuner.playback.markA, 42);
+  EXPECT_EQ(tuner.playback.markB, 42);
 }
 
 TEST_F(Keys, HeldHomeFollowsTheCursor) {
-  tuner.frozen.store(true);
-  tuner.markA = tuner.markB = -1;
+  tuner.playback.frozen.store(true);
+  tuner.playback.markA = tuner.playback.markB = -1;
   step({DIK_HOME});
-  tuner.playColumn.store(9);
+  tuner.playback.column.store(9);
   step({DIK_HOME});
-  EXPECT_EQ(tuner.markA, 9);
-  EXPECT_EQ(tuner.markB, 0);
+  EXPECT_EQ(tuner.playback.markA, 9);
+  EXPECT_EQ(tuner.playback.markB, 0);
 }
 
 TEST_F(Keys, DeleteAndHomeInOneStepLeaveBothMarkersAtTheCursor) {
   freezeWithMarkers(tuner, 3, 80);
-  tuner.playColumn.store(25);
+  tuner.playback.column.store(25);
   step({DIK_DELETE, DIK_HOME});
-  EXPECT_TRUE(tuner.markersShown);
-  EXPECT_EQ(tuner.markA, 25);
-  EXPECT_EQ(tuner.markB, 25);
+  EXPECT_TRUE(tuner.playback.markersShown);
+  EXPECT_EQ(tuner.playback.markA, 25);
+  EXPECT_EQ(tuner.playback.markB, 25);
   step({DIK_DELETE});
-  EXPECT_FALSE(tuner.markersShown);
-  EXPECT_EQ(tuner.markA, -1);
-  EXPECT_EQ(tuner.markB, -1);
+  EXPECT_FALSE(tuner.playback.markersShown);
+  EXPECT_EQ(tuner.playback.markA, -1);
+  EXPECT_EQ(tuner.playback.markB, -1);
 }
 
 TEST_F(Keys, MarkersSetWhileLiveAreClearedByTheSameFramesView) {
   step({DIK_HOME});
-  EXPECT_TRUE(tuner.markersShown);
+  EXPECT_TRUE(tuner.playback.markersShown);
   drawView(tuner);
-  EXPECT_FALSE(tuner.markersShown);
-  EXPECT_EQ(tuner.markA, -1);
-  EXPECT_EQ(tuner.markB, -1);
+  EXPECT_FALSE(tuner.playback.markersShown);
+  EXPECT_EQ(tuner.playback.markA, -1);
+  EXPECT_EQ(tuner.playback.markB, -1);
 }
 
 class Pointer : public WithRecord {
@@ -194,12 +194,12 @@ class Pointer : public WithRecord {
   GuardedPicture picture;
   void SetUp() override {
     startLikeTheProgram(tuner);
-    tuner.frozen.store(true);
-    tuner.historyColumn.store(50);
+    tuner.playback.frozen.store(true);
+    tuner.history.column.store(50);
   }
   void at(int x, int y) {
-    tuner.mouseX = x;
-    tuner.mouseY = y;
+    tuner.pointer.x = x;
+    tuner.pointer.y = y;
   }
 };
 
@@ -213,12 +213,12 @@ class Scrub : public Pointer, public ::testing::WithParamInterface<ScrubCase> {}
 
 TEST_P(Scrub, SelectsTheDisplayColumnUnderThePointer) {
   const ScrubCase& c = GetParam();
-  tuner.playColumn.store(7);
-  tuner.leftDown = true;
+  tuner.playback.column.store(7);
+  tuner.pointer.leftDown = true;
   at(c.x, c.y);
   EXPECT_EQ(applyScrubbing(tuner), c.scrubs ? 0xFFFFFFu : 0xFFE000u);
-  EXPECT_EQ(tuner.scrubbing.load(), c.scrubs);
-  EXPECT_EQ(tuner.playColumn.load(), c.playColumn);
+  EXPECT_EQ(tuner.playback.scrubbing.load(), c.scrubs);
+  EXPECT_EQ(tuner.playback.column.load(), c.playColumn);
 }
 
 INSTANTIATE_TEST_SUITE_P(Boundaries, Scrub,
@@ -229,26 +229,26 @@ INSTANTIATE_TEST_SUITE_P(Boundaries, Scrub,
                                            ScrubCase{300, 25, false, 7}, ScrubCase{300, 26, true, 146}));
 
 TEST_F(Pointer, ScrubbingRestartsTheBlockOnlyOnEntry) {
-  tuner.leftDown = true;
+  tuner.pointer.leftDown = true;
   at(100, 100);
-  tuner.playSample.store(500);
+  tuner.playback.sample.store(500);
   applyScrubbing(tuner);
-  EXPECT_EQ(tuner.playSample.load(), 0);
-  tuner.playSample.store(500);
+  EXPECT_EQ(tuner.playback.sample.load(), 0);
+  tuner.playback.sample.store(500);
   at(103, 100);
   applyScrubbing(tuner);
-  EXPECT_EQ(tuner.playSample.load(), 500);
+  EXPECT_EQ(tuner.playback.sample.load(), 500);
 }
 
 TEST_F(Pointer, NoScrubbingWhileLiveOrWithTheButtonUp) {
-  tuner.leftDown = false;
+  tuner.pointer.leftDown = false;
   at(100, 100);
   applyScrubbing(tuner);
-  EXPECT_FALSE(tuner.scrubbing.load());
-  tuner.leftDown = true;
-  tuner.frozen.store(false);
+  EXPECT_FALSE(tuner.playback.scrubbing.load());
+  tuner.pointer.leftDown = true;
+  tuner.playback.frozen.store(false);
   applyScrubbing(tuner);
-  EXPECT_FALSE(tuner.scrubbing.load());
+  EXPECT_FALSE(tuner.playback.scrubbing.load());
 }
 
 struct PickCase {
@@ -261,12 +261,12 @@ class TonePick : public Pointer, public ::testing::WithParamInterface<PickCase> 
 
 TEST_P(TonePick, PicksARowByHeightOrABottomKeyByWidth) {
   const PickCase& c = GetParam();
-  tuner.rightDown = true;
+  tuner.pointer.rightDown = true;
   at(c.x, c.y);
   applyTonePick(tuner);
-  EXPECT_EQ(tuner.toneHeld.load(), c.held);
+  EXPECT_EQ(tuner.tone.held.load(), c.held);
   if (c.held) {
-    EXPECT_EQ(tuner.toneKey.load(), c.toneKey);
+    EXPECT_EQ(tuner.tone.key.load(), c.toneKey);
   }
 }
 
@@ -280,23 +280,23 @@ INSTANTIATE_TEST_SUITE_P(Boundaries, TonePick,
                                            PickCase{100, 470, false, 0}, PickCase{533, 470, false, 0}));
 
 TEST_F(Pointer, APickRestartsThePhaseOnlyWhenItBegins) {
-  tuner.rightDown = true;
+  tuner.pointer.rightDown = true;
   at(300, 200);
-  tuner.tonePhase.store(1.5);
+  tuner.tone.phase.store(1.5);
   applyTonePick(tuner);
-  EXPECT_EQ(tuner.tonePhase.load(), 0.0);
-  tuner.tonePhase.store(1.5);
+  EXPECT_EQ(tuner.tone.phase.load(), 0.0);
+  tuner.tone.phase.store(1.5);
   applyTonePick(tuner);
-  EXPECT_EQ(tuner.tonePhase.load(), 1.5);
+  EXPECT_EQ(tuner.tone.phase.load(), 1.5);
 }
 
 TEST_F(Pointer, NoPickWhileLive) {
-  tuner.frozen.store(false);
-  tuner.rightDown = true;
-  tuner.toneHeld.store(true);
+  tuner.playback.frozen.store(false);
+  tuner.pointer.rightDown = true;
+  tuner.tone.held.store(true);
   at(300, 200);
   applyTonePick(tuner);
-  EXPECT_FALSE(tuner.toneHeld.load());
+  EXPECT_FALSE(tuner.tone.held.load());
 }
 
 struct SliderCase {
@@ -308,11 +308,11 @@ class Toolbar : public Pointer, public ::testing::WithParamInterface<SliderCase>
 
 TEST_P(Toolbar, SlidersFollowTheHeldButtonInTheirTroughs) {
   const SliderCase& c = GetParam();
-  tuner.leftDown = true;
+  tuner.pointer.leftDown = true;
   at(c.x, c.y);
   applyToolbarInput(tuner);
-  EXPECT_EQ(tuner.gainSlider, c.gain);
-  EXPECT_EQ(tuner.outputVolume.load(), c.volume);
+  EXPECT_EQ(tuner.controls.gainSlider, c.gain);
+  EXPECT_EQ(tuner.controls.outputVolume.load(), c.volume);
 }
 
 INSTANTIATE_TEST_SUITE_P(Boundaries, Toolbar,
@@ -324,41 +324,41 @@ INSTANTIATE_TEST_SUITE_P(Boundaries, Toolbar,
                                            SliderCase{100, 17, 1.0f, 0.25f}));
 
 TEST_F(Pointer, InputGainIsTheGainSliderCubed) {
-  tuner.leftDown = true;
+  tuner.pointer.leftDown = true;
   at(149, 5);
   applyToolbarInput(tuner);
   updateInputGain(tuner);
   const double slider = 99 * 0.03f;
-  EXPECT_EQ(tuner.inputGain.load(), static_cast<float>(slider * slider * slider));
-  EXPECT_NEAR(tuner.inputGain.load(), 26.198, 0.001);
+  EXPECT_EQ(tuner.controls.inputGain.load(), static_cast<float>(slider * slider * slider));
+  EXPECT_NEAR(tuner.controls.inputGain.load(), 26.198, 0.001);
 }
 
 TEST_F(Pointer, TheGainSliderHandsTheGainBackToTheUser) {
   setAutoGain(tuner, true);
-  tuner.leftDown = true;
+  tuner.pointer.leftDown = true;
   at(200, 8);  // VOL leaves automatic gain on
   applyToolbarInput(tuner);
-  EXPECT_TRUE(tuner.autoGain);
+  EXPECT_TRUE(tuner.controls.autoGain);
   at(149, 8);
   applyToolbarInput(tuner);
-  EXPECT_FALSE(tuner.autoGain);
+  EXPECT_FALSE(tuner.controls.autoGain);
   updateInputGain(tuner);
-  EXPECT_NEAR(tuner.inputGain.load(), 26.198, 0.001);
+  EXPECT_NEAR(tuner.controls.inputGain.load(), 26.198, 0.001);
 }
 
 TEST_F(Pointer, AutomaticGainOwnsTheGainAndShowsItOnTheSlider) {
   setAutoGain(tuner, true);
-  tuner.inputGain.store(8.0f);
-  tuner.gainSlider = 0.5f;
+  tuner.controls.inputGain.store(8.0f);
+  tuner.controls.gainSlider = 0.5f;
   updateInputGain(tuner);  // the slider no longer drives the gain
-  EXPECT_EQ(tuner.inputGain.load(), 8.0f);
+  EXPECT_EQ(tuner.controls.inputGain.load(), 8.0f);
   const struct {
     double gain;
     float slider;
   } cases[] = {{8.0, 2.0f}, {1.0, 1.0f}, {0.125, 0.5f}, {27.0, 3.0f}, {100.0, 3.0f}};
   for (const auto& c : cases) {
     setGainSlider(tuner, c.gain);
-    EXPECT_FLOAT_EQ(tuner.gainSlider, c.slider) << c.gain;
+    EXPECT_FLOAT_EQ(tuner.controls.gainSlider, c.slider) << c.gain;
   }
 }
 
@@ -371,14 +371,14 @@ class SoftDisplaySwitch : public Pointer, public ::testing::WithParamInterface<S
 
 TEST_P(SoftDisplaySwitch, SwitchesOncePerPressOverItsLabel) {
   const SwitchCase& c = GetParam();
-  tuner.leftDown = true;
-  tuner.leftClicked = true;
+  tuner.pointer.leftDown = true;
+  tuner.pointer.leftClicked = true;
   at(c.x, c.y);
   applyToolbarInput(tuner);
-  EXPECT_EQ(tuner.softDisplay, c.switches ? 1 : 0);
-  tuner.leftClicked = false;  // still held in the next frame step
+  EXPECT_EQ(tuner.controls.softDisplay, c.switches ? 1 : 0);
+  tuner.pointer.leftClicked = false;  // still held in the next frame step
   applyToolbarInput(tuner);
-  EXPECT_EQ(tuner.softDisplay, c.switches ? 1 : 0);
+  EXPECT_EQ(tuner.controls.softDisplay, c.switches ? 1 : 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Boundaries, SoftDisplaySwitch,

@@ -52,14 +52,14 @@ TEST_F(KeptSettingsTest, EachSettingTakenAsItsOptionWouldBe) {
         "names = german\nflats = on\ntheme = contrast\ninput-device = USB Audio\noutput-device = 3\nscale = 2\n");
   start({});
   EXPECT_TRUE(notices.empty()) << notices.front();
-  EXPECT_TRUE(tuner.autoGain);
-  EXPECT_EQ(tuner.detector, Detector::Precise);
-  EXPECT_EQ(tuner.referencePitch, 442.5);
-  EXPECT_EQ(tuner.tuning.temperament, Temperament::Just);
-  EXPECT_EQ(tuner.tuning.key, 2);
-  EXPECT_EQ(tuner.transposition, 9);
-  EXPECT_EQ(tuner.naming, (NoteNaming{NameSystem::German, true}));
-  EXPECT_EQ(tuner.theme, Theme::Contrast);
+  EXPECT_TRUE(tuner.controls.autoGain);
+  EXPECT_EQ(tuner.controls.detector, Detector::Precise);
+  EXPECT_EQ(tuner.notes.referencePitch, 442.5);
+  EXPECT_EQ(tuner.notes.tuning.temperament, Temperament::Just);
+  EXPECT_EQ(tuner.notes.tuning.key, 2);
+  EXPECT_EQ(tuner.controls.transposition, 9);
+  EXPECT_EQ(tuner.controls.naming, (NoteNaming{NameSystem::German, true}));
+  EXPECT_EQ(tuner.controls.theme, Theme::Contrast);
   EXPECT_EQ(line.devices.input, "USB Audio");
   EXPECT_EQ(line.devices.output, "3");
   EXPECT_EQ(line.live.windowScale, 2);
@@ -69,12 +69,12 @@ TEST_F(KeptSettingsTest, TheCommandLineWinsForItsRunAndTheRestOfTheFileStillCoun
   write("a4 = 442\ndetector = precise\nflats = on\n");
   start({"--a4", "415", "--flats"});
   EXPECT_TRUE(notices.empty());
-  EXPECT_EQ(tuner.referencePitch, 415.0);
-  EXPECT_EQ(tuner.detector, Detector::Precise);
-  EXPECT_TRUE(tuner.naming.flats);
+  EXPECT_EQ(tuner.notes.referencePitch, 415.0);
+  EXPECT_EQ(tuner.controls.detector, Detector::Precise);
+  EXPECT_TRUE(tuner.controls.naming.flats);
   write("auto-gain = on\n");
   start({"--auto-gain"});  // given twice, once by each, is no refusal
-  EXPECT_TRUE(tuner.autoGain);
+  EXPECT_TRUE(tuner.controls.autoGain);
 }
 
 TEST_F(KeptSettingsTest, BadValuesGetOneLineNamingTheFileAndTheirDefaults) {
@@ -84,12 +84,12 @@ TEST_F(KeptSettingsTest, BadValuesGetOneLineNamingTheFileAndTheirDefaults) {
   EXPECT_EQ(notices[0],
             "settings: line 1: --a4 needs a frequency from 400 to 480 (Hz), not '1000'; that line and 5 more are not "
             "used");
-  EXPECT_EQ(tuner.referencePitch, kStandardPitch);
-  EXPECT_EQ(tuner.detector, Detector::Design);
-  EXPECT_FALSE(tuner.naming.flats);
+  EXPECT_EQ(tuner.notes.referencePitch, kStandardPitch);
+  EXPECT_EQ(tuner.controls.detector, Detector::Design);
+  EXPECT_FALSE(tuner.controls.naming.flats);
   EXPECT_EQ(line.live.windowScale, 0);
-  EXPECT_EQ(tuner.transposition, 0);
-  EXPECT_EQ(tuner.naming.system, NameSystem::German);  // the good line among them still counts
+  EXPECT_EQ(tuner.controls.transposition, 0);
+  EXPECT_EQ(tuner.controls.naming.system, NameSystem::German);  // the good line among them still counts
 
   write("a4 = 1000\n");
   start({});
@@ -101,9 +101,9 @@ TEST_F(KeptSettingsTest, TheStateAtExitIsWrittenAndReadBackTheSame) {
   const KeptSettings kept = start({"--a4", "442.1", "--names", "solfege", "--temperament", "werckmeister3", "--key",
                                    "F#", "--scale", "3", "--output-device", "Speakers", "--theme", "dark"});
   // What the keys change while the window is open: A, D and T.
-  tuner.autoGain = true;
-  tuner.detector = Detector::Precise;
-  tuner.transposition = nextCommonTransposition(tuner.transposition);
+  tuner.controls.autoGain = true;
+  tuner.controls.detector = Detector::Precise;
+  tuner.controls.transposition = nextCommonTransposition(tuner.controls.transposition);
   std::string reason;
   ASSERT_TRUE(writeKeptSettings(kept, tuner, line, reason)) << reason;
   const std::vector<SettingValue> before = keptSettingsNow(tuner, line);
@@ -127,9 +127,9 @@ TEST_F(KeptSettingsTest, WhatARunDoesNotTakeIsLeftQuietlyInTheFile) {
   EXPECT_TRUE(notices.empty());
   EXPECT_TRUE(line.live.recordPath.empty());
   EXPECT_TRUE(line.devices.input.empty());
-  EXPECT_EQ(tuner.detector, Detector::Precise);
-  tuner.detector = Detector::Design;
-  tuner.naming.flats = true;
+  EXPECT_EQ(tuner.controls.detector, Detector::Precise);
+  tuner.controls.detector = Detector::Design;
+  tuner.controls.naming.flats = true;
   std::string reason;
   ASSERT_TRUE(writeKeptSettings(kept, tuner, line, reason)) << reason;
   EXPECT_EQ(read(), "palette = night\nrecord = take.wav\ninput-device = USB Audio\nflats = on\n");
@@ -150,7 +150,7 @@ TEST_F(KeptSettingsTest, AFileThatCannotBeReadIsLeftAlone) {
   const KeptSettings kept = start({"--detector", "precise"});
   ASSERT_EQ(notices.size(), 1u);
   EXPECT_EQ(notices[0].rfind("settings: cannot read: ", 0), 0u) << notices[0];
-  EXPECT_EQ(tuner.detector, Detector::Precise);
+  EXPECT_EQ(tuner.controls.detector, Detector::Precise);
   std::string reason;
   EXPECT_TRUE(writeKeptSettings(kept, tuner, line, reason));
   EXPECT_TRUE(std::filesystem::is_directory("settings"));

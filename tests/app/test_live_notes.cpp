@@ -33,7 +33,7 @@ class LiveNotesFile : public WithRecord {
   AudioShared& audio = *shared;
 
   void SetUp() override {
-    buildNoteTable(tuner);
+    buildNoteTable(tuner.notes);
     startBlockQueue(audio.blocks);
   }
   void TearDown() override { stopBlockQueue(audio.blocks); }

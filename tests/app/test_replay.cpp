@@ -240,7 +240,7 @@ TEST_F(ReplayFiles, EscapeAndCloseEndTheRunAtTheirStep) {
     ASSERT_EQ(run(options), 0) << said;
     SF_INFO info;
     EXPECT_EQ(readSound(options.outputPath, info).size(), samples) << script;
-    EXPECT_TRUE(tuner.quitting);
+    EXPECT_TRUE(tuner.shell.quitting);
   }
 }
 
@@ -250,11 +250,11 @@ TEST_F(ReplayFiles, PointerEventsGoThroughTheWindowHandler) {
   options.eventsPath = writeText("ev.txt", "0 move 123 45\n0 button left down\n1 button right down\n");
   options.steps = 2;
   ASSERT_EQ(run(options), 0) << said;
-  EXPECT_EQ(tuner.mouseX, 123);
-  EXPECT_EQ(tuner.mouseY, 45);
-  EXPECT_TRUE(tuner.leftDown);
-  EXPECT_FALSE(tuner.leftClicked);  // cleared after the frame step that saw it
-  EXPECT_TRUE(tuner.rightDown);
+  EXPECT_EQ(tuner.pointer.x, 123);
+  EXPECT_EQ(tuner.pointer.y, 45);
+  EXPECT_TRUE(tuner.pointer.leftDown);
+  EXPECT_FALSE(tuner.pointer.leftClicked);  // cleared after the frame step that saw it
+  EXPECT_TRUE(tuner.pointer.rightDown);
 }
 
 // Every file in the scratch directory with its bytes: what a run must leave alone.
@@ -417,7 +417,7 @@ std::vector<float> toneThenSilence() {
 TEST_F(ReplayFiles, PitchGivesTheReadingOfEveryScoredBlockAndEmptyFieldsInSilence) {
   for (const bool precise : {true, false}) {  // the design's detector leaves the reading to the precise one
     freshRecord();
-    tuner.detector = precise ? Detector::Precise : Detector::Design;
+    tuner.controls.detector = precise ? Detector::Precise : Detector::Design;
     HeadlessOptions options;
     options.input = writeSound("tone.wav", toneThenSilence(), 1, 44100, SF_FORMAT_WAV | SF_FORMAT_FLOAT);
     options.scoresPath = path("scores.csv");
@@ -564,7 +564,7 @@ TEST_F(ReplayFiles, TheFirstBlockAfterAFreezeIsReadWithoutTheOneBeforeIt) {
     samples[i] = static_cast<float>(0.05 * std::sin(2 * 3.14159265358979 * hz * static_cast<double>(i) / 44100));
   }
   freshRecord();
-  tuner.detector = Detector::Precise;
+  tuner.controls.detector = Detector::Precise;
   HeadlessOptions options;
   options.input = writeSound("a-then-c.wav", samples, 1, 44100, SF_FORMAT_WAV | SF_FORMAT_FLOAT);
   options.eventsPath = writeText("freeze.ev", "100 key RETURN down\n101 key RETURN up\n300 key RETURN down\n301 key RETURN up\n");
@@ -620,8 +620,8 @@ TEST_F(ReplayFiles, TheKeyTAndTransposeRenameThePitchNotesAndNothingElse) {
                 {2, "# no keys\n", {}, {}, {}, {}}};
   for (Run& r : runs) {
     freshRecord();
-    tuner.detector = Detector::Precise;
-    tuner.transposition = r.transposition;
+    tuner.controls.detector = Detector::Precise;
+    tuner.controls.transposition = r.transposition;
     HeadlessOptions options;
     options.input = input;
     options.eventsPath = writeText("keys.ev", r.events);
@@ -674,8 +674,8 @@ TEST_F(ReplayFiles, NamingSystemsRenameThePitchNotesAndNothingElse) {
                 {{NameSystem::Solfege, true}, "Sib4", {}, {}, {}}};
   for (Run& r : runs) {
     freshRecord();
-    tuner.detector = Detector::Precise;
-    tuner.naming = r.naming;
+    tuner.controls.detector = Detector::Precise;
+    tuner.controls.naming = r.naming;
     HeadlessOptions options;
     options.input = input;
     options.scoresPath = path("scores.csv");

@@ -23,7 +23,7 @@ class Shell : public WithRecord {
 
   void SetUp() override { host.record = &tuner; }
   void TearDown() override {
-    if (!tuner.quitting && keyboard) shutDown(tuner, host);
+    if (!tuner.shell.quitting && keyboard) shutDown(tuner, host);
   }
 
   void start() {
@@ -42,7 +42,7 @@ TEST_F(Shell, StartUpShowsBlackWindowThenKeyboardThenAudioLast) {
   EXPECT_EQ(host.calls, (std::vector<std::string>{"openWindow", "present", "acquireKeys", "startAudio"}));
   EXPECT_TRUE(host.noteTableReadyAtAudioStart);
   EXPECT_TRUE(host.recordingReadyAtAudioStart);
-  for (float level : tuner.noteLevel) EXPECT_EQ(level, 1.0f);
+  for (float level : tuner.history.noteLevel) EXPECT_EQ(level, 1.0f);
   EXPECT_EQ(pixelAt(framebuffer, 0, 0), 0u);
   EXPECT_EQ(pixelAt(framebuffer, 639, 479), 0u);
 }
@@ -97,8 +97,8 @@ TEST_F(Shell, ShutdownReleasesKeysThenAudioThenWindowExactlyOnce) {
   shutDown(tuner, host);
   shutDown(tuner, host);
   EXPECT_EQ(callsAfter(before), (std::vector<std::string>{"releaseKeys", "stopAudio", "destroyWindow"}));
-  EXPECT_TRUE(tuner.quitting);
-  EXPECT_EQ(tuner.recordedSamples, nullptr);
+  EXPECT_TRUE(tuner.shell.quitting);
+  EXPECT_EQ(tuner.history.recordedSamples, nullptr);
 }
 
 TEST_F(Shell, CloseRequestEndsTheLoopWithoutAnotherFrame) {
@@ -131,7 +131,7 @@ TEST_F(Shell, EscapeWithEnterDownLeavesFrozenAlone) {
   host.keys.press(DIK_ESCAPE);
   host.keys.press(DIK_RETURN);
   EXPECT_FALSE(frameStep(tuner, host));
-  EXPECT_FALSE(tuner.frozen.load());
+  EXPECT_FALSE(tuner.playback.frozen.load());
 }
 
 TEST_F(Shell, LoopRunsFramesUntilEscapeAndClearsLeftClickAfterEachStep) {
@@ -140,32 +140,32 @@ TEST_F(Shell, LoopRunsFramesUntilEscapeAndClearsLeftClickAfterEachStep) {
   host.events.push_back({WindowEvent::LeftDown});
   EXPECT_EQ(runLoop(tuner, host), 0);
   EXPECT_EQ(host.presents, 1 + 3);
-  EXPECT_FALSE(tuner.leftClicked);
-  EXPECT_TRUE(tuner.leftDown);
+  EXPECT_FALSE(tuner.pointer.leftClicked);
+  EXPECT_TRUE(tuner.pointer.leftDown);
 }
 
 TEST_F(Shell, FirstFrameClearsThePictureToTheBackgroundOnce) {
   start();
-  EXPECT_TRUE(tuner.clearPending);
+  EXPECT_TRUE(tuner.shell.clearPending);
   EXPECT_TRUE(frameStep(tuner, host));
-  EXPECT_FALSE(tuner.clearPending);
+  EXPECT_FALSE(tuner.shell.clearPending);
   EXPECT_EQ(pixelAt(framebuffer, 0, 470), 0xC0C0D0u);  // bottom-left margin keeps the first clear
 }
 
 TEST_F(Shell, ReadyBlockIsConsumedOnlyWhileLive) {
   start();
-  tuner.frozen = true;
-  tuner.spectrumReady = true;
+  tuner.playback.frozen = true;
+  tuner.handoff.spectrumReady = true;
   runFrame(tuner, host);
-  EXPECT_TRUE(tuner.spectrumReady.load());
-  EXPECT_EQ(tuner.historyColumn.load(), 0);
+  EXPECT_TRUE(tuner.handoff.spectrumReady.load());
+  EXPECT_EQ(tuner.history.column.load(), 0);
 
-  tuner.frozen = false;
+  tuner.playback.frozen = false;
   runFrame(tuner, host);
-  EXPECT_FALSE(tuner.spectrumReady.load());
-  EXPECT_EQ(tuner.historyColumn.load(), 1);
+  EXPECT_FALSE(tuner.handoff.spectrumReady.load());
+  EXPECT_EQ(tuner.history.column.load(), 1);
   runFrame(tuner, host);
-  EXPECT_EQ(tuner.historyColumn.load(), 1);  // a flag, not a queue
+  EXPECT_EQ(tuner.history.column.load(), 1);  // a flag, not a queue
 }
 
 // A whole run writes nothing into the working directory, where a log might have gone.
@@ -205,8 +205,8 @@ TEST_F(Shell, PausesAtTheFramePaceOnlyWhileThePictureCanMoveByItself) {
   EXPECT_EQ(pausesOf(3), (std::vector<int>{kFrameSleepMs, kFrameSleepMs, kIdlePauseMs}));
   host.keys.liftAll();
   pausesOf(2);
-  tuner.frozen = true;
-  tuner.autoPlay = true;
+  tuner.playback.frozen = true;
+  tuner.playback.autoPlay = true;
   EXPECT_EQ(pausesOf(3), (std::vector<int>{kFrameSleepMs, kFrameSleepMs, kFrameSleepMs}));
 }
 

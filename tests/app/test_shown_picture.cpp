@@ -91,7 +91,7 @@ class ShownPicture : public WithRecord {
   AudioShared& audio = *shared;
 
   void TearDown() override {
-    if (!tuner.quitting && keyboard) shutDown(tuner, host);
+    if (!tuner.shell.quitting && keyboard) shutDown(tuner, host);
     checkSkippedPictures(false);
   }
 
@@ -106,7 +106,7 @@ class ShownPicture : public WithRecord {
     for (int step = 0; step < steps; ++step) {
       for (; next < std::size(kSession) && kSession[next].step == step; ++next) apply(kSession[next]);
       ASSERT_TRUE(frameStep(tuner, host));
-      tuner.leftClicked = false;
+      tuner.pointer.leftClicked = false;
       for (int i = 0; i < kFramesPerBuffer; ++i) {
         const double t = (static_cast<double>(step) * kFramesPerBuffer + i) / kSampleRate;
         in[i] = static_cast<float>(0.05 * std::sin(2 * std::numbers::pi * 440 * t) + 0.03 * std::sin(2 * std::numbers::pi * 659.3 * t) +

@@ -22,8 +22,8 @@ TEST_P(PointerMapping, ScalesToThePictureRoundingHalfToEven) {
   RecordingHost host;
   const Mapping& m = GetParam();
   dispatchEvent(tuner, host, {WindowEvent::PointerMove, m.x, m.y, m.clientWidth, m.clientHeight});
-  EXPECT_EQ(tuner.mouseX, m.mouseX);
-  EXPECT_EQ(tuner.mouseY, m.mouseY);
+  EXPECT_EQ(tuner.pointer.x, m.mouseX);
+  EXPECT_EQ(tuner.pointer.y, m.mouseY);
 }
 
 INSTANTIATE_TEST_SUITE_P(Clients, PointerMapping,
@@ -51,8 +51,8 @@ TEST(WholeScalePointer, EveryPixelOfABlockMapsToItsPicturePixelAtEveryScale) {
     for (int x = 0; x < width; ++x) {
       const int y = x % height;
       dispatchEvent(tuner, host, {WindowEvent::PointerMove, x, y, width, height});
-      ASSERT_EQ(tuner.mouseX, x / scale) << "scale " << scale << ", x " << x;
-      ASSERT_EQ(tuner.mouseY, y / scale) << "scale " << scale << ", y " << y;
+      ASSERT_EQ(tuner.pointer.x, x / scale) << "scale " << scale << ", x " << x;
+      ASSERT_EQ(tuner.pointer.y, y / scale) << "scale " << scale << ", y " << y;
     }
   }
 }
@@ -62,15 +62,15 @@ TEST(PointerButtons, PressesAndReleasesSetTheirFlags) {
   TunerState& tuner = *record;
   RecordingHost host;
   dispatchEvent(tuner, host, {WindowEvent::LeftDown});
-  EXPECT_TRUE(tuner.leftDown);
-  EXPECT_TRUE(tuner.leftClicked);
+  EXPECT_TRUE(tuner.pointer.leftDown);
+  EXPECT_TRUE(tuner.pointer.leftClicked);
   dispatchEvent(tuner, host, {WindowEvent::LeftUp});
-  EXPECT_FALSE(tuner.leftDown);
-  EXPECT_TRUE(tuner.leftClicked);  // cleared by the loop after the next frame step
+  EXPECT_FALSE(tuner.pointer.leftDown);
+  EXPECT_TRUE(tuner.pointer.leftClicked);  // cleared by the loop after the next frame step
   dispatchEvent(tuner, host, {WindowEvent::RightDown});
-  EXPECT_TRUE(tuner.rightDown);
+  EXPECT_TRUE(tuner.pointer.rightDown);
   dispatchEvent(tuner, host, {WindowEvent::RightUp});
-  EXPECT_FALSE(tuner.rightDown);
+  EXPECT_FALSE(tuner.pointer.rightDown);
 }
 
 TEST(Keyboard, AllKeysReadUpWhenNoStateCanBeHad) {

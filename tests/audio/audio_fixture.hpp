@@ -17,14 +17,14 @@ class AudioState : public WithRecord {
  protected:
   // Also run again by a test that starts a case afresh.
   void SetUp() override {
-    freeRecording(tuner);
+    freeRecording(tuner.history);
     freshRecord();
     std::destroy_at(&audio);
     std::construct_at(&audio, tuner);
-    buildNoteTable(tuner);
-    ASSERT_TRUE(allocateRecording(tuner));
+    buildNoteTable(tuner.notes);
+    ASSERT_TRUE(allocateRecording(tuner.history));
   }
-  void TearDown() override { freeRecording(tuner); }
+  void TearDown() override { freeRecording(tuner.history); }
 
   // Output of one callback of `frames` frames over `input` (silence when empty).
   std::vector<float> runCallback(unsigned long frames, const std::vector<float>& input = {}) {
@@ -37,7 +37,7 @@ class AudioState : public WithRecord {
   static float marker(int column, int position) { return static_cast<float>(column) + position / 4096.0f; }
   void fillRecordingWithMarkers() {
     for (int c = 0; c < kHistoryColumns; ++c)
-      for (int j = 0; j < kBlockSize; ++j) tuner.recordedSamples[c * kBlockSize + j].store(marker(c, j));
+      for (int j = 0; j < kBlockSize; ++j) tuner.history.recordedSamples[c * kBlockSize + j].store(marker(c, j));
   }
 
   std::unique_ptr<AudioShared> audio_ = std::make_unique<AudioShared>(tuner);  // large: kept off the stack

@@ -31,11 +31,11 @@ TEST_F(BlockCapture, EveryFourthBufferOf512CompletesABlockAtItsLastFrame) {
     for (int call = 1; call <= 4; ++call) {
       runCallback(kFramesPerBuffer, rampFrom(fed, kFramesPerBuffer));
       fed += kFramesPerBuffer;
-      EXPECT_EQ(tuner.spectrumReady.load(), call == 4) << "block " << block << " call " << call;
-      EXPECT_EQ(tuner.captureFill, (call * kFramesPerBuffer) % kBlockSize);
+      EXPECT_EQ(tuner.handoff.spectrumReady.load(), call == 4) << "block " << block << " call " << call;
+      EXPECT_EQ(tuner.capture.fill, (call * kFramesPerBuffer) % kBlockSize);
     }
-    for (int i = 0; i < kBlockSize; ++i) ASSERT_EQ(tuner.lastBlock[i].load(), ramp(block * kBlockSize + i)) << i;
-    tuner.spectrumReady = false;
+    for (int i = 0; i < kBlockSize; ++i) ASSERT_EQ(tuner.handoff.lastBlock[i].load(), ramp(block * kBlockSize + i)) << i;
+    tuner.handoff.spectrumReady = false;
   }
 }
 
@@ -45,16 +45,16 @@ TEST_F(BlockCapture, EachPublishedBlockRingsTheBellOnce) {
   static const TunerState* record;  // a bell is a plain function: what it looks at is kept here
   rings = 0;
   record = &tuner;
-  hangBell(tuner.bell, [] {
+  hangBell(tuner.handoff.bell, [] {
     ++rings;
-    EXPECT_TRUE(record->spectrumReady.load());  // the block is there for whoever wakes
+    EXPECT_TRUE(record->handoff.spectrumReady.load());  // the block is there for whoever wakes
   });
   for (int call = 1; call <= 8; ++call) {
     runCallback(kFramesPerBuffer);
     EXPECT_EQ(rings, call / 4) << "call " << call;
   }
-  EXPECT_GT(lastRingNanoseconds(tuner.bell), 0);
-  hangBell(tuner.bell, nullptr);
+  EXPECT_GT(lastRingNanoseconds(tuner.handoff.bell), 0);
+  hangBell(tuner.handoff.bell, nullptr);
   for (int call = 1; call <= 4; ++call) runCallback(kFramesPerBuffer);
   EXPECT_EQ(rings, 2);
 }
@@ -64,8 +64,8 @@ TEST_F(BlockCapture, ZeroFramesDoNothing) {
   float untouched = -99.0f;
   EXPECT_EQ(audioCallback(audio, nullptr, &untouched, 0), 0);
   EXPECT_EQ(untouched, -99.0f);
-  EXPECT_EQ(tuner.captureFill, 100);
-  EXPECT_FALSE(tuner.spectrumReady.load());
+  EXPECT_EQ(tuner.capture.fill, 100);
+  EXPECT_FALSE(tuner.handoff.spectrumReady.load());
 }
 
 // Counts that do not divide 2048: the block completes inside a call and the rest of
@@ -78,28 +78,28 @@ TEST_P(OddBufferSizes, BlockCompletesMidCallAndTheRestStartsTheNext) {
   while (fed + static_cast<long>(frames) < kBlockSize) {
     runCallback(frames, rampFrom(fed, frames));
     fed += static_cast<long>(frames);
-    ASSERT_FALSE(tuner.spectrumReady.load()) << fed;
+    ASSERT_FALSE(tuner.handoff.spectrumReady.load()) << fed;
   }
   runCallback(frames, rampFrom(fed, frames));
   fed += static_cast<long>(frames);
-  ASSERT_TRUE(tuner.spectrumReady.load());
+  ASSERT_TRUE(tuner.handoff.spectrumReady.load());
   long carried = fed % kBlockSize;
   long newestStart = fed - carried - kBlockSize;  // a long call can complete two blocks: the later one stays
-  EXPECT_EQ(tuner.captureFill, carried);
-  for (int i = 0; i < kBlockSize; ++i) ASSERT_EQ(tuner.lastBlock[i].load(), ramp(newestStart + i)) << i;
-  for (long i = 0; i < carried; ++i) EXPECT_EQ(tuner.captureBlock[i], ramp(fed - carried + i)) << i;
+  EXPECT_EQ(tuner.capture.fill, carried);
+  for (int i = 0; i < kBlockSize; ++i) ASSERT_EQ(tuner.handoff.lastBlock[i].load(), ramp(newestStart + i)) << i;
+  for (long i = 0; i < carried; ++i) EXPECT_EQ(tuner.capture.block[i], ramp(fed - carried + i)) << i;
 }
 
 INSTANTIATE_TEST_SUITE_P(Counts, OddBufferSizes, ::testing::Values(1ul, 300ul, 1000ul, 2047ul, 2049ul, 5000ul));
 
 TEST_F(BlockCapture, GainScalesTheAnalysedCopyButNotTheRecordedOne) {
-  tuner.inputGain = 2.97f * 2.97f * 2.97f;
+  tuner.controls.inputGain = 2.97f * 2.97f * 2.97f;
   std::vector<float> input = rampFrom(7, kBlockSize);
   runCallback(kBlockSize, input);
-  double gain = tuner.inputGain.load();
+  double gain = tuner.controls.inputGain.load();
   for (int i = 0; i < kBlockSize; ++i) {
-    ASSERT_EQ(tuner.lastBlock[i].load(), input[i]) << i;
-    ASSERT_EQ(tuner.captureBlock[i], static_cast<double>(input[i]) * gain) << i;
+    ASSERT_EQ(tuner.handoff.lastBlock[i].load(), input[i]) << i;
+    ASSERT_EQ(tuner.capture.block[i], static_cast<double>(input[i]) * gain) << i;
   }
 }
 
@@ -110,16 +110,16 @@ TEST_F(BlockCapture, GainChangesTheSpectrumNotLastBlock) {
 
   runCallback(kBlockSize, input);
   std::vector<double> full(kBlockSize);
-  for (int i = 0; i < kBlockSize; ++i) full[i] = tuner.spectrum[i].load();
+  for (int i = 0; i < kBlockSize; ++i) full[i] = tuner.handoff.spectrum[i].load();
   std::vector<float> recordedAtFull(kBlockSize);
-  for (int i = 0; i < kBlockSize; ++i) recordedAtFull[i] = tuner.lastBlock[i].load();
+  for (int i = 0; i < kBlockSize; ++i) recordedAtFull[i] = tuner.handoff.lastBlock[i].load();
 
-  tuner.inputGain = 0.5f;
+  tuner.controls.inputGain = 0.5f;
   runCallback(kBlockSize, input);
   ASSERT_GT(full[80], 100.0) << "no spectrum: the block transform is not in place";
   for (int i = 0; i < kBlockSize; ++i) {
-    ASSERT_EQ(tuner.lastBlock[i].load(), recordedAtFull[i]) << i;
-    ASSERT_NEAR(tuner.spectrum[i].load(), full[i] * 0.5, 1e-9 * (1.0 + full[i])) << i;
+    ASSERT_EQ(tuner.handoff.lastBlock[i].load(), recordedAtFull[i]) << i;
+    ASSERT_NEAR(tuner.handoff.spectrum[i].load(), full[i] * 0.5, 1e-9 * (1.0 + full[i])) << i;
   }
 }
 
@@ -127,10 +127,10 @@ TEST_F(BlockCapture, MissingInputBufferCapturesSilence) {
   runCallback(100, std::vector<float>(100, 0.5f));
   std::vector<float> out(kBlockSize);
   audioCallback(audio, nullptr, out.data(), kBlockSize - 100);
-  ASSERT_TRUE(tuner.spectrumReady.load());
-  EXPECT_EQ(tuner.lastBlock[99].load(), 0.5f);
-  EXPECT_EQ(tuner.lastBlock[100].load(), 0.0f);
-  EXPECT_EQ(tuner.lastBlock[kBlockSize - 1].load(), 0.0f);
+  ASSERT_TRUE(tuner.handoff.spectrumReady.load());
+  EXPECT_EQ(tuner.handoff.lastBlock[99].load(), 0.5f);
+  EXPECT_EQ(tuner.handoff.lastBlock[100].load(), 0.0f);
+  EXPECT_EQ(tuner.handoff.lastBlock[kBlockSize - 1].load(), 0.0f);
 }
 
 using OutputSample = AudioState;
@@ -149,10 +149,10 @@ class OutputVolume : public AudioState, public ::testing::WithParamInterface<Vol
 
 TEST_P(OutputVolume, ScalesTheComposedSampleByVolumeTimesFour) {
   fillRecordingWithMarkers();
-  tuner.frozen = true;
-  tuner.scrubbing = true;
-  tuner.playColumn = 3;
-  tuner.outputVolume = GetParam().volume;
+  tuner.playback.frozen = true;
+  tuner.playback.scrubbing = true;
+  tuner.playback.column = 3;
+  tuner.controls.outputVolume = GetParam().volume;
   std::vector<float> out = runCallback(kFramesPerBuffer);
   for (int n = 0; n < kFramesPerBuffer; ++n) {
     float played = marker(3, n);
@@ -166,16 +166,16 @@ INSTANTIATE_TEST_SUITE_P(Sliders, OutputVolume,
 
 TEST_F(OutputSample, PlaybackReplacesTheToneAndUnfreezingBringsItBack) {
   fillRecordingWithMarkers();
-  tuner.frozen = true;
-  tuner.toneKey = 48;
-  tuner.toneHeld = true;
-  tuner.scrubbing = true;
-  tuner.playColumn = 10;
+  tuner.playback.frozen = true;
+  tuner.tone.key = 48;
+  tuner.tone.held = true;
+  tuner.playback.scrubbing = true;
+  tuner.playback.column = 10;
   std::vector<float> playing = runCallback(64);
   for (int n = 0; n < 64; ++n) ASSERT_EQ(playing[n], marker(10, n));
-  EXPECT_EQ(tuner.toneNote, 48) << "the tone keeps running underneath";
+  EXPECT_EQ(tuner.tone.note, 48) << "the tone keeps running underneath";
 
-  tuner.scrubbing = false;
+  tuner.playback.scrubbing = false;
   std::vector<float> tone = runCallback(64);
   EXPECT_GT(*std::max_element(tone.begin(), tone.end()), 0.04f);
   for (float sample : tone) ASSERT_LT(std::fabs(sample), 0.2001f);
@@ -197,10 +197,10 @@ std::vector<std::vector<float>> scoreBlocks(AudioShared& audio, const std::vecto
     std::vector<float> block(input.begin() + static_cast<long>(first), input.begin() + static_cast<long>(first) + kBlockSize);
     std::vector<float> out(kBlockSize);
     audioCallback(audio, block.data(), out.data(), kBlockSize);
-    int col = tuner.historyColumn.load();
+    int col = tuner.history.column.load();
     detectNotes(tuner, detection);
-    columns.emplace_back(tuner.scoreHistory + col * kNoteRows, tuner.scoreHistory + (col + 1) * kNoteRows);
-    for (int i = 0; i < kBlockSize; ++i) columns.back().push_back(tuner.lastBlock[i].load());
+    columns.emplace_back(tuner.history.scores + col * kNoteRows, tuner.history.scores + (col + 1) * kNoteRows);
+    for (int i = 0; i < kBlockSize; ++i) columns.back().push_back(tuner.handoff.lastBlock[i].load());
   }
   return columns;
 }
@@ -224,9 +224,9 @@ TEST_F(BlockCapture, NonFiniteOrOverflowingSamplesCountAsSilence) {
     std::fill(silenced.begin() + at, silenced.begin() + at + c.count, 0.0f);
     std::vector<float> bad = tone;
     std::fill(bad.begin() + at, bad.begin() + at + c.count, c.value);
-    tuner.softDisplay = 1;
+    tuner.controls.softDisplay = 1;
     EXPECT_EQ(scoreBlocks(audio, bad), scoreBlocks(audio, silenced));
-    tuner.softDisplay = 0;
+    tuner.controls.softDisplay = 0;
     EXPECT_EQ(scoreBlocks(audio, bad), scoreBlocks(audio, silenced));
     silenced = tone;
   }
@@ -238,7 +238,7 @@ TEST_F(BlockCapture, LargeFiniteSamplesUpToTheLimitAreKept) {
   input[6] = -1.0e6f;
   input[7] = 32767.0f;
   runCallback(kBlockSize, input);
-  for (int i = 0; i < kBlockSize; ++i) ASSERT_EQ(tuner.lastBlock[i].load(), input[i]) << i;
+  for (int i = 0; i < kBlockSize; ++i) ASSERT_EQ(tuner.handoff.lastBlock[i].load(), input[i]) << i;
 }
 
 }  // namespace

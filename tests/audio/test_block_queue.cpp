@@ -37,7 +37,7 @@ class QueuedBlocks : public AudioState {
 
 // A callback that completes three blocks leaves the frame step only the last; the queue keeps them all.
 TEST_F(QueuedBlocks, BlocksCompletedInOneCallbackAreAllQueuedOldestFirstBeforeGain) {
-  tuner.inputGain = 4.0f;
+  tuner.controls.inputGain = 4.0f;
   feed(0, 3);
   for (std::uint32_t b = 0; b < 3; ++b) {
     ASSERT_TRUE(takeQueuedBlock(audio.blocks, taken)) << b;

@@ -43,16 +43,16 @@ class FileFeeding : public AudioState {
 TEST_F(FileFeeding, PlayingIsCapturedAndHeardAtTheVolumeButNotTheGain) {
   const std::vector<float> file = ramp(1300);
   ASSERT_EQ(pushFileSamples(audio.feed, file.data(), file.size()), file.size());
-  tuner.inputGain.store(8.0f);
+  tuner.controls.inputGain.store(8.0f);
   // 1300 frames in one call: more than one buffer, and not a whole one.
   EXPECT_EQ(feed(1300), file);
-  EXPECT_EQ(tuner.captureFill, 1300);
-  EXPECT_EQ(tuner.captureBlock[700], static_cast<double>(file[700]));
+  EXPECT_EQ(tuner.capture.fill, 1300);
+  EXPECT_EQ(tuner.capture.block[700], static_cast<double>(file[700]));
   EXPECT_EQ(fileFeedCounts(audio.feed).fed, 1300u);
 
   const std::vector<float> more = ramp(512, 0.5f);
   pushFileSamples(audio.feed, more.data(), more.size());
-  tuner.outputVolume.store(0.5f);
+  tuner.controls.outputVolume.store(0.5f);
   const std::vector<float> out = feed(512);
   for (int i : {0, 255, 511}) EXPECT_EQ(out[i], static_cast<float>((0.5 * more[i]) * 4.0)) << i;
 }
@@ -61,14 +61,14 @@ TEST_F(FileFeeding, FreezingPausesTheFileAndTheBlockBeingFilled) {
   const std::vector<float> file = ramp(1024);
   pushFileSamples(audio.feed, file.data(), file.size());
   feed(300);
-  tuner.frozen.store(true);
+  tuner.playback.frozen.store(true);
   EXPECT_EQ(feed(512), std::vector<float>(512, 0.0f));  // nothing of the file is heard
-  EXPECT_EQ(tuner.captureFill, 300);                      // nor captured
+  EXPECT_EQ(tuner.capture.fill, 300);                      // nor captured
   EXPECT_EQ(fileFeedCounts(audio.feed).paused, 512u);
-  tuner.frozen.store(false);
+  tuner.playback.frozen.store(false);
   const std::vector<float> resumed = feed(100);
   EXPECT_EQ(resumed, std::vector<float>(file.begin() + 300, file.begin() + 400));  // where it paused
-  EXPECT_EQ(tuner.captureFill, 400);
+  EXPECT_EQ(tuner.capture.fill, 400);
 }
 
 TEST_F(FileFeeding, UnderrunAndEndAreSilenceCountedApart) {
@@ -78,14 +78,14 @@ TEST_F(FileFeeding, UnderrunAndEndAreSilenceCountedApart) {
   EXPECT_EQ(std::vector<float>(short_.begin(), short_.begin() + 100), file);
   EXPECT_EQ(std::vector<float>(short_.begin() + 100, short_.end()), std::vector<float>(412, 0.0f));
   EXPECT_EQ(fileFeedCounts(audio.feed).underrun, 412u);
-  EXPECT_EQ(tuner.captureFill, 512);  // the silence is captured: the blocks keep the file's time
+  EXPECT_EQ(tuner.capture.fill, 512);  // the silence is captured: the blocks keep the file's time
   EXPECT_FALSE(fileFeedDone(audio.feed));
 
   markFileEnded(audio.feed);
   EXPECT_TRUE(fileFeedDone(audio.feed));
   EXPECT_EQ(feed(2048), std::vector<float>(2048, 0.0f));
   EXPECT_EQ(fileFeedCounts(audio.feed).underrun, 412u);  // the end is not an underrun
-  EXPECT_TRUE(tuner.spectrumReady.load());      // blocks of silence still complete
+  EXPECT_TRUE(tuner.handoff.spectrumReady.load());      // blocks of silence still complete
 }
 
 TEST_F(FileFeeding, BadSamplesAreSilenceAndANullOutputIsNotWritten) {
@@ -93,15 +93,15 @@ TEST_F(FileFeeding, BadSamplesAreSilenceAndANullOutputIsNotWritten) {
   pushFileSamples(audio.feed, bad, 4);
   const std::vector<float> out = feed(4);
   EXPECT_EQ(out, (std::vector<float>{0.0f, 0.0f, 0.0f, 0.5f}));
-  EXPECT_EQ(tuner.captureBlock[0], 0.0);
+  EXPECT_EQ(tuner.capture.block[0], 0.0);
   feedFromFile(audio, nullptr, 512);  // the clock's way: captures without any output buffer
-  EXPECT_EQ(tuner.captureFill, 516);
+  EXPECT_EQ(tuner.capture.fill, 516);
 }
 
 TEST_F(FileFeeding, TheToneSoundsWhileTheFileIsPaused) {
-  tuner.frozen.store(true);
-  tuner.toneKey.store(36);
-  tuner.toneHeld.store(true);
+  tuner.playback.frozen.store(true);
+  tuner.tone.key.store(36);
+  tuner.tone.held.store(true);
   const std::vector<float> out = feed(2048);
   float peak = 0.0f;
   for (float s : out) peak = std::max(peak, std::fabs(s));
@@ -115,7 +115,7 @@ TEST_F(FileFeeding, TheTapKeepsTheRawInputOfEveryPathOnlyWhileOn) {
   EXPECT_EQ(takeTapped(audio.tap, taken.data(), taken.size()), 0u);  // off: nothing kept
 
   startInputTap(audio.tap);
-  tuner.inputGain.store(3.0f);
+  tuner.controls.inputGain.store(3.0f);
   audioCallback(audio, input.data(), out.data(), 512);
   audioCallback(audio, nullptr, out.data(), 100);
   pushFileSamples(audio.feed, input.data(), 200);
@@ -130,7 +130,7 @@ TEST_F(FileFeeding, AFullTapDropsAndCountsWithoutChangingTheOutput) {
   const std::vector<float> input = ramp(kFramesPerBuffer, 0.1f);
   std::vector<float> plain(kFramesPerBuffer), tapped(kFramesPerBuffer);
   audioCallback(audio, input.data(), plain.data(), kFramesPerBuffer);
-  freeRecording(tuner);  // a fresh start, so the same callback must give the same output
+  freeRecording(tuner.history);  // a fresh start, so the same callback must give the same output
   SetUp();
   startInputTap(audio.tap);
   const std::size_t calls = kTapRingFrames / kFramesPerBuffer + 3;

@@ -25,9 +25,9 @@ class Relay : public AudioState {
   }
   void startPlayback() {
     fillRecordingWithMarkers();
-    tuner.frozen = true;
-    tuner.autoPlay = true;
-    tuner.playColumn = 3;
+    tuner.playback.frozen = true;
+    tuner.playback.autoPlay = true;
+    tuner.playback.column = 3;
   }
   // What one duplex stream would have played over `buffers` buffers, from the same state.
   std::vector<float> duplexOutput(int buffers) {
@@ -115,8 +115,8 @@ class ToneRelay : public AudioState {
  protected:
   void SetUp() override {
     AudioState::SetUp();
-    tuner.toneKey = kA4Key;
-    tuner.toneHeld = true;
+    tuner.tone.key = kA4Key;
+    tuner.tone.held = true;
     resetOutputRelay(audio.relay);
   }
   std::vector<float> duplexOutput(int buffers) {
@@ -247,9 +247,9 @@ float steepest(const std::vector<float>& samples) {
 TEST_F(ToneRelay, ARequestChangedDuringADrySpellFadesIntoTheComposedOutputWithoutAStep) {
   auto change = [this](int key) {
     if (key < 0)
-      tuner.toneHeld = false;
+      tuner.tone.held = false;
     else
-      tuner.toneKey = key;
+      tuner.tone.key = key;
   };
   for (int key : {-1, kA4Key + 7}) {
     SCOPED_TRACE(key);
@@ -286,11 +286,11 @@ TEST_F(ToneRelay, CaptureBuffersOfAnySizeCarryTheToneOnExactly) {
 TEST_F(ToneRelay, WithoutTheToneOrWithPlaybackBesideItADryRelayPlaysSilence) {
   for (bool withPlayback : {false, true}) {
     SCOPED_TRACE(withPlayback);
-    tuner.toneHeld = withPlayback;
+    tuner.tone.held = withPlayback;
     if (withPlayback) {
       fillRecordingWithMarkers();
-      tuner.frozen = true;
-      tuner.autoPlay = true;
+      tuner.playback.frozen = true;
+      tuner.playback.autoPlay = true;
     }
     played.clear();
     capture(kCushionBuffers);

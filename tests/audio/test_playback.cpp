@@ -11,10 +11,10 @@ class Playback : public AudioState {
   void SetUp() override {
     AudioState::SetUp();
     fillRecordingWithMarkers();
-    tuner.frozen = true;
+    tuner.playback.frozen = true;
   }
   float step(float composed = -7.0f) {
-    playbackStep(tuner, composed);
+    playbackStep(tuner.playback, tuner.history, composed);
     return composed;
   }
 };
@@ -26,13 +26,13 @@ struct Activity {
 class PlaybackActivity : public Playback, public ::testing::WithParamInterface<Activity> {};
 
 TEST_P(PlaybackActivity, PlaysOnlyWhileFrozenAndScrubbingOrPlaying) {
-  tuner.frozen = GetParam().frozen;
-  tuner.scrubbing = GetParam().scrubbing;
-  tuner.autoPlay = GetParam().autoPlay;
-  tuner.playColumn = 4;
+  tuner.playback.frozen = GetParam().frozen;
+  tuner.playback.scrubbing = GetParam().scrubbing;
+  tuner.playback.autoPlay = GetParam().autoPlay;
+  tuner.playback.column = 4;
   float out = step(0.125f);
   EXPECT_EQ(out, GetParam().plays ? marker(4, 0) : 0.125f);
-  EXPECT_EQ(tuner.playSample.load(), GetParam().plays ? 1 : 0);
+  EXPECT_EQ(tuner.playback.sample.load(), GetParam().plays ? 1 : 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(States, PlaybackActivity,
@@ -41,20 +41,20 @@ INSTANTIATE_TEST_SUITE_P(States, PlaybackActivity,
                                            Activity{true, false, true, true}, Activity{true, true, true, true}));
 
 TEST_F(Playback, ScrubbingLoopsTheColumnUnderThePointer) {
-  tuner.scrubbing = true;
-  tuner.playColumn = 5;
+  tuner.playback.scrubbing = true;
+  tuner.playback.column = 5;
   for (int turn = 0; turn < 3; ++turn)
     for (int j = 0; j < kBlockSize; ++j) ASSERT_EQ(step(), marker(5, j)) << turn << " " << j;
-  EXPECT_EQ(tuner.playColumn.load(), 5);
-  EXPECT_EQ(tuner.playSample.load(), 0);
-  EXPECT_EQ(tuner.playRepeat.load(), 0);
+  EXPECT_EQ(tuner.playback.column.load(), 5);
+  EXPECT_EQ(tuner.playback.sample.load(), 0);
+  EXPECT_EQ(tuner.playback.repeat.load(), 0);
 }
 
 TEST_F(Playback, AnotherColumnUnderThePointerGoesOnFromTheSamePosition) {
-  tuner.scrubbing = true;
-  tuner.playColumn = 5;
+  tuner.playback.scrubbing = true;
+  tuner.playback.column = 5;
   for (int j = 0; j < 100; ++j) step();
-  tuner.playColumn = 9;
+  tuner.playback.column = 9;
   EXPECT_EQ(step(), marker(9, 100));
 }
 
@@ -67,21 +67,21 @@ class AutomaticPlayback : public Playback, public ::testing::WithParamInterface<
 
 TEST_P(AutomaticPlayback, PlaysEachColumnTwiceAndStopsAfterTheNewest) {
   const Walk walk = GetParam();
-  tuner.historyColumn = walk.oldest;
-  tuner.playColumn = walk.start;
-  tuner.autoPlay = true;
+  tuner.history.column = walk.oldest;
+  tuner.playback.column = walk.start;
+  tuner.playback.autoPlay = true;
   long played = 0;
   int column = walk.start;
-  while (tuner.autoPlay.load()) {
+  while (tuner.playback.autoPlay.load()) {
     for (int j = 0; j < kBlockSize; ++j) ASSERT_EQ(step(), marker(column, j)) << "block " << played << " sample " << j;
     ++played;
     if (played % 2 == 0) column = (column + 1) % kHistoryColumns;
     ASSERT_LE(played, 2 * kHistoryColumns);
   }
   EXPECT_EQ(played, walk.blocks);
-  EXPECT_EQ(tuner.playColumn.load(), (walk.oldest + 1) % kHistoryColumns) << "cursor on the column after the oldest";
-  EXPECT_EQ(tuner.playSample.load(), 0);
-  EXPECT_EQ(tuner.playRepeat.load(), 0);
+  EXPECT_EQ(tuner.playback.column.load(), (walk.oldest + 1) % kHistoryColumns) << "cursor on the column after the oldest";
+  EXPECT_EQ(tuner.playback.sample.load(), 0);
+  EXPECT_EQ(tuner.playback.repeat.load(), 0);
   EXPECT_EQ(step(0.5f), 0.5f) << "nothing plays after the stop";
 }
 
@@ -90,19 +90,19 @@ INSTANTIATE_TEST_SUITE_P(Cursor, AutomaticPlayback,
                                            Walk{0, 199, 2}, Walk{199, 199, 400}, Walk{199, 198, 2}));
 
 TEST_F(Playback, PositionsOutsideTheStorageAreBroughtBackIn) {
-  tuner.scrubbing = true;
-  tuner.playColumn = 250;
-  tuner.playSample = kBlockSize + 10;
+  tuner.playback.scrubbing = true;
+  tuner.playback.column = 250;
+  tuner.playback.sample = kBlockSize + 10;
   EXPECT_EQ(step(), marker(50, 0));
-  tuner.playColumn = -3;
-  tuner.playSample = -1;
+  tuner.playback.column = -3;
+  tuner.playback.sample = -1;
   EXPECT_EQ(step(), marker(197, 0));
-  EXPECT_EQ(tuner.playSample.load(), 1);
+  EXPECT_EQ(tuner.playback.sample.load(), 1);
 }
 
 TEST_F(Playback, WithoutStorageNothingPlays) {
-  freeRecording(tuner);
-  tuner.scrubbing = true;
+  freeRecording(tuner.history);
+  tuner.playback.scrubbing = true;
   EXPECT_EQ(step(0.25f), 0.25f);
 }
 

@@ -61,12 +61,12 @@ class LiveInput : public WithRecord {
   AudioShared& audio = *shared;
 
   void SetUp() override {
-    buildNoteTable(tuner);
-    ASSERT_TRUE(allocateRecording(tuner));
+    buildNoteTable(tuner.notes);
+    ASSERT_TRUE(allocateRecording(tuner.history));
   }
   void TearDown() override {
     stopInputTap(audio.tap);
-    freeRecording(tuner);
+    freeRecording(tuner.history);
   }
 };
 
@@ -194,7 +194,7 @@ TEST_F(LiveInput, TheRecordingHoldsEveryCapturedSampleRaw) {
   recorder.start(audio.tap);
   const std::vector<float> input = ramp(3 * kTapRingFrames);  // more than the ring: the writer must keep up
   std::vector<float> out(kFramesPerBuffer);
-  tuner.inputGain.store(5.0f);
+  tuner.controls.inputGain.store(5.0f);
   // About 45 times real time, paced by the clock: a short sleep may not sleep at all (Windows).
   constexpr auto kCallbackPeriod = std::chrono::microseconds(250);
   auto next = std::chrono::steady_clock::now();

@@ -46,19 +46,19 @@ inline std::uint32_t at(int x, int y) { return framebuffer.pixels[y * framebuffe
 
 // The state the first frame finds: start values, the note table, the built-in font, the one-time clear.
 inline void startLikeTheProgram(TunerState& tuner) {
-  buildNoteTable(tuner);
+  buildNoteTable(tuner.notes);
   if (font.pixels == nullptr) buildBuiltinFont(font);
   clearScreen(framebuffer, kDesignPalette.background);
 }
 
 // Frozen with both markers set, as Home and End leave them.
 inline void freezeWithMarkers(TunerState& tuner, int markA, int markB) {
-  tuner.frozen.store(true);
-  tuner.markersShown = true;
-  tuner.markA = markA;
-  tuner.markB = markB;
+  tuner.playback.frozen.store(true);
+  tuner.playback.markersShown = true;
+  tuner.playback.markA = markA;
+  tuner.playback.markB = markB;
 }
 
 inline void setScore(TunerState& tuner, int historyColumn, int row, float score) {
-  tuner.scoreHistory[historyColumn * kNoteRows + row] = score;
+  tuner.history.scores[historyColumn * kNoteRows + row] = score;
 }

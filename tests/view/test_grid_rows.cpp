@@ -13,9 +13,9 @@
 namespace {
 
 // The record's grid colours, and one cell's, as the window draws them.
-void updateRows(TunerState& tuner, GridRows& rows) { updateGridRows(rows, recordScores(tuner), themePalette(tuner.theme)); }
+void updateRows(TunerState& tuner, GridRows& rows) { updateGridRows(rows, recordScores(tuner), themePalette(tuner.controls.theme)); }
 std::uint32_t cellColour(TunerState& tuner, int row, float score) {
-  return gridCellColour(themePalette(tuner.theme), tuner.keyColour, row, score);
+  return gridCellColour(themePalette(tuner.controls.theme), tuner.notes.keyColour, row, score);
 }
 void drawKept(TunerState& tuner, const ViewFrame& frame, GridRows& rows) { drawView(framebuffer, frame, recordScores(tuner), rows); }
 
@@ -36,10 +36,10 @@ float randomScore(std::mt19937& random) {
 void changeScores(TunerState& tuner, std::mt19937& random, bool sparse = false) {
   switch (std::uniform_int_distribution<int>(0, 5)(random)) {
     case 0: case 1: {
-      const int column = tuner.historyColumn.load();
+      const int column = tuner.history.column.load();
       const int lit = std::uniform_int_distribution<int>(0, kNoteRows - 1)(random);
       for (int row = 0; row < kNoteRows; ++row) setScore(tuner, column, row, !sparse || row == lit ? randomScore(random) : 0.0f);
-      tuner.historyColumn.store((column + 1) % kHistoryColumns);
+      tuner.history.column.store((column + 1) % kHistoryColumns);
       break;
     }
     case 2:
@@ -48,7 +48,7 @@ void changeScores(TunerState& tuner, std::mt19937& random, bool sparse = false) 
                  std::uniform_int_distribution<int>(0, kNoteRows - 1)(random), randomScore(random));
       break;
     case 3: {
-      int& key = tuner.keyColour[std::uniform_int_distribution<int>(1, kPitchClasses - 1)(random)];
+      int& key = tuner.notes.keyColour[std::uniform_int_distribution<int>(1, kPitchClasses - 1)(random)];
       key = key == 0 ? 0xFFFFFF : 0;
       break;
     }
@@ -66,7 +66,7 @@ class KeptGridRows : public WithRecord {
 void expectRowsMatchTheScores(TunerState& tuner, const GridRows& rows) {
   for (int column = 0; column < kHistoryColumns; ++column)
     for (int row = 0; row < kNoteRows; ++row) {
-      const std::uint32_t fresh = cellColour(tuner, row, tuner.scoreHistory[column * kNoteRows + row]);
+      const std::uint32_t fresh = cellColour(tuner, row, tuner.history.scores[column * kNoteRows + row]);
       for (int x = 0; x < kColumnWidth; ++x)
         ASSERT_EQ(rows.pixels[row][kColumnWidth * column + x], fresh) << "column " << column << " row " << row;
     }
@@ -74,7 +74,7 @@ void expectRowsMatchTheScores(TunerState& tuner, const GridRows& rows) {
 
 TEST_F(KeptGridRows, KeptColoursEqualFreshOnesOverRandomHistories) {
   std::mt19937 random(7);
-  for (float& score : tuner.scoreHistory) score = randomScore(random);
+  for (float& score : tuner.history.scores) score = randomScore(random);
   auto rows = std::make_unique<GridRows>();
   for (int step = 0; step < 300; ++step) {
     changeScores(tuner, random);
@@ -100,7 +100,7 @@ ViewFrame randomFrame(TunerState& tuner, std::mt19937& random, bool anyTheme) {
   auto number = [&random](int low, int high) { return std::uniform_int_distribution<int>(low, high)(random); };
   static const std::uint32_t kCursorColours[] = {kDesignPalette.cursor, kDesignPalette.scrubCursor, 0};
   ViewFrame frame;
-  frame.oldestColumn = tuner.historyColumn.load();
+  frame.oldestColumn = tuner.history.column.load();
   frame.frozen = number(0, 1) == 1;
   frame.stripColumn = frame.frozen ? number(0, kHistoryColumns - 1) : (frame.oldestColumn + kHistoryColumns - 1) % kHistoryColumns;
   frame.litKey = number(0, 3) == 0 ? number(kNoteRowOffset, kNoteRowOffset + kNoteRows - 1) : kNoKey;
@@ -129,7 +129,7 @@ ViewFrame randomFrame(TunerState& tuner, std::mt19937& random, bool anyTheme) {
 // nothing kept; every row that changed is marked.
 void drawSessionKeptAndFresh(TunerState& tuner, bool withHeldFrame, bool anyTheme = false) {
   std::mt19937 random(11);
-  for (float& score : tuner.scoreHistory) score = withHeldFrame ? 0.0f : randomScore(random);
+  for (float& score : tuner.history.scores) score = withHeldFrame ? 0.0f : randomScore(random);
   std::vector<std::uint32_t> shown(kPicturePixels, kDesignPalette.background);
   std::vector<std::uint32_t> fresh(kPicturePixels);
   bool changedRows[kPictureHeight];
@@ -185,12 +185,12 @@ TEST_F(KeptGridRows, MovingOnMarksOnlyTheRowsWhoseCellsDiffer) {
   auto kept = std::make_unique<GridRows>();
   setScore(tuner, 50, kLitRow, 0.9f);
   ViewFrame frame;
-  frame.oldestColumn = tuner.historyColumn.load();
+  frame.oldestColumn = tuner.history.column.load();
   frame.stripColumn = kHistoryColumns - 1;
   drawKept(tuner, frame, *kept);
   std::fill(std::begin(changedRows), std::end(changedRows), false);
   frame.oldestColumn = (frame.oldestColumn + 1) % kHistoryColumns;  // a new column of silence
-  tuner.historyColumn.store(frame.oldestColumn);
+  tuner.history.column.store(frame.oldestColumn);
   drawKept(tuner, frame, *kept);
   framebuffer.changedRows = nullptr;
   const int litTop = kBottomRowY - kRowHeight * kLitRow + 1;

@@ -25,18 +25,18 @@ class ThemedView : public WithRecord {
 // Everything a picture can hold at once: lit cells and keys, markers, ruler, cursor, hover
 // band, the picked key and the precise read-out.
 void drawEverything(TunerState& tuner, Theme theme) {
-  tuner.theme = theme;
+  tuner.controls.theme = theme;
   clearScreen(framebuffer, themePalette(theme).background);
   for (int column = 0; column < kHistoryColumns; ++column) setScore(tuner, column, kRowB, column / 199.0f);
   setScore(tuner, 5, kRowA + 12, 1.0f);
-  tuner.playColumn.store(5);
+  tuner.playback.column.store(5);
   freezeWithMarkers(tuner, 10, 20);
-  tuner.detector = Detector::Precise;
-  tuner.pitchReading.row = 24;
-  tuner.pitchReading.frequency = 440.0;
-  tuner.rightDown = true;
-  tuner.mouseX = 300;
-  tuner.mouseY = cellY(30) + 3;
+  tuner.controls.detector = Detector::Precise;
+  tuner.history.pitchReading.row = 24;
+  tuner.history.pitchReading.frequency = 440.0;
+  tuner.pointer.rightDown = true;
+  tuner.pointer.x = 300;
+  tuner.pointer.y = cellY(30) + 3;
   drawView(tuner);
   drawView(tuner);  // the strips light the key the last frame picked
 }
@@ -84,10 +84,10 @@ class ContrastMark : public ThemedView, public ::testing::WithParamInterface<Mar
 // rest of the cell, and every pixel row of a cell less lit, has the cell's colour.
 TEST_P(ContrastMark, SplitsCellsLitFromHalfOn) {
   const MarkCase& c = GetParam();
-  tuner.theme = Theme::Contrast;
+  tuner.controls.theme = Theme::Contrast;
   setScore(tuner, 0, kRowB, c.score);
   drawView(tuner);
-  const std::uint32_t cell = gridCellColour(kContrastPalette, tuner.keyColour, kRowB, c.score);
+  const std::uint32_t cell = gridCellColour(kContrastPalette, tuner.notes.keyColour, kRowB, c.score);
   for (int line = 1; line <= 5; ++line)
     for (int x : {10, 11, 12}) {
       const bool mark = c.marked && line == kMarkLine;

@@ -51,7 +51,7 @@ INSTANTIATE_TEST_SUITE_P(
                       CellCase{kRowA, -1.0f, 0xE0E0E0}));
 
 TEST_F(View, DisplayColumnZeroIsTheOldestColumn) {
-  tuner.historyColumn.store(37);
+  tuner.history.column.store(37);
   setScore(tuner, 37, 5, 1.0f);
   setScore(tuner, 36, 5, 1.0f);
   drawView(tuner);
@@ -96,10 +96,10 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(View, FrozenStripsShowThePlayColumn) {
   setScore(tuner, 5, kRowB, 1.0f);
-  tuner.playColumn.store(5);
+  tuner.playback.column.store(5);
   drawView(tuner);
   EXPECT_EQ(at(611, cellY(kRowB) + 1), 0xFFFFFFu);  // live: column 199
-  tuner.frozen.store(true);
+  tuner.playback.frozen.store(true);
   drawView(tuner);
   EXPECT_EQ(at(611, cellY(kRowB) + 1), 0xFF0000u);
 }
@@ -118,8 +118,8 @@ TEST_F(View, FrameAndClosingLinesSurroundTheGrid) {
 
 TEST_F(View, MarkerRulerEveryHalfMarkerDistance) {
   freezeWithMarkers(tuner, 10, 20);
-  tuner.historyColumn.store(37);
-  tuner.playColumn.store(37);  // cursor at display column 0
+  tuner.history.column.store(37);
+  tuner.playback.column.store(37);  // cursor at display column 0
   drawView(tuner);
   const int y = 100;
   for (int x = 26; x <= 341; x += 15) {
@@ -149,19 +149,19 @@ TEST_F(View, EqualMarkersDrawOneLineAndNoRuler) {
 
 TEST_F(View, AMarkerAtDisplayColumnZeroIsNotDrawn) {
   freezeWithMarkers(tuner, 0, 0);
-  tuner.playColumn.store(100);
+  tuner.playback.column.store(100);
   drawView(tuner);
   EXPECT_NE(at(11, 100), 0xD07070u);
   EXPECT_EQ(at(311, 100), 0xFFE000u);
 }
 
 TEST_F(View, RightButtonAtY452DrawsTheHoverBandAndLightsRowZerosKeysNextFrame) {
-  tuner.frozen.store(true);
-  tuner.rightDown = true;
-  tuner.mouseX = 300;
-  tuner.mouseY = 452;
+  tuner.playback.frozen.store(true);
+  tuner.pointer.rightDown = true;
+  tuner.pointer.x = 300;
+  tuner.pointer.y = 452;
   drawView(tuner);
-  EXPECT_EQ(tuner.toneKey.load(), 12);
+  EXPECT_EQ(tuner.tone.key.load(), 12);
   for (int y = 451; y <= 455; ++y) {
     EXPECT_EQ(at(10, y), 0x66EEFFu);
     EXPECT_EQ(at(609, y), 0x66EEFFu);
@@ -174,13 +174,13 @@ TEST_F(View, RightButtonAtY452DrawsTheHoverBandAndLightsRowZerosKeysNextFrame) {
 }
 
 TEST_F(View, APickOnTheBottomStripLightsTheKeysWithoutABand) {
-  tuner.frozen.store(true);
-  tuner.rightDown = true;
-  tuner.mouseX = 101;
-  tuner.mouseY = 460;
+  tuner.playback.frozen.store(true);
+  tuner.pointer.rightDown = true;
+  tuner.pointer.x = 101;
+  tuner.pointer.y = 460;
   drawView(tuner);
   drawView(tuner);
-  EXPECT_EQ(tuner.toneKey.load(), 12);
+  EXPECT_EQ(tuner.tone.key.load(), 12);
   EXPECT_EQ(at(bottomKeyX(0), 457), 0x44CCFFu);
   EXPECT_EQ(at(10, 453), 0xE0E0E0u);
 }
@@ -216,7 +216,7 @@ TEST_F(View, ToolbarLabelsAndTheSwitchState) {
   EXPECT_GT(inkIn(10, 49), 0);    // "GAIN:"
   EXPECT_GT(inkIn(170, 201), 0);  // "VOL:"
   EXPECT_GT(inkIn(400, 407), 0);  // the last "F" of "OFF"
-  tuner.softDisplay = 1;
+  tuner.controls.softDisplay = 1;
   drawView(tuner);
   EXPECT_EQ(inkIn(400, 407), 0);  // "ON" is one character shorter
   EXPECT_EQ(at(0, 19), kDesignPalette.background);
@@ -236,21 +236,21 @@ int inkOf(const std::vector<int>& ink) {
 }
 
 TEST_F(View, ThePreciseDetectorsReadoutShowsOnlyWhileItIsOn) {
-  tuner.pitchReading = PitchReading{36, 441.26, 4.96, 0.9};
+  tuner.history.pitchReading = PitchReading{36, 441.26, 4.96, 0.9};
   drawView(tuner);
   EXPECT_EQ(inkOf(readoutInk()), 0);  // the design's toolbar, as it was
-  tuner.detector = Detector::Precise;
-  tuner.pitchReading = PitchReading{};
+  tuner.controls.detector = Detector::Precise;
+  tuner.history.pitchReading = PitchReading{};
   drawView(tuner);
   const std::vector<int> label = readoutInk();
   EXPECT_GT(inkIn(kReadoutLabelX, kReadoutX - 1), 0);  // "PRECISE:"
   EXPECT_EQ(inkIn(kReadoutX, kPictureWidth - 1), 0);    // nothing sounds
-  tuner.pitchReading = PitchReading{36, 441.26, 4.96, 0.9};
+  tuner.history.pitchReading = PitchReading{36, 441.26, 4.96, 0.9};
   drawView(tuner);
   const std::vector<int> a4 = readoutInk();
   EXPECT_GT(inkIn(kReadoutX, kReadoutX + 15 * kTextAdvance - 1), 0);  // "A4 +5c 441.3 Hz"
   EXPECT_EQ(inkIn(kReadoutX + 15 * kTextAdvance, kPictureWidth - 1), 0);
-  tuner.pitchReading = PitchReading{37, 466.0, -3.0, 0.9};
+  tuner.history.pitchReading = PitchReading{37, 466.0, -3.0, 0.9};
   drawView(tuner);
   EXPECT_NE(readoutInk(), a4);
   EXPECT_GT(inkIn(kReadoutX + 15 * kTextAdvance, kReadoutX + 16 * kTextAdvance - 1), 0);  // "A#4 -3c 466.0 Hz" is longer
@@ -260,12 +260,12 @@ TEST_F(View, ThePreciseDetectorsReadoutShowsOnlyWhileItIsOn) {
 // Transposed, the read-out names the written note (concert G#4 on a B-flat instrument reads A#4, as a
 // concert A#4 reads untransposed) and its label the instrument instead of PRECISE:.
 TEST_F(View, TheReadoutNamesTheWrittenNoteAndItsLabelTheInstrument) {
-  tuner.detector = Detector::Precise;
-  tuner.pitchReading = PitchReading{37, 466.0, -3.0, 0.9};
+  tuner.controls.detector = Detector::Precise;
+  tuner.history.pitchReading = PitchReading{37, 466.0, -3.0, 0.9};
   drawView(tuner);
   const std::vector<int> concert = readoutInk();
-  tuner.transposition = 2;
-  tuner.pitchReading = PitchReading{35, 466.0, -3.0, 0.9};
+  tuner.controls.transposition = 2;
+  tuner.history.pitchReading = PitchReading{35, 466.0, -3.0, 0.9};
   drawView(tuner);
   const std::vector<int> written = readoutInk();
   const std::size_t labelColumns = kReadoutX - kReadoutLabelX;
@@ -273,8 +273,8 @@ TEST_F(View, TheReadoutNamesTheWrittenNoteAndItsLabelTheInstrument) {
             std::vector<int>(concert.begin() + labelColumns, concert.end()));
   EXPECT_NE(std::vector<int>(written.begin(), written.begin() + labelColumns),
             std::vector<int>(concert.begin(), concert.begin() + labelColumns));  // "IN Bb:", not "PRECISE:"
-  tuner.transposition = -36;  // "A-2 ..." at the far end of the range still fits the toolbar
-  tuner.pitchReading = PitchReading{1, 58.3, 49.6, 0.9};
+  tuner.controls.transposition = -36;  // "A-2 ..." at the far end of the range still fits the toolbar
+  tuner.history.pitchReading = PitchReading{1, 58.3, 49.6, 0.9};
   drawView(tuner);
   EXPECT_GT(inkIn(kReadoutX + 3 * kTextAdvance, kReadoutX + 4 * kTextAdvance - 1), 0);  // the fourth character of "A#-2"
 }
@@ -292,20 +292,20 @@ std::vector<bool> readoutCell(int cell) {
 // tenths and the line still ends in "Hz" at the edge, while English names keep them.
 TEST_F(View, TheLongestNamesFitTheReadout) {
   constexpr int kLastCell = (kPictureWidth - kReadoutX) / kTextAdvance - 1;
-  tuner.detector = Detector::Precise;
-  tuner.pitchReading = PitchReading{36, 441.3, 5.0, 0.9};
+  tuner.controls.detector = Detector::Precise;
+  tuner.history.pitchReading = PitchReading{36, 441.3, 5.0, 0.9};
   drawView(tuner);
   const std::vector<bool> z = readoutCell(14);  // "A4 +5c 441.3 Hz"
   ASSERT_NE(std::count(z.begin(), z.end(), true), 0);
-  tuner.transposition = 36;
-  tuner.pitchReading = PitchReading{71, 3322.4, -49.0, 0.9};
+  tuner.controls.transposition = 36;
+  tuner.history.pitchReading = PitchReading{71, 3322.4, -49.0, 0.9};
   drawView(tuner);
   const auto inkOfCell = [](int cell) { const std::vector<bool> g = readoutCell(cell); return std::count(g.begin(), g.end(), true); };
   EXPECT_EQ(readoutCell(kLastCell), z);         // "G#10 -49c 3322.4 Hz" fits to the edge as it is
   EXPECT_LT(inkOfCell(kLastCell - 4), inkOfCell(kLastCell - 5));  // with its tenths: "." after "2"
   for (NameSystem system : {NameSystem::Solfege, NameSystem::German})
     for (bool flats : {false, true}) {
-      tuner.naming = NoteNaming{system, flats};
+      tuner.controls.naming = NoteNaming{system, flats};
       drawView(tuner);
       int last = kLastCell;
       while (last > 0 && inkOfCell(last) == 0) --last;
@@ -325,11 +325,11 @@ std::vector<int> gainLabelInk() {
 TEST_F(View, TheGainLabelSaysWhoSetsTheGain) {
   drawView(tuner);
   const std::vector<int> manual = gainLabelInk();
-  tuner.autoGain = true;
+  tuner.controls.autoGain = true;
   drawView(tuner);
   const std::vector<int> automatic = gainLabelInk();
   EXPECT_NE(manual, automatic);
-  tuner.autoGain = false;
+  tuner.controls.autoGain = false;
   drawView(tuner);
   EXPECT_EQ(gainLabelInk(), manual);
 }
