@@ -104,27 +104,31 @@ bool setReferencePitch(const std::string& text, CommandLine& line, std::string& 
   return false;
 }
 
+// "a, b, ... or z": every name a choice takes, as a refusal lists them.
+template <typename Name>
+std::string listedNames(Name name, int count) {
+  std::string names;
+  for (int i = 0; i < count; ++i) names.append(i == 0 ? "" : i + 1 == count ? " or " : ", ").append(name(i));
+  return names;
+}
+std::string listedNames(const char* const* names, int count) {
+  return listedNames([names](int i) { return names[i]; }, count);
+}
+
 bool setDetector(const std::string& text, CommandLine& line, std::string& reason) {
   for (int i = 0; i < kDetectorCount; ++i)
     if (text == kDetectorNames[i]) {
       line.start.detector = static_cast<Detector>(i);
       return true;
     }
-  reason = "--detector needs design or precise, not '" + text + "'";
+  reason = "--detector needs " + listedNames(kDetectorNames, kDetectorCount) + ", not '" + text + "'";
   return false;
 }
 
-// "equal, just, ... or vallotti": every temperament's name.
-std::string temperamentNames() {
-  std::string names;
-  for (int t = 0; t < kTemperamentCount; ++t)
-    names.append(t == 0 ? "" : t + 1 == kTemperamentCount ? " or " : ", ").append(temperamentName(Temperament(t)));
-  return names;
-}
 
 bool setTemperament(const std::string& text, CommandLine& line, std::string& reason) {
   if (temperamentNamed(text, line.start.tuning.temperament)) return true;
-  reason = "--temperament needs " + temperamentNames() + ", not '" + text + "'";
+  reason = "--temperament needs " + listedNames([](int t) { return temperamentName(Temperament(t)); }, kTemperamentCount) + ", not '" + text + "'";
   return false;
 }
 
