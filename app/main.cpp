@@ -31,8 +31,8 @@ void sayEach(const std::vector<std::string>& lines) {
 }
 
 // The audio as the command line and the environment ask for it: SONAVEL_AUDIO_STREAMS=duplex
-// for one duplex stream, SONAVEL_AUDIO_REPORT for a line on what was opened, SONAVEL_AUDIO_REALTIME
-// for real-time scheduling of the callbacks where the system grants it.
+// for one duplex stream, SONAVEL_AUDIO_REPORT for a line on what was opened, SONAVEL_AUDIO_REALTIME=0
+// for the audio threads at ordinary priority even where the system grants real-time scheduling.
 AudioSettings audioSettings(const CommandLine& line) {
   AudioSettings settings;
   settings.devices = line.devices;
@@ -40,7 +40,8 @@ AudioSettings audioSettings(const CommandLine& line) {
   const char* layout = std::getenv("SONAVEL_AUDIO_STREAMS");
   if (layout != nullptr && std::strcmp(layout, "duplex") == 0) settings.layout = StreamLayout::Duplex;
   settings.report = std::getenv("SONAVEL_AUDIO_REPORT") != nullptr;
-  settings.realtime = std::getenv("SONAVEL_AUDIO_REALTIME") != nullptr;
+  const char* realtime = std::getenv("SONAVEL_AUDIO_REALTIME");
+  settings.realtime = realtime == nullptr || std::strcmp(realtime, "0") != 0;
   return settings;
 }
 

@@ -23,6 +23,6 @@ struct AudioSettings {
   StreamLayout layout = StreamLayout::Split;
   int minLatencyMs = kMinLatencyMs;  // the least latency each stream asks for
   bool report = false;               // say what was opened, and at the end how the playback kept up
-  bool realtime = false;             // ALSA's callback threads ask for real-time scheduling
+  bool realtime = false;             // the audio threads ask for real-time scheduling (Linux)
   bool exclusive = false;            // hold the devices alone where the host API can (WASAPI)
 };

@@ -18,6 +18,19 @@ void periodsForDuplex(int periods);
 // real-time (FIFO) scheduling. Where the system refuses, PortAudio says nothing and the thread
 // runs as it would have.
 void askRealtime(PaStream* stream);
+// While it lives, on Linux: the calling thread runs with round-robin real-time scheduling, so that
+// the threads the sound systems start as a stream opens and starts (the ALSA plugins' own, which
+// carry every sample to and from the server, and PortAudio's) inherit it; the caller's own
+// scheduling comes back when it ends. Where the system refuses, nothing changes.
+struct InheritedRealtime {
+  explicit InheritedRealtime(bool wanted);
+  ~InheritedRealtime();
+  InheritedRealtime(const InheritedRealtime&) = delete;
+  InheritedRealtime& operator=(const InheritedRealtime&) = delete;
+  bool raised = false;
+  int policy = 0;    // the caller's own, while raised
+  int priority = 0;
+};
 // The host APIs whose default devices are tried in turn when none is named, best first (the
 // first whose defaults take the stream is used); empty: PortAudio's own default devices.
 std::vector<PaHostApiTypeId> preferredHostApis();

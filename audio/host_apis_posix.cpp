@@ -1,5 +1,8 @@
 #include "audio/host_apis.hpp"
 
+#include <pthread.h>
+#include <sched.h>
+
 #include <cstdlib>
 #include <string>
 
@@ -44,6 +47,23 @@ void askRealtime([[maybe_unused]] PaStream* stream) {
 #ifdef SONAVEL_HOST_API_ALSA
   PaAlsa_EnableRealtimeScheduling(stream, 1);
 #endif
+}
+
+// As a desktop's sound server's own threads are raised (PulseAudio's default), and no higher.
+constexpr int kInheritedPriority = 5;
+
+InheritedRealtime::InheritedRealtime(bool wanted) {
+  sched_param own{};
+  if (!wanted || pthread_getschedparam(pthread_self(), &policy, &own) != 0) return;
+  priority = own.sched_priority;
+  const sched_param raisedTo{kInheritedPriority};
+  raised = pthread_setschedparam(pthread_self(), SCHED_RR, &raisedTo) == 0;
+}
+
+InheritedRealtime::~InheritedRealtime() {
+  if (!raised) return;
+  const sched_param own{priority};
+  pthread_setschedparam(pthread_self(), policy, &own);
 }
 
 // One host API is the system's own (ALSA; Core Audio), reaching the sound servers through it.

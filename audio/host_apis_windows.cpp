@@ -16,6 +16,8 @@ void periodsForDuplex(int) {}
 
 // WASAPI and DirectSound raise their own threads' priority.
 void askRealtime(PaStream*) {}
+InheritedRealtime::InheritedRealtime(bool) {}
+InheritedRealtime::~InheritedRealtime() = default;
 
 // WASAPI is the system's own sound interface; PortAudio 19.6 opens it in shared mode only at the
 // rate the device is set to mix at (48000 Hz on most machines), where the program converts. Then

@@ -241,6 +241,7 @@ bool startStream(PaStream* stream, std::string& reason) {
 bool openOneStream(AudioShared& audio, const PaStreamParameters* input, const PaStreamParameters* output, PaStreamCallback* callback,
                    std::string& reason) {
   OpenStreams& opened = audio.streams;
+  const InheritedRealtime raised(opened.settings.realtime);
   PaStream* stream = nullptr;
   PaError error = Pa_OpenStream(&stream, input, output, kSampleRate, kFramesPerBuffer, paNoFlag, callback, &audio);
   if (error != paNoError) {
@@ -274,6 +275,7 @@ bool openSplit(AudioShared& audio, PaStreamParameters& input, PaStreamParameters
   PaStream* capture = nullptr;
   PaStream* playback = nullptr;
   resetOutputRelay(audio.relay);
+  const InheritedRealtime raised(opened.settings.realtime);
   const bool bridged = converting(opened);
   if (bridged && !openRateBridge(audio.bridge, opened.rates, {&audio, relayCaptureEnd, relayPlaybackEnd}, reason))
     return false;

@@ -9,12 +9,12 @@
 # over all runs follows, with gaps per hour of tone.
 #
 # usage: tools/soak.sh [--route pulseaudio|pipewire-pulse|pipewire-alsa] [--runs N]
-#                      [--seconds S] [--loops N] [--realtime] [--control] [--out DIR]
+#                      [--seconds S] [--loops N] [--no-realtime] [--control] [--out DIR]
 #                      [--keep-audio] [BUILD]
 # Defaults: PulseAudio, 1 run, 87 s held, 2 busy loops for 60 s of it (starting
 # 10 s in), BUILD=build, the results in a new folder under /tmp (said at the end).
-# --realtime runs the program with SONAVEL_AUDIO_REALTIME=1; each run notes how
-# many of its threads got real-time scheduling.
+# Each run notes how many of the program's threads got real-time scheduling, which it asks
+# for by default; --no-realtime runs it with SONAVEL_AUDIO_REALTIME=0, for comparison.
 # --control plays the same tone with the server's own client (pacat, a 440 Hz sine
 # at the latency the program's playback stream asks for) instead of the program,
 # recorded and judged alike: the gaps the sound server makes by itself under the load.
@@ -23,7 +23,7 @@
 set -u
 
 here=$(cd "$(dirname "$0")" && pwd)
-route=pulseaudio runs=1 hold=87 loops=2 load_seconds=60 load_start=10 out="" keep_audio=0 build=build realtime=0
+route=pulseaudio runs=1 hold=87 loops=2 load_seconds=60 load_start=10 out="" keep_audio=0 build=build realtime=1
 control=0
 while [ $# -gt 0 ]; do
   case "$1" in
@@ -33,7 +33,7 @@ while [ $# -gt 0 ]; do
     --loops) loops=$2; shift ;;
     --out) out=$2; shift ;;
     --keep-audio) keep_audio=1 ;;
-    --realtime) realtime=1 ;;
+    --no-realtime) realtime=0 ;;
     --control) control=1 ;;
     --one) one=$2; shift ;;  # one run into the folder given, for the loop below
     -h | --help) sed -n '2,21p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
@@ -109,7 +109,7 @@ sys.stdout.buffer.write(b''.join(struct.pack('<f', 0.25 * math.sin(step * i)) fo
   fi
   mkdir -p "$work/run"
   [ -f "$font" ] && cp "$font" "$work/run/font.tga"
-  if [ "$realtime" = 1 ]; then export SONAVEL_AUDIO_REALTIME=1; else unset SONAVEL_AUDIO_REALTIME; fi
+  if [ "$realtime" = 1 ]; then unset SONAVEL_AUDIO_REALTIME; else export SONAVEL_AUDIO_REALTIME=0; fi
   SONAVEL_AUDIO_REPORT=1 start_sonavel
   sleep 0.5
   ps -L -o cls= -p "$sonavel_pid" | grep -c -E 'FF|RR' >"$one/realtime-threads"
@@ -138,13 +138,13 @@ fi
 [ -n "$out" ] || out=$(mktemp -d /tmp/sonavel-soak-results.XXXXXX)
 mkdir -p "$out"
 {
-  echo "soak: $runs runs on $route, $([ "$control" = 1 ] && echo 'pacat playing a 440 Hz sine (control)' || echo 'A4 held') $hold s, $loops busy loops for $load_seconds s from $load_start s in$([ "$realtime" = 1 ] && echo ', real-time scheduling asked for')"
+  echo "soak: $runs runs on $route, $([ "$control" = 1 ] && echo 'pacat playing a 440 Hz sine (control)' || echo 'A4 held') $hold s, $loops busy loops for $load_seconds s from $load_start s in$([ "$realtime" = 0 ] && echo ', no real-time scheduling asked for')"
   echo "soak: $(nproc) cores, load average before: $(cut -d' ' -f1-3 /proc/loadavg)"
 } | tee "$out/summary.txt"
 failed=0
 for run in $(seq "$runs"); do
   bash "$0" --one "$out/run$run" --route "$route" --seconds "$hold" --loops "$loops" \
-    $([ "$keep_audio" = 1 ] && echo --keep-audio) $([ "$realtime" = 1 ] && echo --realtime) \
+    $([ "$keep_audio" = 1 ] && echo --keep-audio) $([ "$realtime" = 0 ] && echo --no-realtime) \
     $([ "$control" = 1 ] && echo --control) "$build" \
     >"$out/run$run.log" 2>&1
   status=$?
@@ -155,7 +155,7 @@ for run in $(seq "$runs"); do
     continue
   fi
   /usr/bin/python3 "$here/soak_analyse.py" line "$run" "$out/run$run/result.json" | tee -a "$out/summary.txt"
-  [ "$realtime" = 0 ] || echo "soak: run $run: $(cat "$out/run$run/realtime-threads") threads with real-time scheduling" |
+  [ ! -f "$out/run$run/realtime-threads" ] || echo "soak: run $run: $(cat "$out/run$run/realtime-threads") threads with real-time scheduling" |
     tee -a "$out/summary.txt"
 done
 /usr/bin/python3 "$here/soak_analyse.py" summary "$out"/run*/result.json | tee -a "$out/summary.txt"
