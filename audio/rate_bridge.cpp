@@ -19,6 +19,9 @@ constexpr std::size_t kConvertedFrames = 8192;  // room for one piece converted,
 constexpr int kMostRounds = 16;                 // output buffers composed in one pump at most
 constexpr unsigned kOneThread = 1;              // the helper converts; libsoxr starts no threads
 
+// The deepest output kept waiting and a burst of libsoxr's still fit.
+static_assert(kBridgeDeepestOutputFrames + kBridgeMostOutputFrames + 4 * kFramesPerBuffer <= kRingFrames);
+
 }  // namespace
 
 struct BridgeParts {
@@ -31,6 +34,7 @@ struct BridgeParts {
   float composed[kFramesPerBuffer]{};
   float converted[kConvertedFrames]{};
   std::atomic<unsigned long long> inputLost{0}, outputShort{0}, shortCalls{0};
+  std::size_t least = kBridgeOutputFrames;  // output kept waiting at the least; set before the helper starts
   std::atomic<bool> running{false};
   std::thread helper;
 };
@@ -90,7 +94,7 @@ void pumpInput(BridgeParts& b) {
 // What the output ring is topped up to: the least, raised a buffer for each short playback call.
 std::size_t outputTarget(const BridgeParts& b) {
   const unsigned long long raised = b.shortCalls.load(std::memory_order_relaxed) * kFramesPerBuffer;
-  return std::min<unsigned long long>(kBridgeOutputFrames + raised, kBridgeMostOutputFrames);
+  return std::min<unsigned long long>(b.least + raised, b.least - kBridgeOutputFrames + kBridgeMostOutputFrames);
 }
 
 void pumpOutput(BridgeParts& b) {
@@ -132,6 +136,12 @@ bool openRateBridge(RateBridge& bridge, const BridgeRates& rates, const BridgeEn
   made->output.push(silence, kBridgeOutputFrames);
   bridge.parts = std::move(made);
   return true;
+}
+
+void setBridgeDeviceBuffer(RateBridge& bridge, unsigned long frames) {
+  if (bridge.parts == nullptr) return;
+  const unsigned long deep = std::min(frames, kBridgeDeepestOutputFrames) + kFramesPerBuffer;
+  bridge.parts->least = std::max<std::size_t>(kBridgeOutputFrames, deep);
 }
 
 void startRateBridge(RateBridge& bridge, void (*onStart)()) {

@@ -29,6 +29,9 @@ struct BridgeEnds {
 // latency it needs, and an idle one keeps the least.
 inline constexpr unsigned long kBridgeOutputFrames = 2 * kFramesPerBuffer;
 inline constexpr unsigned long kBridgeMostOutputFrames = 8 * kFramesPerBuffer;
+// A device whose host buffer is deeper asks for all of it in one burst of callbacks after any
+// hiccup (Wine's WASAPI: 86 ms), so the least kept waiting is that buffer and one more.
+inline constexpr unsigned long kBridgeDeepestOutputFrames = 8192;
 inline constexpr double kBridgePollMs = 1.0;  // the helper thread's sleep between rounds
 
 struct BridgeCounts {
@@ -49,6 +52,9 @@ struct RateBridge {
 // Main thread, while no stream runs: converters and rings made ready, the output ring primed with
 // kBridgeOutputFrames of silence. False with a one-line reason when libsoxr refuses a rate.
 bool openRateBridge(RateBridge& bridge, const BridgeRates& rates, const BridgeEnds& ends, std::string& reason);
+// Main thread, before the helper starts: the device's host buffer in device frames, which the
+// output kept waiting then covers (at most kBridgeDeepestOutputFrames).
+void setBridgeDeviceBuffer(RateBridge& bridge, unsigned long frames);
 // Main thread: the helper thread, which runs `onStart` first (its priority) and then pumps every
 // kBridgePollMs until closed.
 void startRateBridge(RateBridge& bridge, void (*onStart)());

@@ -290,7 +290,11 @@ bool openSplit(AudioShared& audio, PaStreamParameters& input, PaStreamParameters
     closeRateBridge(audio.bridge);
     return false;
   }
-  if (bridged) startRateBridge(audio.bridge, raiseHelperThread);
+  if (bridged) {
+    const PaStreamInfo* info = Pa_GetStreamInfo(playback);
+    if (info != nullptr) setBridgeDeviceBuffer(audio.bridge, static_cast<unsigned long>(info->outputLatency * opened.rates.output));
+    startRateBridge(audio.bridge, raiseHelperThread);
+  }
   if (opened.settings.realtime && onAlsa(input)) askRealtime(capture);
   if (opened.settings.realtime && onAlsa(output)) askRealtime(playback);
   if (!startStream(playback, reason) || !startStream(capture, reason)) {

@@ -140,6 +140,26 @@ TEST_F(Bridging, ALateHelperCostsSilenceIsCountedAndKeepsMoreWaitingAfter) {
   EXPECT_EQ(sent - before, kBridgeMostOutputFrames);
 }
 
+TEST_F(Bridging, ADeviceBufferAskedForInOneBurstFindsItAllWaiting) {
+  // A host buffer of 86 ms refilled by back-to-back callbacks after a hiccup (WASAPI under Wine).
+  constexpr unsigned long kHostBuffer = 4114;
+  struct Case {
+    unsigned long deviceBuffer;
+    bool silent;
+  };
+  for (const Case& c : {Case{0, true}, Case{kHostBuffer, false}, Case{1u << 20, false}}) {
+    SetUp();
+    open({kDeviceRate, kDeviceRate}, sendTone);
+    if (c.deviceBuffer > 0) setBridgeDeviceBuffer(bridge, c.deviceBuffer);
+    pumpRateBridge(bridge);
+    float out[kCall];
+    unsigned long burst = 0;
+    for (; burst + kCall <= kHostBuffer; burst += kCall) bridgePlayback(bridge, out, kCall);
+    EXPECT_EQ(rateBridgeCounts(bridge).outputShort > 0, c.silent) << c.deviceBuffer;
+    closeRateBridge(bridge);
+  }
+}
+
 TEST_F(Bridging, ARateTheConverterCannotTakeIsRefusedWithTheReason) {
   std::string reason;
   EXPECT_FALSE(openRateBridge(bridge, {0.0, kSampleRate}, {nullptr, hear, sendTone}, reason));

@@ -132,7 +132,7 @@ print(r["tone_seconds"], r.get("frequency", 0), len(r["gaps"]) + len(r["breaks"]
 }
 
 faults=()  # said together at the end, so that one run measures every rate
-for rate in 48000 44100; do
+for rate in ${LIVE_RATES:-48000 44100}; do  # LIVE_RATES: fewer, while looking into one
   live_at $rate
   hold_tone $rate
   say "at $rate Hz: $(opened_line $rate)"
