@@ -125,10 +125,14 @@ bool setDetector(const std::string& text, CommandLine& line, std::string& reason
   return false;
 }
 
+// "equal, just, ... or vallotti": every temperament's name.
+std::string temperamentNames() {
+  return listedNames([](int t) { return temperamentName(Temperament(t)); }, kTemperamentCount);
+}
 
 bool setTemperament(const std::string& text, CommandLine& line, std::string& reason) {
   if (temperamentNamed(text, line.start.tuning.temperament)) return true;
-  reason = "--temperament needs " + listedNames([](int t) { return temperamentName(Temperament(t)); }, kTemperamentCount) + ", not '" + text + "'";
+  reason = "--temperament needs " + temperamentNames() + ", not '" + text + "'";
   return false;
 }
 
