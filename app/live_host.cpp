@@ -42,7 +42,10 @@ bool LiveHost::startAudio() {
   file_->startReading(shared_);
   if (audio_.report && file_->fileRate() != kReplaySampleRate)
     notices_.push_back("audio: " + conversionLine(file_->path(), file_->fileRate()));
-  if (startFileAudio(shared_, audio_, reason)) return true;
+  std::vector<std::string> notes;
+  const bool started = startFileAudio(shared_, audio_, reason, notes);
+  notices_.insert(notices_.end(), notes.begin(), notes.end());
+  if (started) return true;
   notices_.push_back("no sound output (" + reason + "); " + file_->path() + " plays silently, timed by the clock");
   file_->startClock();
   return false;

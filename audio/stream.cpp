@@ -85,6 +85,13 @@ void relayPlaybackEnd(void* userData, float* output, unsigned long frameCount) {
   relayPlayback(audio.relay, audio.record, output, frameCount);
 }
 
+// The rate bridge's helper thread, for a file: its samples at 44100 Hz, and no input to take.
+void fileEnd(void* userData, float* output, unsigned long frameCount) {
+  feedFromFile(shared(userData), output, frameCount);
+}
+
+void noInputEnd(void*, const float*, unsigned long) {}
+
 int playFile(const void*, void* output, unsigned long frameCount, const PaStreamCallbackTimeInfo*,
              PaStreamCallbackFlags, void* userData) {
   feedFromFile(shared(userData), static_cast<float*>(output), frameCount);
@@ -183,12 +190,10 @@ double openingRate(int device, bool input, int minLatencyMs) {
 }
 
 // The devices opened when none is named: the defaults of the first preferred host API whose
-// defaults take the stream (the output's alone for a file, which is not converted), else
-// PortAudio's own. The host APIs passed over go to `passedOver`, named. Needs the library initialised.
+// defaults take the stream (the output's alone for a file), else PortAudio's own. The host APIs
+// passed over go to `passedOver`, named. Needs the library initialised.
 DevicePair defaultDevices(bool withInput, int minLatencyMs, std::string* passedOver = nullptr) {
-  auto opens = [withInput, minLatencyMs](int device, bool input) {
-    return withInput ? openingRate(device, input, minLatencyMs) > 0 : takesTheStream(device, input, minLatencyMs);
-  };
+  auto opens = [minLatencyMs](int device, bool input) { return openingRate(device, input, minLatencyMs) > 0; };
   for (PaHostApiTypeId type : preferredHostApis()) {
     const PaHostApiIndex index = Pa_HostApiTypeIdToHostApiIndex(type);
     const PaHostApiInfo* api = index >= 0 ? Pa_GetHostApiInfo(index) : nullptr;
@@ -339,6 +344,20 @@ std::string streamReport(const OpenStreams& opened, int inputDevice) {
                 milliseconds(capture, true), milliseconds(playback, false));
   if (opened.passedOver.empty()) return line;
   return line + ("; passed over (their default devices take no stream this program can open): " + opened.passedOver);
+}
+
+// The same for a file's one output stream.
+std::string fileStreamReport(const OpenStreams& opened, int outputDevice) {
+  const PaDeviceInfo* device = Pa_GetDeviceInfo(outputDevice);
+  const PaHostApiInfo* api = device != nullptr ? Pa_GetHostApiInfo(device->hostApi) : nullptr;
+  const PaStreamInfo* info = Pa_GetStreamInfo(openStream(opened));
+  const std::string word = sharingWord(hostApiType(outputDevice), false);
+  char line[kReportLength];
+  std::snprintf(line, sizeof line, "audio: the file's output on %s%s%s at %.0f Hz%s, output latency %.1f ms",
+                api != nullptr && api->name != nullptr ? api->name : "?", word.empty() ? "" : " ", word.c_str(),
+                opened.rates.output, converting(opened) ? " (converted from 44100 Hz)" : "",
+                info != nullptr ? 1000.0 * info->outputLatency : -1.0);
+  return line;
 }
 
 // The line SONAVEL_AUDIO_REPORT asks for at the end: how well the playback side kept up.
@@ -501,6 +520,10 @@ void stopAudio(AudioShared& audio, std::vector<std::string>& report) {
     if (opened.settings.report) report = {relayReport(audio.relay), fillReport(audio.relay)};
     if (opened.settings.report && converting(opened)) report.push_back(bridgeReport(audio.bridge));
     closeRateBridge(audio.bridge);
+  } else if (audio.bridge.parts != nullptr) {  // a file's output through the bridge
+    if (opened.settings.report) report.push_back(bridgeReport(audio.bridge));
+    if (opened.settings.report) report.push_back(paceReport("playback", audio.playbackClock));
+    closeRateBridge(audio.bridge);
   }
   if (hadStream && opened.settings.report && audio.captureClock.calls.load(std::memory_order_relaxed) > 0) {
     report.push_back(paceReport(split ? "capture" : "duplex", audio.captureClock));
@@ -514,21 +537,57 @@ void stopAudio(AudioShared& audio, std::vector<std::string>& report) {
 
 namespace {
 
+// A file on a device at its own rate: the rate bridge's helper plays the file at 44100 Hz and
+// the device's callback only takes what it converted.
+bool openBridgedFileOutput(AudioShared& audio, PaStreamParameters& output, std::string& reason) {
+  OpenStreams& opened = audio.streams;
+  if (!openRateBridge(audio.bridge, opened.rates, {&audio, noInputEnd, fileEnd}, reason)) return false;
+  PaStream* stream = nullptr;
+  const PaError error =
+      Pa_OpenStream(&stream, nullptr, &output, opened.rates.output, kFramesPerBuffer, paNoFlag, playFromBridge, &audio);
+  if (error != paNoError) {
+    reason = "cannot open the audio stream: " + errorText(error);
+    closeRateBridge(audio.bridge);
+    return false;
+  }
+  const PaStreamInfo* info = Pa_GetStreamInfo(stream);
+  if (info != nullptr) setBridgeDeviceBuffer(audio.bridge, static_cast<unsigned long>(info->outputLatency * opened.rates.output));
+  startRateBridge(audio.bridge, raiseHelperThread);
+  if (!startStream(stream, reason)) {
+    Pa_CloseStream(stream);
+    closeRateBridge(audio.bridge);
+    return false;
+  }
+  opened.capture = stream;
+  return true;
+}
+
 // With the library initialised: the output stream that plays the file, or why not.
-bool openFileOutput(AudioShared& audio, const std::string& outputDevice, std::string& reason) {
-  const int latency = audio.streams.settings.minLatencyMs;
+bool openFileOutput(AudioShared& audio, const std::string& outputDevice, std::string& reason,
+                    std::vector<std::string>& notes) {
+  OpenStreams& opened = audio.streams;
+  const int latency = opened.settings.minLatencyMs;
   const int device = chooseAudioDevice(deviceSummaries(), outputDevice, AudioDirection::Output,
                                        defaultDevices(false, latency).output, reason);
   if (device == kNoAudioDevice) return false;
-  const PaStreamParameters output = monoFloat(device, false, latency);
-  return openOneStream(audio, nullptr, &output, playFile, reason);
+  PaStreamParameters output = monoFloat(device, false, latency);
+  const double rate = openingRate(device, false, latency);
+  opened.rates = {kSampleRate, rate > 0 ? rate : kSampleRate};
+  opened.passedOver.clear();
+  opened.exclusive = false;
+  resetClock(audio.playbackClock);
+  const bool started = converting(opened) ? openBridgedFileOutput(audio, output, reason)
+                                          : openOneStream(audio, nullptr, &output, playFile, reason);
+  if (started && opened.settings.report) notes.push_back(fileStreamReport(opened, device));
+  return started;
 }
 
 }  // namespace
 
-bool startFileAudio(AudioShared& audio, const AudioSettings& settings, std::string& reason) {
+bool startFileAudio(AudioShared& audio, const AudioSettings& settings, std::string& reason,
+                    std::vector<std::string>& notes) {
   return startWith(audio.streams, settings, reason,
-                   [&] { return openFileOutput(audio, settings.devices.output, reason); });
+                   [&] { return openFileOutput(audio, settings.devices.output, reason, notes); });
 }
 
 bool checkOutputDevice(const std::string& outputDevice, std::string& reason) {

@@ -23,8 +23,10 @@ bool listAudioDevices(std::vector<std::string>& lines, std::string& reason);
 bool checkAudioDevices(const AudioDeviceChoice& choice, std::string& reason);
 
 // A sound file in place of the input: one output stream on `settings.devices.output` whose
-// callback takes the file's samples (audio/file_feed.hpp); no input device is opened. False
-// with a one-line reason when no output can be had; stopAudio ends it.
-bool startFileAudio(AudioShared& audio, const AudioSettings& settings, std::string& reason);
+// callback takes the file's samples (audio/file_feed.hpp), through the rate bridge where the
+// device runs at its own rate; no input device is opened. False with a one-line reason when no
+// output can be had; with `settings.report`, `notes` gets the stream's line. stopAudio ends it.
+bool startFileAudio(AudioShared& audio, const AudioSettings& settings, std::string& reason,
+                    std::vector<std::string>& notes);
 // Resolves only an output device (empty: the default); false with a one-line reason.
 bool checkOutputDevice(const std::string& outputDevice, std::string& reason);

@@ -7,7 +7,8 @@
 # and said, not judged: on a machine running other tests beside this one they measure the load,
 # which tools/soak.sh measures on purpose. Then
 # --exclusive at 48000 Hz: either WASAPI exclusive with its latency in the report, or one line
-# saying it was refused and the report saying shared; A4 lit either way.
+# saying it was refused and the report saying shared; A4 lit either way. Last, a file played at
+# 48000 Hz: WASAPI shared, converted in the program, heard at 440 Hz.
 #
 #   live_rates.sh WINDOWS_BUILD PROBE   (PROBE: the Linux build's tests/sonavel_probe)
 # Exit 0 pass, 1 fail, 77 skip (Xvfb or PulseAudio cannot run here, or no Linux build's probe).
@@ -152,6 +153,30 @@ else
 fi
 others=$(grep -a '^sonavel: ' "$work/sonavel-exclusive.log" | grep -av -e '^sonavel: \(audio\|loop\):' -e 'exclusive mode refused' || true)
 [ -z "$others" ] || fail "sonavel.exe said: $others"
+# A file, with the device at 48000 Hz: WASAPI shared, converted from 44100 Hz in the program, A4
+# lit and the file heard at 440 Hz.
+sox -n -r 44100 -c 1 -b 16 "$work/run/a4-file.wav" synth 30 sine $kA4Hz vol 0.25 || fail "sox cannot make the file"
+server_at 48000
+record sonavel_out.monitor "$work/out-file.raw"
+file_recorder=${started[-1]}
+start_sonavel a4-file.wav
+wait_for 60 a4_dark || fail "the file at 48000 Hz does not light A4"
+sleep 5
+stop_pid "$file_recorder"
+end_sonavel file
+file_line=$(grep -a -m1 "^sonavel: audio: the file's output on" "$work/sonavel-file.log" | tr -d '\r')
+say "the file at 48000 Hz: $file_line"
+grep -q "on Windows WASAPI shared at 48000 Hz (converted from 44100 Hz)" <<<"$file_line" ||
+  faults+=("the file at 48000 Hz: the report says: ${file_line:-nothing}")
+/usr/bin/python3 "$analyse" run "$work/out-file.raw" "$work/sonavel-file.log" /dev/null >"$work/judged-file.json" ||
+  fail "soak_analyse.py cannot judge the file's recording"
+read -r seconds frequency < <(/usr/bin/python3 -c 'import json, sys
+r = json.load(open(sys.argv[1]))
+print(r["tone_seconds"], r.get("frequency", 0))' "$work/judged-file.json")
+say "the file at 48000 Hz: $seconds s heard at $frequency Hz"
+awk -v s="$seconds" -v f="$frequency" -v a=$kA4Hz -v d=$kMostOff 'BEGIN { exit !(s > 3 && f > a - d && f < a + d) }' ||
+  faults+=("the file at 48000 Hz: $seconds s heard at $frequency Hz")
+
 for fault in "${faults[@]}"; do say "FAIL: $fault"; done
 [ ${#faults[@]} -eq 0 ] || exit 1
 say "PASS in $(elapsed) s"
