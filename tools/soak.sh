@@ -5,8 +5,9 @@
 # recorded. Each run is judged by tools/soak_analyse.py: gaps in the tone (runs of
 # 32 or more samples of silence, and breaks in its phase), the relay's least fill
 # and how punctually the capture and playback callbacks came (the program's audio
-# report, SONAVEL_AUDIO_REPORT=1), and key to picture before the hold. A summary
-# over all runs follows, with gaps per hour of tone.
+# report, SONAVEL_AUDIO_REPORT=1), and key to picture before the hold. A stall probe
+# beside it says which gaps came while the whole machine stood still (soak_analyse.py).
+# A summary over all runs follows, with gaps per hour of tone.
 #
 # usage: tools/soak.sh [--route pulseaudio|pipewire-pulse|pipewire-alsa] [--runs N]
 #                      [--seconds S] [--loops N] [--no-realtime] [--control] [--out DIR]
@@ -36,7 +37,7 @@ while [ $# -gt 0 ]; do
     --no-realtime) realtime=0 ;;
     --control) control=1 ;;
     --one) one=$2; shift ;;  # one run into the folder given, for the loop below
-    -h | --help) sed -n '2,21p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h | --help) sed -n '2,23p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     -*) echo "soak: unknown option $1" >&2; exit 2 ;;
     *) build=$1 ;;
   esac
@@ -63,6 +64,15 @@ if [ -n "${one:-}" ]; then
     [ "$keep_audio" = 0 ] || cp "$work/out.raw" "$one/" 2>/dev/null
   }
   trap 'keep; cleanup' EXIT
+  # The stall probe (soak_analyse.py), above the audio threads' priority where the system allows it;
+  # the findings then say which gaps came while the whole machine stood still.
+  probe_args=()
+  stall_probe() {
+    chrt -f 50 true 2>/dev/null || { say "no real-time priority for the stall probe: gaps not set against stalls"; return; }
+    chrt -f 50 /usr/bin/python3 "$here/soak_analyse.py" probe "$one/stalls.txt" $((hold + 10)) &
+    started+=($!)
+    probe_args=("$one/stalls.txt" "$one/held-at")
+  }
   load() {  # the busy loops, on the schedule of a run
     sleep "$load_start"
     busy=()
@@ -84,12 +94,13 @@ sys.stdout.buffer.write(b''.join(struct.pack('<f', 0.25 * math.sin(step * i)) fo
       </dev/null >"$work/pacat.log" 2>&1 &
     started+=($!)
     local player=$!
+    stall_probe
     date +%s.%N >"$one/held-at"
     load
     stop_pid "$player"
     sleep 0.5
     stop_pid "$recorder"
-    /usr/bin/python3 "$here/soak_analyse.py" run "$work/out.raw" "$work/sonavel.log" /dev/null \
+    /usr/bin/python3 "$here/soak_analyse.py" run "$work/out.raw" "$work/sonavel.log" /dev/null "${probe_args[@]}" \
       >"$one/result.json" || fail "cannot analyse the recording"
   }
   mkdir -p "$one"
@@ -122,6 +133,7 @@ sys.stdout.buffer.write(b''.join(struct.pack('<f', 0.25 * math.sin(step * i)) fo
   press Return || fail "xdotool cannot press Return"
   x xdotool mousemove --window "$wid" $kHoldX $kA4RowY || fail "xdotool cannot move the pointer"
   sleep 0.3
+  stall_probe
   date +%s.%N >"$one/held-at"
   x xdotool mousedown 3 || fail "xdotool cannot press the right button"
   load
@@ -129,7 +141,7 @@ sys.stdout.buffer.write(b''.join(struct.pack('<f', 0.25 * math.sin(step * i)) fo
   sleep 0.5
   stop_pid "$recorder"
   quit_cleanly
-  /usr/bin/python3 "$here/soak_analyse.py" run "$work/out.raw" "$work/sonavel.log" "$one/keylag.txt" \
+  /usr/bin/python3 "$here/soak_analyse.py" run "$work/out.raw" "$work/sonavel.log" "$one/keylag.txt" "${probe_args[@]}" \
     >"$one/result.json" || fail "cannot analyse the recording"
   exit 0
 fi

@@ -1,13 +1,22 @@
 #!/usr/bin/python3
 """Judges the soak's runs (tools/soak.sh).
 
-  soak_analyse.py run OUT.raw SONAVEL.log KEYLAG.txt   one run's findings as JSON
+  soak_analyse.py run OUT.raw SONAVEL.log KEYLAG.txt [STALLS.txt HELD_AT]
+                                                       one run's findings as JSON
   soak_analyse.py line N RESULT.json                   one line on run N
   soak_analyse.py summary RESULT.json...               the runs together, gaps per hour
+  soak_analyse.py probe STALLS.txt SECONDS             the stall probe (below), for SECONDS
 
 A gap is a run of at least 32 samples of silence inside the tone, or a break in
 its phase: a rising zero crossing more than 5 % away from where the tone's own
 period puts it, not within a gap of silence already counted.
+
+The stall probe runs beside the program, at a real-time priority above the audio
+threads' where the system grants it: it sleeps 2 ms at a time and notes every wake-up
+later than 15 ms (wall-clock start, milliseconds). Where it stood still as long as the
+output buffer lasts, every thread of the machine did (a virtual machine whose host took
+its processors away, say), the sound server's among them: a gap at that moment is the
+machine's, and the run says so beside the gap.
 """
 
 import array
@@ -21,6 +30,10 @@ SILENT = 1e-4         # below the tone's least sample near a crossing (about 0.0
 TONE = 0.02           # a sample at least this large is the tone
 PERIOD_SLACK = 0.05   # a crossing interval this far from the period is a break
 RATE = 44100.0
+PROBE_SLEEP = 0.002   # s between the probe's wake-ups
+PROBE_LATE = 0.015    # s: a wake-up this late is noted
+MACHINE_STALL = 50.0  # ms: a probe stall this long stops the sound server's threads as well
+NEAR = 0.5            # s: a stall this close to a gap (the tone reaches the recording ~0.1 s late)
 
 
 def silent_runs(x):
@@ -96,7 +109,39 @@ def report(log):
     return found
 
 
-def run(raw, log, keylag):
+def stalls_near(stalls, held_at, result):
+    """Each gap and break gets the longest probe stall near it, in ms (0 when none)."""
+    for event in result["gaps"] + result["breaks"]:
+        length = event.get("samples", 0) / RATE
+        at = held_at + event["at_s"]
+        near = [ms for start, ms in stalls if at - NEAR <= start + ms / 1000.0 and start <= at + length + NEAR]
+        event["machine_stall_ms"] = max(near, default=0.0)
+    result["probe_stall_max_ms"] = max((ms for _, ms in stalls), default=0.0)
+
+
+def read_stalls(path):
+    stalls = []
+    for text in open(path, encoding="utf-8"):
+        fields = text.split()
+        if len(fields) == 2:
+            stalls.append((float(fields[0]), float(fields[1])))
+    return stalls
+
+
+def probe(path, seconds):
+    import time
+    end = time.monotonic() + seconds
+    with open(path, "w", encoding="utf-8", buffering=1) as out:
+        last = time.monotonic()
+        while last < end:
+            time.sleep(PROBE_SLEEP)
+            now = time.monotonic()
+            if now - last > PROBE_LATE:
+                out.write(f"{time.time() - (now - last):.3f} {(now - last) * 1000.0:.1f}\n")
+            last = now
+
+
+def run(raw, log, keylag, stalls=None, held_at=None):
     samples = array.array("f")
     with open(raw, "rb") as f:
         data = f.read()
@@ -107,11 +152,25 @@ def run(raw, log, keylag):
         result["key_to_picture"] = open(keylag, encoding="utf-8").read().strip()
     except OSError:
         result["key_to_picture"] = ""
+    if stalls is not None and held_at is not None:
+        try:
+            stalls_near(read_stalls(stalls), float(open(held_at, encoding="utf-8").read()), result)
+        except (OSError, ValueError):
+            pass
     print(json.dumps(result))
 
 
 def events(result):
     return len(result["gaps"]) + len(result["breaks"])
+
+
+def machine_events(result):
+    return sum(1 for e in result["gaps"] + result["breaks"] if e.get("machine_stall_ms", 0.0) >= MACHINE_STALL)
+
+
+def stall_text(event):
+    ms = event.get("machine_stall_ms", 0.0)
+    return f", the machine stalled {ms:.0f} ms" if ms >= MACHINE_STALL else ""
 
 
 def side_text(result, side):
@@ -124,8 +183,8 @@ def side_text(result, side):
 
 def line(n, path):
     r = json.load(open(path, encoding="utf-8"))
-    where = ", ".join([f"{g['samples']} silent at {g['at_s']} s" for g in r["gaps"]] +
-                      [f"break at {b['at_s']} s" for b in r["breaks"]])
+    where = ", ".join([f"{g['samples']} silent at {g['at_s']} s{stall_text(g)}" for g in r["gaps"]] +
+                      [f"break at {b['at_s']} s{stall_text(b)}" for b in r["breaks"]])
     text = (f"soak: run {n}: {r['tone_seconds']:.1f} s of tone at {r.get('frequency', 0)} Hz, "
             f"{events(r)} gaps{' (' + where + ')' if where else ''}")
     if r.get("relay") is not None:  # the program's own report; a control run has none
@@ -134,6 +193,8 @@ def line(n, path):
                  + f", fill least {r.get('fill_least_ms')} ms"
                  + side_text(r, "capture") + side_text(r, "playback")
                  + f"; block to picture mean {r.get('block_to_picture_mean_ms')} ms max {r.get('block_to_picture_max_ms')} ms")
+    if r.get("probe_stall_max_ms") is not None:
+        text += f"; longest stall of the machine {r['probe_stall_max_ms']:.0f} ms"
     print(text + (f"; {r['key_to_picture']}" if r.get("key_to_picture") else ""))
 
 
@@ -149,6 +210,13 @@ def summary(paths):
     print(f"soak: {len(results)} runs, {hours * 60:.1f} min of tone: {total} gaps in {with_gap} runs, "
           f"{total / hours if hours else 0:.1f} an hour; longest silence "
           f"{max([g['samples'] for r in results for g in r['gaps']], default=0)} samples")
+    probed = [r for r in results if r.get("probe_stall_max_ms") is not None]
+    if probed:
+        machine = sum(machine_events(r) for r in probed)
+        stalled = sum(1 for r in probed if r["probe_stall_max_ms"] >= MACHINE_STALL)
+        print(f"soak: of those, {machine} while the whole machine stood still (the stall probe late by "
+              f"{MACHINE_STALL:.0f} ms or more); the machine stalled so in {stalled} of {len(probed)} runs, "
+              f"longest {max(r['probe_stall_max_ms'] for r in probed):.0f} ms")
     if fills:
         print(f"soak: relay fill least {min(fills):.1f} ms (per run: {' '.join(f'{f:.0f}' for f in fills)})")
     for side in ("capture", "playback", "duplex"):
@@ -171,7 +239,9 @@ def summary(paths):
 
 def main(argv):
     if len(argv) >= 5 and argv[1] == "run":
-        run(argv[2], argv[3], argv[4])
+        run(*argv[2:7])
+    elif len(argv) == 4 and argv[1] == "probe":
+        probe(argv[2], float(argv[3]))
     elif len(argv) == 4 and argv[1] == "line":
         line(argv[2], argv[3])
     elif len(argv) >= 2 and argv[1] == "summary":
