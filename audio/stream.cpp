@@ -272,6 +272,15 @@ bool converting(const OpenStreams& opened) {
   return opened.rates.input != kSampleRate || opened.rates.output != kSampleRate;
 }
 
+// The bridge's helper started for the playback stream opened on it, keeping that stream's host
+// buffer waiting.
+void startBridgeFor(AudioShared& audio, PaStream* playback) {
+  const PaStreamInfo* info = Pa_GetStreamInfo(playback);
+  if (info != nullptr)
+    setBridgeDeviceBuffer(audio.bridge, static_cast<unsigned long>(info->outputLatency * audio.streams.rates.output));
+  startRateBridge(audio.bridge, raiseHelperThread);
+}
+
 // Capture and playback as two streams joined by the output relay. Each waits on
 // its own device, so neither can spin on the other's readiness. A device at its own rate is
 // served through the rate bridge, whose helper thread then runs the relay's two ends.
@@ -295,11 +304,7 @@ bool openSplit(AudioShared& audio, PaStreamParameters& input, PaStreamParameters
     closeRateBridge(audio.bridge);
     return false;
   }
-  if (bridged) {
-    const PaStreamInfo* info = Pa_GetStreamInfo(playback);
-    if (info != nullptr) setBridgeDeviceBuffer(audio.bridge, static_cast<unsigned long>(info->outputLatency * opened.rates.output));
-    startRateBridge(audio.bridge, raiseHelperThread);
-  }
+  if (bridged) startBridgeFor(audio, playback);
   if (opened.settings.realtime && onAlsa(input)) askRealtime(capture);
   if (opened.settings.realtime && onAlsa(output)) askRealtime(playback);
   if (!startStream(playback, reason) || !startStream(capture, reason)) {
@@ -521,8 +526,7 @@ void stopAudio(AudioShared& audio, std::vector<std::string>& report) {
     if (opened.settings.report && converting(opened)) report.push_back(bridgeReport(audio.bridge));
     closeRateBridge(audio.bridge);
   } else if (audio.bridge.parts != nullptr) {  // a file's output through the bridge
-    if (opened.settings.report) report.push_back(bridgeReport(audio.bridge));
-    if (opened.settings.report) report.push_back(paceReport("playback", audio.playbackClock));
+    if (opened.settings.report) report = {bridgeReport(audio.bridge), paceReport("playback", audio.playbackClock)};
     closeRateBridge(audio.bridge);
   }
   if (hadStream && opened.settings.report && audio.captureClock.calls.load(std::memory_order_relaxed) > 0) {
@@ -550,9 +554,7 @@ bool openBridgedFileOutput(AudioShared& audio, PaStreamParameters& output, std::
     closeRateBridge(audio.bridge);
     return false;
   }
-  const PaStreamInfo* info = Pa_GetStreamInfo(stream);
-  if (info != nullptr) setBridgeDeviceBuffer(audio.bridge, static_cast<unsigned long>(info->outputLatency * opened.rates.output));
-  startRateBridge(audio.bridge, raiseHelperThread);
+  startBridgeFor(audio, stream);
   if (!startStream(stream, reason)) {
     Pa_CloseStream(stream);
     closeRateBridge(audio.bridge);
