@@ -20,6 +20,10 @@ constexpr double kRestrikeFall = 1.4142135623730951;
 // ... and only with an attack in the sound: the RMS rising this much over two 2.9 ms frames
 // (+1.9 dB), as a hammer, a pick or a tongue makes it and a tremolo's or a bow's swell does not.
 constexpr double kRestrikeAttack = 1.25;
+// A held note is released where the power near its pitch falls this much from one block to the
+// next (-9 dB): a damper, a lifted bow or finger, a stopped breath. Left to ring, a note decays
+// far slower; what rings on after such a fall is its tail, not a note.
+constexpr double kReleaseFall = 8.0;
 // An onset's frame has at least this many times the RMS of the frame two before (+1.5 dB).
 constexpr double kOnsetRise = 1.1885022274370185;
 constexpr double kOnsetShareOfLargest = 0.5;  // the attack is the first rise of this share of the largest
@@ -203,6 +207,10 @@ bool roseSinceLit(const NoteTrackerState& state, const RowNote& note, int row) {
   return note.litPower > 0.0 && now >= kRestrikeRise * note.litPower;
 }
 
+bool fellSinceLit(const NoteTrackerState& state, const RowNote& note, int row) {
+  return note.litPower > 0.0 && state.bandPower[row] * kReleaseFall <= note.litPower;
+}
+
 // The share of the squared window's energy from sample `from` of the block on.
 double windowShareFrom(const NoteTrackerState& state, long long from) {
   if (from <= 0) return 1.0;
@@ -213,6 +221,17 @@ double windowShareFrom(const NoteTrackerState& state, long long from) {
     if (i >= from) after += energy;
   }
   return std::max(after / all, kLeastWindowShare);
+}
+
+// Where in the block a note stopped that kept `share` of its power: where the squared window's
+// energy before that sample is `share` of its whole.
+long long releasedAt(const NoteTrackerState& state, double share) {
+  double all = 0.0;
+  for (int i = 0; i < kBlockSize; ++i) all += state.window[i] * state.window[i];
+  double before = 0.0;
+  int i = 0;
+  for (; i < kBlockSize && before < share * all; ++i) before += state.window[i] * state.window[i];
+  return i;
 }
 
 // A row first lit: a note to be confirmed by the next block, starting no earlier than the last one's end.
@@ -234,6 +253,11 @@ void stepHeld(const NoteTrackerInput& input, NoteTrackerState& state, RowNote& n
   if (!(input.scores[row] >= kNamed)) {
     note.phase = RowPhase::Dark;  // it may be a block the detector missed
     note.end = first;
+    note.restruck = false;
+  } else if (last > 0.0 && state.bandPower[row] * kReleaseFall <= last) {
+    note.end = first + releasedAt(state, state.bandPower[row] / last);
+    push(state, endOf(row, note.end));
+    note.phase = RowPhase::Tail;
     note.restruck = false;
   } else if (note.restruck) {
     readCents(note, row, *input.reading);
@@ -273,7 +297,19 @@ void stepRow(const NoteTrackerInput& input, NoteTrackerState& state, int row, lo
     case RowPhase::Held:
       stepHeld(input, state, note, row, onset);
       break;
+    case RowPhase::Tail:
+      if (!lit) {
+        note.phase = RowPhase::Idle;
+      } else if (rose(state, row) && state.bandPower[row] * kReleaseFall > note.peakPower && steepestRise(state) >= kRestrikeAttack) {
+        showNote(input, state, note, row, onset);  // struck again while the tail rang, not a neighbour's attack leaking in
+      }
+      break;
     case RowPhase::Dark:
+      if (lit && fellSinceLit(state, note, row)) {
+        push(state, endOf(row, note.end));  // released in the dark block: what is lit now is its tail
+        note.phase = RowPhase::Tail;
+        break;
+      }
       if (lit && !roseSinceLit(state, note, row)) {
         note.phase = RowPhase::Held;  // one dark block inside a note that goes on
         break;

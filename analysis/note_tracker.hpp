@@ -36,8 +36,9 @@ struct NoteTrackerInput {
 };
 
 // Idle; Lit: shown by one block, to be confirmed by the next; Held: a note sounding; Dark: a
-// note whose row the last block left unlit, ended unless the next block lights it again.
-enum class RowPhase : unsigned char { Idle, Lit, Held, Dark };
+// note whose row the last block left unlit, ended unless the next block lights it again; Tail: a
+// note released (its power fell steeply) whose row still rings, no note until struck again.
+enum class RowPhase : unsigned char { Idle, Lit, Held, Dark, Tail };
 
 struct RowNote {
   RowPhase phase = RowPhase::Idle;

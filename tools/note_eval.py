@@ -142,6 +142,11 @@ def main():
                         restruck[0] += sum(1 for k in pairs if k in matched and k + 1 in matched)
                         restruck[1] += len(pairs)
                 print(f"note_eval: {font} {timbre} {material} done", file=sys.stderr)
+    kinds = {kind: [name for name, _, k in fonts if k == kind] for _, _, kind in fonts}
+    print(f"Note-level evaluation (make note-eval), levels {', '.join(map(str, levels))} dBFS, "
+          f"{'; '.join(f'{kind}: ' + ', '.join(names) for kind, names in kinds.items())}; {', '.join(timbres)}.")
+    print("A note matches with its onset within 50 ms and its pitch within 50 cents; "
+          "'with ends' also wants its end within 20 % of its length.\n")
     print("| material | fonts | precision | recall | F1 | worst F1 | F1 with ends |")
     print("|---|---|---|---|---|---|---|")
     for (material, kind), figures in rows.items():

@@ -191,4 +191,32 @@ TEST(NoteTracker, OneDarkBlockIsBridgedUnlessTheNoteWasStruckInIt) {
   }
 }
 
+TEST(NoteTracker, NoteDampedToAQuietTailEndsThereAndOnlyAStrikeStartsItAgain) {
+  struct Case {
+    double fall;     // dB the damper takes off in 10 ms at 1.3 s
+    double restrike; // s, struck again at full level while the tail rings; 0 not
+    size_t notes;
+  };
+  for (const Case& c : {Case{30.0, 0.0, 1}, Case{20.0, 0.0, 1}, Case{30.0, 2.0, 2}, Case{20.0, 2.0, 2}}) {
+    std::vector<float> samples = render({{kA4, 0.3, 2.4, 0.2, 0.0}}, 3.0);
+    const double tail = std::pow(10.0, -c.fall / 20.0);
+    for (size_t i = 0; i < samples.size(); ++i) {
+      const double t = i / kSampleRate;
+      double gain = t < 1.3 ? 1.0 : std::max(tail, 1.0 - (t - 1.3) / 0.01 * (1.0 - tail));
+      if (c.restrike > 0.0 && t >= c.restrike) gain = std::min(1.0, tail + (t - c.restrike) / 0.002);
+      samples[i] *= static_cast<float>(gain);
+    }
+    const std::vector<NoteEvent> events = track(samples);
+    const std::string name = std::to_string(c.fall) + " dB, struck again at " + std::to_string(c.restrike);
+    const std::vector<NoteEvent> on = onsets(events, kA4);
+    ASSERT_EQ(on.size(), c.notes) << name;
+    ASSERT_GE(events.size(), 2u) << name;
+    EXPECT_FALSE(events[1].on) << name;
+    EXPECT_NEAR(events[1].sample, at(1.3), kBlockSize) << name;  // not where the tail fades out
+    if (c.restrike > 0.0) {
+      EXPECT_NEAR(on[1].sample, at(c.restrike), 2 * kOnsetFrame) << name;
+    }
+  }
+}
+
 }  // namespace
