@@ -24,33 +24,11 @@ readonly kHoldSeconds=60
 readonly kPictureWidth=640 kCursorProbeY=100 kCursorHex=FFE000
 analyse=$(realpath "$(dirname "$0")/../../tools/soak_analyse.py")
 
-work=$(mktemp -d /tmp/sonavel-live-rates.XXXXXX)
-started=()
-t_start=$(date +%s.%N)
-say() { printf 'live_rates: %s\n' "$*"; }
-source "$(dirname "$0")/../e2e/live_script.sh"
-export WINEPREFIX=$work/wine
-stop_wine() { /usr/lib/wine/wineserver -k 2>/dev/null; }
-trap 'stop_wine; cleanup' EXIT
-
+test_name=live_rates needed_tools="pactl parec paplay xdotool import convert sox" sonavel_env=SONAVEL_AUDIO_REPORT=1
+source "$(dirname "$0")/wine_live.sh"
 [ -x "$probe" ] || skip "no Linux build's sonavel_probe at $probe"
-command -v Xvfb >/dev/null || skip "Xvfb is not installed"
-for tool in pactl parec paplay xdotool import convert sox; do
-  command -v "$tool" >/dev/null || fail "$tool is missing (tools/install-deps.sh test installs it)"
-done
-[ -x "$build/sonavel.exe" ] || fail "no sonavel.exe in $build"
 start_display
-wine_run=$(realpath "$(dirname "$0")/../../tools/windows/wine-run.sh")
-mkdir -p "$work/run"
-cp "$build/font.tga" "$work/run/"
 sox -n -r 44100 -c 1 -b 16 "$work/a4.wav" synth 300 sine $kA4Hz vol $kSineLevel || fail "sox cannot make the tone"
-sonavel=$work/sonavel-under-wine
-cat >"$sonavel" <<EOF
-#!/bin/sh
-SDL_VIDEODRIVER=windows SDL_RENDER_DRIVER=software SONAVEL_AUDIO_REPORT=1 SONAVEL_WINDOWS_DLLS=$build \
-  exec $wine_run $build/sonavel.exe "\$@"
-EOF
-chmod +x "$sonavel"
 
 # server_at RATE: a new PulseAudio whose default rate and null sinks are RATE; the last one stopped.
 server=""
@@ -69,7 +47,7 @@ server_at() {
   esac
   server=${started[first]}
   # The prefix is made once, with the display and a sound server in reach.
-  [ -d "$WINEPREFIX" ] || SONAVEL_WINDOWS_DLLS=$build "$wine_run" cmd.exe /c exit 0 >/dev/null 2>&1
+  [ -d "$WINEPREFIX" ] || wine cmd.exe /c exit 0 >/dev/null 2>&1
 }
 
 shot() { x import -window "$wid" "png:$1" 2>>"$work/import.log"; }

@@ -27,27 +27,12 @@ readonly kLitKeyX=620 kLitKeyY=237 kPickedKey=44CCFF  # the right strip's A4 key
 readonly kToneHoldSeconds=2.5  # the probe measures from 0.5 s to 1.5 s past the tone's onset
 readonly kCursorProbeY=100 kCursorHex=FFE000  # a frozen picture's cursor line
 
-work=$(mktemp -d /tmp/sonavel-wine-scale.XXXXXX)
-started=()
-t_start=$(date +%s.%N)
-say() { printf 'live_scale: %s\n' "$*"; }
-source "$(dirname "$0")/../e2e/live_script.sh"
-export WINEPREFIX=$work/wine
-stop_wine() { /usr/lib/wine/wineserver -k 2>/dev/null; }
-trap 'stop_wine; cleanup' EXIT
-
+test_name=live_scale needed_tools="pactl parec xdotool xprop import convert sox" sonavel_env=""
+source "$(dirname "$0")/wine_live.sh"
+wine_sonavel=$sonavel
 probe=$linux/tests/sonavel_probe
 [ -x "$probe" ] && [ -x "$linux/sonavel" ] || skip "no Linux build's sonavel and sonavel_probe in $linux"
-command -v Xvfb >/dev/null || skip "Xvfb is not installed"
-for tool in pactl parec xdotool xprop import convert sox; do
-  command -v "$tool" >/dev/null || fail "$tool is missing (tools/install-deps.sh test installs it)"
-done
-[ -x "$build/sonavel.exe" ] || fail "no sonavel.exe in $build"
-wine_run=$(realpath "$(dirname "$0")/../../tools/windows/wine-run.sh")
-wine() { SONAVEL_WINDOWS_DLLS=$build "$wine_run" "$@"; }
 
-mkdir -p "$work/run"
-cp "$build/font.tga" "$work/run/"
 # The picture the window must show: the same events, headless, before any block is scored.
 printf '%s\n' "0 key RETURN down" "1 key RETURN up" "1 move $kScrubX $kScrubY" "2 button left down" "3 button left up" \
   "3 move $kA4X $kA4Y" "4 button right down" >"$work/a4.events"
@@ -63,12 +48,6 @@ case $? in
 esac
 
 linux_sonavel=$linux/sonavel
-wine_sonavel=$work/sonavel-under-wine
-cat >"$wine_sonavel" <<EOF
-#!/bin/sh
-SDL_VIDEODRIVER=windows SDL_RENDER_DRIVER=software SONAVEL_WINDOWS_DLLS=$build exec $wine_run $build/sonavel.exe "\$@"
-EOF
-chmod +x "$wine_sonavel"
 
 window_size() {  # "WIDTH HEIGHT" of the window's client area
   local geometry

@@ -8,9 +8,6 @@
 # frame loop's pace (turns a second, how long its 5 ms and 50 ms pauses really took) and the
 # main thread's CPU share while it analyses the tone.
 #
-# The picture is sent through SDL's software renderer (SDL_RENDER_DRIVER=software): SDL would
-# pick Direct3D, which Wine runs on OpenGL, which Xvfb has only in llvmpipe, on the CPU.
-#
 #   live_wine.sh WINDOWS_BUILD PROBE   (PROBE: the Linux build's tests/sonavel_probe)
 # With LIVE_WINE_REPORT set, the report lines are also written to that file.
 # Exit 0 pass, 1 fail, 77 skip (Xvfb or PulseAudio cannot run here, or no Linux build's probe).
@@ -26,32 +23,17 @@ readonly kColumnWidth=3                             # pixels per block on the gr
 readonly kCpuSeconds=10 kToneHoldSeconds=2.5
 readonly kPictureWidth=640 kCursorProbeY=100 kCursorHex=FFE000  # a frozen picture's cursor line
 
-work=$(mktemp -d /tmp/sonavel-live-wine.XXXXXX)
-started=()
-t_start=$(date +%s.%N)
-say() { printf 'live_wine: %s\n' "$*"; }
-source "$(dirname "$0")/../e2e/live_script.sh"
+test_name=live_wine needed_tools="pactl parec paplay xdotool import convert sox" sonavel_env=SONAVEL_AUDIO_REPORT=1
+source "$(dirname "$0")/wine_live.sh"  # its prefix made below, with the display and the sound server in reach
 report() {
   say "$*"
   [ -z "${LIVE_WINE_REPORT:-}" ] || echo "$*" >>"$LIVE_WINE_REPORT"
 }
-# A prefix of its own, made with the display and the sound server in reach; its server goes with it.
-export WINEPREFIX=$work/wine
-stop_wine() { /usr/lib/wine/wineserver -k 2>/dev/null; }
-trap 'stop_wine; cleanup' EXIT
 [ -z "${LIVE_WINE_REPORT:-}" ] || : >"$LIVE_WINE_REPORT"
-
 [ -x "$probe" ] || skip "no Linux build's sonavel_probe at $probe"
-command -v Xvfb >/dev/null || skip "Xvfb is not installed"
-for tool in pactl parec paplay xdotool import convert sox; do
-  command -v "$tool" >/dev/null || fail "$tool is missing (tools/install-deps.sh test installs it)"
-done
-[ -x "$build/sonavel.exe" ] || fail "no sonavel.exe in $build"
 
 start_display_and_server
 say "Xvfb on $DISPLAY, $route ready ($(elapsed) s)"
-wine_run=$(realpath "$(dirname "$0")/../../tools/windows/wine-run.sh")
-wine() { SONAVEL_WINDOWS_DLLS=$build "$wine_run" "$@"; }
 wine cmd.exe /c exit 0 >/dev/null 2>&1
 say "Wine prefix made ($(elapsed) s)"
 
@@ -66,8 +48,6 @@ paplay -d sonavel_in "$work/a4.wav" </dev/null >"$work/paplay.log" 2>&1 &
 started+=($!)
 paplay_pid=$!
 
-mkdir -p "$work/run"
-cp "$build/font.tga" "$work/run/"
 (cd "$work/run" && wine "$build/sonavel.exe" --list-devices) </dev/null >"$work/devices.txt" 2>"$work/devices.log" ||
   fail "--list-devices failed"
 grep -q 'Windows WASAPI.*default input' "$work/devices.txt" && grep -q 'Windows WASAPI.*default output' "$work/devices.txt" ||
@@ -76,13 +56,6 @@ report "--list-devices: $(grep -c . "$work/devices.txt") devices over $(grep -o 
 
 # start_sonavel from live_script.sh, with sonavel.exe under Wine in place of the Linux program
 # (the X11 driver it names is Wine's here; SDL draws through Windows' own).
-sonavel=$work/sonavel-under-wine
-cat >"$sonavel" <<EOF
-#!/bin/sh
-SDL_VIDEODRIVER=windows SDL_RENDER_DRIVER=software SONAVEL_AUDIO_REPORT=1 SONAVEL_WINDOWS_DLLS=$build \
-  exec $wine_run $build/sonavel.exe "\$@"
-EOF
-chmod +x "$sonavel"
 start_sonavel
 say "window $wid is up ($(elapsed) s)"
 
