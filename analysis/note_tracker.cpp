@@ -24,6 +24,10 @@ constexpr double kRestrikeAttack = 1.25;
 // next (-9 dB): a damper, a lifted bow or finger, a stopped breath. Left to ring, a note decays
 // far slower; what rings on after such a fall is its tail, not a note.
 constexpr double kReleaseFall = 8.0;
+// What a row heard while lit fades this much a block (-0.5 dB, 11 dB a second), slower than the
+// tail of a high note falls: that tail beats and flickers far below its strike, and its
+// flickers must not start notes.
+constexpr double kHeardFade = 0.8912509381337456;
 // An onset's frame has at least this many times the RMS of the frame two before (+1.5 dB).
 constexpr double kOnsetRise = 1.1885022274370185;
 constexpr double kOnsetShareOfLargest = 0.5;  // the attack is the first rise of this share of the largest
@@ -173,6 +177,7 @@ void endEveryNote(NoteTrackerState& state, long long at) {
 
 void forgetPast(NoteTrackerState& state) {
   for (double& power : state.lastBandPower) power = 0.0;
+  for (double& power : state.heardPower) power = 0.0;
   for (double& rms : state.frameRms) rms = 0.0;
   for (float& sample : state.recent) sample = 0.0f;
 }
@@ -196,6 +201,11 @@ double steepestRise(const NoteTrackerState& state) {
   return steepest;
 }
 
+// A new note on a row comes within a release's fall of what the row heard lately.
+bool standsOut(const NoteTrackerState& state, int row) {
+  return state.bandPower[row] * kReleaseFall > state.heardPower[row];
+}
+
 bool rose(const NoteTrackerState& state, int row) {
   return state.lastBandPower[row] > 0.0 && state.bandPower[row] >= kRestrikeRise * state.lastBandPower[row];
 }
@@ -209,6 +219,13 @@ bool roseSinceLit(const NoteTrackerState& state, const RowNote& note, int row) {
 
 bool fellSinceLit(const NoteTrackerState& state, const RowNote& note, int row) {
   return note.litPower > 0.0 && state.bandPower[row] * kReleaseFall <= note.litPower;
+}
+
+// The dark block fell as a damper makes it fall, and an attack lit the row again: a key struck
+// again just after it was let go, not a block the detector missed inside one note.
+bool struckAfterRelease(const NoteTrackerState& state, const RowNote& note, int row) {
+  return note.litPower > 0.0 && state.lastBandPower[row] * kReleaseFall <= note.litPower &&
+         steepestRise(state) >= kRestrikeAttack;
 }
 
 // The share of the squared window's energy from sample `from` of the block on.
@@ -267,7 +284,7 @@ void stepHeld(const NoteTrackerInput& input, NoteTrackerState& state, RowNote& n
     note.restruck = false;
     note.peakPower = last;
   } else if (note.onset < first - kBlockSize && rose(state, row) && last * kRestrikeFall <= note.peakPower &&
-             steepestRise(state) >= kRestrikeAttack) {
+             standsOut(state, row) && steepestRise(state) >= kRestrikeAttack) {
     note.restruck = true;
     note.newOnset = onset;
     note.level = partialsPower(state, row);
@@ -282,7 +299,7 @@ void stepRow(const NoteTrackerInput& input, NoteTrackerState& state, int row, lo
   const bool lit = input.scores[row] >= kNamed;
   switch (note.phase) {
     case RowPhase::Idle:
-      if (lit) showNote(input, state, note, row, onset);
+      if (lit && standsOut(state, row)) showNote(input, state, note, row, onset);
       break;
     case RowPhase::Lit:
       if (!lit) {
@@ -310,7 +327,7 @@ void stepRow(const NoteTrackerInput& input, NoteTrackerState& state, int row, lo
         note.phase = RowPhase::Tail;
         break;
       }
-      if (lit && !roseSinceLit(state, note, row)) {
+      if (lit && !roseSinceLit(state, note, row) && !struckAfterRelease(state, note, row)) {
         note.phase = RowPhase::Held;  // one dark block inside a note that goes on
         break;
       }
@@ -319,6 +336,13 @@ void stepRow(const NoteTrackerInput& input, NoteTrackerState& state, int row, lo
       if (lit) showNote(input, state, note, row, onset);  // struck again after a dark block
       break;
   }
+}
+
+// Only what lit the row counts: a neighbour's note leaks into a low row's band, and must not
+// hold back the row's own next note.
+void hear(const NoteTrackerInput& input, NoteTrackerState& state, int row) {
+  state.heardPower[row] *= kHeardFade;
+  if (input.scores[row] >= kNamed) state.heardPower[row] = std::max(state.heardPower[row], state.bandPower[row]);
 }
 
 bool anyNote(const NoteTrackerInput& input, const NoteTrackerState& state) {
@@ -357,6 +381,7 @@ void trackNotes(const NoteTrackerInput& input, NoteTrackerState& state, NoteEven
   const long long onset = findOnset(state, input.firstSample);
   for (int row = 0; row < kNoteRows; ++row) stepRow(input, state, row, onset);
   std::memcpy(state.lastBandPower, state.bandPower, sizeof state.bandPower);
+  for (int row = 0; row < kNoteRows; ++row) hear(input, state, row);
   state.endOfLast = input.firstSample + kBlockSize;
   release(state, input.firstSample, out);
 }

@@ -62,6 +62,7 @@ struct NoteTrackerState {
   double fftTwiddles[kBlockSize / 2];
   double bandPower[kNoteRows];      // this block's power near each row's pitch
   double lastBandPower[kNoteRows];  // the block before's; zero after a gap
+  double heardPower[kNoteRows];     // the most while lit lately, fading; zero after a gap
   float recent[2 * kBlockSize];     // the block before, then this one; zero after a gap
   double frameRms[kOnsetFrames];    // RMS of their frames
   RowNote rows[kNoteRows];

@@ -185,9 +185,42 @@ TEST(NoteTracker, OneDarkBlockIsBridgedUnlessTheNoteWasStruckInIt) {
                         Case{"##########.#########", true, 2}, Case{"#.##################", false, 1},
                         Case{"##.#.#.#.#.#.#.#.#.#", false, 1}, Case{"#.#.#.#.#.#.#.#.#.#.", false, 0}}) {
     const double restrike = 10.5 * kBlockSize / kSampleRate;
-    std::vector<Strike> strikes = {{kA4, 0.0, c.struck ? restrike : 1.0, 0.1, 0.1}};
+    // held level when not struck: the row lit again after two dark blocks is then as loud as it was
+    std::vector<Strike> strikes = {{kA4, 0.0, c.struck ? restrike : 1.0, 0.1, c.struck ? 0.1 : 0.0}};
     if (c.struck) strikes.push_back({kA4, restrike, 0.5, 0.1, 0.1});
     EXPECT_EQ(onsets(track(render(strikes, 1.0), kA4, c.pattern)).size(), c.notes) << c.pattern << (c.struck ? " struck" : "");
+  }
+}
+
+TEST(NoteTracker, KeyLetGoAndStruckAgainAtTheSameLevelIsTwoNotesAcrossADarkBlock) {
+  struct Case {
+    double dip;     // dB the sound falls by through dark block 10
+    double return_; // s it takes to come back at the start of block 11: a strike or a swell
+    size_t notes;
+  };
+  for (const Case& c : {Case{60.0, 0.002, 2}, Case{12.0, 0.002, 2}, Case{12.0, 1.0, 1}, Case{3.0, 0.002, 1}}) {
+    std::vector<float> samples = render({{kA4, 0.0, 2.0, 0.2, 0.0}}, 1.0);
+    const double low = std::pow(10.0, -c.dip / 20.0);
+    const double dark = 10.0 * kBlockSize / kSampleRate, back = 11.0 * kBlockSize / kSampleRate;
+    for (size_t i = 0; i < samples.size(); ++i) {
+      const double t = i / kSampleRate;
+      if (t >= dark) samples[i] *= static_cast<float>(std::min(1.0, t < back ? low : low + (t - back) / c.return_));
+    }
+    const std::string name = std::to_string(c.dip) + " dB, back in " + std::to_string(c.return_) + " s";
+    EXPECT_EQ(onsets(track(samples, kA4, "##########.#########")).size(), c.notes) << name;
+  }
+}
+
+TEST(NoteTracker, AFlickerFarBelowWhatTheRowHeardLatelyIsNoNote) {
+  struct Case {
+    double after;  // s after a loud strike that has fallen 4 dB a block
+    double level;  // dB, of the second against the first
+    size_t notes;
+  };
+  for (const Case& c : {Case{0.6, -30.0, 1}, Case{0.6, -6.0, 2}, Case{3.0, -30.0, 2}}) {
+    const std::vector<float> samples = render({{kA4, 0.1, 4.0, 0.2, 0.1}, {kA4, 0.1 + c.after, 4.0, 0.2 * std::pow(10.0, c.level / 20.0), 0.1}}, 4.0);
+    const std::string name = std::to_string(c.level) + " dB, " + std::to_string(c.after) + " s after";
+    EXPECT_EQ(onsets(track(samples, kA4, std::string(100, '#'))).size(), c.notes) << name;
   }
 }
 
