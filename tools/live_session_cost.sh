@@ -32,7 +32,8 @@ started=()
 trap 'for ((i = ${#started[@]} - 1; i >= 0; i--)); do stop_pid "${started[i]}"; done; rm -rf "$work"' EXIT
 say() { printf 'cost: %s\n' "$*"; }
 
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" </dev/null >"$work/xvfb.log" 2>&1 &
+# -noreset: a server that resets when its last client leaves can refuse the next one.
+Xvfb -displayfd 3 -screen 0 1024x768x24 -noreset -nolisten tcp 3>"$work/display" </dev/null >"$work/xvfb.log" 2>&1 &
 started+=($!)
 sound_server_wait 30 test -s "$work/display" || { echo "sonavel: Xvfb does not start" >&2; exit 2; }
 export DISPLAY=":$(head -n 1 "$work/display")"

@@ -34,7 +34,7 @@ command -v Xvfb >/dev/null || skip "Xvfb is not installed"
 for tool in xdotool xprop import sox; do
   command -v "$tool" >/dev/null || fail "$tool is missing (tools/install-deps.sh test installs it)"
 done
-start_display $kScreen -noreset  # the desktop's scale set on its root window stays between clients
+start_display $kScreen  # a server without reset: the desktop's scale set on its root window stays
 say "Xvfb $kScreen on $DISPLAY ($(elapsed) s)"
 mkdir -p "$work/run"
 [ -f "$font" ] && cp "$font" "$work/run/font.tga"

@@ -39,11 +39,13 @@ wait_for() {
 display_answers() { x xdotool getdisplaygeometry; }
 
 # start_display [WxH [XVFB-ARGS...]]: Xvfb on a free display, 1024x768 unless told;
-# skips when this machine cannot run it.
+# skips when this machine cannot run it. Without -noreset the server resets when its
+# last client leaves and, on a busy machine, refuses a client that comes meanwhile:
+# sonavel started just after the check below that the display answers.
 start_display() {
   local size=${1:-1024x768}
   shift
-  Xvfb -displayfd 3 -screen 0 "${size}x24" "$@" -nolisten tcp 3>"$work/display" </dev/null >"$work/xvfb.log" 2>&1 &
+  Xvfb -displayfd 3 -screen 0 "${size}x24" -noreset "$@" -nolisten tcp 3>"$work/display" </dev/null >"$work/xvfb.log" 2>&1 &
   started+=($!)
   xvfb_pid=$!
   display_ready() { ! kill -0 "$xvfb_pid" || [ -s "$work/display" ]; }  # up, or gone for good
@@ -88,8 +90,8 @@ make_sinks_prompt() {
 }
 
 # start_sonavel ARGS...: sonavel in $work/run, its window up; sets sonavel_pid and
-# wid. A fresh Xvfb has once refused the program's connection though it answered
-# a client a moment before; that one refusal gets a second try, said in the log.
+# wid. Should the window system still refuse the program's connection, that one
+# refusal gets a second try, said in the log.
 wid=""
 sonavel_pid=""
 window_up() {

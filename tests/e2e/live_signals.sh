@@ -28,7 +28,8 @@ fail() { say "FAIL: $*"; [ -s "$work/sonavel.log" ] && sed 's/^/  /' "$work/sona
 skip() { say "SKIP: $*"; exit $kSkip; }
 
 command -v Xvfb >/dev/null || skip "Xvfb is not installed"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" </dev/null >"$work/xvfb.log" 2>&1 &
+# -noreset: a server that resets when its last client leaves can refuse the next one.
+Xvfb -displayfd 3 -screen 0 1024x768x24 -noreset -nolisten tcp 3>"$work/display" </dev/null >"$work/xvfb.log" 2>&1 &
 xvfb_pid=$!
 for _ in $(seq 300); do [ -s "$work/display" ] || ! kill -0 "$xvfb_pid" 2>/dev/null && break; sleep 0.1; done
 [ -s "$work/display" ] && kill -0 "$xvfb_pid" 2>/dev/null || skip "Xvfb cannot start on this machine"

@@ -134,7 +134,7 @@ check_wine() {
 }
 
 for screen in "${kScreens[@]}"; do
-  start_display "$screen" -noreset  # the desktop's scale set on its root window stays between clients
+  start_display "$screen"  # a server without reset: the desktop's scale set on its root window stays
   wine cmd.exe /c exit 0 >/dev/null 2>&1
   say "Xvfb $screen on $DISPLAY, Wine prefix ready ($(elapsed) s)"
   if [ "$screen" = "${kScreens[0]}" ]; then
