@@ -211,6 +211,23 @@ TEST(NoteTracker, KeyLetGoAndStruckAgainAtTheSameLevelIsTwoNotesAcrossADarkBlock
   }
 }
 
+TEST(NoteTracker, ARiseOutOfADarkBlockFarBelowTheStrikeIsItsTailNotANewNote) {
+  struct Case {
+    int dark;      // block left unlit; the sound doubles (+6 dB) within 2 ms at the start of the next
+    size_t notes;  // the strike decays 1.3 dB a block: back within 9 dB of it after block 4, 14 dB
+                   // below after block 14, 25 dB after block 22
+  };
+  for (const Case& c : {Case{4, 2}, Case{14, 1}, Case{22, 1}}) {
+    std::vector<float> samples = render({{kA4, 0.0, 2.0, 0.2, 0.3}}, 1.5);
+    const double back = (c.dark + 1.0) * kBlockSize / kSampleRate;
+    for (size_t i = 0; i < samples.size(); ++i)
+      samples[i] *= static_cast<float>(1.0 + std::clamp((i / kSampleRate - back) / 0.002, 0.0, 1.0));
+    std::string pattern(30, '#');
+    pattern[c.dark] = '.';
+    EXPECT_EQ(onsets(track(samples, kA4, pattern)).size(), c.notes) << "dark block " << c.dark;
+  }
+}
+
 TEST(NoteTracker, AFlickerFarBelowWhatTheRowHeardLatelyIsNoNote) {
   struct Case {
     double after;  // s after a loud strike that has fallen 4 dB a block
