@@ -228,10 +228,12 @@ bool struckAfterRelease(const NoteTrackerState& state, const RowNote& note, int 
          steepestRise(state) >= kRestrikeAttack;
 }
 
-// A note struck again comes back near its first strike (within a release's fall of its peak), in
-// this block or the dark one: a tail's beat rising out of a dark block is far below it.
-bool backNearPeak(const NoteTrackerState& state, const RowNote& note, int row) {
-  return std::max(state.bandPower[row], state.lastBandPower[row]) * kReleaseFall > note.peakPower;
+// A dark note lit again was struck again when it rose or an attack followed its release, and it
+// came back within a release's fall of its peak, in this block or the dark one: a tail's beat
+// rising out of a dark block is far below its strike.
+bool struckAgainAfterDark(const NoteTrackerState& state, const RowNote& note, int row) {
+  const bool backNearPeak = std::max(state.bandPower[row], state.lastBandPower[row]) * kReleaseFall > note.peakPower;
+  return (roseSinceLit(state, note, row) || struckAfterRelease(state, note, row)) && backNearPeak;
 }
 
 // The share of the squared window's energy from sample `from` of the block on.
@@ -333,7 +335,7 @@ void stepRow(const NoteTrackerInput& input, NoteTrackerState& state, int row, lo
         note.phase = RowPhase::Tail;
         break;
       }
-      if (lit && !((roseSinceLit(state, note, row) || struckAfterRelease(state, note, row)) && backNearPeak(state, note, row))) {
+      if (lit && !struckAgainAfterDark(state, note, row)) {
         note.phase = RowPhase::Held;  // one dark block inside a note that goes on
         break;
       }

@@ -212,19 +212,16 @@ TEST(NoteTracker, KeyLetGoAndStruckAgainAtTheSameLevelIsTwoNotesAcrossADarkBlock
 }
 
 TEST(NoteTracker, ARiseOutOfADarkBlockFarBelowTheStrikeIsItsTailNotANewNote) {
-  struct Case {
-    int dark;      // block left unlit; the sound doubles (+6 dB) within 2 ms at the start of the next
-    size_t notes;  // the strike decays 1.3 dB a block: back within 9 dB of it after block 4, 14 dB
-                   // below after block 14, 25 dB after block 22
-  };
-  for (const Case& c : {Case{4, 2}, Case{14, 1}, Case{22, 1}}) {
+  // The strike decays 1.3 dB a block; the block after the dark one doubles it (+6 dB) in 2 ms:
+  // back within 9 dB of the strike after block 4, 14 dB below it after block 14.
+  for (const auto& [dark, notes] : {std::pair{4, 2u}, {14, 1u}, {22, 1u}}) {
     std::vector<float> samples = render({{kA4, 0.0, 2.0, 0.2, 0.3}}, 1.5);
-    const double back = (c.dark + 1.0) * kBlockSize / kSampleRate;
+    const double back = (dark + 1.0) * kBlockSize / kSampleRate;
     for (size_t i = 0; i < samples.size(); ++i)
       samples[i] *= static_cast<float>(1.0 + std::clamp((i / kSampleRate - back) / 0.002, 0.0, 1.0));
     std::string pattern(30, '#');
-    pattern[c.dark] = '.';
-    EXPECT_EQ(onsets(track(samples, kA4, pattern)).size(), c.notes) << "dark block " << c.dark;
+    pattern[dark] = '.';
+    EXPECT_EQ(onsets(track(samples, kA4, pattern)).size(), notes) << "dark block " << dark;
   }
 }
 
