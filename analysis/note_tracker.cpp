@@ -17,9 +17,10 @@ constexpr double kRestrikeRise = 2.0;
 // ... and only once it has fallen this much below its peak (-1.5 dB): a bowed or blown note
 // rises over several blocks as it starts, and that is one attack.
 constexpr double kRestrikeFall = 1.4142135623730951;
-// ... and only with an attack in the sound: the RMS rising this much over two 2.9 ms frames
-// (+1.9 dB), as a hammer, a pick or a tongue makes it and a tremolo's or a bow's swell does not.
-constexpr double kRestrikeAttack = 1.25;
+// ... and only with an attack in the sound: the highs of its steps from sample to sample (the
+// click of a hammer, a pick or a tongue) rising this much (+4 dB) between windows a period of the
+// note long, as a chord's beats, a tremolo and a bow's swell do not.
+constexpr double kRestrikeAttack = 1.5848931924611136;
 // A held note is released where the power near its pitch falls this much from one block to the
 // next (-9 dB): a damper, a lifted bow or finger, a stopped breath. Left to ring, a note decays
 // far slower; what rings on after such a fall is its tail, not a note.
@@ -28,6 +29,10 @@ constexpr double kReleaseFall = 8.0;
 // tail of a high note falls: that tail beats and flickers far below its strike, and its
 // flickers must not start notes.
 constexpr double kHeardFade = 0.8912509381337456;
+// A new note's partials have at least this share of the most any row heard lately (-20 dB): fainter,
+// it is the room's rumble or noise named in a loud note's decay; a player's soft note beside a
+// loud one stands far closer.
+constexpr double kFaintestBesideLoudest = 100.0;
 // An onset's frame has at least this many times the RMS of the frame two before (+1.5 dB).
 constexpr double kOnsetRise = 1.1885022274370185;
 constexpr double kOnsetShareOfLargest = 0.5;  // the attack is the first rise of this share of the largest
@@ -35,6 +40,11 @@ constexpr double kOnsetShareOfLargest = 0.5;  // the attack is the first rise of
 constexpr double kOnsetShare = 0.25;
 constexpr double kHalfSemitone = 1.0293022366434921;  // 2^(1/24)
 constexpr int kFramesPerBlock = kBlockSize / kOnsetFrame;
+// A rise is sought first from here, over this block and the one before: a frame's rise reaches two frames back.
+constexpr int kRecentFrames = kOnsetFrames - 2 * kFramesPerBlock + 2;
+// An attack is sought between windows up to this many frames long (a period of A1 is 6.3 frames),
+// which reach back into the oldest block.
+constexpr int kLongestAttackWindow = (kRecentFrames - 1) / 2;
 // Velocity is linear in the level of the note's partials: 1 at -60 dBFS, 127 at 0 dBFS, the
 // span a quiet to a loud take of an instrument covers.
 constexpr double kSoftestDbfs = -60.0;
@@ -75,31 +85,47 @@ void measureBands(const NoteTrackerInput& input, NoteTrackerState& state) {
 }
 
 void measureFrames(const float* block, NoteTrackerState& state) {
-  std::memmove(state.recent, state.recent + kBlockSize, sizeof(float) * kBlockSize);
-  std::memcpy(state.recent + kBlockSize, block, sizeof(float) * kBlockSize);
-  std::memmove(state.frameRms, state.frameRms + kFramesPerBlock, sizeof(double) * kFramesPerBlock);
+  constexpr int kKeptSamples = (kOnsetBlocks - 1) * kBlockSize;
+  constexpr int kKeptFrames = kOnsetFrames - kFramesPerBlock;
+  double previous = state.recent[kOnsetBlocks * kBlockSize - 1];
+  std::memmove(state.recent, state.recent + kBlockSize, sizeof(float) * kKeptSamples);
+  std::memcpy(state.recent + kKeptSamples, block, sizeof(float) * kBlockSize);
+  std::memmove(state.frameRms, state.frameRms + kFramesPerBlock, sizeof(double) * kKeptFrames);
+  std::memmove(state.frameEdgeRms, state.frameEdgeRms + kFramesPerBlock, sizeof(double) * kKeptFrames);
   for (int f = 0; f < kFramesPerBlock; ++f) {
-    double sum = 0.0;
-    for (int i = f * kOnsetFrame; i < (f + 1) * kOnsetFrame; ++i) sum += static_cast<double>(block[i]) * block[i];
-    state.frameRms[kFramesPerBlock + f] = std::sqrt(sum / kOnsetFrame);
+    double sum = 0.0, edges = 0.0;
+    for (int i = f * kOnsetFrame; i < (f + 1) * kOnsetFrame; ++i) {
+      sum += static_cast<double>(block[i]) * block[i];
+      const double step = block[i] - previous;
+      edges += step * step;
+      previous = block[i];
+    }
+    state.frameRms[kKeptFrames + f] = std::sqrt(sum / kOnsetFrame);
+    state.frameEdgeRms[kKeptFrames + f] = std::sqrt(edges / kOnsetFrame);
   }
 }
 
-// The first frame ending a rise in RMS over two frames (a step inside a frame spreads its rise
-// over that frame and the next) of at least half the largest in the last two blocks: notes
+// The rise in RMS over two frames ending with frame `g` (a step inside a frame spreads its rise
+// over that frame and the next); zero unless it is steep enough for an onset.
+double riseAt(const NoteTrackerState& state, int g) {
+  return state.frameRms[g] >= kOnsetRise * state.frameRms[g - 2] ? state.frameRms[g] - state.frameRms[g - 2] : 0.0;
+}
+
+double largestRise(const NoteTrackerState& state, int from, int to) {
+  double largest = 0.0;
+  for (int g = from; g < to; ++g) largest = std::max(largest, riseAt(state, g));
+  return largest;
+}
+
+// The first frame from `from` to `to` ending a rise of at least half the largest there: notes
 // sounding together beat, and their beats rise after the attack that started them. -1 when
 // nothing rose.
-int risingFrame(const NoteTrackerState& state) {
-  double rise[kOnsetFrames] = {};
-  double largest = 0.0;
-  for (int g = 2; g < kOnsetFrames; ++g) {
-    if (state.frameRms[g] >= kOnsetRise * state.frameRms[g - 2]) rise[g] = state.frameRms[g] - state.frameRms[g - 2];
-    largest = std::max(largest, rise[g]);
-  }
+int risingFrame(const NoteTrackerState& state, int from, int to) {
+  const double largest = largestRise(state, from, to);
   if (!(largest > 0.0)) return -1;
-  int g = 2;
-  while (rise[g] < kOnsetShareOfLargest * largest) ++g;
-  while (g + 1 < kOnsetFrames && rise[g + 1] > rise[g]) ++g;  // the top of that rise
+  int g = from;
+  while (riseAt(state, g) < kOnsetShareOfLargest * largest) ++g;
+  while (g + 1 < to && riseAt(state, g + 1) > riseAt(state, g)) ++g;  // the top of that rise
   return g;
 }
 
@@ -109,19 +135,33 @@ double peakOf(const float* samples) {
   return peak;
 }
 
-// The onset of this block's attack: in the rising frame or the one before it, the first sample
-// that passes the peak of the frame before both by a share of the rise; the block's start when
-// nothing rose.
-long long findOnset(const NoteTrackerState& state, long long firstSample) {
-  const int rising = risingFrame(state);
-  if (rising < 0) return firstSample;
-  const long long recentStart = firstSample - kBlockSize;
+// The onset of the attack rising to frame `rising`: in that frame or the one before it, the first
+// sample that passes the peak of the frame before both by a share of the rise.
+long long onsetAt(const NoteTrackerState& state, int rising, long long firstSample) {
+  const long long recentStart = firstSample - (kOnsetBlocks - 1) * kBlockSize;
   const float* frame = state.recent + rising * kOnsetFrame;
   const double before = peakOf(frame - 2 * kOnsetFrame);  // the rising frame is the third or later
   const double threshold = before + kOnsetShare * (peakOf(frame) - before);
   for (int i = (rising - 1) * kOnsetFrame; i < (rising + 1) * kOnsetFrame; ++i)
     if (std::fabs(state.recent[i]) > threshold) return recentStart + i;
   return recentStart + static_cast<long long>(rising) * kOnsetFrame;
+}
+
+// What one block tells every row.
+struct BlockEvidence {
+  long long onset;       // of the attack in this block or the one before; the block's start when nothing rose
+  long long earlyOnset;  // for a note named a block after it sounded: the attack before, when it was the larger
+  double loudestHeard;   // the most any row heard lately
+};
+
+BlockEvidence weighBlock(const NoteTrackerState& state, long long firstSample) {
+  const int rising = risingFrame(state, kRecentFrames, kOnsetFrames);
+  BlockEvidence block{rising < 0 ? firstSample : onsetAt(state, rising, firstSample), 0, 0.0};
+  block.earlyOnset = block.onset;
+  if (largestRise(state, 2, kRecentFrames) > largestRise(state, kRecentFrames, kOnsetFrames))
+    block.earlyOnset = onsetAt(state, risingFrame(state, 2, kRecentFrames), firstSample);
+  for (double heard : state.heardPower) block.loudestHeard = std::max(block.loudestHeard, heard);
+  return block;
 }
 
 double partialsPower(const NoteTrackerState& state, int row) {
@@ -140,45 +180,36 @@ int velocityOf(double power) {
   return scaled > kMostVelocity ? kMostVelocity : static_cast<int>(scaled);
 }
 
-void push(NoteTrackerState& state, const NoteEvent& event) {
-  if (state.pendingCount < kMostNoteEvents) state.pending[state.pendingCount++] = event;  // room for every call's worth
+void push(NoteEvents& out, const NoteEvent& event) {
+  if (out.count < kMostNoteEvents) out.events[out.count++] = event;  // room for every call's worth
 }
 
-bool before(const NoteEvent& a, const NoteEvent& b) {
-  if (a.sample != b.sample) return a.sample < b.sample;
-  if (a.on != b.on) return !a.on;
-  return a.row < b.row;
-}
-
-// Hands over, in order, the pending events before `horizon`: no later block can give one earlier.
-void release(NoteTrackerState& state, long long horizon, NoteEvents& out) {
-  for (int i = 1; i < state.pendingCount; ++i) {
-    const NoteEvent event = state.pending[i];
+void sortEvents(NoteEvents& out) {
+  for (int i = 1; i < out.count; ++i) {
+    const NoteEvent event = out.events[i];
     int j = i;
-    for (; j > 0 && before(event, state.pending[j - 1]); --j) state.pending[j] = state.pending[j - 1];
-    state.pending[j] = event;
+    for (; j > 0 && noteEventBefore(event, out.events[j - 1]); --j) out.events[j] = out.events[j - 1];
+    out.events[j] = event;
   }
-  int given = 0;
-  while (given < state.pendingCount && out.count < kMostNoteEvents && state.pending[given].sample < horizon) out.events[out.count++] = state.pending[given++];
-  std::memmove(state.pending, state.pending + given, sizeof(NoteEvent) * (state.pendingCount - given));
-  state.pendingCount -= given;
 }
 
 NoteEvent endOf(int row, long long at) { return NoteEvent{at, row, false, 0, 0.0}; }
 
-void endEveryNote(NoteTrackerState& state, long long at) {
+void endEveryNote(NoteTrackerState& state, long long at, NoteEvents& out) {
   for (int row = 0; row < kNoteRows; ++row) {
     const RowNote& note = state.rows[row];
-    if (note.phase == RowPhase::Held) push(state, endOf(row, at));
-    if (note.phase == RowPhase::Dark) push(state, endOf(row, note.end));
+    if (note.phase == RowPhase::Held) push(out, endOf(row, at));
+    if (note.phase == RowPhase::Dark) push(out, endOf(row, note.end));
     state.rows[row] = RowNote{};
   }
 }
 
 void forgetPast(NoteTrackerState& state) {
   for (double& power : state.lastBandPower) power = 0.0;
+  for (double& power : state.olderBandPower) power = 0.0;
   for (double& power : state.heardPower) power = 0.0;
   for (double& rms : state.frameRms) rms = 0.0;
+  for (double& rms : state.frameEdgeRms) rms = 0.0;
   for (float& sample : state.recent) sample = 0.0f;
 }
 
@@ -193,17 +224,61 @@ NoteEvent onsetOf(const RowNote& note, int row, long long at, double power) {
   return NoteEvent{at, row, true, velocityOf(note.level > power ? note.level : power), note.centsRead ? note.cents : 0.0};
 }
 
-// The steepest rise of the RMS over two frames in this block and the one before, as a ratio.
-double steepestRise(const NoteTrackerState& state) {
+// The steepest rise of the RMS in this block and the one before, as a ratio, between windows of
+// `frames` frames a frame apart (a step inside a frame spreads over it and the next). A window a
+// period long follows a low note's level, where a shorter one follows its waveform.
+double steepestRise(int frames, const double* rms) {
   double steepest = 0.0;
-  for (int g = 2; g < kOnsetFrames; ++g)
-    if (state.frameRms[g - 2] > 0.0) steepest = std::max(steepest, state.frameRms[g] / state.frameRms[g - 2]);
+  for (int g = kRecentFrames; g < kOnsetFrames; ++g) {
+    double now = 0.0, before = 0.0;
+    for (int k = 0; k < frames; ++k) {
+      now += rms[g - k] * rms[g - k];
+      before += rms[g - frames - 1 - k] * rms[g - frames - 1 - k];
+    }
+    if (before > 0.0) steepest = std::max(steepest, std::sqrt(now / before));
+  }
   return steepest;
+}
+
+// Frames in a period of the row's pitch, for its attacks.
+int periodFrames(const NoteTrackerInput& input, int row) {
+  const int frames = static_cast<int>(std::ceil(kSampleRate / input.rowFrequency[row] / kOnsetFrame));
+  return std::clamp(frames, 1, kLongestAttackWindow);
+}
+
+// The sound rose as a strike, a pluck or a tongue makes it, in this block or the one before.
+bool attacked(const NoteTrackerInput& input, const NoteTrackerState& state, int row) {
+  return steepestRise(periodFrames(input, row), state.frameEdgeRms) >= kRestrikeAttack;
 }
 
 // A new note on a row comes within a release's fall of what the row heard lately.
 bool standsOut(const NoteTrackerState& state, int row) {
   return state.bandPower[row] * kReleaseFall > state.heardPower[row];
+}
+
+// The row's power rose less than a strike's from the block before: the note sounded there
+// already, and the detector named it a block late.
+bool soundedBefore(const NoteTrackerState& state, int row) {
+  return state.lastBandPower[row] > 0.0 && state.lastBandPower[row] * kRestrikeRise > state.bandPower[row];
+}
+
+// Rows above a note where its partials fall, to the 16th harmonic as a piano's stretched partials round.
+constexpr int kPartialRowsAbove[] = {12, 19, 24, 28, 31, 34, 36, 38, 40, 42, 43, 44, 46, 47, 48};
+
+bool sounding(RowPhase phase) { return phase == RowPhase::Held || phase == RowPhase::Dark || phase == RowPhase::Tail; }
+
+// A row lit at a partial of a note sounding since before every block an onset is sought in, whose
+// power held over those blocks: that note's partial, named while the detector lost the note, not a
+// new note. A note struck with it, an octave above, and named late began with it.
+bool partialOfASoundingNote(const NoteTrackerState& state, int row, long long firstSample) {
+  const double now = state.bandPower[row], last = state.lastBandPower[row], older = state.olderBandPower[row];
+  if (!(older > 0.0 && older * kRestrikeRise > last && last * kRestrikeRise > now)) return false;
+  for (int above : kPartialRowsAbove) {
+    if (row - above < 0) break;
+    const RowNote& lower = state.rows[row - above];
+    if (sounding(lower.phase) && lower.onset < firstSample - (kOnsetBlocks - 1) * kBlockSize) return true;
+  }
+  return false;
 }
 
 bool rose(const NoteTrackerState& state, int row) {
@@ -223,17 +298,24 @@ bool fellSinceLit(const NoteTrackerState& state, const RowNote& note, int row) {
 
 // The dark block fell as a damper makes it fall, and an attack lit the row again: a key struck
 // again just after it was let go, not a block the detector missed inside one note.
-bool struckAfterRelease(const NoteTrackerState& state, const RowNote& note, int row) {
+bool struckAfterRelease(const NoteTrackerInput& input, const NoteTrackerState& state, const RowNote& note, int row) {
   return note.litPower > 0.0 && state.lastBandPower[row] * kReleaseFall <= note.litPower &&
-         steepestRise(state) >= kRestrikeAttack;
+         attacked(input, state, row);
 }
 
 // A dark note lit again was struck again when it rose or an attack followed its release, and it
 // came back within a release's fall of its peak, in this block or the dark one: a tail's beat
 // rising out of a dark block is far below its strike.
-bool struckAgainAfterDark(const NoteTrackerState& state, const RowNote& note, int row) {
+bool struckAgainAfterDark(const NoteTrackerInput& input, const NoteTrackerState& state, const RowNote& note, int row) {
   const bool backNearPeak = std::max(state.bandPower[row], state.lastBandPower[row]) * kReleaseFall > note.peakPower;
-  return (roseSinceLit(state, note, row) || struckAfterRelease(state, note, row)) && backNearPeak;
+  return (roseSinceLit(state, note, row) || struckAfterRelease(input, state, note, row)) && backNearPeak;
+}
+
+// A second dark block is waited out while the row's power holds and nothing was struck: the
+// detector lost the note for a while (a low note's partials named instead); a note let go falls.
+bool heldThroughDark(const NoteTrackerInput& input, const NoteTrackerState& state, const RowNote& note, int row) {
+  return input.firstSample - note.end == kBlockSize && !fellSinceLit(state, note, row) &&
+         !attacked(input, state, row);
 }
 
 // The share of the squared window's energy from sample `from` of the block on.
@@ -259,9 +341,12 @@ long long releasedAt(const NoteTrackerState& state, double share) {
   return i;
 }
 
-// A row first lit: a note to be confirmed by the next block, starting no earlier than the last one's end.
+// A row first lit: a note to be confirmed by the next block, starting no earlier than the last
+// one's end. Shown again just after the detector lost it for a block, at the power it had, it is
+// the note shown before, from that onset.
 void showNote(const NoteTrackerInput& input, const NoteTrackerState& state, RowNote& note, int row, long long onset) {
   const long long end = note.end;
+  if (note.blipGone == input.firstSample - kBlockSize && soundedBefore(state, row)) onset = std::min(onset, note.onset);
   note = RowNote{};
   note.phase = RowPhase::Lit;
   note.onset = onset > end ? onset : end;
@@ -271,7 +356,8 @@ void showNote(const NoteTrackerInput& input, const NoteTrackerState& state, RowN
   readCents(note, row, *input.reading);
 }
 
-void stepHeld(const NoteTrackerInput& input, NoteTrackerState& state, RowNote& note, int row, long long onset) {
+void stepHeld(const NoteTrackerInput& input, NoteTrackerState& state, RowNote& note, int row, long long onset,
+              NoteEvents& out) {
   const long long first = input.firstSample;
   const double last = state.lastBandPower[row];
   note.litPower = last;
@@ -281,18 +367,18 @@ void stepHeld(const NoteTrackerInput& input, NoteTrackerState& state, RowNote& n
     note.restruck = false;
   } else if (last > 0.0 && state.bandPower[row] * kReleaseFall <= last) {
     note.end = first + releasedAt(state, state.bandPower[row] / last);
-    push(state, endOf(row, note.end));
+    push(out, endOf(row, note.end));
     note.phase = RowPhase::Tail;
     note.restruck = false;
   } else if (note.restruck) {
     readCents(note, row, *input.reading);
-    push(state, endOf(row, note.newOnset));
-    push(state, onsetOf(note, row, note.newOnset, partialsPower(state, row)));
+    push(out, endOf(row, note.newOnset));
+    push(out, onsetOf(note, row, note.newOnset, partialsPower(state, row)));
     note.onset = note.newOnset;
     note.restruck = false;
     note.peakPower = last;
   } else if (note.onset < first - kBlockSize && rose(state, row) && last * kRestrikeFall <= note.peakPower &&
-             standsOut(state, row) && steepestRise(state) >= kRestrikeAttack) {
+             standsOut(state, row) && attacked(input, state, row)) {
     note.restruck = true;
     note.newOnset = onset;
     note.level = partialsPower(state, row);
@@ -302,44 +388,54 @@ void stepHeld(const NoteTrackerInput& input, NoteTrackerState& state, RowNote& n
   note.peakPower = std::max(note.peakPower, state.bandPower[row]);
 }
 
-void stepRow(const NoteTrackerInput& input, NoteTrackerState& state, int row, long long onset) {
+// A row first lit is a new note when it stands out from what it and every other row heard
+// lately and is no partial of a note sounding.
+bool newNote(const NoteTrackerInput& input, const NoteTrackerState& state, int row, const BlockEvidence& block) {
+  return standsOut(state, row) && partialsPower(state, row) * kFaintestBesideLoudest >= block.loudestHeard &&
+         !partialOfASoundingNote(state, row, input.firstSample);
+}
+
+void stepRow(const NoteTrackerInput& input, NoteTrackerState& state, int row, const BlockEvidence& block, NoteEvents& out) {
   RowNote& note = state.rows[row];
   const bool lit = input.scores[row] >= kNamed;
+  const long long onset = block.onset;
   switch (note.phase) {
     case RowPhase::Idle:
-      if (lit && standsOut(state, row)) showNote(input, state, note, row, onset);
+      if (lit && newNote(input, state, row, block)) showNote(input, state, note, row, soundedBefore(state, row) ? block.earlyOnset : onset);
       break;
     case RowPhase::Lit:
       if (!lit) {
         note.phase = RowPhase::Idle;  // one block is a blip, not a note
+        note.blipGone = input.firstSample;
         break;
       }
       readCents(note, row, *input.reading);
-      push(state, onsetOf(note, row, note.onset, partialsPower(state, row)));
+      push(out, onsetOf(note, row, note.onset, partialsPower(state, row)));
       note.phase = RowPhase::Held;
       note.peakPower = std::max(state.lastBandPower[row], state.bandPower[row]);
       break;
     case RowPhase::Held:
-      stepHeld(input, state, note, row, onset);
+      stepHeld(input, state, note, row, onset, out);
       break;
     case RowPhase::Tail:
       if (!lit) {
         note.phase = RowPhase::Idle;
-      } else if (rose(state, row) && state.bandPower[row] * kReleaseFall > note.peakPower && steepestRise(state) >= kRestrikeAttack) {
+      } else if (rose(state, row) && state.bandPower[row] * kReleaseFall > note.peakPower && attacked(input, state, row)) {
         showNote(input, state, note, row, onset);  // struck again while the tail rang, not a neighbour's attack leaking in
       }
       break;
     case RowPhase::Dark:
       if (lit && fellSinceLit(state, note, row)) {
-        push(state, endOf(row, note.end));  // released in the dark block: what is lit now is its tail
+        push(out, endOf(row, note.end));  // released in the dark block: what is lit now is its tail
         note.phase = RowPhase::Tail;
         break;
       }
-      if (lit && !struckAgainAfterDark(state, note, row)) {
-        note.phase = RowPhase::Held;  // one dark block inside a note that goes on
+      if (lit && !struckAgainAfterDark(input, state, note, row)) {
+        note.phase = RowPhase::Held;  // dark blocks inside a note that goes on
         break;
       }
-      push(state, endOf(row, note.end));
+      if (!lit && heldThroughDark(input, state, note, row)) break;
+      push(out, endOf(row, note.end));
       note.phase = RowPhase::Idle;
       if (lit) showNote(input, state, note, row, onset);  // struck again after a dark block
       break;
@@ -353,15 +449,15 @@ void hear(const NoteTrackerInput& input, NoteTrackerState& state, int row) {
   if (input.scores[row] >= kNamed) state.heardPower[row] = std::max(state.heardPower[row], state.bandPower[row]);
 }
 
-bool anyNote(const NoteTrackerInput& input, const NoteTrackerState& state) {
-  for (int row = 0; row < kNoteRows; ++row)
-    if (input.scores[row] >= kNamed || state.rows[row].phase != RowPhase::Idle) return true;
-  return false;
-}
-
 }  // namespace
 
 int noteVelocity(double power) { return velocityOf(power); }
+
+bool noteEventBefore(const NoteEvent& a, const NoteEvent& b) {
+  if (a.sample != b.sample) return a.sample < b.sample;
+  if (a.on != b.on) return !a.on;
+  return a.row < b.row;
+}
 
 void resetNoteTracker(NoteTrackerState& state) {
   for (int i = 0; i < kBlockSize; ++i) state.window[i] = 0.5 - 0.5 * std::cos(kTwoPi * i / kBlockSize);
@@ -369,35 +465,30 @@ void resetNoteTracker(NoteTrackerState& state) {
   for (double& power : state.bandPower) power = 0.0;
   forgetPast(state);
   for (RowNote& note : state.rows) note = RowNote{};
-  state.pendingCount = 0;
   state.endOfLast = -1;
 }
 
 void trackNotes(const NoteTrackerInput& input, NoteTrackerState& state, NoteEvents& out) {
   out.count = 0;
   if (input.afterGap && state.endOfLast >= 0) {
-    endEveryNote(state, state.endOfLast);
-    release(state, state.endOfLast + 1, out);
+    endEveryNote(state, state.endOfLast, out);
     forgetPast(state);
   }
   measureFrames(input.block, state);
-  if (anyNote(input, state)) {
-    measureBands(input, state);
-  } else {
-    for (double& power : state.bandPower) power = 0.0;
-  }
-  const long long onset = findOnset(state, input.firstSample);
-  for (int row = 0; row < kNoteRows; ++row) stepRow(input, state, row, onset);
+  measureBands(input, state);  // every block: a note named late is told by the block before
+  const BlockEvidence block = weighBlock(state, input.firstSample);
+  for (int row = 0; row < kNoteRows; ++row) stepRow(input, state, row, block, out);
+  std::memcpy(state.olderBandPower, state.lastBandPower, sizeof state.lastBandPower);
   std::memcpy(state.lastBandPower, state.bandPower, sizeof state.bandPower);
   for (int row = 0; row < kNoteRows; ++row) hear(input, state, row);
   state.endOfLast = input.firstSample + kBlockSize;
-  release(state, input.firstSample, out);
+  sortEvents(out);
 }
 
 void finishNotes(NoteTrackerState& state, NoteEvents& out) {
   out.count = 0;
   if (state.endOfLast < 0) return;
-  endEveryNote(state, state.endOfLast);
-  release(state, state.endOfLast + 1, out);
+  endEveryNote(state, state.endOfLast, out);
   forgetPast(state);
+  sortEvents(out);
 }

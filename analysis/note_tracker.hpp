@@ -2,15 +2,22 @@
 // Turns the precise detector's lit rows, block by block, into notes: note-on with its
 // onset sample, velocity and cents, and note-off. Pure and causal: it reads only what it
 // is given and its own state, allocates nothing, and decides a note one block after the
-// block that first shows it (the block that confirms it is no blip).
+// block that first shows it (the block that confirms it is no blip). Events come as they are
+// decided, which is not always in order of time: note_order.hpp puts them in order.
 
 #include "core/analysis_state.hpp"
 #include "core/constants.hpp"
 
 inline constexpr int kMidiKeyOfRow0 = 33;  // row 0 is A1, MIDI key 33
 inline constexpr int kOnsetFrame = 128;    // samples: the grain of the onset search (2.9 ms)
-inline constexpr int kOnsetFrames = 2 * kBlockSize / kOnsetFrame;  // over this block and the one before
-// Events one call can give: an off and an on per row from each of two blocks, and an end per row after a gap.
+// The detector may name a low note a block after it began, so its onset is sought back over
+// this many blocks, the last given one included.
+inline constexpr int kOnsetBlocks = 3;
+inline constexpr int kOnsetFrames = kOnsetBlocks * kBlockSize / kOnsetFrame;
+// Samples: an event decided after the block at `firstSample` lies no earlier than this before it
+// (a note shown again a block after the detector lost it keeps its first onset, two blocks before).
+inline constexpr long long kLatestNoteDecision = (kOnsetBlocks + 1) * kBlockSize;
+// Events one call can give: an off and an on per row, and an end per row after a gap; with room to spare.
 inline constexpr int kMostNoteEvents = 6 * kNoteRows;
 
 struct NoteEvent {
@@ -53,6 +60,7 @@ struct RowNote {
                              // note-on sent before the next block confirms the note
   double cents = 0.0;
   bool centsRead = false;    // the reading named this row while it was still to be confirmed
+  long long blipGone = -1;   // the first sample of the block that left a shown note unconfirmed
 };
 
 struct NoteTrackerState {
@@ -62,20 +70,23 @@ struct NoteTrackerState {
   double fftTwiddles[kBlockSize / 2];
   double bandPower[kNoteRows];      // this block's power near each row's pitch
   double lastBandPower[kNoteRows];  // the block before's; zero after a gap
+  double olderBandPower[kNoteRows]; // the block before that's; zero after a gap
   double heardPower[kNoteRows];     // the most while lit lately, fading; zero after a gap
-  float recent[2 * kBlockSize];     // the block before, then this one; zero after a gap
+  float recent[kOnsetBlocks * kBlockSize];  // the last blocks, oldest first; zero after a gap
   double frameRms[kOnsetFrames];    // RMS of their frames
+  double frameEdgeRms[kOnsetFrames]; // RMS of their steps from sample to sample: the highs an attack brings
   RowNote rows[kNoteRows];
-  NoteEvent pending[kMostNoteEvents];  // decided, held back until no earlier event can come
-  int pendingCount;
   long long endOfLast;  // the sample after the last block seen; -1 before the first
 };
 
 // The velocity of a note whose partials have `power` (a row's `level`), 1 .. 127.
 int noteVelocity(double power);
+// The order of events in time: an end before an onset at the same sample, then by row.
+bool noteEventBefore(const NoteEvent& a, const NoteEvent& b);
 // Before the first block.
 void resetNoteTracker(NoteTrackerState& state);
-// One block: `out` gets the events no later block can precede, in order.
+// One block: `out` gets the events decided with it, in order among themselves; none lies earlier
+// than `firstSample - kLatestNoteDecision` of the block before.
 void trackNotes(const NoteTrackerInput& input, NoteTrackerState& state, NoteEvents& out);
-// At the end of the input: every held note ends after the last block seen; `out` gets the rest.
+// At the end of the input: every held note ends after the last block seen.
 void finishNotes(NoteTrackerState& state, NoteEvents& out);

@@ -2,24 +2,29 @@
 
 namespace {
 
-void writeEvents(NotesFile& notes) {
-  for (int i = 0; i < notes.events.count; ++i) writeMidiNote(notes.track, notes.events.events[i]);
+// The first `count` events waiting, into the file.
+void writeEvents(NotesFile& notes, int count) {
+  for (int i = 0; i < count; ++i) writeMidiNote(notes.track, notes.order.waiting[i]);
+  dropNoteEvents(notes.order, count);
 }
 
 }  // namespace
 
 bool startNotesFile(std::FILE* file, NotesFile& notes, std::string& reason) {
   resetNoteTracker(notes.tracker);
+  notes.order.count = 0;
   return startMidiFile(file, notes.track, reason);
 }
 
 void addNotesBlock(NotesFile& notes, const NoteTrackerInput& block) {
   trackNotes(block, notes.tracker, notes.events);
-  writeEvents(notes);
+  holdNoteEvents(notes.order, notes.events);
+  writeEvents(notes, settledNoteEvents(notes.order, block.firstSample));
 }
 
 bool finishNotesFile(NotesFile& notes, std::string& reason) {
   finishNotes(notes.tracker, notes.events);
-  writeEvents(notes);
+  holdNoteEvents(notes.order, notes.events);
+  writeEvents(notes, notes.order.count);
   return finishMidiFile(notes.track, reason);
 }

@@ -1,16 +1,18 @@
 #pragma once
 // The notes of a run as a MIDI file: the note tracker turns what the outputs' precise detector
-// names in each block into notes, and they go into the file as they are decided.
+// names in each block into notes, and they go into the file in order as they settle.
 
 #include <cstdio>
 #include <string>
 
+#include "analysis/note_order.hpp"
 #include "analysis/note_tracker.hpp"
 #include "io/midi_file.hpp"
 
 struct NotesFile {
   NoteTrackerState tracker;
   NoteEvents events;
+  NoteOrder order;
   MidiTrack track;
 };
 

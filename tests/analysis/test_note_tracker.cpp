@@ -5,11 +5,13 @@
 
 #include <algorithm>
 #include <cmath>
+#include <initializer_list>
 #include <memory>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "analysis/note_order.hpp"
 #include "analysis/note_table.hpp"
 #include "analysis/note_tracker.hpp"
 #include "analysis/precise_detector.hpp"
@@ -47,31 +49,46 @@ std::vector<float> render(const std::vector<Strike>& strikes, double seconds, do
   return samples;
 }
 
-// The tracker over every whole block, behind the precise detector, or with `row` lit where
-// `pattern` has '#' (a block each). Every run's events must come in order, each row alternating
-// onset and end, and all ended.
-std::vector<NoteEvent> track(const std::vector<float>& samples, int row = -1, const std::string& pattern = "") {
+struct LitRow {
+  int row;
+  std::string pattern;  // '#' a block that lights the row
+};
+
+// The tracker over every whole block, behind the precise detector, or with rows lit as `lit` has
+// them, its events put in order as a file takes them. Every run's events must come in order, each
+// row alternating onset and end, and all ended.
+std::vector<NoteEvent> track(const std::vector<float>& samples, const std::vector<LitRow>& lit) {
   const auto record = std::make_unique<TunerState>();  // large: kept off the stack
   TunerState& tuner = *record;
   buildNoteTable(tuner.notes);
   static PreciseState precise;
   static NoteTrackerState tracker;
   static NoteEvents out;
+  static NoteOrder order;
   resetPreciseDetector(precise);
   resetNoteTracker(tracker);
+  order.count = 0;
   std::vector<NoteEvent> events;
   const double* rows = tuner.notes.frequency + kNoteRowOffset;
   for (size_t b = 0; (b + 1) * kBlockSize <= samples.size(); ++b) {
     const float* block = samples.data() + b * kBlockSize;
     float scores[kNoteRows] = {};
     PitchReading reading;
-    if (pattern.empty()) runPreciseDetector(PreciseInput{block, 1.0, rows}, precise, scores, reading);
-    else if (b < pattern.size()) scores[row] = pattern[b] == '#' ? 0.9f : 0.1f;
-    trackNotes(NoteTrackerInput{scores, &reading, block, rows, static_cast<long long>(b * kBlockSize), false}, tracker, out);
-    events.insert(events.end(), out.events, out.events + out.count);
+    if (lit.empty()) runPreciseDetector(PreciseInput{block, 1.0, rows}, precise, scores, reading);
+    for (const LitRow& r : lit)
+      if (b < r.pattern.size()) scores[r.row] = r.pattern[b] == '#' ? 0.9f : 0.1f;
+    const long long first = static_cast<long long>(b * kBlockSize);
+    trackNotes(NoteTrackerInput{scores, &reading, block, rows, first, false}, tracker, out);
+    for (int i = 0; i < out.count; ++i)  // what the order waits for
+      EXPECT_GE(out.events[i].sample, first - kBlockSize - kLatestNoteDecision) << "decided with block " << b;
+    holdNoteEvents(order, out);
+    const int settled = settledNoteEvents(order, first);
+    events.insert(events.end(), order.waiting, order.waiting + settled);
+    dropNoteEvents(order, settled);
   }
   finishNotes(tracker, out);
-  events.insert(events.end(), out.events, out.events + out.count);
+  holdNoteEvents(order, out);
+  events.insert(events.end(), order.waiting, order.waiting + order.count);
   bool sounding[kNoteRows] = {};
   for (size_t i = 0; i < events.size(); ++i) {
     const NoteEvent& e = events[i];
@@ -82,6 +99,10 @@ std::vector<NoteEvent> track(const std::vector<float>& samples, int row = -1, co
   }
   for (bool s : sounding) EXPECT_FALSE(s);
   return events;
+}
+
+std::vector<NoteEvent> track(const std::vector<float>& samples, int row = -1, const std::string& pattern = "") {
+  return track(samples, row < 0 ? std::vector<LitRow>{} : std::vector<LitRow>{{row, pattern}});
 }
 
 std::vector<NoteEvent> onsets(const std::vector<NoteEvent>& events, int row = -1) {
@@ -163,6 +184,16 @@ TEST(NoteTracker, OnsetsAreFoundToTheSampleWithinTheBlock) {
   }
 }
 
+// The detector may name a low note a block or two after its attack; the onset is still the attack's.
+TEST(NoteTracker, ANoteNamedLateKeepsTheOnsetOfItsAttack) {
+  const long long attack = 6 * kBlockSize + 700;
+  for (const char* pattern : {".......#############", "........############"}) {
+    const std::vector<NoteEvent> on = onsets(track(render({{kC4, attack / kSampleRate, 2.0, 0.1, 0.0}}, 1.0), kC4, pattern));
+    ASSERT_EQ(on.size(), 1u) << pattern;
+    EXPECT_NEAR(on[0].sample, attack, 16) << pattern;
+  }
+}
+
 TEST(NoteTracker, VelocityFollowsTheLevelOfThePartials) {
   struct Case {
     double amplitude;  // of the fundamental: the three partials at -4.8, -24.8, -44.8 and -64.8 dBFS
@@ -175,17 +206,19 @@ TEST(NoteTracker, VelocityFollowsTheLevelOfThePartials) {
   }
 }
 
-TEST(NoteTracker, OneDarkBlockIsBridgedUnlessTheNoteWasStruckInIt) {
+// The detector may lose a sounding note for a block or two; a note the player ended or struck again does not go on.
+TEST(NoteTracker, DarkBlocksAreBridgedWhileThePowerHoldsUnlessTheNoteWasStruckInThem) {
   struct Case {
     const char* pattern;  // '#' a block that lights the row
     bool struck;          // struck again in the middle of block 10
     size_t notes;
   };
-  for (const Case& c : {Case{"##########.#########", false, 1}, Case{"##########..########", false, 2},
-                        Case{"##########.#########", true, 2}, Case{"#.##################", false, 1},
+  for (const Case& c : {Case{"##########.#########", false, 1}, Case{"##########..########", false, 1},
+                        Case{"##########...#######", false, 2}, Case{"##########.#########", true, 2},
+                        Case{"##########..########", true, 2}, Case{"#.##################", false, 1},
                         Case{"##.#.#.#.#.#.#.#.#.#", false, 1}, Case{"#.#.#.#.#.#.#.#.#.#.", false, 0}}) {
     const double restrike = 10.5 * kBlockSize / kSampleRate;
-    // held level when not struck: the row lit again after two dark blocks is then as loud as it was
+    // held level when not struck: the row lit again after dark blocks is then as loud as it was
     std::vector<Strike> strikes = {{kA4, 0.0, c.struck ? restrike : 1.0, 0.1, c.struck ? 0.1 : 0.0}};
     if (c.struck) strikes.push_back({kA4, restrike, 0.5, 0.1, 0.1});
     EXPECT_EQ(onsets(track(render(strikes, 1.0), kA4, c.pattern)).size(), c.notes) << c.pattern << (c.struck ? " struck" : "");
@@ -267,3 +300,68 @@ TEST(NoteTracker, NoteDampedToAQuietTailEndsThereAndOnlyAStrikeStartsItAgain) {
 }
 
 }  // namespace
+
+// An onset decided late goes into the file before events decided earlier but later in time.
+TEST(NoteOrder, EventsSettleInOrderOfTimeOnceNoDecisionCanComeBeforeThem) {
+  static NoteOrder order;
+  const auto hold = [](std::initializer_list<NoteEvent> events) {
+    NoteEvents decided;
+    for (const NoteEvent& e : events) decided.events[decided.count++] = e;
+    holdNoteEvents(order, decided);
+  };
+  hold({{9000, 3, false, 0, 0.0}, {9000, 5, true, 90, 0.0}});  // with the block at 8192
+  EXPECT_EQ(settledNoteEvents(order, 8192), 0);
+  hold({{9000, 3, true, 80, 0.0}, {6500, 7, true, 70, 0.0}});  // with the next: a note named late
+  EXPECT_EQ(settledNoteEvents(order, 10240), 0);
+  EXPECT_EQ(settledNoteEvents(order, 6500 + kLatestNoteDecision + 1), 1);
+  ASSERT_EQ(settledNoteEvents(order, 9000 + kLatestNoteDecision + 1), 4);
+  const int rows[] = {7, 3, 3, 5};
+  const bool on[] = {true, false, true, true};  // an end before an onset at the same sample
+  for (int i = 0; i < 4; ++i) EXPECT_TRUE(order.waiting[i].row == rows[i] && order.waiting[i].on == on[i]) << i;
+  dropNoteEvents(order, 4);
+  EXPECT_EQ(order.count, 0);
+}
+
+// A note's partial named while the detector lost the note is no note; a note struck on that row,
+// with the note or after it, is.
+TEST(NoteTracker, APartialOfANoteSoundingIsANoteOnlyWhenStruck) {
+  constexpr int kA2 = kA4 - 24, kA3 = kA4 - 12;
+  struct Case {
+    const char* name;
+    double upperStart;  // s of a struck A3; < 0: only A2's 2nd harmonic sounds there
+    const char* upperLit;
+    size_t upperNotes;
+  };
+  const double together = 5.5 * kBlockSize / kSampleRate, later = 10.5 * kBlockSize / kSampleRate;
+  for (const Case& c : {Case{"A2's partial", -1.0, "..........##########", 0},
+                        Case{"struck with A2, named a block late", together, ".......#############", 1},
+                        Case{"struck while A2 sounds", later, "...........#########", 1}}) {
+    std::vector<Strike> strikes = {{kA2, together, 2.0, 0.1, 0.0}};
+    if (c.upperStart >= 0.0) strikes.push_back({kA3, c.upperStart, 2.0, 0.1, 0.0});
+    const std::vector<NoteEvent> events = track(render(strikes, 1.0), {{kA2, "......##############"}, {kA3, c.upperLit}});
+    EXPECT_EQ(onsets(events, kA2).size(), 1u) << c.name;
+    EXPECT_EQ(onsets(events, kA3).size(), c.upperNotes) << c.name;
+  }
+}
+
+// Far below a loud note, what the detector names is the room or noise in its decay, not a note.
+TEST(NoteTracker, ANoteFarFainterThanTheLoudestHeardLatelyIsNoNote) {
+  constexpr int kA2 = kA4 - 24;
+  for (const auto& [belowDb, notes] : {std::pair{10.0, 1u}, {16.0, 1u}, {24.0, 0u}, {34.0, 0u}}) {
+    const double soft = 0.5 * std::pow(10.0, -belowDb / 20.0), start = 12.5 * kBlockSize / kSampleRate;
+    const std::vector<float> samples = render({{kA4 + 24, 0.05, 2.0, 0.5, 0.0}, {kA2, start, 1.0, soft, 0.0}}, 1.2);
+    const std::vector<NoteEvent> events = track(samples, {{kA4 + 24, "####################"}, {kA2, ".............#######"}});
+    EXPECT_EQ(onsets(events, kA2).size(), notes) << belowDb << " dB below";
+  }
+}
+
+// Notes sounding together beat: the power near one pitch swells and sinks a few times a second,
+// with no strike in it.
+TEST(NoteTracker, ABeatingNoteIsOneNote) {
+  constexpr int kA2 = kA4 - 24;
+  for (double beatHz : {1.5, 3.0, 5.0}) {
+    const double cents = 1200.0 * std::log2(1.0 + beatHz / 110.0);
+    const std::vector<float> samples = render({{kA2, 0.1, 1.8, 0.1, 0.0}, {kA2, 0.1, 1.8, 0.045, 0.0, cents}}, 2.0);
+    EXPECT_EQ(onsets(track(samples, kA2, std::string(43, '#'))).size(), 1u) << beatHz << " Hz";
+  }
+}
