@@ -36,6 +36,8 @@ constexpr double kFaintestBesideLoudest = 100.0;
 // An onset's frame has at least this many times the RMS of the frame two before (+1.5 dB).
 constexpr double kOnsetRise = 1.1885022274370185;
 constexpr double kOnsetShareOfLargest = 0.5;  // the attack is the first rise of this share of the largest
+// A frame this many times quieter than the one two after it (-24 dB) is silence before an attack.
+constexpr double kSilenceBelow = 16.0;
 // The onset sample is where the sound first passes the peak before it by this share of its rise.
 constexpr double kOnsetShare = 0.25;
 constexpr double kHalfSemitone = 1.0293022366434921;  // 2^(1/24)
@@ -85,9 +87,9 @@ void measureBands(const NoteTrackerInput& input, NoteTrackerState& state) {
 }
 
 void measureFrames(const float* block, NoteTrackerState& state) {
-  constexpr int kKeptSamples = (kOnsetBlocks - 1) * kBlockSize;
+  constexpr int kKeptSamples = (kOnsetFrames - kFramesPerBlock) * kOnsetFrame;
   constexpr int kKeptFrames = kOnsetFrames - kFramesPerBlock;
-  double previous = state.recent[kOnsetBlocks * kBlockSize - 1];
+  double previous = state.recent[kOnsetFrames * kOnsetFrame - 1];
   std::memmove(state.recent, state.recent + kBlockSize, sizeof(float) * kKeptSamples);
   std::memcpy(state.recent + kKeptSamples, block, sizeof(float) * kBlockSize);
   std::memmove(state.frameRms, state.frameRms + kFramesPerBlock, sizeof(double) * kKeptFrames);
@@ -138,13 +140,21 @@ double peakOf(const float* samples) {
 // The onset of the attack rising to frame `rising`: in that frame or the one before it, the first
 // sample that passes the peak of the frame before both by a share of the rise.
 long long onsetAt(const NoteTrackerState& state, int rising, long long firstSample) {
-  const long long recentStart = firstSample - (kOnsetBlocks - 1) * kBlockSize;
+  const long long recentStart = firstSample + kBlockSize - static_cast<long long>(kOnsetFrames) * kOnsetFrame;
   const float* frame = state.recent + rising * kOnsetFrame;
   const double before = peakOf(frame - 2 * kOnsetFrame);  // the rising frame is the third or later
   const double threshold = before + kOnsetShare * (peakOf(frame) - before);
   for (int i = (rising - 1) * kOnsetFrame; i < (rising + 1) * kOnsetFrame; ++i)
     if (std::fabs(state.recent[i]) > threshold) return recentStart + i;
   return recentStart + static_cast<long long>(rising) * kOnsetFrame;
+}
+
+// The last frame from `from` to `to` whose sound rose out of silence (the frame two before it
+// far quieter), -1 when none did: an attack, whatever the waveform of a low note does after it.
+int riseFromSilence(const NoteTrackerState& state, int from, int to) {
+  for (int g = to - 1; g >= from; --g)
+    if (state.frameRms[g] > 0.0 && state.frameRms[g - 2] * kSilenceBelow <= state.frameRms[g]) return g;
+  return -1;
 }
 
 // What one block tells every row.
@@ -158,7 +168,10 @@ BlockEvidence weighBlock(const NoteTrackerState& state, long long firstSample) {
   const int rising = risingFrame(state, kRecentFrames, kOnsetFrames);
   BlockEvidence block{rising < 0 ? firstSample : onsetAt(state, rising, firstSample), 0, 0.0};
   block.earlyOnset = block.onset;
-  if (largestRise(state, 2, kRecentFrames) > largestRise(state, kRecentFrames, kOnsetFrames))
+  const int fromSilence = riseFromSilence(state, 2, kRecentFrames);
+  if (fromSilence >= 0 && riseFromSilence(state, kRecentFrames, kOnsetFrames) < 0)
+    block.earlyOnset = onsetAt(state, fromSilence, firstSample);
+  else if (largestRise(state, 2, kRecentFrames) > largestRise(state, kRecentFrames, kOnsetFrames))
     block.earlyOnset = onsetAt(state, risingFrame(state, 2, kRecentFrames), firstSample);
   for (double heard : state.heardPower) block.loudestHeard = std::max(block.loudestHeard, heard);
   return block;

@@ -13,10 +13,12 @@ inline constexpr int kOnsetFrame = 128;    // samples: the grain of the onset se
 // The detector may name a low note a block after it began, so its onset is sought back over
 // this many blocks, the last given one included.
 inline constexpr int kOnsetBlocks = 3;
-inline constexpr int kOnsetFrames = kOnsetBlocks * kBlockSize / kOnsetFrame;
+// ... and the two frames before them, so that an attack at their very start shows as a rise.
+inline constexpr int kOnsetLeadFrames = 2;
+inline constexpr int kOnsetFrames = kOnsetLeadFrames + kOnsetBlocks * kBlockSize / kOnsetFrame;
 // Samples: an event decided after the block at `firstSample` lies no earlier than this before it
 // (a note shown again a block after the detector lost it keeps its first onset, two blocks before).
-inline constexpr long long kLatestNoteDecision = (kOnsetBlocks + 1) * kBlockSize;
+inline constexpr long long kLatestNoteDecision = (kOnsetBlocks + 1) * kBlockSize + kOnsetLeadFrames * kOnsetFrame;
 // Events one call can give: an off and an on per row, and an end per row after a gap; with room to spare.
 inline constexpr int kMostNoteEvents = 6 * kNoteRows;
 
@@ -72,7 +74,7 @@ struct NoteTrackerState {
   double lastBandPower[kNoteRows];  // the block before's; zero after a gap
   double olderBandPower[kNoteRows]; // the block before that's; zero after a gap
   double heardPower[kNoteRows];     // the most while lit lately, fading; zero after a gap
-  float recent[kOnsetBlocks * kBlockSize];  // the last blocks, oldest first; zero after a gap
+  float recent[kOnsetFrames * kOnsetFrame];  // the last blocks and the lead before them, oldest first; zero after a gap
   double frameRms[kOnsetFrames];    // RMS of their frames
   double frameEdgeRms[kOnsetFrames]; // RMS of their steps from sample to sample: the highs an attack brings
   RowNote rows[kNoteRows];

@@ -184,10 +184,12 @@ TEST(NoteTracker, OnsetsAreFoundToTheSampleWithinTheBlock) {
   }
 }
 
-// The detector may name a low note a block or two after its attack; the onset is still the attack's.
+// The detector may name a low note a block or two after its attack; the onset is still the
+// attack's, the input's very first sample included.
 TEST(NoteTracker, ANoteNamedLateKeepsTheOnsetOfItsAttack) {
-  const long long attack = 6 * kBlockSize + 700;
-  for (const char* pattern : {".......#############", "........############"}) {
+  for (const auto& [attack, pattern] : {std::pair{6 * kBlockSize + 700, ".......#############"},
+                                        {6 * kBlockSize + 700, "........############"},
+                                        {0, "..##################"}}) {
     const std::vector<NoteEvent> on = onsets(track(render({{kC4, attack / kSampleRate, 2.0, 0.1, 0.0}}, 1.0), kC4, pattern));
     ASSERT_EQ(on.size(), 1u) << pattern;
     EXPECT_NEAR(on[0].sample, attack, 16) << pattern;
