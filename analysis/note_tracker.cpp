@@ -211,7 +211,7 @@ NoteEvent endOf(int row, long long at) { return NoteEvent{at, row, false, 0, 0.0
 void endEveryNote(NoteTrackerState& state, long long at, NoteEvents& out) {
   for (int row = 0; row < kNoteRows; ++row) {
     const RowNote& note = state.rows[row];
-    if (note.phase == RowPhase::Held) push(out, endOf(row, at));
+    if (note.phase == RowPhase::Held) push(out, endOf(row, note.falling ? note.end : at));
     if (note.phase == RowPhase::Dark) push(out, endOf(row, note.end));
     state.rows[row] = RowNote{};
   }
@@ -369,10 +369,25 @@ void showNote(const NoteTrackerInput& input, const NoteTrackerState& state, RowN
   readCents(note, row, *input.reading);
 }
 
+// The block after a held note fell as a release does: it was let go unless its power came back
+// with no strike (strings beating against each other dip a note deeply for a block).
+bool endsAfterFall(const NoteTrackerInput& input, NoteTrackerState& state, RowNote& note, int row, long long onset,
+                   NoteEvents& out) {
+  note.falling = false;
+  const bool back = input.scores[row] >= kNamed && state.bandPower[row] * kReleaseFall > note.fallFrom;
+  const bool struck = back && attacked(input, state, row) && state.bandPower[row] * kReleaseFall > note.peakPower;
+  if (back && !struck) return false;
+  push(out, endOf(row, note.end));
+  note.phase = RowPhase::Tail;
+  if (struck) showNote(input, state, note, row, onset);  // struck again just after it was let go
+  return true;
+}
+
 void stepHeld(const NoteTrackerInput& input, NoteTrackerState& state, RowNote& note, int row, long long onset,
               NoteEvents& out) {
   const long long first = input.firstSample;
   const double last = state.lastBandPower[row];
+  if (note.falling && endsAfterFall(input, state, note, row, onset, out)) return;
   note.litPower = last;
   if (!(input.scores[row] >= kNamed)) {
     note.phase = RowPhase::Dark;  // it may be a block the detector missed
@@ -380,8 +395,8 @@ void stepHeld(const NoteTrackerInput& input, NoteTrackerState& state, RowNote& n
     note.restruck = false;
   } else if (last > 0.0 && state.bandPower[row] * kReleaseFall <= last) {
     note.end = first + releasedAt(state, state.bandPower[row] / last);
-    push(out, endOf(row, note.end));
-    note.phase = RowPhase::Tail;
+    note.falling = true;
+    note.fallFrom = last;
     note.restruck = false;
   } else if (note.restruck) {
     readCents(note, row, *input.reading);

@@ -63,6 +63,8 @@ struct RowNote {
   double cents = 0.0;
   bool centsRead = false;    // the reading named this row while it was still to be confirmed
   long long blipGone = -1;   // the first sample of the block that left a shown note unconfirmed
+  bool falling = false;      // held, and the last block fell as a release does, to be confirmed by this one
+  double fallFrom = 0.0;     // near the pitch, in the block before that fall
 };
 
 struct NoteTrackerState {
