@@ -33,20 +33,7 @@ constexpr double kHeardFade = 0.8912509381337456;
 // it is the room's rumble or noise named in a loud note's decay; a player's soft note beside a
 // loud one stands far closer.
 constexpr double kFaintestBesideLoudest = 100.0;
-// An onset's frame has at least this many times the RMS of the frame two before (+1.5 dB).
-constexpr double kOnsetRise = 1.1885022274370185;
-constexpr double kOnsetShareOfLargest = 0.5;  // the attack is the first rise of this share of the largest
-// A frame this many times quieter than the one two after it (-24 dB) is silence before an attack.
-constexpr double kSilenceBelow = 16.0;
-// The onset sample is where the sound first passes the peak before it by this share of its rise.
-constexpr double kOnsetShare = 0.25;
 constexpr double kHalfSemitone = 1.0293022366434921;  // 2^(1/24)
-constexpr int kFramesPerBlock = kBlockSize / kOnsetFrame;
-// A rise is sought first from here, over this block and the one before: a frame's rise reaches two frames back.
-constexpr int kRecentFrames = kOnsetFrames - 2 * kFramesPerBlock + 2;
-// An attack is sought between windows up to this many frames long (a period of A1 is 6.3 frames),
-// which reach back into the oldest block.
-constexpr int kLongestAttackWindow = (kRecentFrames - 1) / 2;
 // Velocity is linear in the level of the note's partials: 1 at -60 dBFS, 127 at 0 dBFS, the
 // span a quiet to a loud take of an instrument covers.
 constexpr double kSoftestDbfs = -60.0;
@@ -86,93 +73,14 @@ void measureBands(const NoteTrackerInput& input, NoteTrackerState& state) {
   }
 }
 
-void measureFrames(const float* block, NoteTrackerState& state) {
-  constexpr int kKeptSamples = (kOnsetFrames - kFramesPerBlock) * kOnsetFrame;
-  constexpr int kKeptFrames = kOnsetFrames - kFramesPerBlock;
-  double previous = state.recent[kOnsetFrames * kOnsetFrame - 1];
-  std::memmove(state.recent, state.recent + kBlockSize, sizeof(float) * kKeptSamples);
-  std::memcpy(state.recent + kKeptSamples, block, sizeof(float) * kBlockSize);
-  std::memmove(state.frameRms, state.frameRms + kFramesPerBlock, sizeof(double) * kKeptFrames);
-  std::memmove(state.frameEdgeRms, state.frameEdgeRms + kFramesPerBlock, sizeof(double) * kKeptFrames);
-  for (int f = 0; f < kFramesPerBlock; ++f) {
-    double sum = 0.0, edges = 0.0;
-    for (int i = f * kOnsetFrame; i < (f + 1) * kOnsetFrame; ++i) {
-      sum += static_cast<double>(block[i]) * block[i];
-      const double step = block[i] - previous;
-      edges += step * step;
-      previous = block[i];
-    }
-    state.frameRms[kKeptFrames + f] = std::sqrt(sum / kOnsetFrame);
-    state.frameEdgeRms[kKeptFrames + f] = std::sqrt(edges / kOnsetFrame);
-  }
-}
-
-// The rise in RMS over two frames ending with frame `g` (a step inside a frame spreads its rise
-// over that frame and the next); zero unless it is steep enough for an onset.
-double riseAt(const NoteTrackerState& state, int g) {
-  return state.frameRms[g] >= kOnsetRise * state.frameRms[g - 2] ? state.frameRms[g] - state.frameRms[g - 2] : 0.0;
-}
-
-double largestRise(const NoteTrackerState& state, int from, int to) {
-  double largest = 0.0;
-  for (int g = from; g < to; ++g) largest = std::max(largest, riseAt(state, g));
-  return largest;
-}
-
-// The first frame from `from` to `to` ending a rise of at least half the largest there: notes
-// sounding together beat, and their beats rise after the attack that started them. -1 when
-// nothing rose.
-int risingFrame(const NoteTrackerState& state, int from, int to) {
-  const double largest = largestRise(state, from, to);
-  if (!(largest > 0.0)) return -1;
-  int g = from;
-  while (riseAt(state, g) < kOnsetShareOfLargest * largest) ++g;
-  while (g + 1 < to && riseAt(state, g + 1) > riseAt(state, g)) ++g;  // the top of that rise
-  return g;
-}
-
-double peakOf(const float* samples) {
-  double peak = 0.0;
-  for (int i = 0; i < kOnsetFrame; ++i) peak = std::max(peak, static_cast<double>(std::fabs(samples[i])));
-  return peak;
-}
-
-// The onset of the attack rising to frame `rising`: in that frame or the one before it, the first
-// sample that passes the peak of the frame before both by a share of the rise.
-long long onsetAt(const NoteTrackerState& state, int rising, long long firstSample) {
-  const long long recentStart = firstSample + kBlockSize - static_cast<long long>(kOnsetFrames) * kOnsetFrame;
-  const float* frame = state.recent + rising * kOnsetFrame;
-  const double before = peakOf(frame - 2 * kOnsetFrame);  // the rising frame is the third or later
-  const double threshold = before + kOnsetShare * (peakOf(frame) - before);
-  for (int i = (rising - 1) * kOnsetFrame; i < (rising + 1) * kOnsetFrame; ++i)
-    if (std::fabs(state.recent[i]) > threshold) return recentStart + i;
-  return recentStart + static_cast<long long>(rising) * kOnsetFrame;
-}
-
-// The last frame from `from` to `to` whose sound rose out of silence (the frame two before it
-// far quieter), -1 when none did: an attack, whatever the waveform of a low note does after it.
-int riseFromSilence(const NoteTrackerState& state, int from, int to) {
-  for (int g = to - 1; g >= from; --g)
-    if (state.frameRms[g] > 0.0 && state.frameRms[g - 2] * kSilenceBelow <= state.frameRms[g]) return g;
-  return -1;
-}
-
 // What one block tells every row.
 struct BlockEvidence {
-  long long onset;       // of the attack in this block or the one before; the block's start when nothing rose
-  long long earlyOnset;  // for a note named a block after it sounded: the attack before, when it was the larger
-  double loudestHeard;   // the most any row heard lately
+  Onsets onsets;
+  double loudestHeard;  // the most any row heard lately
 };
 
 BlockEvidence weighBlock(const NoteTrackerState& state, long long firstSample) {
-  const int rising = risingFrame(state, kRecentFrames, kOnsetFrames);
-  BlockEvidence block{rising < 0 ? firstSample : onsetAt(state, rising, firstSample), 0, 0.0};
-  block.earlyOnset = block.onset;
-  const int fromSilence = riseFromSilence(state, 2, kRecentFrames);
-  if (fromSilence >= 0 && riseFromSilence(state, kRecentFrames, kOnsetFrames) < 0)
-    block.earlyOnset = onsetAt(state, fromSilence, firstSample);
-  else if (largestRise(state, 2, kRecentFrames) > largestRise(state, kRecentFrames, kOnsetFrames))
-    block.earlyOnset = onsetAt(state, risingFrame(state, 2, kRecentFrames), firstSample);
+  BlockEvidence block{findOnsets(state.frames, firstSample), 0.0};
   for (double heard : state.heardPower) block.loudestHeard = std::max(block.loudestHeard, heard);
   return block;
 }
@@ -221,9 +129,7 @@ void forgetPast(NoteTrackerState& state) {
   for (double& power : state.lastBandPower) power = 0.0;
   for (double& power : state.olderBandPower) power = 0.0;
   for (double& power : state.heardPower) power = 0.0;
-  for (double& rms : state.frameRms) rms = 0.0;
-  for (double& rms : state.frameEdgeRms) rms = 0.0;
-  for (float& sample : state.recent) sample = 0.0f;
+  forgetFrames(state.frames);
 }
 
 // The cents of a note still to be confirmed: the reading's, whenever it names the row.
@@ -237,31 +143,9 @@ NoteEvent onsetOf(const RowNote& note, int row, long long at, double power) {
   return NoteEvent{at, row, true, velocityOf(note.level > power ? note.level : power), note.centsRead ? note.cents : 0.0};
 }
 
-// The steepest rise of the RMS in this block and the one before, as a ratio, between windows of
-// `frames` frames a frame apart (a step inside a frame spreads over it and the next). A window a
-// period long follows a low note's level, where a shorter one follows its waveform.
-double steepestRise(int frames, const double* rms) {
-  double steepest = 0.0;
-  for (int g = kRecentFrames; g < kOnsetFrames; ++g) {
-    double now = 0.0, before = 0.0;
-    for (int k = 0; k < frames; ++k) {
-      now += rms[g - k] * rms[g - k];
-      before += rms[g - frames - 1 - k] * rms[g - frames - 1 - k];
-    }
-    if (before > 0.0) steepest = std::max(steepest, std::sqrt(now / before));
-  }
-  return steepest;
-}
-
-// Frames in a period of the row's pitch, for its attacks.
-int periodFrames(const NoteTrackerInput& input, int row) {
-  const int frames = static_cast<int>(std::ceil(kSampleRate / input.rowFrequency[row] / kOnsetFrame));
-  return std::clamp(frames, 1, kLongestAttackWindow);
-}
-
 // The sound rose as a strike, a pluck or a tongue makes it, in this block or the one before.
 bool attacked(const NoteTrackerInput& input, const NoteTrackerState& state, int row) {
-  return steepestRise(periodFrames(input, row), state.frameEdgeRms) >= kRestrikeAttack;
+  return steepestRise(state.frames, framesInPeriod(input.rowFrequency[row])) >= kRestrikeAttack;
 }
 
 // A new note on a row comes within a release's fall of what the row heard lately.
@@ -426,10 +310,10 @@ bool newNote(const NoteTrackerInput& input, const NoteTrackerState& state, int r
 void stepRow(const NoteTrackerInput& input, NoteTrackerState& state, int row, const BlockEvidence& block, NoteEvents& out) {
   RowNote& note = state.rows[row];
   const bool lit = input.scores[row] >= kNamed;
-  const long long onset = block.onset;
+  const long long onset = block.onsets.recent;
   switch (note.phase) {
     case RowPhase::Idle:
-      if (lit && newNote(input, state, row, block)) showNote(input, state, note, row, soundedBefore(state, row) ? block.earlyOnset : onset);
+      if (lit && newNote(input, state, row, block)) showNote(input, state, note, row, soundedBefore(state, row) ? block.onsets.early : onset);
       break;
     case RowPhase::Lit:
       if (!lit) {
@@ -502,7 +386,7 @@ void trackNotes(const NoteTrackerInput& input, NoteTrackerState& state, NoteEven
     endEveryNote(state, state.endOfLast, out);
     forgetPast(state);
   }
-  measureFrames(input.block, state);
+  addFrames(state.frames, input.block);
   measureBands(input, state);  // every block: a note named late is told by the block before
   const BlockEvidence block = weighBlock(state, input.firstSample);
   for (int row = 0; row < kNoteRows; ++row) stepRow(input, state, row, block, out);

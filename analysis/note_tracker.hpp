@@ -5,17 +5,11 @@
 // block that first shows it (the block that confirms it is no blip). Events come as they are
 // decided, which is not always in order of time: note_order.hpp puts them in order.
 
+#include "analysis/attack_frames.hpp"
 #include "core/analysis_state.hpp"
 #include "core/constants.hpp"
 
 inline constexpr int kMidiKeyOfRow0 = 33;  // row 0 is A1, MIDI key 33
-inline constexpr int kOnsetFrame = 128;    // samples: the grain of the onset search (2.9 ms)
-// The detector may name a low note a block after it began, so its onset is sought back over
-// this many blocks, the last given one included.
-inline constexpr int kOnsetBlocks = 3;
-// ... and the two frames before them, so that an attack at their very start shows as a rise.
-inline constexpr int kOnsetLeadFrames = 2;
-inline constexpr int kOnsetFrames = kOnsetLeadFrames + kOnsetBlocks * kBlockSize / kOnsetFrame;
 // Samples: an event decided after the block at `firstSample` lies no earlier than this before it
 // (a note shown again a block after the detector lost it keeps its first onset, two blocks before).
 inline constexpr long long kLatestNoteDecision = (kOnsetBlocks + 1) * kBlockSize + kOnsetLeadFrames * kOnsetFrame;
@@ -76,9 +70,7 @@ struct NoteTrackerState {
   double lastBandPower[kNoteRows];  // the block before's; zero after a gap
   double olderBandPower[kNoteRows]; // the block before that's; zero after a gap
   double heardPower[kNoteRows];     // the most while lit lately, fading; zero after a gap
-  float recent[kOnsetFrames * kOnsetFrame];  // the last blocks and the lead before them, oldest first; zero after a gap
-  double frameRms[kOnsetFrames];    // RMS of their frames
-  double frameEdgeRms[kOnsetFrames]; // RMS of their steps from sample to sample: the highs an attack brings
+  AttackFrames frames;              // silent after a gap
   RowNote rows[kNoteRows];
   long long endOfLast;  // the sample after the last block seen; -1 before the first
 };
