@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <iterator>
 
 #include "analysis/fft.hpp"
 #include "analysis/round_half_even.hpp"
@@ -39,8 +40,6 @@ constexpr double kHalfSemitone = 1.0293022366434921;  // 2^(1/24)
 constexpr double kSoftestDbfs = -60.0;
 constexpr double kLoudestDbfs = 0.0;
 constexpr int kMostVelocity = 127;
-// Partials whose power makes a note's level, as rows above it: 1st to 4th harmonic.
-constexpr int kPartialRows[] = {0, 12, 19, 24};
 constexpr double kBinHz = kSampleRate / kBlockSize;
 
 // A note that starts late in the block that first shows it brings only the window's tail into
@@ -87,8 +86,8 @@ BlockEvidence weighBlock(const NoteTrackerState& state, long long firstSample) {
 
 double partialsPower(const NoteTrackerState& state, int row) {
   double power = 0.0;
-  for (int above : kPartialRows)
-    if (row + above < kNoteRows) power += state.bandPower[row + above];
+  for (int h = 0; h < kLevelHarmonics; ++h)
+    if (row + kHarmonicRows[h] < kNoteRows) power += state.bandPower[row + kHarmonicRows[h]];
   return power;
 }
 
@@ -103,15 +102,6 @@ int velocityOf(double power) {
 
 void push(NoteEvents& out, const NoteEvent& event) {
   if (out.count < kMostNoteEvents) out.events[out.count++] = event;  // room for every call's worth
-}
-
-void sortEvents(NoteEvents& out) {
-  for (int i = 1; i < out.count; ++i) {
-    const NoteEvent event = out.events[i];
-    int j = i;
-    for (; j > 0 && noteEventBefore(event, out.events[j - 1]); --j) out.events[j] = out.events[j - 1];
-    out.events[j] = event;
-  }
 }
 
 NoteEvent endOf(int row, long long at) { return NoteEvent{at, row, false, 0, 0.0}; }
@@ -159,9 +149,6 @@ bool soundedBefore(const NoteTrackerState& state, int row) {
   return state.lastBandPower[row] > 0.0 && state.lastBandPower[row] * kRestrikeRise > state.bandPower[row];
 }
 
-// Rows above a note where its partials fall, to the 16th harmonic as a piano's stretched partials round.
-constexpr int kPartialRowsAbove[] = {12, 19, 24, 28, 31, 34, 36, 38, 40, 42, 43, 44, 46, 47, 48};
-
 bool sounding(RowPhase phase) { return phase == RowPhase::Held || phase == RowPhase::Dark || phase == RowPhase::Tail; }
 
 // A row lit at a partial of a note sounding since before every block an onset is sought in, whose
@@ -170,9 +157,9 @@ bool sounding(RowPhase phase) { return phase == RowPhase::Held || phase == RowPh
 bool partialOfASoundingNote(const NoteTrackerState& state, int row, long long firstSample) {
   const double now = state.bandPower[row], last = state.lastBandPower[row], older = state.olderBandPower[row];
   if (!(older > 0.0 && older * kRestrikeRise > last && last * kRestrikeRise > now)) return false;
-  for (int above : kPartialRowsAbove) {
-    if (row - above < 0) break;
-    const RowNote& lower = state.rows[row - above];
+  for (int h = 1; h < static_cast<int>(std::size(kHarmonicRows)); ++h) {
+    if (row - kHarmonicRows[h] < 0) break;
+    const RowNote& lower = state.rows[row - kHarmonicRows[h]];
     if (sounding(lower.phase) && lower.onset < firstSample - (kOnsetBlocks - 1) * kBlockSize) return true;
   }
   return false;
@@ -206,6 +193,12 @@ bool struckAfterRelease(const NoteTrackerInput& input, const NoteTrackerState& s
 bool struckAgainAfterDark(const NoteTrackerInput& input, const NoteTrackerState& state, const RowNote& note, int row) {
   const bool backNearPeak = std::max(state.bandPower[row], state.lastBandPower[row]) * kReleaseFall > note.peakPower;
   return (roseSinceLit(state, note, row) || struckAfterRelease(input, state, note, row)) && backNearPeak;
+}
+
+// An attack brought a released note back within a release's fall of its peak: struck again, not
+// a neighbour's attack leaking into its tail.
+bool struckInTail(const NoteTrackerInput& input, const NoteTrackerState& state, const RowNote& note, int row) {
+  return state.bandPower[row] * kReleaseFall > note.peakPower && attacked(input, state, row);
 }
 
 // A second dark block is waited out while the row's power holds and nothing was struck: the
@@ -259,7 +252,7 @@ bool endsAfterFall(const NoteTrackerInput& input, NoteTrackerState& state, RowNo
                    NoteEvents& out) {
   note.falling = false;
   const bool back = input.scores[row] >= kNamed && state.bandPower[row] * kReleaseFall > note.fallFrom;
-  const bool struck = back && attacked(input, state, row) && state.bandPower[row] * kReleaseFall > note.peakPower;
+  const bool struck = back && struckInTail(input, state, note, row);
   if (back && !struck) return false;
   push(out, endOf(row, note.end));
   note.phase = RowPhase::Tail;
@@ -332,7 +325,7 @@ void stepRow(const NoteTrackerInput& input, NoteTrackerState& state, int row, co
     case RowPhase::Tail:
       if (!lit) {
         note.phase = RowPhase::Idle;
-      } else if (rose(state, row) && state.bandPower[row] * kReleaseFall > note.peakPower && attacked(input, state, row)) {
+      } else if (rose(state, row) && struckInTail(input, state, note, row)) {
         showNote(input, state, note, row, onset);  // struck again while the tail rang, not a neighbour's attack leaking in
       }
       break;
@@ -394,7 +387,6 @@ void trackNotes(const NoteTrackerInput& input, NoteTrackerState& state, NoteEven
   std::memcpy(state.lastBandPower, state.bandPower, sizeof state.bandPower);
   for (int row = 0; row < kNoteRows; ++row) hear(input, state, row);
   state.endOfLast = input.firstSample + kBlockSize;
-  sortEvents(out);
 }
 
 void finishNotes(NoteTrackerState& state, NoteEvents& out) {
@@ -402,5 +394,4 @@ void finishNotes(NoteTrackerState& state, NoteEvents& out) {
   if (state.endOfLast < 0) return;
   endEveryNote(state, state.endOfLast, out);
   forgetPast(state);
-  sortEvents(out);
 }

@@ -10,6 +10,9 @@
 #include "core/constants.hpp"
 
 inline constexpr int kMidiKeyOfRow0 = 33;  // row 0 is A1, MIDI key 33
+// Rows above a note where its 1st to 16th harmonics fall, rounded as a piano's stretched partials round.
+inline constexpr int kHarmonicRows[] = {0, 12, 19, 24, 28, 31, 34, 36, 38, 40, 42, 43, 44, 46, 47, 48};
+inline constexpr int kLevelHarmonics = 4;  // a note's level is the power of its first four
 // Samples: an event decided after the block at `firstSample` lies no earlier than this before it
 // (a note shown again a block after the detector lost it keeps its first onset, two blocks before).
 inline constexpr long long kLatestNoteDecision = (kOnsetBlocks + 1) * kBlockSize + kOnsetLeadFrames * kOnsetFrame;
@@ -25,7 +28,7 @@ struct NoteEvent {
 };
 
 struct NoteEvents {
-  NoteEvent events[kMostNoteEvents];  // in order of sample, an end before an onset at the same sample
+  NoteEvent events[kMostNoteEvents];  // each row's in order: its end before its next onset
   int count = 0;
 };
 
@@ -81,8 +84,8 @@ int noteVelocity(double power);
 bool noteEventBefore(const NoteEvent& a, const NoteEvent& b);
 // Before the first block.
 void resetNoteTracker(NoteTrackerState& state);
-// One block: `out` gets the events decided with it, in order among themselves; none lies earlier
-// than `firstSample - kLatestNoteDecision` of the block before.
+// One block: `out` gets the events decided with it, each row's in order, and none earlier than
+// `firstSample - kLatestNoteDecision` of the block before.
 void trackNotes(const NoteTrackerInput& input, NoteTrackerState& state, NoteEvents& out);
 // At the end of the input: every held note ends after the last block seen.
 void finishNotes(NoteTrackerState& state, NoteEvents& out);

@@ -15,13 +15,13 @@ MidiMessage noteOn(int key, int velocity) {
                       static_cast<unsigned char>(velocity)}};
 }
 
-// Rows above a note where its partials fall (2nd to 8th harmonic): the detector may name one for
-// a block as a note begins, so a row there waits for the tracker to confirm it.
-constexpr int kPartialRowsAbove[] = {12, 19, 24, 28, 31, 34, 36};
+// The detector may name a note's 2nd to 8th harmonic for a block as the note begins, so a row
+// there waits for the tracker to confirm it.
+constexpr int kEarlyHarmonics = 8;
 
 bool mayBeAPartial(const NoteTrackerState& tracker, int row) {
-  for (int above : kPartialRowsAbove)
-    if (row - above >= 0 && tracker.rows[row - above].phase != RowPhase::Idle) return true;
+  for (int h = 1; h < kEarlyHarmonics; ++h)
+    if (row - kHarmonicRows[h] >= 0 && tracker.rows[row - kHarmonicRows[h]].phase != RowPhase::Idle) return true;
   return false;
 }
 
